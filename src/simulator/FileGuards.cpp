@@ -1,0 +1,105 @@
+#include "simulator/FileGuards.h"
+
+#include "platform/PlistSettingsFormat.h"
+#include "simulator/Environment.h"
+
+#include <QFile>
+#include <QVariantMap>
+
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
+
+namespace quorvex {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string withTrailingSlash(std::string path) {
+    if (path.empty() || path.back() != '/')
+        path.push_back('/');
+    return path;
+}
+
+fs::path applicationsFolder(const char* variable, const fs::path& fallback) {
+    const char* value = std::getenv(variable);
+    return value && *value ? fs::path(value) : fallback;
+}
+
+std::string bundleIdentifier(const fs::path& bundle) {
+    QFile file(QFile::decodeName((bundle / "Contents" / "Info.plist").c_str()));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    bool ok = false;
+    const QVariant root = plistToVariant(file.readAll(), &ok);
+    if (!ok)
+        return {};
+    const QVariant identifier = root.toMap().value(QStringLiteral("CFBundleIdentifier"));
+    return identifier.typeId() == QMetaType::QString ? identifier.toString().toStdString() : std::string();
+}
+
+} // namespace
+
+fs::path standardizedPath(const fs::path& path) {
+    fs::path absolute = path.is_absolute() ? path : fs::current_path() / path;
+    std::string normal = absolute.lexically_normal().string();
+    while (normal.size() > 1 && normal.back() == '/')
+        normal.pop_back();
+    return fs::path(normal);
+}
+
+fs::path resolvedPath(const fs::path& path) {
+    const fs::path standard = standardizedPath(path);
+    char buffer[PATH_MAX];
+    if (::realpath(standard.c_str(), buffer))
+        return fs::path(buffer);
+    const fs::path parent = standard.parent_path();
+    if (parent.empty() || parent == standard)
+        return standard;
+    return resolvedPath(parent) / standard.filename();
+}
+
+fs::path parentResolvedPath(const fs::path& path) {
+    const fs::path standard = standardizedPath(path);
+    const fs::path parent = standard.parent_path();
+    if (parent.empty() || parent == standard)
+        return standard;
+    return resolvedPath(parent) / standard.filename();
+}
+
+bool isAllowedCleanupTarget(const fs::path& path) {
+    const std::string p = parentResolvedPath(path).string();
+    const fs::path& home = homeDirectoryURL();
+
+    if (startsWith(p, withTrailingSlash(resolvedPath(home / "Library").string())))
+        return true;
+
+    const std::string repos = parentResolvedPath(home / ".cocoapods/repos").string();
+    if (p == repos || startsWith(p, withTrailingSlash(repos)))
+        return true;
+
+    const fs::path parent = fs::path(p).parent_path();
+    const fs::path systemApps =
+        resolvedPath(applicationsFolder("QUORVEX_SYSTEM_APPLICATIONS", "/Applications"));
+    const fs::path userApps =
+        resolvedPath(applicationsFolder("QUORVEX_USER_APPLICATIONS", home / "Applications"));
+    if ((parent == systemApps || parent == userApps) && bundleIdentifier(path) == "com.apple.dt.Xcode")
+        return true;
+    return false;
+}
+
+bool itemExists(const fs::path& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool isSymbolicLink(const fs::path& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+} // namespace quorvex

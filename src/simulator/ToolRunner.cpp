@@ -1,0 +1,148 @@
+#include "simulator/ToolRunner.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace quorvex {
+namespace {
+
+// Owns a file descriptor; closes it on scope exit.
+class Fd {
+public:
+    explicit Fd(int fd = -1)
+        : m_fd(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { reset(); }
+    int get() const { return m_fd; }
+    void reset(int fd = -1) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
+
+using Clock = std::chrono::steady_clock;
+
+int remainingMs(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
+}
+
+// Kills the tool's process group and reaps the tool.
+void killAndReap(pid_t pid) {
+    ::kill(-pid, SIGKILL);
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+} // namespace
+
+std::optional<QByteArray> runTool(const std::string& executable, const std::vector<std::string>& arguments,
+                                  std::chrono::milliseconds timeout) {
+    // Every descriptor is close-on-exec, so a pipe of this call never leaks into a child that
+    // another thread spawns at the same moment (that child would hold our pipe open and make
+    // this call wait for it to exit).
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return std::nullopt;
+    Fd readEnd(fds[0]);
+    Fd writeEnd(fds[1]);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+
+    // The tool leads its own process group so a timeout can end it together with its children.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+
+    std::vector<char*> argv;
+    argv.reserve(arguments.size() + 2);
+    argv.push_back(const_cast<char*>(executable.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    pid_t pid = 0;
+    const int spawnError =
+        ::posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    writeEnd.reset();
+    if (spawnError != 0)
+        return std::nullopt;
+
+    const auto deadline = Clock::now() + timeout;
+    QByteArray output;
+    char buffer[65536];
+    for (;;) {
+        pollfd pfd{readEnd.get(), POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, remainingMs(deadline));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0) {
+            killAndReap(pid);
+            return std::nullopt;
+        }
+        const ssize_t n = ::read(readEnd.get(), buffer, sizeof buffer);
+        if (n > 0) {
+            output.append(buffer, n);
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR && errno != EAGAIN) {
+            break;
+        }
+    }
+
+    // Output is closed; the tool may still linger. Wait for it within the same deadline.
+    const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (pidFd >= 0) {
+        Fd pidHandle(pidFd);
+        for (;;) {
+            pollfd pfd{pidHandle.get(), POLLIN, 0};
+            const int ready = ::poll(&pfd, 1, remainingMs(deadline));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready == 0) {
+                killAndReap(pid);
+                return std::nullopt;
+            }
+            break;
+        }
+    }
+    int status = 0;
+    pid_t waited;
+    while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    if (waited != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return output;
+}
+
+std::optional<QByteArray> runTool(const std::string& executable, const QStringList& arguments,
+                                  std::chrono::milliseconds timeout) {
+    std::vector<std::string> converted;
+    converted.reserve(static_cast<size_t>(arguments.size()));
+    for (const QString& argument : arguments)
+        converted.push_back(argument.toStdString());
+    return runTool(executable, converted, timeout);
+}
+
+} // namespace quorvex

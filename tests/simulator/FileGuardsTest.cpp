@@ -1,0 +1,110 @@
+#include "simulator/FileGuards.h"
+
+#include "platform/PlistSettingsFormat.h"
+#include "simulator/Environment.h"
+
+#include <gtest/gtest.h>
+
+#include <QVariantMap>
+
+#include <fstream>
+
+using namespace quorvex;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A HOME with ~/Library, a folder outside HOME, links between them and two Applications folders.
+class FileGuardsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        home = homeDirectoryURL();
+        for (const auto& entry : fs::directory_iterator(home))
+            fs::remove_all(entry.path());
+        outside = home / "outside";
+        fs::create_directories(home / "Library/Caches/x");
+        fs::create_directories(outside / "deep");
+        fs::create_directories(home / ".cocoapods/repos/trunk");
+        fs::create_symlink("/etc", home / "Library/Foo");
+        fs::create_symlink(outside, home / "Library/Link");
+        fs::create_symlink(home / "Library", home / "LibraryAlias");
+        fs::create_symlink(home / "nowhere", home / "Library/Dangling");
+
+        systemApps = home / "SystemApplications";
+        fs::create_directories(systemApps);
+        ::setenv("QUORVEX_SYSTEM_APPLICATIONS", systemApps.c_str(), 1);
+        ::setenv("QUORVEX_USER_APPLICATIONS", (home / "Applications").c_str(), 1);
+        makeBundle(systemApps / "Xcode-beta.app", "com.apple.dt.Xcode");
+        makeBundle(systemApps / "Betas/Xcode.app", "com.apple.dt.Xcode");
+        makeBundle(systemApps / "Other.app", "com.example.other");
+        fs::create_directories(systemApps / "Broken.app");
+        makeBundle(home / "Applications/Xcode.app", "com.apple.dt.Xcode");
+    }
+
+    void TearDown() override {
+        ::unsetenv("QUORVEX_SYSTEM_APPLICATIONS");
+        ::unsetenv("QUORVEX_USER_APPLICATIONS");
+    }
+
+    static void makeBundle(const fs::path& bundle, const char* identifier) {
+        fs::create_directories(bundle / "Contents");
+        std::ofstream(bundle / "Contents/Info.plist")
+            << variantToPlistXml(QVariantMap{{"CFBundleIdentifier", QString::fromLatin1(identifier)}})
+                   .toStdString();
+    }
+
+    fs::path home;
+    fs::path outside;
+    fs::path systemApps;
+};
+
+} // namespace
+
+TEST_F(FileGuardsTest, CleanupTargets) {
+    struct Case {
+        fs::path path;
+        bool allowed;
+    };
+    const Case cases[] = {
+        {home / "Library/Caches/x", true},
+        {home / "Library/Caches/not-yet-there/y", true},
+        {home / "Library", false},
+        {home / "Library/", false},
+        {home / "Library/Foo", true},           // the link itself, judged where it sits
+        {home / "Library/Link/deep", false},    // a link above the item points outside
+        {home / "LibraryAlias/Caches/x", true}, // a link above the item points inside
+        {home / "Library/../outside/deep", false},
+        {home / "Library/Dangling", true},
+        {home / ".cocoapods/repos", true},
+        {home / ".cocoapods/repos/trunk", true},
+        {home / ".cocoapods", false},
+        {home / ".cocoapods/repository", false},
+        {systemApps / "Xcode-beta.app", true},
+        {home / "Applications/Xcode.app", true},
+        {systemApps / "Betas/Xcode.app", false},
+        {systemApps / "Other.app", false},
+        {systemApps / "Broken.app", false},
+        {outside, false},
+        {"/etc/passwd", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.string());
+        EXPECT_EQ(isAllowedCleanupTarget(c.path), c.allowed);
+    }
+}
+
+TEST_F(FileGuardsTest, ResolvedPathKeepsMissingComponents) {
+    EXPECT_EQ(resolvedPath(home / "Library/Link/missing/file.txt"),
+              fs::canonical(outside) / "missing/file.txt");
+    EXPECT_EQ(resolvedPath(home / "Library/Caches/./x/../x"), fs::canonical(home / "Library/Caches/x"));
+    EXPECT_EQ(resolvedPath("/no/such/path"), fs::path("/no/such/path"));
+}
+
+TEST_F(FileGuardsTest, ExistenceTestsDoNotFollowTheLastLink) {
+    EXPECT_TRUE(itemExists(home / "Library/Dangling"));
+    EXPECT_TRUE(isSymbolicLink(home / "Library/Dangling"));
+    EXPECT_TRUE(isSymbolicLink(home / "Library/Foo"));
+    EXPECT_FALSE(isSymbolicLink(home / "Library/Caches"));
+    EXPECT_FALSE(itemExists(home / "Library/missing"));
+    EXPECT_FALSE(isSymbolicLink(home / "Library/missing"));
+}
