@@ -47,6 +47,12 @@ FakeXcrun& FakeXcrun::on(const std::vector<std::string>& args, const std::string
     return rule({{"args", args}, {"stdout", out}, {"exit", exit}});
 }
 
+FakeXcrun& FakeXcrun::clearRules() {
+    m_rules = nlohmann::json::array();
+    writeRules();
+    return *this;
+}
+
 void FakeXcrun::writeRules() const {
     // Write beside and rename, so a tool started by another thread never reads half a file.
     const fs::path temporary = m_folder / "rules.json.new";

@@ -27,6 +27,9 @@ public:
     /// Shorthand: these arguments answer `out` with exit status `exit`.
     FakeXcrun& on(const std::vector<std::string>& args, const std::string& out = {}, int exit = 0);
 
+    /// Drops every rule, so the fake answers as a failing tool until new rules are added.
+    FakeXcrun& clearRules();
+
     std::vector<Call> calls() const;
     /// The argument lists of the calls made to one tool ("xcrun" unless told).
     std::vector<std::vector<std::string>> argumentLists(const std::string& tool = "xcrun") const;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <nlohmann/json.hpp>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Shared by the devicectl wrappers of this library; not for other libraries.
+namespace quorvex::devicectl {
+
+/// Runs `xcrun devicectl <arguments>` and gives its output on exit status 0. Arguments are bytes,
+/// so a path reaches the tool exactly as the file system spells it.
+std::optional<QByteArray> run(std::vector<std::string> arguments);
+
+/// result.<key> of a devicectl JSON answer, when it is an array whose elements are all objects.
+/// Invalid JSON or any other shape gives nothing: one odd element voids the whole list, so a
+/// changed output format is never half read.
+std::optional<nlohmann::json> resultObjects(const QByteArray& output, const char* key);
+
+/// The text at `key` of an object, when it is text.
+std::optional<QString> text(const nlohmann::json& object, const char* key);
+
+/// The object at `key`, or an empty object when it is missing or not an object.
+const nlohmann::json& object(const nlohmann::json& parent, const char* key);
+
+} // namespace quorvex::devicectl
