@@ -49,8 +49,9 @@ size_t countCalls(const test::FakeXcrun& fake, const std::string& verb) {
 void nextCycle(test::FakeClock& clock, QSignalSpy& cycles) {
     const auto before = cycles.count();
     clock.advance(PhysicalDevices::kPollInterval);
-    if (cycles.count() == before)
+    if (cycles.count() == before) {
         ASSERT_TRUE(cycles.wait(10'000));
+    }
 }
 
 } // namespace
