@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHashFunctions>
 #include <QString>
 #include <QStringList>
 
@@ -57,5 +58,10 @@ struct DeviceApp {
     /// is refused without running the tool.
     static bool installProfile(const std::filesystem::path& file, const QString& deviceID);
 };
+
+inline size_t qHash(const DeviceApp& app, size_t seed = 0) {
+    return qHashMulti(seed, app.id, app.name, app.version.value_or(QString()),
+                      app.bundleURL.value_or(QString()));
+}
 
 } // namespace quorvex

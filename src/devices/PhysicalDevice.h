@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHashFunctions>
 #include <QString>
 
 #include <optional>
@@ -17,5 +18,11 @@ struct PhysicalDevice {
 
     bool operator==(const PhysicalDevice&) const = default;
 };
+
+inline size_t qHash(const PhysicalDevice& device, size_t seed = 0) {
+    return qHashMulti(seed, device.id, device.name, device.model.value_or(QString()),
+                      device.productType.value_or(QString()),
+                      qHashRange(device.capabilities.begin(), device.capabilities.end()));
+}
 
 } // namespace quorvex
