@@ -1,0 +1,155 @@
+#include "app/MenuIcons.h"
+
+#include "ui/Fonts.h"
+#include "ui/Symbols.h"
+
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QHash>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quorvex {
+namespace {
+
+constexpr qreal kBadgeHeight = 16.0;
+constexpr qreal kBadgeMinWidth = 20.0;
+constexpr qreal kBadgePadding = 12.0;
+constexpr qreal kTileSize = 16.0;
+constexpr qreal kTileRadius = 4.0;
+constexpr qreal kSymbolSize = 10.0;
+
+QImage canvas(QSizeF logical) {
+    const qreal dpr = MenuIcons::devicePixelRatio;
+    QImage image(int(std::ceil(logical.width() * dpr)), int(std::ceil(logical.height() * dpr)),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+QFont badgeFont() {
+    return Fonts::system(11, QFont::DemiBold);
+}
+
+QHash<QString, QImage>& tileCache() {
+    static QHash<QString, QImage> cache;
+    return cache;
+}
+
+} // namespace
+
+QImage MenuIcons::statusItemImage(bool active, const QColor& color) {
+    QImage image = canvas({18, 18});
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPen line(color, 1.5, Qt::SolidLine, Qt::RoundCap);
+
+    p.setPen(line);
+    p.drawLine(QPointF(2, 4.5), QPointF(9.5, 4.5));
+    p.drawLine(QPointF(2, 9.5), QPointF(16, 9.5));
+    p.drawLine(QPointF(2, 14.5), QPointF(active ? 11 : 16, 14.5));
+
+    // Each knob first clears a disc, so the line it sits on is cut, then draws its ring.
+    for (const QPointF centre : {QPointF(6, 9.5), QPointF(11.5, 14.5)}) {
+        p.setCompositionMode(QPainter::CompositionMode_Clear);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::black);
+        p.drawEllipse(centre, 3.1, 3.1);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        p.setPen(line);
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(centre, 2.1, 2.1);
+    }
+
+    const qreal cx = 13.6, cy = 4.4, r = 4.2, k = 0.22 * r;
+    QPainterPath sparkle(QPointF(cx, cy - r));
+    sparkle.cubicTo(QPointF(cx + k, cy - k), QPointF(cx + k, cy - k), QPointF(cx + r, cy));
+    sparkle.cubicTo(QPointF(cx + k, cy + k), QPointF(cx + k, cy + k), QPointF(cx, cy + r));
+    sparkle.cubicTo(QPointF(cx - k, cy + k), QPointF(cx - k, cy + k), QPointF(cx - r, cy));
+    sparkle.cubicTo(QPointF(cx - k, cy - k), QPointF(cx - k, cy - k), QPointF(cx, cy - r));
+    sparkle.closeSubpath();
+    p.fillPath(sparkle, color);
+
+    if (active) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(color);
+        p.drawEllipse(QRectF(13.4, 12.4, 4.2, 4.2));
+    }
+    return image;
+}
+
+QString MenuIcons::statusItemDescription(bool active) {
+    return active ? QStringLiteral("Quorvex, network changes active") : QStringLiteral("Quorvex");
+}
+
+QImage MenuIcons::menuImage(const QString& symbol, const QColor& color) {
+    const QString key = symbol + QLatin1Char('|') + color.name(QColor::HexArgb);
+    auto& cache = tileCache();
+    if (const auto it = cache.constFind(key); it != cache.constEnd())
+        return *it;
+
+    QImage image = canvas({kTileSize, kTileSize});
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(color);
+    p.drawRoundedRect(QRectF(0, 0, kTileSize, kTileSize), kTileRadius, kTileRadius);
+    if (Symbols::contains(symbol)) {
+        const QPixmap glyph =
+            Symbols::pixmap(symbol, QSize(int(kSymbolSize), int(kSymbolSize)), Qt::white, devicePixelRatio);
+        const qreal offset = (kTileSize - kSymbolSize) / 2;
+        p.drawPixmap(QPointF(offset, offset), glyph);
+    }
+    p.end();
+    cache.insert(key, image);
+    return image;
+}
+
+int MenuIcons::menuImageCacheSize() {
+    return int(tileCache().size());
+}
+
+MenuIcons::Appearance MenuIcons::currentAppearance() {
+    const QColor window = QGuiApplication::palette().color(QPalette::Window);
+    return window.lightness() < 128 ? Appearance::dark : Appearance::light;
+}
+
+QSizeF MenuIcons::badgeSize(const QString& text) {
+    const qreal textWidth = QFontMetricsF(badgeFont()).horizontalAdvance(text);
+    // Rounded up to whole device pixels so the capsule's right end is not cut.
+    const qreal width =
+        std::ceil(std::max(kBadgeMinWidth, textWidth + kBadgePadding) * devicePixelRatio) / devicePixelRatio;
+    return {width, kBadgeHeight};
+}
+
+QImage MenuIcons::badgeImage(const QString& text, Appearance appearance) {
+    const QSizeF size = badgeSize(text);
+    QImage image = canvas(size);
+    const bool dark = appearance == Appearance::dark;
+    const QColor fill = dark ? QColor::fromRgbF(1, 1, 1, 0.16f) : QColor::fromRgbF(0, 0, 0, 0.09f);
+    // The secondary label colour of each appearance.
+    const QColor textColor = dark ? QColor::fromRgbF(1, 1, 1, 0.55f) : QColor::fromRgbF(0, 0, 0, 0.5f);
+
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(fill);
+    const qreal radius = kBadgeHeight / 2;
+    p.drawRoundedRect(QRectF(QPointF(0, 0), size), radius, radius);
+
+    const QFont font = badgeFont();
+    const QFontMetricsF metrics(font);
+    const qreal w = metrics.horizontalAdvance(text);
+    const qreal h = metrics.height();
+    p.setFont(font);
+    p.setPen(textColor);
+    p.drawText(QPointF((size.width() - w) / 2, (kBadgeHeight - h) / 2 + metrics.ascent()), text);
+    return image;
+}
+
+} // namespace quorvex

@@ -1,0 +1,19 @@
+// The one place that picks the hot-key backend for this session.
+#include "platform/GlobalHotKeys.h"
+
+#include "platform/headless/HeadlessGlobalHotKeys.h"
+#include "platform/x11/X11GlobalHotKeys.h"
+
+#include <QtGlobal>
+
+namespace quorvex {
+
+std::unique_ptr<GlobalHotKeys> GlobalHotKeys::create() {
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
+        if (auto x11 = X11GlobalHotKeys::connect())
+            return x11;
+    }
+    return std::make_unique<HeadlessGlobalHotKeys>();
+}
+
+} // namespace quorvex
