@@ -4,6 +4,7 @@
 #include "support/FakeDialogs.h"
 #include "support/FakeXcrun.h"
 #include "support/FixtureHome.h"
+#include "ui/Symbols.h"
 
 #include <gtest/gtest.h>
 
@@ -93,6 +94,7 @@ TEST(PermissionServiceTest, ThirteenServicesInMenuOrder) {
         EXPECT_EQ(rawValue(services[i]), QLatin1String(rows[i].raw));
         EXPECT_EQ(title(services[i]), QLatin1String(rows[i].title));
         EXPECT_EQ(symbol(services[i]), QLatin1String(rows[i].symbol));
+        EXPECT_TRUE(Symbols::contains(symbol(services[i])));
         EXPECT_EQ(permissionServiceFromRawValue(rawValue(services[i])), services[i]);
     }
     EXPECT_EQ(permissionServiceFromRawValue(u"all"), std::nullopt);
