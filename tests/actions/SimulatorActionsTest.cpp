@@ -67,6 +67,16 @@ TEST_F(SimulatorActionsTest, StoredFormsHaveTheirExactShapeAndReadBackWhole) {
               R"("bundleID":"com.example.demo","appName":"Demo","udid":"UDID-A","deviceName":"iPhone 15",)"
               R"("date":725760000.5}])");
 
+    // Written by other encoders: escaped slashes, a whole-second date, a lower-case UUID, keys in
+    // another order and keys this version does not know.
+    const auto foreign = SimulatorActions::decodeHistory(
+        R"([{"date":0,"extra":true,"udid":"U","deviceName":"D","appName":"A","bundleID":"b",)"
+        R"("kind":{"deepLink":{"url":"myapp:\/\/x"}},"id":"7d1f2a64-3c1e-4a8e-9d3b-0a1b2c3d4e5f"}])");
+    ASSERT_EQ(foreign.size(), 1u);
+    EXPECT_EQ(foreign[0].kind, Kind::deepLink(QStringLiteral("myapp://x")));
+    EXPECT_EQ(foreign[0].id, uuid("7D1F2A64-3C1E-4A8E-9D3B-0A1B2C3D4E5F"));
+    EXPECT_EQ(foreign[0].date, QDateTime::fromString(QStringLiteral("2001-01-01T00:00:00Z"), Qt::ISODate));
+
     {
         SimulatorActions actions;
         actions.savePreset(presets.begin()->second[0], QStringLiteral("com.example.demo"));
@@ -167,6 +177,16 @@ TEST_F(SimulatorActionsTest, SixteenActionsKeepTheFifteenNewest) {
     EXPECT_EQ(actions.history().front().kind, Kind::deepLink(QStringLiteral("myapp://16")));
     EXPECT_EQ(actions.history().back().kind, Kind::deepLink(QStringLiteral("myapp://2")));
     EXPECT_EQ(SimulatorActions().history().size(), 15u);
+
+    // A longer stored history is read as it is; the next recording trims it.
+    std::vector<Recent> longer(17, actions.history().front());
+    for (Recent& recent : longer)
+        recent.id = QUuid::createUuid();
+    sharedDefaults().setValue(QStringLiteral("actionHistory"), SimulatorActions::encodeHistory(longer));
+    SimulatorActions reloaded;
+    EXPECT_EQ(reloaded.history().size(), 17u);
+    ASSERT_EQ(reloaded.perform(Kind::deepLink(QStringLiteral("myapp://new")), app, onA), std::nullopt);
+    EXPECT_EQ(reloaded.history().size(), 15u);
 }
 
 TEST_F(SimulatorActionsTest, FailedDeliveryRecordsNothingAndSaysWhy) {
