@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QProcess>
 #include <QUrl>
 #include <QUuid>
 #include <QVariantMap>
@@ -122,6 +123,33 @@ InstalledApp FixtureHome::installApp(const std::string& udid, const FixtureApp& 
 
     sim.apps.emplace_back(app, installed);
     return installed;
+}
+
+fs::path FixtureHome::addPrivacyDatabase(const std::string& udid) {
+    const fs::path database = deviceFolder(udid) / "data/Library/TCC/TCC.db";
+    fs::create_directories(database.parent_path());
+    sqlite(database,
+           "CREATE TABLE admin (key TEXT PRIMARY KEY NOT NULL, value INTEGER NOT NULL);"
+           "INSERT INTO admin VALUES ('version', 24);"
+           "CREATE TABLE access (service TEXT NOT NULL, client TEXT NOT NULL, client_type INTEGER NOT NULL,"
+           " auth_value INTEGER NOT NULL, auth_reason INTEGER NOT NULL, auth_version INTEGER NOT NULL,"
+           " csreq BLOB, policy_id INTEGER, indirect_object_identifier_type INTEGER,"
+           " indirect_object_identifier TEXT NOT NULL DEFAULT 'UNUSED', indirect_object_code_identity BLOB,"
+           " flags INTEGER, last_modified INTEGER NOT NULL DEFAULT (CAST(strftime('%s','now') AS INTEGER)),"
+           " PRIMARY KEY (service, client, client_type, indirect_object_identifier));");
+    return database;
+}
+
+std::string FixtureHome::sqlite(const fs::path& database, const std::string& sql) {
+    QProcess process;
+    process.start(QStringLiteral("/usr/bin/sqlite3"),
+                  {QStringLiteral("-init"), QStringLiteral("/dev/null"),
+                   QString::fromStdString(database.string()), QString::fromStdString(sql)});
+    if (!process.waitForFinished(30'000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        throw std::runtime_error("sqlite3 failed on " + database.string() + ": " +
+                                 process.readAllStandardError().toStdString());
+    return process.readAllStandardOutput().toStdString();
 }
 
 std::string FixtureHome::listDevicesJson() const {

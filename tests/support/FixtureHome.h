@@ -47,6 +47,13 @@ public:
     void addSimulator(const std::string& udid, const std::string& name, int bootedSecondsAgo = 60);
     InstalledApp installApp(const std::string& udid, const FixtureApp& app);
 
+    /// The simulator's privacy database, data/Library/TCC/TCC.db, with an empty `access` table in
+    /// the simulator's own layout, made with the real sqlite3. Returns its path.
+    std::filesystem::path addPrivacyDatabase(const std::string& udid);
+    /// Runs `sql` on a fixture database with the real sqlite3 and returns what it prints (rows
+    /// one a line, columns joined by "|"). Throws when sqlite3 fails.
+    static std::string sqlite(const std::filesystem::path& database, const std::string& sql);
+
     /// `simctl list devices booted -j` output for the simulators added.
     std::string listDevicesJson() const;
     /// `simctl listapps <udid>` output, an old-style property list.

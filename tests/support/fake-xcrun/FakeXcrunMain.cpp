@@ -6,7 +6,8 @@
 // any number of them. A rule may give "stdout" (text), "stdoutFile", "stderr", "exit" (default
 // 0), "delay" in seconds, and "effects" applied before answering:
 //   {"create": i, "content": "..."}   write a file at argument i
-//   {"copy": [i, j]}                  copy the file at argument i to argument j
+//   {"copy": [i, j]}                  copy the file at argument i to argument j (j may
+//                                     also be a path given as a string)
 //   {"mkdir": i}                      create the folder at argument i
 // With no matching rule the fake prints nothing and exits 1.
 #include <nlohmann/json.hpp>
@@ -72,6 +73,8 @@ void appendLog(const std::string& tool, const std::vector<std::string>& args) {
 void applyEffects(const json& effects, const std::vector<std::string>& args) {
     namespace fs = std::filesystem;
     auto arg = [&](const json& index) -> std::string {
+        if (index.is_string())
+            return index.get<std::string>();
         const auto i = index.get<size_t>();
         return i < args.size() ? args[i] : std::string();
     };

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+class QWidget;
+
+namespace quorvex {
+
+/// One button of an alert.
+struct AlertButton {
+    QString title;
+    bool destructive = false; // drawn as a destructive action; the button still answers its code
+};
+
+/// What a modal alert shows: a message, an informative text under it, an optional accessory
+/// widget (text fields, pop-ups) and the buttons in the order given.
+struct Alert {
+    enum class Style { Informational, Warning, Critical };
+
+    QString message;
+    QString informativeText;
+    Style style = Style::Informational;
+    std::vector<AlertButton> buttons; // empty: one "OK" button
+    /// Shown below the texts while the alert runs and handed back unparented afterwards, so the
+    /// caller (which owns it) can read its fields. Optional.
+    QWidget* accessory = nullptr;
+    /// The widget that has the keyboard focus when the alert opens (the default button when null).
+    QWidget* initialFocus = nullptr;
+};
+
+/// Modal dialogs that stand in for the platform's alert. A confirmation brings the application to
+/// the front before it is shown, and runs on the GUI thread, blocking the caller until the user
+/// answers (events still run meanwhile).
+class Dialogs {
+public:
+    /// The answer of the first button; the n-th button answers kFirstButton + n.
+    static constexpr int kFirstButton = 1000;
+
+    virtual ~Dialogs() = default;
+
+    /// Activates the application, runs the alert modally and returns the chosen button's code.
+    /// The first button is the default (Return); Escape chooses a button titled "Cancel", or the
+    /// only button when there is one.
+    virtual int runAlert(const Alert& alert) = 0;
+
+    /// The process-wide dialogs: the widget backend unless a test installed its own.
+    static Dialogs& shared();
+    /// Installs `dialogs` as the process-wide one (nullptr restores the widget backend) and
+    /// returns the one it replaces. The caller keeps ownership.
+    static Dialogs* install(Dialogs* dialogs);
+};
+
+} // namespace quorvex
