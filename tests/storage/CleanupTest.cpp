@@ -33,7 +33,7 @@ void writeFile(const fs::path& path, const std::string& text) {
 std::map<std::string, std::string> snapshotOf(const fs::path& root) {
     std::map<std::string, std::string> entries;
     for (fs::recursive_directory_iterator it(root), end; it != end; ++it) {
-        const std::string key = fs::relative(it->path(), root).string();
+        const std::string key = it->path().lexically_relative(root).string();
         if (it->is_symlink())
             entries[key] = "link:" + fs::read_symlink(it->path()).string();
         else if (it->is_directory())

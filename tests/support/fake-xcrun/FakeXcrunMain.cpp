@@ -8,6 +8,9 @@
 //   {"create": i, "content": "..."}   write a file at argument i
 //   {"copy": [i, j]}                  copy the file at argument i to argument j
 //   {"mkdir": i}                      create the folder at argument i
+//   {"remove": i}                     remove the file or folder at argument i
+// Where an effect names an argument i, a string instead gives a fixed path, so a rule can keep
+// state between calls (a preferences domain that export reads, delete removes, import writes).
 // With no matching rule the fake prints nothing and exits 1.
 #include <nlohmann/json.hpp>
 
@@ -72,6 +75,8 @@ void appendLog(const std::string& tool, const std::vector<std::string>& args) {
 void applyEffects(const json& effects, const std::vector<std::string>& args) {
     namespace fs = std::filesystem;
     auto arg = [&](const json& index) -> std::string {
+        if (index.is_string())
+            return index.get<std::string>();
         const auto i = index.get<size_t>();
         return i < args.size() ? args[i] : std::string();
     };
@@ -84,6 +89,8 @@ void applyEffects(const json& effects, const std::vector<std::string>& args) {
                      fs::copy_options::overwrite_existing | fs::copy_options::recursive, ignored);
         } else if (effect.contains("mkdir")) {
             fs::create_directories(arg(effect["mkdir"]), ignored);
+        } else if (effect.contains("remove")) {
+            fs::remove_all(arg(effect["remove"]), ignored);
         }
     }
 }
