@@ -117,8 +117,12 @@ void work(const std::shared_ptr<Walk>& walk) {
         const bool moreHelp = walk->pending.size() > 1 && walk->helpersLeft > 0;
         if (moreHelp)
             --walk->helpersLeft;
-        if (!found.empty() || walk->reading == 0)
+        // Wake one waiter per new folder, and everyone only when the walk is over.
+        if (walk->reading == 0 && walk->pending.empty())
             walk->wake.notify_all();
+        else
+            for (size_t i = 0; i < found.size(); ++i)
+                walk->wake.notify_one();
         if (moreHelp) {
             lock.unlock();
             startHelper(walk);
