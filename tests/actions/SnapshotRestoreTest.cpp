@@ -209,7 +209,8 @@ TEST_F(SnapshotRestoreTest, FailureAtEveryStepOfTheSwapPutsEveryByteBack) {
                 EXPECT_TRUE(message.isEmpty()) << message.toStdString();
                 auto expected = snapData;
                 if (!withTmp)
-                    std::erase_if(expected, [](const auto& entry) { return entry.first.rfind("tmp/", 0) == 0; });
+                    std::erase_if(expected,
+                                  [](const auto& entry) { return entry.first.rfind("tmp/", 0) == 0; });
                 EXPECT_EQ(appData(), expected);
                 for (const std::string& name : leftovers())
                     EXPECT_EQ(name.rfind(".quorvex-backup-", 0), std::string::npos) << name;
