@@ -9,6 +9,9 @@
 //   {"copy": [i, j]}                  copy the file at argument i to argument j (j may
 //                                     also be a path given as a string)
 //   {"mkdir": i}                      create the folder at argument i
+//   {"remove": i}                     remove the file or folder at argument i
+// Where an effect names an argument i, a string instead gives a fixed path, so a rule can keep
+// state between calls (a preferences domain that export reads, delete removes, import writes).
 // With no matching rule the fake prints nothing and exits 1.
 #include <nlohmann/json.hpp>
 
@@ -87,6 +90,8 @@ void applyEffects(const json& effects, const std::vector<std::string>& args) {
                      fs::copy_options::overwrite_existing | fs::copy_options::recursive, ignored);
         } else if (effect.contains("mkdir")) {
             fs::create_directories(arg(effect["mkdir"]), ignored);
+        } else if (effect.contains("remove")) {
+            fs::remove_all(arg(effect["remove"]), ignored);
         }
     }
 }
