@@ -228,8 +228,10 @@ SimulatorApps::ScanResult SimulatorApps::scan() {
             const QVariantMap info = entry->toMap();
             if (stringValue(info, "ApplicationType") != QStringLiteral("User"))
                 continue;
+            // A relative path would be looked up (Info.plist, icons) in the program's working
+            // folder, so it counts as no path.
             const std::optional<QString> path = stringValue(info, "Path");
-            if (!path)
+            if (!path || !path->startsWith(u'/'))
                 continue;
             const QString bundlePath = withoutTrailingSlashes(*path);
 

@@ -151,6 +151,8 @@ TEST(SimulatorAppsTest, ListingIsFilteredAndRead) {
     "com.example.lower" = { ApplicationType = user; Path = "/Sim/Lower.app"; };
     "com.example.nopath" = { ApplicationType = User; Bundle = "file:///Sim/NoPath.app/"; };
     "com.example.datapath" = { ApplicationType = User; Path = <2f53696d>; };
+    "com.example.relative" = { ApplicationType = User; Path = "Relative.app"; };
+    "com.example.empty" = { ApplicationType = User; Path = ""; };
     "com.example.full" = {
         ApplicationType = User; Path = "/Sim/Full.app"; CFBundleDisplayName = "Caf\U00e9 Lab";
         CFBundleName = Ignored; CFBundleShortVersionString = "2.1"; CFBundleVersion = 45;
