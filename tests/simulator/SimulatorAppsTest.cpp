@@ -411,6 +411,26 @@ TEST(SimulatorAppsTest, StaleScanNeverReplacesTheResultOfALaterStartedOne) {
     EXPECT_TRUE(apps.apps().empty());
 }
 
+TEST(SimulatorAppsTest, ResultArrivingAfterDestructionIsDroppedAndItsFutureCancelled) {
+    std::promise<SimulatorApps::ScanResult> answer;
+    std::shared_future<SimulatorApps::ScanResult> gate = answer.get_future().share();
+    std::atomic<int> calls{0};
+    test::FakeClock clock;
+    QFuture<void> pending;
+    {
+        SimulatorApps apps(clock, [&] {
+            ++calls;
+            return gate.get();
+        });
+        pending = apps.refresh();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return calls == 1; }));
+        answer.set_value({{}, {{"U1", "iPhone", std::nullopt}}});
+    } // the scan's queued result is still undelivered here
+    EXPECT_TRUE(pending.isFinished());
+    EXPECT_TRUE(pending.isCanceled());
+    QCoreApplication::processEvents(); // nothing left to deliver to the dead object
+}
+
 TEST(SimulatorAppsTest, LoopRefreshesTenSecondsAfterEachRefreshEnded) {
     std::atomic<int> calls{0};
     test::FakeClock clock;
