@@ -1,7 +1,7 @@
 # One INTERFACE target carries the warning and sanitizer flags; every target of ours links it.
 add_library(quorvex_warnings INTERFACE)
 target_compile_options(quorvex_warnings INTERFACE
-  -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor -Wcast-align -Wunused
+  -Wall -Wextra -Wpedantic $<IF:$<CXX_COMPILER_ID:GNU>,-Wshadow=local,-Wshadow-uncaptured-local> -Wnon-virtual-dtor -Wcast-align -Wunused
   -Woverloaded-virtual -Wimplicit-fallthrough
   $<$<BOOL:${QUORVEX_WARNINGS_AS_ERRORS}>:-Werror>)
 

@@ -27,13 +27,22 @@ std::string newUuid() {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toStdString();
 }
 
-// Quotes a string the way old-style property lists do.
+// Quotes a string the way simctl prints it in an old-style property list: quotes and
+// backslashes escaped, every UTF-16 unit above ASCII as \Uxxxx.
 std::string quoted(const std::string& text) {
     std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\')
+    for (const QChar unit : QString::fromStdString(text)) {
+        const char16_t code = unit.unicode();
+        if (code == '"' || code == '\\') {
             out.push_back('\\');
-        out.push_back(c);
+            out.push_back(static_cast<char>(code));
+        } else if (code == '\n') {
+            out += "\\n";
+        } else if (code >= 0x80) {
+            out += "\\U" + QString::number(code, 16).rightJustified(4, u'0').toStdString();
+        } else {
+            out.push_back(static_cast<char>(code));
+        }
     }
     return out + "\"";
 }
