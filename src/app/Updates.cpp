@@ -6,6 +6,7 @@
 
 #include "app/Appcast.h"
 #include "app/FeedDownload.h"
+#include "platform/Dialogs.h"
 #include "platform/PlistSettingsFormat.h"
 #include "ui/Fonts.h"
 
@@ -14,9 +15,7 @@
 #include <QFile>
 #include <QFutureWatcher>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QPalette>
-#include <QPushButton>
 #include <QtConcurrent>
 
 namespace quorvex {
@@ -29,18 +28,16 @@ QString text(const QVariantMap& info, const char* key) {
     return value.typeId() == QMetaType::QString ? value.toString() : QString();
 }
 
-int messageBox(const Updates::Alert& alert) {
-    QMessageBox box;
-    box.setWindowTitle(QStringLiteral("Quorvex"));
-    box.setText(alert.message);
-    box.setInformativeText(alert.informativeText);
-    std::vector<QAbstractButton*> buttons;
-    for (int i = 0; i < alert.buttons.size(); ++i)
-        buttons.push_back(
-            box.addButton(alert.buttons[i], i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
-    box.exec();
-    const auto it = std::find(buttons.begin(), buttons.end(), box.clickedButton());
-    return it == buttons.end() ? 0 : int(it - buttons.begin());
+// The program's alert layer, so the updater's alerts look like every other and tests that
+// install a dialog double answer them too.
+int dialogAlert(const Updates::Alert& alert) {
+    quorvex::Alert request;
+    request.message = alert.message;
+    request.informativeText = alert.informativeText;
+    for (const QString& title : alert.buttons)
+        request.buttons.push_back({title});
+    const int response = Dialogs::shared().runAlert(request);
+    return std::max(0, response - Dialogs::kFirstButton);
 }
 
 } // namespace
@@ -65,7 +62,7 @@ Updates::Updates(QVariantMap bundleInfo, Ui ui)
     if (!m_ui.activate)
         m_ui.activate = [] {};
     if (!m_ui.runAlert)
-        m_ui.runAlert = messageBox;
+        m_ui.runAlert = dialogAlert;
     if (!m_ui.openUrl)
         m_ui.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
 }

@@ -44,8 +44,8 @@ public:
         std::function<void(const QUrl&)> openUrl;  // the release page
     };
 
-    /// `bundleInfo`: the Info.plist values. Missing `ui` members fall back to message boxes and
-    /// the desktop's URL handler.
+    /// `bundleInfo`: the Info.plist values. Missing `ui` members fall back to the alert layer
+    /// (Dialogs, which also brings the program to the front) and the desktop's URL handler.
     explicit Updates(QVariantMap bundleInfo, Ui ui = {});
 
     /// The program's updater, made from its compiled-in Info.plist on first use; never released.

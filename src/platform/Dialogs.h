@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class QWidget;
@@ -28,6 +29,9 @@ struct Alert {
     QWidget* accessory = nullptr;
     /// The widget that has the keyboard focus when the alert opens (the default button when null).
     QWidget* initialFocus = nullptr;
+    /// Asked when the first button is chosen: false keeps the alert open (the accessory shows
+    /// why). Optional; without it the first button always closes the alert.
+    std::function<bool()> acceptsFirstButton;
 };
 
 /// Modal dialogs that stand in for the platform's alert. A confirmation brings the application to

@@ -90,7 +90,11 @@ int WidgetDialogs::runAlert(const Alert& alert) {
             button->setPalette(palette);
         }
         const int code = Dialogs::kFirstButton + index;
-        QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog, code] { dialog.done(code); });
+        QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog, &alert, code] {
+            if (code == Dialogs::kFirstButton && alert.acceptsFirstButton && !alert.acceptsFirstButton())
+                return;
+            dialog.done(code);
+        });
         row->addWidget(button);
         if (index == 0)
             first = button;

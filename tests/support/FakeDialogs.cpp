@@ -1,5 +1,7 @@
 #include "support/FakeDialogs.h"
 
+#include <algorithm>
+
 namespace quorvex::test {
 
 FakeDialogs::FakeDialogs()
@@ -24,11 +26,21 @@ int FakeDialogs::runAlert(const Alert& alert) {
         asked.destructive.push_back(button.destructive);
     }
     m_alerts.push_back(asked);
-    if (m_answers.empty())
-        return kFirstButton;
-    auto answer = std::move(m_answers.front());
-    m_answers.pop_front();
-    return answer(alert);
+    for (;;) {
+        int response = kFirstButton;
+        if (!m_answers.empty()) {
+            auto answer = std::move(m_answers.front());
+            m_answers.pop_front();
+            response = answer(alert);
+        }
+        // Like the real alert, a first button the alert refuses leaves it open for the next answer;
+        // with none left, the person gives up with the last button.
+        if (response != kFirstButton || !alert.acceptsFirstButton || alert.acceptsFirstButton())
+            return response;
+        ++m_refusedFirstButtons;
+        if (m_answers.empty())
+            return kFirstButton + std::max(0, static_cast<int>(alert.buttons.size()) - 1);
+    }
 }
 
 } // namespace quorvex::test

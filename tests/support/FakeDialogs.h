@@ -12,7 +12,8 @@ namespace quorvex::test {
 
 /// Answers the program's dialogs without a person, for the life of the object: installs itself
 /// as Dialogs::shared() and puts the previous one back when destroyed. Every alert is recorded.
-/// An alert with no queued answer gets the first button (kFirstButton).
+/// An alert with no queued answer gets the first button (kFirstButton); when the alert refuses it
+/// (Alert::acceptsFirstButton), the next queued answer is taken, or the last button.
 class FakeDialogs final : public Dialogs {
 public:
     /// What one alert asked, copied when it ran.
@@ -36,6 +37,8 @@ public:
     void queueAnswer(std::function<int(const Alert&)> answer);
 
     const std::vector<AskedAlert>& alerts() const { return m_alerts; }
+    /// How often an alert refused its first button (see Alert::acceptsFirstButton).
+    int refusedFirstButtons() const { return m_refusedFirstButtons; }
     void clear() { m_alerts.clear(); }
 
     int runAlert(const Alert& alert) override;
@@ -44,6 +47,7 @@ private:
     Dialogs* m_previous = nullptr;
     std::deque<std::function<int(const Alert&)>> m_answers;
     std::vector<AskedAlert> m_alerts;
+    int m_refusedFirstButtons = 0;
 };
 
 } // namespace quorvex::test

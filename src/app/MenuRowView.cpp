@@ -1,0 +1,105 @@
+#include "app/MenuRowView.h"
+
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QWidgetAction>
+
+namespace quorvex {
+
+MenuRowView::MenuRowView(QWidget* parent)
+    : QWidget(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_Hover);
+    setMouseTracking(true);
+}
+
+QWidgetAction* MenuRowView::enclosingAction() const {
+    auto* menu = qobject_cast<QMenu*>(parentWidget());
+    if (!menu)
+        return nullptr;
+    for (QAction* action : menu->actions()) {
+        auto* widgetAction = qobject_cast<QWidgetAction*>(action);
+        if (widgetAction && widgetAction->defaultWidget() == this)
+            return widgetAction;
+    }
+    return nullptr;
+}
+
+void MenuRowView::setState(bool hovered, bool focused) {
+    const bool before = isHighlighted();
+    m_hovered = hovered;
+    m_focused = focused;
+    if (before == isHighlighted())
+        return;
+    highlightUpdated();
+    update();
+    emit highlightChanged(isHighlighted());
+}
+
+void MenuRowView::paintHighlight(const QColor& color, qreal horizontalInset, qreal verticalInset) {
+    if (!isHighlighted() || !isInteractive())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()).adjusted(horizontalInset, verticalInset, -horizontalInset, -verticalInset), 5,
+                        5);
+    painter.fillPath(path, color);
+}
+
+void MenuRowView::enterEvent(QEnterEvent* event) {
+    QWidget::enterEvent(event);
+    if (!isInteractive())
+        return;
+    // The pointer took over: make this the menu's active row, so the row that had the keyboard
+    // highlight before loses it.
+    if (QWidgetAction* action = enclosingAction())
+        static_cast<QMenu*>(parentWidget())->setActiveAction(action);
+    setState(true, m_focused);
+}
+
+void MenuRowView::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    setState(false, m_focused);
+}
+
+void MenuRowView::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    setState(m_hovered, isInteractive());
+}
+
+void MenuRowView::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    setState(m_hovered, false);
+}
+
+void MenuRowView::mouseReleaseEvent(QMouseEvent* event) {
+    if (isInteractive() && rect().contains(event->position().toPoint())) {
+        activate();
+        event->accept();
+        return;
+    }
+    QWidget::mouseReleaseEvent(event);
+}
+
+void MenuRowView::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (isInteractive()) {
+            activate();
+            event->accept();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    // Arrows and Escape belong to the menu.
+    event->ignore();
+}
+
+} // namespace quorvex

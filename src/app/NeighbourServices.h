@@ -1,0 +1,145 @@
+#pragma once
+
+#include "devices/PhysicalDevice.h"
+#include "simulator/SimulatorApp.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+// What the menu-bar frame uses of the subsystems around it: the network model and setup guide,
+// the window tracker and side panel, the action windows, the connected-device flows, the cleanup
+// flows and the cleaner window. Each is a small interface; until its subsystem lands, a
+// provisional implementation in app/provisional/ stands in for it and keeps the menu truthful
+// (nothing listed that cannot be acted on, a toast where a feature does not exist yet).
+
+namespace quorvex {
+
+struct NetworkProfile;
+
+/// The network model, the proxy controller and the setup guide. GUI thread.
+class NetworkService : public QObject {
+    Q_OBJECT
+public:
+    /// One app's remembered network choice.
+    struct AppNetwork {
+        SimulatorApp app;
+        QString profileID;
+    };
+    struct HostRule {
+        QString host;
+        bool enabled = true;
+        bool operator==(const HostRule&) const = default;
+    };
+
+    using QObject::QObject;
+
+    /// Some app is shaped or some host is blocked.
+    virtual bool isActive() const = 0;
+    /// One line on the active configuration ("Edge · 2 blocked hosts").
+    virtual QString summary() const = 0;
+    /// Bundle ID -> remembered choice.
+    virtual std::map<QString, AppNetwork> choice() const = 0;
+    virtual std::vector<HostRule> hostRules() const = 0;
+    /// A network change is being applied to the extension.
+    virtual bool isBusy() const = 0;
+    virtual std::optional<QString> lastError() const = 0;
+    virtual bool awaitingApproval() const = 0;
+
+    /// Asks the extension to stop its tunnel; `done` runs (on the GUI thread) once the stop has
+    /// been requested. Never fails.
+    virtual void stopProxyForQuit(std::function<void()> done) = 0;
+    /// Stops and removes every saved proxy configuration and asks for the extension's
+    /// deactivation; `done` gets the error's description on failure.
+    virtual void resetSetup(std::function<void(std::optional<QString> error)> done) = 0;
+    /// Flips the rule of `host` on or off; no such rule: nothing changes.
+    virtual void toggleHostRule(const QString& host) = 0;
+    virtual void removeHostRule(const QString& host) = 0;
+    /// Adds the host of the typed text as an enabled rule (replacing one of the same host);
+    /// false, changing nothing, when the text is no host name.
+    virtual bool addHostRule(const QString& text) = 0;
+    /// Switches the setup guide to its tour with `profile`, from the start, and shows its window.
+    virtual void showSetupGuideTour(const NetworkProfile& profile) = 0;
+
+signals:
+    /// Any of the values above changed.
+    void stateChanged();
+};
+
+/// The window tracker, the window shortcuts and the side panel. GUI thread.
+class DeviceHubService {
+public:
+    virtual ~DeviceHubService() = default;
+    /// The booted simulator the tools act on.
+    virtual std::optional<SimulatorDevice> targetDevice() const = 0;
+    /// The simulator shown in the focused host window, when the tracker can tell.
+    virtual std::optional<QString> focusedUDID() const = 0;
+    /// "Simulator" or "Device Hub".
+    virtual QString hostName() const = 0;
+    virtual void openHost() = 0;
+    virtual bool isPanelEnabled() const = 0;
+    virtual void setPanelEnabled(bool enabled) = 0;
+    /// Launch: the window-scoped shortcuts, then the panel.
+    virtual void installShortcuts() = 0;
+    virtual void startPanel() = 0;
+};
+
+/// The deep-link and push windows, the status-bar window and screenshots. GUI thread.
+class ActionWindowsService {
+public:
+    virtual ~ActionWindowsService() = default;
+    virtual void openDeepLinkWindow(const SimulatorApp& app) = 0;
+    virtual void openPushWindow(const SimulatorApp& app) = 0;
+    virtual void showStatusBarWindow(const std::vector<SimulatorDevice>& devices, const SimulatorDevice& target) = 0;
+    virtual void screenshot(const QString& udid, bool copy) = 0;
+};
+
+/// The connected-device flows. GUI thread.
+class DeviceFlowsService {
+public:
+    virtual ~DeviceFlowsService() = default;
+    /// The devices the menu lists (each with its actions).
+    virtual std::vector<PhysicalDevice> devices() const = 0;
+    virtual void showPushWindow(const PhysicalDevice& device) = 0;
+};
+
+/// The cleanup flows of the storage cleaning engine. GUI thread.
+class CleanupFlowsService {
+public:
+    enum class Target { derivedData, packages, documentation, oldLogs, everything };
+    virtual ~CleanupFlowsService() = default;
+    virtual std::vector<QString> findProjectFolders(const QString& bundleID) const = 0;
+    virtual QString describe(Target target, const std::optional<SimulatorApp>& app) const = 0;
+    virtual void clean(Target target, const std::optional<SimulatorApp>& app) = 0;
+    virtual void eraseAppData(const SimulatorApp& app) = 0;
+};
+
+/// The storage cleaner window. GUI thread.
+class CleanerWindowService {
+public:
+    virtual ~CleanerWindowService() = default;
+    /// Opens or fronts the window; with an app and no section it shows that app's archives.
+    virtual void show(const std::optional<QString>& section, const std::optional<SimulatorApp>& app) = 0;
+};
+
+/// The set the program runs with.
+struct NeighbourServices {
+    NetworkService& network;
+    DeviceHubService& deviceHub;
+    ActionWindowsService& actionWindows;
+    DeviceFlowsService& deviceFlows;
+    CleanupFlowsService& cleanupFlows;
+    CleanerWindowService& cleanerWindow;
+
+    /// The program's services, created on first use and never released.
+    static NeighbourServices& shared();
+    /// The network service of `shared()`, which the setup-reset run takes alone (creating the
+    /// others would start the simulator inventory).
+    static NetworkService& sharedNetwork();
+};
+
+} // namespace quorvex

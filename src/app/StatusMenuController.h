@@ -1,0 +1,103 @@
+#pragma once
+
+#include "app/MenuRow.h"
+#include "app/NeighbourServices.h"
+
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QSystemTrayIcon>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace quorvex {
+
+class Cleanup;
+class Clock;
+class Permissions;
+class SimulatorActions;
+class SimulatorApps;
+class Updates;
+
+/// The status item and its menu, the program's main face. The menu is never kept current while
+/// it is closed: each opening builds the whole menu again from the models as a tree of rows
+/// (`buildMenu`, testable without a display) and renders it. The per-app and per-simulator
+/// submenus are lazy: their fillers are made anew at each build, kept in `lazyFillers` until the
+/// next one, and run at most once. Between openings only the status icon and its tool tip
+/// follow the network model.
+///
+/// The status item is a QSystemTrayIcon whose menu we pop up ourselves on activation, never
+/// through setContextMenu: desktops that export tray menus over D-Bus drop custom row views and
+/// build the menu when they like, not when it opens. GUI thread only.
+class StatusMenuController final : public QObject {
+    Q_OBJECT
+public:
+    /// Everything the menu reads and reaches.
+    struct Models {
+        SimulatorApps& simulatorApps;
+        SimulatorActions& actions;
+        Permissions& permissions;
+        Cleanup& cleanup;
+        Updates& updates;
+        NeighbourServices services;
+        Clock& clock;
+        std::function<void()> about; // the About panel
+        std::function<void()> quit;  // the one quit path of the application delegate
+    };
+
+    /// `showStatusItem`: put the item into the system tray (false in tests).
+    StatusMenuController(Models models, bool showStatusItem);
+    ~StatusMenuController() override;
+
+    /// The live controller, if any.
+    static StatusMenuController* shared();
+
+    /// Builds the whole menu from the current models; the previous lazy fillers are dropped.
+    MenuRows buildMenu();
+    /// Builds and renders the menu into `menu()`.
+    void rebuildMenu();
+    QMenu& menu() { return m_menu; }
+    const std::vector<std::shared_ptr<LazySubmenuFiller>>& lazyFillers() const { return m_lazyFillers; }
+
+    /// The apps the menu lists: those on booted simulators, then the apps remembered by network
+    /// choices that no simulator runs, by name.
+    std::vector<SimulatorApp> menuApps() const;
+    MenuRow appRow(const SimulatorApp& app);
+
+    /// The status icon and tool tip for the network model's current state.
+    void updateStatusIcon();
+    QString toolTip() const { return m_toolTip; }
+    bool showsActiveIcon() const { return m_activeIcon; }
+    QSystemTrayIcon* statusItem() const { return m_statusItem; }
+
+    // Fillers of the submenus. The menu-content work fills them out; these hold what the
+    // simulator core and the simulator actions reach today.
+    void fillSimulators(MenuRows& rows);
+    void fillBlockedHosts(MenuRows& rows);
+    void fillClearData(MenuRows& rows, const std::optional<SimulatorApp>& app);
+    void fillConnectedDevices(MenuRows& rows, const std::vector<PhysicalDevice>& devices);
+    void fillHostApp(MenuRows& rows);
+    void appendExtensionState(MenuRows& rows);
+    void fillAppSubmenu(MenuRows& rows, const SimulatorApp& app, bool running);
+    void fillSimulatorSubmenu(MenuRows& rows, const SimulatorDevice& device,
+                              const std::vector<SimulatorDevice>& devices);
+
+    /// Builds, renders and pops the menu up at `position` (the pointer when absent).
+    void openMenu(std::optional<QPoint> position = std::nullopt);
+
+private:
+    MenuRow lazyRow(const QString& title, LazySubmenuFiller::Build build);
+
+    Models m_models;
+    QMenu m_menu;
+    QPointer<QSystemTrayIcon> m_statusItem;
+    std::vector<std::shared_ptr<LazySubmenuFiller>> m_lazyFillers;
+    QString m_toolTip;
+    bool m_activeIcon = false;
+    bool m_iconSet = false;
+};
+
+} // namespace quorvex

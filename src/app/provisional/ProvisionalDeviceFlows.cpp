@@ -1,0 +1,11 @@
+#include "app/provisional/ProvisionalDeviceFlows.h"
+
+#include "app/provisional/NotAvailableYet.h"
+
+namespace quorvex {
+
+void ProvisionalDeviceFlows::showPushWindow(const PhysicalDevice&) {
+    showNotAvailableYet(QStringLiteral("Device push window"));
+}
+
+} // namespace quorvex

@@ -1,0 +1,34 @@
+#include "app/provisional/ProvisionalDeviceHub.h"
+
+#include "app/provisional/NotAvailableYet.h"
+#include "simulator/SimulatorApps.h"
+
+namespace quorvex {
+
+ProvisionalDeviceHub::ProvisionalDeviceHub(SimulatorApps& simulatorApps)
+    : m_simulatorApps(simulatorApps) {}
+
+std::optional<SimulatorDevice> ProvisionalDeviceHub::mostRecentlyBooted(const std::vector<SimulatorDevice>& devices) {
+    const SimulatorDevice* best = nullptr;
+    for (const SimulatorDevice& device : devices) {
+        if (!best || (device.bootedAt && (!best->bootedAt || *device.bootedAt > *best->bootedAt)))
+            best = &device;
+    }
+    if (!best)
+        return std::nullopt;
+    return *best;
+}
+
+std::optional<SimulatorDevice> ProvisionalDeviceHub::targetDevice() const {
+    return mostRecentlyBooted(m_simulatorApps.devices());
+}
+
+void ProvisionalDeviceHub::openHost() {
+    showNotAvailableYet(QStringLiteral("Opening the Simulator app"));
+}
+
+void ProvisionalDeviceHub::setPanelEnabled(bool) {
+    showNotAvailableYet(QStringLiteral("Side Panel"));
+}
+
+} // namespace quorvex

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "app/NeighbourServices.h"
+
+namespace quorvex {
+
+class SimulatorApps;
+
+/// Stands in for the window tracker and the side panel until they land: no host window is
+/// known, so nothing is focused and the target is the most recently booted simulator; there is
+/// no side panel (shown as off; turning it on says so) and no window shortcuts.
+class ProvisionalDeviceHub final : public DeviceHubService {
+public:
+    explicit ProvisionalDeviceHub(SimulatorApps& simulatorApps);
+
+    std::optional<SimulatorDevice> targetDevice() const override;
+    std::optional<QString> focusedUDID() const override { return std::nullopt; }
+    QString hostName() const override { return QStringLiteral("Simulator"); }
+    void openHost() override;
+    bool isPanelEnabled() const override { return false; }
+    void setPanelEnabled(bool enabled) override;
+    void installShortcuts() override {}
+    void startPanel() override {}
+
+    /// The simulator booted last (by `bootedAt`; one without a boot time counts as oldest; on a
+    /// tie the first in list order).
+    static std::optional<SimulatorDevice> mostRecentlyBooted(const std::vector<SimulatorDevice>& devices);
+
+private:
+    SimulatorApps& m_simulatorApps;
+};
+
+} // namespace quorvex
