@@ -89,7 +89,8 @@ AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate() {
         return TerminateReply::now;
     m_terminating = true;
     m_deadline = m_clock.schedule(kQuitTimeout, [this] { finishTermination(); });
-    m_networkWatch = connect(&m_network, &NetworkService::stateChanged, this, &AppDelegate::continueTermination);
+    m_networkWatch =
+        connect(&m_network, &NetworkService::stateChanged, this, &AppDelegate::continueTermination);
     continueTermination();
     return TerminateReply::later;
 }

@@ -26,8 +26,8 @@ void setLabelColor(QLabel* label, const QColor& color) {
 
 } // namespace
 
-CopyRowView::CopyRowView(const QString& title, const QStringList& values, bool copyable, const QString& symbol,
-                         Clock& clock)
+CopyRowView::CopyRowView(const QString& title, const QStringList& values, bool copyable,
+                         const QString& symbol, Clock& clock)
     : m_clock(clock)
     , m_values(values.isEmpty() ? QStringList{QString()} : values)
     , m_copyable(copyable)
@@ -81,7 +81,8 @@ QColor CopyRowView::titleColor() const {
 }
 
 QColor CopyRowView::valueColor() const {
-    QColor color = palette().color(isHighlighted() && m_copyable ? QPalette::HighlightedText : QPalette::WindowText);
+    QColor color =
+        palette().color(isHighlighted() && m_copyable ? QPalette::HighlightedText : QPalette::WindowText);
     color.setAlphaF(isHighlighted() && m_copyable ? 0.8f : 0.55f);
     return color;
 }
@@ -95,8 +96,8 @@ void CopyRowView::updateColors() {
 
 void CopyRowView::layoutLabels() {
     const int titleWidth = m_titleLabel->sizeHint().width();
-    m_icon->setGeometry(22 - kIconSize.width() / 2, kFirstLineCentre - kIconSize.height() / 2, kIconSize.width(),
-                        kIconSize.height());
+    m_icon->setGeometry(22 - kIconSize.width() / 2, kFirstLineCentre - kIconSize.height() / 2,
+                        kIconSize.width(), kIconSize.height());
     m_titleLabel->setGeometry(38, kFirstLineCentre - kLineHeight / 2, titleWidth, kLineHeight);
     const int valueLeft = 38 + titleWidth + 16;
     const int valueWidth = std::max(0, width() - 14 - valueLeft);

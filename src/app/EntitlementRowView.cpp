@@ -12,8 +12,8 @@
 namespace quorvex {
 namespace {
 
-QLabel* addLine(QVBoxLayout* layout, const QString& text, const QFont& font, const QColor& color, int maxWidth,
-                QWidget* parent) {
+QLabel* addLine(QVBoxLayout* layout, const QString& text, const QFont& font, const QColor& color,
+                int maxWidth, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setTextFormat(Qt::PlainText);
     label->setFont(font);
@@ -51,12 +51,12 @@ EntitlementRowView::EntitlementRowView(const Entry& entitlement, Clock& clock)
     const qsizetype count = entitlement.values.size();
     for (qsizetype i = 0; i < std::min<qsizetype>(count, kMaxValueLines); ++i) {
         const QString& value = entitlement.values[i];
-        m_lines.append(addLine(layout, count == 1 ? value : QStringLiteral("•  ") + value, Fonts::caption(), label,
-                               440, this));
+        m_lines.append(addLine(layout, count == 1 ? value : QStringLiteral("•  ") + value, Fonts::caption(),
+                               label, 440, this));
     }
     if (count > kMaxValueLines)
-        m_lines.append(addLine(layout, tr("…and %1 more").arg(count - kMaxValueLines), Fonts::caption(), label, 440,
-                               this));
+        m_lines.append(addLine(layout, tr("…and %1 more").arg(count - kMaxValueLines), Fonts::caption(),
+                               label, 440, this));
     setMinimumWidth(330);
 }
 

@@ -46,8 +46,9 @@ std::optional<QString> HostField::rejection(const QString& input) {
     // The local test comes first and looks at the parsed host too: "127.0.0.1" or "[::1]:8080"
     // parse as hosts, and a URL can hide a local host behind its scheme.
     if (isLocalAddress(text) || (host && isLocalAddress(*host)))
-        return QStringLiteral("Local addresses can’t be blocked: simulator traffic to your Mac doesn’t go through the "
-                              "network extension. Stop the local server instead.");
+        return QStringLiteral(
+            "Local addresses can’t be blocked: simulator traffic to your Mac doesn’t go through the "
+            "network extension. Stop the local server instead.");
     if (host)
         return std::nullopt;
     if (text.isEmpty())

@@ -23,7 +23,8 @@ QColor secondaryTextColor() {
 // Headers and info rows: labels that never take the keyboard, so the arrows step over them.
 QWidget* labelRow(const MenuRow& row, QWidget* parent) {
     auto* view = new QWidget(parent);
-    view->setObjectName(row.kind == MenuRow::Kind::header ? QStringLiteral("menuHeader") : QStringLiteral("menuInfo"));
+    view->setObjectName(row.kind == MenuRow::Kind::header ? QStringLiteral("menuHeader")
+                                                          : QStringLiteral("menuInfo"));
     auto* layout = new QHBoxLayout(view);
     layout->setContentsMargins(row.kind == MenuRow::Kind::header ? 12 : 8, 4, 14, 4);
     layout->setSpacing(6);

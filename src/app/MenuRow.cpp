@@ -19,7 +19,8 @@ MenuRow MenuRow::info(const QString& text, const QString& symbol) {
     return row;
 }
 
-MenuRow MenuRow::tool(const QString& title, const QString& symbol, std::optional<QColor> color, MenuRows children) {
+MenuRow MenuRow::tool(const QString& title, const QString& symbol, std::optional<QColor> color,
+                      MenuRows children) {
     MenuRow row;
     row.kind = Kind::tool;
     row.title = title;

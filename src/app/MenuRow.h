@@ -21,10 +21,10 @@ namespace quorvex {
 /// display and the rendering is written once.
 struct MenuRow {
     enum class Kind {
-        header,      // a section title
-        info,        // a disabled explanatory line, with a symbol
-        tool,        // a row that opens a submenu filled during the build
-        action,      // a command; `checked` makes it a toggle
+        header, // a section title
+        info,   // a disabled explanatory line, with a symbol
+        tool,   // a row that opens a submenu filled during the build
+        action, // a command; `checked` makes it a toggle
         separator,
         custom,      // a row view of its own (permission buttons, copyable values, ...)
         lazySubmenu, // a row whose submenu is filled by `filler` when first opened
@@ -40,10 +40,10 @@ struct MenuRow {
     std::optional<bool> checked; // present for toggles
     QKeySequence shortcut;
     std::optional<MenuCount> badge;
-    ActionItem::Handler handler;                  // action rows
-    MenuRows children;                            // tool rows
-    std::shared_ptr<LazySubmenuFiller> filler;    // lazy submenus
-    std::function<QWidget*()> makeWidget;         // custom rows: builds the row view
+    ActionItem::Handler handler;               // action rows
+    MenuRows children;                         // tool rows
+    std::shared_ptr<LazySubmenuFiller> filler; // lazy submenus
+    std::function<QWidget*()> makeWidget;      // custom rows: builds the row view
 
     static MenuRow header(const QString& title);
     static MenuRow info(const QString& text, const QString& symbol);

@@ -44,8 +44,8 @@ void MenuRowView::paintHighlight(const QColor& color, qreal horizontalInset, qre
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath path;
-    path.addRoundedRect(QRectF(rect()).adjusted(horizontalInset, verticalInset, -horizontalInset, -verticalInset), 5,
-                        5);
+    path.addRoundedRect(
+        QRectF(rect()).adjusted(horizontalInset, verticalInset, -horizontalInset, -verticalInset), 5, 5);
     painter.fillPath(path, color);
 }
 

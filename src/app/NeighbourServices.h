@@ -94,7 +94,8 @@ public:
     virtual ~ActionWindowsService() = default;
     virtual void openDeepLinkWindow(const SimulatorApp& app) = 0;
     virtual void openPushWindow(const SimulatorApp& app) = 0;
-    virtual void showStatusBarWindow(const std::vector<SimulatorDevice>& devices, const SimulatorDevice& target) = 0;
+    virtual void showStatusBarWindow(const std::vector<SimulatorDevice>& devices,
+                                     const SimulatorDevice& target) = 0;
     virtual void screenshot(const QString& udid, bool copy) = 0;
 };
 

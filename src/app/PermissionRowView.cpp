@@ -3,6 +3,7 @@
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
 
+#include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,7 +26,11 @@ PermissionRowView::PermissionRowView(const QString& title, const QString& symbol
     label->setObjectName(QStringLiteral("title"));
     label->setFont(Fonts::body());
     layout->addWidget(label, 1);
-    const PermissionAction actions[] = {PermissionAction::grant, PermissionAction::revoke, PermissionAction::reset};
+    // One choice per service: the pressed button shows as the current one at once.
+    auto* group = new QButtonGroup(this);
+    group->setExclusive(true);
+    const PermissionAction actions[] = {PermissionAction::grant, PermissionAction::revoke,
+                                        PermissionAction::reset};
     for (int tag = 0; tag < 3; ++tag) {
         auto* button = new QToolButton(this);
         button->setObjectName(rawValue(actions[tag]));
@@ -35,6 +40,7 @@ PermissionRowView::PermissionRowView(const QString& title, const QString& symbol
         button->setChecked(state == actions[tag]);
         button->setFocusPolicy(Qt::NoFocus);
         button->setAutoRaise(true);
+        group->addButton(button, tag);
         connect(button, &QToolButton::clicked, this, [this, tag] { tapped(tag); });
         layout->addWidget(button);
         m_buttons.append(button);

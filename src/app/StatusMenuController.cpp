@@ -42,7 +42,9 @@ NetworkProfile demonstrationProfile() {
     edge.upDelayMs = 440;
     edge.packetLoss = 0;
     edge.stalled = false;
-    return NetworkProfile{QStringLiteral("edge"), QStringLiteral("Edge"), QStringLiteral("cellularbars"),
+    return NetworkProfile{QStringLiteral("edge"),
+                          QStringLiteral("Edge"),
+                          QStringLiteral("cellularbars"),
                           {NetworkProfile::Phase{QStringLiteral("Edge"), 0, edge}}};
 }
 
@@ -89,15 +91,17 @@ StatusMenuController::StatusMenuController(Models models, bool showStatusItem)
     if (showStatusItem) {
         m_statusItem = new QSystemTrayIcon(this);
         // Every click opens the menu we build now; the tray never holds a menu of its own.
-        connect(m_statusItem, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context ||
-                reason == QSystemTrayIcon::MiddleClick) {
-                const QRect icon = m_statusItem->geometry();
-                openMenu(icon.isValid() ? std::optional<QPoint>(icon.bottomLeft()) : std::nullopt);
-            }
-        });
+        connect(m_statusItem, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) {
+                    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context ||
+                        reason == QSystemTrayIcon::MiddleClick) {
+                        const QRect icon = m_statusItem->geometry();
+                        openMenu(icon.isValid() ? std::optional<QPoint>(icon.bottomLeft()) : std::nullopt);
+                    }
+                });
     }
-    connect(&m_models.services.network, &NetworkService::stateChanged, this, &StatusMenuController::updateStatusIcon);
+    connect(&m_models.services.network, &NetworkService::stateChanged, this,
+            &StatusMenuController::updateStatusIcon);
     updateStatusIcon();
     if (m_statusItem)
         m_statusItem->show();
@@ -115,7 +119,8 @@ StatusMenuController* StatusMenuController::shared() {
 void StatusMenuController::updateStatusIcon() {
     NetworkService& network = m_models.services.network;
     const bool active = network.isActive();
-    const QString toolTip = active ? QStringLiteral("Quorvex · ") + network.summary() : QStringLiteral("Quorvex");
+    const QString toolTip =
+        active ? QStringLiteral("Quorvex · ") + network.summary() : QStringLiteral("Quorvex");
     // Redraw only on a real change: the model signals every change of any of its values.
     if (m_iconSet && active == m_activeIcon && toolTip == m_toolTip)
         return;
@@ -205,7 +210,8 @@ MenuRows StatusMenuController::buildMenu() {
     }
     if (apps.empty()) {
         rows.push_back(MenuRow::header(QStringLiteral("Simulator Apps")));
-        rows.push_back(MenuRow::info(QStringLiteral("Start a simulator to see its apps"), QStringLiteral("info.circle")));
+        rows.push_back(MenuRow::info(QStringLiteral("Start a simulator to see its apps"),
+                                     QStringLiteral("info.circle")));
     }
     if (target && !targetApps.empty()) {
         rows.push_back(MenuRow::header(target->name));
@@ -227,31 +233,36 @@ MenuRows StatusMenuController::buildMenu() {
     rows.push_back(MenuRow::separator());
     rows.push_back(MenuRow::header(QStringLiteral("Tools")));
 
-    MenuRow simulators = MenuRow::tool(QStringLiteral("Simulators"), QStringLiteral("iphone.gen3"), Palette::blue());
+    MenuRow simulators =
+        MenuRow::tool(QStringLiteral("Simulators"), QStringLiteral("iphone.gen3"), Palette::blue());
     fillSimulators(simulators.children);
     simulators.withBadge(qsizetype(m_models.simulatorApps.devices().size()));
     rows.push_back(std::move(simulators));
 
     const std::vector<PhysicalDevice> devices = services.deviceFlows.devices();
     if (!devices.empty()) {
-        MenuRow connected =
-            MenuRow::tool(QStringLiteral("Connected Devices"), QStringLiteral("cable.connector"), Palette::green());
+        MenuRow connected = MenuRow::tool(QStringLiteral("Connected Devices"),
+                                          QStringLiteral("cable.connector"), Palette::green());
         fillConnectedDevices(connected.children, devices);
         connected.withBadge(qsizetype(devices.size()));
         rows.push_back(std::move(connected));
     }
 
-    MenuRow blocked = MenuRow::tool(QStringLiteral("Blocked Hosts"), QStringLiteral("nosign"), Palette::red());
+    MenuRow blocked =
+        MenuRow::tool(QStringLiteral("Blocked Hosts"), QStringLiteral("nosign"), Palette::red());
     fillBlockedHosts(blocked.children);
     const auto rules = services.network.hostRules();
-    blocked.withBadge(std::count_if(rules.begin(), rules.end(), [](const auto& rule) { return rule.enabled; }));
+    blocked.withBadge(
+        std::count_if(rules.begin(), rules.end(), [](const auto& rule) { return rule.enabled; }));
     rows.push_back(std::move(blocked));
 
     CleanerWindowService* cleaner = &services.cleanerWindow;
     rows.push_back(MenuRow::action(QStringLiteral("Storage Cleaner…"), QStringLiteral("internaldrive"),
-                                   Palette::indigo(), [cleaner] { cleaner->show(std::nullopt, std::nullopt); }));
+                                   Palette::indigo(),
+                                   [cleaner] { cleaner->show(std::nullopt, std::nullopt); }));
 
-    MenuRow clearData = MenuRow::tool(QStringLiteral("Clear Data"), QStringLiteral("trash"), Palette::orange());
+    MenuRow clearData =
+        MenuRow::tool(QStringLiteral("Clear Data"), QStringLiteral("trash"), Palette::orange());
     fillClearData(clearData.children, std::nullopt);
     rows.push_back(std::move(clearData));
 
@@ -262,37 +273,39 @@ MenuRows StatusMenuController::buildMenu() {
     DeviceHubService* deviceHub = &services.deviceHub;
     const QString hostName = deviceHub->hostName();
     const bool panelEnabled = deviceHub->isPanelEnabled();
-    MenuRow panel = MenuRow::action(QStringLiteral("Show Side Panel"), QStringLiteral("sidebar.right"),
-                                    Palette::teal(), [deviceHub, panelEnabled] {
-                                        deviceHub->setPanelEnabled(!panelEnabled);
-                                    });
+    MenuRow panel =
+        MenuRow::action(QStringLiteral("Show Side Panel"), QStringLiteral("sidebar.right"), Palette::teal(),
+                        [deviceHub, panelEnabled] { deviceHub->setPanelEnabled(!panelEnabled); });
     panel.withSubtitle(QStringLiteral("Next to %1’s window · ⌃⌥P there").arg(hostName));
     panel.checked = panelEnabled;
     rows.push_back(std::move(panel));
 
-    MenuRow host = MenuRow::tool(hostName == QLatin1String("Simulator") ? QStringLiteral("Simulator App") : hostName,
-                                 QStringLiteral("macbook.and.iphone"), Palette::teal());
+    MenuRow host =
+        MenuRow::tool(hostName == QLatin1String("Simulator") ? QStringLiteral("Simulator App") : hostName,
+                      QStringLiteral("macbook.and.iphone"), Palette::teal());
     fillHostApp(host.children);
     rows.push_back(std::move(host));
 
     NetworkService* network = &services.network;
     rows.push_back(MenuRow::action(QStringLiteral("Network Setup Guide…"), QStringLiteral("questionmark"),
-                                   Palette::gray(), [network] { network->showSetupGuideTour(demonstrationProfile()); }));
+                                   Palette::gray(),
+                                   [network] { network->showSetupGuideTour(demonstrationProfile()); }));
     rows.push_back(MenuRow::separator());
 
     // The application.
-    rows.push_back(MenuRow::action(QStringLiteral("About Quorvex"), QStringLiteral("info"), Palette::gray(),
-                                   [self] {
-                                       if (self && self->m_models.about)
-                                           self->m_models.about();
-                                   }));
+    rows.push_back(
+        MenuRow::action(QStringLiteral("About Quorvex"), QStringLiteral("info"), Palette::gray(), [self] {
+            if (self && self->m_models.about)
+                self->m_models.about();
+        }));
     Updates* updates = &m_models.updates;
-    rows.push_back(MenuRow::action(QStringLiteral("Check for Updates…"), QStringLiteral("arrow.down"), Palette::gray(),
-                                   [updates] { updates->checkForUpdates(); }));
-    MenuRow quit = MenuRow::action(QStringLiteral("Quit Quorvex"), QStringLiteral("power"), std::nullopt, [self] {
-        if (self && self->m_models.quit)
-            self->m_models.quit();
-    });
+    rows.push_back(MenuRow::action(QStringLiteral("Check for Updates…"), QStringLiteral("arrow.down"),
+                                   Palette::gray(), [updates] { updates->checkForUpdates(); }));
+    MenuRow quit =
+        MenuRow::action(QStringLiteral("Quit Quorvex"), QStringLiteral("power"), std::nullopt, [self] {
+            if (self && self->m_models.quit)
+                self->m_models.quit();
+        });
     quit.shortcut = kQuitKey;
     rows.push_back(std::move(quit));
     return rows;
@@ -317,8 +330,8 @@ void StatusMenuController::fillSimulators(MenuRows& rows) {
     const std::vector<SimulatorDevice>& devices = m_models.simulatorApps.devices();
     const QString hostName = m_models.services.deviceHub.hostName();
     if (devices.empty()) {
-        rows.push_back(
-            MenuRow::info(QStringLiteral("Start a simulator in %1 first.").arg(hostName), QStringLiteral("info.circle")));
+        rows.push_back(MenuRow::info(QStringLiteral("Start a simulator in %1 first.").arg(hostName),
+                                     QStringLiteral("info.circle")));
         return;
     }
     const std::optional<QString> focused = m_models.services.deviceHub.focusedUDID();
@@ -344,8 +357,9 @@ void StatusMenuController::fillConnectedDevices(MenuRows& rows, const std::vecto
         if (i > 0)
             rows.push_back(MenuRow::separator());
         rows.push_back(MenuRow::header(device.name));
-        MenuRow push = MenuRow::action(QStringLiteral("Send Push Notification…"), QStringLiteral("bell.badge.fill"),
-                                       Palette::red(), [flows, device] { flows->showPushWindow(device); });
+        MenuRow push =
+            MenuRow::action(QStringLiteral("Send Push Notification…"), QStringLiteral("bell.badge.fill"),
+                            Palette::red(), [flows, device] { flows->showPushWindow(device); });
         push.withSubtitle(QStringLiteral("Through APNs with your .p8 key"));
         rows.push_back(std::move(push));
     }
@@ -356,43 +370,47 @@ void StatusMenuController::fillBlockedHosts(MenuRows& rows) {
     const auto rules = network->hostRules();
     const bool busy = network->isBusy();
     if (rules.empty())
-        rows.push_back(MenuRow::info(QStringLiteral("Block a host to test how apps handle\na backend that’s down."),
-                                     QStringLiteral("info.circle")));
+        rows.push_back(
+            MenuRow::info(QStringLiteral("Block a host to test how apps handle\na backend that’s down."),
+                          QStringLiteral("info.circle")));
     for (const NetworkService::HostRule& rule : rules) {
         const QString host = rule.host;
-        MenuRow row = MenuRow::tool(host, rule.enabled ? QStringLiteral("nosign") : QStringLiteral("circle.dashed"),
-                                    std::nullopt);
+        MenuRow row = MenuRow::tool(
+            host, rule.enabled ? QStringLiteral("nosign") : QStringLiteral("circle.dashed"), std::nullopt);
         row.withSubtitle(rule.enabled ? QStringLiteral("Blocked") : QStringLiteral("Off"));
         row.enabled = !busy;
-        row.children.push_back(MenuRow::action(rule.enabled ? QStringLiteral("Turn Off") : QStringLiteral("Turn On"),
-                                               QString(), std::nullopt,
-                                               [network, host] { network->toggleHostRule(host); }));
-        row.children.push_back(MenuRow::action(QStringLiteral("Remove"), QStringLiteral("trash"), std::nullopt,
+        row.children.push_back(
+            MenuRow::action(rule.enabled ? QStringLiteral("Turn Off") : QStringLiteral("Turn On"), QString(),
+                            std::nullopt, [network, host] { network->toggleHostRule(host); }));
+        row.children.push_back(MenuRow::action(QStringLiteral("Remove"), QStringLiteral("trash"),
+                                               std::nullopt,
                                                [network, host] { network->removeHostRule(host); }));
         rows.push_back(std::move(row));
     }
     rows.push_back(MenuRow::separator());
     QPointer<StatusMenuController> self(this);
-    MenuRow add = MenuRow::action(QStringLiteral("Add Host…"), QStringLiteral("plus"), std::nullopt, [self, network] {
-        if (!self)
-            return;
-        HostField field;
-        Alert alert;
-        alert.message = QStringLiteral("Block a Host");
-        alert.informativeText =
-            QStringLiteral("Simulator apps get “connection refused” for this host and its subdomains.");
-        alert.buttons = {{QStringLiteral("Block")}, {QStringLiteral("Cancel")}};
-        alert.accessory = &field;
-        alert.initialFocus = field.field();
-        alert.acceptsFirstButton = [&field] { return field.validate(); };
-        if (Dialogs::shared().runAlert(alert) == Dialogs::kFirstButton)
-            network->addHostRule(field.field()->text().trimmed());
-    });
+    MenuRow add =
+        MenuRow::action(QStringLiteral("Add Host…"), QStringLiteral("plus"), std::nullopt, [self, network] {
+            if (!self)
+                return;
+            HostField field;
+            Alert alert;
+            alert.message = QStringLiteral("Block a Host");
+            alert.informativeText =
+                QStringLiteral("Simulator apps get “connection refused” for this host and its subdomains.");
+            alert.buttons = {{QStringLiteral("Block")}, {QStringLiteral("Cancel")}};
+            alert.accessory = &field;
+            alert.initialFocus = field.field();
+            alert.acceptsFirstButton = [&field] { return field.validate(); };
+            if (Dialogs::shared().runAlert(alert) == Dialogs::kFirstButton)
+                network->addHostRule(field.field()->text().trimmed());
+        });
     add.enabled = !busy;
     rows.push_back(std::move(add));
-    rows.push_back(MenuRow::info(QStringLiteral("Simulator apps get “connection refused” for\nthese hosts and their "
-                                                "subdomains."),
-                                 QStringLiteral("info.circle")));
+    rows.push_back(
+        MenuRow::info(QStringLiteral("Simulator apps get “connection refused” for\nthese hosts and their "
+                                     "subdomains."),
+                      QStringLiteral("info.circle")));
 }
 
 void StatusMenuController::fillClearData(MenuRows& rows, const std::optional<SimulatorApp>& app) {
@@ -403,7 +421,8 @@ void StatusMenuController::fillClearData(MenuRows& rows, const std::optional<Sim
     std::vector<Target> targets;
     if (!app) {
         rows.push_back(MenuRow::header(QStringLiteral("Quick Clean")));
-        targets = {Target::derivedData, Target::packages, Target::documentation, Target::oldLogs, Target::everything};
+        targets = {Target::derivedData, Target::packages, Target::documentation, Target::oldLogs,
+                   Target::everything};
     } else {
         hasBuildData = !flows->findProjectFolders(app->id).empty();
         rows.push_back(MenuRow::header(QStringLiteral("Xcode Build Data")));
@@ -412,9 +431,10 @@ void StatusMenuController::fillClearData(MenuRows& rows, const std::optional<Sim
     for (const Target target : targets) {
         if (target == Target::everything)
             rows.push_back(MenuRow::separator());
-        MenuRow row = MenuRow::action(cleanupTitle(target) + QStringLiteral("…"), cleanupSymbol(target), std::nullopt,
-                                      [flows, target, app] { flows->clean(target, app); });
-        row.withSubtitle(app && !hasBuildData ? QStringLiteral("No build data found") : flows->describe(target, app));
+        MenuRow row = MenuRow::action(cleanupTitle(target) + QStringLiteral("…"), cleanupSymbol(target),
+                                      std::nullopt, [flows, target, app] { flows->clean(target, app); });
+        row.withSubtitle(app && !hasBuildData ? QStringLiteral("No build data found")
+                                              : flows->describe(target, app));
         row.enabled = hasBuildData && !working;
         rows.push_back(std::move(row));
     }
@@ -423,14 +443,16 @@ void StatusMenuController::fillClearData(MenuRows& rows, const std::optional<Sim
         rows.push_back(MenuRow::header(QStringLiteral("Archives")));
         CleanerWindowService* cleaner = &m_models.services.cleanerWindow;
         const SimulatorApp archivesApp = *app;
-        rows.push_back(MenuRow::action(QStringLiteral("Archives…"), QStringLiteral("archivebox"), std::nullopt,
+        rows.push_back(MenuRow::action(QStringLiteral("Archives…"), QStringLiteral("archivebox"),
+                                       std::nullopt,
                                        [cleaner, archivesApp] { cleaner->show(std::nullopt, archivesApp); })
                            .withSubtitle(QStringLiteral("Review and remove this app’s archives")));
         rows.push_back(MenuRow::separator());
         rows.push_back(MenuRow::header(QStringLiteral("Simulator")));
         const SimulatorApp eraseApp = *app;
-        MenuRow erase = MenuRow::action(QStringLiteral("Erase App Data in Simulator…"), QStringLiteral("eraser"),
-                                        std::nullopt, [flows, eraseApp] { flows->eraseAppData(eraseApp); });
+        MenuRow erase =
+            MenuRow::action(QStringLiteral("Erase App Data in Simulator…"), QStringLiteral("eraser"),
+                            std::nullopt, [flows, eraseApp] { flows->eraseAppData(eraseApp); });
         const size_t installs = app->installs.size();
         erase.withSubtitle(installs == 1   ? app->installs.front().deviceName
                            : installs == 0 ? QStringLiteral("Simulator not running")
@@ -455,8 +477,8 @@ void StatusMenuController::appendExtensionState(MenuRows& rows) {
         rows.push_back(MenuRow::separator());
         rows.push_back(MenuRow::info(QStringLiteral("Allow the extension in System Settings to continue."),
                                      QStringLiteral("exclamationmark.shield")));
-        rows.push_back(MenuRow::action(QStringLiteral("Open Network Extensions Settings…"), QStringLiteral("gear"),
-                                       std::nullopt, [] {}));
+        rows.push_back(MenuRow::action(QStringLiteral("Open Network Extensions Settings…"),
+                                       QStringLiteral("gear"), std::nullopt, [] {}));
     } else if (network.isBusy()) {
         rows.push_back(MenuRow::separator());
         rows.push_back(MenuRow::info(QStringLiteral("Applying…"), QStringLiteral("hourglass")));
@@ -480,28 +502,29 @@ void StatusMenuController::fillAppSubmenu(MenuRows& rows, const SimulatorApp& ap
                                       [windows, app] { windows->openDeepLinkWindow(app); });
     openURL.enabled = running;
     rows.push_back(std::move(openURL));
-    MenuRow push = MenuRow::action(QStringLiteral("Send Push Notification…"), QStringLiteral("bell.badge.fill"),
-                                   Palette::red(), [windows, app] { windows->openPushWindow(app); });
+    MenuRow push =
+        MenuRow::action(QStringLiteral("Send Push Notification…"), QStringLiteral("bell.badge.fill"),
+                        Palette::red(), [windows, app] { windows->openPushWindow(app); });
     push.enabled = running;
     rows.push_back(std::move(push));
     SimulatorActions* actions = &m_models.actions;
-    if (const auto presets = actions->presets().find(app.id); presets != actions->presets().end() && install) {
+    if (const auto presets = actions->presets().find(app.id);
+        presets != actions->presets().end() && install) {
         const SimulatorInstall chosen = *install;
         for (const SimulatorActions::Preset& preset : presets->second) {
             const SimulatorActions::Kind kind = preset.kind;
-            rows.push_back(MenuRow::action(preset.name, kind.asPush() ? QStringLiteral("bell.badge")
-                                                                      : QStringLiteral("link"),
-                                           std::nullopt, [actions, kind, app, chosen] {
-                                               actions->perform(kind, app, chosen);
-                                           })
-                               .withSubtitle(QStringLiteral("On %1").arg(chosen.deviceName)));
+            rows.push_back(
+                MenuRow::action(
+                    preset.name, kind.asPush() ? QStringLiteral("bell.badge") : QStringLiteral("link"),
+                    std::nullopt, [actions, kind, app, chosen] { actions->perform(kind, app, chosen); })
+                    .withSubtitle(QStringLiteral("On %1").arg(chosen.deviceName)));
         }
     }
     for (const SimulatorActions::Recent& recent : actions->history()) {
         if (recent.bundleID != app.id)
             continue;
-        MenuRow row = MenuRow::action(recent.kind.title(), QStringLiteral("clock.arrow.circlepath"), std::nullopt,
-                                      [actions, recent] { actions->repeat(recent); });
+        MenuRow row = MenuRow::action(recent.kind.title(), QStringLiteral("clock.arrow.circlepath"),
+                                      std::nullopt, [actions, recent] { actions->repeat(recent); });
         row.withSubtitle(QStringLiteral("Again on %1").arg(recent.deviceName));
         rows.push_back(std::move(row));
     }
@@ -512,19 +535,22 @@ void StatusMenuController::fillAppSubmenu(MenuRows& rows, const SimulatorApp& ap
     if (!running)
         rows.push_back(MenuRow::info(QStringLiteral("Simulator not running"), QStringLiteral("info.circle")));
     Permissions* permissions = &m_models.permissions;
-    auto permissionRow = [&](const QString& title, const QString& symbol, std::optional<PermissionService> service) {
+    auto permissionRow = [&](const QString& title, const QString& symbol,
+                             std::optional<PermissionService> service) {
         const std::optional<PermissionAction> state =
             service ? permissions->lastAction(*service, app) : std::optional<PermissionAction>();
         MenuRow row = MenuRow::custom([title, symbol, state, permissions, service, app] {
-            return new PermissionRowView(title, symbol, state, [permissions, service, app](PermissionAction action) {
-                permissions->apply(action, service, app);
-            });
+            return new PermissionRowView(title, symbol, state,
+                                         [permissions, service, app](PermissionAction action) {
+                                             permissions->apply(action, service, app);
+                                         });
         });
         row.title = title;
         row.enabled = running && !permissions->isWorking();
         return row;
     };
-    rows.push_back(permissionRow(QStringLiteral("All Services"), QStringLiteral("hand.raised.fill"), std::nullopt));
+    rows.push_back(
+        permissionRow(QStringLiteral("All Services"), QStringLiteral("hand.raised.fill"), std::nullopt));
     for (const PermissionService service : allPermissionServices())
         rows.push_back(permissionRow(title(service), symbol(service), service));
 
@@ -533,8 +559,9 @@ void StatusMenuController::fillAppSubmenu(MenuRows& rows, const SimulatorApp& ap
     rows.push_back(MenuRow::header(QStringLiteral("App Data")));
     if (install) {
         for (const AppDataLocation& location : AppDataLocation::locations(*install, app.id)) {
-            MenuRow row = MenuRow::action(location.indented ? QStringLiteral("    ") + location.title : location.title,
-                                          location.symbol, std::nullopt, [location] { location.open(); });
+            MenuRow row =
+                MenuRow::action(location.indented ? QStringLiteral("    ") + location.title : location.title,
+                                location.symbol, std::nullopt, [location] { location.open(); });
             row.enabled = location.url.has_value();
             rows.push_back(std::move(row));
         }
@@ -555,7 +582,8 @@ void StatusMenuController::fillAppSubmenu(MenuRows& rows, const SimulatorApp& ap
     if (app.version) {
         const QString version = *app.version;
         MenuRow row = MenuRow::custom([version, clock] {
-            return new CopyRowView(QStringLiteral("Version"), {version}, true, QStringLiteral("number"), *clock);
+            return new CopyRowView(QStringLiteral("Version"), {version}, true, QStringLiteral("number"),
+                                   *clock);
         });
         row.title = QStringLiteral("Version");
         rows.push_back(std::move(row));
@@ -570,17 +598,17 @@ void StatusMenuController::fillSimulatorSubmenu(MenuRows& rows, const SimulatorD
     ActionWindowsService* windows = &m_models.services.actionWindows;
     const QString udid = device.udid;
     rows.push_back(MenuRow::header(QStringLiteral("Tools")));
-    rows.push_back(MenuRow::action(QStringLiteral("Take Screenshot"), QStringLiteral("camera.fill"), Palette::blue(),
-                                   [windows, udid] { windows->screenshot(udid, false); }));
+    rows.push_back(MenuRow::action(QStringLiteral("Take Screenshot"), QStringLiteral("camera.fill"),
+                                   Palette::blue(), [windows, udid] { windows->screenshot(udid, false); }));
     rows.push_back(MenuRow::action(QStringLiteral("Copy Screenshot"), QStringLiteral("doc.on.clipboard.fill"),
                                    Palette::blue(), [windows, udid] { windows->screenshot(udid, true); }));
     rows.push_back(MenuRow::separator());
     rows.push_back(MenuRow::header(QStringLiteral("Status Bar")));
-    rows.push_back(MenuRow::action(QStringLiteral("Customize Status Bar…"), QStringLiteral("slider.horizontal.3"),
-                                   Palette::gray(), [windows, devices, device] {
-                                       windows->showStatusBarWindow(devices, device);
-                                   })
-                       .withSubtitle(QStringLiteral("Time, network, signal, battery")));
+    rows.push_back(
+        MenuRow::action(QStringLiteral("Customize Status Bar…"), QStringLiteral("slider.horizontal.3"),
+                        Palette::gray(),
+                        [windows, devices, device] { windows->showStatusBarWindow(devices, device); })
+            .withSubtitle(QStringLiteral("Time, network, signal, battery")));
 }
 
 } // namespace quorvex

@@ -40,13 +40,15 @@ int main(int argc, char* argv[]) {
     setNames();
     QApplication::setQuitOnLastWindowClosed(false);
 
-    AppDelegate delegate(NeighbourServices::sharedNetwork(), Clock::system(), [] { QCoreApplication::quit(); });
+    AppDelegate delegate(NeighbourServices::sharedNetwork(), Clock::system(),
+                         [] { QCoreApplication::quit(); });
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &delegate,
                      &AppDelegate::requestTermination);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
                      [&delegate](QSessionManager&) { delegate.requestTermination(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::finishBeforeExit);
-    QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(NeighbourServices::shared()); });
+    QTimer::singleShot(0, &delegate,
+                       [&delegate] { delegate.applicationDidFinishLaunching(NeighbourServices::shared()); });
     return app.exec();
 }

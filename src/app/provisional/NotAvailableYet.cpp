@@ -5,8 +5,8 @@
 namespace quorvex {
 
 void showNotAvailableYet(const QString& feature) {
-    Toast::show(feature, QStringLiteral("Not available yet in this version of Quorvex."), QStringLiteral("hourglass"),
-                false);
+    Toast::show(feature, QStringLiteral("Not available yet in this version of Quorvex."),
+                QStringLiteral("hourglass"), false);
 }
 
 } // namespace quorvex

@@ -12,7 +12,8 @@ void ProvisionalActionWindows::openPushWindow(const SimulatorApp&) {
     showNotAvailableYet(QStringLiteral("Push window"));
 }
 
-void ProvisionalActionWindows::showStatusBarWindow(const std::vector<SimulatorDevice>&, const SimulatorDevice&) {
+void ProvisionalActionWindows::showStatusBarWindow(const std::vector<SimulatorDevice>&,
+                                                   const SimulatorDevice&) {
     showNotAvailableYet(QStringLiteral("Status Bar window"));
 }
 

@@ -10,7 +10,8 @@ class ProvisionalActionWindows final : public ActionWindowsService {
 public:
     void openDeepLinkWindow(const SimulatorApp& app) override;
     void openPushWindow(const SimulatorApp& app) override;
-    void showStatusBarWindow(const std::vector<SimulatorDevice>& devices, const SimulatorDevice& target) override;
+    void showStatusBarWindow(const std::vector<SimulatorDevice>& devices,
+                             const SimulatorDevice& target) override;
     void screenshot(const QString& udid, bool copy) override;
 };
 

@@ -7,9 +7,11 @@ namespace quorvex {
 QString ProvisionalCleanupFlows::describe(Target target, const std::optional<SimulatorApp>& app) const {
     switch (target) {
     case Target::derivedData:
-        return app ? QStringLiteral("Build data of this app’s project") : QStringLiteral("Build data of all projects");
+        return app ? QStringLiteral("Build data of this app’s project")
+                   : QStringLiteral("Build data of all projects");
     case Target::packages:
-        return app ? QStringLiteral("This project’s package checkouts") : QStringLiteral("Package caches and checkouts");
+        return app ? QStringLiteral("This project’s package checkouts")
+                   : QStringLiteral("Package caches and checkouts");
     case Target::documentation:
         return QStringLiteral("Downloaded docs, Xcode gets them again");
     case Target::oldLogs:

@@ -8,7 +8,8 @@ namespace quorvex {
 ProvisionalDeviceHub::ProvisionalDeviceHub(SimulatorApps& simulatorApps)
     : m_simulatorApps(simulatorApps) {}
 
-std::optional<SimulatorDevice> ProvisionalDeviceHub::mostRecentlyBooted(const std::vector<SimulatorDevice>& devices) {
+std::optional<SimulatorDevice>
+ProvisionalDeviceHub::mostRecentlyBooted(const std::vector<SimulatorDevice>& devices) {
     const SimulatorDevice* best = nullptr;
     for (const SimulatorDevice& device : devices) {
         if (!best || (device.bootedAt && (!best->bootedAt || *device.bootedAt > *best->bootedAt)))

@@ -1,0 +1,133 @@
+#pragma once
+
+#include "app/NeighbourServices.h"
+#include "app/provisional/NetworkPlanStandIn.h"
+
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+namespace quorvex::test {
+
+/// A network model the test sets by hand; stops and resets wait until the test finishes them.
+class FakeNetwork final : public NetworkService {
+    Q_OBJECT
+public:
+    bool active = false;
+    bool busy = false;
+    QString summaryText;
+    std::map<QString, AppNetwork> choices;
+    std::vector<HostRule> rules;
+    std::optional<QString> error;
+    bool approval = false;
+
+    int stopRequests = 0;
+    std::vector<std::function<void()>> pendingStops;
+    QStringList addedHosts;
+    QStringList tours;
+
+    /// Changes the state and tells the observers, as the real model does.
+    void change(const std::function<void(FakeNetwork&)>& edit) {
+        edit(*this);
+        emit stateChanged();
+    }
+    void finishStops() {
+        auto stops = std::move(pendingStops);
+        pendingStops.clear();
+        for (auto& done : stops)
+            if (done)
+                done();
+    }
+
+    bool isActive() const override { return active; }
+    QString summary() const override { return summaryText; }
+    std::map<QString, AppNetwork> choice() const override { return choices; }
+    std::vector<HostRule> hostRules() const override { return rules; }
+    bool isBusy() const override { return busy; }
+    std::optional<QString> lastError() const override { return error; }
+    bool awaitingApproval() const override { return approval; }
+    void toggleHostRule(const QString&) override {}
+    void removeHostRule(const QString&) override {}
+    bool addHostRule(const QString& text) override {
+        addedHosts << text;
+        return true;
+    }
+    void stopProxyForQuit(std::function<void()> done) override {
+        ++stopRequests;
+        pendingStops.push_back(std::move(done));
+    }
+    void resetSetup(std::function<void(std::optional<QString>)> done) override { done(std::nullopt); }
+    void showSetupGuideTour(const NetworkProfile& profile) override { tours << profile.id; }
+};
+
+class FakeDeviceHub final : public DeviceHubService {
+public:
+    std::optional<SimulatorDevice> target;
+    std::optional<QString> focused;
+    QString host = QStringLiteral("Simulator");
+    bool panelEnabled = true;
+    std::vector<bool> panelChanges;
+
+    std::optional<SimulatorDevice> targetDevice() const override { return target; }
+    std::optional<QString> focusedUDID() const override { return focused; }
+    QString hostName() const override { return host; }
+    void openHost() override {}
+    bool isPanelEnabled() const override { return panelEnabled; }
+    void setPanelEnabled(bool enabled) override { panelChanges.push_back(enabled); }
+    void installShortcuts() override {}
+    void startPanel() override {}
+};
+
+class RecordingActionWindows final : public ActionWindowsService {
+public:
+    QStringList calls;
+    void openDeepLinkWindow(const SimulatorApp& app) override { calls << "url " + app.id; }
+    void openPushWindow(const SimulatorApp& app) override { calls << "push " + app.id; }
+    void showStatusBarWindow(const std::vector<SimulatorDevice>&, const SimulatorDevice& target) override {
+        calls << "status bar " + target.udid;
+    }
+    void screenshot(const QString& udid, bool copy) override {
+        calls << (copy ? "copy " : "screenshot ") + udid;
+    }
+};
+
+class FakeDeviceFlows final : public DeviceFlowsService {
+public:
+    std::vector<PhysicalDevice> connected;
+    std::vector<PhysicalDevice> devices() const override { return connected; }
+    void showPushWindow(const PhysicalDevice&) override {}
+};
+
+class FakeCleanupFlows final : public CleanupFlowsService {
+public:
+    std::vector<QString> folders;
+    std::vector<QString> findProjectFolders(const QString&) const override { return folders; }
+    QString describe(Target, const std::optional<SimulatorApp>&) const override {
+        return QStringLiteral("described");
+    }
+    void clean(Target, const std::optional<SimulatorApp>&) override {}
+    void eraseAppData(const SimulatorApp&) override {}
+};
+
+class FakeCleanerWindow final : public CleanerWindowService {
+public:
+    int shows = 0;
+    void show(const std::optional<QString>&, const std::optional<SimulatorApp>&) override { ++shows; }
+};
+
+/// One of each, handed out as the program's set.
+struct FakeNeighbours {
+    FakeNetwork network;
+    FakeDeviceHub deviceHub;
+    RecordingActionWindows actionWindows;
+    FakeDeviceFlows deviceFlows;
+    FakeCleanupFlows cleanupFlows;
+    FakeCleanerWindow cleanerWindow;
+
+    NeighbourServices services() {
+        return {network, deviceHub, actionWindows, deviceFlows, cleanupFlows, cleanerWindow};
+    }
+};
+
+} // namespace quorvex::test
