@@ -1,0 +1,133 @@
+// How long one opening of the status menu takes: building the whole tree of rows from the models
+// and rendering its top level (the submenus filled at once included, the lazy ones not), with 20
+// booted simulators. The reference builds the same number of plain QActions into a QMenu, the
+// least any menu of that size costs.
+#include "actions/Permissions.h"
+#include "actions/SimulatorActions.h"
+#include "app/StatusMenuController.h"
+#include "app/Updates.h"
+#include "app/provisional/ProvisionalActionWindows.h"
+#include "app/provisional/ProvisionalCleanerWindow.h"
+#include "app/provisional/ProvisionalCleanupFlows.h"
+#include "app/provisional/ProvisionalDeviceFlows.h"
+#include "app/provisional/ProvisionalDeviceHub.h"
+#include "app/provisional/ProvisionalNetwork.h"
+#include "platform/Clock.h"
+#include "simulator/SimulatorApps.h"
+#include "storage/Cleanup.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QMenu>
+
+#include <memory>
+
+namespace quorvex {
+namespace {
+
+constexpr int kSimulators = 20;
+constexpr int kAppsPerSimulator = 60;
+
+// `shared`: the same 60 apps on every simulator (60 rows); otherwise 60 apps of each simulator's
+// own (1,200 rows, the worst case).
+SimulatorApps::ScanResult world(bool shared) {
+    SimulatorApps::ScanResult result;
+    for (int d = 0; d < kSimulators; ++d) {
+        const QString udid = QStringLiteral("00000000-0000-4000-8000-%1").arg(d, 12, 10, QLatin1Char('0'));
+        result.devices.push_back(
+            {udid, QStringLiteral("iPhone %1").arg(d), QDateTime::fromSecsSinceEpoch(1'700'000'000 + d)});
+    }
+    const int appCount = shared ? kAppsPerSimulator : kAppsPerSimulator * kSimulators;
+    for (int a = 0; a < appCount; ++a) {
+        SimulatorApp app;
+        app.id = QStringLiteral("com.bench.app%1").arg(a);
+        app.name = QStringLiteral("App %1").arg(a, 4, 10, QLatin1Char('0'));
+        app.bundleFolder = app.name + QStringLiteral(".app");
+        app.version = QStringLiteral("1.0 (1)");
+        for (int d = 0; d < kSimulators; ++d) {
+            if (!shared && a / kAppsPerSimulator != d)
+                continue;
+            const SimulatorDevice& device = result.devices[size_t(d)];
+            app.devices << device.udid;
+            app.installs.push_back({device.udid, device.name, "/bench/" + app.bundleFolder.toStdString(), {}, {}});
+        }
+        result.apps.push_back(std::move(app));
+    }
+    return result;
+}
+
+struct Menu {
+    explicit Menu(bool shared)
+        : result(world(shared))
+        , simulatorApps(Clock::system(), [this] { return result; })
+        , deviceHub(simulatorApps)
+        , updates({}) {
+        const QFuture<void> done = simulatorApps.refresh();
+        while (!done.isFinished())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        controller = std::make_unique<StatusMenuController>(
+            StatusMenuController::Models{simulatorApps,
+                                         actions,
+                                         permissions,
+                                         Cleanup::shared(),
+                                         updates,
+                                         {network, deviceHub, windows, deviceFlows, cleanupFlows, cleaner},
+                                         Clock::system(),
+                                         {},
+                                         {}},
+            false);
+    }
+
+    SimulatorApps::ScanResult result;
+    SimulatorApps simulatorApps;
+    SimulatorActions actions;
+    Permissions permissions;
+    ProvisionalNetwork network;
+    ProvisionalDeviceHub deviceHub;
+    ProvisionalActionWindows windows;
+    ProvisionalDeviceFlows deviceFlows;
+    ProvisionalCleanupFlows cleanupFlows;
+    ProvisionalCleanerWindow cleaner;
+    Updates updates;
+    std::unique_ptr<StatusMenuController> controller;
+};
+
+void BM_StatusMenuOpening(benchmark::State& state) {
+    Menu menu(state.range(0) != 0);
+    for (auto _ : state) {
+        menu.controller->rebuildMenu();
+        benchmark::DoNotOptimize(menu.controller->menu().actions().size());
+    }
+    state.counters["topLevelItems"] = double(menu.controller->menu().actions().size());
+}
+
+void BM_PlainQActionsReference(benchmark::State& state) {
+    Menu reference(state.range(0) != 0);
+    reference.controller->rebuildMenu();
+    const qsizetype count = reference.controller->menu().actions().size();
+    QMenu menu;
+    const QIcon icon(QPixmap(16, 16));
+    for (auto _ : state) {
+        menu.clear();
+        for (qsizetype i = 0; i < count; ++i)
+            menu.addAction(icon, QStringLiteral("Item %1").arg(i));
+        benchmark::DoNotOptimize(menu.actions().size());
+    }
+    state.counters["topLevelItems"] = double(count);
+}
+
+BENCHMARK(BM_StatusMenuOpening)->ArgName("sameAppsOnEverySimulator")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainQActionsReference)->ArgName("sameAppsOnEverySimulator")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace quorvex
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
