@@ -87,3 +87,25 @@ TEST(WidgetDialogsTest, AlertWithoutButtonsShowsOkAndHandsTheAccessoryBack) {
     EXPECT_EQ(field->parent(), nullptr);
     EXPECT_EQ(field->text(), QStringLiteral("typed"));
 }
+
+TEST(WidgetDialogsTest, AFirstButtonTheAlertRefusesKeepsItOpen) {
+    int asked = 0;
+    bool accept = false;
+    whenShown([&](QWidget* alert) {
+        auto* first = alert->findChild<QPushButton*>(QStringLiteral("alertButton0"));
+        first->click();
+        QTest::keyClick(alert, Qt::Key_Return);
+        EXPECT_EQ(asked, 2);
+        EXPECT_TRUE(alert->isVisible()) << "refused twice, still open";
+        accept = true;
+        first->click();
+    });
+    Alert alert = confirmation();
+    alert.acceptsFirstButton = [&] {
+        ++asked;
+        return accept;
+    };
+    WidgetDialogs dialogs;
+    EXPECT_EQ(dialogs.runAlert(alert), Dialogs::kFirstButton);
+    EXPECT_EQ(asked, 3);
+}
