@@ -80,11 +80,11 @@ QVariant fromPlist(plist_t node) {
         return QVariant(v);
     }
     case PLIST_STRING: {
-        char* s = nullptr;
-        plist_get_string_val(node, &s);
-        QString text = QString::fromUtf8(s ? s : "");
-        std::free(s);
-        return QVariant(text);
+        // By pointer and length: plist_get_string_val asserts (and aborts the program) on a
+        // string that holds a NUL, which a damaged or hostile binary property list can contain.
+        uint64_t length = 0;
+        const char* s = plist_get_string_ptr(node, &length);
+        return QVariant(s ? QString::fromUtf8(s, static_cast<qsizetype>(length)) : QString());
     }
     case PLIST_DATA: {
         char* d = nullptr;

@@ -60,3 +60,17 @@ TEST(PlistSettingsFormatTest, UnreadableFileIsReportedNotSilentlyEmptied) {
     QSettings settings(settingsPath(), plistSettingsFormat());
     EXPECT_EQ(settings.status(), QSettings::FormatError);
 }
+
+TEST(PlistSettingsFormatTest, BinaryStringHoldingANulIsReadWhole) {
+    // {"a": "x\0é"} as a binary property list (a UTF-16 string); libplist's copying getter
+    // asserts on it and aborts the program.
+    const QByteArray binary(
+        "bplist00\xd1\x01\x02\x51\x61\x63\x00\x78\x00\x00\x00\xe9\x08\x0b\x0d\x00\x00\x00\x00\x00"
+        "\x00\x01\x01\x00\x00\x00\x00\x00\x00\x00\x03\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+        "\x00\x00\x00\x00\x00\x14",
+        55);
+    bool ok = false;
+    const QVariant root = plistToVariant(binary, &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(root.toMap().value(QStringLiteral("a")).toString(), QString::fromUtf8("x\0\xc3\xa9", 4));
+}
