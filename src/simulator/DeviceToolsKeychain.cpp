@@ -7,6 +7,8 @@
 #include "simulator/ToolPaths.h"
 #include "simulator/ToolRunner.h"
 
+#include <charconv>
+
 namespace quorvex {
 namespace {
 
@@ -63,9 +65,12 @@ std::optional<std::int64_t> DeviceTools::keychainItemCount(const QString& bundle
 
     std::int64_t total = 0;
     for (const QString& line : QString::fromUtf8(*output).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const qlonglong count = line.toLongLong(&ok, 10);
-        if (ok)
+        // Strict: the whole line is the number (QString::toLongLong would skip spaces).
+        const QByteArray digits = line.toUtf8();
+        std::int64_t count = 0;
+        const auto [end, error] =
+            std::from_chars(digits.constData(), digits.constData() + digits.size(), count);
+        if (error == std::errc() && end == digits.constData() + digits.size())
             total += count;
     }
     return total;

@@ -211,3 +211,30 @@ TEST_F(KeychainTest, UsersRcFileDoesNotChangeTheCount) {
     fs::remove(homeDirectoryURL() / ".sqliterc");
     fs::remove(shell);
 }
+
+TEST_F(KeychainTest, SqliteRunsWithTheSpecifiedArgumentsAndNoRcFile) {
+    // The fake tool plays sqlite3 under that name and logs what it was given.
+    fs::create_symlink(QUORVEX_FAKE_XCRUN_PATH, fake.folder() / "sqlite3");
+    ::setenv("QUORVEX_SQLITE3", (fake.folder() / "sqlite3").c_str(), 1);
+    fake.rule({{"tool", "sqlite3"}, {"args", {"**"}}, {"stdout", "3\nnot a number\n\n 1\n4\n"}});
+    std::ofstream(database) << "not read by the fake";
+    const std::string condition =
+        DeviceTools::keychainMatchCondition(QStringLiteral("com.example.app")).toStdString();
+
+    // Lines that are not integers are skipped; " 1" is not an integer either.
+    EXPECT_EQ(DeviceTools::keychainItemCount(QStringLiteral("com.example.app"), kUdid), 7);
+    EXPECT_TRUE(DeviceTools::resetAppKeychain(QStringLiteral("com.example.app"), kUdid));
+    ::unsetenv("QUORVEX_SQLITE3");
+
+    const std::string count = "SELECT count(*) FROM genp WHERE " + condition +
+                              " UNION ALL SELECT count(*) FROM inet WHERE " + condition +
+                              " UNION ALL SELECT count(*) FROM cert WHERE " + condition +
+                              " UNION ALL SELECT count(*) FROM keys WHERE " + condition;
+    EXPECT_EQ(fake.argumentLists("sqlite3"),
+              (std::vector<Args>{{"-init", "/dev/null", "-readonly", database.string(), count},
+                                 {"-init", "/dev/null", "-bail", "-cmd", ".timeout 3000", database.string(),
+                                  "BEGIN IMMEDIATE;", "DELETE FROM genp WHERE " + condition + ";",
+                                  "DELETE FROM inet WHERE " + condition + ";",
+                                  "DELETE FROM cert WHERE " + condition + ";",
+                                  "DELETE FROM keys WHERE " + condition + ";", "COMMIT;"}}));
+}
