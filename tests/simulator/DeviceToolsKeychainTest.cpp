@@ -212,7 +212,7 @@ TEST_F(KeychainTest, UsersRcFileDoesNotChangeTheCount) {
     fs::remove(shell);
 }
 
-TEST_F(KeychainTest, SqliteRunsWithTheSpecifiedArgumentsAndNoRcFile) {
+TEST_F(KeychainTest, SqliteRunsWithExactArgumentListsAndNoRcFile) {
     // The fake tool plays sqlite3 under that name and logs what it was given.
     fs::create_symlink(QUORVEX_FAKE_XCRUN_PATH, fake.folder() / "sqlite3");
     ::setenv("QUORVEX_SQLITE3", (fake.folder() / "sqlite3").c_str(), 1);
