@@ -1,6 +1,7 @@
 #include "simulator/AppDetails.h"
 
 #include "platform/PlistSettingsFormat.h"
+#include "platform/PropertyList.h"
 #include "simulator/SimulatorApp.h"
 
 #include <QCollator>
@@ -308,14 +309,12 @@ AppDetails AppDetails::load(const SimulatorInstall& install) {
     if (!infoFile.ok())
         return fallback(install);
     const ByteSpan infoBytes = infoFile.bytes();
-    bool ok = false;
     // A copy, which ends in a NUL as the XML parser expects.
-    const QVariant info = plistToVariant(
-        QByteArray(reinterpret_cast<const char*>(infoBytes.data()), static_cast<qsizetype>(infoBytes.size())),
-        &ok);
-    if (!ok || info.typeId() != QMetaType::QVariantMap)
+    const std::optional<QVariant> info = propertyListToVariant(QByteArray(
+        reinterpret_cast<const char*>(infoBytes.data()), static_cast<qsizetype>(infoBytes.size())));
+    if (!info || info->typeId() != QMetaType::QVariantMap)
         return fallback(install);
-    const QVariant executableName = info.toMap().value(QStringLiteral("CFBundleExecutable"));
+    const QVariant executableName = info->toMap().value(QStringLiteral("CFBundleExecutable"));
     if (executableName.typeId() != QMetaType::QString)
         return fallback(install);
 
