@@ -1,8 +1,10 @@
 #include "actions/Permissions.h"
 
 #include "platform/Dialogs.h"
+#include "simulator/DeviceTools.h"
 #include "simulator/Environment.h"
 #include "simulator/SimulatorApp.h"
+#include "simulator/SqliteShell.h"
 #include "simulator/ToolPaths.h"
 #include "simulator/ToolRunner.h"
 
@@ -19,14 +21,6 @@ namespace quorvex {
 namespace {
 
 const QString kStoreKey = QStringLiteral("permissionActions");
-
-// Runs one statement on a database with the sqlite3 tool. "-init /dev/null" keeps the user's
-// ~/.sqliterc (which could switch modes or print) out of it.
-bool runSqlite(const std::filesystem::path& database, const QString& statement) {
-    return runTool(ToolPaths::sqlite3(),
-                   std::vector<std::string>{"-init", "/dev/null", database.string(), statement.toStdString()})
-        .has_value();
-}
 
 // A UDID names a folder under Devices/; anything that could step out of it is refused.
 bool isPlainUdid(const QString& udid) {
@@ -248,11 +242,10 @@ bool Permissions::setCameraPermission(PermissionAction action, const QString& bu
                                    "auth_reason, auth_version, flags) VALUES ('kTCCServiceCamera', '") +
                     client + QStringLiteral("', 0, ") + value + QStringLiteral(", 4, 1, 0);");
     }
-    if (!runSqlite(database, statement))
+    if (!runSqlite(database, {statement}))
         return false;
 
-    runTool(ToolPaths::xcrun(),
-            QStringList{QStringLiteral("simctl"), QStringLiteral("terminate"), udid, bundleID});
+    DeviceTools::terminateApp(bundleID, udid);
     return runTool(ToolPaths::xcrun(),
                    QStringList{QStringLiteral("simctl"), QStringLiteral("spawn"), udid,
                                QStringLiteral("launchctl"), QStringLiteral("kickstart"), QStringLiteral("-k"),

@@ -1,5 +1,6 @@
 #include "actions/SnapshotStore.h"
 
+#include "simulator/DeviceTools.h"
 #include "simulator/Environment.h"
 #include "simulator/FileGuards.h"
 #include "simulator/ToolPaths.h"
@@ -62,8 +63,7 @@ bool namesOneFolder(const QString& bundleID) {
 // The simctl commands of save and restore. Their results are never looked at: an app that is not
 // running, or a domain that does not exist, is no reason to stop.
 void terminate(const SimulatorInstall& install, const QString& bundleID) {
-    runTool(ToolPaths::xcrun(), std::vector<std::string>{"simctl", "terminate", install.udid.toStdString(),
-                                                         bundleID.toStdString()});
+    DeviceTools::terminateApp(bundleID, install.udid);
 }
 
 void defaultsExport(const SimulatorInstall& install, const QString& bundleID, const fs::path& file) {

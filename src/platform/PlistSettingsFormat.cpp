@@ -12,6 +12,55 @@
 namespace quorvex {
 namespace {
 
+// Big-endian unsigned integer of `width` (1 to 8) bytes at `at`; the caller checked the bounds.
+uint64_t bigEndian(const unsigned char* at, unsigned width) {
+    uint64_t value = 0;
+    for (unsigned i = 0; i < width; ++i)
+        value = value << 8 | at[i];
+    return value;
+}
+
+// True when a binary property list is one that libplist 2.2 must not be given: a trailer or an
+// offset table outside the data (libplist refuses those too), or a UTF-16 string holding a NUL
+// code unit. libplist keeps such a string's full length but later asserts that it equals
+// strlen(), which aborts the program when the string is a dictionary key.
+bool isUnsafeBinaryPlist(const QByteArray& bytes) {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const auto size = static_cast<uint64_t>(bytes.size());
+    if (size < 8 + 32)
+        return true;
+    const unsigned char* trailer = data + size - 32;
+    const unsigned offsetWidth = trailer[6];
+    const uint64_t objectCount = bigEndian(trailer + 8, 8);
+    const uint64_t tableOffset = bigEndian(trailer + 24, 8);
+    const uint64_t tableEnd = size - 32;
+    if (offsetWidth < 1 || offsetWidth > 8 || tableOffset < 8 || tableOffset > tableEnd ||
+        objectCount > (tableEnd - tableOffset) / offsetWidth)
+        return true;
+    for (uint64_t i = 0; i < objectCount; ++i) {
+        const uint64_t object = bigEndian(data + tableOffset + i * offsetWidth, offsetWidth);
+        if (object >= tableEnd || data[object] >> 4 != 0x6)
+            continue;
+        uint64_t units = data[object] & 0x0F;
+        uint64_t start = object + 1;
+        if (units == 0x0F) { // the length follows as an integer object: marker 0x1N, 2^N bytes
+            if (start >= tableEnd || data[start] >> 4 != 0x1 || (data[start] & 0x0F) > 3)
+                continue;
+            const unsigned width = 1u << (data[start] & 0x0F);
+            if (width > tableEnd - start - 1)
+                continue;
+            units = bigEndian(data + start + 1, width);
+            start += 1 + width;
+        }
+        if (start > tableEnd || units > (tableEnd - start) / 2)
+            continue; // libplist refuses a string that runs past the data
+        for (uint64_t u = 0; u < units; ++u)
+            if (data[start + 2 * u] == 0 && data[start + 2 * u + 1] == 0)
+                return true;
+    }
+    return false;
+}
+
 // Property-list dates count seconds from 2001-01-01 00:00:00 UTC.
 const QDateTime& referenceDate() {
     static const QDateTime date(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
@@ -80,11 +129,11 @@ QVariant fromPlist(plist_t node) {
         return QVariant(v);
     }
     case PLIST_STRING: {
-        char* s = nullptr;
-        plist_get_string_val(node, &s);
-        QString text = QString::fromUtf8(s ? s : "");
-        std::free(s);
-        return QVariant(text);
+        // By pointer and length: plist_get_string_val asserts (and aborts the program) on a
+        // string that holds a NUL, which a damaged or hostile binary property list can contain.
+        uint64_t length = 0;
+        const char* s = plist_get_string_ptr(node, &length);
+        return QVariant(s ? QString::fromUtf8(s, static_cast<qsizetype>(length)) : QString());
     }
     case PLIST_DATA: {
         char* d = nullptr;
@@ -167,10 +216,12 @@ QVariant plistToVariant(const QByteArray& bytes, bool* ok) {
     plist_t root = nullptr;
     if (bytes.size() > 0 && static_cast<quint64>(bytes.size()) <= std::numeric_limits<uint32_t>::max()) {
         const auto length = static_cast<uint32_t>(bytes.size());
-        if (plist_is_binary(bytes.constData(), length))
-            plist_from_bin(bytes.constData(), length, &root);
-        else
+        if (plist_is_binary(bytes.constData(), length)) {
+            if (!isUnsafeBinaryPlist(bytes))
+                plist_from_bin(bytes.constData(), length, &root);
+        } else {
             plist_from_xml(bytes.constData(), length, &root);
+        }
     }
     if (ok)
         *ok = root != nullptr;

@@ -60,3 +60,41 @@ TEST(PlistSettingsFormatTest, UnreadableFileIsReportedNotSilentlyEmptied) {
     QSettings settings(settingsPath(), plistSettingsFormat());
     EXPECT_EQ(settings.status(), QSettings::FormatError);
 }
+
+TEST(PlistSettingsFormatTest, BinaryUtf16StringHoldingANulIsRefusedNotAborted) {
+    // libplist 2.2 keeps such a string's full length and later asserts that it equals strlen(),
+    // which aborts the program; as a key that cannot be avoided by reading it differently.
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"value {\"a\": \"x\\0é\"}",
+         QByteArray(
+             "bplist00\xd1\x01\x02\x51\x61\x63\x00\x78\x00\x00\x00\xe9\x08\x0b\x0d\x00\x00\x00\x00\x00\x00"
+             "\x01"
+             "\x01\x00\x00\x00\x00\x00\x00\x00\x03\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+             "\x00\x14",
+             55)},
+        {"key {\"k\\0é\": true}",
+         QByteArray(
+             "bplist00\xd1\x01\x02\x63\x00\x6b\x00\x00\x00\xe9\x09\x08\x0b\x12\x00\x00\x00\x00\x00\x00\x01"
+             "\x01"
+             "\x00\x00\x00\x00\x00\x00\x00\x03\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+             "\x13",
+             54)},
+    };
+    for (const Case& c : cases) {
+        bool ok = true;
+        EXPECT_FALSE(plistToVariant(c.bytes, &ok).isValid()) << c.name;
+        EXPECT_FALSE(ok) << c.name;
+    }
+
+    // The same dictionary with "é" in place of the NUL reads as usual.
+    QByteArray clean = cases[1].bytes;
+    clean[15] = '\xe9';
+    bool ok = false;
+    const QVariantMap map = plistToVariant(clean, &ok).toMap();
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(map.value(QString::fromUtf8("k\xc3\xa9\xc3\xa9")), QVariant(true));
+}
