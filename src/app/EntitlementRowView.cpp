@@ -28,7 +28,7 @@ QLabel* addLine(QVBoxLayout* layout, const QString& text, const QFont& font, con
 
 } // namespace
 
-EntitlementRowView::EntitlementRowView(const Entry& entitlement, Clock& clock)
+EntitlementRowView::EntitlementRowView(const AppDetails::Entitlement& entitlement, Clock& clock)
     : m_clock(clock)
     , m_copyText(entitlement.key + QStringLiteral(" = ") + entitlement.values.join(QStringLiteral(", ")))
     , m_name(entitlement.name) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MenuRowView.h"
+#include "simulator/AppDetails.h"
 
 #include <QStringList>
 
@@ -22,14 +23,7 @@ public:
     static constexpr int kMaxValueLines = 12;
     static constexpr double kCopiedDuration = 1.2;
 
-    /// What the row shows of an entitlement.
-    struct Entry {
-        QString key;
-        QString name;
-        QStringList values;
-    };
-
-    EntitlementRowView(const Entry& entitlement, Clock& clock);
+    EntitlementRowView(const AppDetails::Entitlement& entitlement, Clock& clock);
     ~EntitlementRowView() override;
 
     const QString& copyText() const { return m_copyText; }

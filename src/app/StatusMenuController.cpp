@@ -4,6 +4,7 @@
 #include "actions/Permissions.h"
 #include "actions/SimulatorActions.h"
 #include "app/CopyRowView.h"
+#include "app/EntitlementRowView.h"
 #include "app/HostField.h"
 #include "app/MenuIcons.h"
 #include "app/MenuRenderer.h"
@@ -12,6 +13,7 @@
 #include "app/provisional/NetworkPlanStandIn.h"
 #include "platform/Dialogs.h"
 #include "simulator/AppDataLocation.h"
+#include "simulator/AppDetails.h"
 #include "simulator/SimulatorApps.h"
 #include "storage/Cleanup.h"
 #include "ui/Palette.h"
@@ -587,6 +589,31 @@ void StatusMenuController::fillAppSubmenu(MenuRows& rows, const SimulatorApp& ap
         });
         row.title = QStringLiteral("Version");
         rows.push_back(std::move(row));
+    }
+    if (install) {
+        // Read from the executable only now that the submenu opens, like everything else here.
+        const AppDetails details = AppDetails::load(*install);
+        if (details.teamID) {
+            const QString team = *details.teamID;
+            MenuRow row = MenuRow::custom([team, clock] {
+                return new CopyRowView(QStringLiteral("Team ID"), {team}, true,
+                                       QStringLiteral("person.text.rectangle"), *clock);
+            });
+            row.title = QStringLiteral("Team ID");
+            rows.push_back(std::move(row));
+        }
+        if (!details.entitlements.empty()) {
+            MenuRow entitlements =
+                MenuRow::tool(QStringLiteral("Entitlements"), QStringLiteral("checkmark.seal"), std::nullopt);
+            entitlements.withBadge(qsizetype(details.entitlements.size()));
+            for (const AppDetails::Entitlement& entitlement : details.entitlements) {
+                MenuRow row = MenuRow::custom(
+                    [entitlement, clock] { return new EntitlementRowView(entitlement, *clock); });
+                row.title = entitlement.name;
+                entitlements.children.push_back(std::move(row));
+            }
+            rows.push_back(std::move(entitlements));
+        }
     }
     MenuRow clear = MenuRow::tool(QStringLiteral("Clear Data"), QStringLiteral("trash"), Palette::orange());
     fillClearData(clear.children, app);

@@ -85,7 +85,8 @@ TEST(EntitlementRowViewTest, ShowsTwelveValuesAndCountsTheRest) {
     QStringList values;
     for (int i = 1; i <= 15; ++i)
         values << QString("group.demo.%1").arg(i);
-    EntitlementRowView many({"com.apple.security.application-groups", "App Groups", values}, clock);
+    EntitlementRowView many(
+        AppDetails::Entitlement{"com.apple.security.application-groups", "App Groups", values}, clock);
     const QStringList lines = many.lineTexts();
     ASSERT_EQ(lines.size(), 2 + 12 + 1);
     EXPECT_EQ(lines[0], "App Groups");
@@ -94,7 +95,8 @@ TEST(EntitlementRowViewTest, ShowsTwelveValuesAndCountsTheRest) {
     EXPECT_EQ(lines[14], "…and 3 more");
     EXPECT_EQ(many.toolTip(), "Click to copy");
 
-    EntitlementRowView one({"aps-environment", "Push Notifications", {"development"}}, clock);
+    EntitlementRowView one(AppDetails::Entitlement{"aps-environment", "Push Notifications", {"development"}},
+                           clock);
     EXPECT_EQ(one.lineTexts(), QStringList({"Push Notifications", "aps-environment", "development"}));
     EXPECT_EQ(one.copyText(), "aps-environment = development");
     QTest::mouseClick(&one, Qt::LeftButton, {}, QPoint(40, 8));
