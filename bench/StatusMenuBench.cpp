@@ -50,7 +50,8 @@ SimulatorApps::ScanResult world(bool shared) {
                 continue;
             const SimulatorDevice& device = result.devices[size_t(d)];
             app.devices << device.udid;
-            app.installs.push_back({device.udid, device.name, "/bench/" + app.bundleFolder.toStdString(), {}, {}});
+            app.installs.push_back(
+                {device.udid, device.name, "/bench/" + app.bundleFolder.toStdString(), {}, {}});
         }
         result.apps.push_back(std::move(app));
     }
@@ -117,14 +118,23 @@ void BM_PlainQActionsReference(benchmark::State& state) {
     state.counters["topLevelItems"] = double(count);
 }
 
-BENCHMARK(BM_StatusMenuOpening)->ArgName("sameAppsOnEverySimulator")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PlainQActionsReference)->ArgName("sameAppsOnEverySimulator")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StatusMenuOpening)
+    ->ArgName("sameAppsOnEverySimulator")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainQActionsReference)
+    ->ArgName("sameAppsOnEverySimulator")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace quorvex
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

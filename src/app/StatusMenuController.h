@@ -3,6 +3,7 @@
 #include "app/MenuRow.h"
 #include "app/NeighbourServices.h"
 
+#include <QFuture>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -84,6 +85,15 @@ public:
     void fillAppSubmenu(MenuRows& rows, const SimulatorApp& app, bool running);
     void fillSimulatorSubmenu(MenuRows& rows, const SimulatorDevice& device,
                               const std::vector<SimulatorDevice>& devices);
+
+    /// Runs `action` for each device off the GUI thread and reports in one toast: `title` (with
+    /// the device's name, or the number of simulators) when all succeeded, else the names of the
+    /// simulators it failed on. Finishes on the GUI thread; the returned future ends after the
+    /// toast.
+    QFuture<void> runOnSimulators(const std::vector<SimulatorDevice>& devices,
+                                  std::function<bool(const SimulatorDevice&)> action, const QString& title);
+    /// Generates the sample media once and adds it to the simulator; reported in a toast.
+    QFuture<void> addSampleMedia(const SimulatorDevice& device);
 
     /// Builds, renders and pops the menu up at `position` (the pointer when absent).
     void openMenu(std::optional<QPoint> position = std::nullopt);

@@ -7,6 +7,7 @@
 #include "app/Updates.h"
 #include "simulator/Environment.h"
 #include "simulator/SimulatorApps.h"
+#include "simulator/Toast.h"
 #include "storage/Cleanup.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -389,6 +391,34 @@ TEST(StatusMenuControllerTest, TheStatusIconAndToolTipFollowTheNetworkModel) {
     EXPECT_EQ(controller.toolTip(), "Quorvex");
     EXPECT_FALSE(controller.showsActiveIcon());
     EXPECT_EQ(StatusMenuController::shared(), &controller);
+}
+
+TEST(StatusMenuControllerTest, ACommandOnSeveralSimulatorsIsReportedInOneToast) {
+    struct Case {
+        const char* name;
+        std::vector<SimulatorDevice> devices;
+        QStringList failing;
+        ToastMessage expected;
+    };
+    const std::vector<Case> cases = {
+        {"one simulator", {kPhone}, {}, {"Shake sent", QString("iPhone 15 Pro"), "checkmark", false}},
+        {"several", {kPad, kPhone}, {}, {"Shake sent", QString("2 simulators"), "checkmark", false}},
+        {"failures name the simulators",
+         {kPad, kPhone},
+         {kPad.udid, kPhone.udid},
+         {"Didn’t work on iPad Air, iPhone 15 Pro", std::nullopt, "exclamationmark.triangle", true}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MenuWorld world;
+        QSignalSpy toasts(&Toast::presenter(), &ToastPresenter::toastShown);
+        const QFuture<void> done = world.controller().runOnSimulators(
+            c.devices, [&](const SimulatorDevice& device) { return !c.failing.contains(device.udid); },
+            "Shake sent");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return done.isFinished(); }, 30'000));
+        ASSERT_EQ(toasts.size(), 1);
+        EXPECT_EQ(toasts.at(0).at(0).value<ToastMessage>(), c.expected);
+    }
 }
 
 } // namespace
