@@ -108,13 +108,13 @@ public:
         ASSERT_TRUE(QTest::qWaitFor([&] { return done.isFinished(); }, 30'000));
     }
 
-    StatusMenuController& controller() {
+    StatusMenuController& controller(bool showStatusItem = false) {
         if (!m_controller) {
             m_controller = std::make_unique<StatusMenuController>(
                 StatusMenuController::Models{simulatorApps, actions, permissions, Cleanup::shared(), updates,
                                              neighbours.services(), clock, [this] { ++abouts; },
                                              [this] { ++quits; }},
-                false);
+                showStatusItem);
         }
         return *m_controller;
     }
@@ -391,6 +391,20 @@ TEST(StatusMenuControllerTest, TheStatusIconAndToolTipFollowTheNetworkModel) {
     EXPECT_EQ(controller.toolTip(), "Quorvex");
     EXPECT_FALSE(controller.showsActiveIcon());
     EXPECT_EQ(StatusMenuController::shared(), &controller);
+}
+
+TEST(StatusMenuControllerTest, ClickingTheStatusItemBuildsTheMenuThenPopsItUp) {
+    MenuWorld world;
+    StatusMenuController& controller = world.controller(true);
+    QSystemTrayIcon* item = controller.statusItem();
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->contextMenu(), nullptr) << "the tray never holds a menu of its own";
+    EXPECT_EQ(item->toolTip(), "Quorvex");
+    EXPECT_TRUE(controller.menu().actions().isEmpty()) << "nothing is built while the menu is closed";
+    emit item->activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(controller.menu().isVisible());
+    EXPECT_EQ(controller.menu().actions().last()->text(), "Quit Quorvex");
+    controller.menu().hide();
 }
 
 TEST(StatusMenuControllerTest, ACommandOnSeveralSimulatorsIsReportedInOneToast) {
