@@ -412,8 +412,16 @@ void PanelDrop::openLink(const QUrl& url, const SimulatorDevice& simulator,
     const QString text = absoluteString(url);
     if (panelApp) {
         if (const SimulatorInstall* install = panelApp->install(simulator.udid)) {
-            // Through the actions, so the link lands in the history and can be repeated.
-            m_actions.perform(SimulatorActions::Kind::deepLink(text), *panelApp, *install);
+            // Through the actions, so the link lands in the history and can be repeated. Their
+            // delivery runs simctl on the GUI thread; queued, it runs after the drop has returned.
+            beginTask();
+            QMetaObject::invokeMethod(
+                this,
+                [this, text, app = *panelApp, target = *install] {
+                    m_actions.perform(SimulatorActions::Kind::deepLink(text), app, target);
+                    endTask();
+                },
+                Qt::QueuedConnection);
             return;
         }
     }

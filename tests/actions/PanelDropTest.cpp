@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace quorvex {
 // Failed expectations show the toast's texts.
@@ -257,6 +258,8 @@ TEST_F(PanelDropTest, PushFilesReachTheirAppOrSayWhyNot) {
     const std::string payload = R"({"aps":{"alert":"Hi"}})";
     const QString bellSlash = QStringLiteral("bell.slash");
     std::filesystem::create_directories(drops / "folder.apns");
+    // A FIFO would block a reader that opened it for reading.
+    ASSERT_EQ(::mkfifo((drops / "pipe.apns").c_str(), 0600), 0);
     struct Case {
         const char* name;
         std::string bytes; // empty: the item is not written
@@ -289,6 +292,9 @@ TEST_F(PanelDropTest, PushFilesReachTheirAppOrSayWhyNot) {
          false},
         {"folder.apns", "", true,
          toast(QStringLiteral("Couldn\u2019t read \u201Cfolder.apns\u201D"), std::nullopt, bellSlash, true),
+         false},
+        {"pipe.apns", "", true,
+         toast(QStringLiteral("Couldn\u2019t read \u201Cpipe.apns\u201D"), std::nullopt, bellSlash, true),
          false},
         {"missing.apns", "", true,
          toast(QStringLiteral("Couldn\u2019t read \u201Cmissing.apns\u201D"), std::nullopt, bellSlash, true),
@@ -325,7 +331,9 @@ TEST_F(PanelDropTest, LinkBecomesADeepLinkOfThePanelAppOrOpensWithoutOne) {
     const ArgumentLists opened{{"simctl", "openurl", "UDID-A", "myapp://orders/1"}};
     fake.on({"simctl", "openurl", "UDID-A", "myapp://orders/1"});
 
-    dropAndWait({link});
+    drop.handle({link});
+    EXPECT_TRUE(toolCalls().empty()); // delivered after the drop has returned
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drop.pendingTasks() == 0; }, 10'000));
     EXPECT_EQ(toolCalls(), opened);
     EXPECT_EQ(toasts.messages().back(),
               toast(QStringLiteral("Open myapp://orders/1"), QStringLiteral("Demo on iPhone 15"),
