@@ -142,13 +142,15 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     RelayQueue queue;
-    ExtensionState state(queue.clock());
+    // The state and the front live and die on the queue, like everything they own.
+    std::unique_ptr<ExtensionState> state;
     std::unique_ptr<LocalForwarder> forwarder;
     std::string failure;
     queue.sync([&] {
         try {
-            state.applyPlan(plan);
-            forwarder = std::make_unique<LocalForwarder>(state, queue.context(), options);
+            state = std::make_unique<ExtensionState>(queue.clock());
+            state->applyPlan(plan);
+            forwarder = std::make_unique<LocalForwarder>(*state, queue.context(), options);
             forwarder->start();
             if (options.tcp) {
                 const auto endpoint = forwarder->tcpEndpoint();
@@ -166,13 +168,17 @@ int main(int argc, char** argv) {
     });
     if (!failure.empty()) {
         std::fprintf(stderr, "quorvex-forward: %s\n", failure.c_str());
-        queue.sync([&] { forwarder.reset(); });
+        queue.sync([&] {
+            forwarder.reset();
+            state.reset();
+        });
         return 1;
     }
 
     int received = 0;
     sigwait(&signals, &received);
     queue.sync([&] { forwarder.reset(); });
+    queue.sync([&] { state.reset(); });
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("peak-rss-kib %ld\n", usage.ru_maxrss);
