@@ -229,10 +229,10 @@ TEST_F(UDPRelayTest, LossDropsAboutThatShareIndependentlyInEachDirection) {
     EXPECT_NEAR(static_cast<double>(arrived), 1000, 100);
 
     ASSERT_TRUE(relayAddress);
-    for (int batch = 0; batch < 20; ++batch) {
-        for (int i = 0; i < 100; ++i)
+    for (int batch = 0; batch < 50; ++batch) {
+        for (int i = 0; i < 40; ++i)
             reply(server, *relayAddress, bytes("y"));
-        const std::size_t expected = static_cast<std::size_t>(batch + 1) * 100;
+        const std::size_t expected = static_cast<std::size_t>(batch + 1) * 40;
         ASSERT_TRUE(eventually([&] { return relay->receivedCount() >= expected; }));
     }
     const std::size_t written = queue.sync([&] { return flow->written.size(); });
@@ -292,10 +292,11 @@ TEST_F(UDPRelayTest, FloodIntoASlowLinkDropsWhatExceedsTheQueueBound) {
     ASSERT_EQ(first.size(), 1u);
 
     const Bytes payload(1000, 1);
-    for (int batch = 0; batch < 3; ++batch) {
-        for (int i = 0; i < 100; ++i)
+    // Bursts small enough for the socket's receive buffer, so the kernel drops none of them.
+    for (int batch = 0; batch < 15; ++batch) {
+        for (int i = 0; i < 20; ++i)
             reply(server, first[0].second, payload);
-        const std::size_t expected = static_cast<std::size_t>(batch + 1) * 100;
+        const std::size_t expected = static_cast<std::size_t>(batch + 1) * 20;
         ASSERT_TRUE(eventually([&] { return relay->receivedCount() >= expected; }));
     }
     const std::size_t peak = queue.sync([&] { return relay->peakHeldBytes(); });
