@@ -16,7 +16,11 @@ void LinkShaper::schedule(std::int64_t bytes, std::function<void()> sent, std::f
         return;
     }
     const double now = m_clock.now();
-    const double start = std::max({now, m_linkFreeAt, m_pausedUntil});
+    // A piece that follows the previous one within the queue's own scheduling jitter continues
+    // the busy link where it left off: otherwise every timer wake-up and read turnaround would be
+    // lost link time, and a fed link would run several percent below its cap.
+    const double continued = now - m_linkFreeAt <= schedulingJitter ? m_linkFreeAt : now;
+    const double start = std::max({continued, m_linkFreeAt, m_pausedUntil});
     const double transfer =
         m_bytesPerSecond ? static_cast<double>(std::max<std::int64_t>(bytes, 0)) / *m_bytesPerSecond : 0.0;
     m_linkFreeAt = start + transfer;

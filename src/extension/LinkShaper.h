@@ -62,6 +62,10 @@ public:
     /// mid-call.
     void setOwner(std::weak_ptr<void> owner) { m_owner = std::move(owner); }
 
+    /// A piece scheduled at most this long after the link became free starts where the link
+    /// became free, so the relay's turnaround between pieces does not eat into the rate.
+    static constexpr double schedulingJitter = 0.002;
+
     static constexpr std::size_t minimumChunk = 512;
     static constexpr std::size_t maximumChunk = 65536;
 

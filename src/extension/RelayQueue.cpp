@@ -4,6 +4,7 @@
 #include <asio/steady_timer.hpp>
 
 #include <pthread.h>
+#include <sys/prctl.h>
 
 #include <chrono>
 
@@ -33,6 +34,17 @@ private:
     std::shared_ptr<State> m_state;
 };
 
+// A call posted to run on the next turn; destroying the handle cancels it.
+class PostedCall final : public ScheduledCall {
+public:
+    explicit PostedCall(std::shared_ptr<bool> cancelled)
+        : m_cancelled(std::move(cancelled)) {}
+    ~PostedCall() override { *m_cancelled = true; }
+
+private:
+    std::shared_ptr<bool> m_cancelled;
+};
+
 // Monotonic seconds (CLOCK_MONOTONIC, the system's uptime clock) with timers on the queue.
 class QueueClock final : public Clock {
 public:
@@ -44,6 +56,16 @@ public:
     }
 
     std::unique_ptr<ScheduledCall> schedule(double seconds, std::function<void()> call) override {
+        if (!(seconds > 0)) {
+            // Due now: the next turn of the queue, without arming a kernel timer (the unshaped
+            // relay path runs through here for every piece).
+            auto cancelled = std::make_shared<bool>(false);
+            asio::post(m_context, [cancelled, call = std::move(call)] {
+                if (!*cancelled)
+                    call();
+            });
+            return std::make_unique<PostedCall>(std::move(cancelled));
+        }
         auto state = std::make_shared<TimerCall::State>(m_context);
         const auto wait = seconds > 0 ? std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                             std::chrono::duration<double>(std::min(seconds, 1e9)))
@@ -68,6 +90,8 @@ RelayQueue::RelayQueue()
     m_thread = std::thread([this] {
         // Thread names hold 15 characters; keep the distinctive end of the label.
         ::pthread_setname_np(::pthread_self(), "Quorvex.relay");
+        // The default 50 us of timer slack would be lost link time on every piece at high caps.
+        ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
         m_context.run();
     });
 }

@@ -137,3 +137,15 @@ TEST_F(LinkShaperTest, HugeCapsDoNotOverflowAndCapsOfZeroOrBelowHoldTheDirection
         EXPECT_EQ(deliveries(), (std::vector<std::string>{"A", "B"}));
     }
 }
+
+TEST_F(LinkShaperTest, PieceFollowingWithinTheJitterContinuesTheBusyLinkAndALaterOneStartsAnew) {
+    shaper.apply(1000, 0, 0);
+    schedule("A", 12500); // leaves at 0.1
+    clock.advance(0.101);
+    schedule("B", 12500); // 1 ms late: continues from 0.1
+    clock.advance(0.2);
+    EXPECT_NEAR(timeOf("sent B"), 0.2, 1e-9);
+    schedule("C", 12500); // 101 ms after the link fell idle: starts now
+    clock.advance(1);
+    EXPECT_NEAR(timeOf("sent C"), 0.401, 1e-9);
+}
