@@ -1,5 +1,7 @@
 #include "network/NetworkProfile.h"
 
+#include "ui/Symbols.h"
+
 #include <gtest/gtest.h>
 
 using namespace quorvex;
@@ -68,4 +70,9 @@ TEST(NetworkProfileTest, ConditionSummariesFollowTheirOrderOfPrecedence) {
     EXPECT_EQ(formatRate(999), "999 Kbps");
     EXPECT_EQ(formatRate(1000), "1 Mbps");
     EXPECT_EQ(formatRate(1500), "1 Mbps");
+}
+
+TEST(NetworkProfileTest, EveryBuiltInSymbolHasAnIconOfItsOwn) {
+    for (const auto& profile : NetworkProfile::builtInAll())
+        EXPECT_TRUE(Symbols::contains(QString::fromStdString(profile.symbol))) << profile.symbol;
 }
