@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
 #include <thread>
 
@@ -153,4 +154,34 @@ TEST_F(TCPRelayTest, SlowReaderStopsTheRelayFromReadingMoreThanItsBound) {
     ::shutdown(server.get(), SHUT_WR);
     const Received atApp = receiveAll(app.get());
     EXPECT_EQ(atApp.data.size(), sent);
+}
+
+TEST_F(TCPRelayTest, FrontRelaysThroughEveryBuiltInProfile) {
+    std::atomic<bool> serving{true};
+    std::thread echo([&] {
+        while (serving) {
+            if (!waitReadable(target.get(), 20ms))
+                continue;
+            Fd connection = acceptTcp(target.get());
+            const Received request = receiveAll(connection.get());
+            sendAll(connection.get(), request.data);
+        }
+    });
+    for (const NetworkProfile& profile : NetworkProfile::builtInAll()) {
+        queue.sync([this] { forwarder.reset(); });
+        startForwarder(portOf(target.get()), planOf(profile.id));
+        Fd app = connectTcp(frontPort);
+        sendAll(app.get(), pattern(100, 5));
+        ::shutdown(app.get(), SHUT_WR);
+        const Received reply = receiveAll(app.get());
+        if (profile.id == "off") {
+            EXPECT_TRUE(reply.data.empty()) << "a cut link takes no flows";
+            EXPECT_NE(reply.end, StreamEnd::Timeout);
+        } else {
+            EXPECT_EQ(reply.data, pattern(100, 5)) << profile.id;
+            EXPECT_EQ(reply.end, StreamEnd::Clean) << profile.id;
+        }
+    }
+    serving = false;
+    echo.join();
 }
