@@ -44,8 +44,14 @@ void TCPRelay::connect() {
         std::error_code ignored;
         self->m_connection->socket().set_option(asio::ip::tcp::no_delay(true), ignored);
         // Opening waits for the current delays of both directions, and for any stall.
-        self->m_link->uplink.schedule(
-            0, {}, [self] { self->m_link->downlink.schedule(0, {}, [self] { self->openFlow(); }); });
+        std::weak_ptr<TCPRelay> weak = self;
+        self->m_link->uplink.schedule(0, {}, [weak] {
+            if (auto relay = weak.lock())
+                relay->m_link->downlink.schedule(0, {}, [weak] {
+                    if (auto opening = weak.lock())
+                        opening->openFlow();
+                });
+        });
     });
 }
 
@@ -104,8 +110,9 @@ void TCPRelay::onFlowData(std::vector<std::uint8_t> data, std::error_code error)
         return fail(error);
     if (data.empty()) {
         // The app closed its sending side: the end follows the data already on the link.
-        m_link->uplink.schedule(0, {}, [self = shared_from_this()] {
-            if (self->m_closed)
+        m_link->uplink.schedule(0, {}, [weak = weak_from_this()] {
+            auto self = weak.lock();
+            if (!self || self->m_closed)
                 return;
             self->m_connection->shutdownSend();
             self->m_flowFinished = true;
@@ -132,10 +139,17 @@ void TCPRelay::scheduleUpChunk() {
     }
     m_upOnLink += length;
     noteHeld();
-    auto self = shared_from_this();
+    std::weak_ptr<TCPRelay> weak = weak_from_this();
     m_link->uplink.schedule(
-        static_cast<std::int64_t>(length), [self] { self->onUpSent(); },
-        [self, chunk = std::move(chunk)]() mutable {
+        static_cast<std::int64_t>(length),
+        [weak] {
+            if (auto self = weak.lock())
+                self->onUpSent();
+        },
+        [weak, chunk = std::move(chunk)]() mutable {
+            auto self = weak.lock();
+            if (!self)
+                return;
             self->m_upOnLink -= chunk.size();
             if (self->m_closed)
                 return;
@@ -180,18 +194,22 @@ void TCPRelay::onReceived(std::vector<std::uint8_t> data, bool finished, std::er
     const std::size_t length = data.size();
     m_downOnLink += length;
     noteHeld();
-    auto self = shared_from_this();
+    std::weak_ptr<TCPRelay> weak = weak_from_this();
     m_link->downlink.schedule(
         static_cast<std::int64_t>(length),
-        [self, finished, error] {
-            if (self->m_closed || finished || error)
+        [weak, finished, error] {
+            auto self = weak.lock();
+            if (!self || self->m_closed || finished || error)
                 return;
             if (self->mayReadDown())
                 self->receive();
             else
                 self->m_downWaiting = true;
         },
-        [self, data = std::move(data), finished, error]() mutable {
+        [weak, data = std::move(data), finished, error]() mutable {
+            auto self = weak.lock();
+            if (!self)
+                return;
             self->m_downOnLink -= data.size();
             if (self->m_closed)
                 return;

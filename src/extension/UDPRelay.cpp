@@ -66,17 +66,21 @@ void UDPRelay::onDatagrams(std::vector<Datagram> datagrams, std::error_code erro
     m_peakHeld = std::max(m_peakHeld, m_upHeld);
     if (passed.empty())
         return readFlow();
-    auto self = shared_from_this();
+    std::weak_ptr<UDPRelay> weak = weak_from_this();
     auto unsent = std::make_shared<std::size_t>(passed.size());
     for (Datagram& datagram : passed) {
         const auto length = static_cast<std::int64_t>(datagram.payload.size());
         m_link->uplink.schedule(
             length,
-            [self, unsent] {
-                if (--*unsent == 0 && !self->m_closed)
+            [weak, unsent] {
+                auto self = weak.lock();
+                if (self && --*unsent == 0 && !self->m_closed)
                     self->readFlow();
             },
-            [self, datagram = std::move(datagram)] {
+            [weak, datagram = std::move(datagram)] {
+                auto self = weak.lock();
+                if (!self)
+                    return;
                 self->m_upHeld -= datagram.payload.size();
                 if (self->m_closed)
                     return;
@@ -139,13 +143,17 @@ void UDPRelay::receive(const std::shared_ptr<Connection>& connection) {
                                                                 static_cast<std::ptrdiff_t>(length)),
                                   connection->remote};
                 self->m_link->downlink.schedule(
-                    static_cast<std::int64_t>(length), {}, [self, datagram = std::move(datagram)]() mutable {
-                        self->m_downHeld -= datagram.payload.size();
-                        if (self->m_closed)
+                    static_cast<std::int64_t>(length), {},
+                    [weak = std::weak_ptr<UDPRelay>(self), datagram = std::move(datagram)]() mutable {
+                        auto relay = weak.lock();
+                        if (!relay)
+                            return;
+                        relay->m_downHeld -= datagram.payload.size();
+                        if (relay->m_closed)
                             return;
                         std::vector<Datagram> batch;
                         batch.push_back(std::move(datagram));
-                        self->m_flow->writeDatagrams(std::move(batch), [](std::error_code) {});
+                        relay->m_flow->writeDatagrams(std::move(batch), [](std::error_code) {});
                     });
             }
             self->receive(connection);

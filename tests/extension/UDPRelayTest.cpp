@@ -71,7 +71,10 @@ public:
             m_record->written.push_back(std::move(datagram));
         completion({});
     }
-    void closeRead(std::error_code) override { m_record->readClosed = true; }
+    void closeRead(std::error_code) override {
+        m_record->readClosed = true;
+        m_record->pendingRead = nullptr; // a closed flow completes no read
+    }
     void closeWrite(std::error_code) override { m_record->writeClosed = true; }
 
 private:
@@ -93,8 +96,10 @@ protected:
             if (relay)
                 relay->close();
             relay.reset();
-            state.reset();
         });
+        // The completions of the closed sockets run before this, and may hold the last link.
+        queue.sync([this] { state.reset(); });
+        queue.sync([] {});
     }
 
     void start(const std::vector<NetworkProfile::Phase>& phases) {
