@@ -1,6 +1,7 @@
 #include "extension/TCPRelay.h"
 
 #include "extension/RelayFixture.h"
+#include "support/FakeClock.h"
 
 #include <gtest/gtest.h>
 
@@ -184,4 +185,80 @@ TEST_F(TCPRelayTest, FrontRelaysThroughEveryBuiltInProfile) {
     }
     serving = false;
     echo.join();
+}
+
+TEST_F(TCPRelayTest, BlockedTargetIsRefusedWithAReset) {
+    ThrottlePlan plan = planOf("wifi");
+    plan.blockedHosts = std::vector<std::string>{"127.0.0.1"};
+    startForwarder(portOf(target.get()), plan);
+    Fd app = connectTcp(frontPort);
+    sendAll(app.get(), pattern(10, 1));
+    EXPECT_EQ(receiveAll(app.get()).end, StreamEnd::Reset);
+    EXPECT_FALSE(waitReadable(target.get(), 50ms)) << "nothing reached the target";
+}
+
+namespace {
+
+// The front and its relays on a fake clock that only the queue's thread advances, so the opening
+// can be held by a stall without waiting for real time.
+class TCPRelayOnFakeClockTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        target = listenTcp();
+        queue.sync([this] { state = std::make_unique<ExtensionState>(clock); });
+    }
+    void TearDown() override {
+        queue.sync([this] { forwarder.reset(); });
+        queue.sync([this] { state.reset(); });
+        queue.sync([] {});
+    }
+
+    void start(const std::vector<NetworkProfile::Phase>& phases) {
+        queue.sync([&] {
+            state->applyPlan(ThrottlePlan{{{std::nullopt, "custom", phases}}, {}});
+            LocalForwarder::Options options;
+            options.listen = {asio::ip::make_address("127.0.0.1"), 0};
+            options.target = {asio::ip::make_address("127.0.0.1"), portOf(target.get())};
+            options.udp = false;
+            forwarder = std::make_unique<LocalForwarder>(*state, queue.context(), options);
+            forwarder->start();
+            frontPort = forwarder->tcpEndpoint().port();
+        });
+    }
+
+    void advance(double seconds) {
+        queue.sync([&] { clock.advance(seconds); });
+    }
+
+    // Runs what is due now, a few times over, letting real I/O complete in between.
+    void pump() {
+        for (int i = 0; i < 20; ++i) {
+            advance(0);
+            std::this_thread::sleep_for(2ms);
+        }
+    }
+
+    RelayQueue queue;
+    test::FakeClock clock;
+    std::unique_ptr<ExtensionState> state;
+    std::unique_ptr<LocalForwarder> forwarder;
+    Fd target;
+    std::uint16_t frontPort = 0;
+};
+
+} // namespace
+
+TEST_F(TCPRelayOnFakeClockTest, OpeningWaitsUntilTheStallHasEnded) {
+    LinkConditions stall;
+    stall.stalled = true;
+    start({{"No signal", 10, stall}, {"Wi-Fi", 10, {}}});
+    Fd app = connectTcp(frontPort);
+    sendAll(app.get(), pattern(100, 1));
+    Fd server = acceptTcp(target.get()); // the relay connects at once...
+    pump();
+    EXPECT_FALSE(waitReadable(server.get(), 20ms)) << "...but opens the flow only after the stall";
+    advance(10);
+    pump();
+    const Received atServer = receiveAll(server.get(), 100, 2s);
+    EXPECT_EQ(atServer.data, pattern(100, 1));
 }
