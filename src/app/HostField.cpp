@@ -1,6 +1,6 @@
 #include "app/HostField.h"
 
-#include "app/provisional/NetworkPlanStandIn.h"
+#include "network/ThrottlePlan.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
 
@@ -42,7 +42,9 @@ HostField::HostField(QWidget* parent)
 
 std::optional<QString> HostField::rejection(const QString& input) {
     const QString text = input.trimmed();
-    const std::optional<QString> host = ThrottlePlan::normalizeHost(text);
+    const std::optional<std::string> normalized = ThrottlePlan::normalizeHost(text.toStdString());
+    const std::optional<QString> host =
+        normalized ? std::optional<QString>(QString::fromStdString(*normalized)) : std::nullopt;
     // The local test comes first and looks at the parsed host too: "127.0.0.1" or "[::1]:8080"
     // parse as hosts, and a URL can hide a local host behind its scheme.
     if (isLocalAddress(text) || (host && isLocalAddress(*host)))

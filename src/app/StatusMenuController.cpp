@@ -11,7 +11,7 @@
 #include "app/MenuRenderer.h"
 #include "app/PermissionRowView.h"
 #include "app/Updates.h"
-#include "app/provisional/NetworkPlanStandIn.h"
+#include "network/NetworkProfile.h"
 #include "platform/Dialogs.h"
 #include "simulator/AppDataLocation.h"
 #include "simulator/AppDetails.h"
@@ -48,10 +48,7 @@ NetworkProfile demonstrationProfile() {
     edge.upDelayMs = 440;
     edge.packetLoss = 0;
     edge.stalled = false;
-    return NetworkProfile{QStringLiteral("edge"),
-                          QStringLiteral("Edge"),
-                          QStringLiteral("cellularbars"),
-                          {NetworkProfile::Phase{QStringLiteral("Edge"), 0, edge}}};
+    return NetworkProfile{"edge", "Edge", "cellularbars", {NetworkProfile::Phase{"Edge", 0, edge}}};
 }
 
 QString cleanupTitle(CleanupFlowsService::Target target) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/NeighbourServices.h"
-#include "app/provisional/NetworkPlanStandIn.h"
+#include "network/NetworkProfile.h"
 
 #include <QStringList>
 
@@ -58,7 +58,9 @@ public:
         pendingStops.push_back(std::move(done));
     }
     void resetSetup(std::function<void(std::optional<QString>)> done) override { done(std::nullopt); }
-    void showSetupGuideTour(const NetworkProfile& profile) override { tours << profile.id; }
+    void showSetupGuideTour(const NetworkProfile& profile) override {
+        tours << QString::fromStdString(profile.id);
+    }
 };
 
 class FakeDeviceHub final : public DeviceHubService {

@@ -1,5 +1,7 @@
 #include "app/HostField.h"
 
+#include "support/QtPrinters.h"
+
 #include <QLabel>
 #include <QLineEdit>
 
@@ -29,7 +31,12 @@ TEST(HostFieldTest, AcceptsBlockableHostsAndExplainsEveryOtherText) {
         {"::1", kLocal},
         {"[::1]:8080", kLocal},
         {"http://127.0.0.1:3000/api", kLocal},
-        {"http://localhost/", kLocal},
+        {"http://localhost.localdomain:3000/", kLocal},
+        // Only the normalised host shows these are local.
+        {"::ffff:127.0.0.1", kLocal},
+        {"http://[::1]/", kLocal},
+        // A name of one label is no host for the plan, so it gets the invalid-host message.
+        {"http://localhost/", kInvalid},
         {"   ", kEmpty},
         {"", kEmpty},
         {"foo bar", kInvalid},

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "extension/Link.h"
+#include "extension/RelayRegistry.h"
+#include "network/ThrottlePlan.h"
+#include "platform/Clock.h"
+#include "platform/Logger.h"
+
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+
+namespace quorvex {
+
+/// The process-wide shaping state of the extension: the current plan, one Link per rule key and
+/// the registry of live relays. Touched only on the relay queue (or, in tests, on the thread that
+/// drives a fake clock); nothing here locks.
+class ExtensionState final {
+public:
+    explicit ExtensionState(Clock& clock);
+
+    Clock& clock() { return m_clock; }
+    const Logger& logger() const { return m_logger; }
+    RelayRegistry& registry() { return m_registry; }
+    const ThrottlePlan& plan() const { return m_plan; }
+    const std::map<std::string, std::shared_ptr<Link>>& links() const { return m_links; }
+
+    /// Makes `plan` current. A rule keeps its Link, phase position and relays when its phases are
+    /// unchanged; changed phases restart at phase 0; a rule that left the plan stops its phase
+    /// cycle and closes its relays.
+    void applyPlan(const ThrottlePlan& plan);
+
+    /// The Link filed under `key` (a bundle folder name or "*"), if any.
+    std::shared_ptr<Link> link(const std::string& key) const;
+
+    /// A uniform draw in [0, 1) for the datagram drop test.
+    double randomUnit() { return std::uniform_real_distribution<double>(0.0, 1.0)(m_random); }
+    void seedRandom(std::uint64_t seed) { m_random.seed(seed); }
+
+private:
+    Clock& m_clock;
+    Logger m_logger;
+    RelayRegistry m_registry;
+    ThrottlePlan m_plan;
+    std::map<std::string, std::shared_ptr<Link>> m_links;
+    std::mt19937_64 m_random;
+};
+
+} // namespace quorvex

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+
+namespace quorvex {
+
+/// Mixes the hash of `value` into `seed` (the boost recipe).
+template <typename T> void hashCombine(std::size_t& seed, const T& value) {
+    seed ^= std::hash<T>{}(value) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+}
+
+/// An optional contributes a presence mark before its value, so absent and present never collide
+/// by construction.
+template <typename T> void hashCombine(std::size_t& seed, const std::optional<T>& value) {
+    hashCombine(seed, value.has_value());
+    if (value)
+        hashCombine(seed, *value);
+}
+
+} // namespace quorvex
