@@ -81,6 +81,10 @@ public:
     /// "Simulator" or "Device Hub".
     virtual QString hostName() const = 0;
     virtual void openHost() = 0;
+    /// The tracker may read window titles (it has accessibility access).
+    virtual bool canReadTitles() const = 0;
+    /// Asks the user for accessibility access.
+    virtual void requestAccessibility() = 0;
     virtual bool isPanelEnabled() const = 0;
     virtual void setPanelEnabled(bool enabled) = 0;
     /// Launch: the window-scoped shortcuts, then the panel.
@@ -106,6 +110,9 @@ public:
     /// The devices the menu lists (each with its actions).
     virtual std::vector<PhysicalDevice> devices() const = 0;
     virtual void showPushWindow(const PhysicalDevice& device) = 0;
+    /// Takes a screenshot of the device with the user's screenshot settings; `copy` puts it on
+    /// the clipboard only. Reported in its own toasts.
+    virtual void screenshot(const PhysicalDevice& device, bool copy) = 0;
 };
 
 /// The cleanup flows of the storage cleaning engine. GUI thread.

@@ -94,6 +94,28 @@ public:
                                   std::function<bool(const SimulatorDevice&)> action, const QString& title);
     /// Generates the sample media once and adds it to the simulator; reported in a toast.
     QFuture<void> addSampleMedia(const SimulatorDevice& device);
+    /// Asks for photos, videos or contacts and adds them to the simulator; finished at once when
+    /// the user cancelled.
+    QFuture<void> chooseMediaToAdd(const SimulatorDevice& device);
+    /// Flips the simulator's slow animations; reported in a toast.
+    QFuture<void> toggleSlowAnimations(const SimulatorDevice& device);
+    /// Asks for a language and region, applies them and relaunches the simulator's running user
+    /// apps; finished at once when the user cancelled.
+    QFuture<void> chooseLanguageAndRegion(const SimulatorDevice& device);
+
+    // Screenshot rows, shared by the simulator and connected-device submenus.
+    /// Where a screenshot goes: "Device frame · saved to Desktop · copied".
+    QString screenshotSummary() const;
+    MenuRow copyScreenshotItem(ActionItem::Handler handler) const;
+    void fillScreenshotOptions(MenuRows& rows);
+    void takeScreenshot(const SimulatorDevice& device, bool copy);
+
+    // Commands of the blocked-host rows, the side-panel switch and the host app.
+    void fillHostRuleSubmenu(MenuRows& rows, const QString& host, bool enabled);
+    void addBlockedHost();
+    void toggleSidePanel();
+    void openHostApp();
+    void openExtensionSettings();
 
     /// Builds, renders and pops the menu up at `position` (the pointer when absent).
     void openMenu(std::optional<QPoint> position = std::nullopt);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
+#include <filesystem>
 #include <functional>
 #include <vector>
 
@@ -34,6 +36,16 @@ struct Alert {
     std::function<bool()> acceptsFirstButton;
 };
 
+/// What an open panel asks for: files (one or several) or one folder.
+struct OpenPanel {
+    QString message;            // shown as the panel's title
+    QString prompt;             // the confirming button's title; empty: the platform's own
+    bool chooseFolders = false; // folders only, and the user may create one
+    bool multipleSelection = false;
+    /// Name patterns the panel offers ("*.pem"); empty: any file.
+    QStringList nameFilters;
+};
+
 /// Modal dialogs that stand in for the platform's alert. A confirmation brings the application to
 /// the front before it is shown, and runs on the GUI thread, blocking the caller until the user
 /// answers (events still run meanwhile).
@@ -48,6 +60,10 @@ public:
     /// The first button is the default (Return); Escape chooses a button titled "Cancel", or the
     /// only button when there is one.
     virtual int runAlert(const Alert& alert) = 0;
+
+    /// Activates the application and runs an open panel modally. The chosen items, or an empty
+    /// list when the user cancelled.
+    virtual std::vector<std::filesystem::path> runOpenPanel(const OpenPanel& panel) = 0;
 
     /// The process-wide dialogs: the widget backend unless a test installed its own.
     static Dialogs& shared();

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
@@ -133,6 +135,30 @@ int WidgetDialogs::runAlert(const Alert& alert) {
         accessory->setParent(nullptr);
     }
     return result;
+}
+
+std::vector<std::filesystem::path> WidgetDialogs::runOpenPanel(const OpenPanel& panel) {
+    QFileDialog dialog;
+    dialog.setObjectName(QStringLiteral("openPanel"));
+    dialog.setWindowTitle(panel.message);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (panel.chooseFolders) {
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+    } else {
+        dialog.setFileMode(panel.multipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+        if (!panel.nameFilters.isEmpty())
+            dialog.setNameFilter(panel.nameFilters.join(QLatin1Char(' ')));
+    }
+    if (!panel.prompt.isEmpty())
+        dialog.setLabelText(QFileDialog::Accept, panel.prompt);
+    dialog.activateWindow();
+    std::vector<std::filesystem::path> chosen;
+    if (dialog.exec() != QDialog::Accepted)
+        return chosen;
+    for (const QString& file : dialog.selectedFiles())
+        chosen.emplace_back(QFile::encodeName(file).toStdString());
+    return chosen;
 }
 
 } // namespace quorvex

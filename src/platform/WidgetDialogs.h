@@ -8,6 +8,7 @@ namespace quorvex {
 class WidgetDialogs final : public Dialogs {
 public:
     int runAlert(const Alert& alert) override;
+    std::vector<std::filesystem::path> runOpenPanel(const OpenPanel& panel) override;
 };
 
 } // namespace quorvex

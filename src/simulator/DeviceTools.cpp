@@ -24,9 +24,10 @@ namespace {
 
 constexpr const char* kSlowMotion = "com.apple.UIKit.SimulatorSlowMotionAnimationState";
 
-std::optional<QByteArray> simctl(std::vector<std::string> arguments) {
+std::optional<QByteArray> simctl(std::vector<std::string> arguments,
+                                 std::chrono::milliseconds timeout = kDefaultToolTimeout) {
     arguments.insert(arguments.begin(), "simctl");
-    return runTool(ToolPaths::xcrun(), arguments);
+    return runTool(ToolPaths::xcrun(), arguments, timeout);
 }
 
 std::string utf8(const QString& text) {
@@ -265,7 +266,11 @@ bool DeviceTools::simulateMemoryWarning(const QString& udid) {
 }
 
 bool DeviceTools::slowAnimations(const QString& udid) {
-    const QString output = decoded(simctl({"spawn", utf8(udid), "notifyutil", "-g", kSlowMotion}));
+    return slowAnimations(udid, kDefaultToolTimeout);
+}
+
+bool DeviceTools::slowAnimations(const QString& udid, std::chrono::milliseconds timeout) {
+    const QString output = decoded(simctl({"spawn", utf8(udid), "notifyutil", "-g", kSlowMotion}, timeout));
     const QStringList pieces = output.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
     return !pieces.isEmpty() && pieces.last() == QLatin1String("1");
 }

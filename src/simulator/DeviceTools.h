@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -73,6 +74,9 @@ public:
     /// exist (the simulator creates it) and must not be a symbolic link.
     static bool simulateMemoryWarning(const QString& udid);
     static bool slowAnimations(const QString& udid);
+    /// The same read, given up after `timeout`; a read that did not finish counts as off, so a
+    /// hung simctl cannot hold up the caller (the menu reads this while it fills a submenu).
+    static bool slowAnimations(const QString& udid, std::chrono::milliseconds timeout);
     static bool setSlowAnimations(bool on, const QString& udid);
 
     // Appearance: only "light" and "dark" are ever read or sent.

@@ -75,6 +75,10 @@ public:
     std::optional<QString> focusedUDID() const override { return focused; }
     QString hostName() const override { return host; }
     void openHost() override {}
+    bool readsTitles = false;
+    int accessibilityRequests = 0;
+    bool canReadTitles() const override { return readsTitles; }
+    void requestAccessibility() override { ++accessibilityRequests; }
     bool isPanelEnabled() const override { return panelEnabled; }
     void setPanelEnabled(bool enabled) override { panelChanges.push_back(enabled); }
     void installShortcuts() override {}
@@ -98,7 +102,11 @@ class FakeDeviceFlows final : public DeviceFlowsService {
 public:
     std::vector<PhysicalDevice> connected;
     std::vector<PhysicalDevice> devices() const override { return connected; }
-    void showPushWindow(const PhysicalDevice&) override {}
+    QStringList calls;
+    void showPushWindow(const PhysicalDevice& device) override { calls << "push " + device.id; }
+    void screenshot(const PhysicalDevice& device, bool copy) override {
+        calls << (copy ? "copy " : "screenshot ") + device.id;
+    }
 };
 
 class FakeCleanupFlows final : public CleanupFlowsService {

@@ -19,6 +19,19 @@ void FakeDialogs::queueAnswer(std::function<int(const Alert&)> answer) {
     m_answers.push_back(std::move(answer));
 }
 
+void FakeDialogs::queuePanelAnswer(std::vector<std::filesystem::path> paths) {
+    m_panelAnswers.push_back(std::move(paths));
+}
+
+std::vector<std::filesystem::path> FakeDialogs::runOpenPanel(const OpenPanel& panel) {
+    m_panels.push_back(panel);
+    if (m_panelAnswers.empty())
+        return {};
+    auto answer = std::move(m_panelAnswers.front());
+    m_panelAnswers.pop_front();
+    return answer;
+}
+
 int FakeDialogs::runAlert(const Alert& alert) {
     AskedAlert asked{alert.message, alert.informativeText, alert.style, {}, {}, alert.accessory != nullptr};
     for (const AlertButton& button : alert.buttons) {

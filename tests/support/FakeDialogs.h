@@ -36,17 +36,26 @@ public:
     /// The next alert is answered by `answer`, which may fill in the accessory's fields first.
     void queueAnswer(std::function<int(const Alert&)> answer);
 
+    /// The next open panel chooses `paths` (empty: cancelled). Without one queued a panel is
+    /// cancelled.
+    void queuePanelAnswer(std::vector<std::filesystem::path> paths);
+    /// The open panels shown, in order.
+    const std::vector<OpenPanel>& panels() const { return m_panels; }
+
     const std::vector<AskedAlert>& alerts() const { return m_alerts; }
     /// How often an alert refused its first button (see Alert::acceptsFirstButton).
     int refusedFirstButtons() const { return m_refusedFirstButtons; }
     void clear() { m_alerts.clear(); }
 
     int runAlert(const Alert& alert) override;
+    std::vector<std::filesystem::path> runOpenPanel(const OpenPanel& panel) override;
 
 private:
     Dialogs* m_previous = nullptr;
     std::deque<std::function<int(const Alert&)>> m_answers;
     std::vector<AskedAlert> m_alerts;
+    std::deque<std::vector<std::filesystem::path>> m_panelAnswers;
+    std::vector<OpenPanel> m_panels;
     int m_refusedFirstButtons = 0;
 };
 

@@ -8,4 +8,8 @@ void ProvisionalDeviceFlows::showPushWindow(const PhysicalDevice&) {
     showNotAvailableYet(QStringLiteral("Device push window"));
 }
 
+void ProvisionalDeviceFlows::screenshot(const PhysicalDevice&, bool) {
+    showNotAvailableYet(QStringLiteral("Device screenshots"));
+}
+
 } // namespace quorvex

@@ -10,6 +10,7 @@ class ProvisionalDeviceFlows final : public DeviceFlowsService {
 public:
     std::vector<PhysicalDevice> devices() const override { return {}; }
     void showPushWindow(const PhysicalDevice& device) override;
+    void screenshot(const PhysicalDevice& device, bool copy) override;
 };
 
 } // namespace quorvex

@@ -28,6 +28,10 @@ void ProvisionalDeviceHub::openHost() {
     showNotAvailableYet(QStringLiteral("Opening the Simulator app"));
 }
 
+void ProvisionalDeviceHub::requestAccessibility() {
+    showNotAvailableYet(QStringLiteral("Following the focused device"));
+}
+
 void ProvisionalDeviceHub::setPanelEnabled(bool) {
     showNotAvailableYet(QStringLiteral("Side Panel"));
 }

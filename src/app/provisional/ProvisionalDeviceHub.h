@@ -17,6 +17,8 @@ public:
     std::optional<QString> focusedUDID() const override { return std::nullopt; }
     QString hostName() const override { return QStringLiteral("Simulator"); }
     void openHost() override;
+    bool canReadTitles() const override { return false; }
+    void requestAccessibility() override;
     bool isPanelEnabled() const override { return false; }
     void setPanelEnabled(bool enabled) override;
     void installShortcuts() override {}
