@@ -1,0 +1,123 @@
+#pragma once
+
+#include "actions/Permissions.h"
+#include "actions/SimulatorActions.h"
+#include "app/FakeNeighbourServices.h"
+#include "app/StatusMenuController.h"
+#include "app/Updates.h"
+#include "simulator/SimulatorApps.h"
+#include "simulator/Toast.h"
+#include "storage/Cleanup.h"
+#include "support/FakeClock.h"
+
+#include <QFuture>
+#include <QSignalSpy>
+#include <QStringList>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+// What the submenu tests share: a controller over fake neighbours and a hand-set inventory, and
+// the menu as text lines.
+namespace quorvex::test {
+
+// "# header", "i info", "---", "title", "title >" (submenu), "title >>" (lazy), then
+// " (subtitle)", " {off}" (disabled), " ✓" / " ○" (toggle).
+inline QStringList outline(const MenuRows& rows) {
+    QStringList lines;
+    for (const MenuRow& row : rows) {
+        QString line;
+        switch (row.kind) {
+        case MenuRow::Kind::header:
+            line = "# " + row.title;
+            break;
+        case MenuRow::Kind::info:
+            line = "i " + row.title;
+            break;
+        case MenuRow::Kind::separator:
+            line = "---";
+            break;
+        case MenuRow::Kind::tool:
+            line = row.title + " >";
+            break;
+        case MenuRow::Kind::lazySubmenu:
+            line = row.title + " >>";
+            break;
+        case MenuRow::Kind::action:
+        case MenuRow::Kind::custom:
+            line = row.title;
+            break;
+        }
+        if (row.subtitle)
+            line += " (" + *row.subtitle + ")";
+        if (row.checked)
+            line += *row.checked ? " ✓" : " ○";
+        if (!row.enabled && row.kind != MenuRow::Kind::header && row.kind != MenuRow::Kind::info)
+            line += " {off}";
+        lines << line;
+    }
+    return lines;
+}
+
+inline const MenuRow* findRow(const MenuRows& rows, const QString& title) {
+    for (const MenuRow& row : rows)
+        if (row.title == title)
+            return &row;
+    return nullptr;
+}
+
+/// Waits for a flow's future; the flows finish on the GUI thread, so events must run meanwhile.
+inline bool finishes(const QFuture<void>& future) {
+    return QTest::qWaitFor([&] { return future.isFinished(); }, 30'000);
+}
+
+inline std::vector<ToastMessage> toastsOf(const QSignalSpy& spy) {
+    std::vector<ToastMessage> result;
+    for (const QList<QVariant>& call : spy)
+        result.push_back(call.at(0).value<ToastMessage>());
+    return result;
+}
+
+class MenuTestWorld {
+public:
+    MenuTestWorld()
+        : simulatorApps(clock,
+                        [this] {
+                            return SimulatorApps::ScanResult{apps, devices};
+                        })
+        , permissions([](PermissionAction, std::optional<PermissionService>, const QString&, const QString&) {
+            return true;
+        })
+        , updates({}, Updates::Ui{[] {}, [](const Updates::Alert&) { return 0; }, [](const QUrl&) {}}) {}
+
+    void publish() {
+        const QFuture<void> done = simulatorApps.refresh();
+        ASSERT_TRUE(finishes(done));
+    }
+
+    StatusMenuController& controller() {
+        if (!m_controller)
+            m_controller = std::make_unique<StatusMenuController>(
+                StatusMenuController::Models{simulatorApps, actions, permissions, Cleanup::shared(), updates,
+                                             neighbours.services(), clock, [] {}, [] {}},
+                false);
+        return *m_controller;
+    }
+
+    FakeClock clock;
+    FakeNeighbours neighbours;
+    std::vector<SimulatorApp> apps;
+    std::vector<SimulatorDevice> devices;
+    SimulatorApps simulatorApps;
+    SimulatorActions actions;
+    Permissions permissions;
+    Updates updates;
+
+private:
+    std::unique_ptr<StatusMenuController> m_controller;
+};
+
+} // namespace quorvex::test

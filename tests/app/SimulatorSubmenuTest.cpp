@@ -1,0 +1,300 @@
+#include "app/StatusMenuController.h"
+
+#include "app/LanguageChoices.h"
+#include "app/MenuTestWorld.h"
+#include "support/FakeDialogs.h"
+#include "support/FakeXcrun.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace quorvex {
+namespace {
+
+using test::outline;
+
+const SimulatorDevice kPhone{"UDID-PHONE", "iPhone 15 Pro", QDateTime::fromSecsSinceEpoch(2000)};
+const SimulatorDevice kPad{"UDID-PAD", "iPad Air", QDateTime::fromSecsSinceEpoch(1000)};
+
+SimulatorApp app(const QString& id, const QString& name, const std::vector<SimulatorDevice>& on) {
+    SimulatorApp result;
+    result.id = id;
+    result.name = name;
+    result.bundleFolder = name + ".app";
+    for (const SimulatorDevice& device : on) {
+        result.devices << device.udid;
+        result.installs.push_back(
+            SimulatorInstall{device.udid, device.name, "/apps/" + name.toStdString(), {}, {}});
+    }
+    return result;
+}
+
+std::vector<std::string> simctl(std::initializer_list<std::string> arguments) {
+    std::vector<std::string> result{"simctl"};
+    result.insert(result.end(), arguments);
+    return result;
+}
+
+TEST(SimulatorSubmenuTest, ListsEveryCommandWithTheSlowAnimationStateReadWhenFilled) {
+    struct Case {
+        const char* name;
+        std::string notifyutil;
+        QString slowRow;
+    };
+    const std::vector<Case> cases = {
+        {"on", "com.apple.UIKit.SimulatorSlowMotionAnimationState 1\n", "Slow Animations ✓"},
+        {"off", "com.apple.UIKit.SimulatorSlowMotionAnimationState 0\n", "Slow Animations ○"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FakeXcrun fake;
+        fake.on(simctl({"spawn", "UDID-PHONE", "notifyutil", "-g", "**"}), c.notifyutil);
+        test::MenuTestWorld world;
+        MenuRows rows;
+        world.controller().fillSimulatorSubmenu(rows, kPhone, {kPhone, kPad});
+        const QStringList lines = outline(rows);
+        EXPECT_EQ(lines.mid(0, 6),
+                  (QStringList{"# Tools", "Take Screenshot (Device frame · saved to Desktop · copied)",
+                               "Copy Screenshot (To the clipboard · ⌃⌥C in Simulator)",
+                               "Screenshot Options >", "Language & Region…", "---"}));
+        EXPECT_EQ(lines.mid(6),
+                  (QStringList{"# Status Bar", "Customize Status Bar… (Time, network, signal, battery)",
+                               "Clean Status Bar (9:41, full battery and signal)", "Reset Status Bar", "---",
+                               "# Simulate", "Shake Gesture (Like shaking the device)", c.slowRow,
+                               "Simulate Memory Warning", "---", "# Media",
+                               "Add Sample Media (5 photos, a video, and 7 contacts)",
+                               "Add Photos, Videos, or Contacts…", "---", "# Keychain",
+                               "Add Root Certificate… (Trust Proxyman, Charles, or mitmproxy)",
+                               "Reset Entire Keychain… (Every app’s items)"}));
+        test::findRow(rows, "Customize Status Bar…")->handler();
+        test::findRow(rows, "Copy Screenshot")->handler();
+        EXPECT_EQ(world.neighbours.actionWindows.calls,
+                  (QStringList{"status bar UDID-PHONE", "copy UDID-PHONE"}));
+    }
+}
+
+TEST(SimulatorSubmenuTest, AHungSlowAnimationReadGivesUpAfterTwoSecondsAndReadsAsOff) {
+    test::FakeXcrun fake;
+    fake.rule({{"args", simctl({"spawn", "UDID-PHONE", "notifyutil", "-g", "**"})},
+               {"stdout", "com.apple.UIKit.SimulatorSlowMotionAnimationState 1\n"},
+               {"delay", 20}});
+    test::MenuTestWorld world;
+    MenuRows rows;
+    QElapsedTimer timer;
+    timer.start();
+    world.controller().fillSimulatorSubmenu(rows, kPhone, {kPhone});
+    EXPECT_LT(timer.elapsed(), 6'000);
+    EXPECT_EQ(test::findRow(rows, "Slow Animations")->checked, false);
+}
+
+TEST(SimulatorSubmenuTest, SlowAnimationToggleReportsTheNewStateOrTheFailure) {
+    struct Case {
+        const char* name;
+        std::string current;
+        int setExit;
+        ToastMessage expected;
+    };
+    const std::vector<Case> cases = {
+        {"off to on", "x 0", 0, {"Slow animations on", std::nullopt, "tortoise", false}},
+        {"on to off", "x 1", 0, {"Slow animations off", std::nullopt, "tortoise", false}},
+        {"the write fails", "x 0", 1, {"Didn’t work on iPhone 15 Pro", std::nullopt, "tortoise", true}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FakeXcrun fake;
+        fake.on(simctl({"spawn", "UDID-PHONE", "notifyutil", "-g", "**"}), c.current);
+        fake.on(simctl({"spawn", "UDID-PHONE", "notifyutil", "**"}), "", c.setExit);
+        test::MenuTestWorld world;
+        QSignalSpy toasts(&Toast::presenter(), &ToastPresenter::toastShown);
+        ASSERT_TRUE(test::finishes(world.controller().toggleSlowAnimations(kPhone)));
+        EXPECT_EQ(test::toastsOf(toasts), std::vector<ToastMessage>{c.expected});
+    }
+}
+
+TEST(LanguageChoicesTest, PreselectsTheCurrentValueAndKeepsOneThatIsNotListed) {
+    struct Case {
+        std::optional<QString> current;
+        QString selectedCode;
+        bool ownItem;
+    };
+    const std::vector<Case> cases = {
+        {QString("de"), "de", false},
+        {QString("en-US"), "en", false},
+        {QString("zh-Hans-CN"), "zh-Hans", false},
+        // "pt-BR" is longer than "pt", so nothing matches: the simulator's own value stays.
+        {QString("pt"), "pt", true},
+        {std::nullopt, "en", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.current.value_or("(none)").toStdString());
+        const LanguageChoices::Items items = LanguageChoices::languageItems(c.current);
+        EXPECT_EQ(items.items.size(), LanguageChoices::languages().size() + (c.ownItem ? 1 : 0));
+        EXPECT_EQ(items.items[size_t(items.selected)].code, c.selectedCode);
+    }
+    const QStringList codes{"DE", "FR", "GB"};
+    EXPECT_EQ(LanguageChoices::regionItems(codes, QString("FR")).selected, 1);
+    const LanguageChoices::Items unlisted = LanguageChoices::regionItems(codes, QString("419"));
+    EXPECT_EQ(unlisted.items.size(), 4u);
+    EXPECT_EQ(unlisted.items[size_t(unlisted.selected)].code, "419");
+}
+
+TEST(LanguageChoicesTest, NamesLanguagesAndRegionsInTheUsersLanguage) {
+    EXPECT_EQ(LanguageChoices::languageName("de"), "German");
+    EXPECT_EQ(LanguageChoices::languageName("zh-Hans"), "Chinese (Simplified)");
+    EXPECT_EQ(LanguageChoices::regionName("DE"), "Germany");
+    EXPECT_EQ(LanguageChoices::languageName("??"), "??");
+}
+
+TEST(LanguageChoicesTest, RunningAppsAreReadFromLaunchctl) {
+    const QByteArray listing = "PID\tStatus\tLabel\n"
+                               "123\t0\tUIKitApplication:com.example.shop[0x1a2b][rb-legacy]\n"
+                               "-\t0\tcom.apple.backboardd\n"
+                               "456\t0\tUIKitApplication:com.apple.mobilesafari[0x9][rb-legacy]\n"
+                               "broken line\n";
+    EXPECT_EQ(parseLaunchctlAppIDs(listing),
+              (std::set<QString>{"com.example.shop", "com.apple.mobilesafari"}));
+}
+
+// The language dialog's popups, found in the alert's accessory.
+QComboBox* popup(const Alert& alert, const char* name) {
+    return alert.accessory->findChild<QComboBox*>(QString::fromLatin1(name));
+}
+
+class LanguageFlow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        world.devices = {kPhone, kPad};
+        // Shop runs here; Notes is installed here but not running; Maps runs only on the iPad.
+        world.apps = {app("com.example.shop", "Shop", {kPhone}),
+                      app("com.example.notes", "Notes", {kPhone, kPad}),
+                      app("com.example.maps", "Maps", {kPad})};
+        world.publish();
+        fake.on(simctl({"spawn", "UDID-PHONE", "launchctl", "list"}),
+                "PID\tStatus\tLabel\n"
+                "1\t0\tUIKitApplication:com.example.shop[0x1][rb-legacy]\n"
+                "2\t0\tUIKitApplication:com.apple.mobilesafari[0x2][rb-legacy]\n"
+                "3\t0\tUIKitApplication:com.example.maps[0x3][rb-legacy]\n");
+        fake.on(simctl({"spawn", "UDID-PHONE", "defaults", "write", "**"}));
+        fake.on(simctl({"terminate", "**"}));
+        fake.on(simctl({"launch", "**"}));
+    }
+
+    std::vector<std::vector<std::string>> writesAndRelaunches() const {
+        std::vector<std::vector<std::string>> result;
+        for (const auto& arguments : fake.argumentLists())
+            if (arguments.size() > 1 && (arguments[1] == "terminate" || arguments[1] == "launch" ||
+                                         (arguments.size() > 4 && arguments[4] == "write")))
+                result.push_back(arguments);
+        return result;
+    }
+
+    test::FakeXcrun fake;
+    test::FakeDialogs dialogs;
+    test::MenuTestWorld world;
+};
+
+TEST_F(LanguageFlow, AChangeRelaunchesExactlyTheRunningUserAppsOfThatSimulator) {
+    fake.on(simctl({"spawn", "UDID-PHONE", "defaults", "read", "-g", "AppleLanguages"}),
+            "(\n    \"en-US\"\n)\n");
+    fake.on(simctl({"spawn", "UDID-PHONE", "defaults", "read", "-g", "AppleLocale"}), "en_US\n");
+    dialogs.queueAnswer([](const Alert& alert) {
+        QComboBox* language = popup(alert, "languagePopup");
+        EXPECT_EQ(language->currentData().toString(), "en");
+        language->setCurrentIndex(language->findData("de"));
+        QComboBox* region = popup(alert, "regionPopup");
+        EXPECT_EQ(region->currentData().toString(), "US");
+        region->setCurrentIndex(region->findData("DE"));
+        return Dialogs::kFirstButton;
+    });
+    QSignalSpy toasts(&Toast::presenter(), &ToastPresenter::toastShown);
+    ASSERT_TRUE(test::finishes(world.controller().chooseLanguageAndRegion(kPhone)));
+    ASSERT_EQ(dialogs.alerts().size(), 1u);
+    EXPECT_EQ(dialogs.alerts()[0].message, "Language & Region on iPhone 15 Pro");
+    EXPECT_EQ(dialogs.alerts()[0].buttons, (QStringList{"Apply & Relaunch", "Cancel"}));
+    const auto calls = writesAndRelaunches();
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls[0],
+              simctl({"spawn", "UDID-PHONE", "defaults", "write", "-g", "AppleLanguages", "-array", "de"}));
+    EXPECT_EQ(calls[2], simctl({"terminate", "UDID-PHONE", "com.example.shop"}));
+    EXPECT_EQ(calls[3], simctl({"launch", "UDID-PHONE", "com.example.shop"}));
+    EXPECT_EQ(test::toastsOf(toasts),
+              (std::vector<ToastMessage>{{"German, Germany", QString("iPhone 15 Pro"), "globe", false}}));
+}
+
+TEST_F(LanguageFlow, AnUnlistedCurrentLanguageIsKeptWhenOnlyTheRegionChanges) {
+    fake.on(simctl({"spawn", "UDID-PHONE", "defaults", "read", "-g", "AppleLanguages"}), "(\n    pt\n)\n");
+    fake.on(simctl({"spawn", "UDID-PHONE", "defaults", "read", "-g", "AppleLocale"}), "pt_PT\n");
+    dialogs.queueAnswer([](const Alert& alert) {
+        QComboBox* region = popup(alert, "regionPopup");
+        region->setCurrentIndex(region->findData("BR"));
+        return Dialogs::kFirstButton;
+    });
+    ASSERT_TRUE(test::finishes(world.controller().chooseLanguageAndRegion(kPhone)));
+    const auto calls = writesAndRelaunches();
+    ASSERT_GE(calls.size(), 1u);
+    EXPECT_EQ(calls[0],
+              simctl({"spawn", "UDID-PHONE", "defaults", "write", "-g", "AppleLanguages", "-array", "pt"}));
+}
+
+TEST_F(LanguageFlow, AnInvalidRegionWritesNothing) {
+    // Latin American Spanish: the locale's region is "419", which no region list holds and the
+    // simulator command refuses.
+    fake.on(simctl({"spawn", "UDID-PHONE", "defaults", "read", "-g", "AppleLanguages"}),
+            "(\n    \"es-419\"\n)\n");
+    fake.on(simctl({"spawn", "UDID-PHONE", "defaults", "read", "-g", "AppleLocale"}), "es_419\n");
+    dialogs.queueAnswer([](const Alert& alert) {
+        EXPECT_EQ(popup(alert, "regionPopup")->currentData().toString(), "419");
+        return Dialogs::kFirstButton;
+    });
+    QSignalSpy toasts(&Toast::presenter(), &ToastPresenter::toastShown);
+    ASSERT_TRUE(test::finishes(world.controller().chooseLanguageAndRegion(kPhone)));
+    EXPECT_TRUE(writesAndRelaunches().empty());
+    EXPECT_EQ(test::toastsOf(toasts),
+              (std::vector<ToastMessage>{{"Couldn’t change the language", std::nullopt, "globe", true}}));
+}
+
+TEST_F(LanguageFlow, CancelChangesNothing) {
+    dialogs.queueAnswer(Dialogs::kFirstButton + 1);
+    ASSERT_TRUE(test::finishes(world.controller().chooseLanguageAndRegion(kPhone)));
+    EXPECT_TRUE(writesAndRelaunches().empty());
+}
+
+TEST(SimulatorSubmenuTest, MediaChooserCountsTheChosenItems) {
+    struct Case {
+        const char* name;
+        std::vector<std::filesystem::path> chosen;
+        std::optional<QString> title;
+    };
+    const std::vector<Case> cases = {
+        {"cancelled", {}, std::nullopt},
+        {"one file", {"/tmp/a.jpg"}, QString("Added 1 item")},
+        {"two files", {"/tmp/a.jpg", "/tmp/b.vcf"}, QString("Added 2 items")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FakeXcrun fake;
+        fake.on(simctl({"addmedia", "**"}));
+        test::FakeDialogs dialogs;
+        dialogs.queuePanelAnswer(c.chosen);
+        test::MenuTestWorld world;
+        QSignalSpy toasts(&Toast::presenter(), &ToastPresenter::toastShown);
+        ASSERT_TRUE(test::finishes(world.controller().chooseMediaToAdd(kPhone)));
+        ASSERT_EQ(dialogs.panels().size(), 1u);
+        EXPECT_TRUE(dialogs.panels()[0].multipleSelection);
+        if (!c.title) {
+            EXPECT_TRUE(toasts.isEmpty());
+            EXPECT_TRUE(fake.argumentLists().empty());
+            continue;
+        }
+        EXPECT_EQ(test::toastsOf(toasts),
+                  (std::vector<ToastMessage>{{*c.title, QString("iPhone 15 Pro"), "checkmark", false}}));
+    }
+}
+
+} // namespace
+} // namespace quorvex
