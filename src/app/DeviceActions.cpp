@@ -73,4 +73,39 @@ QFuture<void> installProfile(const std::filesystem::path& file, const PhysicalDe
         });
 }
 
+void saveDeviceSnapshot(DeviceFlowsService& flows, const DeviceApp& app, const PhysicalDevice& device) {
+    const std::optional<QString> name = flows.promptSnapshotName(app);
+    if (!name)
+        return;
+    Toast::show(QStringLiteral("Saving snapshot…"), std::nullopt, QStringLiteral("clock.arrow.circlepath"),
+                false);
+    flows.saveSnapshotFlow(device, app, *name);
+}
+
+void downloadDeviceAppData(DeviceFlowsService& flows, const DeviceApp& app, const PhysicalDevice& device) {
+    Toast::show(QStringLiteral("Downloading ") + app.name + QStringLiteral("’s data…"), std::nullopt,
+                QStringLiteral("arrow.down.circle"), false);
+    flows.downloadAppDataFlow(device, app);
+}
+
+void fillDeviceSnapshotSubmenu(DeviceFlowsService& flows, MenuRows& rows, const DeviceSnapshot& snapshot,
+                               const DeviceApp& app, const PhysicalDevice& device) {
+    DeviceFlowsService* target = &flows;
+    rows.push_back(MenuRow::action(
+        QStringLiteral("Restore…"), QStringLiteral("arrow.uturn.backward.circle"), std::nullopt,
+        [target, snapshot, app, device] { restoreDeviceSnapshot(*target, snapshot, app, device); }));
+    rows.push_back(MenuRow::action(
+        QStringLiteral("Delete Snapshot…"), QStringLiteral("trash"), std::nullopt,
+        [target, snapshot, app, device] { target->deleteSnapshotFlow(snapshot, app, device); }));
+}
+
+void restoreDeviceSnapshot(DeviceFlowsService& flows, const DeviceSnapshot& snapshot, const DeviceApp& app,
+                           const PhysicalDevice& device) {
+    if (!flows.confirmRestoreSnapshot(snapshot, app, device))
+        return;
+    Toast::show(QStringLiteral("Restoring…"), std::nullopt, QStringLiteral("arrow.uturn.backward.circle"),
+                false);
+    flows.restoreSnapshotFlow(snapshot, app, device);
+}
+
 } // namespace quorvex

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "app/MenuRow.h"
+#include "app/NeighbourServices.h"
+#include "devices/DeviceApp.h"
+#include "devices/DeviceSnapshot.h"
 #include "devices/PhysicalDevice.h"
 #include "devices/PhysicalDeviceTools.h"
 
@@ -27,5 +30,17 @@ void fillDeviceStatusBarSubmenu(MenuRows& rows, const PhysicalDevice& device);
 
 /// Sends a configuration profile to the device; reported in a toast.
 QFuture<void> installProfile(const std::filesystem::path& file, const PhysicalDevice& device);
+
+// A device app's data: each shows its progress toast, then hands over to the device flows,
+// whose result toast replaces it.
+/// Asks for a name and saves a snapshot; a cancel does nothing.
+void saveDeviceSnapshot(DeviceFlowsService& flows, const DeviceApp& app, const PhysicalDevice& device);
+void downloadDeviceAppData(DeviceFlowsService& flows, const DeviceApp& app, const PhysicalDevice& device);
+/// "Restore…" and "Delete Snapshot…" for one saved snapshot.
+void fillDeviceSnapshotSubmenu(DeviceFlowsService& flows, MenuRows& rows, const DeviceSnapshot& snapshot,
+                               const DeviceApp& app, const PhysicalDevice& device);
+/// Confirms, then restores the snapshot over the app's data.
+void restoreDeviceSnapshot(DeviceFlowsService& flows, const DeviceSnapshot& snapshot, const DeviceApp& app,
+                           const PhysicalDevice& device);
 
 } // namespace quorvex

@@ -107,6 +107,31 @@ public:
     void screenshot(const PhysicalDevice& device, bool copy) override {
         calls << (copy ? "copy " : "screenshot ") + device.id;
     }
+    std::optional<QString> snapshotName; // the prompt's answer
+    bool confirmsRestore = false;
+    std::optional<QString> promptSnapshotName(const DeviceApp& app) override {
+        calls << "prompt " + app.id;
+        return snapshotName;
+    }
+    void saveSnapshotFlow(const PhysicalDevice& device, const DeviceApp& app, const QString& name) override {
+        calls << "save " + device.id + " " + app.id + " " + name;
+    }
+    void downloadAppDataFlow(const PhysicalDevice& device, const DeviceApp& app) override {
+        calls << "download " + device.id + " " + app.id;
+    }
+    bool confirmRestoreSnapshot(const DeviceSnapshot& snapshot, const DeviceApp&,
+                                const PhysicalDevice&) override {
+        calls << "confirm restore " + snapshot.name;
+        return confirmsRestore;
+    }
+    void restoreSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
+                             const PhysicalDevice& device) override {
+        calls << "restore " + snapshot.name + " " + app.id + " " + device.id;
+    }
+    void deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp&,
+                            const PhysicalDevice&) override {
+        calls << "delete " + snapshot.name;
+    }
 };
 
 class FakeCleanupFlows final : public CleanupFlowsService {

@@ -124,6 +124,74 @@ TEST(ToolsSubmenusTest, DeviceStatusBarPresetsReportWhatDevicectlAnswered) {
     }
 }
 
+TEST(ToolsSubmenusTest, DeviceAppDataCommandsShowProgressOnlyForWorkThatStarts) {
+    const PhysicalDevice phone = device("D1", "Ana’s iPhone");
+    const DeviceApp shop{"com.example.shop", "Shop", std::nullopt, std::nullopt};
+    const DeviceSnapshot snapshot{QUuid::createUuid(), "Before login", shop.id, phone.name, {}, 1024};
+    struct Case {
+        const char* name;
+        std::optional<QString> snapshotName;
+        bool confirmsRestore;
+        std::function<void(DeviceFlowsService&)> command;
+        QStringList calls;
+        QStringList toasts;
+    };
+    const std::vector<Case> cases = {
+        {"save cancelled",
+         std::nullopt,
+         false,
+         [&](DeviceFlowsService& flows) { saveDeviceSnapshot(flows, shop, phone); },
+         {"prompt com.example.shop"},
+         {}},
+        {"save named",
+         QString("Before login"),
+         false,
+         [&](DeviceFlowsService& flows) { saveDeviceSnapshot(flows, shop, phone); },
+         {"prompt com.example.shop", "save D1 com.example.shop Before login"},
+         {"Saving snapshot…"}},
+        {"download",
+         std::nullopt,
+         false,
+         [&](DeviceFlowsService& flows) { downloadDeviceAppData(flows, shop, phone); },
+         {"download D1 com.example.shop"},
+         {"Downloading Shop’s data…"}},
+        {"restore declined",
+         std::nullopt,
+         false,
+         [&](DeviceFlowsService& flows) {
+             MenuRows rows;
+             fillDeviceSnapshotSubmenu(flows, rows, snapshot, shop, phone);
+             test::findRow(rows, "Restore…")->handler();
+         },
+         {"confirm restore Before login"},
+         {}},
+        {"restore confirmed",
+         std::nullopt,
+         true,
+         [&](DeviceFlowsService& flows) {
+             MenuRows rows;
+             fillDeviceSnapshotSubmenu(flows, rows, snapshot, shop, phone);
+             EXPECT_EQ(outline(rows), (QStringList{"Restore…", "Delete Snapshot…"}));
+             test::findRow(rows, "Restore…")->handler();
+         },
+         {"confirm restore Before login", "restore Before login com.example.shop D1"},
+         {"Restoring…"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FakeDeviceFlows flows;
+        flows.snapshotName = c.snapshotName;
+        flows.confirmsRestore = c.confirmsRestore;
+        QSignalSpy toasts(&Toast::presenter(), &ToastPresenter::toastShown);
+        c.command(flows);
+        EXPECT_EQ(flows.calls, c.calls);
+        QStringList titles;
+        for (const ToastMessage& toast : test::toastsOf(toasts))
+            titles << toast.title;
+        EXPECT_EQ(titles, c.toasts);
+    }
+}
+
 TEST(ToolsSubmenusTest, HostRowsAndAddHostAreDisabledWhileTheNetworkModelIsBusy) {
     struct Case {
         const char* name;

@@ -11,6 +11,15 @@ public:
     std::vector<PhysicalDevice> devices() const override { return {}; }
     void showPushWindow(const PhysicalDevice& device) override;
     void screenshot(const PhysicalDevice& device, bool copy) override;
+    std::optional<QString> promptSnapshotName(const DeviceApp& app) override;
+    void saveSnapshotFlow(const PhysicalDevice& device, const DeviceApp& app, const QString& name) override;
+    void downloadAppDataFlow(const PhysicalDevice& device, const DeviceApp& app) override;
+    bool confirmRestoreSnapshot(const DeviceSnapshot& snapshot, const DeviceApp& app,
+                                const PhysicalDevice& device) override;
+    void restoreSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
+                             const PhysicalDevice& device) override;
+    void deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
+                            const PhysicalDevice& device) override;
 };
 
 } // namespace quorvex
