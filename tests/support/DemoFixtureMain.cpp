@@ -24,6 +24,13 @@ int main(int argc, char** argv) {
     quorvex::test::DemoWorld::build(world);
 
     nlohmann::json rules = world.rules(root);
+    // What the simulator submenu and the language dialog read: English (US), normal animations.
+    rules.push_back({{"args", {"simctl", "spawn", "*", "defaults", "read", "-g", "AppleLanguages"}},
+                     {"stdout", "(\n    \"en-US\"\n)\n"}});
+    rules.push_back(
+        {{"args", {"simctl", "spawn", "*", "defaults", "read", "-g", "AppleLocale"}}, {"stdout", "en_US\n"}});
+    rules.push_back({{"args", {"simctl", "spawn", "*", "notifyutil", "-g", "*"}},
+                     {"stdout", "com.apple.UIKit.SimulatorSlowMotionAnimationState 0\n"}});
     // Every other simulator command succeeds silently in the demo.
     rules.push_back({{"args", {"simctl", "**"}}, {"stdout", ""}});
     std::ofstream(root / "rules.json") << rules.dump(2);
