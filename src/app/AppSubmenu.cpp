@@ -125,16 +125,31 @@ void StatusMenuController::fillNetworkSubmenu(MenuRows& rows, const SimulatorApp
 
 void StatusMenuController::fillPermissionsSubmenu(MenuRows& rows, const SimulatorApp& app) {
     Permissions* permissions = &m_models.permissions;
+    // The rows of this submenu, each with where its state comes from: a change of one service
+    // (or of all of them) shows on every row at once.
+    struct Shown {
+        QPointer<PermissionRowView> view;
+        std::function<std::optional<PermissionAction>()> state;
+    };
+    auto shown = std::make_shared<std::vector<Shown>>();
     auto permissionRow = [&](const QString& title, const QString& symbol,
                              std::optional<PermissionService> service) {
         // "All Permissions" has no state of its own: it never shows a chosen button.
-        const std::optional<PermissionAction> state =
-            service ? permissions->lastAction(*service, app) : std::optional<PermissionAction>();
-        MenuRow row = MenuRow::custom([title, symbol, state, permissions, service, app] {
-            return new PermissionRowView(title, symbol, state,
-                                         [permissions, service, app](PermissionAction action) {
-                                             permissions->apply(action, service, app);
-                                         });
+        std::function<std::optional<PermissionAction>()> state = [permissions, service, app] {
+            return service ? permissions->lastAction(*service, app) : std::optional<PermissionAction>();
+        };
+        MenuRow row = MenuRow::custom([title, symbol, state, permissions, service, app, shown] {
+            // The views keep the list alive (the rows are gone once rendered); it holds them
+            // only weakly, so nothing keeps itself alive.
+            auto* view = new PermissionRowView(title, symbol, state(),
+                                               [permissions, service, app, shown](PermissionAction action) {
+                                                   permissions->apply(action, service, app);
+                                                   for (const Shown& row : *shown)
+                                                       if (row.view)
+                                                           row.view->setState(row.state());
+                                               });
+            shown->push_back({view, state});
+            return view;
         });
         row.title = title;
         return row;

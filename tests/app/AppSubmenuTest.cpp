@@ -3,11 +3,13 @@
 #include "app/AppMenuWorld.h"
 #include "app/CopyRowView.h"
 #include "app/MenuRenderer.h"
+#include "app/PermissionRowView.h"
 #include "simulator/DeviceTools.h"
 #include "simulator/Environment.h"
 #include "simulator/ToolRunner.h"
 #include "support/FakeXcrun.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
@@ -296,6 +298,45 @@ TEST(AppCommandFlowsTest, AnUninstallRefusedBySomeSimulatorsNamesOnlyThoseAndCle
                                              {"simctl", "uninstall", "UDID-PHONE", "com.demo.maps"},
                                              {"simctl", "uninstall", "UDID-PAD", "com.demo.maps"}}));
     }
+}
+
+TEST(AppSubmenuTest, APermissionChangeShowsOnEveryRowAndAllPermissionsNeverHoldsAChoice) {
+    test::AppMenuWorld world;
+    MenuRows rows;
+    world.controller.fillPermissionsSubmenu(rows, app({kPhone}));
+    QMenu menu;
+    MenuRenderer::render(rows, menu);
+    std::map<QString, PermissionRowView*> views;
+    for (QAction* action : menu.actions())
+        if (auto* widgetAction = qobject_cast<QWidgetAction*>(action))
+            if (auto* view = qobject_cast<PermissionRowView*>(widgetAction->defaultWidget()))
+                views[view->findChild<QLabel*>("title")->text()] = view;
+    ASSERT_EQ(views.size(), 14u);
+    auto states = [&] {
+        std::map<QString, std::optional<PermissionAction>> result;
+        for (const auto& [title, view] : views) {
+            std::optional<PermissionAction> checked;
+            for (QAbstractButton* button : view->buttons())
+                if (button->isChecked())
+                    checked = static_cast<PermissionAction>(button->property("tag").toInt());
+            result[title] = checked;
+        }
+        return result;
+    };
+
+    views["Camera"]->buttons()[0]->click();
+    auto shown = states();
+    EXPECT_EQ(shown["Camera"], PermissionAction::grant);
+    EXPECT_EQ(
+        std::count_if(shown.begin(), shown.end(), [](const auto& entry) { return entry.second.has_value(); }),
+        1);
+
+    views["All Permissions"]->buttons()[1]->click();
+    shown = states();
+    EXPECT_EQ(shown["All Permissions"], std::nullopt)
+        << "it stands for all services, not for a choice of its own";
+    EXPECT_EQ(shown["Camera"], PermissionAction::revoke);
+    EXPECT_EQ(shown["Photos"], PermissionAction::revoke);
 }
 
 } // namespace
