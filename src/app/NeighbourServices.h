@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devices/DeviceApp.h"
 #include "devices/PhysicalDevice.h"
 #include "simulator/SimulatorApp.h"
 
@@ -117,6 +118,8 @@ public:
     virtual ~DeviceFlowsService() = default;
     /// The devices the menu lists (each with its actions).
     virtual std::vector<PhysicalDevice> devices() const = 0;
+    /// The apps known for a device (those with a reachable data container), by name.
+    virtual std::vector<DeviceApp> apps(const QString& deviceID) const = 0;
     virtual void showPushWindow(const PhysicalDevice& device) = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "app/StatusMenuController.h"
 
 #include "actions/SnapshotStore.h"
+#include "app/ConnectedDeviceActions.h"
 #include "platform/Dialogs.h"
 #include "simulator/Toast.h"
 #include "storage/Cleanup.h"
@@ -205,6 +206,53 @@ QFuture<void> StatusMenuController::confirmSnapshotDelete(const AppSnapshot& sna
             Toast::show(QStringLiteral("Couldn’t delete the snapshot"), std::get<QString>(result),
                         kFailedSymbol, true);
         });
+}
+
+void StatusMenuController::fillDeviceAppData(MenuRows& rows, const PhysicalDevice& device) {
+    const std::vector<DeviceApp> apps = m_models.services.deviceFlows.apps(device.id);
+    if (apps.empty()) {
+        rows.push_back(MenuRow::info(QStringLiteral("Apps you run from Xcode show up here."),
+                                     QStringLiteral("info.circle")));
+        return;
+    }
+    for (const DeviceApp& app : apps) {
+        const std::vector<DeviceSnapshot> snapshots = DeviceSnapshot::list(app.id);
+        MenuRow row = MenuRow::tool(app.name, QStringLiteral("app"), std::nullopt);
+        if (const size_t count = snapshots.size(); count > 0)
+            row.withSubtitle(count == 1 ? QStringLiteral("1 snapshot")
+                                        : QStringLiteral("%1 snapshots").arg(count));
+        fillDeviceAppSubmenu(row.children, device, app, snapshots);
+        rows.push_back(std::move(row));
+    }
+}
+
+void StatusMenuController::fillDeviceAppSubmenu(MenuRows& rows, const PhysicalDevice& device,
+                                                const DeviceApp& app,
+                                                const std::vector<DeviceSnapshot>& snapshots) {
+    QPointer<StatusMenuController> self(this);
+    rows.push_back(MenuRow::action(QStringLiteral("Save Snapshot…"), QStringLiteral("clock.arrow.circlepath"),
+                                   std::nullopt, [self, app, device] {
+                                       if (self)
+                                           saveDeviceSnapshot(*self, app, device);
+                                   }));
+    rows.push_back(MenuRow::action(QStringLiteral("Download"), QStringLiteral("arrow.down.circle"),
+                                   std::nullopt,
+                                   [self, app, device] {
+                                       if (self)
+                                           downloadDeviceAppData(*self, app, device);
+                                   })
+                       .withSubtitle(QStringLiteral("To your Downloads folder")));
+    if (snapshots.empty())
+        return;
+    rows.push_back(MenuRow::separator());
+    rows.push_back(MenuRow::header(QStringLiteral("Snapshots")));
+    for (const DeviceSnapshot& snapshot : snapshots) {
+        MenuRow row = MenuRow::tool(snapshot.name, QStringLiteral("doc.on.doc"), std::nullopt);
+        row.withSubtitle(Formatters::abbreviatedDateTime(snapshot.date) + QStringLiteral(" · ") +
+                         Formatters::fileSize(snapshot.size));
+        fillDeviceSnapshotSubmenu(*this, row.children, snapshot, app, device);
+        rows.push_back(std::move(row));
+    }
 }
 
 } // namespace quorvex

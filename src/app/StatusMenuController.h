@@ -3,6 +3,7 @@
 #include "actions/AppSnapshot.h"
 #include "app/MenuRow.h"
 #include "app/NeighbourServices.h"
+#include "devices/DeviceSnapshot.h"
 #include "simulator/AppDetails.h"
 
 #include <QFuture>
@@ -121,6 +122,10 @@ public:
     QFuture<void> confirmSnapshotRestore(const AppSnapshot& snapshot, const SimulatorApp& app,
                                          const SimulatorInstall& install);
     QFuture<void> confirmSnapshotDelete(const AppSnapshot& snapshot);
+    /// The apps of a connected device with their saved snapshots.
+    void fillDeviceAppData(MenuRows& rows, const PhysicalDevice& device);
+    void fillDeviceAppSubmenu(MenuRows& rows, const PhysicalDevice& device, const DeviceApp& app,
+                              const std::vector<DeviceSnapshot>& snapshots);
     void fillSimulatorSubmenu(MenuRows& rows, const SimulatorDevice& device,
                               const std::vector<SimulatorDevice>& devices);
 

@@ -121,6 +121,11 @@ class FakeDeviceFlows final : public DeviceFlowsService {
 public:
     std::vector<PhysicalDevice> connected;
     std::vector<PhysicalDevice> devices() const override { return connected; }
+    std::map<QString, std::vector<DeviceApp>> deviceApps;
+    std::vector<DeviceApp> apps(const QString& deviceID) const override {
+        const auto found = deviceApps.find(deviceID);
+        return found == deviceApps.end() ? std::vector<DeviceApp>{} : found->second;
+    }
     void showPushWindow(const PhysicalDevice&) override {}
 };
 

@@ -242,5 +242,31 @@ TEST_F(SnapshotMenuTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAn
     EXPECT_TRUE(fs::exists(*elsewhere.folder));
 }
 
+TEST_F(SnapshotMenuTest, AConnectedDeviceListsItsAppsWithTheirSnapshots) {
+    const PhysicalDevice device{"DEVICE-1", "Ana’s iPhone", "iPhone 15", "iPhone15,2", {}};
+    MenuRows none;
+    world.controller.fillDeviceAppData(none, device);
+    EXPECT_EQ(outline(none), QStringList{"i Apps you run from Xcode show up here."});
+
+    world.neighbours.deviceFlows.deviceApps[device.id] = {DeviceApp{"com.demo.maps", "Maps", {}, {}},
+                                                          DeviceApp{"com.demo.notes", "Notes", {}, {}}};
+    const fs::path folder = DeviceSnapshot::rootFolder() / "com.demo.maps" / "one";
+    fs::create_directories(folder);
+    std::ofstream(folder / "info.json")
+        << R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"Signed in","bundleID":"com.demo.maps",)"
+        << R"("deviceName":"Ana’s iPhone","date":"2026-01-02T10:00:00Z","size":2048000})";
+    MenuRows rows;
+    world.controller.fillDeviceAppData(rows, device);
+    EXPECT_EQ(outline(rows), QStringList({"Maps > (1 snapshot)", "Notes >"}));
+    const QStringList maps = outline(rows[0].children);
+    ASSERT_EQ(maps.size(), 5);
+    EXPECT_EQ(maps.mid(0, 4),
+              QStringList({"Save Snapshot…", "Download (To your Downloads folder)", "---", "# Snapshots"}));
+    EXPECT_TRUE(maps[4].startsWith("Signed in > (")) << maps[4].toStdString();
+    EXPECT_TRUE(maps[4].endsWith(" · 2 MB)")) << maps[4].toStdString();
+    EXPECT_EQ(outline(rows[1].children),
+              QStringList({"Save Snapshot…", "Download (To your Downloads folder)"}));
+}
+
 } // namespace
 } // namespace quorvex
