@@ -144,9 +144,9 @@ void StatusMenuController::fillPermissionsSubmenu(MenuRows& rows, const Simulato
             auto* view = new PermissionRowView(title, symbol, state(),
                                                [permissions, service, app, shown](PermissionAction action) {
                                                    permissions->apply(action, service, app);
-                                                   for (const Shown& row : *shown)
-                                                       if (row.view)
-                                                           row.view->setState(row.state());
+                                                   for (const Shown& other : *shown)
+                                                       if (other.view)
+                                                           other.view->setState(other.state());
                                                });
             shown->push_back({view, state});
             return view;
