@@ -8,6 +8,7 @@
 #include "simulator/ToolRunner.h"
 #include "storage/Cleanup.h"
 
+#include <QCoreApplication>
 #include <QtConcurrent>
 
 // The commands of the per-app submenu: launch, terminate, uninstall and the network profile rows.
@@ -37,7 +38,8 @@ QFuture<void> StatusMenuController::uninstall(const SimulatorApp& app,
                                               const std::vector<SimulatorDevice>& devices) {
     const QString bundleID = app.id;
     const QString name = app.name;
-    // The inventory and the busy flag outlive the menu, so the flow reaches its end (and clears
+    // The inventory and the busy flag outlive the menu, and the continuations run in the
+    // application's context rather than the controller's, so the flow reaches its end (and clears
     // the flag the confirmation set) even when the controller is gone by then.
     SimulatorApps* simulatorApps = &m_models.simulatorApps;
     Cleanup* cleanup = &m_models.cleanup;
@@ -52,11 +54,11 @@ QFuture<void> StatusMenuController::uninstall(const SimulatorApp& app,
                }
                return failed;
            })
-        .then(simulatorApps,
+        .then(QCoreApplication::instance(),
               [simulatorApps, cleanup, name](const QStringList& failed) {
                   // The menu must not list the app on simulators it left, so the toast waits for
                   // the new inventory.
-                  return simulatorApps->refresh().then(cleanup, [cleanup, failed, name] {
+                  return simulatorApps->refresh().then(QCoreApplication::instance(), [cleanup, failed, name] {
                       if (!failed.isEmpty())
                           Toast::show(QStringLiteral("Couldn’t uninstall on ") +
                                           failed.join(QStringLiteral(", ")),

@@ -8,6 +8,7 @@
 #include "storage/FileError.h"
 #include "ui/Formatters.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QtConcurrent>
 
@@ -18,10 +19,10 @@
 //
 // Save and restore hold the program's busy flag from their confirmation until their toast: the
 // confirmation sets it on the GUI thread, the store works on the global pool, and the flag is
-// cleared in a continuation whose context is the process-wide Cleanup object, so the flag is
-// cleared even when the menu that started the flow is gone. A delete must not hold the flag (the
-// store refuses to delete while it is set); it refuses up front while a long task runs and works
-// off the GUI thread, since removing a large snapshot takes a while.
+// cleared in a continuation whose context is the application object (not the controller), so it
+// runs on the GUI thread and the flag is cleared even when the menu that started the flow is gone. A delete
+// must not hold the flag (the store refuses to delete while it is set); it refuses up front while a long task
+// runs and works off the GUI thread, since removing a large snapshot takes a while.
 namespace quorvex {
 namespace {
 
@@ -87,7 +88,7 @@ QFuture<void> StatusMenuController::saveSnapshot(const SimulatorApp& app, const 
     return QtConcurrent::run([app, install, name] {
                return capture([&] { return SnapshotStore::save(app, install, name); });
            })
-        .then(cleanup, [cleanup](const std::variant<AppSnapshot, QString>& result) {
+        .then(QCoreApplication::instance(), [cleanup](const std::variant<AppSnapshot, QString>& result) {
             if (const auto* snapshot = std::get_if<AppSnapshot>(&result))
                 Toast::show(QStringLiteral("Saved “%1”").arg(snapshot->name),
                             Formatters::fileSize(snapshot->size), QStringLiteral("clock.arrow.circlepath"),
@@ -151,7 +152,7 @@ QFuture<void> StatusMenuController::restoreSnapshot(const AppSnapshot& snapshot,
     return QtConcurrent::run([snapshot, app, install] {
                return capture([&] { return SnapshotStore::restore(snapshot, app, install); });
            })
-        .then(cleanup,
+        .then(QCoreApplication::instance(),
               [cleanup, title, detail](const std::variant<SnapshotStore::RestoreReport, QString>& result) {
                   const auto* report = std::get_if<SnapshotStore::RestoreReport>(&result);
                   if (report)
@@ -185,7 +186,6 @@ QFuture<void> StatusMenuController::confirmSnapshotDelete(const AppSnapshot& sna
         Cleanup::showBusyToast();
         return finished();
     }
-    Cleanup* cleanup = &m_models.cleanup;
     const QString name = snapshot.name;
     return QtConcurrent::run([snapshot] {
                return capture([&] {
@@ -193,7 +193,7 @@ QFuture<void> StatusMenuController::confirmSnapshotDelete(const AppSnapshot& sna
                    return true;
                });
            })
-        .then(cleanup, [name](const std::variant<bool, QString>& result) {
+        .then(QCoreApplication::instance(), [name](const std::variant<bool, QString>& result) {
             if (std::holds_alternative<bool>(result)) {
                 Toast::show(QStringLiteral("Deleted “%1”").arg(name), std::nullopt, QStringLiteral("trash"),
                             false);
