@@ -14,11 +14,10 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
+#include <QProcess>
 #include <QWidgetAction>
 
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 namespace quorvex {
 namespace {
@@ -67,9 +66,15 @@ TEST(AppSubmenuTest, AnAppOnThreeSimulatorsOffersItsCommandsOnEachOfThem) {
     test::AppMenuWorld world;
     writeKeychain(kPhone, 1);
     writeKeychain(kPad, 3);
-    // A keychain sqlite3 cannot read (locked, or half written) gives no count.
-    fs::create_directories(DeviceTools::keychainDatabaseURL(kSE.udid).parent_path());
-    std::ofstream(DeviceTools::keychainDatabaseURL(kSE.udid)) << "not a database";
+    // A keychain the simulator holds locked gives no count.
+    writeKeychain(kSE, 2);
+    QProcess locker;
+    locker.start(
+        "/usr/bin/sqlite3",
+        {"-init", "/dev/null", QString::fromStdString(DeviceTools::keychainDatabaseURL(kSE.udid).string())});
+    ASSERT_TRUE(locker.waitForStarted());
+    locker.write("BEGIN EXCLUSIVE; SELECT 'locked';\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return locker.readAllStandardOutput().contains("locked"); }, 10'000));
     world.neighbours.deviceHub.host = "Device Hub";
     const MenuRows rows = world.appMenu(app({kPhone, kPad, kSE}));
 
@@ -91,6 +96,8 @@ TEST(AppSubmenuTest, AnAppOnThreeSimulatorsOffersItsCommandsOnEachOfThem) {
                                             "Uninstall…",
                                             "---",
                                         }));
+    locker.closeWriteChannel();
+    locker.waitForFinished();
     EXPECT_EQ(findRow(rows, "Network")->symbol, "network") << "the unlimited profile's own symbol";
     EXPECT_EQ(
         outline(findRow(rows, "Keychain")->children),
