@@ -181,8 +181,16 @@ TEST_F(SnapshotMenuTest, ARestoreIsConfirmedThenReportedAndReleasesTheBusyFlag) 
     EXPECT_EQ(asked.style, Alert::Style::Warning);
     EXPECT_EQ(asked.destructive, (std::vector<bool>{true, false}));
 
+    // What an interrupted restore left beside the container is put away, and the user told where.
+    fs::create_directories(app.installs[0].dataContainer->parent_path() / ".quorvex-backup-1234/Documents");
+    dialogs.clear();
     test::ToastLog toasts;
     test::finish(world.controller.confirmSnapshotRestore(snapshot, app, app.installs.front()));
+    ASSERT_EQ(dialogs.alerts().size(), 2u);
+    EXPECT_EQ(dialogs.alerts()[1].message, "Restored “Saved”");
+    EXPECT_TRUE(
+        dialogs.alerts()[1].informativeText.startsWith("Data left by an interrupted restore was kept in"))
+        << dialogs.alerts()[1].informativeText.toStdString();
     EXPECT_EQ(toasts.all(), (std::vector<ToastMessage>{{"Restored “Saved”", QString("Notes on iPhone 16"),
                                                         "arrow.uturn.backward.circle", false}}));
     EXPECT_FALSE(Cleanup::shared().isWorking());
