@@ -133,7 +133,10 @@ void CopyRowView::activate() {
 }
 
 void CopyRowView::restore() {
-    // m_restore is spent; it is not reset here because it is the call that is running.
+    // m_restore is spent; it is not reset here because it is the call that is running. The
+    // copied period ends here, not by comparing times: the timer may fire a hair before
+    // `m_copiedUntil` on the clock, which would leave the icon green.
+    m_copiedUntil.reset();
     m_valueTexts[0] = m_values[0];
     m_iconSymbol = m_symbol;
     layoutLabels();

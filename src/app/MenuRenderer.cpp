@@ -59,7 +59,8 @@ QPixmap MenuRenderer::image(const MenuRow& row) {
 QString MenuRenderer::actionText(const MenuRow& row) {
     // QMenu draws what follows a tab right-aligned, where shortcuts go: a row with a key shows
     // the key there, others their badge or subtitle.
-    QString title = row.title;
+    // QMenu has no indentation levels; leading spaces stand in for them.
+    QString title = QString(4 * row.indentation, QLatin1Char(' ')) + row.title;
     title.replace(QLatin1Char('&'), QLatin1String("&&"));
     if (!row.shortcut.isEmpty())
         return title;

@@ -37,6 +37,7 @@ struct MenuRow {
     std::optional<QColor> color; // a coloured tile when set, else the plain symbol
     QPixmap icon;                // an image of its own (app icons); wins over `symbol`
     bool enabled = true;
+    int indentation = 0;         // levels in, under the row above
     std::optional<bool> checked; // present for toggles
     QKeySequence shortcut;
     std::optional<MenuCount> badge;

@@ -66,6 +66,10 @@ public:
     virtual bool addHostRule(const QString& text) = 0;
     /// Switches the setup guide to its tour with `profile`, from the start, and shows its window.
     virtual void showSetupGuideTour(const NetworkProfile& profile) = 0;
+    /// The profile chosen for the app, or the built-in "unlimited" one when none is stored.
+    virtual NetworkProfile profile(const SimulatorApp& app) const = 0;
+    /// Stores the app's choice ("unlimited" removes it) and starts applying the configuration.
+    virtual void setProfile(const NetworkProfile& profile, const SimulatorApp& app) = 0;
 
 signals:
     /// Any of the values above changed.
@@ -89,6 +93,14 @@ public:
     virtual void requestAccessibility() = 0;
     virtual bool isPanelEnabled() const = 0;
     virtual void setPanelEnabled(bool enabled) = 0;
+    /// The focused device when it is a booted simulator or a connected device, else the
+    /// simulator booted last; none when nothing runs.
+    virtual std::optional<QString> targetUDID() const = 0;
+    /// The device the side panel shows instead of the tracker's target (none: the target).
+    virtual void setDeviceOverride(const std::optional<QString>& udid) = 0;
+    /// Selects the app the side panel shows for one device.
+    virtual void setAppChoice(const QString& udid, const QString& bundleID) = 0;
+    virtual void setPanelCollapsed(bool collapsed) = 0;
     /// Launch: the window-scoped shortcuts, then the panel.
     virtual void installShortcuts() = 0;
     virtual void startPanel() = 0;
@@ -111,6 +123,8 @@ public:
     virtual ~DeviceFlowsService() = default;
     /// The devices the menu lists (each with its actions).
     virtual std::vector<PhysicalDevice> devices() const = 0;
+    /// The apps known for a device (those with a reachable data container), by name.
+    virtual std::vector<DeviceApp> apps(const QString& deviceID) const = 0;
     virtual void showPushWindow(const PhysicalDevice& device) = 0;
     /// Takes a screenshot of the device with the user's screenshot settings; `copy` puts it on
     /// the clipboard only. Reported in its own toasts.

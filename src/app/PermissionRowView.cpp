@@ -29,6 +29,7 @@ PermissionRowView::PermissionRowView(const QString& title, const QString& symbol
     // One choice per service: the pressed button shows as the current one at once.
     auto* group = new QButtonGroup(this);
     group->setExclusive(true);
+    m_group = group;
     const PermissionAction actions[] = {PermissionAction::grant, PermissionAction::revoke,
                                         PermissionAction::reset};
     for (int tag = 0; tag < 3; ++tag) {
@@ -45,6 +46,15 @@ PermissionRowView::PermissionRowView(const QString& title, const QString& symbol
         layout->addWidget(button);
         m_buttons.append(button);
     }
+}
+
+void PermissionRowView::setState(std::optional<PermissionAction> state) {
+    m_state = state;
+    // An exclusive group refuses to uncheck its last checked button.
+    m_group->setExclusive(false);
+    for (QAbstractButton* button : m_buttons)
+        button->setChecked(state && button->property("tag").toInt() == static_cast<int>(*state));
+    m_group->setExclusive(true);
 }
 
 void PermissionRowView::tapped(int tag) {

@@ -9,6 +9,7 @@
 #include <optional>
 
 class QAbstractButton;
+class QButtonGroup;
 
 namespace quorvex {
 
@@ -24,6 +25,8 @@ public:
                       Perform perform);
 
     std::optional<PermissionAction> state() const { return m_state; }
+    /// Shows `state` as the current choice; none leaves every button unchecked.
+    void setState(std::optional<PermissionAction> state);
     const QList<QAbstractButton*>& buttons() const { return m_buttons; }
     /// A button was pressed: the action of its tag goes to `perform`.
     void tapped(int tag);
@@ -38,6 +41,7 @@ private:
     std::optional<PermissionAction> m_state;
     Perform m_perform;
     QList<QAbstractButton*> m_buttons;
+    QButtonGroup* m_group = nullptr;
     int m_keyboardButton = 0;
 };
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "actions/AppSnapshot.h"
 #include "app/MenuRow.h"
 #include "app/NeighbourServices.h"
+#include "devices/DeviceSnapshot.h"
+#include "simulator/AppDetails.h"
 
 #include <QFuture>
 #include <QMenu>
@@ -17,6 +20,7 @@
 namespace quorvex {
 
 class Cleanup;
+struct NetworkProfile;
 class Clock;
 class Permissions;
 class SimulatorActions;
@@ -83,6 +87,45 @@ public:
     void fillHostApp(MenuRows& rows);
     void appendExtensionState(MenuRows& rows);
     void fillAppSubmenu(MenuRows& rows, const SimulatorApp& app, bool running);
+
+    // The pieces of the per-app submenu.
+    void fillNetworkSubmenu(MenuRows& rows, const SimulatorApp& app);
+    void fillPermissionsSubmenu(MenuRows& rows, const SimulatorApp& app);
+    void fillAppDataSubmenu(MenuRows& rows, const SimulatorApp& app);
+    void fillSnapshotsSubmenu(MenuRows& rows, const SimulatorApp& app);
+    void fillKeychainSubmenu(MenuRows& rows, const SimulatorApp& app);
+    void addLaunchItems(MenuRows& rows, const SimulatorApp& app);
+    void addAppInfoItems(MenuRows& rows, const SimulatorApp& app);
+    void fillEntitlementsSubmenu(MenuRows& rows, const std::vector<AppDetails::Entitlement>& entitlements);
+    /// Points the side panel at the app on the target simulator (else its first) and opens it.
+    void showInSidePanel(const SimulatorApp& app);
+
+    // The app's commands. Each flow finishes on the GUI thread; the returned future ends after
+    // its toast.
+    QFuture<void> launchApp(const SimulatorApp& app, const std::vector<SimulatorDevice>& devices);
+    QFuture<void> terminateApp(const SimulatorApp& app, const std::vector<SimulatorDevice>& devices);
+    /// Uninstalls off the GUI thread, waits for the inventory to be scanned again, names the
+    /// simulators it failed on and clears the busy flag the confirmation set.
+    QFuture<void> uninstall(const SimulatorApp& app, const std::vector<SimulatorDevice>& devices);
+    MenuRow networkProfileItem(const NetworkProfile& profile, const NetworkProfile& current,
+                               const SimulatorApp& app);
+    void showArchives(const SimulatorApp& app);
+
+    // Snapshots of simulator apps. Save and restore hold the busy flag from the confirmation to
+    // their toast; a delete refuses while it is set and runs off the GUI thread.
+    void addSaveSnapshotRows(MenuRows& rows, const SimulatorApp& app);
+    QFuture<void> confirmSaveSnapshot(const SimulatorApp& app, const SimulatorInstall& install);
+    QFuture<void> saveSnapshot(const SimulatorApp& app, const SimulatorInstall& install, const QString& name);
+    void fillSnapshotSubmenu(MenuRows& rows, const SimulatorApp& app, const AppSnapshot& snapshot);
+    QFuture<void> restoreSnapshot(const AppSnapshot& snapshot, const SimulatorApp& app,
+                                  const SimulatorInstall& install);
+    QFuture<void> confirmSnapshotRestore(const AppSnapshot& snapshot, const SimulatorApp& app,
+                                         const SimulatorInstall& install);
+    QFuture<void> confirmSnapshotDelete(const AppSnapshot& snapshot);
+    /// The apps of a connected device with their saved snapshots.
+    void fillDeviceAppData(MenuRows& rows, const PhysicalDevice& device);
+    void fillDeviceAppSubmenu(MenuRows& rows, const PhysicalDevice& device, const DeviceApp& app,
+                              const std::vector<DeviceSnapshot>& snapshots);
     void fillSimulatorSubmenu(MenuRows& rows, const SimulatorDevice& device,
                               const std::vector<SimulatorDevice>& devices);
 

@@ -1,6 +1,5 @@
 #include "app/StatusMenuDialogs.h"
 
-#include "app/AppCommandFlows.h"
 #include "app/DeviceActions.h"
 #include "app/HostField.h"
 #include "app/LaunchWithArguments.h"
@@ -173,7 +172,7 @@ QFuture<void> confirmUninstall(StatusMenuController& controller, const Simulator
     std::vector<SimulatorDevice> devices;
     for (const SimulatorInstall& install : app.installs)
         devices.push_back(deviceOf(install));
-    return uninstall(controller, app, devices);
+    return controller.uninstall(app, devices);
 }
 
 QString deleteKeychainItemsText(const QString& appName, std::int64_t count) {

@@ -4,7 +4,6 @@
 #include "app/HostField.h"
 #include "app/MenuIcons.h"
 #include "app/ScreenshotSettings.h"
-#include "app/SnapshotMenuItems.h"
 #include "app/StatusMenuDialogs.h"
 #include "platform/Dialogs.h"
 #include "platform/Workspace.h"
@@ -131,7 +130,7 @@ void StatusMenuController::fillConnectedDevices(MenuRows& rows, const std::vecto
                            .withSubtitle(QStringLiteral("Through APNs with your .p8 key")));
         MenuRow appData =
             MenuRow::tool(QStringLiteral("App Data"), QStringLiteral("folder.fill"), Palette::cyan());
-        fillDeviceAppData(*this, appData.children, device);
+        fillDeviceAppData(appData.children, device);
         rows.push_back(std::move(appData));
         rows.push_back(MenuRow::action(QStringLiteral("Launch App with Arguments…"),
                                        QStringLiteral("play.fill"), Palette::green(),

@@ -61,6 +61,15 @@ public:
     void showSetupGuideTour(const NetworkProfile& profile) override {
         tours << QString::fromStdString(profile.id);
     }
+    NetworkProfile profile(const SimulatorApp& app) const override {
+        const auto chosen = choices.find(app.id);
+        return chosen == choices.end() ? *NetworkProfile::builtIn("unlimited")
+                                       : *NetworkProfile::builtIn(chosen->second.profileID.toStdString());
+    }
+    void setProfile(const NetworkProfile& profile, const SimulatorApp& app) override {
+        profileChanges << app.id + " " + QString::fromStdString(profile.id);
+    }
+    QStringList profileChanges;
 };
 
 class FakeDeviceHub final : public DeviceHubService {
@@ -70,17 +79,31 @@ public:
     QString host = QStringLiteral("Simulator");
     bool panelEnabled = true;
     std::vector<bool> panelChanges;
+    QStringList panelCalls; // the side-panel commands in order
 
     std::optional<SimulatorDevice> targetDevice() const override { return target; }
     std::optional<QString> focusedUDID() const override { return focused; }
     QString hostName() const override { return host; }
-    void openHost() override {}
+    void openHost() override { panelCalls << "open host"; }
     bool readsTitles = false;
     int accessibilityRequests = 0;
     bool canReadTitles() const override { return readsTitles; }
     void requestAccessibility() override { ++accessibilityRequests; }
     bool isPanelEnabled() const override { return panelEnabled; }
-    void setPanelEnabled(bool enabled) override { panelChanges.push_back(enabled); }
+    void setPanelEnabled(bool enabled) override {
+        panelChanges.push_back(enabled);
+        panelCalls << (enabled ? "enabled" : "disabled");
+    }
+    std::optional<QString> targetUDID() const override {
+        return target ? std::optional<QString>(target->udid) : focused;
+    }
+    void setDeviceOverride(const std::optional<QString>& udid) override {
+        panelCalls << "override " + udid.value_or("none");
+    }
+    void setAppChoice(const QString& udid, const QString& bundleID) override {
+        panelCalls << "app " + udid + " " + bundleID;
+    }
+    void setPanelCollapsed(bool collapsed) override { panelCalls << (collapsed ? "collapsed" : "expanded"); }
     void installShortcuts() override {}
     void startPanel() override {}
 };
@@ -102,6 +125,11 @@ class FakeDeviceFlows final : public DeviceFlowsService {
 public:
     std::vector<PhysicalDevice> connected;
     std::vector<PhysicalDevice> devices() const override { return connected; }
+    std::map<QString, std::vector<DeviceApp>> deviceApps;
+    std::vector<DeviceApp> apps(const QString& deviceID) const override {
+        const auto found = deviceApps.find(deviceID);
+        return found == deviceApps.end() ? std::vector<DeviceApp>{} : found->second;
+    }
     QStringList calls;
     void showPushWindow(const PhysicalDevice& device) override { calls << "push " + device.id; }
     void screenshot(const PhysicalDevice& device, bool copy) override {

@@ -9,6 +9,7 @@ namespace quorvex {
 class ProvisionalDeviceFlows final : public DeviceFlowsService {
 public:
     std::vector<PhysicalDevice> devices() const override { return {}; }
+    std::vector<DeviceApp> apps(const QString&) const override { return {}; }
     void showPushWindow(const PhysicalDevice& device) override;
     void screenshot(const PhysicalDevice& device, bool copy) override;
     std::optional<QString> promptSnapshotName(const DeviceApp& app) override;

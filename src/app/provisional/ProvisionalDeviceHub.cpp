@@ -24,6 +24,11 @@ std::optional<SimulatorDevice> ProvisionalDeviceHub::targetDevice() const {
     return mostRecentlyBooted(m_simulatorApps.devices());
 }
 
+std::optional<QString> ProvisionalDeviceHub::targetUDID() const {
+    const std::optional<SimulatorDevice> target = targetDevice();
+    return target ? std::optional<QString>(target->udid) : std::nullopt;
+}
+
 void ProvisionalDeviceHub::openHost() {
     showNotAvailableYet(QStringLiteral("Opening the Simulator app"));
 }

@@ -21,6 +21,11 @@ public:
     void requestAccessibility() override;
     bool isPanelEnabled() const override { return false; }
     void setPanelEnabled(bool enabled) override;
+    std::optional<QString> targetUDID() const override;
+    // No panel yet: nothing to point at a device or an app.
+    void setDeviceOverride(const std::optional<QString>&) override {}
+    void setAppChoice(const QString&, const QString&) override {}
+    void setPanelCollapsed(bool) override {}
     void installShortcuts() override {}
     void startPanel() override {}
 

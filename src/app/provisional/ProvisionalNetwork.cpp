@@ -1,6 +1,7 @@
 #include "app/provisional/ProvisionalNetwork.h"
 
 #include "app/provisional/NotAvailableYet.h"
+#include "network/NetworkProfile.h"
 
 #include <QTimer>
 
@@ -31,6 +32,15 @@ bool ProvisionalNetwork::addHostRule(const QString&) {
 
 void ProvisionalNetwork::showSetupGuideTour(const NetworkProfile&) {
     showNotAvailableYet(QStringLiteral("Network Setup Guide"));
+}
+
+NetworkProfile ProvisionalNetwork::profile(const SimulatorApp&) const {
+    // Nothing is shaped without the network model, so every app is unlimited.
+    return *NetworkProfile::builtIn("unlimited");
+}
+
+void ProvisionalNetwork::setProfile(const NetworkProfile&, const SimulatorApp&) {
+    showNotAvailableYet(QStringLiteral("Network profiles"));
 }
 
 } // namespace quorvex

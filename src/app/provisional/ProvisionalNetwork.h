@@ -28,6 +28,8 @@ public:
     void stopProxyForQuit(std::function<void()> done) override;
     void resetSetup(std::function<void(std::optional<QString> error)> done) override;
     void showSetupGuideTour(const NetworkProfile& profile) override;
+    NetworkProfile profile(const SimulatorApp& app) const override;
+    void setProfile(const NetworkProfile& profile, const SimulatorApp& app) override;
 };
 
 } // namespace quorvex

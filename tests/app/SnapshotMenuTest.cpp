@@ -1,0 +1,280 @@
+#include "app/StatusMenuController.h"
+
+#include "actions/SnapshotStore.h"
+#include "app/AppMenuWorld.h"
+#include "simulator/Environment.h"
+#include "support/FakeDialogs.h"
+#include "support/FakeXcrun.h"
+
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace quorvex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::findRow;
+using test::outline;
+
+const ToastMessage kBusy{"Please wait",
+                         QString("Another task is still running: a cleanup, snapshot, or download."),
+                         "hourglass", true};
+
+SimulatorInstall installOn(const QString& udid, const QString& name) {
+    const fs::path container = homeDirectoryURL() / "Library/Developer/CoreSimulator/Devices" /
+                               udid.toStdString() / "data/Containers/Data/Application/NOTES";
+    fs::create_directories(container / "Documents");
+    fs::create_directories(container / "Library");
+    std::ofstream(container / "Documents/note.txt") << "first";
+    return SimulatorInstall{udid, name, "/nowhere/Notes.app", container, {}};
+}
+
+SimulatorApp notes(std::vector<SimulatorInstall> installs) {
+    SimulatorApp app;
+    app.id = "com.demo.notes";
+    app.name = "Notes";
+    for (const SimulatorInstall& install : installs)
+        app.devices << install.udid;
+    app.installs = std::move(installs);
+    return app;
+}
+
+// Types `text` into the save dialog's name field and presses Save.
+std::function<int(const Alert&)> typeName(const QString& text) {
+    return [text](const Alert& alert) {
+        qobject_cast<QLineEdit*>(alert.accessory)->setText(text);
+        return Dialogs::kFirstButton;
+    };
+}
+
+class SnapshotMenuTest : public ::testing::Test {
+protected:
+    void SetUp() override { xcrun.on({"**"}); }
+    void TearDown() override { fs::remove_all(homeDirectoryURL() / "Library"); }
+
+    AppSnapshot save(const SimulatorApp& app, const QString& name) {
+        return SnapshotStore::save(app, app.installs.front(), name);
+    }
+
+    test::FakeXcrun xcrun;
+    test::FakeDialogs dialogs;
+    test::AppMenuWorld world;
+};
+
+TEST_F(SnapshotMenuTest, RestoreRowsNameTheSimulatorOnlyWhenThereIsAChoice) {
+    struct Case {
+        const char* name;
+        std::vector<SimulatorInstall> installs;
+        QStringList expected;
+    };
+    const std::vector<Case> cases = {
+        {"no simulator", {}, {"i Start the app’s simulator to restore", "---", "Delete Snapshot…"}},
+        {"one", {installOn("A", "iPhone 16")}, {"Restore…", "---", "Delete Snapshot…"}},
+        {"two",
+         {installOn("A", "iPhone 16"), installOn("B", "iPad mini")},
+         {"Restore to iPhone 16…", "Restore to iPad mini…", "---", "Delete Snapshot…"}},
+    };
+    const AppSnapshot snapshot = save(notes({installOn("A", "iPhone 16")}), "Saved");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MenuRows rows;
+        world.controller.fillSnapshotSubmenu(rows, notes(c.installs), snapshot);
+        EXPECT_EQ(outline(rows), c.expected);
+    }
+}
+
+TEST_F(SnapshotMenuTest, SavedSnapshotsAreListedNewestFirstAndCounted) {
+    const SimulatorApp app = notes({installOn("A", "iPhone 16")});
+    MenuRows none = world.appMenu(app);
+    EXPECT_EQ(outline(none).filter("App Data Snapshots"), QStringList{"App Data Snapshots >"});
+    EXPECT_FALSE(outline(findRow(none, "App Data Snapshots")->children).contains("# Saved"));
+
+    save(app, "Older");
+    save(app, "Newer");
+    const MenuRows rows = world.appMenu(app);
+    EXPECT_EQ(outline(rows).filter("App Data Snapshots"), QStringList{"App Data Snapshots > (2 saved)"});
+    const MenuRows& snapshots = findRow(rows, "App Data Snapshots")->children;
+    const QStringList lines = outline(snapshots);
+    ASSERT_EQ(lines.mid(0, 3), QStringList({"Save Snapshot…", "---", "# Saved"}));
+    EXPECT_TRUE(lines[3].startsWith("Newer >") || lines[3].startsWith("Older >")) << lines[3].toStdString();
+    EXPECT_TRUE(lines[3].contains(" · iPhone 16 · ")) << lines[3].toStdString();
+    EXPECT_TRUE(lines[3].endsWith("KB)")) << lines[3].toStdString();
+    EXPECT_EQ(snapshots[3].children.size(), 3u);
+}
+
+TEST_F(SnapshotMenuTest, TheSaveDialogNamesTheSnapshotAndHoldsTheBusyFlagUntilItsToast) {
+    struct Case {
+        const char* name;
+        std::function<int(const Alert&)> answer;
+        std::optional<QString> saved; // none: nothing saved, no toast
+    };
+    const std::vector<Case> cases = {
+        {"cleared field", typeName(""), QString("Snapshot")},
+        {"only spaces", typeName("   "), QString("Snapshot")},
+        {"leading spaces are kept", typeName("  Before login"), QString("  Before login")},
+        {"cancelled", [](const Alert&) { return Dialogs::kFirstButton + 1; }, std::nullopt},
+    };
+    const SimulatorApp app = notes({installOn("A", "iPhone 16")});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(SnapshotStore::rootFolder());
+        dialogs.clear();
+        dialogs.queueAnswer(c.answer);
+        test::ToastLog toasts;
+        const QFuture<void> done = world.controller.confirmSaveSnapshot(app, app.installs.front());
+        EXPECT_EQ(Cleanup::shared().isWorking(), c.saved.has_value()) << "held from the dialog on";
+        test::finish(done);
+        ASSERT_EQ(dialogs.alerts().size(), 1u);
+        EXPECT_EQ(dialogs.alerts()[0].message, "Save a snapshot of Notes");
+        EXPECT_EQ(dialogs.alerts()[0].informativeText,
+                  "The app is stopped while its data on iPhone 16 is copied.");
+        EXPECT_EQ(dialogs.alerts()[0].buttons, QStringList({"Save", "Cancel"}));
+        EXPECT_FALSE(Cleanup::shared().isWorking());
+        const std::vector<AppSnapshot> listed = SnapshotStore::list(app.id);
+        if (!c.saved) {
+            EXPECT_TRUE(listed.empty());
+            EXPECT_TRUE(toasts.all().empty());
+            continue;
+        }
+        ASSERT_EQ(listed.size(), 1u);
+        EXPECT_EQ(listed[0].name, *c.saved);
+        ASSERT_EQ(toasts.all().size(), 1u);
+        EXPECT_EQ(toasts.all()[0].title, "Saved “" + *c.saved + "”");
+        EXPECT_EQ(toasts.all()[0].symbol, "clock.arrow.circlepath");
+        EXPECT_FALSE(toasts.all()[0].failed);
+    }
+}
+
+TEST_F(SnapshotMenuTest, ASaveOrRestoreConfirmedDuringAnotherLongTaskOnlyAsksToWait) {
+    const SimulatorApp app = notes({installOn("A", "iPhone 16")});
+    const AppSnapshot snapshot = save(app, "Saved");
+    const size_t toolRuns = xcrun.calls().size();
+    ASSERT_TRUE(Cleanup::shared().beginLongTask()); // a cleanup runs
+    test::ToastLog toasts;
+    test::finish(world.controller.confirmSaveSnapshot(app, app.installs.front()));
+    test::finish(world.controller.confirmSnapshotRestore(snapshot, app, app.installs.front()));
+    EXPECT_EQ(toasts.all(), (std::vector<ToastMessage>{kBusy, kBusy}));
+    EXPECT_TRUE(Cleanup::shared().isWorking()) << "the flag stays the cleanup's";
+    EXPECT_EQ(SnapshotStore::list(app.id).size(), 1u);
+    EXPECT_EQ(xcrun.calls().size(), toolRuns) << "the app was not stopped";
+}
+
+TEST_F(SnapshotMenuTest, ARestoreIsConfirmedThenReportedAndReleasesTheBusyFlag) {
+    const SimulatorApp app = notes({installOn("A", "iPhone 16")});
+    const AppSnapshot snapshot = save(app, "Saved");
+    std::ofstream(*app.installs[0].dataContainer / "Documents/note.txt") << "changed";
+
+    dialogs.queueAnswer(Dialogs::kFirstButton + 1);
+    test::ToastLog cancelled;
+    test::finish(world.controller.confirmSnapshotRestore(snapshot, app, app.installs.front()));
+    EXPECT_TRUE(cancelled.all().empty());
+    ASSERT_EQ(dialogs.alerts().size(), 1u);
+    const auto& asked = dialogs.alerts()[0];
+    EXPECT_EQ(asked.message, "Restore “Saved” to iPhone 16?");
+    EXPECT_EQ(
+        asked.informativeText,
+        "Notes is stopped and its current documents, settings, caches, and app group data on iPhone 16 are "
+        "replaced. The current data can’t be recovered unless you save a snapshot of it first.");
+    EXPECT_EQ(asked.style, Alert::Style::Warning);
+    EXPECT_EQ(asked.destructive, (std::vector<bool>{true, false}));
+
+    // What an interrupted restore left beside the container is put away, and the user told where.
+    fs::create_directories(app.installs[0].dataContainer->parent_path() / ".quorvex-backup-1234/Documents");
+    dialogs.clear();
+    test::ToastLog toasts;
+    test::finish(world.controller.confirmSnapshotRestore(snapshot, app, app.installs.front()));
+    ASSERT_EQ(dialogs.alerts().size(), 2u);
+    EXPECT_EQ(dialogs.alerts()[1].message, "Restored “Saved”");
+    EXPECT_TRUE(
+        dialogs.alerts()[1].informativeText.startsWith("Data left by an interrupted restore was kept in"))
+        << dialogs.alerts()[1].informativeText.toStdString();
+    EXPECT_EQ(toasts.all(), (std::vector<ToastMessage>{{"Restored “Saved”", QString("Notes on iPhone 16"),
+                                                        "arrow.uturn.backward.circle", false}}));
+    EXPECT_FALSE(Cleanup::shared().isWorking());
+    std::ifstream restored(*app.installs[0].dataContainer / "Documents/note.txt");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(restored), {}), "first");
+
+    SimulatorApp other = app;
+    other.id = "com.demo.other";
+    test::ToastLog refused;
+    test::finish(world.controller.confirmSnapshotRestore(snapshot, other, app.installs.front()));
+    EXPECT_EQ(refused.all(), (std::vector<ToastMessage>{{"Couldn’t restore",
+                                                         QString("This snapshot belongs to another app."),
+                                                         "exclamationmark.triangle", true}}));
+    EXPECT_FALSE(Cleanup::shared().isWorking());
+}
+
+TEST_F(SnapshotMenuTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAnswer) {
+    const SimulatorApp app = notes({installOn("A", "iPhone 16")});
+    const AppSnapshot snapshot = save(app, "Saved");
+    const fs::path folder = SnapshotStore::folder(snapshot);
+
+    // A restore may be reading this very snapshot.
+    ASSERT_TRUE(Cleanup::shared().beginLongTask());
+    test::ToastLog busy;
+    test::finish(world.controller.confirmSnapshotDelete(snapshot));
+    EXPECT_EQ(busy.all(), std::vector<ToastMessage>{kBusy});
+    EXPECT_TRUE(fs::exists(folder / "info.json"));
+    EXPECT_TRUE(Cleanup::shared().isWorking());
+    Cleanup::shared().setWorking(false);
+
+    dialogs.clear();
+    dialogs.queueAnswer(Dialogs::kFirstButton + 1);
+    test::ToastLog cancelled;
+    test::finish(world.controller.confirmSnapshotDelete(snapshot));
+    EXPECT_TRUE(cancelled.all().empty());
+    EXPECT_TRUE(fs::exists(folder));
+    ASSERT_EQ(dialogs.alerts().size(), 1u);
+    EXPECT_EQ(dialogs.alerts()[0].message, "Delete snapshot “Saved”?");
+    EXPECT_EQ(dialogs.alerts()[0].informativeText,
+              "The saved copy is deleted. The app’s current data isn’t affected.");
+    EXPECT_EQ(dialogs.alerts()[0].buttons, QStringList({"Delete", "Cancel"}));
+
+    test::ToastLog deleted;
+    test::finish(world.controller.confirmSnapshotDelete(snapshot));
+    EXPECT_EQ(deleted.all(), (std::vector<ToastMessage>{{"Deleted “Saved”", std::nullopt, "trash", false}}));
+    EXPECT_FALSE(fs::exists(folder));
+
+    AppSnapshot elsewhere = snapshot;
+    elsewhere.folder = homeDirectoryURL() / "Library/Other/Saved";
+    fs::create_directories(*elsewhere.folder);
+    test::ToastLog refused;
+    test::finish(world.controller.confirmSnapshotDelete(elsewhere));
+    EXPECT_EQ(refused.all(),
+              (std::vector<ToastMessage>{{"Couldn’t delete the snapshot",
+                                          QString("The snapshot isn’t in the snapshot folder."),
+                                          "exclamationmark.triangle", true}}));
+    EXPECT_TRUE(fs::exists(*elsewhere.folder));
+}
+
+TEST_F(SnapshotMenuTest, AConnectedDeviceListsItsAppsWithTheirSnapshots) {
+    const PhysicalDevice device{"DEVICE-1", "Ana’s iPhone", "iPhone 15", "iPhone15,2", {}};
+    MenuRows none;
+    world.controller.fillDeviceAppData(none, device);
+    EXPECT_EQ(outline(none), QStringList{"i Apps you run from Xcode show up here."});
+
+    world.neighbours.deviceFlows.deviceApps[device.id] = {DeviceApp{"com.demo.maps", "Maps", {}, {}},
+                                                          DeviceApp{"com.demo.notes", "Notes", {}, {}}};
+    const fs::path folder = DeviceSnapshot::rootFolder() / "com.demo.maps" / "one";
+    fs::create_directories(folder);
+    std::ofstream(folder / "info.json")
+        << R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"Signed in","bundleID":"com.demo.maps",)"
+        << R"("deviceName":"Ana’s iPhone","date":"2026-01-02T10:00:00Z","size":2048000})";
+    MenuRows rows;
+    world.controller.fillDeviceAppData(rows, device);
+    EXPECT_EQ(outline(rows), QStringList({"Maps > (1 snapshot)", "Notes >"}));
+    const QStringList maps = outline(rows[0].children);
+    ASSERT_EQ(maps.size(), 5);
+    EXPECT_EQ(maps.mid(0, 4),
+              QStringList({"Save Snapshot…", "Download (To your Downloads folder)", "---", "# Snapshots"}));
+    EXPECT_TRUE(maps[4].startsWith("Signed in > (")) << maps[4].toStdString();
+    EXPECT_TRUE(maps[4].endsWith(" · 2 MB)")) << maps[4].toStdString();
+    EXPECT_EQ(outline(rows[1].children),
+              QStringList({"Save Snapshot…", "Download (To your Downloads folder)"}));
+}
+
+} // namespace
+} // namespace quorvex
