@@ -1,8 +1,19 @@
 #include "app/provisional/ProvisionalDeviceFlows.h"
 
 #include "app/provisional/NotAvailableYet.h"
+#include "devices/PhysicalDevices.h"
 
 namespace quorvex {
+
+std::vector<PhysicalDevice> ProvisionalDeviceFlows::devices() const {
+    return PhysicalDevices::shared().devices();
+}
+
+std::vector<DeviceApp> ProvisionalDeviceFlows::apps(const QString& deviceID) const {
+    const auto& apps = PhysicalDevices::shared().apps();
+    const auto found = apps.find(deviceID);
+    return found == apps.end() ? std::vector<DeviceApp>{} : found->second;
+}
 
 void ProvisionalDeviceFlows::showPushWindow(const PhysicalDevice&) {
     showNotAvailableYet(QStringLiteral("Device push window"));

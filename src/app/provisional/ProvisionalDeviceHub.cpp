@@ -1,6 +1,7 @@
 #include "app/provisional/ProvisionalDeviceHub.h"
 
 #include "app/provisional/NotAvailableYet.h"
+#include "devices/PhysicalDevices.h"
 #include "simulator/SimulatorApps.h"
 
 namespace quorvex {
@@ -27,6 +28,10 @@ std::optional<SimulatorDevice> ProvisionalDeviceHub::targetDevice() const {
 std::optional<QString> ProvisionalDeviceHub::targetUDID() const {
     const std::optional<SimulatorDevice> target = targetDevice();
     return target ? std::optional<QString>(target->udid) : std::nullopt;
+}
+
+void ProvisionalDeviceHub::startPanel() {
+    PhysicalDevices::shared().start();
 }
 
 void ProvisionalDeviceHub::openHost() {

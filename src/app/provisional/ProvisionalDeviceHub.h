@@ -27,7 +27,8 @@ public:
     void setAppChoice(const QString&, const QString&) override {}
     void setPanelCollapsed(bool) override {}
     void installShortcuts() override {}
-    void startPanel() override {}
+    /// The side panel comes later; what its start does besides, the connected-device poll, runs now.
+    void startPanel() override;
 
     /// The simulator booted last (by `bootedAt`; one without a boot time counts as oldest; on a
     /// tie the first in list order).
