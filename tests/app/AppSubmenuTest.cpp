@@ -1,8 +1,8 @@
 #include "app/StatusMenuController.h"
 
-#include "app/AppMenuWorld.h"
 #include "app/CopyRowView.h"
 #include "app/MenuRenderer.h"
+#include "app/MenuTestWorld.h"
 #include "app/PermissionRowView.h"
 #include "simulator/DeviceTools.h"
 #include "simulator/Environment.h"
@@ -63,7 +63,7 @@ void writeKeychain(const SimulatorDevice& device, int items) {
 }
 
 TEST(AppSubmenuTest, AnAppOnThreeSimulatorsOffersItsCommandsOnEachOfThem) {
-    test::AppMenuWorld world;
+    test::MenuTestWorld world;
     writeKeychain(kPhone, 1);
     writeKeychain(kPad, 3);
     // A keychain the simulator holds locked gives no count.
@@ -119,7 +119,7 @@ TEST(AppSubmenuTest, AnAppOnThreeSimulatorsOffersItsCommandsOnEachOfThem) {
 }
 
 TEST(AppSubmenuTest, AnAppThatRunsNowhereKeepsOnlyItsNetworkSnapshotsAndCleaning) {
-    test::AppMenuWorld world;
+    test::MenuTestWorld world;
     SimulatorApp remembered = app({});
     remembered.version.reset();
     world.neighbours.network.choices[remembered.id] = {remembered, "edge"};
@@ -153,11 +153,11 @@ TEST(AppSubmenuTest, AnAppThatRunsNowhereKeepsOnlyItsNetworkSnapshotsAndCleaning
 }
 
 TEST(AppSubmenuTest, AppDataRowsAreEnabledOnlyForFoldersThatExist) {
-    test::AppMenuWorld world;
+    test::MenuTestWorld world;
     fs::create_directories(containerOf(kPhone) / "Documents");
     const SimulatorApp one = app({kPhone});
     MenuRows rows;
-    world.controller.fillAppDataSubmenu(rows, one);
+    world.controller().fillAppDataSubmenu(rows, one);
     const QStringList lines = outline(rows);
     EXPECT_FALSE(lines.first().startsWith("#")) << "one simulator: no header";
     EXPECT_TRUE(lines.contains("User Data Sandbox")) << lines.join("\n").toStdString();
@@ -166,7 +166,7 @@ TEST(AppSubmenuTest, AppDataRowsAreEnabledOnlyForFoldersThatExist) {
 }
 
 TEST(AppSubmenuTest, AppInfoShowsTheIdentityAndCopiesEverySimulatorOnItsOwnLine) {
-    test::AppMenuWorld world;
+    test::MenuTestWorld world;
     const MenuRows rows = world.appMenu(app({kPhone, kPad, kSE}));
     const QStringList lines = outline(rows);
     const QStringList info = lines.mid(lines.indexOf("# App Info"));
@@ -201,14 +201,14 @@ TEST(AppSubmenuTest, AppInfoShowsTheIdentityAndCopiesEverySimulatorOnItsOwnLine)
 }
 
 TEST(AppSubmenuTest, NetworkRowsShowTheCurrentProfileAndWaitWhileTheModelIsBusy) {
-    test::AppMenuWorld world;
+    test::MenuTestWorld world;
     const SimulatorApp maps = app({kPhone});
     world.neighbours.network.choices[maps.id] = {maps, "edge"};
     for (const bool busy : {false, true}) {
         SCOPED_TRACE(busy);
         world.neighbours.network.busy = busy;
         MenuRows rows;
-        world.controller.fillNetworkSubmenu(rows, maps);
+        world.controller().fillNetworkSubmenu(rows, maps);
         const QStringList lines = outline(rows);
         EXPECT_EQ(lines.filter(" ✓").size(), 1);
         EXPECT_EQ(lines.filter(QRegularExpression("^Edge .* ✓")).size(), 1) << lines.join("\n").toStdString();
@@ -237,7 +237,7 @@ TEST(AppSubmenuTest, ShowInSidePanelPicksTheTargetsInstallElseTheFirst) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        test::AppMenuWorld world;
+        test::MenuTestWorld world;
         world.neighbours.deviceHub.target = c.target;
         const MenuRows rows = world.appMenu(app({kPhone, kPad}));
         findRow(rows, "Show in Side Panel")->handler();
@@ -246,7 +246,7 @@ TEST(AppSubmenuTest, ShowInSidePanelPicksTheTargetsInstallElseTheFirst) {
 }
 
 TEST(AppCommandFlowsTest, LaunchAndTerminateRunOnEverySimulatorAndReportOnce) {
-    test::AppMenuWorld world;
+    test::MenuTestWorld world;
     test::FakeXcrun xcrun;
     xcrun.on({"**"});
     test::ToastLog toasts;
@@ -254,7 +254,7 @@ TEST(AppCommandFlowsTest, LaunchAndTerminateRunOnEverySimulatorAndReportOnce) {
     const MenuRows rows = world.appMenu(maps);
     findRow(rows, "Launch")->handler();
     ASSERT_TRUE(QTest::qWaitFor([&] { return toasts.all().size() == 1; }, 30'000));
-    world.controller.terminateApp(maps, {SimulatorDevice{kPad.udid, kPad.name, std::nullopt}});
+    world.controller().terminateApp(maps, {SimulatorDevice{kPad.udid, kPad.name, std::nullopt}});
     ASSERT_TRUE(QTest::qWaitFor([&] { return toasts.all().size() == 2; }, 30'000));
     EXPECT_EQ(toasts.titles(), QStringList({"Launched Maps Demo", "Terminated Maps Demo"}));
     const auto calls = xcrun.argumentLists();
@@ -278,7 +278,7 @@ TEST(AppCommandFlowsTest, AnUninstallRefusedBySomeSimulatorsNamesOnlyThoseAndCle
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        test::AppMenuWorld world;
+        test::MenuTestWorld world;
         test::FakeXcrun xcrun;
         for (const std::string& udid : c.refusing)
             xcrun.on({"simctl", "uninstall", udid, "**"}, "", 1);
@@ -295,8 +295,8 @@ TEST(AppCommandFlowsTest, AnUninstallRefusedBySomeSimulatorsNamesOnlyThoseAndCle
         ASSERT_TRUE(Cleanup::shared().beginLongTask()); // as the confirmation does
         test::ToastLog toasts;
         test::finish(
-            world.controller.uninstall(maps, {SimulatorDevice{kPhone.udid, kPhone.name, std::nullopt},
-                                              SimulatorDevice{kPad.udid, kPad.name, std::nullopt}}));
+            world.controller().uninstall(maps, {SimulatorDevice{kPhone.udid, kPhone.name, std::nullopt},
+                                                SimulatorDevice{kPad.udid, kPad.name, std::nullopt}}));
         EXPECT_EQ(toasts.all(), std::vector<ToastMessage>{c.expected});
         EXPECT_FALSE(Cleanup::shared().isWorking());
         EXPECT_EQ(world.scans, scansBefore + 1) << "the toast waited for a new inventory";
@@ -308,9 +308,9 @@ TEST(AppCommandFlowsTest, AnUninstallRefusedBySomeSimulatorsNamesOnlyThoseAndCle
 }
 
 TEST(AppSubmenuTest, APermissionChangeShowsOnEveryRowAndAllPermissionsNeverHoldsAChoice) {
-    test::AppMenuWorld world;
+    test::MenuTestWorld world;
     MenuRows rows;
-    world.controller.fillPermissionsSubmenu(rows, app({kPhone}));
+    world.controller().fillPermissionsSubmenu(rows, app({kPhone}));
     QMenu menu;
     MenuRenderer::render(rows, menu);
     std::map<QString, PermissionRowView*> views;

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -24,8 +25,9 @@
 // the menu as text lines.
 namespace quorvex::test {
 
-// "# header", "i info", "---", "title", "title >" (submenu), "title >>" (lazy), then
-// " (subtitle)", " {off}" (disabled), " ✓" / " ○" (toggle).
+// A menu as lines: "# header", "i info", "---", "title", "title >" (submenu), "title >>" (lazy),
+// action rows indented by four spaces a level, then " (subtitle)", " [badge]", " ✓" / " ○"
+// (toggle) and " {off}" (disabled).
 inline QStringList outline(const MenuRows& rows) {
     QStringList lines;
     for (const MenuRow& row : rows) {
@@ -48,11 +50,13 @@ inline QStringList outline(const MenuRows& rows) {
             break;
         case MenuRow::Kind::action:
         case MenuRow::Kind::custom:
-            line = row.title;
+            line = QString(4 * row.indentation, ' ') + row.title;
             break;
         }
         if (row.subtitle)
             line += " (" + *row.subtitle + ")";
+        if (row.badge)
+            line += " [" + row.badge->text + "]";
         if (row.checked)
             line += *row.checked ? " ✓" : " ○";
         if (!row.enabled && row.kind != MenuRow::Kind::header && row.kind != MenuRow::Kind::info)
@@ -74,6 +78,10 @@ inline bool finishes(const QFuture<void>& future) {
     return QTest::qWaitFor([&] { return future.isFinished(); }, 30'000);
 }
 
+inline void finish(const QFuture<void>& future) {
+    ASSERT_TRUE(finishes(future));
+}
+
 inline std::vector<ToastMessage> toastsOf(const QSignalSpy& spy) {
     std::vector<ToastMessage> result;
     for (const QList<QVariant>& call : spy)
@@ -81,22 +89,43 @@ inline std::vector<ToastMessage> toastsOf(const QSignalSpy& spy) {
     return result;
 }
 
+/// Records the toasts shown while it lives.
+class ToastLog {
+public:
+    ToastLog()
+        : m_spy(&Toast::presenter(), &ToastPresenter::toastShown) {}
+    std::vector<ToastMessage> all() const { return toastsOf(m_spy); }
+    QStringList titles() const {
+        QStringList result;
+        for (const ToastMessage& toast : all())
+            result << toast.title;
+        return result;
+    }
+
+private:
+    QSignalSpy m_spy;
+};
+
+/// A status menu over an inventory the test sets by hand (`apps`, `devices`, published by a
+/// refresh) with fake neighbours. Leaves the program's busy flag cleared when it ends, whatever
+/// the test did to it.
 class MenuTestWorld {
 public:
     MenuTestWorld()
         : simulatorApps(clock,
                         [this] {
+                            ++scans;
                             return SimulatorApps::ScanResult{apps, devices};
                         })
         , permissions([](PermissionAction, std::optional<PermissionService>, const QString&, const QString&) {
             return true;
         })
-        , updates({}, Updates::Ui{[] {}, [](const Updates::Alert&) { return 0; }, [](const QUrl&) {}}) {}
-
-    void publish() {
-        const QFuture<void> done = simulatorApps.refresh();
-        ASSERT_TRUE(finishes(done));
+        , updates({}, Updates::Ui{[] {}, [](const Updates::Alert&) { return 0; }, [](const QUrl&) {}}) {
+        Cleanup::shared().setWorking(false);
     }
+    ~MenuTestWorld() { Cleanup::shared().setWorking(false); }
+
+    void publish() { finish(simulatorApps.refresh()); }
 
     StatusMenuController& controller() {
         if (!m_controller)
@@ -107,6 +136,14 @@ public:
         return *m_controller;
     }
 
+    /// The per-app submenu as the filler builds it.
+    MenuRows appMenu(const SimulatorApp& app) {
+        MenuRows rows;
+        controller().fillAppSubmenu(rows, app, !app.devices.isEmpty());
+        return rows;
+    }
+
+    std::atomic<int> scans = 0;
     FakeClock clock;
     FakeNeighbours neighbours;
     std::vector<SimulatorApp> apps;

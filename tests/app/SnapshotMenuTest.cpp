@@ -1,7 +1,7 @@
 #include "app/StatusMenuController.h"
 
 #include "actions/SnapshotStore.h"
-#include "app/AppMenuWorld.h"
+#include "app/MenuTestWorld.h"
 #include "simulator/Environment.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeXcrun.h"
@@ -61,7 +61,7 @@ protected:
 
     test::FakeXcrun xcrun;
     test::FakeDialogs dialogs;
-    test::AppMenuWorld world;
+    test::MenuTestWorld world;
 };
 
 TEST_F(SnapshotMenuTest, RestoreRowsNameTheSimulatorOnlyWhenThereIsAChoice) {
@@ -81,7 +81,7 @@ TEST_F(SnapshotMenuTest, RestoreRowsNameTheSimulatorOnlyWhenThereIsAChoice) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MenuRows rows;
-        world.controller.fillSnapshotSubmenu(rows, notes(c.installs), snapshot);
+        world.controller().fillSnapshotSubmenu(rows, notes(c.installs), snapshot);
         EXPECT_EQ(outline(rows), c.expected);
     }
 }
@@ -124,7 +124,7 @@ TEST_F(SnapshotMenuTest, TheSaveDialogNamesTheSnapshotAndHoldsTheBusyFlagUntilIt
         dialogs.clear();
         dialogs.queueAnswer(c.answer);
         test::ToastLog toasts;
-        const QFuture<void> done = world.controller.confirmSaveSnapshot(app, app.installs.front());
+        const QFuture<void> done = world.controller().confirmSaveSnapshot(app, app.installs.front());
         EXPECT_EQ(Cleanup::shared().isWorking(), c.saved.has_value()) << "held from the dialog on";
         test::finish(done);
         ASSERT_EQ(dialogs.alerts().size(), 1u);
@@ -154,8 +154,8 @@ TEST_F(SnapshotMenuTest, ASaveOrRestoreConfirmedDuringAnotherLongTaskOnlyAsksToW
     const size_t toolRuns = xcrun.calls().size();
     ASSERT_TRUE(Cleanup::shared().beginLongTask()); // a cleanup runs
     test::ToastLog toasts;
-    test::finish(world.controller.confirmSaveSnapshot(app, app.installs.front()));
-    test::finish(world.controller.confirmSnapshotRestore(snapshot, app, app.installs.front()));
+    test::finish(world.controller().confirmSaveSnapshot(app, app.installs.front()));
+    test::finish(world.controller().confirmSnapshotRestore(snapshot, app, app.installs.front()));
     EXPECT_EQ(toasts.all(), (std::vector<ToastMessage>{kBusy, kBusy}));
     EXPECT_TRUE(Cleanup::shared().isWorking()) << "the flag stays the cleanup's";
     EXPECT_EQ(SnapshotStore::list(app.id).size(), 1u);
@@ -169,7 +169,7 @@ TEST_F(SnapshotMenuTest, ARestoreIsConfirmedThenReportedAndReleasesTheBusyFlag) 
 
     dialogs.queueAnswer(Dialogs::kFirstButton + 1);
     test::ToastLog cancelled;
-    test::finish(world.controller.confirmSnapshotRestore(snapshot, app, app.installs.front()));
+    test::finish(world.controller().confirmSnapshotRestore(snapshot, app, app.installs.front()));
     EXPECT_TRUE(cancelled.all().empty());
     ASSERT_EQ(dialogs.alerts().size(), 1u);
     const auto& asked = dialogs.alerts()[0];
@@ -185,7 +185,7 @@ TEST_F(SnapshotMenuTest, ARestoreIsConfirmedThenReportedAndReleasesTheBusyFlag) 
     fs::create_directories(app.installs[0].dataContainer->parent_path() / ".quorvex-backup-1234/Documents");
     dialogs.clear();
     test::ToastLog toasts;
-    test::finish(world.controller.confirmSnapshotRestore(snapshot, app, app.installs.front()));
+    test::finish(world.controller().confirmSnapshotRestore(snapshot, app, app.installs.front()));
     ASSERT_EQ(dialogs.alerts().size(), 2u);
     EXPECT_EQ(dialogs.alerts()[1].message, "Restored “Saved”");
     EXPECT_TRUE(
@@ -200,7 +200,7 @@ TEST_F(SnapshotMenuTest, ARestoreIsConfirmedThenReportedAndReleasesTheBusyFlag) 
     SimulatorApp other = app;
     other.id = "com.demo.other";
     test::ToastLog refused;
-    test::finish(world.controller.confirmSnapshotRestore(snapshot, other, app.installs.front()));
+    test::finish(world.controller().confirmSnapshotRestore(snapshot, other, app.installs.front()));
     EXPECT_EQ(refused.all(), (std::vector<ToastMessage>{{"Couldn’t restore",
                                                          QString("This snapshot belongs to another app."),
                                                          "exclamationmark.triangle", true}}));
@@ -215,7 +215,7 @@ TEST_F(SnapshotMenuTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAn
     // A restore may be reading this very snapshot.
     ASSERT_TRUE(Cleanup::shared().beginLongTask());
     test::ToastLog busy;
-    test::finish(world.controller.confirmSnapshotDelete(snapshot));
+    test::finish(world.controller().confirmSnapshotDelete(snapshot));
     EXPECT_EQ(busy.all(), std::vector<ToastMessage>{kBusy});
     EXPECT_TRUE(fs::exists(folder / "info.json"));
     EXPECT_TRUE(Cleanup::shared().isWorking());
@@ -224,7 +224,7 @@ TEST_F(SnapshotMenuTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAn
     dialogs.clear();
     dialogs.queueAnswer(Dialogs::kFirstButton + 1);
     test::ToastLog cancelled;
-    test::finish(world.controller.confirmSnapshotDelete(snapshot));
+    test::finish(world.controller().confirmSnapshotDelete(snapshot));
     EXPECT_TRUE(cancelled.all().empty());
     EXPECT_TRUE(fs::exists(folder));
     ASSERT_EQ(dialogs.alerts().size(), 1u);
@@ -234,7 +234,7 @@ TEST_F(SnapshotMenuTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAn
     EXPECT_EQ(dialogs.alerts()[0].buttons, QStringList({"Delete", "Cancel"}));
 
     test::ToastLog deleted;
-    test::finish(world.controller.confirmSnapshotDelete(snapshot));
+    test::finish(world.controller().confirmSnapshotDelete(snapshot));
     EXPECT_EQ(deleted.all(), (std::vector<ToastMessage>{{"Deleted “Saved”", std::nullopt, "trash", false}}));
     EXPECT_FALSE(fs::exists(folder));
 
@@ -242,7 +242,7 @@ TEST_F(SnapshotMenuTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAn
     elsewhere.folder = homeDirectoryURL() / "Library/Other/Saved";
     fs::create_directories(*elsewhere.folder);
     test::ToastLog refused;
-    test::finish(world.controller.confirmSnapshotDelete(elsewhere));
+    test::finish(world.controller().confirmSnapshotDelete(elsewhere));
     EXPECT_EQ(refused.all(),
               (std::vector<ToastMessage>{{"Couldn’t delete the snapshot",
                                           QString("The snapshot isn’t in the snapshot folder."),
@@ -253,7 +253,7 @@ TEST_F(SnapshotMenuTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAn
 TEST_F(SnapshotMenuTest, AConnectedDeviceListsItsAppsWithTheirSnapshots) {
     const PhysicalDevice device{"DEVICE-1", "Ana’s iPhone", "iPhone 15", "iPhone15,2", {}};
     MenuRows none;
-    world.controller.fillDeviceAppData(none, device);
+    world.controller().fillDeviceAppData(none, device);
     EXPECT_EQ(outline(none), QStringList{"i Apps you run from Xcode show up here."});
 
     world.neighbours.deviceFlows.deviceApps[device.id] = {DeviceApp{"com.demo.maps", "Maps", {}, {}},
@@ -264,7 +264,7 @@ TEST_F(SnapshotMenuTest, AConnectedDeviceListsItsAppsWithTheirSnapshots) {
         << R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"Signed in","bundleID":"com.demo.maps",)"
         << R"("deviceName":"Ana’s iPhone","date":"2026-01-02T10:00:00Z","size":2048000})";
     MenuRows rows;
-    world.controller.fillDeviceAppData(rows, device);
+    world.controller().fillDeviceAppData(rows, device);
     EXPECT_EQ(outline(rows), QStringList({"Maps > (1 snapshot)", "Notes >"}));
     const QStringList maps = outline(rows[0].children);
     ASSERT_EQ(maps.size(), 5);

@@ -4,6 +4,7 @@
 #include "actions/SimulatorActions.h"
 #include "app/FakeNeighbourServices.h"
 #include "app/MenuRenderer.h"
+#include "app/MenuTestWorld.h"
 #include "app/Updates.h"
 #include "simulator/Environment.h"
 #include "simulator/SimulatorApps.h"
@@ -40,45 +41,7 @@ SimulatorApp app(const QString& id, const QString& name, const std::vector<Simul
     return result;
 }
 
-// The menu as lines: "# header", "i info", "---", "title", "title >" (submenu), "title >>" (lazy),
-// then " (subtitle)", " [badge]", " {off}" (disabled), " ✓" / " ○" (toggle).
-QStringList outline(const MenuRows& rows) {
-    QStringList lines;
-    for (const MenuRow& row : rows) {
-        QString line;
-        switch (row.kind) {
-        case MenuRow::Kind::header:
-            line = "# " + row.title;
-            break;
-        case MenuRow::Kind::info:
-            line = "i " + row.title;
-            break;
-        case MenuRow::Kind::separator:
-            line = "---";
-            break;
-        case MenuRow::Kind::tool:
-            line = row.title + " >";
-            break;
-        case MenuRow::Kind::lazySubmenu:
-            line = row.title + " >>";
-            break;
-        case MenuRow::Kind::action:
-        case MenuRow::Kind::custom:
-            line = row.title;
-            break;
-        }
-        if (row.subtitle)
-            line += " (" + *row.subtitle + ")";
-        if (row.badge)
-            line += " [" + row.badge->text + "]";
-        if (row.checked)
-            line += *row.checked ? " ✓" : " ○";
-        if (!row.enabled && row.kind != MenuRow::Kind::header && row.kind != MenuRow::Kind::info)
-            line += " {off}";
-        lines << line;
-    }
-    return lines;
-}
+using test::outline;
 
 QStringList until(const QStringList& lines, const QString& stop) {
     return lines.mid(0, lines.indexOf(stop));
