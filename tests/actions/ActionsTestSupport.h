@@ -3,6 +3,7 @@
 #include "simulator/Environment.h"
 #include "simulator/SimulatorApp.h"
 #include "simulator/Toast.h"
+#include "support/ToastLog.h"
 
 #include <QMetaObject>
 #include <QSettings>
@@ -13,25 +14,6 @@
 #include <vector>
 
 namespace quorvex::test {
-
-/// Every toast shown while it lives.
-class ToastLog final {
-public:
-    ToastLog() {
-        m_connection =
-            QObject::connect(&Toast::presenter(), &ToastPresenter::toastShown,
-                             [this](const ToastMessage& message) { m_messages.push_back(message); });
-    }
-    ~ToastLog() { QObject::disconnect(m_connection); }
-    ToastLog(const ToastLog&) = delete;
-    ToastLog& operator=(const ToastLog&) = delete;
-
-    const std::vector<ToastMessage>& messages() const { return m_messages; }
-
-private:
-    QMetaObject::Connection m_connection;
-    std::vector<ToastMessage> m_messages;
-};
 
 /// Points TMPDIR at a folder of its own for the life of the object, so a test can see every
 /// temporary file the program leaves behind.

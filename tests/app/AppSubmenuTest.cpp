@@ -253,9 +253,9 @@ TEST(AppCommandFlowsTest, LaunchAndTerminateRunOnEverySimulatorAndReportOnce) {
     const SimulatorApp maps = app({kPhone, kPad});
     const MenuRows rows = world.appMenu(maps);
     findRow(rows, "Launch")->handler();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return toasts.all().size() == 1; }, 30'000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return toasts.messages().size() == 1; }, 30'000));
     world.controller().terminateApp(maps, {SimulatorDevice{kPad.udid, kPad.name, std::nullopt}});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return toasts.all().size() == 2; }, 30'000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return toasts.messages().size() == 2; }, 30'000));
     EXPECT_EQ(toasts.titles(), QStringList({"Launched Maps Demo", "Terminated Maps Demo"}));
     const auto calls = xcrun.argumentLists();
     ASSERT_EQ(calls.size(), 3u);
@@ -297,7 +297,7 @@ TEST(AppCommandFlowsTest, AnUninstallRefusedBySomeSimulatorsNamesOnlyThoseAndCle
         test::finish(
             world.controller().uninstall(maps, {SimulatorDevice{kPhone.udid, kPhone.name, std::nullopt},
                                                 SimulatorDevice{kPad.udid, kPad.name, std::nullopt}}));
-        EXPECT_EQ(toasts.all(), std::vector<ToastMessage>{c.expected});
+        EXPECT_EQ(toasts.messages(), std::vector<ToastMessage>{c.expected});
         EXPECT_FALSE(Cleanup::shared().isWorking());
         EXPECT_EQ(world.scans, scansBefore + 1) << "the toast waited for a new inventory";
         EXPECT_EQ(world.simulatorApps.apps().size(), c.refusing.size());

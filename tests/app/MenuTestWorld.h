@@ -9,6 +9,7 @@
 #include "simulator/Toast.h"
 #include "storage/Cleanup.h"
 #include "support/FakeClock.h"
+#include "support/ToastLog.h"
 
 #include <QFuture>
 #include <QSignalSpy>
@@ -88,23 +89,6 @@ inline std::vector<ToastMessage> toastsOf(const QSignalSpy& spy) {
         result.push_back(call.at(0).value<ToastMessage>());
     return result;
 }
-
-/// Records the toasts shown while it lives.
-class ToastLog {
-public:
-    ToastLog()
-        : m_spy(&Toast::presenter(), &ToastPresenter::toastShown) {}
-    std::vector<ToastMessage> all() const { return toastsOf(m_spy); }
-    QStringList titles() const {
-        QStringList result;
-        for (const ToastMessage& toast : all())
-            result << toast.title;
-        return result;
-    }
-
-private:
-    QSignalSpy m_spy;
-};
 
 /// A status menu over an inventory the test sets by hand (`apps`, `devices`, published by a
 /// refresh) with fake neighbours. Leaves the program's busy flag cleared when it ends, whatever

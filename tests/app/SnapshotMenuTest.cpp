@@ -136,15 +136,15 @@ TEST_F(SnapshotMenuTest, TheSaveDialogNamesTheSnapshotAndHoldsTheBusyFlagUntilIt
         const std::vector<AppSnapshot> listed = SnapshotStore::list(app.id);
         if (!c.saved) {
             EXPECT_TRUE(listed.empty());
-            EXPECT_TRUE(toasts.all().empty());
+            EXPECT_TRUE(toasts.messages().empty());
             continue;
         }
         ASSERT_EQ(listed.size(), 1u);
         EXPECT_EQ(listed[0].name, *c.saved);
-        ASSERT_EQ(toasts.all().size(), 1u);
-        EXPECT_EQ(toasts.all()[0].title, "Saved “" + *c.saved + "”");
-        EXPECT_EQ(toasts.all()[0].symbol, "clock.arrow.circlepath");
-        EXPECT_FALSE(toasts.all()[0].failed);
+        ASSERT_EQ(toasts.messages().size(), 1u);
+        EXPECT_EQ(toasts.messages()[0].title, "Saved “" + *c.saved + "”");
+        EXPECT_EQ(toasts.messages()[0].symbol, "clock.arrow.circlepath");
+        EXPECT_FALSE(toasts.messages()[0].failed);
     }
 }
 
@@ -156,7 +156,7 @@ TEST_F(SnapshotMenuTest, ASaveOrRestoreConfirmedDuringAnotherLongTaskOnlyAsksToW
     test::ToastLog toasts;
     test::finish(world.controller().confirmSaveSnapshot(app, app.installs.front()));
     test::finish(world.controller().confirmSnapshotRestore(snapshot, app, app.installs.front()));
-    EXPECT_EQ(toasts.all(), (std::vector<ToastMessage>{kBusy, kBusy}));
+    EXPECT_EQ(toasts.messages(), (std::vector<ToastMessage>{kBusy, kBusy}));
     EXPECT_TRUE(Cleanup::shared().isWorking()) << "the flag stays the cleanup's";
     EXPECT_EQ(SnapshotStore::list(app.id).size(), 1u);
     EXPECT_EQ(xcrun.calls().size(), toolRuns) << "the app was not stopped";
@@ -170,7 +170,7 @@ TEST_F(SnapshotMenuTest, ARestoreIsConfirmedThenReportedAndReleasesTheBusyFlag) 
     dialogs.queueAnswer(Dialogs::kFirstButton + 1);
     test::ToastLog cancelled;
     test::finish(world.controller().confirmSnapshotRestore(snapshot, app, app.installs.front()));
-    EXPECT_TRUE(cancelled.all().empty());
+    EXPECT_TRUE(cancelled.messages().empty());
     ASSERT_EQ(dialogs.alerts().size(), 1u);
     const auto& asked = dialogs.alerts()[0];
     EXPECT_EQ(asked.message, "Restore “Saved” to iPhone 16?");
@@ -191,8 +191,9 @@ TEST_F(SnapshotMenuTest, ARestoreIsConfirmedThenReportedAndReleasesTheBusyFlag) 
     EXPECT_TRUE(
         dialogs.alerts()[1].informativeText.startsWith("Data left by an interrupted restore was kept in"))
         << dialogs.alerts()[1].informativeText.toStdString();
-    EXPECT_EQ(toasts.all(), (std::vector<ToastMessage>{{"Restored “Saved”", QString("Notes on iPhone 16"),
-                                                        "arrow.uturn.backward.circle", false}}));
+    EXPECT_EQ(toasts.messages(),
+              (std::vector<ToastMessage>{{"Restored “Saved”", QString("Notes on iPhone 16"),
+                                          "arrow.uturn.backward.circle", false}}));
     EXPECT_FALSE(Cleanup::shared().isWorking());
     std::ifstream restored(*app.installs[0].dataContainer / "Documents/note.txt");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(restored), {}), "first");
@@ -201,9 +202,9 @@ TEST_F(SnapshotMenuTest, ARestoreIsConfirmedThenReportedAndReleasesTheBusyFlag) 
     other.id = "com.demo.other";
     test::ToastLog refused;
     test::finish(world.controller().confirmSnapshotRestore(snapshot, other, app.installs.front()));
-    EXPECT_EQ(refused.all(), (std::vector<ToastMessage>{{"Couldn’t restore",
-                                                         QString("This snapshot belongs to another app."),
-                                                         "exclamationmark.triangle", true}}));
+    EXPECT_EQ(refused.messages(), (std::vector<ToastMessage>{
+                                      {"Couldn’t restore", QString("This snapshot belongs to another app."),
+                                       "exclamationmark.triangle", true}}));
     EXPECT_FALSE(Cleanup::shared().isWorking());
 }
 
@@ -216,7 +217,7 @@ TEST_F(SnapshotMenuTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAn
     ASSERT_TRUE(Cleanup::shared().beginLongTask());
     test::ToastLog busy;
     test::finish(world.controller().confirmSnapshotDelete(snapshot));
-    EXPECT_EQ(busy.all(), std::vector<ToastMessage>{kBusy});
+    EXPECT_EQ(busy.messages(), std::vector<ToastMessage>{kBusy});
     EXPECT_TRUE(fs::exists(folder / "info.json"));
     EXPECT_TRUE(Cleanup::shared().isWorking());
     Cleanup::shared().setWorking(false);
@@ -225,7 +226,7 @@ TEST_F(SnapshotMenuTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAn
     dialogs.queueAnswer(Dialogs::kFirstButton + 1);
     test::ToastLog cancelled;
     test::finish(world.controller().confirmSnapshotDelete(snapshot));
-    EXPECT_TRUE(cancelled.all().empty());
+    EXPECT_TRUE(cancelled.messages().empty());
     EXPECT_TRUE(fs::exists(folder));
     ASSERT_EQ(dialogs.alerts().size(), 1u);
     EXPECT_EQ(dialogs.alerts()[0].message, "Delete snapshot “Saved”?");
@@ -235,7 +236,8 @@ TEST_F(SnapshotMenuTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAn
 
     test::ToastLog deleted;
     test::finish(world.controller().confirmSnapshotDelete(snapshot));
-    EXPECT_EQ(deleted.all(), (std::vector<ToastMessage>{{"Deleted “Saved”", std::nullopt, "trash", false}}));
+    EXPECT_EQ(deleted.messages(),
+              (std::vector<ToastMessage>{{"Deleted “Saved”", std::nullopt, "trash", false}}));
     EXPECT_FALSE(fs::exists(folder));
 
     AppSnapshot elsewhere = snapshot;
@@ -243,7 +245,7 @@ TEST_F(SnapshotMenuTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAn
     fs::create_directories(*elsewhere.folder);
     test::ToastLog refused;
     test::finish(world.controller().confirmSnapshotDelete(elsewhere));
-    EXPECT_EQ(refused.all(),
+    EXPECT_EQ(refused.messages(),
               (std::vector<ToastMessage>{{"Couldn’t delete the snapshot",
                                           QString("The snapshot isn’t in the snapshot folder."),
                                           "exclamationmark.triangle", true}}));
