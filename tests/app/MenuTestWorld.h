@@ -74,6 +74,23 @@ inline const MenuRow* findRow(const MenuRows& rows, const QString& title) {
     return nullptr;
 }
 
+/// An app installed on the given simulators (bundle at /apps/<name>, no containers).
+inline SimulatorApp simulatorApp(const QString& id, const QString& name,
+                                 const std::vector<SimulatorDevice>& on,
+                                 std::optional<QString> version = std::nullopt) {
+    SimulatorApp result;
+    result.id = id;
+    result.name = name;
+    result.bundleFolder = name + ".app";
+    for (const SimulatorDevice& device : on) {
+        result.devices << device.udid;
+        result.installs.push_back(
+            SimulatorInstall{device.udid, device.name, "/apps/" + name.toStdString(), {}, {}});
+    }
+    result.version = std::move(version);
+    return result;
+}
+
 /// Waits for a flow's future; the flows finish on the GUI thread, so events must run meanwhile.
 inline bool finishes(const QFuture<void>& future) {
     return QTest::qWaitFor([&] { return future.isFinished(); }, 30'000);

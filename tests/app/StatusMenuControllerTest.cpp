@@ -28,17 +28,7 @@ const SimulatorDevice kPhone{"UDID-PHONE", "iPhone 15 Pro", QDateTime::fromSecsS
 const SimulatorDevice kPad{"UDID-PAD", "iPad Air", QDateTime::fromSecsSinceEpoch(1000)};
 
 SimulatorApp app(const QString& id, const QString& name, const std::vector<SimulatorDevice>& on) {
-    SimulatorApp result;
-    result.id = id;
-    result.name = name;
-    result.bundleFolder = name + ".app";
-    for (const SimulatorDevice& device : on) {
-        result.devices << device.udid;
-        result.installs.push_back(
-            SimulatorInstall{device.udid, device.name, "/apps/" + name.toStdString(), {}, {}});
-    }
-    result.version = QStringLiteral("1.0 (1)");
-    return result;
+    return test::simulatorApp(id, name, on, QStringLiteral("1.0 (1)"));
 }
 
 using test::outline;
