@@ -13,6 +13,7 @@
 #include "app/provisional/ProvisionalDeviceHub.h"
 #include "app/provisional/ProvisionalNetwork.h"
 #include "platform/Clock.h"
+#include "platform/SystemClock.h"
 #include "simulator/SimulatorApps.h"
 #include "storage/Cleanup.h"
 
@@ -61,7 +62,7 @@ SimulatorApps::ScanResult world(bool shared) {
 struct Menu {
     explicit Menu(bool shared)
         : result(world(shared))
-        , simulatorApps(Clock::system(), [this] { return result; })
+        , simulatorApps(systemClock(), [this] { return result; })
         , deviceHub(simulatorApps)
         , updates({}) {
         const QFuture<void> done = simulatorApps.refresh();
@@ -74,7 +75,7 @@ struct Menu {
                                          Cleanup::shared(),
                                          updates,
                                          {network, deviceHub, windows, deviceFlows, cleanupFlows, cleaner},
-                                         Clock::system(),
+                                         systemClock(),
                                          {},
                                          {}},
             false);

@@ -9,8 +9,8 @@
 #include "simulator/DeviceTools.h"
 #include "simulator/SimulatorApps.h"
 #include "simulator/Toast.h"
-#include "simulator/ToolPaths.h"
-#include "simulator/ToolRunner.h"
+#include "tools/ToolPaths.h"
+#include "tools/ToolRunner.h"
 
 #include <QFile>
 #include <QMetaObject>

@@ -2,11 +2,11 @@
 
 #include "platform/Dialogs.h"
 #include "simulator/DeviceTools.h"
-#include "simulator/Environment.h"
 #include "simulator/SimulatorApp.h"
-#include "simulator/SqliteShell.h"
-#include "simulator/ToolPaths.h"
-#include "simulator/ToolRunner.h"
+#include "tools/Environment.h"
+#include "tools/SqliteShell.h"
+#include "tools/ToolPaths.h"
+#include "tools/ToolRunner.h"
 
 #include <QSettings>
 #include <QtConcurrent/QtConcurrentRun>

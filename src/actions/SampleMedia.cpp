@@ -1,8 +1,8 @@
 #include "actions/SampleMedia.h"
 
 #include "actions/SampleVideo.h"
-#include "simulator/Environment.h"
-#include "simulator/FileGuards.h"
+#include "tools/Environment.h"
+#include "tools/FileGuards.h"
 #include "ui/Palette.h"
 
 #include <QBuffer>

@@ -1,8 +1,8 @@
 #include "actions/SimulatorActions.h"
 
-#include "simulator/Environment.h"
 #include "simulator/SimulatorApp.h"
 #include "simulator/Toast.h"
+#include "tools/Environment.h"
 
 #include <QSettings>
 

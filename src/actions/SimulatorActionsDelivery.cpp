@@ -2,8 +2,8 @@
 // payload file and the two simctl commands.
 #include "actions/SimulatorActions.h"
 
-#include "simulator/ToolPaths.h"
-#include "simulator/ToolRunner.h"
+#include "tools/ToolPaths.h"
+#include "tools/ToolRunner.h"
 
 #include <QDir>
 #include <QFileInfo>

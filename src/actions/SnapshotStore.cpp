@@ -1,13 +1,13 @@
 #include "actions/SnapshotStore.h"
 
 #include "simulator/DeviceTools.h"
-#include "simulator/Environment.h"
-#include "simulator/FileGuards.h"
-#include "simulator/ToolPaths.h"
-#include "simulator/ToolRunner.h"
 #include "storage/AllocatedSize.h"
 #include "storage/Cleanup.h"
 #include "storage/FileError.h"
+#include "tools/Environment.h"
+#include "tools/FileGuards.h"
+#include "tools/ToolPaths.h"
+#include "tools/ToolRunner.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -4,9 +4,9 @@
 #include "simulator/DeviceTools.h"
 #include "simulator/SimulatorApps.h"
 #include "simulator/Toast.h"
-#include "simulator/ToolPaths.h"
-#include "simulator/ToolRunner.h"
 #include "storage/Cleanup.h"
+#include "tools/ToolPaths.h"
+#include "tools/ToolRunner.h"
 
 #include <QCoreApplication>
 #include <QtConcurrent>

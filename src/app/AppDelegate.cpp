@@ -7,9 +7,9 @@
 #include "app/Updates.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
-#include "simulator/Environment.h"
 #include "simulator/SimulatorApps.h"
 #include "storage/Cleanup.h"
+#include "tools/Environment.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

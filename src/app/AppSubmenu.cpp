@@ -11,7 +11,7 @@
 #include "simulator/AppDataLocation.h"
 #include "simulator/AppDetails.h"
 #include "simulator/DeviceTools.h"
-#include "simulator/FileGuards.h"
+#include "tools/FileGuards.h"
 #include "ui/Formatters.h"
 #include "ui/Palette.h"
 

@@ -4,8 +4,8 @@
 #include "devices/DeviceApp.h"
 #include "devices/SplitQuotedWords.h"
 #include "platform/Dialogs.h"
-#include "simulator/Environment.h"
 #include "simulator/Toast.h"
+#include "tools/Environment.h"
 
 #include <QCheckBox>
 #include <QComboBox>

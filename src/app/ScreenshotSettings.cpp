@@ -1,7 +1,7 @@
 #include "app/ScreenshotSettings.h"
 
 #include "platform/Dialogs.h"
-#include "simulator/Environment.h"
+#include "tools/Environment.h"
 
 #include <QDir>
 #include <QFile>

@@ -7,8 +7,8 @@
 #include "simulator/DeviceTools.h"
 #include "simulator/SimulatorApps.h"
 #include "simulator/Toast.h"
-#include "simulator/ToolPaths.h"
-#include "simulator/ToolRunner.h"
+#include "tools/ToolPaths.h"
+#include "tools/ToolRunner.h"
 #include "ui/Palette.h"
 
 #include <QComboBox>

@@ -6,9 +6,9 @@
 #include "app/StatusMenuController.h"
 #include "devices/PhysicalDeviceTools.h"
 #include "simulator/DeviceTools.h"
-#include "simulator/Environment.h"
 #include "simulator/Toast.h"
 #include "storage/Cleanup.h"
+#include "tools/Environment.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

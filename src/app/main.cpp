@@ -4,6 +4,7 @@
 #include "app/NeighbourServices.h"
 #include "app/TerminationSignals.h"
 #include "platform/Clock.h"
+#include "platform/SystemClock.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -40,8 +41,7 @@ int main(int argc, char* argv[]) {
     setNames();
     QApplication::setQuitOnLastWindowClosed(false);
 
-    AppDelegate delegate(NeighbourServices::sharedNetwork(), Clock::system(),
-                         [] { QCoreApplication::quit(); });
+    AppDelegate delegate(NeighbourServices::sharedNetwork(), systemClock(), [] { QCoreApplication::quit(); });
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &delegate,
                      &AppDelegate::requestTermination);

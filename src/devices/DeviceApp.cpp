@@ -1,7 +1,7 @@
 #include "devices/DeviceApp.h"
 
 #include "devices/Devicectl.h"
-#include "simulator/FileGuards.h"
+#include "tools/FileGuards.h"
 
 #include <QCollator>
 

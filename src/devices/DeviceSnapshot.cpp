@@ -1,6 +1,6 @@
 #include "devices/DeviceSnapshot.h"
 
-#include "simulator/Environment.h"
+#include "tools/Environment.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
 #include "devices/Devicectl.h"
 
-#include "simulator/ToolPaths.h"
-#include "simulator/ToolRunner.h"
+#include "tools/ToolPaths.h"
+#include "tools/ToolRunner.h"
 
 namespace quorvex::devicectl {
 

@@ -1,7 +1,7 @@
 #include "devices/PhysicalDeviceTools.h"
 
 #include "devices/Devicectl.h"
-#include "simulator/FileGuards.h"
+#include "tools/FileGuards.h"
 
 #include <QUrl>
 

@@ -2,7 +2,8 @@
 
 #include "devices/Devicectl.h"
 #include "platform/Clock.h"
-#include "simulator/Environment.h"
+#include "platform/SystemClock.h"
+#include "tools/Environment.h"
 
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
@@ -16,7 +17,7 @@ PhysicalDevices::PhysicalDevices(Clock& clock, QObject* parent)
 PhysicalDevices::~PhysicalDevices() = default;
 
 PhysicalDevices& PhysicalDevices::shared() {
-    static auto* model = new PhysicalDevices(Clock::system());
+    static auto* model = new PhysicalDevices(systemClock());
     return *model;
 }
 

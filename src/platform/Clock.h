@@ -22,9 +22,6 @@ public:
 
     /// Runs `call` once, `seconds` from now, on the thread that owns the clock (the GUI thread).
     virtual std::unique_ptr<ScheduledCall> schedule(double seconds, std::function<void()> call) = 0;
-
-    /// The real clock: steady time and QTimer single shots.
-    static Clock& system();
 };
 
 } // namespace quorvex

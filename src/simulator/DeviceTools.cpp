@@ -1,9 +1,9 @@
 #include "simulator/DeviceTools.h"
 
-#include "simulator/Environment.h"
-#include "simulator/FileGuards.h"
-#include "simulator/ToolPaths.h"
-#include "simulator/ToolRunner.h"
+#include "tools/Environment.h"
+#include "tools/FileGuards.h"
+#include "tools/ToolPaths.h"
+#include "tools/ToolRunner.h"
 
 #include <QDate>
 #include <QRegularExpression>

@@ -1,11 +1,11 @@
 // One app's keychain items, counted and deleted directly in the simulator's keychain database.
 #include "simulator/DeviceTools.h"
 
-#include "simulator/Environment.h"
-#include "simulator/FileGuards.h"
-#include "simulator/SqliteShell.h"
-#include "simulator/ToolPaths.h"
-#include "simulator/ToolRunner.h"
+#include "tools/Environment.h"
+#include "tools/FileGuards.h"
+#include "tools/SqliteShell.h"
+#include "tools/ToolPaths.h"
+#include "tools/ToolRunner.h"
 
 #include <charconv>
 

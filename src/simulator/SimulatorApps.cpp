@@ -2,9 +2,10 @@
 
 #include "platform/Clock.h"
 #include "platform/PropertyList.h"
-#include "simulator/Environment.h"
-#include "simulator/ToolPaths.h"
-#include "simulator/ToolRunner.h"
+#include "platform/SystemClock.h"
+#include "tools/Environment.h"
+#include "tools/ToolPaths.h"
+#include "tools/ToolRunner.h"
 #include "ui/Palette.h"
 #include "ui/Symbols.h"
 
@@ -138,7 +139,7 @@ std::optional<QString> versionText(const QVariantMap& info) {
 
 SimulatorApps& SimulatorApps::shared() {
     static SimulatorApps* instance = [] {
-        auto* apps = new SimulatorApps(Clock::system());
+        auto* apps = new SimulatorApps(systemClock());
         apps->startRefreshLoop();
         return apps;
     }();

@@ -1,6 +1,7 @@
 #include "simulator/Toast.h"
 
 #include "platform/Clock.h"
+#include "platform/SystemClock.h"
 #include "simulator/ToastView.h"
 
 #include <QGuiApplication>
@@ -126,7 +127,7 @@ void Toast::show(const QString& title, const std::optional<QString>& detail, con
 }
 
 ToastPresenter& Toast::presenter() {
-    static ToastPresenter* presenter = new ToastPresenter(Clock::system());
+    static ToastPresenter* presenter = new ToastPresenter(systemClock());
     return *presenter;
 }
 

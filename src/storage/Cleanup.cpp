@@ -1,11 +1,11 @@
 #include "storage/Cleanup.h"
 
-#include "simulator/Environment.h"
-#include "simulator/FileGuards.h"
 #include "simulator/Toast.h"
 #include "storage/DirectoryReader.h"
 #include "storage/FileError.h"
 #include "storage/FolderHandle.h"
+#include "tools/Environment.h"
+#include "tools/FileGuards.h"
 
 #include <QCoreApplication>
 #include <QThread>

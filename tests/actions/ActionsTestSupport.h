@@ -1,9 +1,9 @@
 #pragma once
 
-#include "simulator/Environment.h"
 #include "simulator/SimulatorApp.h"
 #include "simulator/Toast.h"
 #include "support/ToastLog.h"
+#include "tools/Environment.h"
 
 #include <QMetaObject>
 #include <QSettings>

@@ -5,9 +5,9 @@
 #include "app/MenuTestWorld.h"
 #include "app/PermissionRowView.h"
 #include "simulator/DeviceTools.h"
-#include "simulator/Environment.h"
-#include "simulator/ToolRunner.h"
 #include "support/FakeXcrun.h"
+#include "tools/Environment.h"
+#include "tools/ToolRunner.h"
 
 #include <QAbstractButton>
 #include <QApplication>

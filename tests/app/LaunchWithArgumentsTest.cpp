@@ -1,9 +1,9 @@
 #include "app/LaunchWithArguments.h"
 
 #include "app/MenuTestWorld.h"
-#include "simulator/Environment.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeXcrun.h"
+#include "tools/Environment.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,9 +2,9 @@
 
 #include "actions/SnapshotStore.h"
 #include "app/MenuTestWorld.h"
-#include "simulator/Environment.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeXcrun.h"
+#include "tools/Environment.h"
 
 #include <QLineEdit>
 

@@ -6,12 +6,12 @@
 #include "app/MenuRenderer.h"
 #include "app/MenuTestWorld.h"
 #include "app/Updates.h"
-#include "simulator/Environment.h"
 #include "simulator/SimulatorApps.h"
 #include "simulator/Toast.h"
 #include "storage/Cleanup.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
+#include "tools/Environment.h"
 
 #include <QLineEdit>
 #include <QMenu>

@@ -1,9 +1,9 @@
 #include "app/StatusMenuDialogs.h"
 
 #include "app/MenuTestWorld.h"
-#include "simulator/Environment.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeXcrun.h"
+#include "tools/Environment.h"
 
 #include <QComboBox>
 #include <QSettings>

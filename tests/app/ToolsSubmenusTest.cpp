@@ -3,10 +3,10 @@
 #include "app/DeviceActions.h"
 #include "app/MenuTestWorld.h"
 #include "app/ScreenshotSettings.h"
-#include "simulator/Environment.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeXcrun.h"
 #include "support/QtPrinters.h"
+#include "tools/Environment.h"
 
 #include <QSettings>
 

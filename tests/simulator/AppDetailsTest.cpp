@@ -1,8 +1,8 @@
 #include "simulator/AppDetails.h"
 
 #include "platform/PlistSettingsFormat.h"
-#include "simulator/Environment.h"
 #include "simulator/SimulatorApp.h"
+#include "tools/Environment.h"
 
 #include <gtest/gtest.h>
 

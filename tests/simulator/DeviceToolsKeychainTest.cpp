@@ -1,8 +1,8 @@
 #include "simulator/DeviceTools.h"
 
-#include "simulator/Environment.h"
-#include "simulator/ToolRunner.h"
 #include "support/FakeXcrun.h"
+#include "tools/Environment.h"
+#include "tools/ToolRunner.h"
 
 #include <gtest/gtest.h>
 

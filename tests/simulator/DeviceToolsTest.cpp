@@ -1,7 +1,7 @@
 #include "simulator/DeviceTools.h"
 
-#include "simulator/Environment.h"
 #include "support/FakeXcrun.h"
+#include "tools/Environment.h"
 
 #include <gtest/gtest.h>
 

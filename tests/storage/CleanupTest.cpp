@@ -1,9 +1,9 @@
 #include "storage/Cleanup.h"
 
-#include "simulator/Environment.h"
 #include "simulator/Toast.h"
 #include "storage/FileError.h"
 #include "storage/FolderHandle.h"
+#include "tools/Environment.h"
 
 #include <gtest/gtest.h>
 

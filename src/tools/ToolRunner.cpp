@@ -1,4 +1,6 @@
-#include "simulator/ToolRunner.h"
+#include "tools/ToolRunner.h"
+
+#include "tools/UniqueFd.h"
 
 #include <cerrno>
 #include <csignal>
@@ -13,25 +15,6 @@ extern char** environ;
 
 namespace quorvex {
 namespace {
-
-// Owns a file descriptor; closes it on scope exit.
-class Fd {
-public:
-    explicit Fd(int fd = -1)
-        : m_fd(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { reset(); }
-    int get() const { return m_fd; }
-    void reset(int fd = -1) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd;
-};
 
 using Clock = std::chrono::steady_clock;
 
@@ -59,8 +42,8 @@ std::optional<QByteArray> runTool(const std::string& executable, const std::vect
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
         return std::nullopt;
-    Fd readEnd(fds[0]);
-    Fd writeEnd(fds[1]);
+    UniqueFd readEnd(fds[0]);
+    UniqueFd writeEnd(fds[1]);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -114,7 +97,7 @@ std::optional<QByteArray> runTool(const std::string& executable, const std::vect
     // Output is closed; the tool may still linger. Wait for it within the same deadline.
     const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     if (pidFd >= 0) {
-        Fd pidHandle(pidFd);
+        UniqueFd pidHandle(pidFd);
         for (;;) {
             pollfd pfd{pidHandle.get(), POLLIN, 0};
             const int ready = ::poll(&pfd, 1, remainingMs(deadline));

@@ -1,4 +1,4 @@
-#include "simulator/ToolRunner.h"
+#include "tools/ToolRunner.h"
 
 #include <gtest/gtest.h>
 

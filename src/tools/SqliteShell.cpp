@@ -1,7 +1,7 @@
-#include "simulator/SqliteShell.h"
+#include "tools/SqliteShell.h"
 
-#include "simulator/ToolPaths.h"
-#include "simulator/ToolRunner.h"
+#include "tools/ToolPaths.h"
+#include "tools/ToolRunner.h"
 
 #include <string>
 #include <vector>

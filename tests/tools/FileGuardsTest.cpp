@@ -1,7 +1,7 @@
-#include "simulator/FileGuards.h"
+#include "tools/FileGuards.h"
 
 #include "platform/PlistSettingsFormat.h"
-#include "simulator/Environment.h"
+#include "tools/Environment.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "simulator/ToolPaths.h"
+#include "tools/ToolPaths.h"
 
 #include <cstdlib>
 

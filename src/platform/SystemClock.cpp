@@ -1,4 +1,4 @@
-#include "platform/Clock.h"
+#include "platform/SystemClock.h"
 
 #include <QTimer>
 
@@ -35,7 +35,7 @@ public:
 
 } // namespace
 
-Clock& Clock::system() {
+Clock& systemClock() {
     static SystemClock clock;
     return clock;
 }

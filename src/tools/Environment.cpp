@@ -1,4 +1,4 @@
-#include "simulator/Environment.h"
+#include "tools/Environment.h"
 
 #include "platform/PlistSettingsFormat.h"
 
