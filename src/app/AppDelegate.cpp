@@ -2,11 +2,11 @@
 
 #include "actions/Permissions.h"
 #include "actions/SimulatorActions.h"
-#include "app/HotKey.h"
 #include "app/StatusMenuController.h"
 #include "app/Updates.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/HotKey.h"
 #include "simulator/SimulatorApps.h"
 #include "storage/Cleanup.h"
 #include "tools/Environment.h"
@@ -55,7 +55,7 @@ void AppDelegate::runResetSetup(NetworkService& network, FILE* out, std::functio
     });
 }
 
-void AppDelegate::applicationDidFinishLaunching(const NeighbourServices& services) {
+void AppDelegate::applicationDidFinishLaunching(const Services& services) {
     if (isRunningTests())
         return;
     QPointer<AppDelegate> self(this);

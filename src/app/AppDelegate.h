@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/NeighbourServices.h"
+#include "app/Services.h"
 
 #include <QObject>
 #include <QStringList>
@@ -33,7 +33,7 @@ public:
 
     /// The launch of a normal run: nothing under a test host; otherwise the status menu, the
     /// repeat hot key, the window shortcuts, the side panel and the updater, in that order.
-    void applicationDidFinishLaunching(const NeighbourServices& services);
+    void applicationDidFinishLaunching(const Services& services);
     StatusMenuController* statusMenu() const { return m_statusMenu.get(); }
 
     /// Decides how a quit request is answered and, for "later", starts the bounded wait.

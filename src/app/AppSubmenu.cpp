@@ -41,7 +41,7 @@ MenuRow copyRow(const QString& title, const QStringList& values, bool copyable, 
 } // namespace
 
 void StatusMenuController::fillAppSubmenu(MenuRows& rows, const SimulatorApp& app, bool running) {
-    NeighbourServices& services = m_models.services;
+    Services& services = m_models.services;
     QPointer<StatusMenuController> self(this);
 
     const NetworkProfile profile = services.network.profile(app);

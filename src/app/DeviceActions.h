@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/MenuRow.h"
-#include "app/NeighbourServices.h"
+#include "app/Services.h"
 #include "devices/DeviceApp.h"
 #include "devices/DeviceSnapshot.h"
 #include "devices/PhysicalDevice.h"

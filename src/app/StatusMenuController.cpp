@@ -149,7 +149,7 @@ MenuRow StatusMenuController::appRow(const SimulatorApp& app) {
 MenuRows StatusMenuController::buildMenu() {
     m_lazyFillers.clear();
     MenuRows rows;
-    NeighbourServices& services = m_models.services;
+    Services& services = m_models.services;
     QPointer<StatusMenuController> self(this);
 
     // Quick Repeat.

@@ -2,7 +2,7 @@
 
 #include "actions/AppSnapshot.h"
 #include "app/MenuRow.h"
-#include "app/NeighbourServices.h"
+#include "app/Services.h"
 #include "devices/DeviceSnapshot.h"
 #include "simulator/AppDetails.h"
 
@@ -47,7 +47,7 @@ public:
         Permissions& permissions;
         Cleanup& cleanup;
         Updates& updates;
-        NeighbourServices services;
+        Services services;
         Clock& clock;
         std::function<void()> about; // the About panel
         std::function<void()> quit;  // the one quit path of the application delegate

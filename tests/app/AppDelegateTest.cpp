@@ -1,6 +1,6 @@
 #include "app/AppDelegate.h"
 
-#include "app/FakeNeighbourServices.h"
+#include "app/FakeServices.h"
 #include "support/FakeClock.h"
 
 #include <QProcess>

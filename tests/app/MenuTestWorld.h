@@ -2,7 +2,7 @@
 
 #include "actions/Permissions.h"
 #include "actions/SimulatorActions.h"
-#include "app/FakeNeighbourServices.h"
+#include "app/FakeServices.h"
 #include "app/StatusMenuController.h"
 #include "app/Updates.h"
 #include "simulator/SimulatorApps.h"

@@ -2,7 +2,7 @@
 
 #include "actions/Permissions.h"
 #include "actions/SimulatorActions.h"
-#include "app/FakeNeighbourServices.h"
+#include "app/FakeServices.h"
 #include "app/MenuRenderer.h"
 #include "app/MenuTestWorld.h"
 #include "app/Updates.h"

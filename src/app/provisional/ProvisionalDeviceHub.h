@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/NeighbourServices.h"
+#include "app/Services.h"
 
 namespace quorvex {
 

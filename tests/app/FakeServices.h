@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/NeighbourServices.h"
+#include "app/Services.h"
 #include "network/NetworkProfile.h"
 
 #include <QStringList>
@@ -188,7 +188,7 @@ struct FakeNeighbours {
     FakeCleanupFlows cleanupFlows;
     FakeCleanerWindow cleanerWindow;
 
-    NeighbourServices services() {
+    Services services() {
         return {network, deviceHub, actionWindows, deviceFlows, cleanupFlows, cleanerWindow};
     }
 };

@@ -1,4 +1,4 @@
-#include "app/HotKey.h"
+#include "platform/HotKey.h"
 
 namespace quorvex {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/HotKey.h"
+#include "platform/HotKey.h"
 
 #include "platform/x11/X11GlobalHotKeys.h"
 #include "support/XvfbServer.h"

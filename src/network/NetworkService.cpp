@@ -1,0 +1,1 @@
+#include "network/NetworkService.h"
