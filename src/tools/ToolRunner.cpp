@@ -1,9 +1,11 @@
 #include "tools/ToolRunner.h"
 
+#include "tools/ToolsLog.h"
 #include "tools/UniqueFd.h"
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -18,8 +20,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int remainingMs(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+// No deadline is "forever": poll's -1.
+int remainingMs(std::optional<Clock::time_point> deadline) {
+    if (!deadline)
+        return -1;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
     return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
 }
 
@@ -32,16 +37,17 @@ void killAndReap(pid_t pid) {
     }
 }
 
-} // namespace
-
-std::optional<QByteArray> runTool(const std::string& executable, const std::vector<std::string>& arguments,
-                                  std::chrono::milliseconds timeout) {
+ToolResult runOnce(const std::string& executable, const std::vector<std::string>& arguments,
+                   const ToolLimits& limits) {
+    ToolResult result;
     // Every descriptor is close-on-exec, so a pipe of this call never leaks into a child that
     // another thread spawns at the same moment (that child would hold our pipe open and make
     // this call wait for it to exit).
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0)
-        return std::nullopt;
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        result.launchError = errno;
+        return result;
+    }
     UniqueFd readEnd(fds[0]);
     UniqueFd writeEnd(fds[1]);
 
@@ -69,10 +75,14 @@ std::optional<QByteArray> runTool(const std::string& executable, const std::vect
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     writeEnd.reset();
-    if (spawnError != 0)
-        return std::nullopt;
+    if (spawnError != 0) {
+        result.launchError = spawnError;
+        return result;
+    }
 
-    const auto deadline = Clock::now() + timeout;
+    std::optional<Clock::time_point> deadline;
+    if (limits.timeout != kNoToolTimeout)
+        deadline = Clock::now() + limits.timeout;
     QByteArray output;
     char buffer[65536];
     for (;;) {
@@ -82,10 +92,16 @@ std::optional<QByteArray> runTool(const std::string& executable, const std::vect
             continue;
         if (ready <= 0) {
             killAndReap(pid);
-            return std::nullopt;
+            result.outcome = ToolResult::Outcome::timedOut;
+            return result;
         }
         const ssize_t n = ::read(readEnd.get(), buffer, sizeof buffer);
         if (n > 0) {
+            if (output.size() + n > limits.outputLimit) {
+                killAndReap(pid);
+                result.outcome = ToolResult::Outcome::outputTooLarge;
+                return result;
+            }
             output.append(buffer, n);
         } else if (n == 0) {
             break;
@@ -105,7 +121,8 @@ std::optional<QByteArray> runTool(const std::string& executable, const std::vect
                 continue;
             if (ready == 0) {
                 killAndReap(pid);
-                return std::nullopt;
+                result.outcome = ToolResult::Outcome::timedOut;
+                return result;
             }
             break;
         }
@@ -114,18 +131,75 @@ std::optional<QByteArray> runTool(const std::string& executable, const std::vect
     pid_t waited;
     while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
     }
-    if (waited != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (waited != pid) {
+        result.outcome = ToolResult::Outcome::launchFailed;
+        result.launchError = errno;
+    } else if (WIFSIGNALED(status)) {
+        result.outcome = ToolResult::Outcome::killedBySignal;
+        result.signal = WTERMSIG(status);
+    } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        result.outcome = ToolResult::Outcome::exitedWithStatus;
+        result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    } else {
+        result.outcome = ToolResult::Outcome::succeeded;
+        result.output = std::move(output);
+    }
+    return result;
+}
+
+} // namespace
+
+QString ToolResult::describe() const {
+    switch (outcome) {
+    case Outcome::succeeded:
+        return QStringLiteral("succeeded");
+    case Outcome::launchFailed:
+        return QStringLiteral("could not start (%1)").arg(QString::fromLocal8Bit(std::strerror(launchError)));
+    case Outcome::exitedWithStatus:
+        return QStringLiteral("exit status %1").arg(exitStatus);
+    case Outcome::killedBySignal:
+        return QStringLiteral("killed by signal %1").arg(signal);
+    case Outcome::timedOut:
+        return QStringLiteral("timed out");
+    case Outcome::outputTooLarge:
+        return QStringLiteral("output too large");
+    }
+    return {};
+}
+
+ToolResult runToolResult(const std::string& executable, const std::vector<std::string>& arguments,
+                         const ToolLimits& limits) {
+    const auto start = Clock::now();
+    ToolResult result = runOnce(executable, arguments, limits);
+    result.duration = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    if (toolsLog().isDebugEnabled()) {
+        QStringList shown{QString::fromStdString(executable)};
+        for (const std::string& argument : arguments)
+            shown << QString::fromStdString(argument);
+        const QString bound = limits.timeout == kNoToolTimeout
+                                  ? QStringLiteral("none")
+                                  : QStringLiteral("%1 ms").arg(limits.timeout.count());
+        qCDebug(toolsLog).noquote() << shown.join(QLatin1Char(' ')) << "->" << result.describe() << "in"
+                                    << result.duration.count() << "ms (timeout" << bound << ")";
+    }
+    return result;
+}
+
+std::optional<QByteArray> runTool(const std::string& executable, const std::vector<std::string>& arguments,
+                                  std::chrono::milliseconds timeout, qsizetype outputLimit) {
+    ToolResult result = runToolResult(executable, arguments, ToolLimits{timeout, outputLimit});
+    if (!result.succeeded())
         return std::nullopt;
-    return output;
+    return std::move(result.output);
 }
 
 std::optional<QByteArray> runTool(const std::string& executable, const QStringList& arguments,
-                                  std::chrono::milliseconds timeout) {
+                                  std::chrono::milliseconds timeout, qsizetype outputLimit) {
     std::vector<std::string> converted;
     converted.reserve(static_cast<size_t>(arguments.size()));
     for (const QString& argument : arguments)
         converted.push_back(argument.toStdString());
-    return runTool(executable, converted, timeout);
+    return runTool(executable, converted, timeout, outputLimit);
 }
 
 } // namespace quorvex

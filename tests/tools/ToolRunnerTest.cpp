@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QScopeGuard>
+
 #include <atomic>
 #include <csignal>
 #include <fstream>
@@ -9,14 +11,17 @@
 #include <iterator>
 #include <thread>
 
+#include <sys/stat.h>
+
 using namespace quorvex;
 using namespace std::chrono_literals;
 
 namespace {
 
 std::optional<QByteArray> sh(const std::string& script,
-                             std::chrono::milliseconds timeout = kDefaultToolTimeout) {
-    return runTool("/bin/sh", std::vector<std::string>{"-c", script}, timeout);
+                             std::chrono::milliseconds timeout = kDefaultToolTimeout,
+                             qsizetype outputLimit = kDefaultToolOutputLimit) {
+    return runTool("/bin/sh", std::vector<std::string>{"-c", script}, timeout, outputLimit);
 }
 
 // A killed process may linger as a zombie until its new parent reaps it; that counts as gone.
@@ -71,21 +76,68 @@ TEST(ToolRunnerTest, SeveralMegabytesComeBackWhole) {
 }
 
 TEST(ToolRunnerTest, ShortCallIsNotHeldUpByAnotherThreadsLongTool) {
+    // The long tool waits on a FIFO this test writes only after the short calls are done.
+    const std::string fifo = std::string(std::getenv("HOME")) + "/long-tool.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     std::atomic<bool> longToolDone{false};
     auto longCall = std::async(std::launch::async, [&] {
-        auto result = sh("sleep 3; printf done");
+        auto result =
+            runTool("/bin/sh", std::vector<std::string>{"-c", "read line < \"$0\"; printf done", fifo});
         longToolDone = true;
         return result;
     });
-    // Spawn many short tools while the long one runs; with a leaked pipe descriptor one of them
-    // would inherit the long tool's pipe and block until it exits.
-    for (int i = 0; i < 20; ++i) {
-        const auto result = runTool("/bin/echo", std::vector<std::string>{"quick"});
-        ASSERT_TRUE(result);
-        EXPECT_EQ(*result, QByteArray("quick\n"));
+    {
+        // Releases the long tool on every way out, so a failed assertion cannot hang the test.
+        const auto release = qScopeGuard([&] { std::ofstream(fifo) << "go\n"; });
+        // Spawn many short tools while the long one runs; with a leaked pipe descriptor one of
+        // them would inherit the long tool's pipe and block until it exits.
+        for (int i = 0; i < 20; ++i) {
+            const auto result = runTool("/bin/echo", std::vector<std::string>{"quick"});
+            ASSERT_TRUE(result);
+            EXPECT_EQ(*result, QByteArray("quick\n"));
+        }
+        EXPECT_FALSE(longToolDone.load());
     }
-    EXPECT_FALSE(longToolDone.load());
     EXPECT_EQ(longCall.get(), QByteArray("done"));
+}
+
+TEST(ToolRunnerTest, DetailedResultTellsEachWayOfFailingApart) {
+    using Outcome = ToolResult::Outcome;
+    struct Case {
+        std::string executable;
+        std::vector<std::string> arguments;
+        ToolLimits limits;
+        Outcome outcome;
+        int exitStatus = 0;
+        int signal = 0;
+    };
+    const Case cases[] = {
+        {"/bin/sh", {"-c", "printf ok"}, {}, Outcome::succeeded},
+        {"/nonexistent/tool", {}, {}, Outcome::launchFailed},
+        {"/bin/sh", {"-c", "exit 3"}, {}, Outcome::exitedWithStatus, 3},
+        {"/bin/sh", {"-c", "kill -KILL $$"}, {}, Outcome::killedBySignal, 0, SIGKILL},
+        {"/bin/sh", {"-c", "exec sleep 300"}, {50ms, kDefaultToolOutputLimit}, Outcome::timedOut},
+        // Past the cap the tool is killed even though it would go on for ever.
+        {"/bin/sh", {"-c", "exec cat /dev/zero"}, {kNoToolTimeout, 1024 * 1024}, Outcome::outputTooLarge},
+        // Exactly at the cap is still fine.
+        {"/bin/sh", {"-c", "head -c 4096 /dev/zero"}, {kDefaultToolTimeout, 4096}, Outcome::succeeded},
+        {"/bin/sh", {"-c", "head -c 4097 /dev/zero"}, {kDefaultToolTimeout, 4096}, Outcome::outputTooLarge},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.empty() ? c.executable : c.arguments.back());
+        const ToolResult result = runToolResult(c.executable, c.arguments, c.limits);
+        EXPECT_EQ(result.outcome, c.outcome) << result.describe().toStdString();
+        EXPECT_EQ(result.exitStatus, c.exitStatus);
+        EXPECT_EQ(result.signal, c.signal);
+        if (!result.succeeded()) {
+            EXPECT_TRUE(result.output.isEmpty());
+        }
+    }
+}
+
+TEST(ToolRunnerTest, OneLineFormHonoursThePerCallOutputCap) {
+    EXPECT_FALSE(sh("head -c 2048 /dev/zero", kDefaultToolTimeout, 1024).has_value());
+    EXPECT_EQ(sh("head -c 1024 /dev/zero", kDefaultToolTimeout, 1024)->size(), 1024);
 }
 
 TEST(ToolRunnerTest, ToolThatNeverExitsIsKilledWithItsChildrenAtTheTimeout) {
