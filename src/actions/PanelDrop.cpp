@@ -210,9 +210,9 @@ QString PanelDrop::absoluteString(const QUrl& url) {
     return QString::fromUtf8(url.toEncoded());
 }
 
-bool PanelDrop::openURLOnSimulator(const QString& udid, const QUrl& url) {
-    return runTool(ToolPaths::xcrun(), QStringList{QStringLiteral("simctl"), QStringLiteral("openurl"), udid,
-                                                   absoluteString(url)})
+bool PanelDrop::openURLOnSimulator(const QString& udid, const QString& link) {
+    return runTool(ToolPaths::xcrun(),
+                   QStringList{QStringLiteral("simctl"), QStringLiteral("openurl"), udid, link})
         .has_value();
 }
 
@@ -235,8 +235,29 @@ bool PanelDrop::confirmCertificates(const QList<QUrl>& urls, const SimulatorDevi
 // ---- Drop handling ----
 
 void PanelDrop::handle(const QList<QUrl>& urls) {
+    QStringList texts;
+    for (const QUrl& url : urls)
+        texts.append(absoluteString(url));
+    handleItems(urls, texts);
+}
+
+void PanelDrop::handleUriList(const QByteArray& uriList) {
+    // One item per line; lines starting with "#" are comments; CR LF or a bare LF end a line.
+    QList<QUrl> urls;
+    QStringList texts;
+    for (const QByteArray& rawLine : uriList.split('\n')) {
+        const QByteArray line = rawLine.trimmed();
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        urls.append(QUrl::fromEncoded(line));
+        texts.append(QString::fromUtf8(line));
+    }
+    handleItems(urls, texts);
+}
+
+void PanelDrop::handleItems(const QList<QUrl>& urls, const QStringList& texts) {
     if (const auto device = m_target.physicalDevice()) {
-        handleOnDevice(urls, *device);
+        handleOnDevice(urls, texts, *device);
         return;
     }
     const auto simulator = m_target.simulator();
@@ -245,16 +266,17 @@ void PanelDrop::handle(const QList<QUrl>& urls) {
                     QStringLiteral("Start a simulator to drop files on it."), kDropSymbol, true);
         return;
     }
-    handleOnSimulator(urls, *simulator);
+    handleOnSimulator(urls, texts, *simulator);
 }
 
-void PanelDrop::handleOnDevice(const QList<QUrl>& urls, const PhysicalDevice& device) {
+void PanelDrop::handleOnDevice(const QList<QUrl>& urls, const QStringList& texts,
+                               const PhysicalDevice& device) {
     if (urls.isEmpty())
         return;
-    QList<QUrl> links;
-    for (const QUrl& url : urls)
-        if (classify(url) == Kind::link)
-            links.append(url);
+    QStringList links;
+    for (qsizetype i = 0; i < urls.size(); ++i)
+        if (classify(urls[i]) == Kind::link)
+            links.append(texts[i]);
     const QString detail =
         QStringLiteral("Files need a simulator; ") + device.name + QStringLiteral(" is a physical device.");
     if (links.isEmpty()) {
@@ -270,8 +292,7 @@ void PanelDrop::handleOnDevice(const QList<QUrl>& urls, const PhysicalDevice& de
     };
     const auto opens = std::make_shared<Opens>(Opens{links.size()});
     const bool onlyLinks = links.size() == urls.size();
-    for (const QUrl& url : links) {
-        const QString text = absoluteString(url);
+    for (const QString& text : links) {
         runTask([text, id = device.id] { return PhysicalDeviceTools::openURL(text, id); },
                 [this, opens, onlyLinks, text, detail, name = device.name](bool opened) {
                     if (opened) {
@@ -287,10 +308,16 @@ void PanelDrop::handleOnDevice(const QList<QUrl>& urls, const PhysicalDevice& de
     }
 }
 
-void PanelDrop::handleOnSimulator(const QList<QUrl>& urls, const SimulatorDevice& simulator) {
+void PanelDrop::handleOnSimulator(const QList<QUrl>& urls, const QStringList& texts,
+                                  const SimulatorDevice& simulator) {
     std::map<Kind, QList<QUrl>> groups;
-    for (const QUrl& url : urls)
-        groups[classify(url)].append(url);
+    QStringList links;
+    for (qsizetype i = 0; i < urls.size(); ++i) {
+        const Kind kind = classify(urls[i]);
+        groups[kind].append(urls[i]);
+        if (kind == Kind::link)
+            links.append(texts[i]);
+    }
     const auto group = [&groups](Kind kind) {
         const auto found = groups.find(kind);
         return found == groups.end() ? QList<QUrl>() : found->second;
@@ -313,8 +340,8 @@ void PanelDrop::handleOnSimulator(const QList<QUrl>& urls, const SimulatorDevice
     const std::optional<SimulatorApp> panelApp = m_target.app();
     if (const QList<QUrl> pushes = group(Kind::push); !pushes.isEmpty())
         sendPushFiles(pushes, simulator, panelApp);
-    for (const QUrl& url : group(Kind::link))
-        openLink(url, simulator, panelApp);
+    for (const QString& link : links)
+        openLink(link, simulator, panelApp);
 
     if (const QList<QUrl> media = group(Kind::media); !media.isEmpty()) {
         std::vector<std::filesystem::path> paths;
@@ -407,9 +434,8 @@ void PanelDrop::sendPushFile(const QUrl& url, const std::optional<QByteArray>& c
     m_actions.perform(SimulatorActions::Kind::push(withoutExtension(name), *text), *app, *install);
 }
 
-void PanelDrop::openLink(const QUrl& url, const SimulatorDevice& simulator,
+void PanelDrop::openLink(const QString& text, const SimulatorDevice& simulator,
                          const std::optional<SimulatorApp>& panelApp) {
-    const QString text = absoluteString(url);
     if (panelApp) {
         if (const SimulatorInstall* install = panelApp->install(simulator.udid)) {
             // Through the actions, so the link lands in the history and can be repeated. Their
@@ -427,7 +453,7 @@ void PanelDrop::openLink(const QUrl& url, const SimulatorDevice& simulator,
     }
     runOnSimulator(
         QStringLiteral("Opened ") + text,
-        [udid = simulator.udid, url] { return openURLOnSimulator(udid, url); }, kLinkSymbol);
+        [udid = simulator.udid, text] { return openURLOnSimulator(udid, text); }, kLinkSymbol);
 }
 
 void PanelDrop::trustCertificates(const QList<QUrl>& urls, const SimulatorDevice& simulator) {

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QThreadPool>
 #include <QUrl>
 
@@ -53,7 +54,12 @@ public:
     ~PanelDrop() override;
 
     /// Acts on the dropped URLs (files and links, in drop order) for the panel's current target.
+    /// A link is passed on as QUrl encodes it, with its scheme and host in lower case.
     void handle(const QList<QUrl>& urls);
+    /// The same for a drop's "text/uri-list" data. A link reaches the simulator, the history and
+    /// the toast exactly as it was dropped: an app's own links may tell "Orders" from "orders"
+    /// in what QUrl counts as the host.
+    void handleUriList(const QByteArray& uriList);
 
     /// Work started by handle() and not yet reported (tool runs, the confirmation, refreshes).
     int pendingTasks() const { return m_pending; }
@@ -63,8 +69,8 @@ public:
     static Kind classify(const QUrl& url);
     /// The top-level "Simulator Target Bundle" string of a payload file's bytes, if there is one.
     static std::optional<QString> targetBundle(const QByteArray& payload);
-    /// `simctl openurl <udid> <url>`; true on exit status 0. Blocks; any thread.
-    static bool openURLOnSimulator(const QString& udid, const QUrl& url);
+    /// `simctl openurl <udid> <link>`; true on exit status 0. Blocks; any thread.
+    static bool openURLOnSimulator(const QString& udid, const QString& link);
     /// Asks whether the simulator may trust the certificates (modal); true for "Trust".
     static bool confirmCertificates(const QList<QUrl>& urls, const SimulatorDevice& simulator);
     /// The URL as text in its encoded form, as it is shown and passed on.
@@ -75,14 +81,17 @@ signals:
     void tasksFinished();
 
 private:
-    void handleOnDevice(const QList<QUrl>& urls, const PhysicalDevice& device);
-    void handleOnSimulator(const QList<QUrl>& urls, const SimulatorDevice& simulator);
+    // `texts` holds each item's text as dropped, one per URL.
+    void handleItems(const QList<QUrl>& urls, const QStringList& texts);
+    void handleOnDevice(const QList<QUrl>& urls, const QStringList& texts, const PhysicalDevice& device);
+    void handleOnSimulator(const QList<QUrl>& urls, const QStringList& texts,
+                           const SimulatorDevice& simulator);
 
     void sendPushFiles(const QList<QUrl>& urls, const SimulatorDevice& simulator,
                        const std::optional<SimulatorApp>& panelApp);
     void sendPushFile(const QUrl& url, const std::optional<QByteArray>& contents,
                       const SimulatorDevice& simulator, const std::optional<SimulatorApp>& panelApp);
-    void openLink(const QUrl& url, const SimulatorDevice& simulator,
+    void openLink(const QString& text, const SimulatorDevice& simulator,
                   const std::optional<SimulatorApp>& panelApp);
     void trustCertificates(const QList<QUrl>& urls, const SimulatorDevice& simulator);
     void installApp(const QUrl& url, const SimulatorDevice& simulator);

@@ -7,6 +7,7 @@
 #include "tools/SqliteShell.h"
 #include "tools/ToolPaths.h"
 #include "tools/ToolRunner.h"
+#include "tools/Udid.h"
 
 #include <QSettings>
 #include <QtConcurrent/QtConcurrentRun>
@@ -21,12 +22,6 @@ namespace quorvex {
 namespace {
 
 const QString kStoreKey = QStringLiteral("permissionActions");
-
-// A UDID names a folder under Devices/; anything that could step out of it is refused.
-bool isPlainUdid(const QString& udid) {
-    return !udid.isEmpty() && udid != QLatin1String(".") && udid != QLatin1String("..") &&
-           !udid.contains(QLatin1Char('/')) && !udid.contains(QChar(0));
-}
 
 QString sqlText(const QString& text) {
     QString quoted = text;

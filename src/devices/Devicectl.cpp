@@ -1,13 +1,12 @@
 #include "devices/Devicectl.h"
 
 #include "tools/ToolPaths.h"
-#include "tools/ToolRunner.h"
 
 namespace quorvex::devicectl {
 
-std::optional<QByteArray> run(std::vector<std::string> arguments) {
+std::optional<QByteArray> run(std::vector<std::string> arguments, std::chrono::milliseconds timeout) {
     arguments.insert(arguments.begin(), "devicectl");
-    return runTool(ToolPaths::xcrun(), arguments);
+    return runTool(ToolPaths::xcrun(), arguments, timeout);
 }
 
 std::optional<nlohmann::json> resultObjects(const QByteArray& output, const char* key) {

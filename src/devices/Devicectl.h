@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/ToolRunner.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -13,8 +15,10 @@
 namespace quorvex::devicectl {
 
 /// Runs `xcrun devicectl <arguments>` and gives its output on exit status 0. Arguments are bytes,
-/// so a path reaches the tool exactly as the file system spells it.
-std::optional<QByteArray> run(std::vector<std::string> arguments);
+/// so a path reaches the tool exactly as the file system spells it. Copies pass kNoToolTimeout:
+/// a copy cut off midway leaves a half-written container.
+std::optional<QByteArray> run(std::vector<std::string> arguments,
+                              std::chrono::milliseconds timeout = kDefaultToolTimeout);
 
 /// result.<key> of a devicectl JSON answer, when it is an array whose elements are all objects.
 /// Invalid JSON or any other shape gives nothing: one odd element voids the whole list, so a

@@ -399,7 +399,8 @@ bool DeviceTools::addMedia(const std::vector<std::filesystem::path>& files, cons
     std::vector<std::string> arguments{"addmedia", utf8(udid)};
     for (const std::filesystem::path& file : files)
         arguments.push_back(file.string());
-    return simctl(arguments).has_value();
+    // Media import time grows with the files; a cut-off would report a half import as failed.
+    return simctl(arguments, kNoToolTimeout).has_value();
 }
 
 bool DeviceTools::installApp(const std::filesystem::path& bundle, const QString& udid) {
@@ -410,7 +411,8 @@ bool DeviceTools::installApp(const std::filesystem::path& bundle, const QString&
     const QString extension = QString::fromStdString(name.extension().string()).toLower();
     if (extension != QLatin1String(".app"))
         return false;
-    return simctl({"install", utf8(udid), bundle.string()}).has_value();
+    // A large app takes as long as it takes; killing simctl midway leaves the install undone.
+    return simctl({"install", utf8(udid), bundle.string()}, kNoToolTimeout).has_value();
 }
 
 } // namespace quorvex

@@ -6,6 +6,7 @@
 #include "tools/SqliteShell.h"
 #include "tools/ToolPaths.h"
 #include "tools/ToolRunner.h"
+#include "tools/Udid.h"
 
 #include <charconv>
 
@@ -47,6 +48,8 @@ QString DeviceTools::keychainMatchCondition(const QString& bundleID) {
 }
 
 std::optional<std::int64_t> DeviceTools::keychainItemCount(const QString& bundleID, const QString& udid) {
+    if (!isPlainUdid(udid))
+        return std::nullopt;
     if (isSystemKeychainIdentifier(bundleID) || holdsNul(bundleID))
         return 0;
     const std::filesystem::path database = keychainDatabaseURL(udid);
@@ -77,7 +80,7 @@ std::optional<std::int64_t> DeviceTools::keychainItemCount(const QString& bundle
 }
 
 bool DeviceTools::resetAppKeychain(const QString& bundleID, const QString& udid) {
-    if (isSystemKeychainIdentifier(bundleID) || holdsNul(bundleID))
+    if (isSystemKeychainIdentifier(bundleID) || holdsNul(bundleID) || !isPlainUdid(udid))
         return false;
     const std::filesystem::path database = keychainDatabaseURL(udid);
     if (!itemExists(database))

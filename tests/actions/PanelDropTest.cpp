@@ -540,3 +540,34 @@ TEST_F(PanelDropDeviceTest, FailedOpensAreNeverCoveredByTheLinksOnlyNotice) {
     }
     EXPECT_EQ(toasts.messages().front().detail, QStringLiteral("Is it unlocked and connected?"));
 }
+
+TEST_F(PanelDropTest, ADroppedLinkIsPassedOnExactlyAsDropped) {
+    const std::string links[] = {
+        "myapp://Orders/12345",
+        "MyApp://Orders/12345?Tab=Details&ID=AbC",
+        "https://Example.COM/Path?Key=Value",
+    };
+    for (const std::string& link : links) {
+        SCOPED_TRACE(link);
+        const QString text = QString::fromStdString(link);
+        fake.on({"simctl", "openurl", "UDID-A", link});
+
+        // With the panel's app: a deep link, recorded in the history as dropped.
+        target.panelApp = apps.apps().at(0);
+        fake.clearLog();
+        drop.handleUriList(QByteArray::fromStdString("# a comment\r\n" + link + "\r\n"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return drop.pendingTasks() == 0; }, 10'000));
+        EXPECT_EQ(toolCalls(), (ArgumentLists{{"simctl", "openurl", "UDID-A", link}}));
+        EXPECT_EQ(toasts.messages().back().title, QStringLiteral("Open ") + text);
+        ASSERT_FALSE(actions.history().empty());
+        EXPECT_EQ(actions.history().front().kind, SimulatorActions::Kind::deepLink(text));
+
+        // Without one: opened as it is.
+        target.panelApp.reset();
+        fake.clearLog();
+        drop.handleUriList(QByteArray::fromStdString(link + "\n"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return drop.pendingTasks() == 0; }, 10'000));
+        EXPECT_EQ(toolCalls(), (ArgumentLists{{"simctl", "openurl", "UDID-A", link}}));
+        EXPECT_EQ(toasts.messages().back().title, QStringLiteral("Opened ") + text);
+    }
+}

@@ -238,3 +238,20 @@ TEST_F(KeychainTest, SqliteRunsWithExactArgumentListsAndNoRcFile) {
                                   "DELETE FROM cert WHERE " + condition + ";",
                                   "DELETE FROM keys WHERE " + condition + ";", "COMMIT;"}}));
 }
+
+TEST_F(KeychainTest, UdidsThatCouldLeaveTheDevicesFolderAreRefused) {
+    const QString bundleID = QStringLiteral("com.example.app");
+    // A real database where a UDID of "../../elsewhere" would point: it must stay untouched.
+    const QString escaping = QStringLiteral("../../elsewhere");
+    database = DeviceTools::keychainDatabaseURL(escaping);
+    fs::create_directories(database.parent_path());
+    createDatabase({"com.example.app"});
+    for (const QString& udid : {escaping, QStringLiteral(".."), QStringLiteral("."), QString(),
+                                QStringLiteral("a/b"), QString::fromUtf8("A\0B", 3)}) {
+        SCOPED_TRACE(udid.toStdString());
+        EXPECT_EQ(DeviceTools::keychainItemCount(bundleID, udid), std::nullopt);
+        EXPECT_FALSE(DeviceTools::resetAppKeychain(bundleID, udid));
+    }
+    EXPECT_TRUE(fake.calls().empty());
+    EXPECT_EQ(remaining()["genp"].size(), 1u);
+}
