@@ -2,6 +2,7 @@
 
 #include "platform/PlistSettingsFormat.h"
 #include "tools/Environment.h"
+#include "tools/FileGuardsSeam.h"
 
 #include <QFile>
 #include <QVariantMap>
@@ -25,9 +26,8 @@ std::string withTrailingSlash(std::string path) {
     return path;
 }
 
-fs::path applicationsFolder(const char* variable, const fs::path& fallback) {
-    const char* value = std::getenv(variable);
-    return value && *value ? fs::path(value) : fallback;
+fs::path orDefault(const fs::path& folder, const fs::path& fallback) {
+    return folder.empty() ? fallback : folder;
 }
 
 std::string bundleIdentifier(const fs::path& bundle) {
@@ -43,6 +43,11 @@ std::string bundleIdentifier(const fs::path& bundle) {
 }
 
 } // namespace
+
+detail::ApplicationsFolders& detail::applicationsFolders() {
+    static ApplicationsFolders folders;
+    return folders;
+}
 
 fs::path standardizedPath(const fs::path& path) {
     fs::path absolute = path.is_absolute() ? path : fs::current_path() / path;
@@ -83,10 +88,9 @@ bool isAllowedCleanupTarget(const fs::path& path) {
         return true;
 
     const fs::path parent = fs::path(p).parent_path();
-    const fs::path systemApps =
-        resolvedPath(applicationsFolder("QUORVEX_SYSTEM_APPLICATIONS", "/Applications"));
-    const fs::path userApps =
-        resolvedPath(applicationsFolder("QUORVEX_USER_APPLICATIONS", home / "Applications"));
+    const detail::ApplicationsFolders& folders = detail::applicationsFolders();
+    const fs::path systemApps = resolvedPath(orDefault(folders.system, "/Applications"));
+    const fs::path userApps = resolvedPath(orDefault(folders.user, home / "Applications"));
     if ((parent == systemApps || parent == userApps) && bundleIdentifier(path) == "com.apple.dt.Xcode")
         return true;
     return false;

@@ -11,8 +11,8 @@ std::filesystem::path resolvedPath(const std::filesystem::path& path);
 /// True when the program may delete this item: strictly inside ~/Library, ~/.cocoapods/repos or
 /// below it, or an Xcode bundle lying directly in one of the two Applications folders. Links
 /// above the item are resolved; the item's own last component is not, so a link is judged where
-/// it sits. The Applications folders can be replaced through QUORVEX_SYSTEM_APPLICATIONS and
-/// QUORVEX_USER_APPLICATIONS for tests.
+/// it sits. The environment cannot widen it; tests move the Applications folders through the
+/// seam in tools/FileGuardsSeam.h.
 bool isAllowedCleanupTarget(const std::filesystem::path& path);
 
 /// True when the item's own attributes can be read (a dangling link exists).

@@ -1,13 +1,16 @@
 #include "tools/FileGuards.h"
 
 #include "platform/PlistSettingsFormat.h"
+#include "support/ScopedApplicationsFolders.h"
 #include "tools/Environment.h"
 
 #include <gtest/gtest.h>
 
 #include <QVariantMap>
 
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 
 using namespace quorvex;
 namespace fs = std::filesystem;
@@ -32,8 +35,7 @@ protected:
 
         systemApps = home / "SystemApplications";
         fs::create_directories(systemApps);
-        ::setenv("QUORVEX_SYSTEM_APPLICATIONS", systemApps.c_str(), 1);
-        ::setenv("QUORVEX_USER_APPLICATIONS", (home / "Applications").c_str(), 1);
+        folders.emplace(systemApps, home / "Applications");
         makeBundle(systemApps / "Xcode-beta.app", "com.apple.dt.Xcode");
         makeBundle(systemApps / "Betas/Xcode.app", "com.apple.dt.Xcode");
         makeBundle(systemApps / "Other.app", "com.example.other");
@@ -41,10 +43,7 @@ protected:
         makeBundle(home / "Applications/Xcode.app", "com.apple.dt.Xcode");
     }
 
-    void TearDown() override {
-        ::unsetenv("QUORVEX_SYSTEM_APPLICATIONS");
-        ::unsetenv("QUORVEX_USER_APPLICATIONS");
-    }
+    void TearDown() override { folders.reset(); }
 
     static void makeBundle(const fs::path& bundle, const char* identifier) {
         fs::create_directories(bundle / "Contents");
@@ -56,6 +55,7 @@ protected:
     fs::path home;
     fs::path outside;
     fs::path systemApps;
+    std::optional<test::ScopedApplicationsFolders> folders;
 };
 
 } // namespace
@@ -107,4 +107,16 @@ TEST_F(FileGuardsTest, ExistenceTestsDoNotFollowTheLastLink) {
     EXPECT_FALSE(isSymbolicLink(home / "Library/Caches"));
     EXPECT_FALSE(itemExists(home / "Library/missing"));
     EXPECT_FALSE(isSymbolicLink(home / "Library/missing"));
+}
+
+TEST_F(FileGuardsTest, TheEnvironmentCannotWidenTheGuard) {
+    folders.reset();
+    // The variables older builds read: a user setting them must not make a bundle deletable.
+    ::setenv("QUORVEX_SYSTEM_APPLICATIONS", systemApps.c_str(), 1);
+    ::setenv("QUORVEX_USER_APPLICATIONS", systemApps.c_str(), 1);
+    EXPECT_FALSE(isAllowedCleanupTarget(systemApps / "Xcode-beta.app"));
+    ::unsetenv("QUORVEX_SYSTEM_APPLICATIONS");
+    ::unsetenv("QUORVEX_USER_APPLICATIONS");
+    // The user's own Applications folder still counts without any seam.
+    EXPECT_TRUE(isAllowedCleanupTarget(home / "Applications/Xcode.app"));
 }
