@@ -1,6 +1,8 @@
 #include "actions/Permissions.h"
 
+#include "actions/ActionsLog.h"
 #include "platform/Dialogs.h"
+#include "platform/GuiThread.h"
 #include "simulator/DeviceTools.h"
 #include "simulator/SimulatorApp.h"
 #include "tools/Environment.h"
@@ -48,7 +50,8 @@ Permissions::Permissions(Setter setter, QObject* parent)
     if (const auto data = storedData()) {
         try {
             m_lastActions = decodeLastActions(*data);
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
+            qCWarning(actionsLog) << "Stored permission actions dropped:" << error.what();
             m_lastActions.clear();
         }
     }
@@ -170,6 +173,7 @@ void Permissions::finish(quint64 id, const QStringList& failed, qsizetype simula
 
 bool Permissions::setChoice(const QString& bundleID, PermissionService service,
                             std::optional<PermissionAction> value) {
+    Q_ASSERT(isGuiThread());
     Choices& choices = m_lastActions[bundleID];
     const auto current = choices.find(service);
     if (!value) {
@@ -185,6 +189,7 @@ bool Permissions::setChoice(const QString& bundleID, PermissionService service,
 }
 
 void Permissions::setWorking(bool working) {
+    Q_ASSERT(isGuiThread());
     if (working == m_isWorking)
         return;
     m_isWorking = working;
@@ -194,7 +199,8 @@ void Permissions::setWorking(bool working) {
 void Permissions::save() const {
     try {
         sharedDefaults().setValue(kStoreKey, encodeLastActions(m_lastActions));
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        qCWarning(actionsLog) << "Permission actions not stored:" << error.what();
         sharedDefaults().remove(kStoreKey);
     }
 }

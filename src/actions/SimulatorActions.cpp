@@ -1,5 +1,7 @@
 #include "actions/SimulatorActions.h"
 
+#include "actions/ActionsLog.h"
+#include "platform/GuiThread.h"
 #include "simulator/SimulatorApp.h"
 #include "simulator/Toast.h"
 #include "tools/Environment.h"
@@ -155,7 +157,8 @@ std::optional<QByteArray> storedData(const QString& key) {
 template <typename Encode> void store(const QString& key, Encode encode) {
     try {
         sharedDefaults().setValue(key, encode());
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        qCWarning(actionsLog) << "Not stored:" << key << error.what();
         sharedDefaults().remove(key);
     }
 }
@@ -216,14 +219,16 @@ SimulatorActions::SimulatorActions(QObject* parent)
     if (const auto data = storedData(kPresetsKey)) {
         try {
             m_presets = decodePresets(*data);
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
+            qCWarning(actionsLog) << "Stored presets dropped:" << error.what();
             m_presets.clear();
         }
     }
     if (const auto data = storedData(kHistoryKey)) {
         try {
             m_history = decodeHistory(*data);
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
+            qCWarning(actionsLog) << "Stored history dropped:" << error.what();
             m_history.clear();
         }
     }
@@ -235,6 +240,7 @@ SimulatorActions& SimulatorActions::shared() {
 }
 
 void SimulatorActions::setPresets(Presets presets) {
+    Q_ASSERT(isGuiThread());
     if (presets == m_presets)
         return;
     m_presets = std::move(presets);
@@ -242,6 +248,7 @@ void SimulatorActions::setPresets(Presets presets) {
 }
 
 void SimulatorActions::savePreset(const Preset& preset, const QString& bundleID) {
+    Q_ASSERT(isGuiThread());
     Presets next = m_presets;
     std::vector<Preset>& list = next[bundleID];
     // Payloads and URLs take no part: a name stands for one preset of each case.
@@ -253,6 +260,7 @@ void SimulatorActions::savePreset(const Preset& preset, const QString& bundleID)
 }
 
 void SimulatorActions::deletePreset(const QUuid& id, const QString& bundleID) {
+    Q_ASSERT(isGuiThread());
     Presets next = m_presets;
     if (const auto it = next.find(bundleID); it != next.end())
         std::erase_if(it->second, [&](const Preset& preset) { return preset.id == id; });
@@ -261,6 +269,7 @@ void SimulatorActions::deletePreset(const QUuid& id, const QString& bundleID) {
 }
 
 void SimulatorActions::record(const Kind& kind, const SimulatorApp& app, const SimulatorInstall& install) {
+    Q_ASSERT(isGuiThread());
     std::vector<Recent> next = m_history;
     // App and device names take no part: they may have been renamed since.
     std::erase_if(next, [&](const Recent& old) {

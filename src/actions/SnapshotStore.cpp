@@ -1,5 +1,6 @@
 #include "actions/SnapshotStore.h"
 
+#include "actions/ActionsLog.h"
 #include "simulator/DeviceTools.h"
 #include "storage/AllocatedSize.h"
 #include "storage/Cleanup.h"
@@ -86,7 +87,8 @@ void defaultsDelete(const SimulatorInstall& install, const QString& bundleID) {
 void removeQuietly(SnapshotFileOperations& files, const fs::path& item) {
     try {
         files.removeItem(item);
-    } catch (const FileError&) {
+    } catch (const FileError& error) {
+        qCWarning(actionsLog) << "Left behind:" << error.description();
     }
 }
 
@@ -105,7 +107,8 @@ std::vector<std::string> childrenOrNoneWhenMissing(SnapshotFileOperations& files
 std::vector<std::string> childrenOrNone(SnapshotFileOperations& files, const fs::path& folder) {
     try {
         return files.contentsOfFolder(folder);
-    } catch (const FileError&) {
+    } catch (const FileError& error) {
+        qCWarning(actionsLog) << "Counted as empty:" << error.description();
         return {};
     }
 }
@@ -142,7 +145,8 @@ void discardBackup(SnapshotFileOperations& files, const fs::path& backup, const 
     fs::path disposable = backup.parent_path() / (kDisposablePrefix + uuid);
     try {
         files.moveItem(backup, disposable);
-    } catch (const FileError&) {
+    } catch (const FileError& error) {
+        qCWarning(actionsLog) << "Backup removed in place:" << error.description();
         disposable = backup;
     }
     makeOwnerWritable(disposable);
@@ -178,7 +182,8 @@ fs::path recover(SnapshotFileOperations& files, const fs::path& backup) {
     const fs::path folder = SnapshotStore::recoveryFolder();
     try {
         files.createFolder(folder, true);
-    } catch (const FileError&) {
+    } catch (const FileError& error) {
+        qCWarning(actionsLog) << "Backup kept where it is:" << error.description();
         return backup;
     }
     for (const fs::path& target :
@@ -186,7 +191,8 @@ fs::path recover(SnapshotFileOperations& files, const fs::path& backup) {
         try {
             files.moveItem(backup, target);
             return target;
-        } catch (const FileError&) {
+        } catch (const FileError& error) {
+            qCWarning(actionsLog) << "Backup not recovered here:" << error.description();
         }
     }
     return backup;
@@ -292,7 +298,8 @@ AppSnapshot SnapshotStore::save(const SimulatorApp& app, const SimulatorInstall&
         defaultsExport(install, app.id, target / "preferences.plist");
         snapshot.size = allocatedSize(target);
         files.writeFile(target / "info.json", encodeManifest(snapshot));
-    } catch (const FileError&) {
+    } catch (const FileError& error) {
+        qCWarning(actionsLog) << "Save abandoned:" << error.description();
         removeQuietly(files, target);
         throw;
     }
@@ -424,8 +431,9 @@ SnapshotStore::RestoreReport SnapshotStore::restore(const AppSnapshot& snapshot,
                 {"container", container.string()},
                 {"started", QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString()}};
             files.writeFile(backup / kRestoreInfo, QByteArray::fromStdString(info.dump(2)));
-        } catch (const FileError&) {
+        } catch (const FileError& error) {
             // Only a label for a backup someone may have to find later.
+            qCWarning(actionsLog) << "Backup unlabelled:" << error.description();
         }
         // The app's own preferences are saved into the backup before the domain is deleted, so
         // a rollback has them even when the app's plist on disk lags behind.
@@ -470,14 +478,16 @@ SnapshotStore::RestoreReport SnapshotStore::restore(const AppSnapshot& snapshot,
                     continue;
                 try {
                     files.moveItem(to, from);
-                } catch (const FileError&) {
+                } catch (const FileError& moveError) {
+                    qCWarning(actionsLog) << "Rollback left snapshot data:" << moveError.description();
                 }
                 if (itemExists(to))
                     removeQuietly(files, to);
             } else {
                 try {
                     files.moveItem(to, from);
-                } catch (const FileError&) {
+                } catch (const FileError& moveError) {
+                    qCWarning(actionsLog) << "Rollback kept in the backup:" << moveError.description();
                     keptSomething = true;
                 }
             }

@@ -10,6 +10,7 @@
 #include "app/provisional/ProvisionalDeviceHub.h"
 #include "app/provisional/ProvisionalNetwork.h"
 #include "platform/Clock.h"
+#include "platform/LogLevel.h"
 #include "platform/SystemClock.h"
 #include "simulator/SimulatorApps.h"
 #include "tools/Environment.h"
@@ -64,6 +65,7 @@ struct ProgramServices {
 
 int main(int argc, char* argv[]) {
     using namespace quorvex;
+    applyLogLevelFromEnvironment();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -1,5 +1,6 @@
 #include "platform/Dialogs.h"
 
+#include "platform/GuiThread.h"
 #include "platform/WidgetDialogs.h"
 
 namespace quorvex {
@@ -19,6 +20,7 @@ Dialogs& Dialogs::shared() {
 }
 
 Dialogs* Dialogs::install(Dialogs* dialogs) {
+    Q_ASSERT(isGuiThread());
     Dialogs* previous = installed();
     installed() = dialogs;
     return previous;

@@ -1,5 +1,7 @@
 #include "platform/WidgetDialogs.h"
 
+#include "platform/GuiThread.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
@@ -43,6 +45,7 @@ QIcon iconFor(Alert::Style style) {
 } // namespace
 
 int WidgetDialogs::runAlert(const Alert& alert) {
+    Q_ASSERT(isGuiThread());
     AlertDialog dialog;
     dialog.setObjectName(QStringLiteral("alert"));
     dialog.setWindowTitle(QApplication::applicationDisplayName());
@@ -138,6 +141,7 @@ int WidgetDialogs::runAlert(const Alert& alert) {
 }
 
 std::vector<std::filesystem::path> WidgetDialogs::runOpenPanel(const OpenPanel& panel) {
+    Q_ASSERT(isGuiThread());
     QFileDialog dialog;
     dialog.setObjectName(QStringLiteral("openPanel"));
     dialog.setWindowTitle(panel.message);

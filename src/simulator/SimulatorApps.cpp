@@ -1,6 +1,7 @@
 #include "simulator/SimulatorApps.h"
 
 #include "platform/Clock.h"
+#include "platform/GuiThread.h"
 #include "platform/PropertyList.h"
 #include "platform/SystemClock.h"
 #include "tools/Environment.h"
@@ -190,6 +191,7 @@ QFuture<void> SimulatorApps::startScan(bool loopRound) {
 }
 
 void SimulatorApps::publish(quint64 generation, ScanResult result) {
+    Q_ASSERT(isGuiThread());
     if (generation < m_published)
         return; // a scan started later has already published
     m_published = generation;

@@ -1,6 +1,7 @@
 #include "simulator/Toast.h"
 
 #include "platform/Clock.h"
+#include "platform/GuiThread.h"
 #include "platform/SystemClock.h"
 #include "simulator/ToastView.h"
 
@@ -46,6 +47,7 @@ QWidget* ToastPresenter::window() const {
 }
 
 void ToastPresenter::show(const ToastMessage& message) {
+    Q_ASSERT(isGuiThread());
     if (!m_window)
         m_window = makeWindow();
 

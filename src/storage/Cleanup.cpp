@@ -1,5 +1,6 @@
 #include "storage/Cleanup.h"
 
+#include "platform/GuiThread.h"
 #include "simulator/Toast.h"
 #include "storage/DirectoryReader.h"
 #include "storage/FileError.h"
@@ -186,11 +187,13 @@ Cleanup& Cleanup::shared() {
 }
 
 void Cleanup::setWorking(bool working) {
+    Q_ASSERT(isGuiThread());
     if (m_working.exchange(working) != working)
         emit workingChanged(working);
 }
 
 bool Cleanup::beginLongTask() {
+    Q_ASSERT(isGuiThread());
     if (isWorking()) {
         showBusyToast();
         return false;

@@ -1,5 +1,7 @@
 #include "support/FakeDialogs.h"
 
+#include "platform/GuiThread.h"
+
 #include <algorithm>
 
 namespace quorvex::test {
@@ -24,6 +26,7 @@ void FakeDialogs::queuePanelAnswer(std::vector<std::filesystem::path> paths) {
 }
 
 std::vector<std::filesystem::path> FakeDialogs::runOpenPanel(const OpenPanel& panel) {
+    Q_ASSERT(isGuiThread());
     m_panels.push_back(panel);
     if (m_panelAnswers.empty())
         return {};
@@ -33,6 +36,7 @@ std::vector<std::filesystem::path> FakeDialogs::runOpenPanel(const OpenPanel& pa
 }
 
 int FakeDialogs::runAlert(const Alert& alert) {
+    Q_ASSERT(isGuiThread());
     AskedAlert asked{alert.message, alert.informativeText, alert.style, {}, {}, alert.accessory != nullptr};
     for (const AlertButton& button : alert.buttons) {
         asked.buttons.append(button.title);

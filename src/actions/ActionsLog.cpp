@@ -1,0 +1,3 @@
+#include "actions/ActionsLog.h"
+
+Q_LOGGING_CATEGORY(actionsLog, "quorvex.actions", QtInfoMsg)

@@ -1,0 +1,3 @@
+#include "simulator/SimulatorLog.h"
+
+Q_LOGGING_CATEGORY(simulatorLog, "quorvex.simulator", QtInfoMsg)
