@@ -18,6 +18,7 @@ run: build
 
 test: build
 	@bash scripts/check-format
+	@python3 scripts/check-layering
 	@ctest --preset $(PRESET)
 
 demo: build

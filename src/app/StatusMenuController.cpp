@@ -107,8 +107,10 @@ std::vector<SimulatorApp> StatusMenuController::menuApps() const {
     std::vector<SimulatorApp> result = m_models.simulatorApps.apps();
     std::vector<SimulatorApp> remembered;
     for (const auto& [bundleID, choice] : m_models.services.network.choice()) {
+        // Named, not captured: clang 14 cannot capture a structured binding in a lambda.
+        const QString& chosenID = choice.app.id;
         const bool running = std::any_of(result.begin(), result.end(),
-                                         [&](const SimulatorApp& app) { return app.id == choice.app.id; });
+                                         [&](const SimulatorApp& app) { return app.id == chosenID; });
         if (running)
             continue;
         // A remembered record describes no simulator: without this, its submenu would offer

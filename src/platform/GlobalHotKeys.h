@@ -49,6 +49,11 @@ public:
 
     virtual ~GlobalHotKeys() = default;
 
+    /// Whether keys can be held at all in this session: false without a display or in a build
+    /// without X11, where every registration is refused. Asked before offering hot keys to the
+    /// user, so the program can say why none work instead of failing key by key.
+    virtual bool canGrabKeys() const = 0;
+
     /// Holds `combo` for `id` (ids are the caller's; one combo per id).
     virtual bool registerHotKey(quint32 id, const KeyCombo& combo) = 0;
 
@@ -58,7 +63,8 @@ public:
     /// The one receiver of every press; replaces the previous one.
     virtual void setPressHandler(PressHandler handler) = 0;
 
-    /// The backend for this session: X11 when a display answers, else one that refuses every key.
+    /// The backend for this session: X11 when the build has it and a display answers, else one
+    /// that refuses every key. Defined by the backend the build picks (x11/ or headless/).
     static std::unique_ptr<GlobalHotKeys> create();
 };
 

@@ -4,10 +4,12 @@
 #include "support/FakeDialogs.h"
 #include "support/FakeXcrun.h"
 #include "support/FixtureHome.h"
+#include "support/Settle.h"
 #include "ui/Symbols.h"
 
 #include <gtest/gtest.h>
 
+#include <QScopeGuard>
 #include <QSignalSpy>
 
 #include <future>
@@ -313,6 +315,10 @@ TEST_F(PermissionsTest, OverlappingAppliesKeepTheNewestChoiceThatDidNotFail) {
             [&outcomes](PermissionAction action, std::optional<PermissionService> service, auto...) {
                 return outcomes.at({action, service}).get();
             });
+        const auto releaseAll = qScopeGuard([&gates] {
+            for (auto& [key, gate] : gates)
+                test::settle(gate, false);
+        });
         permissions.apply(c.first.action, c.first.service, app);
         permissions.apply(c.second.action, c.second.service, app);
         EXPECT_TRUE(permissions.isWorking());

@@ -73,6 +73,7 @@ struct HotKeyX11Test : ::testing::Test {
             GTEST_SKIP() << "Xvfb is not available";
         service = X11GlobalHotKeys::connect(xvfb.display().c_str());
         ASSERT_TRUE(service);
+        EXPECT_TRUE(service->canGrabKeys());
         registry = std::make_unique<HotKeyRegistry>(*service);
         keyboard = std::make_unique<Keyboard>(xvfb.display().c_str());
     }

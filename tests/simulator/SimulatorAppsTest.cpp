@@ -6,6 +6,7 @@
 #include "support/FakeXcrun.h"
 #include "support/FixtureHome.h"
 #include "support/QtPrinters.h"
+#include "support/Settle.h"
 #include "ui/Palette.h"
 #include "ui/Symbols.h"
 
@@ -13,6 +14,7 @@
 
 #include <QDateTime>
 #include <QImage>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVariantMap>
@@ -381,11 +383,16 @@ TEST(SimulatorAppsTest, StaleScanNeverReplacesTheResultOfALaterStartedOne) {
 
     std::promise<SimulatorApps::ScanResult> loopScan;
     std::promise<SimulatorApps::ScanResult> installScan;
+    std::promise<SimulatorApps::ScanResult> next;
     std::vector<std::shared_future<SimulatorApps::ScanResult>> answers{loopScan.get_future().share(),
                                                                        installScan.get_future().share()};
     std::atomic<int> calls{0};
     test::FakeClock clock;
     SimulatorApps apps(clock, [&] { return answers.at(calls++).get(); });
+    const auto releaseAll = qScopeGuard([&] {
+        for (auto* gate : {&loopScan, &installScan, &next})
+            test::settle(*gate);
+    });
     QSignalSpy appsSpy(&apps, &SimulatorApps::appsChanged);
 
     // The loop's scan starts, then an install finishes and awaits its own refresh.
@@ -403,7 +410,6 @@ TEST(SimulatorAppsTest, StaleScanNeverReplacesTheResultOfALaterStartedOne) {
     EXPECT_EQ(appsSpy.count(), 1);
 
     // A scan that finishes in its turn publishes as usual.
-    std::promise<SimulatorApps::ScanResult> next;
     answers.push_back(next.get_future().share());
     const QFuture<void> later = apps.refresh();
     next.set_value(before);
@@ -422,6 +428,7 @@ TEST(SimulatorAppsTest, ResultArrivingAfterDestructionIsDroppedAndItsFutureCance
             ++calls;
             return gate.get();
         });
+        const auto release = qScopeGuard([&answer] { test::settle(answer); });
         pending = apps.refresh();
         ASSERT_TRUE(QTest::qWaitFor([&] { return calls == 1; }));
         answer.set_value({{}, {{"U1", "iPhone", std::nullopt}}});

@@ -17,9 +17,11 @@ public:
         quint32 id;
     };
 
+    bool canGrabKeys() const override { return m_canGrabKeys; }
+
     bool registerHotKey(quint32 id, const KeyCombo& combo) override {
         m_calls.push_back({Call::Register, id});
-        if (std::count(m_refused.begin(), m_refused.end(), combo))
+        if (!m_canGrabKeys || std::count(m_refused.begin(), m_refused.end(), combo))
             return false;
         for (const auto& [otherId, held] : m_held) {
             if (otherId != id && held == combo)
@@ -41,6 +43,9 @@ public:
 
     // --- control and inspection ---
 
+    /// Plays a session without a display: canGrabKeys() is false and every key is refused.
+    void setCanGrabKeys(bool can) { m_canGrabKeys = can; }
+
     /// From now on `combo` is held by another program: registering it fails.
     void refuse(const KeyCombo& combo) { m_refused.push_back(combo); }
 
@@ -60,6 +65,7 @@ public:
     int handlerChanges() const { return m_handlerChanges; }
 
 private:
+    bool m_canGrabKeys = true;
     PressHandler m_handler;
     std::map<quint32, KeyCombo> m_held;
     std::vector<KeyCombo> m_refused;

@@ -8,6 +8,7 @@ namespace quorvex {
 /// and nothing else changes.
 class HeadlessGlobalHotKeys final : public GlobalHotKeys {
 public:
+    bool canGrabKeys() const override { return false; }
     bool registerHotKey(quint32 id, const KeyCombo& combo) override;
     void unregisterHotKey(quint32 id) override;
     void setPressHandler(PressHandler handler) override;

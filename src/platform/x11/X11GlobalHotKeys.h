@@ -15,6 +15,7 @@ public:
     static std::unique_ptr<X11GlobalHotKeys> connect(const char* displayName = nullptr);
     ~X11GlobalHotKeys() override;
 
+    bool canGrabKeys() const override { return true; }
     bool registerHotKey(quint32 id, const KeyCombo& combo) override;
     void unregisterHotKey(quint32 id) override;
     void setPressHandler(PressHandler handler) override;

@@ -1,4 +1,4 @@
-// The one place that picks the hot-key backend for this session.
+// Picks the hot-key backend for this session in a build with X11.
 #include "platform/GlobalHotKeys.h"
 
 #include "platform/headless/HeadlessGlobalHotKeys.h"
