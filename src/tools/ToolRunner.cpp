@@ -179,8 +179,10 @@ ToolResult runToolResult(const std::string& executable, const std::vector<std::s
         const QString bound = limits.timeout == kNoToolTimeout
                                   ? QStringLiteral("none")
                                   : QStringLiteral("%1 ms").arg(limits.timeout.count());
-        qCDebug(toolsLog).noquote() << shown.join(QLatin1Char(' ')) << "->" << result.describe() << "in"
-                                    << result.duration.count() << "ms (timeout" << bound << ")";
+        qCDebug(toolsLog).noquote() << QStringLiteral("%1 -> %2 in %3 ms (timeout %4)")
+                                           .arg(shown.join(QLatin1Char(' ')), result.describe())
+                                           .arg(result.duration.count())
+                                           .arg(bound);
     }
     return result;
 }

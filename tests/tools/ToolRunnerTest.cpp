@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLoggingCategory>
 #include <QScopeGuard>
 
 #include <atomic>
@@ -153,4 +154,33 @@ TEST(ToolRunnerTest, ToolThatNeverExitsIsKilledWithItsChildrenAtTheTimeout) {
     for (int i = 0; i < 100 && isAlive(grandchild); ++i)
         std::this_thread::sleep_for(10ms);
     EXPECT_FALSE(isAlive(grandchild));
+}
+
+namespace {
+QStringList* capturedLog = nullptr;
+void captureMessage(QtMsgType, const QMessageLogContext& context, const QString& message) {
+    if (capturedLog && QByteArray(context.category) == "quorvex.tools")
+        capturedLog->append(message);
+}
+} // namespace
+
+TEST(ToolRunnerTest, EachRunIsLoggedAtDebugLevelWithItsArgumentsOutcomeAndBound) {
+    QStringList log;
+    capturedLog = &log;
+    QLoggingCategory::setFilterRules(QStringLiteral("quorvex.tools.debug=true"));
+    const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
+    const auto restore = qScopeGuard([&] {
+        qInstallMessageHandler(previous);
+        QLoggingCategory::setFilterRules(QString());
+        capturedLog = nullptr;
+    });
+
+    sh("exit 4", 5000ms);
+    runToolResult("/bin/sh", {"-c", "exit 0"}, {kNoToolTimeout, kDefaultToolOutputLimit});
+    ASSERT_EQ(log.size(), 2);
+    EXPECT_TRUE(log[0].startsWith(QStringLiteral("/bin/sh -c exit 4 -> exit status 4 in ")))
+        << log[0].toStdString();
+    EXPECT_TRUE(log[0].endsWith(QStringLiteral("(timeout 5000 ms)"))) << log[0].toStdString();
+    EXPECT_TRUE(log[1].contains(QStringLiteral("-> succeeded"))) << log[1].toStdString();
+    EXPECT_TRUE(log[1].endsWith(QStringLiteral("(timeout none)"))) << log[1].toStdString();
 }
