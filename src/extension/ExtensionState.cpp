@@ -1,5 +1,7 @@
 #include "extension/ExtensionState.h"
 
+#include <sys/socket.h>
+
 namespace quorvex {
 
 ExtensionState::ExtensionState(Clock& clock)
@@ -33,6 +35,13 @@ void ExtensionState::applyPlan(const ThrottlePlan& plan) {
         link->closeAllRelays();
     }
     m_links = std::move(table);
+}
+
+bool ExtensionState::markOutbound(int nativeSocket) const {
+    if (m_outboundMark == 0)
+        return true;
+    const int mark = m_outboundMark;
+    return ::setsockopt(nativeSocket, SOL_SOCKET, SO_MARK, &mark, sizeof mark) == 0;
 }
 
 std::shared_ptr<Link> ExtensionState::link(const std::string& key) const {

@@ -34,6 +34,13 @@ public:
     /// The Link filed under `key` (a bundle folder name or "*"), if any.
     std::shared_ptr<Link> link(const std::string& key) const;
 
+    /// The socket mark (SO_MARK) of every connection the relays open to the network, so the
+    /// interception's rules let them through; 0 for none.
+    int outboundMark() const { return m_outboundMark; }
+    void setOutboundMark(int mark) { m_outboundMark = mark; }
+    /// Sets the outbound mark on a freshly opened socket; false when the kernel refused it.
+    bool markOutbound(int nativeSocket) const;
+
     /// A uniform draw in [0, 1) for the datagram drop test.
     double randomUnit() { return std::uniform_real_distribution<double>(0.0, 1.0)(m_random); }
     void seedRandom(std::uint64_t seed) { m_random.seed(seed); }
@@ -45,6 +52,7 @@ private:
     ThrottlePlan m_plan;
     std::map<std::string, std::shared_ptr<Link>> m_links;
     std::mt19937_64 m_random;
+    int m_outboundMark = 0;
 };
 
 } // namespace quorvex

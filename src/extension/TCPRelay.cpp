@@ -36,6 +36,12 @@ std::size_t TCPRelay::holdLimit(const LinkShaper& shaper) {
 
 void TCPRelay::connect() {
     auto& socket = m_connection->socket();
+    if (m_state.outboundMark() != 0) {
+        std::error_code error;
+        socket.open(m_flow->remoteEndpoint().protocol(), error);
+        if (error || !m_state.markOutbound(socket.native_handle()))
+            return fail(error ? error : std::make_error_code(std::errc::operation_not_permitted));
+    }
     socket.async_connect(m_flow->remoteEndpoint(), [self = shared_from_this()](std::error_code error) {
         if (self->m_closed)
             return;

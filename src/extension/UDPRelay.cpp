@@ -100,6 +100,8 @@ std::shared_ptr<UDPRelay::Connection> UDPRelay::connectionFor(const asio::ip::ud
     connection->buffer.resize(65536);
     std::error_code error;
     connection->socket.open(endpoint.protocol(), error);
+    if (!error && !m_state.markOutbound(connection->socket.native_handle()))
+        error = std::make_error_code(std::errc::operation_not_permitted);
     if (!error)
         connection->socket.connect(endpoint, error);
     if (!error)
