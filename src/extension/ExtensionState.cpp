@@ -2,6 +2,8 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
+
 namespace quorvex {
 
 ExtensionState::ExtensionState(Clock& clock)
@@ -35,6 +37,20 @@ void ExtensionState::applyPlan(const ThrottlePlan& plan) {
         link->closeAllRelays();
     }
     m_links = std::move(table);
+}
+
+void ExtensionState::addHeld(std::ptrdiff_t delta) {
+    if (delta < 0 && static_cast<std::size_t>(-delta) > m_heldBytes)
+        m_heldBytes = 0;
+    else
+        m_heldBytes = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(m_heldBytes) + delta);
+    m_peakHeldBytes = std::max(m_peakHeldBytes, m_heldBytes);
+    if (delta >= 0 || !underBudget() || m_budgetWaiters.empty())
+        return;
+    auto waiters = std::move(m_budgetWaiters);
+    m_budgetWaiters.clear();
+    for (auto& resume : waiters)
+        resume();
 }
 
 bool ExtensionState::markOutbound(int nativeSocket) const {

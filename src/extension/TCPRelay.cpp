@@ -74,23 +74,43 @@ void TCPRelay::openFlow() {
     });
 }
 
+// Over the process-wide budget a direction still reads while it holds less than its guaranteed
+// share, so relays whose peers are stuck cannot starve the ones that move.
 bool TCPRelay::mayReadUp() const {
-    return m_upOnLink + m_connection->queuedBytes() < holdLimit(m_link->uplink);
+    const std::size_t held = m_upOnLink + m_connection->queuedBytes();
+    return held < holdLimit(m_link->uplink) && (m_state.underBudget() || held < guaranteedBytes);
 }
 
 bool TCPRelay::mayReadDown() const {
-    return m_downOnLink + m_flow->queuedWriteBytes() < holdLimit(m_link->downlink);
+    const std::size_t held = m_downOnLink + m_flow->queuedWriteBytes();
+    return held < holdLimit(m_link->downlink) && (m_state.underBudget() || held < guaranteedBytes);
+}
+
+void TCPRelay::waitForBudget() {
+    // Held back by the other relays: nothing of this one's own may drain to wake it.
+    if (m_budgetWaiting || m_state.underBudget())
+        return;
+    m_budgetWaiting = true;
+    m_state.waitForBudget([weak = weak_from_this()] {
+        if (auto self = weak.lock()) {
+            self->m_budgetWaiting = false;
+            self->resumeReading();
+        }
+    });
 }
 
 void TCPRelay::noteHeld() {
     const std::size_t held = m_upData.size() - m_upOffset + m_upOnLink + m_connection->queuedBytes() +
                              m_downOnLink + m_flow->queuedWriteBytes();
     m_peakHeld = std::max(m_peakHeld, held);
+    m_state.addHeld(static_cast<std::ptrdiff_t>(held) - static_cast<std::ptrdiff_t>(m_reportedHeld));
+    m_reportedHeld = held;
 }
 
 void TCPRelay::resumeReading() {
     if (m_closed)
         return;
+    noteHeld();
     if (m_upWaiting && mayReadUp()) {
         m_upWaiting = false;
         readFlow();
@@ -99,6 +119,8 @@ void TCPRelay::resumeReading() {
         m_downWaiting = false;
         receive();
     }
+    if (m_upWaiting || m_downWaiting)
+        waitForBudget();
 }
 
 // App to network.
@@ -178,10 +200,12 @@ void TCPRelay::onUpSent() {
         return scheduleUpChunk();
     m_upData.clear();
     m_upOffset = 0;
-    if (mayReadUp())
+    if (mayReadUp()) {
         readFlow();
-    else
+    } else {
         m_upWaiting = true;
+        waitForBudget();
+    }
 }
 
 // Network to app.
@@ -207,10 +231,12 @@ void TCPRelay::onReceived(std::vector<std::uint8_t> data, bool finished, std::er
             auto self = weak.lock();
             if (!self || self->m_closed || finished || error)
                 return;
-            if (self->mayReadDown())
+            if (self->mayReadDown()) {
                 self->receive();
-            else
+            } else {
                 self->m_downWaiting = true;
+                self->waitForBudget();
+            }
         },
         [weak, data = std::move(data), finished, error]() mutable {
             auto self = weak.lock();
@@ -274,6 +300,8 @@ void TCPRelay::fail(std::error_code error) {
 void TCPRelay::end() {
     m_closed = true;
     m_upData.clear();
+    m_state.addHeld(-static_cast<std::ptrdiff_t>(m_reportedHeld));
+    m_reportedHeld = 0;
     m_state.registry().remove(this);
 }
 

@@ -49,6 +49,9 @@ public:
     /// its cap, and at least 1 MiB.
     static std::size_t holdLimit(const LinkShaper& shaper);
 
+    /// What a direction may always hold, whatever the process-wide budget says.
+    static constexpr std::size_t guaranteedBytes = 64 * 1024;
+
     TCPRelay(ExtensionState& state, asio::io_context& context, std::unique_ptr<TCPFlow> flow,
              std::shared_ptr<Link> link);
 
@@ -65,6 +68,7 @@ private:
     bool mayReadUp() const;
     bool mayReadDown() const;
     void noteHeld();
+    void waitForBudget();
     void finish();
     void fail(std::error_code error);
     void end();
@@ -84,6 +88,8 @@ private:
     bool m_upWaiting = false;     // a read of the app is due once the hold drops below the bound
     bool m_downWaiting = false;
     std::size_t m_peakHeld = 0;
+    std::size_t m_reportedHeld = 0; // what the state's budget counts for this relay
+    bool m_budgetWaiting = false;
 };
 
 } // namespace quorvex

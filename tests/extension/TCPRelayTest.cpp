@@ -157,6 +157,46 @@ TEST_F(TCPRelayTest, SlowReaderStopsTheRelayFromReadingMoreThanItsBound) {
     EXPECT_EQ(atApp.data.size(), sent);
 }
 
+// Each relay was bounded on its own only: eight targets that never read under a 1 Gbps, 1000 ms
+// plan held 728 MB between them.
+TEST_F(TCPRelayTest, ProcessWideBudgetHoldsEveryRelayBackAndLetsThemGoOnWhenItDrops) {
+    constexpr std::size_t budget = 256 * 1024;
+    queue.sync([&] { state->setHeldBudget(budget); });
+    startForwarder(portOf(target.get()));
+    const int small = 16384;
+    std::vector<Fd> apps;
+    std::vector<Fd> servers;
+    for (int index = 0; index < 3; ++index) {
+        apps.push_back(connectTcp(frontPort));
+        ::setsockopt(apps.back().get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        servers.push_back(acceptTcp(target.get()));
+        ::setsockopt(servers.back().get(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    }
+    const auto chunk = pattern(65536, 4);
+    std::vector<std::size_t> sent(servers.size(), 0);
+    auto lastProgress = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - lastProgress < 300ms) {
+        for (std::size_t index = 0; index < servers.size(); ++index) {
+            const ssize_t written =
+                ::send(servers[index].get(), chunk.data(), chunk.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (written > 0) {
+                sent[index] += static_cast<std::size_t>(written);
+                lastProgress = std::chrono::steady_clock::now();
+            }
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    const std::size_t peak = queue.sync([&] { return state->peakHeldBytes(); });
+    // Past the budget a relay holds at most its guaranteed share and one piece more.
+    EXPECT_LE(peak, budget + servers.size() * (TCPRelay::guaranteedBytes + 65536));
+
+    for (std::size_t index = 0; index < servers.size(); ++index) {
+        ::shutdown(servers[index].get(), SHUT_WR);
+        EXPECT_EQ(receiveAll(apps[index].get()).data.size(), sent[index]) << "relay " << index;
+    }
+    EXPECT_TRUE(eventually([&] { return state->heldBytes() == 0; }));
+}
+
 TEST_F(TCPRelayTest, FrontRelaysThroughEveryBuiltInProfile) {
     std::atomic<bool> serving{true};
     std::thread echo([&] {
