@@ -168,7 +168,6 @@ TEST_F(TCPRelayTest, ProcessWideBudgetHoldsEveryRelayBackAndLetsThemGoOnWhenItDr
     std::vector<Fd> servers;
     for (int index = 0; index < 3; ++index) {
         apps.push_back(connectTcp(frontPort));
-        ::setsockopt(apps.back().get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
         servers.push_back(acceptTcp(target.get()));
         ::setsockopt(servers.back().get(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
     }
