@@ -2,6 +2,10 @@
 
 #include "extension/ExtensionState.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <algorithm>
 
 namespace quorvex {
@@ -34,7 +38,35 @@ std::size_t TCPRelay::holdLimit(const LinkShaper& shaper) {
         std::clamp(2.0 * *shaper.bytesPerSecond() * shaper.delay(), floor, ceiling));
 }
 
+void TCPRelay::keepAlive(int nativeSocket) {
+    const int on = 1;
+    ::setsockopt(nativeSocket, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(nativeSocket, IPPROTO_TCP, TCP_KEEPIDLE, &keepAliveIdleSeconds, sizeof keepAliveIdleSeconds);
+    ::setsockopt(nativeSocket, IPPROTO_TCP, TCP_KEEPINTVL, &keepAliveIntervalSeconds,
+                 sizeof keepAliveIntervalSeconds);
+    ::setsockopt(nativeSocket, IPPROTO_TCP, TCP_KEEPCNT, &keepAliveProbes, sizeof keepAliveProbes);
+}
+
+void TCPRelay::armIdle(double seconds) {
+    m_idleTimer = m_state.clock().schedule(seconds, [weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (!self || self->m_closed)
+            return;
+        const double quiet = self->m_state.clock().now() - self->m_lastActivity;
+        if (quiet >= idleSeconds)
+            return self->fail(asio::error::timed_out);
+        self->armIdle(idleSeconds - quiet);
+    });
+}
+
 void TCPRelay::connect() {
+    m_lastActivity = m_state.clock().now();
+    // A target that drops SYNs would hold the app for the kernel's two minutes and more.
+    m_connectTimer = m_state.clock().schedule(connectSeconds, [weak = weak_from_this()] {
+        if (auto self = weak.lock(); self && !self->m_closed)
+            self->fail(asio::error::timed_out);
+    });
+    armIdle(idleSeconds);
     auto& socket = m_connection->socket();
     if (m_state.outboundMark() != 0) {
         std::error_code error;
@@ -45,10 +77,12 @@ void TCPRelay::connect() {
     socket.async_connect(m_flow->remoteEndpoint(), [self = shared_from_this()](std::error_code error) {
         if (self->m_closed)
             return;
+        self->m_connectTimer.reset();
         if (error)
             return self->fail(error);
         std::error_code ignored;
         self->m_connection->socket().set_option(asio::ip::tcp::no_delay(true), ignored);
+        keepAlive(self->m_connection->socket().native_handle());
         // Opening waits for the current delays of both directions, and for any stall.
         std::weak_ptr<TCPRelay> weak = self;
         self->m_link->uplink.schedule(0, {}, [weak] {
@@ -134,6 +168,7 @@ void TCPRelay::readFlow() {
 void TCPRelay::onFlowData(std::vector<std::uint8_t> data, std::error_code error) {
     if (m_closed)
         return;
+    m_lastActivity = m_state.clock().now();
     if (error)
         return fail(error);
     if (data.empty()) {
@@ -221,6 +256,7 @@ void TCPRelay::receive() {
 void TCPRelay::onReceived(std::vector<std::uint8_t> data, bool finished, std::error_code error) {
     if (m_closed)
         return;
+    m_lastActivity = m_state.clock().now();
     const std::size_t length = data.size();
     m_downOnLink += length;
     noteHeld();
@@ -299,6 +335,8 @@ void TCPRelay::fail(std::error_code error) {
 
 void TCPRelay::end() {
     m_closed = true;
+    m_connectTimer.reset();
+    m_idleTimer.reset();
     m_upData.clear();
     m_state.addHeld(-static_cast<std::ptrdiff_t>(m_reportedHeld));
     m_reportedHeld = 0;

@@ -300,3 +300,43 @@ TEST_F(TCPRelayOnFakeClockTest, OpeningWaitsUntilTheStallHasEnded) {
     const Received atServer = receiveAll(server.get(), 100, 2s);
     EXPECT_EQ(atServer.data, pattern(100, 1));
 }
+
+// A relay to a target that dropped its SYNs held the app about 135 s; one to a client that
+// vanished without a FIN lived on for good.
+TEST_F(TCPRelayOnFakeClockTest, ConnectAndIdleDeadlinesRunOnTheClock) {
+    // A listener whose accept queue is full drops further SYNs, as a filtered target would.
+    target = Fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const auto address = loopback(0);
+    ASSERT_EQ(::bind(target.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(target.get(), 0), 0);
+    std::vector<Fd> fillers;
+    for (int index = 0; index < 2; ++index) {
+        Fd filler(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        const auto to = loopback(portOf(target.get()));
+        ::connect(filler.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        fillers.push_back(std::move(filler));
+    }
+    start({{"Wi-Fi", 10, {}}});
+    Fd app = connectTcp(frontPort);
+    pump();
+    advance(TCPRelay::connectSeconds - 1);
+    EXPECT_FALSE(waitReadable(app.get(), 20ms)) << "still connecting";
+    advance(1);
+    EXPECT_EQ(receiveAll(app.get(), SIZE_MAX, 2s).end, StreamEnd::Reset);
+}
+
+TEST_F(TCPRelayOnFakeClockTest, AQuietRelayEndsAfterTheIdleDeadline) {
+    start({{"Wi-Fi", 10, {}}});
+    Fd app = connectTcp(frontPort);
+    Fd server = acceptTcp(target.get());
+    pump();
+    advance(TCPRelay::idleSeconds - 60);
+    sendAll(app.get(), pattern(10, 1)); // activity moves the deadline
+    pump();
+    EXPECT_EQ(receiveAll(server.get(), 10, 2s).data, pattern(10, 1));
+    advance(120);
+    EXPECT_FALSE(waitReadable(app.get(), 20ms));
+    advance(TCPRelay::idleSeconds);
+    EXPECT_EQ(receiveAll(app.get(), SIZE_MAX, 2s).end, StreamEnd::Reset);
+    EXPECT_EQ(receiveAll(server.get(), SIZE_MAX, 2s).end, StreamEnd::Reset);
+}
