@@ -3,7 +3,6 @@
 #include "extension/ExtensionState.h"
 #include "extension/RelayQueue.h"
 #include "extension/SocketTCPFlow.h"
-#include "extension/SplicePump.h"
 #include "extension/SystemCommand.h"
 #include "extension/TCPRelay.h"
 #include "extension/TransparentProxyProvider.h"
@@ -79,28 +78,20 @@ std::unique_ptr<asio::ip::tcp::acceptor> transparentListener(asio::io_context& c
 } // namespace
 
 TransparentInterceptor::TransparentInterceptor(RelayQueue& queue, ExtensionState& state,
-                                               TransparentProxyProvider& provider, std::uint16_t port,
-                                               unsigned loops)
+                                               TransparentProxyProvider& provider, std::uint16_t port)
     : m_queue(queue)
     , m_state(state)
     , m_provider(provider)
-    , m_port(port) {
-    if (loops == 0)
-        loops = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
-    for (unsigned index = 0; index < loops; ++index) {
-        auto loop = std::make_unique<Loop>();
-        loop->thread = std::thread([context = &loop->context] { context->run(); });
-        m_loops.push_back(std::move(loop));
-    }
+    , m_port(port)
+    , m_passed(ownMark) {
+    m_acceptThread = std::thread([this] { m_acceptContext.run(); });
 }
 
 TransparentInterceptor::~TransparentInterceptor() {
     stop();
-    for (auto& loop : m_loops) {
-        loop->work.reset();
-        loop->context.stop();
-        loop->thread.join();
-    }
+    m_acceptWork.reset();
+    m_acceptContext.stop();
+    m_acceptThread.join();
 }
 
 std::string TransparentInterceptor::ruleset(std::uint16_t port, bool ipv6) {
@@ -177,7 +168,7 @@ std::optional<std::string> TransparentInterceptor::start() {
     // Leftovers of a daemon that died without stopping would send flows to no one.
     removeRules(true);
     std::string failure;
-    auto& context = m_loops[0]->context;
+    auto& context = m_acceptContext;
     m_v4 = transparentListener(context, asio::ip::tcp::v4(), m_port, failure);
     if (!m_v4)
         return "Cannot intercept flows: " + failure;
@@ -192,7 +183,7 @@ std::optional<std::string> TransparentInterceptor::start() {
     }
     m_started = true;
     m_accepted = 0;
-    m_passed = 0;
+    m_passedCount = 0;
     runOn(context, [this] {
         accept(*m_v4);
         if (m_v6)
@@ -203,7 +194,7 @@ std::optional<std::string> TransparentInterceptor::start() {
 
 void TransparentInterceptor::stop() {
     if (m_v4 || m_v6) {
-        runOn(m_loops[0]->context, [this] {
+        runOn(m_acceptContext, [this] {
             std::error_code ignored;
             if (m_v4)
                 m_v4->close(ignored);
@@ -214,19 +205,8 @@ void TransparentInterceptor::stop() {
     if (m_started)
         removeRules(false);
     m_started = false;
-    for (auto& loop : m_loops) {
-        runOn(loop->context, [&loop] {
-            std::vector<std::weak_ptr<SplicePump>> pumps;
-            {
-                const std::lock_guard lock(loop->mutex);
-                pumps.swap(loop->pumps);
-            }
-            for (const auto& weak : pumps)
-                if (auto pump = weak.lock())
-                    pump->close();
-        });
-    }
-    runOn(m_loops[0]->context, [this] {
+    m_passed.closeAll();
+    runOn(m_acceptContext, [this] {
         m_v4.reset();
         m_v6.reset();
     });
@@ -239,7 +219,7 @@ void TransparentInterceptor::accept(asio::ip::tcp::acceptor& acceptor) {
         if (error) {
             // Out of descriptors and the like: pause instead of spinning on the same failure.
             auto timer =
-                std::make_shared<asio::steady_timer>(m_loops[0]->context, std::chrono::milliseconds(100));
+                std::make_shared<asio::steady_timer>(m_acceptContext, std::chrono::milliseconds(100));
             timer->async_wait([this, &acceptor, timer](std::error_code waitError) {
                 if (!waitError && acceptor.is_open())
                     accept(acceptor);
@@ -288,46 +268,14 @@ void TransparentInterceptor::handle(asio::ip::tcp::socket socket) {
         });
         return;
     }
-    case Action::Pass:
-        ++m_passed;
-        return pass(std::move(socket), target);
-    }
-}
-
-void TransparentInterceptor::pass(asio::ip::tcp::socket socket, const asio::ip::tcp::endpoint& target) {
-    Loop& loop = *m_loops[m_next++ % m_loops.size()];
-    std::error_code error;
-    const auto protocol = target.protocol();
-    const int fd = socket.release(error);
-    if (error)
+    case Action::Pass: {
+        ++m_passedCount;
+        const int fd = socket.release(error);
+        if (!error)
+            m_passed.pass(fd, target);
         return;
-    asio::post(loop.context, [&loop, fd, protocol, target] {
-        auto app = std::make_shared<asio::ip::tcp::socket>(loop.context, protocol, fd);
-        auto network = std::make_shared<asio::ip::tcp::socket>(loop.context);
-        std::error_code openError;
-        network->open(protocol, openError);
-        const int mark = ownMark;
-        if (openError || ::setsockopt(network->native_handle(), SOL_SOCKET, SO_MARK, &mark, sizeof mark) != 0)
-            return reset(*app);
-        // A target that drops SYNs must not hold the app for minutes.
-        auto deadline = std::make_shared<asio::steady_timer>(
-            loop.context, std::chrono::milliseconds(static_cast<long long>(connectSeconds * 1000)));
-        deadline->async_wait([network](std::error_code waitError) {
-            if (!waitError) {
-                std::error_code ignored;
-                network->cancel(ignored);
-            }
-        });
-        network->async_connect(target, [&loop, app, network, deadline](std::error_code connectError) {
-            deadline->cancel();
-            if (connectError)
-                return reset(*app);
-            auto pump = SplicePump::start(std::move(*app), std::move(*network));
-            const std::lock_guard lock(loop.mutex);
-            std::erase_if(loop.pumps, [](const auto& weak) { return weak.expired(); });
-            loop.pumps.push_back(pump);
-        });
-    });
+    }
+    }
 }
 
 } // namespace quorvex

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "extension/FlowSource.h"
+#include "extension/PassThroughPool.h"
 #include "extension/ProcessClassifier.h"
 #include "extension/SocketOwnerLookup.h"
 
@@ -20,7 +21,6 @@ namespace quorvex {
 
 class ExtensionState;
 class RelayQueue;
-class SplicePump;
 class TransparentProxyProvider;
 
 /// The system's flow interception on Linux, in the daemon's network namespace. While started:
@@ -41,7 +41,7 @@ public:
     static constexpr double connectSeconds = 10;
 
     TransparentInterceptor(RelayQueue& queue, ExtensionState& state, TransparentProxyProvider& provider,
-                           std::uint16_t port = defaultPort, unsigned loops = 0);
+                           std::uint16_t port = defaultPort);
     ~TransparentInterceptor() override;
 
     std::optional<std::string> start() override;
@@ -52,20 +52,11 @@ public:
 
     /// Flows accepted since the start, and how many of them passed untouched.
     std::size_t acceptedCount() const { return m_accepted; }
-    std::size_t passedCount() const { return m_passed; }
+    std::size_t passedCount() const { return m_passedCount; }
 
 private:
-    struct Loop {
-        asio::io_context context;
-        asio::executor_work_guard<asio::io_context::executor_type> work{asio::make_work_guard(context)};
-        std::thread thread;
-        std::mutex mutex;
-        std::vector<std::weak_ptr<SplicePump>> pumps;
-    };
-
     void accept(asio::ip::tcp::acceptor& acceptor);
     void handle(asio::ip::tcp::socket socket);
-    void pass(asio::ip::tcp::socket socket, const asio::ip::tcp::endpoint& target);
     void removeRules(bool quiet);
     std::optional<std::string> installRules();
 
@@ -75,12 +66,15 @@ private:
     std::uint16_t m_port;
     ProcessClassifier m_classifier;
     SocketOwnerLookup m_owners;
-    std::vector<std::unique_ptr<Loop>> m_loops; // [0] accepts and classifies; all pump passed flows
+    asio::io_context m_acceptContext; // accepts and classifies
+    asio::executor_work_guard<asio::io_context::executor_type> m_acceptWork{
+        asio::make_work_guard(m_acceptContext)};
+    std::thread m_acceptThread;
+    PassThroughPool m_passed;
     std::unique_ptr<asio::ip::tcp::acceptor> m_v4;
     std::unique_ptr<asio::ip::tcp::acceptor> m_v6;
-    std::atomic<std::size_t> m_next{0};
     std::atomic<std::size_t> m_accepted{0};
-    std::atomic<std::size_t> m_passed{0};
+    std::atomic<std::size_t> m_passedCount{0};
     bool m_started = false;
     bool m_ipv6 = false;
 };
