@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace quorvex {
 
@@ -45,8 +46,9 @@ void putAddress(__be32 target[4], const asio::ip::address& address) {
 
 } // namespace
 
-SocketOwnerLookup::SocketOwnerLookup(std::filesystem::path procRoot)
-    : m_procRoot(std::move(procRoot)) {}
+SocketOwnerLookup::SocketOwnerLookup(std::filesystem::path procRoot, PathFilter wanted)
+    : m_procRoot(std::move(procRoot))
+    , m_wanted(std::move(wanted)) {}
 
 std::optional<std::uint64_t> SocketOwnerLookup::socketInode(Protocol protocol,
                                                             const asio::ip::address& localAddress,
@@ -113,48 +115,63 @@ std::optional<std::uint64_t> SocketOwnerLookup::socketInode(Protocol protocol,
     return std::nullopt;
 }
 
-std::optional<ProcessToken> SocketOwnerLookup::ownerOfInode(std::uint64_t inode) const {
+std::optional<ProcessToken> SocketOwnerLookup::ownerOfInode(std::uint64_t inode) {
     const std::string wanted = "socket:[" + std::to_string(inode) + "]";
     DIR* processes = ::opendir(m_procRoot.c_str());
     if (!processes)
         return std::nullopt;
-    std::optional<ProcessToken> found;
-    char target[64];
-    while (!found) {
-        const dirent* entry = ::readdir(processes);
-        if (!entry)
-            break;
+    for (auto& [pid, known] : m_processes)
+        known.seen = false;
+    std::vector<long> candidates;
+    while (const dirent* entry = ::readdir(processes)) {
         char* end = nullptr;
         const long pid = std::strtol(entry->d_name, &end, 10);
         if (pid <= 0 || *end != '\0')
             continue;
-        const std::string fdFolder = (m_procRoot / entry->d_name / "fd").string();
+        Known& known = m_processes[pid];
+        if (known.entryInode != entry->d_ino) {
+            // New here, or a new process under a reused pid.
+            known.entryInode = entry->d_ino;
+            std::error_code error;
+            const auto path = std::filesystem::read_symlink(m_procRoot / entry->d_name / "exe", error);
+            known.wanted = !error && (!m_wanted || m_wanted(path.string()));
+        }
+        known.seen = true;
+        if (known.wanted)
+            candidates.push_back(pid);
+    }
+    ::closedir(processes);
+    std::erase_if(m_processes, [](const auto& item) { return !item.second.seen; });
+
+    char target[64];
+    for (const long pid : candidates) {
+        const std::string fdFolder = (m_procRoot / std::to_string(pid) / "fd").string();
         DIR* descriptors = ::opendir(fdFolder.c_str());
         if (!descriptors)
             continue; // gone, or not ours to read
         const int folder = ::dirfd(descriptors);
+        bool found = false;
         while (const dirent* fd = ::readdir(descriptors)) {
             if (fd->d_name[0] == '.')
                 continue;
             const ssize_t size = ::readlinkat(folder, fd->d_name, target, sizeof target - 1);
-            if (size <= 0)
-                continue;
-            if (static_cast<std::size_t>(size) == wanted.size() &&
+            if (size > 0 && static_cast<std::size_t>(size) == wanted.size() &&
                 std::memcmp(target, wanted.data(), wanted.size()) == 0) {
-                found = ProcessToken::of(static_cast<pid_t>(pid), m_procRoot);
+                found = true;
                 break;
             }
         }
         ::closedir(descriptors);
+        if (found)
+            return ProcessToken::of(static_cast<pid_t>(pid), m_procRoot);
     }
-    ::closedir(processes);
-    return found;
+    return std::nullopt;
 }
 
 std::optional<ProcessToken> SocketOwnerLookup::owner(Protocol protocol, const asio::ip::address& localAddress,
                                                      std::uint16_t localPort,
                                                      const asio::ip::address& remoteAddress,
-                                                     std::uint16_t remotePort) const {
+                                                     std::uint16_t remotePort) {
     const auto inode = socketInode(protocol, localAddress, localPort, remoteAddress, remotePort);
     if (!inode)
         return std::nullopt;

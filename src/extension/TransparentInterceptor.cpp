@@ -83,6 +83,8 @@ TransparentInterceptor::TransparentInterceptor(RelayQueue& queue, ExtensionState
     , m_state(state)
     , m_provider(provider)
     , m_port(port)
+    , m_owners("/proc",
+               [](const std::string& path) { return path.find("/CoreSimulator/") != std::string::npos; })
     , m_passed(ownMark) {
     m_acceptThread = std::thread([this] { m_acceptContext.run(); });
 }
