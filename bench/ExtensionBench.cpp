@@ -6,8 +6,10 @@
 //   serve PORT              a server for the pass-through figures of bench/extension.sh
 //   connect HOST PORT N     median and p99 of connect + one echo, N times
 //   download HOST PORT MIB  MB/s of one download
+//   tunnel SOCKET on PLAN | tunnel SOCKET off   start or stop the daemon's tunnel
 #include "extension/ProcessClassifier.h"
 #include "extension/SocketOwnerLookup.h"
+#include "network/SocketExtensionControl.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -326,6 +328,29 @@ void download(const std::string& host, std::uint16_t port, std::uint32_t mib) {
     std::printf("%.0f\n", static_cast<double>(total) / seconds / 1e6);
 }
 
+// Starts the daemon's tunnel with `plan` (on) or stops every tunnel (off).
+int tunnel(const std::string& socket, bool on, const std::string& plan) {
+    SocketExtensionControl control(socket);
+    if (!on) {
+        const auto configurations = control.loadConfigurations();
+        if (!configurations)
+            throw std::runtime_error(configurations.error());
+        for (const auto& configuration : configurations.value())
+            control.stopTunnel(configuration.id);
+        return 0;
+    }
+    if (const auto activation = control.requestActivation(); !activation || !activation.value().enabled)
+        throw std::runtime_error("the extension is not enabled (start the daemon with --auto-approve)");
+    ProxyConfiguration configuration;
+    configuration.plan = plan;
+    const auto saved = control.saveConfiguration(configuration);
+    if (!saved)
+        throw std::runtime_error(saved.error());
+    if (const auto started = control.startTunnel(saved.value().id); !started)
+        throw std::runtime_error(started.error());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -337,6 +362,10 @@ int main(int argc, char** argv) {
     try {
         if (arguments.size() == 3 && arguments[0] == "memory" && arguments[1] == "--forward")
             memory(arguments[2]);
+        else if (arguments.size() == 3 && arguments[0] == "tunnel" && arguments[2] == "off")
+            return tunnel(arguments[1], false, {});
+        else if (arguments.size() == 4 && arguments[0] == "tunnel" && arguments[2] == "on")
+            return tunnel(arguments[1], true, arguments[3]);
         else if (arguments.size() == 1 && arguments[0] == "classify")
             classify();
         else if (arguments.size() == 2 && arguments[0] == "serve")
@@ -349,7 +378,8 @@ int main(int argc, char** argv) {
                      static_cast<std::uint32_t>(std::stoul(arguments[3])));
         else {
             std::fprintf(stderr, "usage: quorvex-extbench memory --forward PATH | classify | serve PORT |\n"
-                                 "       connect HOST PORT N | download HOST PORT MIB\n");
+                                 "       connect HOST PORT N | download HOST PORT MIB | tunnel SOCKET on "
+                                 "PLAN | tunnel SOCKET off\n");
             return 2;
         }
     } catch (const std::exception& error) {
