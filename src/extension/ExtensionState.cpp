@@ -1,5 +1,9 @@
 #include "extension/ExtensionState.h"
 
+#include <sys/socket.h>
+
+#include <algorithm>
+
 namespace quorvex {
 
 ExtensionState::ExtensionState(Clock& clock)
@@ -33,6 +37,27 @@ void ExtensionState::applyPlan(const ThrottlePlan& plan) {
         link->closeAllRelays();
     }
     m_links = std::move(table);
+}
+
+void ExtensionState::addHeld(std::ptrdiff_t delta) {
+    if (delta < 0 && static_cast<std::size_t>(-delta) > m_heldBytes)
+        m_heldBytes = 0;
+    else
+        m_heldBytes = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(m_heldBytes) + delta);
+    m_peakHeldBytes = std::max(m_peakHeldBytes, m_heldBytes);
+    if (delta >= 0 || !underBudget() || m_budgetWaiters.empty())
+        return;
+    auto waiters = std::move(m_budgetWaiters);
+    m_budgetWaiters.clear();
+    for (auto& resume : waiters)
+        resume();
+}
+
+bool ExtensionState::markOutbound(int nativeSocket) const {
+    if (m_outboundMark == 0)
+        return true;
+    const int mark = m_outboundMark;
+    return ::setsockopt(nativeSocket, SOL_SOCKET, SO_MARK, &mark, sizeof mark) == 0;
 }
 
 std::shared_ptr<Link> ExtensionState::link(const std::string& key) const {

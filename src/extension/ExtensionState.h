@@ -6,10 +6,12 @@
 #include "platform/Clock.h"
 #include "platform/Logger.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace quorvex {
 
@@ -34,6 +36,28 @@ public:
     /// The Link filed under `key` (a bundle folder name or "*"), if any.
     std::shared_ptr<Link> link(const std::string& key) const;
 
+    /// The socket mark (SO_MARK) of every connection the relays open to the network, so the
+    /// interception's rules let them through; 0 for none.
+    int outboundMark() const { return m_outboundMark; }
+    void setOutboundMark(int mark) { m_outboundMark = mark; }
+    /// Sets the outbound mark on a freshly opened socket; false when the kernel refused it.
+    bool markOutbound(int nativeSocket) const;
+
+    /// Bytes every relay holds together (on links, cut from reads, waiting to be written). Past
+    /// the budget, relays stop reading until it drops again, so many slow or stuck peers cannot
+    /// grow the process without bound.
+    std::size_t heldBytes() const { return m_heldBytes; }
+    std::size_t peakHeldBytes() const { return m_peakHeldBytes; }
+    std::size_t heldBudget() const { return m_heldBudget; }
+    void setHeldBudget(std::size_t bytes) { m_heldBudget = bytes; }
+    bool underBudget() const { return m_heldBytes < m_heldBudget; }
+    /// Records a change of what a relay holds; falling under the budget runs the waiters.
+    void addHeld(std::ptrdiff_t delta);
+    /// Runs `resume` once the held bytes are under the budget again.
+    void waitForBudget(std::function<void()> resume) { m_budgetWaiters.push_back(std::move(resume)); }
+
+    static constexpr std::size_t defaultHeldBudget = 48 * 1024 * 1024;
+
     /// A uniform draw in [0, 1) for the datagram drop test.
     double randomUnit() { return std::uniform_real_distribution<double>(0.0, 1.0)(m_random); }
     void seedRandom(std::uint64_t seed) { m_random.seed(seed); }
@@ -45,6 +69,11 @@ private:
     ThrottlePlan m_plan;
     std::map<std::string, std::shared_ptr<Link>> m_links;
     std::mt19937_64 m_random;
+    int m_outboundMark = 0;
+    std::size_t m_heldBytes = 0;
+    std::size_t m_peakHeldBytes = 0;
+    std::size_t m_heldBudget = defaultHeldBudget;
+    std::vector<std::function<void()>> m_budgetWaiters;
 };
 
 } // namespace quorvex

@@ -28,12 +28,9 @@ void Link::enterPhase(std::size_t index, std::int64_t expectedGeneration) {
     // NaN and anything below the minimum count as the minimum; a single phase keeps its own value.
     const double length =
         cycles && !(phase.seconds >= minimumPhaseSeconds) ? minimumPhaseSeconds : phase.seconds;
-    const double now = m_clock.now();
-
     conditions = phase.conditions;
-    const double pause = phase.conditions.stalled ? now + length : 0;
-    downlink.apply(conditions.downKbps, conditions.downDelayMs, pause);
-    uplink.apply(conditions.upKbps, conditions.upDelayMs, pause);
+    downlink.apply(conditions.downKbps, conditions.downDelayMs, conditions.stalled);
+    uplink.apply(conditions.upKbps, conditions.upDelayMs, conditions.stalled);
 
     if (isCut())
         closeAllRelays();

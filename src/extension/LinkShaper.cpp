@@ -20,7 +20,7 @@ void LinkShaper::schedule(std::int64_t bytes, std::function<void()> sent, std::f
     // the busy link where it left off: otherwise every timer wake-up and read turnaround would be
     // lost link time, and a fed link would run several percent below its cap.
     const double continued = now - m_linkFreeAt <= schedulingJitter ? m_linkFreeAt : now;
-    const double start = std::max({continued, m_linkFreeAt, m_pausedUntil});
+    const double start = std::max(continued, m_linkFreeAt);
     const double transfer =
         m_bytesPerSecond ? static_cast<double>(std::max<std::int64_t>(bytes, 0)) / *m_bytesPerSecond : 0.0;
     m_linkFreeAt = start + transfer;
@@ -31,13 +31,13 @@ void LinkShaper::schedule(std::int64_t bytes, std::function<void()> sent, std::f
         push(m_deliveries, m_lastDeliveryAt, std::move(deliver));
 }
 
-void LinkShaper::apply(std::optional<std::int64_t> kbps, std::int64_t delayMs, double pausedUntil) {
-    m_shut = kbps && *kbps <= 0;
+void LinkShaper::apply(std::optional<std::int64_t> kbps, std::int64_t delayMs, bool stalled) {
+    const bool shutCap = kbps && *kbps <= 0;
+    m_shut = stalled || shutCap;
     // Floating point throughout: an integer product would overflow for huge caps.
     m_bytesPerSecond =
-        kbps && !m_shut ? std::optional<double>(static_cast<double>(*kbps) * 1000.0 * 0.125) : std::nullopt;
+        kbps && !shutCap ? std::optional<double>(static_cast<double>(*kbps) * 1000.0 * 0.125) : std::nullopt;
     m_delay = static_cast<double>(delayMs) / 1000.0;
-    m_pausedUntil = pausedUntil;
     if (m_shut || m_held.empty())
         return;
     std::vector<Held> held = std::move(m_held);

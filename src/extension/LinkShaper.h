@@ -17,15 +17,16 @@ namespace quorvex {
 /// when the piece has left the link (the relay may read more) and "deliver" when it reaches the
 /// far end after the one-way delay (the relay writes it).
 ///
-/// Timing: `linkFreeAt` only moves forward, so pieces queue behind each other at the cap rate; a
-/// stall (`pausedUntil`) pushes every new start to its end. Deliveries of one direction happen in
-/// the order they were scheduled and never before the previous one: when a phase lowers the delay,
-/// later pieces wait for earlier ones instead of overtaking them (that would reorder a TCP stream,
-/// or let its end overtake its data). Callbacks wait in two ordered queues, each with one timer for
+/// Timing: `linkFreeAt` only moves forward, so pieces queue behind each other at the cap rate. Deliveries of
+/// one direction happen in the order they were scheduled and never before the previous one: when a phase
+/// lowers the delay, later pieces wait for earlier ones instead of overtaking them (that would reorder a TCP
+/// stream, or let its end overtake its data). Callbacks wait in two ordered queues, each with one timer for
 /// its head, so equal times also keep their order.
 ///
-/// A cap of 0 or below holds the direction shut: pieces wait, in order, until a phase with
-/// another cap is entered. Caps are computed in floating point, so no cap overflows.
+/// A stall, and a cap of 0 or below, hold the direction shut: pieces wait, in order, until another
+/// phase is entered, however long that takes (a rule whose only phase stalls carries nothing for
+/// good), and then go at the new phase's cap, so a stall's end is no burst. Caps are computed in floating
+/// point, so no cap overflows.
 ///
 /// Lives on the relay queue with its clock; destroying it cancels its timers and drops the
 /// callbacks that have not run.
@@ -40,10 +41,10 @@ public:
     /// later (never from inside this call). Either callback may be empty.
     void schedule(std::int64_t bytes, std::function<void()> sent, std::function<void()> deliver);
 
-    /// Sets the rate and delay of a new phase: `kbps` absent means no cap; `pausedUntil` is the
-    /// uptime before which nothing starts (0 when not stalled). Pieces held by a shut direction
-    /// are scheduled again under the new conditions, in their order.
-    void apply(std::optional<std::int64_t> kbps, std::int64_t delayMs, double pausedUntil);
+    /// Sets the rate and delay of a new phase: `kbps` absent means no cap; `stalled` shuts the
+    /// direction for the whole phase. Pieces held by a shut direction are scheduled again under
+    /// the new conditions, in their order.
+    void apply(std::optional<std::int64_t> kbps, std::int64_t delayMs, bool stalled = false);
 
     /// The read size and chunk size of the direction: the bytes of 50 ms at the cap, clamped to
     /// 512...65536; 65536 with no cap.
@@ -52,7 +53,6 @@ public:
     std::optional<double> bytesPerSecond() const { return m_bytesPerSecond; }
     double delay() const { return m_delay; }
     double linkFreeAt() const { return m_linkFreeAt; }
-    double pausedUntil() const { return m_pausedUntil; }
     bool isShut() const { return m_shut; }
     /// Seconds of link time already reserved ahead of now.
     double backlog() const;
@@ -93,7 +93,6 @@ private:
     std::optional<double> m_bytesPerSecond;
     double m_delay = 0;
     double m_linkFreeAt = 0;
-    double m_pausedUntil = 0;
     double m_lastDeliveryAt = 0;
     bool m_shut = false;
     std::vector<Held> m_held;

@@ -168,6 +168,9 @@ void LocalForwarder::stop() {
     m_acceptor.close(ignored);
     m_udpSocket.close(ignored);
     m_sweepTimer.cancel();
+    m_acceptRetry.reset();
+    if (m_passThrough)
+        m_passThrough->closeAll();
     for (const auto& relay : m_state.registry().collect([](const Closable&) { return true; }))
         relay->close();
     m_udpFlows.clear();
@@ -193,9 +196,23 @@ std::shared_ptr<Link> LocalForwarder::link() {
 
 void LocalForwarder::accept() {
     m_acceptor.async_accept([this, alive = m_alive](std::error_code error, asio::ip::tcp::socket socket) {
-        if (!*alive || !m_acceptor.is_open())
+        if (!*alive || !m_acceptor.is_open() || error == asio::error::operation_aborted)
             return;
-        if (!error) {
+        if (error) {
+            // Out of descriptors the same failure comes back at once: re-arming at once burnt a
+            // core and starved new clients. Pause, and say it once.
+            if (!m_acceptFailureLogged) {
+                m_state.logger().error("Accepting failed: %{public}s", error.message());
+                m_acceptFailureLogged = true;
+            }
+            m_acceptRetry = m_state.clock().schedule(acceptBackOffSeconds, [this, alive] {
+                if (*alive && m_acceptor.is_open())
+                    accept();
+            });
+            return;
+        }
+        m_acceptFailureLogged = false;
+        {
             std::error_code ignored;
             const std::string peer = text(socket.remote_endpoint(ignored));
             const std::string host = m_options.target.address().to_string();
@@ -206,6 +223,12 @@ void LocalForwarder::accept() {
                 socket.close(ignored);
             } else if (link->isCut()) {
                 socket.close(ignored);
+            } else if (m_options.passUnshaped && link->isUnlimited()) {
+                if (!m_passThrough)
+                    m_passThrough = std::make_unique<PassThroughPool>();
+                const int fd = socket.release(ignored);
+                if (!ignored)
+                    m_passThrough->pass(fd, m_options.target);
             } else {
                 m_state.logger().debug("TCP %{public}s → %{public}s", peer, text(m_options.target));
                 TCPRelay::start(m_state, m_context,

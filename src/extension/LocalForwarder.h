@@ -1,6 +1,7 @@
 #pragma once
 
 #include "extension/ExtensionState.h"
+#include "extension/PassThroughPool.h"
 
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
@@ -32,7 +33,11 @@ public:
         bool tcp = true;
         bool udp = true;
         double udpIdleSeconds = 60; // a UDP peer silent this long ends its flow
+        bool passUnshaped = false;  // splice TCP flows of an unshaped link instead of relaying them
     };
+
+    /// How long accepting pauses after a failure (out of descriptors), on the state's clock.
+    static constexpr double acceptBackOffSeconds = 0.1;
 
     LocalForwarder(ExtensionState& state, asio::io_context& context, Options options);
     ~LocalForwarder();
@@ -61,6 +66,9 @@ private:
     std::vector<std::uint8_t> m_udpBuffer;
     asio::ip::udp::endpoint m_udpPeer;
     std::map<asio::ip::udp::endpoint, std::shared_ptr<FrontUDPFlow>> m_udpFlows;
+    std::unique_ptr<ScheduledCall> m_acceptRetry;
+    bool m_acceptFailureLogged = false;
+    std::unique_ptr<PassThroughPool> m_passThrough;
     std::shared_ptr<bool> m_alive;
 };
 

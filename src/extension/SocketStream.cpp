@@ -3,6 +3,8 @@
 #include <asio/buffer.hpp>
 #include <asio/write.hpp>
 
+#include <algorithm>
+
 namespace quorvex {
 
 std::shared_ptr<SocketStream> SocketStream::create(asio::ip::tcp::socket socket) {
@@ -13,16 +15,28 @@ SocketStream::SocketStream(asio::ip::tcp::socket socket)
     : m_socket(std::move(socket)) {}
 
 void SocketStream::read(std::size_t maximum, ReadHandler handler) {
-    auto buffer = std::make_shared<std::vector<std::uint8_t>>(maximum);
-    m_socket.async_read_some(asio::buffer(*buffer),
-                             [self = shared_from_this(), buffer,
-                              handler = std::move(handler)](std::error_code error, std::size_t count) {
-                                 buffer->resize(count);
-                                 if (error == asio::error::eof)
-                                     handler(std::move(*buffer), true, {});
-                                 else
-                                     handler(std::move(*buffer), false, error);
-                             });
+    // Wait for readiness first and size the buffer by what has arrived: an idle connection then
+    // holds no buffer at all, and a busy one only what it reads.
+    m_socket.async_wait(
+        asio::socket_base::wait_read,
+        [self = shared_from_this(), maximum, handler = std::move(handler)](std::error_code error) mutable {
+            if (error)
+                return handler({}, false, error);
+            std::error_code ignored;
+            if (!self->m_socket.non_blocking())
+                self->m_socket.non_blocking(true, ignored);
+            const std::size_t available = self->m_socket.available(ignored);
+            std::vector<std::uint8_t> data(
+                std::clamp<std::size_t>(available, 1, std::max<std::size_t>(maximum, 1)));
+            const std::size_t count = self->m_socket.read_some(asio::buffer(data), error);
+            if (error == asio::error::would_block || error == asio::error::try_again)
+                return self->read(maximum, std::move(handler));
+            data.resize(count);
+            if (error == asio::error::eof)
+                handler({}, true, {});
+            else
+                handler(std::move(data), false, error);
+        });
 }
 
 void SocketStream::write(std::vector<std::uint8_t> data, WriteHandler handler) {

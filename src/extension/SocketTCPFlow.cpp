@@ -1,5 +1,7 @@
 #include "extension/SocketTCPFlow.h"
 
+#include "extension/TCPRelay.h"
+
 #include <asio/post.hpp>
 
 namespace quorvex {
@@ -9,6 +11,7 @@ SocketTCPFlow::SocketTCPFlow(asio::ip::tcp::socket socket, asio::ip::tcp::endpoi
     , m_target(std::move(target)) {
     std::error_code ignored;
     m_stream->socket().set_option(asio::ip::tcp::no_delay(true), ignored);
+    TCPRelay::keepAlive(m_stream->socket().native_handle());
 }
 
 SocketTCPFlow::~SocketTCPFlow() {

@@ -2,6 +2,10 @@
 
 #include "extension/ExtensionState.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <algorithm>
 
 namespace quorvex {
@@ -34,15 +38,51 @@ std::size_t TCPRelay::holdLimit(const LinkShaper& shaper) {
         std::clamp(2.0 * *shaper.bytesPerSecond() * shaper.delay(), floor, ceiling));
 }
 
+void TCPRelay::keepAlive(int nativeSocket) {
+    const int on = 1;
+    ::setsockopt(nativeSocket, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(nativeSocket, IPPROTO_TCP, TCP_KEEPIDLE, &keepAliveIdleSeconds, sizeof keepAliveIdleSeconds);
+    ::setsockopt(nativeSocket, IPPROTO_TCP, TCP_KEEPINTVL, &keepAliveIntervalSeconds,
+                 sizeof keepAliveIntervalSeconds);
+    ::setsockopt(nativeSocket, IPPROTO_TCP, TCP_KEEPCNT, &keepAliveProbes, sizeof keepAliveProbes);
+}
+
+void TCPRelay::armIdle(double seconds) {
+    m_idleTimer = m_state.clock().schedule(seconds, [weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (!self || self->m_closed)
+            return;
+        const double quiet = self->m_state.clock().now() - self->m_lastActivity;
+        if (quiet >= idleSeconds)
+            return self->fail(asio::error::timed_out);
+        self->armIdle(idleSeconds - quiet);
+    });
+}
+
 void TCPRelay::connect() {
+    m_lastActivity = m_state.clock().now();
+    // A target that drops SYNs would hold the app for the kernel's two minutes and more.
+    m_connectTimer = m_state.clock().schedule(connectSeconds, [weak = weak_from_this()] {
+        if (auto self = weak.lock(); self && !self->m_closed)
+            self->fail(asio::error::timed_out);
+    });
+    armIdle(idleSeconds);
     auto& socket = m_connection->socket();
+    if (m_state.outboundMark() != 0) {
+        std::error_code error;
+        socket.open(m_flow->remoteEndpoint().protocol(), error);
+        if (error || !m_state.markOutbound(socket.native_handle()))
+            return fail(error ? error : std::make_error_code(std::errc::operation_not_permitted));
+    }
     socket.async_connect(m_flow->remoteEndpoint(), [self = shared_from_this()](std::error_code error) {
         if (self->m_closed)
             return;
+        self->m_connectTimer.reset();
         if (error)
             return self->fail(error);
         std::error_code ignored;
         self->m_connection->socket().set_option(asio::ip::tcp::no_delay(true), ignored);
+        keepAlive(self->m_connection->socket().native_handle());
         // Opening waits for the current delays of both directions, and for any stall.
         std::weak_ptr<TCPRelay> weak = self;
         self->m_link->uplink.schedule(0, {}, [weak] {
@@ -68,23 +108,43 @@ void TCPRelay::openFlow() {
     });
 }
 
+// Over the process-wide budget a direction still reads while it holds less than its guaranteed
+// share, so relays whose peers are stuck cannot starve the ones that move.
 bool TCPRelay::mayReadUp() const {
-    return m_upOnLink + m_connection->queuedBytes() < holdLimit(m_link->uplink);
+    const std::size_t held = m_upOnLink + m_connection->queuedBytes();
+    return held < holdLimit(m_link->uplink) && (m_state.underBudget() || held < guaranteedBytes);
 }
 
 bool TCPRelay::mayReadDown() const {
-    return m_downOnLink + m_flow->queuedWriteBytes() < holdLimit(m_link->downlink);
+    const std::size_t held = m_downOnLink + m_flow->queuedWriteBytes();
+    return held < holdLimit(m_link->downlink) && (m_state.underBudget() || held < guaranteedBytes);
+}
+
+void TCPRelay::waitForBudget() {
+    // Held back by the other relays: nothing of this one's own may drain to wake it.
+    if (m_budgetWaiting || m_state.underBudget())
+        return;
+    m_budgetWaiting = true;
+    m_state.waitForBudget([weak = weak_from_this()] {
+        if (auto self = weak.lock()) {
+            self->m_budgetWaiting = false;
+            self->resumeReading();
+        }
+    });
 }
 
 void TCPRelay::noteHeld() {
     const std::size_t held = m_upData.size() - m_upOffset + m_upOnLink + m_connection->queuedBytes() +
                              m_downOnLink + m_flow->queuedWriteBytes();
     m_peakHeld = std::max(m_peakHeld, held);
+    m_state.addHeld(static_cast<std::ptrdiff_t>(held) - static_cast<std::ptrdiff_t>(m_reportedHeld));
+    m_reportedHeld = held;
 }
 
 void TCPRelay::resumeReading() {
     if (m_closed)
         return;
+    noteHeld();
     if (m_upWaiting && mayReadUp()) {
         m_upWaiting = false;
         readFlow();
@@ -93,6 +153,8 @@ void TCPRelay::resumeReading() {
         m_downWaiting = false;
         receive();
     }
+    if (m_upWaiting || m_downWaiting)
+        waitForBudget();
 }
 
 // App to network.
@@ -106,6 +168,7 @@ void TCPRelay::readFlow() {
 void TCPRelay::onFlowData(std::vector<std::uint8_t> data, std::error_code error) {
     if (m_closed)
         return;
+    m_lastActivity = m_state.clock().now();
     if (error)
         return fail(error);
     if (data.empty()) {
@@ -172,10 +235,12 @@ void TCPRelay::onUpSent() {
         return scheduleUpChunk();
     m_upData.clear();
     m_upOffset = 0;
-    if (mayReadUp())
+    if (mayReadUp()) {
         readFlow();
-    else
+    } else {
         m_upWaiting = true;
+        waitForBudget();
+    }
 }
 
 // Network to app.
@@ -191,6 +256,7 @@ void TCPRelay::receive() {
 void TCPRelay::onReceived(std::vector<std::uint8_t> data, bool finished, std::error_code error) {
     if (m_closed)
         return;
+    m_lastActivity = m_state.clock().now();
     const std::size_t length = data.size();
     m_downOnLink += length;
     noteHeld();
@@ -201,10 +267,12 @@ void TCPRelay::onReceived(std::vector<std::uint8_t> data, bool finished, std::er
             auto self = weak.lock();
             if (!self || self->m_closed || finished || error)
                 return;
-            if (self->mayReadDown())
+            if (self->mayReadDown()) {
                 self->receive();
-            else
+            } else {
                 self->m_downWaiting = true;
+                self->waitForBudget();
+            }
         },
         [weak, data = std::move(data), finished, error]() mutable {
             auto self = weak.lock();
@@ -267,7 +335,11 @@ void TCPRelay::fail(std::error_code error) {
 
 void TCPRelay::end() {
     m_closed = true;
+    m_connectTimer.reset();
+    m_idleTimer.reset();
     m_upData.clear();
+    m_state.addHeld(-static_cast<std::ptrdiff_t>(m_reportedHeld));
+    m_reportedHeld = 0;
     m_state.registry().remove(this);
 }
 

@@ -3,6 +3,7 @@
 #include "extension/Closable.h"
 #include "extension/SocketStream.h"
 #include "extension/TCPFlow.h"
+#include "platform/Clock.h"
 
 #include <asio/io_context.hpp>
 
@@ -49,6 +50,20 @@ public:
     /// its cap, and at least 1 MiB.
     static std::size_t holdLimit(const LinkShaper& shaper);
 
+    /// A connection to the remote end must be made within this; a relay with no byte in either
+    /// direction for `idleSeconds` ends. Both on the state's clock. Keepalive probes find a peer
+    /// that vanished without a word long before that.
+    static constexpr double connectSeconds = 10;
+    static constexpr double idleSeconds = 2 * 60 * 60;
+    static constexpr int keepAliveIdleSeconds = 60;
+    static constexpr int keepAliveIntervalSeconds = 10;
+    static constexpr int keepAliveProbes = 3;
+    /// Turns keepalive on for one side of a relay.
+    static void keepAlive(int nativeSocket);
+
+    /// What a direction may always hold, whatever the process-wide budget says.
+    static constexpr std::size_t guaranteedBytes = 64 * 1024;
+
     TCPRelay(ExtensionState& state, asio::io_context& context, std::unique_ptr<TCPFlow> flow,
              std::shared_ptr<Link> link);
 
@@ -65,9 +80,11 @@ private:
     bool mayReadUp() const;
     bool mayReadDown() const;
     void noteHeld();
+    void waitForBudget();
     void finish();
     void fail(std::error_code error);
     void end();
+    void armIdle(double seconds);
 
     ExtensionState& m_state;
     std::unique_ptr<TCPFlow> m_flow;
@@ -84,6 +101,11 @@ private:
     bool m_upWaiting = false;     // a read of the app is due once the hold drops below the bound
     bool m_downWaiting = false;
     std::size_t m_peakHeld = 0;
+    std::size_t m_reportedHeld = 0; // what the state's budget counts for this relay
+    bool m_budgetWaiting = false;
+    double m_lastActivity = 0;
+    std::unique_ptr<ScheduledCall> m_connectTimer;
+    std::unique_ptr<ScheduledCall> m_idleTimer;
 };
 
 } // namespace quorvex

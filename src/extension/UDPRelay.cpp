@@ -39,7 +39,8 @@ bool UDPRelay::dropped() {
 }
 
 bool UDPRelay::isFull(const LinkShaper& shaper, std::size_t held, std::size_t adding) const {
-    return held + adding > maximumHeldBytes || shaper.backlog() > maximumHeldSeconds;
+    return held + adding > maximumHeldBytes || shaper.backlog() > maximumHeldSeconds ||
+           !m_state.underBudget();
 }
 
 // App to network.
@@ -61,6 +62,7 @@ void UDPRelay::onDatagrams(std::vector<Datagram> datagrams, std::error_code erro
         if (dropped() || isFull(m_link->uplink, m_upHeld, datagram.payload.size()))
             continue;
         m_upHeld += datagram.payload.size();
+        m_state.addHeld(static_cast<std::ptrdiff_t>(datagram.payload.size()));
         passed.push_back(std::move(datagram));
     }
     m_peakHeld = std::max(m_peakHeld, m_upHeld);
@@ -82,6 +84,8 @@ void UDPRelay::onDatagrams(std::vector<Datagram> datagrams, std::error_code erro
                 if (!self)
                     return;
                 self->m_upHeld -= datagram.payload.size();
+                if (!self->m_closed)
+                    self->m_state.addHeld(-static_cast<std::ptrdiff_t>(datagram.payload.size()));
                 if (self->m_closed)
                     return;
                 if (auto connection = self->connectionFor(datagram.endpoint)) {
@@ -97,9 +101,10 @@ std::shared_ptr<UDPRelay::Connection> UDPRelay::connectionFor(const asio::ip::ud
         return it->second;
     auto connection = std::make_shared<Connection>(m_context);
     connection->remote = endpoint;
-    connection->buffer.resize(65536);
     std::error_code error;
     connection->socket.open(endpoint.protocol(), error);
+    if (!error && !m_state.markOutbound(connection->socket.native_handle()))
+        error = std::make_error_code(std::errc::operation_not_permitted);
     if (!error)
         connection->socket.connect(endpoint, error);
     if (!error)
@@ -122,47 +127,62 @@ void UDPRelay::forget(const std::shared_ptr<Connection>& connection) {
 // Network to app.
 
 void UDPRelay::receive(const std::shared_ptr<Connection>& connection) {
-    connection->socket.async_receive(
-        asio::buffer(connection->buffer),
-        [self = shared_from_this(), connection](std::error_code error, std::size_t length) {
-            if (self->m_closed)
-                return;
-            if (error) {
-                // A refused or broken socket has failed: forget it, the next datagram makes another.
-                if (error != asio::error::operation_aborted)
-                    self->forget(connection);
-                return;
-            }
-            ++self->m_received;
-            if (length > 0 && !self->dropped() &&
-                !self->isFull(self->m_link->downlink, self->m_downHeld, length)) {
-                self->m_downHeld += length;
-                self->m_peakHeld = std::max(self->m_peakHeld, self->m_downHeld);
-                Datagram datagram{std::vector<std::uint8_t>(connection->buffer.begin(),
-                                                            connection->buffer.begin() +
-                                                                static_cast<std::ptrdiff_t>(length)),
-                                  connection->remote};
-                self->m_link->downlink.schedule(
-                    static_cast<std::int64_t>(length), {},
-                    [weak = std::weak_ptr<UDPRelay>(self), datagram = std::move(datagram)]() mutable {
-                        auto relay = weak.lock();
-                        if (!relay)
-                            return;
-                        relay->m_downHeld -= datagram.payload.size();
-                        if (relay->m_closed)
-                            return;
-                        std::vector<Datagram> batch;
-                        batch.push_back(std::move(datagram));
-                        relay->m_flow->writeDatagrams(std::move(batch), [](std::error_code) {});
-                    });
-            }
-            self->receive(connection);
-        });
+    // Wait for a datagram before taking a buffer for it, sized to the datagram: an idle peer holds
+    // no buffer.
+    connection->socket.async_wait(asio::socket_base::wait_read, [self = shared_from_this(),
+                                                                 connection](std::error_code error) {
+        if (self->m_closed)
+            return;
+        std::size_t length = 0;
+        if (!error) {
+            std::error_code ignored;
+            const std::size_t available = connection->socket.available(ignored);
+            connection->buffer.resize(std::max<std::size_t>(available, 1));
+            length = connection->socket.receive(asio::buffer(connection->buffer), 0, error);
+            if (error == asio::error::would_block || error == asio::error::try_again)
+                return self->receive(connection);
+        }
+        if (error) {
+            // A refused or broken socket has failed: forget it, the next datagram makes another.
+            if (error != asio::error::operation_aborted)
+                self->forget(connection);
+            return;
+        }
+        ++self->m_received;
+        if (length > 0 && !self->dropped() &&
+            !self->isFull(self->m_link->downlink, self->m_downHeld, length)) {
+            self->m_downHeld += length;
+            self->m_state.addHeld(static_cast<std::ptrdiff_t>(length));
+            self->m_peakHeld = std::max(self->m_peakHeld, self->m_downHeld);
+            Datagram datagram{
+                std::vector<std::uint8_t>(connection->buffer.begin(),
+                                          connection->buffer.begin() + static_cast<std::ptrdiff_t>(length)),
+                connection->remote};
+            self->m_link->downlink.schedule(
+                static_cast<std::int64_t>(length), {},
+                [weak = std::weak_ptr<UDPRelay>(self), datagram = std::move(datagram)]() mutable {
+                    auto relay = weak.lock();
+                    if (!relay)
+                        return;
+                    relay->m_downHeld -= datagram.payload.size();
+                    if (!relay->m_closed)
+                        relay->m_state.addHeld(-static_cast<std::ptrdiff_t>(datagram.payload.size()));
+                    if (relay->m_closed)
+                        return;
+                    std::vector<Datagram> batch;
+                    batch.push_back(std::move(datagram));
+                    relay->m_flow->writeDatagrams(std::move(batch), [](std::error_code) {});
+                });
+        }
+        std::vector<std::uint8_t>().swap(connection->buffer);
+        self->receive(connection);
+    });
 }
 
 void UDPRelay::close() {
     if (m_closed)
         return;
+    m_state.addHeld(-static_cast<std::ptrdiff_t>(m_upHeld + m_downHeld));
     auto keep = shared_from_this(); // the registry may hold the last reference
     m_closed = true;
     for (auto& [endpoint, connection] : m_connections) {

@@ -66,7 +66,7 @@ TEST_F(LinkShaperTest, UnshapedPieceRunsOnTheNextTurnNotInsideTheCall) {
 }
 
 TEST_F(LinkShaperTest, PiecesQueueBehindEachOtherAtTheCapAndDeliveryAddsTheDelay) {
-    shaper.apply(1000, 50, 0); // 125000 bytes per second, 0.05 s one way
+    shaper.apply(1000, 50); // 125000 bytes per second, 0.05 s one way
     schedule("A", 12500);
     schedule("B", 12500);
     clock.advance(1);
@@ -76,14 +76,26 @@ TEST_F(LinkShaperTest, PiecesQueueBehindEachOtherAtTheCapAndDeliveryAddsTheDelay
     EXPECT_NEAR(timeOf("deliver B"), 0.25, 1e-9);
 }
 
-TEST_F(LinkShaperTest, StallHoldsNewPiecesToItsEndWhileEarlierPiecesKeepTheirTimes) {
-    shaper.apply(1000, 0, 0);
+// A stall used to be a pause until the phase's planned end: a one-phase stall of 0 s carried
+// everything, a longer one let flows through unshaped once its time was up, and what it held left
+// in one burst when it ended, past the next phase's cap.
+TEST_F(LinkShaperTest, StallHoldsNewPiecesUntilTheNextPhaseWhichPacesThemAtItsCap) {
+    shaper.apply(1000, 0);
     schedule("before", 12500);
-    shaper.apply(std::nullopt, 0, clock.now() + 10);
-    schedule("during", 100);
-    clock.advance(20);
-    EXPECT_NEAR(timeOf("deliver before"), 0.1, 1e-9);
-    EXPECT_NEAR(timeOf("sent during"), 10, 1e-9);
+    shaper.apply(std::nullopt, 0, true);
+    for (const char* name : {"A", "B", "C", "D"})
+        schedule(name, 12500);
+    clock.advance(1000);
+    EXPECT_NEAR(timeOf("deliver before"), 0.1, 1e-9)
+        << "pieces on the link before the stall keep their times";
+    EXPECT_EQ(deliveries(), (std::vector<std::string>{"before"})) << "a stall carries nothing, however long";
+
+    const double end = clock.now() - start;
+    shaper.apply(1000, 0); // 125000 bytes per second: 12500 bytes every 0.1 s
+    clock.advance(1);
+    EXPECT_EQ(deliveries(), (std::vector<std::string>{"before", "A", "B", "C", "D"}));
+    EXPECT_NEAR(timeOf("sent A") - end, 0.1, 1e-9);
+    EXPECT_NEAR(timeOf("sent D") - end, 0.4, 1e-9);
 }
 
 TEST_F(LinkShaperTest, ChunkIsFiftyMillisecondsOfTheCapBetweenTheFloorAndTheCeiling) {
@@ -92,10 +104,10 @@ TEST_F(LinkShaperTest, ChunkIsFiftyMillisecondsOfTheCapBetweenTheFloorAndTheCeil
         {10000, 62500},        {40000, 65536}, {200000, 65536},
     };
     for (const auto& [kbps, chunk] : cases) {
-        shaper.apply(kbps, 0, 0);
+        shaper.apply(kbps, 0);
         EXPECT_EQ(shaper.chunkSize(), chunk) << (kbps ? *kbps : -1);
     }
-    shaper.apply(1, 0, 0);
+    shaper.apply(1, 0);
     EXPECT_DOUBLE_EQ(*shaper.bytesPerSecond(), 125);
 }
 
@@ -103,9 +115,9 @@ TEST_F(LinkShaperTest, ChunkIsFiftyMillisecondsOfTheCapBetweenTheFloorAndTheCeil
 // Congested phase (440 ms up) gave way to Wi-Fi (1 ms), later pieces overtook earlier ones and the
 // TCP stream arrived reordered, its end before its data.
 TEST_F(LinkShaperTest, LoweringTheDelayNeverLetsLaterPiecesOvertakeEarlierOnes) {
-    shaper.apply(200, 440, 0);
+    shaper.apply(200, 440);
     schedule("A", 512);
-    shaper.apply(33000, 1, 0);
+    shaper.apply(33000, 1);
     schedule("B", 512);
     schedule("end", 0);
     clock.advance(2);
@@ -117,7 +129,7 @@ TEST_F(LinkShaperTest, LoweringTheDelayNeverLetsLaterPiecesOvertakeEarlierOnes) 
 
 // Caps were converted to integers: a huge cap overflowed and trapped; a cap of 0 divided by zero.
 TEST_F(LinkShaperTest, HugeCapsDoNotOverflowAndCapsOfZeroOrBelowHoldTheDirectionShut) {
-    shaper.apply(std::numeric_limits<std::int64_t>::max(), 0, 0);
+    shaper.apply(std::numeric_limits<std::int64_t>::max(), 0);
     EXPECT_EQ(shaper.chunkSize(), 65536u);
     schedule("huge", 65536);
     clock.advance(0);
@@ -125,21 +137,21 @@ TEST_F(LinkShaperTest, HugeCapsDoNotOverflowAndCapsOfZeroOrBelowHoldTheDirection
 
     for (const std::int64_t shutCap : {0, -40}) {
         events.clear();
-        shaper.apply(shutCap, 0, 0);
+        shaper.apply(shutCap, 0);
         EXPECT_TRUE(shaper.isShut());
         EXPECT_EQ(shaper.chunkSize(), 65536u);
         schedule("A", 1000);
         schedule("B", 0);
         clock.advance(100);
         EXPECT_TRUE(events.empty()) << "cap " << shutCap;
-        shaper.apply(1000, 10, 0);
+        shaper.apply(1000, 10);
         clock.advance(1);
         EXPECT_EQ(deliveries(), (std::vector<std::string>{"A", "B"}));
     }
 }
 
 TEST_F(LinkShaperTest, PieceFollowingWithinTheJitterContinuesTheBusyLinkAndALaterOneStartsAnew) {
-    shaper.apply(1000, 0, 0);
+    shaper.apply(1000, 0);
     schedule("A", 12500); // leaves at 0.1
     clock.advance(0.101);
     schedule("B", 12500); // 1 ms late: continues from 0.1

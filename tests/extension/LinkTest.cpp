@@ -163,6 +163,22 @@ TEST_F(LinkTest, StalledPhaseHoldsPiecesUntilItEnds) {
     EXPECT_NEAR(sentAt, 16, 1e-9);
 }
 
+// A rule with one stalled phase let TCP through: at once for 0 s, and unshaped for good after a
+// longer one had run out.
+TEST_F(LinkTest, ARuleWhoseOnlyPhaseStallsCarriesNothing) {
+    LinkConditions stall;
+    stall.stalled = true;
+    for (const double seconds : {0.0, 5.0}) {
+        state.applyPlan(planFor("Demo.app", {phase("No signal", seconds, stall)}));
+        bool sent = false;
+        state.link("Demo.app")->uplink.schedule(10, [&] { sent = true; }, {});
+        state.link("Demo.app")->downlink.schedule(10, [&] { sent = true; }, {});
+        clock.advance(100);
+        EXPECT_FALSE(sent) << seconds << " s";
+        state.applyPlan(ThrottlePlan{});
+    }
+}
+
 // Phases of 0 s or less re-armed the phase timer at once, forever: the queue burnt a core.
 TEST_F(LinkTest, PhasesOfZeroSecondsOrLessLastAMinimumLength) {
     state.applyPlan(planFor("*", {phase("A", 0), phase("B", -3)}));

@@ -157,6 +157,45 @@ TEST_F(TCPRelayTest, SlowReaderStopsTheRelayFromReadingMoreThanItsBound) {
     EXPECT_EQ(atApp.data.size(), sent);
 }
 
+// Each relay was bounded on its own only: eight targets that never read under a 1 Gbps, 1000 ms
+// plan held 728 MB between them.
+TEST_F(TCPRelayTest, ProcessWideBudgetHoldsEveryRelayBackAndLetsThemGoOnWhenItDrops) {
+    constexpr std::size_t budget = 256 * 1024;
+    queue.sync([&] { state->setHeldBudget(budget); });
+    startForwarder(portOf(target.get()));
+    const int small = 16384;
+    std::vector<Fd> apps;
+    std::vector<Fd> servers;
+    for (int index = 0; index < 3; ++index) {
+        apps.push_back(connectTcp(frontPort));
+        servers.push_back(acceptTcp(target.get()));
+        ::setsockopt(servers.back().get(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    }
+    const auto chunk = pattern(65536, 4);
+    std::vector<std::size_t> sent(servers.size(), 0);
+    auto lastProgress = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - lastProgress < 300ms) {
+        for (std::size_t index = 0; index < servers.size(); ++index) {
+            const ssize_t written =
+                ::send(servers[index].get(), chunk.data(), chunk.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (written > 0) {
+                sent[index] += static_cast<std::size_t>(written);
+                lastProgress = std::chrono::steady_clock::now();
+            }
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    const std::size_t peak = queue.sync([&] { return state->peakHeldBytes(); });
+    // Past the budget a relay holds at most its guaranteed share and one piece more.
+    EXPECT_LE(peak, budget + servers.size() * (TCPRelay::guaranteedBytes + 65536));
+
+    for (std::size_t index = 0; index < servers.size(); ++index) {
+        ::shutdown(servers[index].get(), SHUT_WR);
+        EXPECT_EQ(receiveAll(apps[index].get()).data.size(), sent[index]) << "relay " << index;
+    }
+    EXPECT_TRUE(eventually([&] { return state->heldBytes() == 0; }));
+}
+
 TEST_F(TCPRelayTest, FrontRelaysThroughEveryBuiltInProfile) {
     std::atomic<bool> serving{true};
     std::thread echo([&] {
@@ -260,4 +299,44 @@ TEST_F(TCPRelayOnFakeClockTest, OpeningWaitsUntilTheStallHasEnded) {
     pump();
     const Received atServer = receiveAll(server.get(), 100, 2s);
     EXPECT_EQ(atServer.data, pattern(100, 1));
+}
+
+// A relay to a target that dropped its SYNs held the app about 135 s; one to a client that
+// vanished without a FIN lived on for good.
+TEST_F(TCPRelayOnFakeClockTest, ConnectAndIdleDeadlinesRunOnTheClock) {
+    // A listener whose accept queue is full drops further SYNs, as a filtered target would.
+    target = Fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const auto address = loopback(0);
+    ASSERT_EQ(::bind(target.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(target.get(), 0), 0);
+    std::vector<Fd> fillers;
+    for (int index = 0; index < 2; ++index) {
+        Fd filler(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        const auto to = loopback(portOf(target.get()));
+        ::connect(filler.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        fillers.push_back(std::move(filler));
+    }
+    start({{"Wi-Fi", 10, {}}});
+    Fd app = connectTcp(frontPort);
+    pump();
+    advance(TCPRelay::connectSeconds - 1);
+    EXPECT_FALSE(waitReadable(app.get(), 20ms)) << "still connecting";
+    advance(1);
+    EXPECT_EQ(receiveAll(app.get(), SIZE_MAX, 2s).end, StreamEnd::Reset);
+}
+
+TEST_F(TCPRelayOnFakeClockTest, AQuietRelayEndsAfterTheIdleDeadline) {
+    start({{"Wi-Fi", 10, {}}});
+    Fd app = connectTcp(frontPort);
+    Fd server = acceptTcp(target.get());
+    pump();
+    advance(TCPRelay::idleSeconds - 60);
+    sendAll(app.get(), pattern(10, 1)); // activity moves the deadline
+    pump();
+    EXPECT_EQ(receiveAll(server.get(), 10, 2s).data, pattern(10, 1));
+    advance(120);
+    EXPECT_FALSE(waitReadable(app.get(), 20ms));
+    advance(TCPRelay::idleSeconds);
+    EXPECT_EQ(receiveAll(app.get(), SIZE_MAX, 2s).end, StreamEnd::Reset);
+    EXPECT_EQ(receiveAll(server.get(), SIZE_MAX, 2s).end, StreamEnd::Reset);
 }

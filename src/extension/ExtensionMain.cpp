@@ -1,0 +1,149 @@
+// quorvex-network-extension: the network extension daemon. Serves the control socket, keeps the
+// activation state and proxy configurations in its state folder, and while a tunnel runs takes
+// the TCP flows of this network namespace, keeps those of simulator apps, refuses blocked hosts
+// and relays the rest through the plan's shaped links. Runs as root.
+#include "extension/ControlServer.h"
+#include "extension/ControlService.h"
+#include "extension/ExtensionState.h"
+#include "extension/RelayQueue.h"
+#include "extension/TransparentInterceptor.h"
+#include "extension/TransparentProxyProvider.h"
+#include "network/ControlProtocol.h"
+
+#include <asio/io_context.hpp>
+#include <asio/signal_set.hpp>
+
+#include <grp.h>
+#include <pwd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+using namespace quorvex;
+
+namespace {
+
+void usage() {
+    std::fprintf(stderr,
+                 "usage: quorvex-network-extension [--socket PATH] [--state-dir DIR] [--auto-approve]\n"
+                 "                                 [--allow-user NAME|UID]... [--allow-group NAME|GID]...\n"
+                 "                                 [--no-intercept] [--port PORT]\n"
+                 "Serves the control socket (default %s, or QUORVEX_EXTENSION_SOCKET) for root, this\n"
+                 "user and the users and groups allowed. State lives in --state-dir (default\n"
+                 "/var/lib/quorvex-network-extension, or QUORVEX_EXTENSION_STATE). While a tunnel runs,\n"
+                 "TCP flows of this network namespace are intercepted (nftables, policy routing and\n"
+                 "tproxy to PORT, default %u) unless --no-intercept. Stops on SIGINT or SIGTERM.\n",
+                 ControlProtocol::defaultSocketPath().c_str(), TransparentInterceptor::defaultPort);
+}
+
+uid_t userId(const std::string& text) {
+    if (const passwd* entry = ::getpwnam(text.c_str()))
+        return entry->pw_uid;
+    std::size_t used = 0;
+    const unsigned long value = std::stoul(text, &used);
+    if (used != text.size())
+        throw std::invalid_argument("");
+    return static_cast<uid_t>(value);
+}
+
+gid_t groupId(const std::string& text) {
+    if (const group* entry = ::getgrnam(text.c_str()))
+        return entry->gr_gid;
+    std::size_t used = 0;
+    const unsigned long value = std::stoul(text, &used);
+    if (used != text.size())
+        throw std::invalid_argument("");
+    return static_cast<gid_t>(value);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ControlService::Options options;
+    const char* stateFolder = std::getenv("QUORVEX_EXTENSION_STATE");
+    options.stateFolder = stateFolder && *stateFolder ? stateFolder : "/var/lib/quorvex-network-extension";
+    std::string socketPath = ControlProtocol::defaultSocketPath();
+    bool intercept = true;
+    unsigned port = TransparentInterceptor::defaultPort;
+    for (int i = 1; i < argc; ++i) {
+        const std::string flag = argv[i];
+        const auto value = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "quorvex-network-extension: %s needs a value\n", flag.c_str());
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        try {
+            if (flag == "--socket")
+                socketPath = value();
+            else if (flag == "--state-dir")
+                options.stateFolder = value();
+            else if (flag == "--auto-approve")
+                options.autoApprove = true;
+            else if (flag == "--allow-user")
+                options.allowedUsers.insert(userId(value()));
+            else if (flag == "--allow-group")
+                options.allowedGroups.insert(groupId(value()));
+            else if (flag == "--no-intercept")
+                intercept = false;
+            else if (flag == "--port") {
+                const std::string text = value();
+                std::size_t used = 0;
+                port = static_cast<unsigned>(std::stoul(text, &used));
+                if (used != text.size() || port == 0 || port > 65535)
+                    throw std::invalid_argument("");
+            } else if (flag == "--help" || flag == "-h") {
+                usage();
+                return 0;
+            } else {
+                std::fprintf(stderr, "quorvex-network-extension: unknown option %s\n", flag.c_str());
+                usage();
+                return 2;
+            }
+        } catch (const std::exception&) {
+            std::fprintf(stderr, "quorvex-network-extension: bad value for %s: %s\n", flag.c_str(), argv[i]);
+            return 2;
+        }
+    }
+
+    RelayQueue queue;
+    std::unique_ptr<ExtensionState> state;
+    queue.sync([&] { state = std::make_unique<ExtensionState>(queue.clock()); });
+    TransparentProxyProvider provider(queue, *state);
+    std::unique_ptr<TransparentInterceptor> interceptor;
+    if (intercept) {
+        interceptor = std::make_unique<TransparentInterceptor>(queue, *state, provider,
+                                                               static_cast<std::uint16_t>(port));
+        provider.setFlowSource(interceptor.get());
+    }
+
+    int status = 0;
+    {
+        ControlService service(options, provider);
+        asio::io_context context;
+        ControlServer server(context, service, socketPath);
+        try {
+            server.start();
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "quorvex-network-extension: cannot serve %s: %s\n", socketPath.c_str(),
+                         error.what());
+            return 1;
+        }
+        asio::signal_set signals(context, SIGINT, SIGTERM);
+        signals.async_wait([&](std::error_code, int) {
+            server.stop();
+            context.stop();
+        });
+        std::printf("ready %s\n", socketPath.c_str());
+        std::fflush(stdout);
+        context.run();
+        service.shutdown();
+    }
+    provider.setFlowSource(nullptr);
+    interceptor.reset();
+    queue.sync([&] { state.reset(); });
+    return status;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <asio/executor_work_guard.hpp>
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace quorvex {
+
+class SplicePump;
+
+/// Carries flows that need no shaping: each gets its own connection to its target and a
+/// SplicePump between the two, on one of a few event loops (one per core, at most eight), so
+/// unshaped flows neither wait on the relay queue nor on each other. A connection must be made
+/// within `connectSeconds`, or the app's connection is reset.
+class PassThroughPool final {
+public:
+    static constexpr double connectSeconds = 10;
+
+    /// `mark` is the socket mark of the connections made (0 for none).
+    explicit PassThroughPool(int mark = 0, unsigned loops = 0);
+    ~PassThroughPool();
+    PassThroughPool(const PassThroughPool&) = delete;
+    PassThroughPool& operator=(const PassThroughPool&) = delete;
+
+    /// Takes over the app's connected socket (its native handle, any thread) and carries it to
+    /// `target`.
+    void pass(int appSocket, const asio::ip::tcp::endpoint& target);
+    /// Resets every flow it carries.
+    void closeAll();
+    std::size_t loopCount() const { return m_loops.size(); }
+
+private:
+    struct Loop {
+        asio::io_context context;
+        asio::executor_work_guard<asio::io_context::executor_type> work{asio::make_work_guard(context)};
+        std::thread thread;
+        std::mutex mutex;
+        std::vector<std::weak_ptr<SplicePump>> pumps;
+    };
+
+    int m_mark;
+    std::vector<std::unique_ptr<Loop>> m_loops;
+    std::atomic<std::size_t> m_next{0};
+};
+
+} // namespace quorvex

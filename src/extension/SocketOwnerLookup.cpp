@@ -1,0 +1,181 @@
+#include "extension/SocketOwnerLookup.h"
+
+#include <dirent.h>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace quorvex {
+
+namespace {
+
+class Descriptor final {
+public:
+    explicit Descriptor(int fd)
+        : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+void putAddress(__be32 target[4], const asio::ip::address& address) {
+    if (address.is_v4()) {
+        const auto bytes = address.to_v4().to_bytes();
+        std::memcpy(target, bytes.data(), bytes.size());
+    } else {
+        const auto bytes = address.to_v6().to_bytes();
+        std::memcpy(target, bytes.data(), bytes.size());
+    }
+}
+
+} // namespace
+
+SocketOwnerLookup::SocketOwnerLookup(std::filesystem::path procRoot, PathFilter wanted)
+    : m_procRoot(std::move(procRoot))
+    , m_wanted(std::move(wanted)) {}
+
+std::optional<std::uint64_t> SocketOwnerLookup::socketInode(Protocol protocol,
+                                                            const asio::ip::address& localAddress,
+                                                            std::uint16_t localPort,
+                                                            const asio::ip::address& remoteAddress,
+                                                            std::uint16_t remotePort) {
+    // Both addresses must be of one family: an IPv4 peer seen on an IPv6 socket comes mapped.
+    asio::ip::address local = localAddress;
+    asio::ip::address remote = remoteAddress;
+    if (local.is_v6() && local.to_v6().is_v4_mapped() && (remote.is_v4() || remote.to_v6().is_v4_mapped()))
+        local = asio::ip::make_address_v4(asio::ip::v4_mapped, local.to_v6());
+    if (remote.is_v6() && remote.to_v6().is_v4_mapped() && local.is_v4())
+        remote = asio::ip::make_address_v4(asio::ip::v4_mapped, remote.to_v6());
+    if (local.is_v4() != remote.is_v4())
+        return std::nullopt;
+
+    const Descriptor socket(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
+    if (socket.get() < 0)
+        return std::nullopt;
+    timeval timeout{1, 0};
+    ::setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+
+    struct {
+        nlmsghdr header;
+        inet_diag_req_v2 request;
+    } message{};
+    message.header.nlmsg_len = sizeof message;
+    message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    message.header.nlmsg_flags = NLM_F_REQUEST;
+    message.header.nlmsg_seq = 1;
+    message.request.sdiag_family = local.is_v4() ? AF_INET : AF_INET6;
+    message.request.sdiag_protocol = protocol == Protocol::TCP ? IPPROTO_TCP : IPPROTO_UDP;
+    message.request.idiag_states = ~0U;
+    message.request.id.idiag_sport = htons(localPort);
+    message.request.id.idiag_dport = htons(remotePort);
+    putAddress(message.request.id.idiag_src, local);
+    putAddress(message.request.id.idiag_dst, remote);
+    message.request.id.idiag_if = 0;
+    message.request.id.idiag_cookie[0] = INET_DIAG_NOCOOKIE;
+    message.request.id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;
+
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (::sendto(socket.get(), &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel),
+                 sizeof kernel) < 0)
+        return std::nullopt;
+
+    alignas(nlmsghdr) char buffer[8192];
+    const ssize_t length = ::recv(socket.get(), buffer, sizeof buffer, 0);
+    if (length <= 0)
+        return std::nullopt;
+    auto remaining = static_cast<unsigned int>(length);
+    for (auto* header = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(header, remaining);
+         header = NLMSG_NEXT(header, remaining)) {
+        if (header->nlmsg_type == NLMSG_ERROR || header->nlmsg_type == NLMSG_DONE)
+            return std::nullopt;
+        if (header->nlmsg_type != SOCK_DIAG_BY_FAMILY ||
+            header->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
+            continue;
+        const auto* reply = static_cast<const inet_diag_msg*>(NLMSG_DATA(header));
+        if (reply->idiag_inode != 0)
+            return reply->idiag_inode;
+    }
+    return std::nullopt;
+}
+
+std::optional<ProcessToken> SocketOwnerLookup::ownerOfInode(std::uint64_t inode) {
+    const std::string wanted = "socket:[" + std::to_string(inode) + "]";
+    DIR* processes = ::opendir(m_procRoot.c_str());
+    if (!processes)
+        return std::nullopt;
+    for (auto& [pid, known] : m_processes)
+        known.seen = false;
+    std::vector<long> candidates;
+    while (const dirent* entry = ::readdir(processes)) {
+        char* end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (pid <= 0 || *end != '\0')
+            continue;
+        Known& known = m_processes[pid];
+        if (known.entryInode != entry->d_ino) {
+            // New here, or a new process under a reused pid.
+            known.entryInode = entry->d_ino;
+            std::error_code error;
+            const auto path = std::filesystem::read_symlink(m_procRoot / entry->d_name / "exe", error);
+            known.wanted = !error && (!m_wanted || m_wanted(path.string()));
+        }
+        known.seen = true;
+        if (known.wanted)
+            candidates.push_back(pid);
+    }
+    ::closedir(processes);
+    std::erase_if(m_processes, [](const auto& item) { return !item.second.seen; });
+
+    char target[64];
+    for (const long pid : candidates) {
+        const std::string fdFolder = (m_procRoot / std::to_string(pid) / "fd").string();
+        DIR* descriptors = ::opendir(fdFolder.c_str());
+        if (!descriptors)
+            continue; // gone, or not ours to read
+        const int folder = ::dirfd(descriptors);
+        bool found = false;
+        while (const dirent* fd = ::readdir(descriptors)) {
+            if (fd->d_name[0] == '.')
+                continue;
+            const ssize_t size = ::readlinkat(folder, fd->d_name, target, sizeof target - 1);
+            if (size > 0 && static_cast<std::size_t>(size) == wanted.size() &&
+                std::memcmp(target, wanted.data(), wanted.size()) == 0) {
+                found = true;
+                break;
+            }
+        }
+        ::closedir(descriptors);
+        if (found)
+            return ProcessToken::of(static_cast<pid_t>(pid), m_procRoot);
+    }
+    return std::nullopt;
+}
+
+std::optional<ProcessToken> SocketOwnerLookup::owner(Protocol protocol, const asio::ip::address& localAddress,
+                                                     std::uint16_t localPort,
+                                                     const asio::ip::address& remoteAddress,
+                                                     std::uint16_t remotePort) {
+    const auto inode = socketInode(protocol, localAddress, localPort, remoteAddress, remotePort);
+    if (!inode)
+        return std::nullopt;
+    return ownerOfInode(*inode);
+}
+
+} // namespace quorvex

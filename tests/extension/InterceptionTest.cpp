@@ -1,0 +1,249 @@
+// End to end in network namespaces this test makes: the daemon intercepts in a client namespace
+// joined by veth to a server namespace on 198.18.0.0/15. Nothing is installed in the machine's
+// own namespace; deleting the namespaces on every exit path removes whatever the test made.
+#include "ControlDaemon.h"
+
+#include "extension/SystemCommand.h"
+#include "extension/TransparentInterceptor.h"
+#include "network/SocketExtensionControl.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace quorvex {
+namespace {
+
+using test::ScratchFolder;
+
+const std::string ip = SystemCommand::locate("ip");
+
+// A process started in the background and ended (SIGTERM, then SIGKILL) on destruction.
+class Background final {
+public:
+    explicit Background(const std::vector<std::string>& arguments) {
+        std::vector<char*> argv;
+        for (const auto& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        if (::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Background() {
+        if (m_pid <= 0)
+            return;
+        ::kill(m_pid, SIGTERM);
+        for (int wait = 0; wait < 50; ++wait) {
+            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    Background(const Background&) = delete;
+    Background& operator=(const Background&) = delete;
+    bool running() const { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
+
+private:
+    pid_t m_pid = -1;
+};
+
+// Two namespaces joined by veth; deleted (with every rule and route made in them) on destruction.
+class NamespacePair final {
+public:
+    NamespacePair() {
+        const std::string id = std::to_string(::getpid());
+        client = "qvx-c-" + id;
+        server = "qvx-s-" + id;
+        const std::string a = "qvxa" + id;
+        const std::string b = "qvxb" + id;
+        const std::vector<std::vector<std::string>> steps = {
+            {ip, "netns", "add", client},
+            {ip, "netns", "add", server},
+            {ip, "-n", client, "link", "add", a, "type", "veth", "peer", "name", b, "netns", server},
+            {ip, "-n", client, "addr", "add", "198.18.0.1/15", "dev", a},
+            {ip, "-n", server, "addr", "add", "198.18.0.2/15", "dev", b},
+            {ip, "-n", server, "addr", "add", "198.18.0.3/15", "dev", b},
+            {ip, "-n", client, "link", "set", a, "up"},
+            {ip, "-n", server, "link", "set", b, "up"},
+            {ip, "-n", client, "link", "set", "lo", "up"},
+            {ip, "-n", server, "link", "set", "lo", "up"},
+        };
+        for (const auto& step : steps) {
+            const auto result = SystemCommand::run(step);
+            if (!result.ok()) {
+                failure =
+                    "cannot make network namespaces (" + step[1] + " " + step[2] + "): " + result.output;
+                return;
+            }
+        }
+    }
+    ~NamespacePair() {
+        SystemCommand::run({ip, "netns", "del", client});
+        SystemCommand::run({ip, "netns", "del", server});
+    }
+    std::vector<std::string> in(const std::string& space, std::vector<std::string> command) const {
+        command.insert(command.begin(), {ip, "netns", "exec", space});
+        return command;
+    }
+
+    std::string client;
+    std::string server;
+    std::string failure;
+};
+
+struct Probe {
+    std::string outcome;
+    long long milliseconds = 0;
+};
+
+class InterceptionTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "intercepting needs root to make network namespaces";
+        if (SystemCommand::locate("nft") == "nft" || SystemCommand::locate("socat") == "socat")
+            GTEST_SKIP() << "nft and socat are needed (scripts/install-deps installs them)";
+        m_spaces = std::make_unique<NamespacePair>();
+        if (!m_spaces->failure.empty())
+            GTEST_SKIP() << m_spaces->failure;
+        const auto tables = SystemCommand::run(
+            m_spaces->in(m_spaces->client, {SystemCommand::locate("nft"), "list", "tables"}));
+        if (!tables.ok())
+            GTEST_SKIP() << "nftables is not usable here: " << tables.output;
+
+        // The same probe binary as an ordinary process and as an app in a simulator's app container.
+        m_ordinary = QUORVEX_NETPROBE;
+        const auto bundle = m_folder.path() /
+                            "Library/Developer/CoreSimulator/Devices/5A1E0F7B/data/Containers/Bundle/"
+                            "Application/9C2D3E4F/Demo.app";
+        std::filesystem::create_directories(bundle);
+        m_app = (bundle / "Demo").string();
+        std::filesystem::copy_file(m_ordinary, m_app);
+
+        const std::string socat = SystemCommand::locate("socat");
+        m_processes.push_back(std::make_unique<Background>(
+            m_spaces->in(m_spaces->server, {socat, "TCP-LISTEN:9000,fork,reuseaddr", "EXEC:cat"})));
+        m_processes.push_back(std::make_unique<Background>(m_spaces->in(
+            m_spaces->client, {socat, "TCP-LISTEN:9001,bind=127.0.0.1,fork,reuseaddr", "EXEC:cat"})));
+        m_socket = (m_folder.path() / "control.sock").string();
+        m_processes.push_back(std::make_unique<Background>(
+            m_spaces->in(m_spaces->client, {QUORVEX_EXTENSION_DAEMON, "--socket", m_socket, "--state-dir",
+                                            (m_folder.path() / "state").string(), "--auto-approve"})));
+        m_control = std::make_unique<SocketExtensionControl>(m_socket, 5);
+        for (int attempt = 0; attempt < 100 && !m_control->activationState(); ++attempt)
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        ASSERT_TRUE(m_control->activationState()) << "the daemon did not come up";
+        // The servers are up once the ordinary probe gets its echo.
+        for (int attempt = 0; attempt < 100 && probe(m_ordinary, "198.18.0.2", 9000).outcome != "ok";
+             ++attempt)
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+
+    void TearDown() override {
+        m_processes.clear();
+        m_spaces.reset();
+    }
+
+    Probe probe(const std::string& binary, const std::string& host, int port) const {
+        const auto result =
+            SystemCommand::run(m_spaces->in(m_spaces->client, {binary, host, std::to_string(port)}));
+        Probe outcome;
+        std::istringstream(result.output) >> outcome.outcome >> outcome.milliseconds;
+        return outcome;
+    }
+
+    std::string startTunnel(const ThrottlePlan& plan) {
+        EXPECT_TRUE(m_control->requestActivation().value().enabled);
+        ProxyConfiguration configuration;
+        configuration.plan = plan.encode();
+        const auto saved = m_control->saveConfiguration(configuration);
+        EXPECT_TRUE(saved) << saved.error();
+        const auto started = m_control->startTunnel(saved.value().id);
+        EXPECT_TRUE(started) << started.error();
+        return saved.value().id;
+    }
+
+    std::string clientState() const {
+        const auto tables = SystemCommand::run(
+            m_spaces->in(m_spaces->client, {SystemCommand::locate("nft"), "list", "tables"}));
+        const auto rules = SystemCommand::run({ip, "-n", m_spaces->client, "rule"});
+        return tables.output + rules.output;
+    }
+
+    ScratchFolder m_folder;
+    std::unique_ptr<NamespacePair> m_spaces;
+    std::vector<std::unique_ptr<Background>> m_processes;
+    std::unique_ptr<SocketExtensionControl> m_control;
+    std::string m_socket;
+    std::string m_ordinary;
+    std::string m_app;
+};
+
+TEST_F(InterceptionTest, ShapesSimulatorAppsOnlyAndStoppingRestoresDirectTraffic) {
+    LinkConditions slow;
+    slow.upDelayMs = 250;
+    slow.downDelayMs = 250;
+    ThrottlePlan plan;
+    plan.rules.push_back({"Demo.app", "custom", {{"slow", 10, slow}}});
+    plan.blockedHosts = std::vector<std::string>{"198.18.0.3"};
+    const auto id = startTunnel(plan);
+    ASSERT_NE(clientState().find("quorvex"), std::string::npos) << "the table is installed";
+
+    // Delays: connect waits for both directions, then the echo goes up and down: about 1 s.
+    const auto shaped = probe(m_app, "198.18.0.2", 9000);
+    EXPECT_EQ(shaped.outcome, "ok");
+    EXPECT_GE(shaped.milliseconds, 700);
+    const auto ordinary = probe(m_ordinary, "198.18.0.2", 9000);
+    EXPECT_EQ(ordinary.outcome, "ok");
+    EXPECT_LT(ordinary.milliseconds, 400);
+
+    EXPECT_EQ(probe(m_app, "198.18.0.3", 9000).outcome, "reset") << "a blocked host is refused to the app";
+    EXPECT_EQ(probe(m_ordinary, "198.18.0.3", 9000).outcome, "ok") << "and to nobody else";
+    const auto loopback = probe(m_app, "127.0.0.1", 9001);
+    EXPECT_EQ(loopback.outcome, "ok");
+    EXPECT_LT(loopback.milliseconds, 400) << "loopback is never intercepted";
+
+    ASSERT_TRUE(m_control->stopTunnel(id));
+    const auto after = probe(m_app, "198.18.0.2", 9000);
+    EXPECT_EQ(after.outcome, "ok");
+    EXPECT_LT(after.milliseconds, 400);
+    const auto state = clientState();
+    EXPECT_EQ(state.find("quorvex"), std::string::npos) << state;
+    EXPECT_EQ(state.find("0x5177"), std::string::npos) << state;
+}
+
+TEST_F(InterceptionTest, PlanUpdatesTakeEffectOnTheNextFlow) {
+    ThrottlePlan plan;
+    plan.rules.push_back({"Demo.app", "custom", {{"fine", 10, LinkConditions{}}}});
+    const auto id = startTunnel(plan);
+    EXPECT_EQ(probe(m_app, "198.18.0.2", 9000).outcome, "ok");
+
+    LinkConditions cut;
+    cut.packetLoss = 1;
+    ThrottlePlan cutting;
+    cutting.rules.push_back({"Demo.app", "custom", {{"cut", 10, cut}}});
+    ASSERT_TRUE(m_control->sendMessage(id, cutting.encode()));
+    EXPECT_NE(probe(m_app, "198.18.0.2", 9000).outcome, "ok") << "a cut link closes the app's flows";
+    EXPECT_EQ(probe(m_ordinary, "198.18.0.2", 9000).outcome, "ok");
+    EXPECT_FALSE(m_control->sendMessage(id, "{}")) << "an undecodable plan is refused";
+    EXPECT_NE(probe(m_app, "198.18.0.2", 9000).outcome, "ok") << "and the plan in force stays";
+}
+
+} // namespace
+} // namespace quorvex
