@@ -1,0 +1,85 @@
+#pragma once
+
+#include "extension/ProxyTunnel.h"
+#include "network/ExtensionControl.h"
+#include "platform/Logger.h"
+
+#include <nlohmann/json.hpp>
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace quorvex {
+
+/// Who sent a request, as the kernel vouches for it (SO_PEERCRED).
+struct ControlCaller {
+    pid_t pid = 0;
+    uid_t uid = 0;
+    gid_t gid = 0;
+};
+
+/// The daemon's side of the control channel: the activation state and the saved proxy
+/// configurations (both kept in the state folder, so they survive a restart of the daemon), the
+/// session status of the one tunnel, and the operations of ControlProtocol on them. Thread-safe.
+///
+/// Callers: root and the users and groups given in Options may use the app's operations; only
+/// root may use the administrator's ("approve", "allowProxy", "reset", "overview").
+class ControlService final {
+public:
+    struct Options {
+        std::filesystem::path stateFolder;
+        bool autoApprove = false; // approve activations and allow proxies without an administrator
+        std::set<uid_t> allowedUsers;
+        std::set<gid_t> allowedGroups;
+    };
+
+    static constexpr std::size_t maximumConfigurations = 16;
+
+    ControlService(Options options, ProxyTunnel& tunnel);
+    ~ControlService();
+
+    /// Answers one request (ControlProtocol's reply object). Never throws.
+    nlohmann::json handle(const nlohmann::json& request, const ControlCaller& caller);
+
+    ActivationState activation() const;
+    /// The status of the configuration `id`.
+    SessionStatus status(const std::string& id) const;
+
+    /// Stops a running tunnel (the daemon's shutdown); the configurations stay saved.
+    void shutdown();
+
+private:
+    struct Stored {
+        bool activated = false; // an activation was requested and not deactivated
+        bool approved = false;
+        bool proxyAllowed = false;
+    };
+
+    nlohmann::json dispatch(const std::string& operation, const nlohmann::json& request,
+                            const ControlCaller& caller);
+    bool mayUse(const ControlCaller& caller) const;
+    ActivationState activationLocked() const;
+    ProxyConfiguration effective(const ProxyConfiguration& configuration) const;
+    std::vector<ProxyConfiguration>::iterator find(const std::string& id);
+    void stopLocked();
+    void load();
+    void saveActivation() const;
+    void saveConfigurations() const;
+    std::string newIdentifier() const;
+
+    Options m_options;
+    ProxyTunnel& m_tunnel;
+    Logger m_logger;
+    mutable std::mutex m_mutex;
+    Stored m_stored;
+    std::vector<ProxyConfiguration> m_configurations;
+    std::string m_runningId;
+    SessionStatus m_status = SessionStatus::Disconnected;
+};
+
+} // namespace quorvex
