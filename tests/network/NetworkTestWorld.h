@@ -2,6 +2,7 @@
 
 #include "network/ControlExecutor.h"
 #include "network/ProxyController.h"
+#include "network/SetupGuideWindow.h"
 #include "support/FakeClock.h"
 #include "support/FakeExtensionControl.h"
 
@@ -70,6 +71,23 @@ struct ProxyWorld {
         }
         return clock.now() - start;
     }
+};
+
+/// Stands for the setup guide's window: remembers whether it shows and how often it was presented.
+class RecordingWindow final : public SetupGuideWindow {
+public:
+    explicit RecordingWindow(int* presents)
+        : m_presents(presents) {}
+    void present() override {
+        ++*m_presents;
+        m_visible = true;
+    }
+    void close() override { m_visible = false; }
+    bool isVisible() const override { return m_visible; }
+
+private:
+    int* m_presents;
+    bool m_visible = false;
 };
 
 /// A plan that shapes one app.

@@ -1,7 +1,7 @@
 #include "network/SetupGuide.h"
 
+#include "NetworkTestWorld.h"
 #include "network/SetupGuideWindow.h"
-#include "support/FakeClock.h"
 
 #include <gtest/gtest.h>
 
@@ -28,22 +28,6 @@ public:
     void resetSetup(Completion done) override { done(std::nullopt); }
 };
 
-class RecordingWindow final : public SetupGuideWindow {
-public:
-    explicit RecordingWindow(int* presents)
-        : m_presents(presents) {}
-    void present() override {
-        ++*m_presents;
-        m_visible = true;
-    }
-    void close() override { m_visible = false; }
-    bool isVisible() const override { return m_visible; }
-
-private:
-    int* m_presents;
-    bool m_visible = false;
-};
-
 /// A waiting network change the test answers by hand.
 struct Change {
     int runs = 0;
@@ -68,7 +52,7 @@ struct GuideWorld {
     int windowsMade = 0;
     SetupGuide guide{proxy, clock, [this](SetupGuide&) {
                          ++windowsMade;
-                         return std::make_unique<RecordingWindow>(&presents);
+                         return std::make_unique<test::RecordingWindow>(&presents);
                      }};
     Change change;
 
