@@ -397,7 +397,9 @@ void SetupGuideView::renderFooter() {
     primary->setDefault(true);
     primary->setAutoDefault(true);
     primary->setMinimumSize(72, 28);
-    primary->setFont(Fonts::system(Fonts::body().pointSizeF(), QFont::Medium));
+    QFont font = Fonts::body();
+    font.setWeight(QFont::Medium);
+    primary->setFont(font);
     primary->setStyleSheet(
         QStringLiteral("QPushButton { color: white; background: %1; border: none; border-radius: 14px; "
                        "padding: 4px 16px; } QPushButton:pressed { background: %2; } "
