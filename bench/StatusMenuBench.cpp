@@ -11,7 +11,7 @@
 #include "app/provisional/ProvisionalCleanupFlows.h"
 #include "app/provisional/ProvisionalDeviceFlows.h"
 #include "app/provisional/ProvisionalDeviceHub.h"
-#include "app/provisional/ProvisionalNetwork.h"
+#include "network/NetworkSystem.h"
 #include "platform/Clock.h"
 #include "platform/SystemClock.h"
 #include "simulator/SimulatorApps.h"
@@ -69,15 +69,16 @@ struct Menu {
         while (!done.isFinished())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         controller = std::make_unique<StatusMenuController>(
-            StatusMenuController::Models{simulatorApps,
-                                         actions,
-                                         permissions,
-                                         Cleanup::shared(),
-                                         updates,
-                                         {network, deviceHub, windows, deviceFlows, cleanupFlows, cleaner},
-                                         systemClock(),
-                                         {},
-                                         {}},
+            StatusMenuController::Models{
+                simulatorApps,
+                actions,
+                permissions,
+                Cleanup::shared(),
+                updates,
+                {networkSystem.service(), deviceHub, windows, deviceFlows, cleanupFlows, cleaner},
+                systemClock(),
+                {},
+                {}},
             false);
     }
 
@@ -85,7 +86,8 @@ struct Menu {
     SimulatorApps simulatorApps;
     SimulatorActions actions;
     Permissions permissions;
-    ProvisionalNetwork network;
+    // The real network side, with no daemon to answer: nothing shaped, as on a fresh install.
+    NetworkSystem networkSystem{systemClock()};
     ProvisionalDeviceHub deviceHub;
     ProvisionalActionWindows windows;
     ProvisionalDeviceFlows deviceFlows;

@@ -8,7 +8,7 @@
 #include "app/provisional/ProvisionalCleanupFlows.h"
 #include "app/provisional/ProvisionalDeviceFlows.h"
 #include "app/provisional/ProvisionalDeviceHub.h"
-#include "app/provisional/ProvisionalNetwork.h"
+#include "network/NetworkSystem.h"
 #include "platform/Clock.h"
 #include "platform/LogLevel.h"
 #include "platform/SystemClock.h"
@@ -33,8 +33,8 @@ void setNames() {
 
 // The composition root: the one place that picks the implementation of each neighbouring
 // service. Each provisional line gives way to the real subsystem when it lands.
-std::unique_ptr<quorvex::NetworkService> makeNetwork() {
-    return std::make_unique<quorvex::ProvisionalNetwork>();
+std::unique_ptr<quorvex::NetworkSystem> makeNetwork() {
+    return std::make_unique<quorvex::NetworkSystem>(quorvex::systemClock());
 }
 
 struct ProgramServices {
@@ -75,7 +75,8 @@ int main(int argc, char* argv[]) {
         QCoreApplication app(argc, argv);
         setNames();
         const auto network = makeNetwork();
-        AppDelegate::runResetSetup(*network, stdout, [](int status) { QCoreApplication::exit(status); });
+        AppDelegate::runResetSetup(network->service(), stdout,
+                                   [](int status) { QCoreApplication::exit(status); });
         return app.exec();
     }
 
@@ -89,7 +90,7 @@ int main(int argc, char* argv[]) {
     std::optional<ProgramServices> services;
     if (!isRunningTests())
         services = ProgramServices::make();
-    AppDelegate delegate(*network, systemClock(), [] { QCoreApplication::quit(); });
+    AppDelegate delegate(network->service(), systemClock(), [] { QCoreApplication::quit(); });
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &delegate,
                      &AppDelegate::requestTermination);
@@ -98,7 +99,7 @@ int main(int argc, char* argv[]) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::finishBeforeExit);
     QTimer::singleShot(0, &delegate, [&] {
         if (services)
-            delegate.applicationDidFinishLaunching(services->view(*network));
+            delegate.applicationDidFinishLaunching(services->view(network->service()));
     });
     return app.exec();
 }

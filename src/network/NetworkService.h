@@ -22,6 +22,7 @@ public:
     struct AppNetwork {
         SimulatorApp app;
         QString profileID;
+        bool operator==(const AppNetwork&) const = default;
     };
     struct HostRule {
         QString host;

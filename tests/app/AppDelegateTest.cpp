@@ -2,6 +2,7 @@
 
 #include "app/FakeServices.h"
 #include "support/CaughtSignal.h"
+#include "extension/ControlDaemon.h"
 #include "support/FakeClock.h"
 
 #include <QProcess>
@@ -91,12 +92,17 @@ TEST(AppDelegateTest, OnlyTheWholeArgumentAsksForTheSetupReset) {
     EXPECT_FALSE(AppDelegate::isResetSetupRun({}));
 }
 
-// The program itself, as a process: the reset run needs no display and ends with its status.
+// The program itself, as a process: the reset run needs no display and ends with its status. It
+// resets through the extension daemon's control socket: one served in this test process, or a
+// path where no daemon answers.
 TEST(AppDelegateTest, TheResetRunPrintsItsOutcomeAndExitsWithItsStatus) {
+    test::ScratchFolder folder;
+    test::ControlDaemon daemon(folder.path());
+    const QString missing = QString::fromStdString((folder.path() / "absent.sock").string());
     struct Case {
         const char* name;
         QStringList arguments;
-        std::optional<QString> failure;
+        QString socket;
         bool testHost;
         QString output;
         int status;
@@ -104,19 +110,19 @@ TEST(AppDelegateTest, TheResetRunPrintsItsOutcomeAndExitsWithItsStatus) {
     const std::vector<Case> cases = {
         {"success",
          {"--reset-setup"},
-         std::nullopt,
+         QString::fromStdString(daemon.socketPath()),
          false,
          "Setup reset. Launch the app again to see the setup guide.\n",
          0},
-        {"failure",
+        {"failure: no daemon",
          {"--reset-setup"},
-         "The extension is not installed.",
+         missing,
          false,
-         "Reset failed: The extension is not installed.\n",
+         "Reset failed: The network extension is not running (no answer on " + missing + ").\n",
          1},
         {"in any position, and under a test host too",
          {"-v", "--reset-setup"},
-         std::nullopt,
+         QString::fromStdString(daemon.socketPath()),
          true,
          "Setup reset. Launch the app again to see the setup guide.\n",
          0},
@@ -127,8 +133,7 @@ TEST(AppDelegateTest, TheResetRunPrintsItsOutcomeAndExitsWithItsStatus) {
         environment.remove("DISPLAY");
         environment.remove("WAYLAND_DISPLAY");
         environment.remove("QT_QPA_PLATFORM");
-        if (c.failure)
-            environment.insert("QUORVEX_PROVISIONAL_RESET_ERROR", *c.failure);
+        environment.insert("QUORVEX_EXTENSION_SOCKET", c.socket);
         if (c.testHost)
             environment.insert("XCTestConfigurationFilePath", "/tmp/none.xctestconfiguration");
         QProcess process;

@@ -1,7 +1,6 @@
 #include "app/provisional/ProvisionalDeviceHub.h"
 
 #include "app/provisional/ProvisionalActionWindows.h"
-#include "app/provisional/ProvisionalNetwork.h"
 #include "simulator/Toast.h"
 
 #include <QSignalSpy>
@@ -37,28 +36,6 @@ TEST(ProvisionalServicesTest, TheTargetIsTheSimulatorBootedLast) {
         const auto target = ProvisionalDeviceHub::mostRecentlyBooted(c.devices);
         EXPECT_EQ(target ? std::optional<QString>(target->name) : std::nullopt, c.expected);
     }
-}
-
-TEST(ProvisionalServicesTest, TheProvisionalNetworkShapesNothingAndItsResetFailsOnlyWhenTold) {
-    ProvisionalNetwork network;
-    EXPECT_FALSE(network.isActive());
-    EXPECT_FALSE(network.isBusy());
-    EXPECT_TRUE(network.hostRules().empty());
-    for (const QByteArray& failure : {QByteArray(), QByteArray("No extension to reset.")}) {
-        if (failure.isEmpty())
-            qunsetenv("QUORVEX_PROVISIONAL_RESET_ERROR");
-        else
-            qputenv("QUORVEX_PROVISIONAL_RESET_ERROR", failure);
-        std::optional<std::optional<QString>> outcome;
-        network.resetSetup([&](std::optional<QString> error) { outcome = error; });
-        EXPECT_FALSE(outcome) << "answers later, like the real one";
-        ASSERT_TRUE(QTest::qWaitFor([&] { return outcome.has_value(); }));
-        EXPECT_EQ(*outcome, failure.isEmpty() ? std::nullopt : std::optional<QString>(failure));
-    }
-    qunsetenv("QUORVEX_PROVISIONAL_RESET_ERROR");
-    bool stopped = false;
-    network.stopProxyForQuit([&] { stopped = true; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return stopped; }));
 }
 
 TEST(ProvisionalServicesTest, AFeatureThatIsNotThereYetSaysSoInAToast) {
