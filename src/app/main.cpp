@@ -1,18 +1,21 @@
 // Program entry. A "--reset-setup" run resets the network setup and exits without ever touching
 // the display; a run under a test host starts nothing; a normal run lives in the system tray.
+#include "actions/SimulatorActions.h"
 #include "app/AppDelegate.h"
 #include "app/Services.h"
 #include "app/TerminationSignals.h"
-#include "app/provisional/ProvisionalActionWindows.h"
 #include "app/provisional/ProvisionalCleanerWindow.h"
 #include "app/provisional/ProvisionalCleanupFlows.h"
 #include "app/provisional/ProvisionalDeviceFlows.h"
 #include "app/provisional/ProvisionalDeviceHub.h"
 #include "app/provisional/ProvisionalNetwork.h"
+#include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/SystemClock.h"
 #include "simulator/SimulatorApps.h"
 #include "tools/Environment.h"
+#include "windows/ActionWindowsController.h"
+#include "windows/ScreenshotThumbnail.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -46,9 +49,13 @@ struct ProgramServices {
     // Built only for a normal run: the device hub starts the simulator inventory.
     static ProgramServices make() {
         using namespace quorvex;
+        auto deviceHub = std::make_unique<ProvisionalDeviceHub>(SimulatorApps::shared());
+        const DeviceHubService* hub = deviceHub.get();
         return {
-            std::make_unique<ProvisionalDeviceHub>(SimulatorApps::shared()),
-            std::make_unique<ProvisionalActionWindows>(),
+            std::move(deviceHub),
+            std::make_unique<ActionWindowsController>(
+                SimulatorApps::shared(), SimulatorActions::shared(), [hub] { return hub->targetUDID(); },
+                Clipboard::system(), ScreenshotThumbnail::shared()),
             std::make_unique<ProvisionalDeviceFlows>(),
             std::make_unique<ProvisionalCleanupFlows>(),
             std::make_unique<ProvisionalCleanerWindow>(),

@@ -5,12 +5,11 @@
 #include <QPointer>
 #include <QRect>
 #include <QSize>
+#include <QWidget>
 
 #include <filesystem>
 #include <memory>
 #include <optional>
-
-class QWidget;
 
 namespace quorvex {
 

@@ -1,6 +1,5 @@
 #include "app/provisional/ProvisionalDeviceHub.h"
 
-#include "app/provisional/ProvisionalActionWindows.h"
 #include "app/provisional/ProvisionalNetwork.h"
 #include "simulator/Toast.h"
 
@@ -59,17 +58,6 @@ TEST(ProvisionalServicesTest, TheProvisionalNetworkShapesNothingAndItsResetFails
     bool stopped = false;
     network.stopProxyForQuit([&] { stopped = true; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return stopped; }));
-}
-
-TEST(ProvisionalServicesTest, AFeatureThatIsNotThereYetSaysSoInAToast) {
-    QSignalSpy toasts(&Toast::presenter(), &ToastPresenter::toastShown);
-    ProvisionalActionWindows windows;
-    windows.openPushWindow({});
-    ASSERT_EQ(toasts.size(), 1);
-    const auto toast = toasts.at(0).at(0).value<ToastMessage>();
-    EXPECT_EQ(toast.title, "Push window");
-    EXPECT_EQ(toast.detail, "Not available yet in this version of Quorvex.");
-    EXPECT_FALSE(toast.failed);
 }
 
 } // namespace
