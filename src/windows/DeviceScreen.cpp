@@ -461,7 +461,12 @@ std::optional<QImage> DeviceScreen::framedBitmap(const QImage& screenshot, const
         painter.scale(s, s);
         drawInputs(painter, inputs, false, resources, g.frame, s);
         drawArtwork(painter, *compositeArt, g.frame, s);
-        painter.drawImage(g.screen, picture);
+        // The screen is w x h points at scale s, exactly the picture's pixels: copy them one to
+        // one instead of resampling through the scaled transform.
+        painter.save();
+        painter.resetTransform();
+        painter.drawImage(QPointF(g.screen.x() * s, g.screen.y() * s), picture);
+        painter.restore();
         drawInputs(painter, inputs, true, resources, g.frame, s);
     }
     if (turned) {

@@ -22,8 +22,10 @@ std::optional<PdfArtwork> PdfArtwork::load(const std::filesystem::path& file) {
     const QSizeF size = page->pageSizeF();
     if (size.isEmpty())
         return std::nullopt;
-    // Frames and masks are cut-outs: the page must stay transparent where nothing is drawn.
-    document->setRenderHint(Poppler::Document::IgnorePaperColor);
+    // The QPainter backend leaves the page transparent where nothing is drawn (frames and masks
+    // are cut-outs) and draws a full-screen frame about three times faster than Splash.
+    document->setRenderBackend(Poppler::Document::QPainterBackend);
+    document->setPaperColor(Qt::transparent);
     document->setRenderHint(Poppler::Document::Antialiasing);
     document->setRenderHint(Poppler::Document::ThinLineSolid);
     PdfArtwork artwork;
