@@ -33,7 +33,7 @@ SendRow::SendRow(const QString& title, const QString& symbol, QWidget* parent)
     m_name->setFixedWidth(170);
     m_save->setObjectName(QStringLiteral("savePreset"));
     m_send->setObjectName(QStringLiteral("sendButton"));
-    m_send->setIcon(QIcon(Symbols::pixmap(symbol, {16, 16}, Qt::white)));
+    m_send->setIcon(QIcon(Symbols::pixmap(symbol, {16, 16}, Palette::blue())));
     m_send->setDefault(true);
     m_send->setAutoDefault(true);
     layout->addWidget(m_name);

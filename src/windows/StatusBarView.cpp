@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -27,9 +28,31 @@ QLabel* named(QLabel* label, const char* name) {
     return label;
 }
 
+// The bundled icon set has no battery glyphs: the battery is drawn here, filled to its level.
+QPixmap batteryPixmap(const QString& symbol, QColor colour) {
+    const double fill = symbol.section(u'.', 1).toDouble() / 100.0;
+    QPixmap pixmap(QSize(26, 14) * 2);
+    pixmap.setDevicePixelRatio(2);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(colour, 1));
+    painter.drawRoundedRect(QRectF(0.5, 0.5, 22, 13), 3, 3);
+    painter.fillRect(QRectF(23.5, 4.5, 2, 5), colour);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawRoundedRect(QRectF(2, 2, 19 * fill, 10), 1.5, 1.5);
+    return pixmap;
+}
+
 void showSymbol(QLabel* label, const QString& symbol, QColor colour, int size = 16) {
     label->setProperty("symbol", symbol);
-    label->setPixmap(Symbols::pixmap(symbol, {size, size}, colour));
+    if (symbol.startsWith(QStringLiteral("battery.")))
+        label->setPixmap(batteryPixmap(symbol, colour));
+    else if (!Symbols::contains(symbol))
+        label->setText(symbol == QStringLiteral("bolt.fill") ? QStringLiteral("⚡") : QString());
+    else
+        label->setPixmap(Symbols::pixmap(symbol, {size, size}, colour));
 }
 
 } // namespace
