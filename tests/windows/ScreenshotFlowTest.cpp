@@ -5,12 +5,14 @@
 #include "support/FakeXcrun.h"
 #include "support/RecordingWorkspace.h"
 #include "support/ToastLog.h"
+#include "tools/Environment.h"
 #include "windows/ChromeFixture.h"
 #include "windows/DeviceScreen.h"
 #include "windows/ScreenshotThumbnail.h"
 
 #include <gtest/gtest.h>
 
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -214,4 +216,26 @@ TEST_F(ScreenshotFlowFixture, WithoutAFrameForTheDeviceTheShotIsSavedPlainAndSay
     test::ToastLog quiet;
     take(request(false, false));
     EXPECT_TRUE(quiet.messages().empty());
+}
+
+TEST_F(ScreenshotFlowFixture, AStartReadsTheSettingsAtTheClickAndNamesTheFileAfterTheDevice) {
+    const QString keys[] = {"screenshot.frame", "screenshot.cleanStatusBar", "screenshot.copy",
+                            "screenshot.folder"};
+    sharedDefaults().setValue(keys[0], false);
+    sharedDefaults().setValue(keys[2], QStringLiteral("no")); // not a Boolean: on
+    sharedDefaults().setValue(keys[3], QString::fromStdString(m_folder.string()));
+    std::filesystem::create_directories(m_folder);
+    const QDateTime now(QDate(2026, 12, 9), QTime(9, 5, 7));
+    std::ofstream(m_folder / "Screenshot A-B 09.12.2026 at 09.05.07.png") << "taken";
+
+    const auto r = ScreenshotFlow::request(kUdid, "A/B", true, now);
+    EXPECT_EQ(r.udid, kUdid);
+    EXPECT_TRUE(r.copyOnly);
+    EXPECT_FALSE(r.frame);
+    EXPECT_TRUE(r.cleanStatusBar);
+    EXPECT_TRUE(r.copyToClipboard);
+    EXPECT_EQ(r.folder, m_folder);
+    EXPECT_EQ(r.destination, m_folder / "Screenshot A-B 09.12.2026 at 09.05.07 2.png");
+    for (const QString& key : keys)
+        sharedDefaults().remove(key);
 }
