@@ -109,11 +109,9 @@ QImage quarterTurn(const QImage& image, bool clockwise) {
         .transformed(QTransform().rotate(clockwise ? 90 : -90));
 }
 
+// Straight onto the canvas, in pixels: no intermediate picture of the whole frame.
 void drawArtwork(QPainter& painter, const PdfArtwork& artwork, const QRectF& rect, double scale) {
-    const QSize pixels = DeviceScreen::rasterSize(rect.size(), scale);
-    const QImage image = artwork.render(pixels);
-    if (!image.isNull())
-        painter.drawImage(rect, image);
+    artwork.draw(painter, QRectF(rect.topLeft() * scale, rect.size() * scale));
 }
 
 void drawInputs(QPainter& painter, const QVariantList& inputs, bool onTop,

@@ -1,6 +1,7 @@
 #include "windows/PdfArtwork.h"
 
 #include <QFile>
+#include <QPainter>
 #include <poppler-qt6.h>
 
 #include <system_error>
@@ -49,6 +50,26 @@ QImage PdfArtwork::render(QSize pixels) const {
     if (image.size() != pixels)
         image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+bool PdfArtwork::draw(QPainter& painter, const QRectF& target) const {
+    if (target.isEmpty() || !m_document)
+        return false;
+    const std::unique_ptr<Poppler::Page> page = m_document->page(0);
+    if (!page)
+        return false;
+    // Poppler sets the painter's world transform itself, so the page is placed through the
+    // viewport, which it leaves alone.
+    const QRect pixels = target.toRect();
+    painter.save();
+    painter.resetTransform();
+    painter.setViewport(pixels);
+    painter.setWindow(QRect(QPoint(0, 0), pixels.size()));
+    painter.setClipRect(QRect(QPoint(0, 0), pixels.size()));
+    const bool drawn = page->renderToPainter(&painter, 72.0 * pixels.width() / m_size.width(),
+                                             72.0 * pixels.height() / m_size.height());
+    painter.restore();
+    return drawn;
 }
 
 } // namespace quorvex

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QImage>
+#include <QRectF>
 #include <QSize>
 #include <QSizeF>
 
 #include <filesystem>
 #include <memory>
 #include <optional>
+
+class QPainter;
 
 namespace Poppler {
 class Document;
@@ -26,6 +29,9 @@ public:
     /// The page stretched to exactly `pixels`, on a transparent background (premultiplied ARGB).
     /// A null image when the size is empty or rendering fails.
     QImage render(QSize pixels) const;
+    /// Draws the page stretched over `target` (in the painter's device pixels, whatever its
+    /// transform) straight onto the painter, with no intermediate image.
+    bool draw(QPainter& painter, const QRectF& target) const;
 
 private:
     std::shared_ptr<Poppler::Document> m_document;
