@@ -70,6 +70,7 @@ void ScreenshotSettings::chooseFolder() {
     panel.message = QStringLiteral("Choose where screenshots are saved");
     panel.prompt = QStringLiteral("Save Here");
     panel.chooseFolders = true;
+    panel.directory = folder();
     const auto chosen = Dialogs::shared().runOpenPanel(panel);
     if (chosen.empty())
         return;

@@ -60,6 +60,11 @@ TEST(ScreenshotSettingsTest, ChosenFolderIsStoredAndACancelKeepsTheOldOne) {
     ASSERT_EQ(dialogs.panels().size(), 2u);
     EXPECT_EQ(dialogs.panels()[1].prompt, "Save Here");
     EXPECT_TRUE(dialogs.panels()[1].chooseFolders);
+    EXPECT_EQ(dialogs.panels()[0].directory, homeDirectoryURL() / "Desktop")
+        << "starts in the current folder";
+    dialogs.queuePanelAnswer({});
+    ScreenshotSettings::chooseFolder();
+    EXPECT_EQ(dialogs.panels()[2].directory, std::filesystem::path("/tmp/New Shots"));
     clearSettings();
 }
 
