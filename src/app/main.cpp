@@ -85,6 +85,8 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
+    // First, so a SIGTERM during the rest of the start-up quits cleanly instead of killing us.
+    TerminationSignals termination;
     setNames();
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -95,7 +97,6 @@ int main(int argc, char* argv[]) {
     if (!isRunningTests())
         services = ProgramServices::make();
     AppDelegate delegate(*network, systemClock(), [] { QCoreApplication::quit(); });
-    TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &delegate,
                      &AppDelegate::requestTermination);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
