@@ -1,9 +1,7 @@
 #include "app/provisional/ProvisionalDeviceHub.h"
 
 #include "app/provisional/ProvisionalNetwork.h"
-#include "simulator/Toast.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
