@@ -6,7 +6,6 @@
 #include "actions/SimulatorActions.h"
 #include "app/StatusMenuController.h"
 #include "app/Updates.h"
-#include "app/provisional/ProvisionalActionWindows.h"
 #include "app/provisional/ProvisionalCleanerWindow.h"
 #include "app/provisional/ProvisionalCleanupFlows.h"
 #include "app/provisional/ProvisionalDeviceFlows.h"
@@ -59,6 +58,14 @@ SimulatorApps::ScanResult world(bool shared) {
     return result;
 }
 
+// Opening the menu never reaches the action windows.
+struct NoActionWindows final : ActionWindowsService {
+    void openDeepLinkWindow(const SimulatorApp&) override {}
+    void openPushWindow(const SimulatorApp&) override {}
+    void showStatusBarWindow(const std::vector<SimulatorDevice>&, const SimulatorDevice&) override {}
+    void screenshot(const QString&, bool) override {}
+};
+
 struct Menu {
     explicit Menu(bool shared)
         : result(world(shared))
@@ -89,7 +96,7 @@ struct Menu {
     // The real network side, with no daemon to answer: nothing shaped, as on a fresh install.
     NetworkSystem networkSystem{systemClock()};
     ProvisionalDeviceHub deviceHub;
-    ProvisionalActionWindows windows;
+    NoActionWindows windows;
     ProvisionalDeviceFlows deviceFlows;
     ProvisionalCleanupFlows cleanupFlows;
     ProvisionalCleanerWindow cleaner;

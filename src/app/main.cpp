@@ -1,19 +1,22 @@
 // Program entry. A "--reset-setup" run resets the network setup and exits without ever touching
 // the display; a run under a test host starts nothing; a normal run lives in the system tray.
+#include "actions/SimulatorActions.h"
 #include "app/AppDelegate.h"
 #include "app/Services.h"
 #include "app/TerminationSignals.h"
-#include "app/provisional/ProvisionalActionWindows.h"
 #include "app/provisional/ProvisionalCleanerWindow.h"
 #include "app/provisional/ProvisionalCleanupFlows.h"
 #include "app/provisional/ProvisionalDeviceFlows.h"
 #include "app/provisional/ProvisionalDeviceHub.h"
 #include "network/NetworkSystem.h"
+#include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/LogLevel.h"
 #include "platform/SystemClock.h"
 #include "simulator/SimulatorApps.h"
 #include "tools/Environment.h"
+#include "windows/ActionWindowsController.h"
+#include "windows/ScreenshotThumbnail.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -47,9 +50,13 @@ struct ProgramServices {
     // Built only for a normal run: the device hub starts the simulator inventory.
     static ProgramServices make() {
         using namespace quorvex;
+        auto deviceHub = std::make_unique<ProvisionalDeviceHub>(SimulatorApps::shared());
+        const DeviceHubService* hub = deviceHub.get();
         return {
-            std::make_unique<ProvisionalDeviceHub>(SimulatorApps::shared()),
-            std::make_unique<ProvisionalActionWindows>(),
+            std::move(deviceHub),
+            std::make_unique<ActionWindowsController>(
+                SimulatorApps::shared(), SimulatorActions::shared(), [hub] { return hub->targetUDID(); },
+                Clipboard::system(), ScreenshotThumbnail::shared()),
             std::make_unique<ProvisionalDeviceFlows>(),
             std::make_unique<ProvisionalCleanupFlows>(),
             std::make_unique<ProvisionalCleanerWindow>(),
@@ -81,6 +88,8 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
+    // First, so a SIGTERM during the rest of the start-up quits cleanly instead of killing us.
+    TerminationSignals termination;
     setNames();
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -91,7 +100,6 @@ int main(int argc, char* argv[]) {
     if (!isRunningTests())
         services = ProgramServices::make();
     AppDelegate delegate(network->service(), systemClock(), [] { QCoreApplication::quit(); });
-    TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &delegate,
                      &AppDelegate::requestTermination);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,

@@ -44,6 +44,8 @@ struct OpenPanel {
     bool multipleSelection = false;
     /// Name patterns the panel offers ("*.pem"); empty: any file.
     QStringList nameFilters;
+    /// The folder the panel starts in; empty: the platform's choice.
+    std::filesystem::path directory;
 };
 
 /// Modal dialogs that stand in for the platform's alert. A confirmation brings the application to

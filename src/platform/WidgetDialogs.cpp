@@ -156,6 +156,8 @@ std::vector<std::filesystem::path> WidgetDialogs::runOpenPanel(const OpenPanel& 
     }
     if (!panel.prompt.isEmpty())
         dialog.setLabelText(QFileDialog::Accept, panel.prompt);
+    if (!panel.directory.empty())
+        dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(panel.directory.string())));
     dialog.activateWindow();
     std::vector<std::filesystem::path> chosen;
     if (dialog.exec() != QDialog::Accepted)

@@ -1,9 +1,10 @@
 #include "app/provisional/ProvisionalDeviceHub.h"
 
-#include "app/provisional/ProvisionalActionWindows.h"
+#include "app/provisional/ProvisionalCleanerWindow.h"
 #include "simulator/Toast.h"
 
 #include <QSignalSpy>
+
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -40,11 +41,11 @@ TEST(ProvisionalServicesTest, TheTargetIsTheSimulatorBootedLast) {
 
 TEST(ProvisionalServicesTest, AFeatureThatIsNotThereYetSaysSoInAToast) {
     QSignalSpy toasts(&Toast::presenter(), &ToastPresenter::toastShown);
-    ProvisionalActionWindows windows;
-    windows.openPushWindow({});
+    ProvisionalCleanerWindow window;
+    window.show(std::nullopt, std::nullopt);
     ASSERT_EQ(toasts.size(), 1);
     const auto toast = toasts.at(0).at(0).value<ToastMessage>();
-    EXPECT_EQ(toast.title, "Push window");
+    EXPECT_EQ(toast.title, "Storage Cleaner");
     EXPECT_EQ(toast.detail, "Not available yet in this version of Quorvex.");
     EXPECT_FALSE(toast.failed);
 }

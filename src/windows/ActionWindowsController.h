@@ -1,0 +1,48 @@
+#pragma once
+
+#include "windows/ActionWindows.h"
+#include "windows/ActionWindowsService.h"
+#include "windows/ScreenshotFlow.h"
+#include "windows/StatusBarWindow.h"
+
+#include <QObject>
+
+namespace quorvex {
+
+class Clipboard;
+class ScreenshotThumbnail;
+class SimulatorActions;
+class SimulatorApps;
+
+/// The action windows behind the menu: the open-URL and push windows, the status-bar window and
+/// simulator screenshots. Each window is made on first use and kept for the controller's life.
+/// GUI thread.
+class ActionWindowsController final : public QObject, public ActionWindowsService {
+    Q_OBJECT
+public:
+    ActionWindowsController(SimulatorApps& apps, SimulatorActions& actions,
+                            ActionWindows::TargetUDID targetUDID, Clipboard& clipboard,
+                            ScreenshotThumbnail& thumbnail, QObject* parent = nullptr);
+
+    void openDeepLinkWindow(const SimulatorApp& app) override;
+    void openPushWindow(const SimulatorApp& app) override;
+    void showStatusBarWindow(const std::vector<SimulatorDevice>& devices,
+                             const SimulatorDevice& target) override;
+    /// Reads the screenshot settings now, names the file after the simulator and the time, and
+    /// starts the screenshot; the outcome is told in a toast.
+    void screenshot(const QString& udid, bool copy) override;
+
+    ActionWindows& deepLinkWindow() { return m_deepLink; }
+    ActionWindows& pushWindow() { return m_push; }
+    StatusBarWindow& statusBarWindow() { return m_statusBar; }
+    ScreenshotFlow& screenshotFlow() { return m_screenshots; }
+
+private:
+    SimulatorApps& m_apps;
+    ActionWindows m_deepLink;
+    ActionWindows m_push;
+    StatusBarWindow m_statusBar;
+    ScreenshotFlow m_screenshots;
+};
+
+} // namespace quorvex
