@@ -10,12 +10,17 @@
 #include "app/provisional/ProvisionalCleanerWindow.h"
 #include "app/provisional/ProvisionalCleanupFlows.h"
 #include "app/provisional/ProvisionalDeviceFlows.h"
-#include "app/provisional/ProvisionalDeviceHub.h"
 #include "app/provisional/ProvisionalNetwork.h"
+#include "devices/PhysicalDevices.h"
+#include "panel/DeviceHub.h"
 #include "platform/Clock.h"
+#include "platform/HotKey.h"
 #include "platform/SystemClock.h"
+#include "platform/headless/HeadlessGlobalHotKeys.h"
+#include "platform/headless/HeadlessWindowSystem.h"
 #include "simulator/SimulatorApps.h"
 #include "storage/Cleanup.h"
+#include "tools/Environment.h"
 
 #include <benchmark/benchmark.h>
 
@@ -63,7 +68,15 @@ struct Menu {
     explicit Menu(bool shared)
         : result(world(shared))
         , simulatorApps(systemClock(), [this] { return result; })
-        , deviceHub(simulatorApps)
+        , deviceHub({windowSystem,
+                     systemClock(),
+                     sharedDefaults(),
+                     simulatorApps,
+                     physicalDevices,
+                     network,
+                     hotKeys,
+                     {},
+                     {}})
         , updates({}) {
         const QFuture<void> done = simulatorApps.refresh();
         while (!done.isFinished())
@@ -86,7 +99,11 @@ struct Menu {
     SimulatorActions actions;
     Permissions permissions;
     ProvisionalNetwork network;
-    ProvisionalDeviceHub deviceHub;
+    HeadlessWindowSystem windowSystem;
+    HeadlessGlobalHotKeys hotKeyService;
+    HotKeyRegistry hotKeys{hotKeyService};
+    PhysicalDevices physicalDevices{systemClock()};
+    DeviceHub deviceHub;
     ProvisionalActionWindows windows;
     ProvisionalDeviceFlows deviceFlows;
     ProvisionalCleanupFlows cleanupFlows;

@@ -1,5 +1,6 @@
 // Program entry. A "--reset-setup" run resets the network setup and exits without ever touching
 // the display; a run under a test host starts nothing; a normal run lives in the system tray.
+#include "actions/SimulatorActions.h"
 #include "app/AppDelegate.h"
 #include "app/Services.h"
 #include "app/TerminationSignals.h"
@@ -7,12 +8,17 @@
 #include "app/provisional/ProvisionalCleanerWindow.h"
 #include "app/provisional/ProvisionalCleanupFlows.h"
 #include "app/provisional/ProvisionalDeviceFlows.h"
-#include "app/provisional/ProvisionalDeviceHub.h"
 #include "app/provisional/ProvisionalNetwork.h"
+#include "devices/PhysicalDevices.h"
+#include "panel/DeviceHub.h"
 #include "platform/Clock.h"
+#include "platform/HotKey.h"
 #include "platform/SystemClock.h"
+#include "platform/WindowSystem.h"
 #include "simulator/SimulatorApps.h"
 #include "tools/Environment.h"
+
+#include <QSettings>
 
 #include <QApplication>
 #include <QSessionManager>
@@ -37,6 +43,7 @@ std::unique_ptr<quorvex::NetworkService> makeNetwork() {
 }
 
 struct ProgramServices {
+    std::unique_ptr<quorvex::WindowSystem> windowSystem;
     std::unique_ptr<quorvex::DeviceHubService> deviceHub;
     std::unique_ptr<quorvex::ActionWindowsService> actionWindows;
     std::unique_ptr<quorvex::DeviceFlowsService> deviceFlows;
@@ -44,10 +51,22 @@ struct ProgramServices {
     std::unique_ptr<quorvex::CleanerWindowService> cleanerWindow;
 
     // Built only for a normal run: the device hub starts the simulator inventory.
-    static ProgramServices make() {
+    static ProgramServices make(quorvex::NetworkService& network) {
         using namespace quorvex;
+        auto windowSystem = WindowSystem::create();
+        auto deviceHub = std::make_unique<DeviceHub>(
+            DeviceHub::Dependencies{*windowSystem,
+                                    systemClock(),
+                                    sharedDefaults(),
+                                    SimulatorApps::shared(),
+                                    PhysicalDevices::shared(),
+                                    network,
+                                    HotKey::sharedRegistry(),
+                                    [] { SimulatorActions::shared().repeatLast(); },
+                                    {}});
         return {
-            std::make_unique<ProvisionalDeviceHub>(SimulatorApps::shared()),
+            std::move(windowSystem),
+            std::move(deviceHub),
             std::make_unique<ProvisionalActionWindows>(),
             std::make_unique<ProvisionalDeviceFlows>(),
             std::make_unique<ProvisionalCleanupFlows>(),
@@ -86,7 +105,7 @@ int main(int argc, char* argv[]) {
     const auto network = makeNetwork();
     std::optional<ProgramServices> services;
     if (!isRunningTests())
-        services = ProgramServices::make();
+        services = ProgramServices::make(*network);
     AppDelegate delegate(*network, systemClock(), [] { QCoreApplication::quit(); });
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &delegate,
