@@ -3,13 +3,13 @@
 #include "app/DeviceActions.h"
 #include "app/HostField.h"
 #include "app/MenuIcons.h"
-#include "app/ScreenshotSettings.h"
 #include "app/StatusMenuDialogs.h"
 #include "platform/Dialogs.h"
 #include "platform/Workspace.h"
 #include "simulator/SimulatorApps.h"
 #include "storage/Cleanup.h"
 #include "ui/Palette.h"
+#include "windows/ScreenshotSettings.h"
 
 #include <QDesktopServices>
 #include <QLineEdit>

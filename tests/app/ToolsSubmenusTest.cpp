@@ -2,11 +2,11 @@
 
 #include "app/DeviceActions.h"
 #include "app/MenuTestWorld.h"
-#include "app/ScreenshotSettings.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeXcrun.h"
 #include "support/QtPrinters.h"
 #include "tools/Environment.h"
+#include "windows/ScreenshotSettings.h"
 
 #include <QSettings>
 
