@@ -13,6 +13,7 @@
 #include "app/provisional/ProvisionalNetwork.h"
 #include "devices/PhysicalDevices.h"
 #include "panel/DeviceHub.h"
+#include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/HotKey.h"
 #include "platform/SystemClock.h"
@@ -75,7 +76,7 @@ struct Menu {
                      physicalDevices,
                      network,
                      hotKeys,
-                     {},
+                     Clipboard::system(),
                      {}})
         , updates({}) {
         const QFuture<void> done = simulatorApps.refresh();

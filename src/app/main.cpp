@@ -11,6 +11,7 @@
 #include "app/provisional/ProvisionalNetwork.h"
 #include "devices/PhysicalDevices.h"
 #include "panel/DeviceHub.h"
+#include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/HotKey.h"
 #include "platform/SystemClock.h"
@@ -55,15 +56,9 @@ struct ProgramServices {
         using namespace quorvex;
         auto windowSystem = WindowSystem::create();
         auto deviceHub = std::make_unique<DeviceHub>(
-            DeviceHub::Dependencies{*windowSystem,
-                                    systemClock(),
-                                    sharedDefaults(),
-                                    SimulatorApps::shared(),
-                                    PhysicalDevices::shared(),
-                                    network,
-                                    HotKey::sharedRegistry(),
-                                    [] { SimulatorActions::shared().repeatLast(); },
-                                    {}});
+            DeviceHub::Dependencies{*windowSystem, systemClock(), sharedDefaults(), SimulatorApps::shared(),
+                                    PhysicalDevices::shared(), network, HotKey::sharedRegistry(),
+                                    Clipboard::system(), [] { SimulatorActions::shared().repeatLast(); }});
         return {
             std::move(windowSystem),
             std::move(deviceHub),

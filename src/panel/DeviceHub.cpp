@@ -4,10 +4,12 @@
 #include "panel/DeviceHubPanel.h"
 #include "panel/DeviceHubShortcuts.h"
 #include "panel/DeviceHubTracker.h"
+#include "panel/DeviceScreenshot.h"
 #include "panel/PanelPlaceholderView.h"
 #include "panel/SidePanelWindow.h"
 #include "platform/Workspace.h"
 #include "simulator/SimulatorApps.h"
+#include "simulator/Toast.h"
 #include "tools/ToolPaths.h"
 #include "tools/ToolRunner.h"
 
@@ -37,13 +39,15 @@ DeviceHub::DeviceHub(Dependencies dependencies)
                                        QStringLiteral("launchctl"), QStringLiteral("list")});
         },
     });
+    m_screenshot =
+        std::make_unique<DeviceScreenshot>(m_deps.clock, m_deps.clipboard, DeviceScreenshot::systemTools());
     m_shortcuts = std::make_unique<DeviceHubShortcuts>(DeviceHubShortcuts::Dependencies{
         *m_tracker,
         *m_panel,
         m_deps.network,
         m_deps.hotKeys,
         m_deps.repeatLast,
-        m_deps.takeScreenshot,
+        [this](bool copy) { takeScreenshot(copy); },
         DeviceHubShortcuts::shakeCommand(),
         DeviceHubShortcuts::toggleAppearanceCommand(),
         DeviceHubShortcuts::memoryWarningCommand(),
@@ -102,6 +106,27 @@ void DeviceHub::setPanelCollapsed(bool collapsed) {
 
 void DeviceHub::installShortcuts() {
     m_shortcuts->install();
+}
+
+void DeviceHub::takeScreenshot(bool copy) {
+    std::optional<QString> name;
+    if (const auto simulator = m_panel->simulator())
+        name = simulator->name;
+    const std::optional<PhysicalDevice> device = m_panel->physicalDevice();
+    if (!name && device)
+        name = device->name;
+    const std::optional<QString> udid = m_panel->targetUDID();
+    if (!name || !udid) {
+        Toast::show(QStringLiteral("No device in ") + hostName(), std::nullopt, QStringLiteral("camera"),
+                    true);
+        return;
+    }
+    screenshot(*udid, *name, device, copy);
+}
+
+void DeviceHub::screenshot(const QString& udid, const QString& deviceName,
+                           const std::optional<PhysicalDevice>& device, bool copy) {
+    m_screenshot->screenshot(udid, deviceName, device, copy);
 }
 
 void DeviceHub::startPanel() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devices/PhysicalDevice.h"
 #include "panel/DeviceHubService.h"
 
 #include <functional>
@@ -9,7 +10,9 @@ class QSettings;
 
 namespace quorvex {
 
+class Clipboard;
 class Clock;
+class DeviceScreenshot;
 class DeviceHubPanel;
 class DeviceHubShortcuts;
 class DeviceHubTracker;
@@ -31,8 +34,8 @@ public:
         PhysicalDevices& physicalDevices;
         NetworkService& network;
         HotKeyRegistry& hotKeys;
+        Clipboard& clipboard;
         std::function<void()> repeatLast;
-        std::function<void(bool copy)> takeScreenshot;
     };
 
     explicit DeviceHub(Dependencies dependencies);
@@ -57,10 +60,17 @@ public:
     DeviceHubPanel& panel() { return *m_panel; }
     DeviceHubShortcuts& shortcuts() { return *m_shortcuts; }
 
+    /// A screenshot of the panel's target; "No device in ..." when there is none.
+    void takeScreenshot(bool copy);
+    /// A screenshot of the named device (a connected one when `device` is given).
+    void screenshot(const QString& udid, const QString& deviceName,
+                    const std::optional<PhysicalDevice>& device, bool copy);
+
 private:
     Dependencies m_deps;
     std::unique_ptr<DeviceHubTracker> m_tracker;
     std::unique_ptr<DeviceHubPanel> m_panel;
+    std::unique_ptr<DeviceScreenshot> m_screenshot;
     std::unique_ptr<DeviceHubShortcuts> m_shortcuts;
 };
 
