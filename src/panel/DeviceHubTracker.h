@@ -34,8 +34,8 @@ class DeviceHubTracker final : public QObject {
 public:
     enum class Host { deviceHub, simulator };
 
-    static constexpr double kFrontmostPoll = 1.0;
-    static constexpr double kBackgroundPoll = 2.0;
+    static constexpr double kFrontmostPoll = 2.0;
+    static constexpr double kBackgroundPoll = 5.0;
     static constexpr double kTitleInterval = 0.5;
 
     /// Where the known devices come from: the booted simulators in inventory order, and the
