@@ -129,6 +129,13 @@ void DeviceHub::screenshot(const QString& udid, const QString& deviceName,
     m_screenshot->screenshot(udid, deviceName, device, copy);
 }
 
+std::vector<DeviceHubService::WindowShortcut> DeviceHub::windowShortcuts() const {
+    std::vector<WindowShortcut> rows;
+    for (const DeviceHubShortcuts::Shortcut& row : DeviceHubShortcuts::table())
+        rows.push_back({row.keys, row.title});
+    return rows;
+}
+
 void DeviceHub::startPanel() {
     m_deps.physicalDevices.start();
     m_panel->start();

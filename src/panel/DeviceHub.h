@@ -55,6 +55,7 @@ public:
     void setPanelCollapsed(bool collapsed) override;
     void installShortcuts() override;
     void startPanel() override;
+    std::vector<WindowShortcut> windowShortcuts() const override;
 
     DeviceHubTracker& tracker() { return *m_tracker; }
     DeviceHubPanel& panel() { return *m_panel; }

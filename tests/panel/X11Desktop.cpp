@@ -55,7 +55,7 @@ bool X11Desktop::startWindowManager() {
         m_windowManager = -1;
         return false;
     }
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 200; ++i) {
         if (hasWindowManager())
             return true;
         QThread::msleep(50);
