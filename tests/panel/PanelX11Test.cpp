@@ -29,6 +29,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <unistd.h>
 
 namespace quorvex {
@@ -254,15 +256,23 @@ int main(int argc, char** argv) {
         ::unsetenv(variable);
     ::setenv("QUORVEX_XCRUN", (home + "/no-xcrun").c_str(), 1);
 
+    // Listing the tests (as the build does) needs no X server.
+    bool listing = false;
+    for (int i = 1; i < argc; ++i)
+        listing = listing || std::string(argv[i]) == "--gtest_list_tests";
+
     int result = 0;
     {
-        quorvex::test::XvfbServer xvfb("1280x800x24");
+        std::optional<quorvex::test::XvfbServer> server;
+        if (!listing)
+            server.emplace("1280x800x24");
+        const bool running = server && server->isRunning();
         std::unique_ptr<quorvex::test::X11Desktop> desktop;
-        if (xvfb.isRunning()) {
-            quorvex::g_display = xvfb.display();
-            ::setenv("DISPLAY", xvfb.display().c_str(), 1);
+        if (running) {
+            quorvex::g_display = server->display();
+            ::setenv("DISPLAY", server->display().c_str(), 1);
             ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-            desktop = std::make_unique<quorvex::test::X11Desktop>(xvfb.display());
+            desktop = std::make_unique<quorvex::test::X11Desktop>(server->display());
             quorvex::g_managed =
                 qEnvironmentVariable("QUORVEX_NO_WINDOW_MANAGER").isEmpty() && desktop->startWindowManager();
             quorvex::g_desktop = desktop.get();
