@@ -9,12 +9,18 @@
 #include "app/provisional/ProvisionalCleanerWindow.h"
 #include "app/provisional/ProvisionalCleanupFlows.h"
 #include "app/provisional/ProvisionalDeviceFlows.h"
-#include "app/provisional/ProvisionalDeviceHub.h"
+#include "devices/PhysicalDevices.h"
 #include "network/NetworkSystem.h"
+#include "panel/DeviceHub.h"
+#include "platform/Clipboard.h"
 #include "platform/Clock.h"
+#include "platform/HotKey.h"
 #include "platform/SystemClock.h"
+#include "platform/headless/HeadlessGlobalHotKeys.h"
+#include "platform/headless/HeadlessWindowSystem.h"
 #include "simulator/SimulatorApps.h"
 #include "storage/Cleanup.h"
+#include "tools/Environment.h"
 
 #include <benchmark/benchmark.h>
 
@@ -70,7 +76,15 @@ struct Menu {
     explicit Menu(bool shared)
         : result(world(shared))
         , simulatorApps(systemClock(), [this] { return result; })
-        , deviceHub(simulatorApps)
+        , deviceHub({windowSystem,
+                     systemClock(),
+                     sharedDefaults(),
+                     simulatorApps,
+                     physicalDevices,
+                     networkSystem.service(),
+                     hotKeys,
+                     Clipboard::system(),
+                     {}})
         , updates({}) {
         const QFuture<void> done = simulatorApps.refresh();
         while (!done.isFinished())
@@ -95,7 +109,11 @@ struct Menu {
     Permissions permissions;
     // The real network side, with no daemon to answer: nothing shaped, as on a fresh install.
     NetworkSystem networkSystem{systemClock()};
-    ProvisionalDeviceHub deviceHub;
+    HeadlessWindowSystem windowSystem;
+    HeadlessGlobalHotKeys hotKeyService;
+    HotKeyRegistry hotKeys{hotKeyService};
+    PhysicalDevices physicalDevices{systemClock()};
+    DeviceHub deviceHub;
     NoActionWindows windows;
     ProvisionalDeviceFlows deviceFlows;
     ProvisionalCleanupFlows cleanupFlows;

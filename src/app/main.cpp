@@ -7,16 +7,21 @@
 #include "app/provisional/ProvisionalCleanerWindow.h"
 #include "app/provisional/ProvisionalCleanupFlows.h"
 #include "app/provisional/ProvisionalDeviceFlows.h"
-#include "app/provisional/ProvisionalDeviceHub.h"
+#include "devices/PhysicalDevices.h"
 #include "network/NetworkSystem.h"
+#include "panel/DeviceHub.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
+#include "platform/HotKey.h"
 #include "platform/LogLevel.h"
 #include "platform/SystemClock.h"
+#include "platform/WindowSystem.h"
 #include "simulator/SimulatorApps.h"
 #include "tools/Environment.h"
 #include "windows/ActionWindowsController.h"
 #include "windows/ScreenshotThumbnail.h"
+
+#include <QSettings>
 
 #include <QApplication>
 #include <QSessionManager>
@@ -41,6 +46,7 @@ std::unique_ptr<quorvex::NetworkSystem> makeNetwork() {
 }
 
 struct ProgramServices {
+    std::unique_ptr<quorvex::WindowSystem> windowSystem;
     std::unique_ptr<quorvex::DeviceHubService> deviceHub;
     std::unique_ptr<quorvex::ActionWindowsService> actionWindows;
     std::unique_ptr<quorvex::DeviceFlowsService> deviceFlows;
@@ -48,11 +54,16 @@ struct ProgramServices {
     std::unique_ptr<quorvex::CleanerWindowService> cleanerWindow;
 
     // Built only for a normal run: the device hub starts the simulator inventory.
-    static ProgramServices make() {
+    static ProgramServices make(quorvex::NetworkService& network) {
         using namespace quorvex;
-        auto deviceHub = std::make_unique<ProvisionalDeviceHub>(SimulatorApps::shared());
+        auto windowSystem = WindowSystem::create();
+        auto deviceHub = std::make_unique<DeviceHub>(
+            DeviceHub::Dependencies{*windowSystem, systemClock(), sharedDefaults(), SimulatorApps::shared(),
+                                    PhysicalDevices::shared(), network, HotKey::sharedRegistry(),
+                                    Clipboard::system(), [] { SimulatorActions::shared().repeatLast(); }});
         const DeviceHubService* hub = deviceHub.get();
         return {
+            std::move(windowSystem),
             std::move(deviceHub),
             std::make_unique<ActionWindowsController>(
                 SimulatorApps::shared(), SimulatorActions::shared(), [hub] { return hub->targetUDID(); },
@@ -98,7 +109,7 @@ int main(int argc, char* argv[]) {
     const auto network = makeNetwork();
     std::optional<ProgramServices> services;
     if (!isRunningTests())
-        services = ProgramServices::make();
+        services = ProgramServices::make(network->service());
     AppDelegate delegate(network->service(), systemClock(), [] { QCoreApplication::quit(); });
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &delegate,
                      &AppDelegate::requestTermination);

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace quorvex {
 
@@ -36,6 +37,14 @@ public:
     /// Launch: the window-scoped shortcuts, then the panel.
     virtual void installShortcuts() = 0;
     virtual void startPanel() = 0;
+
+    /// One window shortcut as menus list it: the keys as this desktop writes them, and the title.
+    struct WindowShortcut {
+        QString keys;
+        QString title;
+    };
+    /// The window shortcuts, in the order they are installed (none where there are none).
+    virtual std::vector<WindowShortcut> windowShortcuts() const { return {}; }
 };
 
 } // namespace quorvex

@@ -15,7 +15,7 @@ extern char** environ;
 
 namespace quorvex::test {
 
-XvfbServer::XvfbServer() {
+XvfbServer::XvfbServer(const std::string& screen) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
         return;
@@ -27,7 +27,7 @@ XvfbServer::XvfbServer() {
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     std::vector<std::string> args = {"Xvfb",      "-displayfd", std::to_string(kChildFd),
-                                     "-screen",   "0",          "640x480x24",
+                                     "-screen",   "0",          screen,
                                      "-nolisten", "tcp",        "-noreset"};
     std::vector<char*> argv;
     for (std::string& arg : args)

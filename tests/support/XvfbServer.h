@@ -10,7 +10,8 @@ namespace quorvex::test {
 /// object. `isRunning()` is false when Xvfb is not installed or did not start: skip the test then.
 class XvfbServer final {
 public:
-    XvfbServer();
+    /// `screen` is Xvfb's WIDTHxHEIGHTxDEPTH.
+    explicit XvfbServer(const std::string& screen = "640x480x24");
     ~XvfbServer();
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;

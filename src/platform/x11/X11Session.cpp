@@ -1,8 +1,11 @@
-// Picks the hot-key backend for this session in a build with X11.
+// Picks the hot-key and window-system backends for this session in a build with X11.
 #include "platform/GlobalHotKeys.h"
 
+#include "platform/WindowSystem.h"
 #include "platform/headless/HeadlessGlobalHotKeys.h"
+#include "platform/headless/HeadlessWindowSystem.h"
 #include "platform/x11/X11GlobalHotKeys.h"
+#include "platform/x11/X11WindowSystem.h"
 
 #include <QtGlobal>
 
@@ -14,6 +17,14 @@ std::unique_ptr<GlobalHotKeys> GlobalHotKeys::create() {
             return x11;
     }
     return std::make_unique<HeadlessGlobalHotKeys>();
+}
+
+std::unique_ptr<WindowSystem> WindowSystem::create() {
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
+        if (auto x11 = X11WindowSystem::connect())
+            return x11;
+    }
+    return std::make_unique<HeadlessWindowSystem>();
 }
 
 } // namespace quorvex

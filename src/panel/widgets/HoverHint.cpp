@@ -1,0 +1,88 @@
+#include "panel/widgets/HoverHint.h"
+
+#include "platform/Clock.h"
+#include "ui/Fonts.h"
+
+#include <QEvent>
+#include <QGraphicsDropShadowEffect>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QWidget>
+
+namespace quorvex {
+
+HoverHint::HoverHint(QWidget* control, const QString& text, Qt::Alignment alignment, Placement placement,
+                     Clock& clock)
+    : QObject(control)
+    , m_control(control)
+    , m_alignment(alignment)
+    , m_placement(placement)
+    , m_clock(clock)
+    , m_bubble(std::make_unique<QWidget>(nullptr, Qt::ToolTip | Qt::FramelessWindowHint)) {
+    m_bubble->setAttribute(Qt::WA_ShowWithoutActivating);
+    m_bubble->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_bubble->setObjectName(QStringLiteral("hoverHint"));
+    m_bubble->setStyleSheet(QStringLiteral("#hoverHint { background: palette(window); border: 1px solid "
+                                           "palette(mid); border-radius: 6px; }"));
+    auto* layout = new QHBoxLayout(m_bubble.get());
+    layout->setContentsMargins(8, 4, 8, 4);
+    auto* label = new QLabel(text, m_bubble.get());
+    label->setFont(Fonts::caption());
+    layout->addWidget(label);
+    auto* shadow = new QGraphicsDropShadowEffect(m_bubble.get());
+    shadow->setColor(QColor(0, 0, 0, 38));
+    shadow->setBlurRadius(4);
+    shadow->setOffset(0, 2);
+    m_bubble->setGraphicsEffect(shadow);
+    control->setAttribute(Qt::WA_Hover);
+    control->installEventFilter(this);
+}
+
+HoverHint::~HoverHint() = default;
+
+bool HoverHint::isShown() const {
+    return m_bubble->isVisible();
+}
+
+QWidget* HoverHint::bubble() const {
+    return m_bubble.get();
+}
+
+QRect HoverHint::bubbleFrame(const QRect& control, QSize size, Placement placement, Qt::Alignment alignment) {
+    if (placement == Placement::leading)
+        return {control.left() - kGap - size.width(), control.top() + (control.height() - size.height()) / 2,
+                size.width(), size.height()};
+    int x = control.left();
+    if (alignment & Qt::AlignHCenter)
+        x = control.left() + (control.width() - size.width()) / 2;
+    else if (alignment & Qt::AlignRight)
+        x = control.left() + control.width() - size.width();
+    return {x, control.top() + control.height() + kGap, size.width(), size.height()};
+}
+
+bool HoverHint::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_control) {
+        if (event->type() == QEvent::Enter)
+            hoverChanged(true);
+        else if (event->type() == QEvent::Leave || event->type() == QEvent::Hide)
+            hoverChanged(false);
+    }
+    return false;
+}
+
+void HoverHint::hoverChanged(bool inside) {
+    m_showTask.reset();
+    if (inside)
+        m_showTask = m_clock.schedule(kDelay, [this] { show(); });
+    else
+        m_bubble->hide();
+}
+
+void HoverHint::show() {
+    m_bubble->adjustSize();
+    const QRect control(m_control->mapToGlobal(QPoint(0, 0)), m_control->size());
+    m_bubble->setGeometry(bubbleFrame(control, m_bubble->sizeHint(), m_placement, m_alignment));
+    m_bubble->show();
+}
+
+} // namespace quorvex

@@ -1,0 +1,43 @@
+#include "panel/widgets/PanelButton.h"
+
+#include "ui/Fonts.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace quorvex {
+
+PanelButton::PanelButton(const QString& text, bool prominent, QWidget* parent)
+    : QAbstractButton(parent)
+    , m_prominent(prominent) {
+    setText(text);
+    setFont(Fonts::caption(prominent ? QFont::DemiBold : QFont::Normal));
+    setCursor(Qt::PointingHandCursor);
+}
+
+double PanelButton::opacity(bool pressed, bool enabled) {
+    if (pressed)
+        return 0.75;
+    return enabled ? 1.0 : 0.5;
+}
+
+QSize PanelButton::sizeHint() const {
+    const QFontMetrics metrics(font());
+    return {metrics.horizontalAdvance(text()) + 20, metrics.height() + 8};
+}
+
+void PanelButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(opacity(isDown(), isEnabled()));
+    QColor fill = m_prominent ? palette().color(QPalette::Highlight) : palette().color(QPalette::WindowText);
+    if (!m_prominent)
+        fill.setAlphaF(0.08f);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), 6, 6);
+    painter.fillPath(shape, fill);
+    painter.setPen(m_prominent ? QColor(Qt::white) : palette().color(QPalette::WindowText));
+    painter.drawText(rect(), Qt::AlignCenter, text());
+}
+
+} // namespace quorvex

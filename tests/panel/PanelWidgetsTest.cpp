@@ -1,0 +1,145 @@
+#include "panel/widgets/ActionRow.h"
+#include "panel/widgets/DropHighlight.h"
+#include "panel/widgets/HoverHint.h"
+#include "panel/widgets/PanelButton.h"
+#include "panel/widgets/Segments.h"
+#include "panel/widgets/SettingsGroup.h"
+#include "panel/widgets/SettingsRow.h"
+#include "panel/widgets/ToolButton.h"
+#include "panel/widgets/ValueMenu.h"
+#include "support/FakeClock.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace quorvex {
+namespace {
+
+TEST(PanelWidgetsTest, PanelButtonDimsWhenPressedOrDisabled) {
+    EXPECT_EQ(PanelButton::opacity(false, true), 1.0);
+    EXPECT_EQ(PanelButton::opacity(true, true), 0.75);
+    EXPECT_EQ(PanelButton::opacity(false, false), 0.5);
+    PanelButton plain("Open"), prominent("Install", true);
+    EXPECT_FALSE(plain.isProminent());
+    EXPECT_EQ(prominent.font().weight(), QFont::DemiBold);
+    EXPECT_EQ(plain.sizeHint().width(), QFontMetrics(plain.font()).horizontalAdvance("Open") + 20);
+}
+
+TEST(PanelWidgetsTest, AHoverHintShowsOnlyAfterTheRestAndHidesOnLeaving) {
+    test::FakeClock clock;
+    QWidget control;
+    control.resize(40, 20);
+    auto* hint =
+        new HoverHint(&control, "Take Screenshot", Qt::AlignLeft, HoverHint::Placement::below, clock);
+    QEvent enter(QEvent::Enter), leave(QEvent::Leave);
+
+    QApplication::sendEvent(&control, &enter);
+    clock.advance(0.3);
+    QApplication::sendEvent(&control, &leave);
+    clock.advance(1.0);
+    EXPECT_FALSE(hint->isShown()) << "a quick pass shows nothing";
+
+    QApplication::sendEvent(&control, &enter);
+    clock.advance(0.5);
+    EXPECT_TRUE(hint->isShown());
+    EXPECT_TRUE(hint->bubble()->testAttribute(Qt::WA_TransparentForMouseEvents)) << "clicks go through";
+    QApplication::sendEvent(&control, &leave);
+    EXPECT_FALSE(hint->isShown()) << "hidden at once";
+}
+
+TEST(PanelWidgetsTest, HoverHintBubblesHangBelowOrSitLeftOfTheControl) {
+    const QRect control(0, 100, 40, 20);
+    const QSize bubble(80, 24);
+    using P = HoverHint::Placement;
+    EXPECT_EQ(HoverHint::bubbleFrame(control, bubble, P::below, Qt::AlignLeft), QRect(0, 126, 80, 24));
+    EXPECT_EQ(HoverHint::bubbleFrame(control, bubble, P::below, Qt::AlignHCenter), QRect(-20, 126, 80, 24));
+    EXPECT_EQ(HoverHint::bubbleFrame(control, bubble, P::below, Qt::AlignRight), QRect(-40, 126, 80, 24));
+    // At the panel's left edge the leading bubble still lies left of the control, outside it.
+    EXPECT_EQ(HoverHint::bubbleFrame(control, bubble, P::leading, Qt::AlignLeft), QRect(-86, 98, 80, 24));
+}
+
+TEST(PanelWidgetsTest, SettingsRowsKeepTheCommonMeasures) {
+    SettingsRow plain(std::nullopt, "Language", std::nullopt, false);
+    SettingsRow withSubtitle("globe", "Language", "English (United States)", true);
+    EXPECT_FALSE(plain.hasSymbol()) << "no empty icon column";
+    EXPECT_TRUE(withSubtitle.hasSymbol());
+    EXPECT_GE(plain.minimumHeight(), 36);
+    EXPECT_GE(withSubtitle.minimumHeight(), 44);
+    EXPECT_TRUE(plain.hasDivider());
+    EXPECT_FALSE(withSubtitle.hasDivider()) << "the last row has none";
+
+    SettingsRow longTitle(std::nullopt, "A very long title that cannot possibly fit into this row",
+                          std::nullopt, true);
+    longTitle.resize(160, 36);
+    longTitle.show();
+    const auto* title = longTitle.findChildren<QLabel*>().front();
+    EXPECT_TRUE(title->text().contains(QChar(0x2026)));
+    EXPECT_TRUE(title->text().startsWith("A very")) << "cut in the middle";
+    EXPECT_TRUE(title->text().endsWith("row"));
+
+    int runs = 0;
+    ActionRow action("trash", "Erase", true, [&] { ++runs; });
+    emit action.clicked();
+    EXPECT_EQ(runs, 1);
+    SettingsGroup group;
+    group.addRow(new SettingsRow(std::nullopt, "One", std::nullopt, true));
+    EXPECT_NEAR(SettingsGroup::cardColour(Qt::black).alphaF(), 0.06, 0.001);
+    EXPECT_NEAR(SettingsGroup::cardColour(Qt::white).alphaF(), 0.7, 0.001);
+}
+
+TEST(PanelWidgetsTest, SegmentsSelectByValueAndReportEveryClick) {
+    std::vector<QVariant> picked;
+    Segments segments({{"Light", "light"}, {"Dark", "dark"}}, std::nullopt,
+                      [&](const QVariant& value) { picked.push_back(value); });
+    EXPECT_EQ(segments.selectedIndex(), std::nullopt);
+    segments.setSelection(QVariant("sepia"));
+    EXPECT_EQ(segments.selectedIndex(), std::nullopt) << "a value that is no option selects nothing";
+    segments.setSelection(QVariant("dark"));
+    EXPECT_EQ(segments.selectedIndex(), 1u);
+    segments.button(1)->click();
+    segments.button(1)->click();
+    EXPECT_EQ(picked, (std::vector<QVariant>{"dark", "dark"})) << "the selected option reports again";
+}
+
+TEST(PanelWidgetsTest, AValueMenuAlwaysShowsItsWholeValue) {
+    ValueMenu menu("English (United Kingdom) with a long region name");
+    EXPECT_GE(menu.minimumWidth(), QFontMetrics(menu.font()).horizontalAdvance(menu.text()));
+    EXPECT_EQ(menu.sizePolicy().horizontalPolicy(), QSizePolicy::Fixed);
+}
+
+TEST(PanelWidgetsTest, DropHighlightSaysWhatTheDeviceTakes) {
+    struct Case {
+        std::optional<QString> device;
+        bool physical;
+        QString headline;
+    };
+    for (const Case& c : std::vector<Case>{{"Work iPhone", true, "Drop links on Work iPhone"},
+                                           {std::nullopt, true, "Drop links on the device"},
+                                           {"iPhone 15", false, "Drop on iPhone 15"},
+                                           {std::nullopt, false, "Drop on the simulator"}}) {
+        EXPECT_EQ(DropHighlight::headline(c.device, c.physical), c.headline);
+    }
+    EXPECT_EQ(DropHighlight::caption(true), "They open on the device. Files need a simulator.");
+    EXPECT_EQ(DropHighlight::caption(false),
+              "Push payloads, certificates, photos and videos, apps, or links");
+    DropHighlight overlay("iPhone 15", false);
+    EXPECT_TRUE(overlay.testAttribute(Qt::WA_TransparentForMouseEvents));
+}
+
+TEST(PanelWidgetsTest, AToolButtonRunsItsActionAndCarriesItsHelp) {
+    test::FakeClock clock;
+    int runs = 0;
+    ToolButton button("camera", "Take Screenshot", true, Qt::AlignLeft, clock, [&] { ++runs; });
+    button.click();
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(button.size(), QSize(34, 34));
+    EXPECT_EQ(button.accessibleName(), "Take Screenshot");
+    EXPECT_FALSE(ToolButton::toolIcon("camera", true, button.palette()).isNull());
+}
+
+} // namespace
+} // namespace quorvex

@@ -1,0 +1,289 @@
+// The tracker, the side panel and the window shortcuts against real X servers. This executable
+// has its own main: Qt must talk to the test's Xvfb (with openbox when it is installed) from the
+// start, so the panel is a real window there. Stand-in host windows are plain X windows of
+// another client that carry the host's WM_CLASS.
+#include "network/NetworkProfile.h"
+#include "network/NetworkService.h"
+#include "panel/DeviceHubPanel.h"
+#include "panel/DeviceHubShortcuts.h"
+#include "panel/DeviceHubTracker.h"
+#include "panel/PanelPlaceholderView.h"
+#include "panel/SidePanelWindow.h"
+#include "panel/X11Desktop.h"
+#include "platform/HotKey.h"
+#include "platform/SystemClock.h"
+#include "platform/x11/X11GlobalHotKeys.h"
+#include "platform/x11/X11WindowSystem.h"
+#include "support/XvfbServer.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+#include <X11/keysym.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <unistd.h>
+
+namespace quorvex {
+namespace {
+
+std::string g_display;  // the Xvfb Qt runs on; empty when there is none
+bool g_managed = false; // openbox manages it
+test::X11Desktop* g_desktop = nullptr;
+
+const QString kHostTitle = QStringLiteral("iPhone 15 Pro Max – iOS 17.2");
+
+// Saves the screen when QUORVEX_SHOTS_DIR names a folder (for looking at, never compared).
+void shoot(test::X11Desktop& desktop, const QString& name) {
+    const QString folder = qEnvironmentVariable("QUORVEX_SHOTS_DIR");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    QTest::qWait(400); // let every client repaint what moved
+    desktop.sync();
+    desktop.grab().save(folder + "/" + name + ".png");
+}
+
+class QuietNetwork final : public NetworkService {
+public:
+    bool isActive() const override { return false; }
+    QString summary() const override { return {}; }
+    std::map<QString, AppNetwork> choice() const override { return {}; }
+    std::vector<HostRule> hostRules() const override { return {}; }
+    bool isBusy() const override { return false; }
+    std::optional<QString> lastError() const override { return std::nullopt; }
+    bool awaitingApproval() const override { return false; }
+    void stopProxyForQuit(std::function<void()> done) override { done(); }
+    void resetSetup(std::function<void(std::optional<QString>)> done) override { done(std::nullopt); }
+    void toggleHostRule(const QString&) override {}
+    void removeHostRule(const QString&) override {}
+    bool addHostRule(const QString&) override { return false; }
+    void showSetupGuideTour(const NetworkProfile&) override {}
+    NetworkProfile profile(const SimulatorApp&) const override { return NetworkProfile::basic().front(); }
+    void setProfile(const NetworkProfile&, const SimulatorApp&) override {}
+};
+
+TEST(X11WindowSystemTest, WithoutAWindowManagerFocusAndTheRootsChildrenTellTheStory) {
+    test::XvfbServer xvfb;
+    if (!xvfb.isRunning())
+        GTEST_SKIP() << "Xvfb is not available";
+    test::X11Desktop desktop(xvfb.display());
+    auto windows = X11WindowSystem::connect(xvfb.display().c_str());
+    ASSERT_TRUE(windows);
+    EXPECT_FALSE(windows->hasWindowManager());
+
+    const qint64 hostPID = ::getppid();
+    const auto host =
+        desktop.createWindow("Simulator", kHostTitle, hostPID, QRect(40, 60, 300, 400), 0xc0c0c0);
+    const auto editor =
+        desktop.createWindow("Editor", "notes.txt", hostPID, QRect(200, 100, 300, 200), 0x4060a0);
+    desktop.activate(host);
+
+    const auto front = windows->frontmostApplication();
+    ASSERT_TRUE(front);
+    EXPECT_EQ(front->application.bundleID, "com.apple.iphonesimulator");
+    EXPECT_EQ(front->application.pid, hostPID);
+    EXPECT_EQ(front->window, host);
+    EXPECT_EQ(windows->runningApplications("com.apple.iphonesimulator").size(), 1u);
+    EXPECT_EQ(windows->focusedWindowTitle(hostPID), kHostTitle);
+    EXPECT_EQ(windows->screens().front().frame, QRectF(0, 0, 640, 480));
+
+    auto list = windows->windowList();
+    ASSERT_GE(list.size(), 2u);
+    EXPECT_EQ(list[0].number, host) << "activated: raised to the front";
+    EXPECT_EQ(list[0].bounds, QRectF(40, 60, 300, 400));
+    EXPECT_EQ(list[0].layer, 0);
+    EXPECT_EQ(list[0].ownerName, "Simulator");
+
+    // Moving a window is announced once, and the list follows.
+    QSignalSpy changed(windows.get(), &WindowSystem::changed);
+    desktop.move(host, 80, 60);
+    ASSERT_TRUE(changed.wait(5000));
+    EXPECT_EQ(windows->windowList()[0].bounds, QRectF(80, 60, 300, 400));
+
+    windows->orderWindow(editor, WindowSystem::Order::Below, host);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return windows->windowList().size() >= 2 && windows->windowList()[1].number == editor; },
+        5000));
+}
+
+// The whole chain on the Xvfb that Qt runs on.
+struct PanelOnX11 : ::testing::Test {
+    void SetUp() override {
+        if (g_display.empty())
+            GTEST_SKIP() << "Xvfb is not available";
+        windows = X11WindowSystem::connect(g_display.c_str());
+        hotKeyService = X11GlobalHotKeys::connect(g_display.c_str());
+        ASSERT_TRUE(windows && hotKeyService);
+        registry = std::make_unique<HotKeyRegistry>(*hotKeyService);
+        defaults = std::make_unique<QSettings>(folder.filePath("defaults.ini"), QSettings::IniFormat);
+        tracker = std::make_unique<DeviceHubTracker>(
+            *windows, systemClock(),
+            DeviceHubTracker::DeviceSources{[] {
+                                                return std::vector<SimulatorDevice>{
+                                                    {"U1", "iPhone 15 Pro Max",
+                                                     QDateTime::fromSecsSinceEpoch(5)},
+                                                    {"U2", "iPhone 15", QDateTime::fromSecsSinceEpoch(9)}};
+                                            },
+                                            {}});
+        panel = std::make_unique<DeviceHubPanel>(DeviceHubPanel::Dependencies{
+            *tracker,
+            *windows,
+            systemClock(),
+            *defaults,
+            {},
+            [this]() -> std::unique_ptr<PanelWindow> {
+                auto window = std::make_unique<SidePanelWindow>(*windows, new PanelPlaceholderView(*panel));
+                sideWindow = window.get();
+                return window;
+            },
+            {}});
+        shortcuts = std::make_unique<DeviceHubShortcuts>(
+            DeviceHubShortcuts::Dependencies{*tracker,
+                                             *panel,
+                                             network,
+                                             *registry,
+                                             {},
+                                             [this](bool copy) { shots.push_back(copy); },
+                                             {},
+                                             {},
+                                             {}});
+    }
+    void TearDown() override {
+        shortcuts.reset();
+        panel.reset();
+        tracker.reset();
+        registry.reset();
+    }
+
+    // Asks for the activation again now and then: a busy window manager may drop a request.
+    template <typename Predicate> bool activateUntil(xcb_window_t window, Predicate done) {
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            g_desktop->activate(window);
+            if (QTest::qWaitFor(done, 1000))
+                return true;
+        }
+        return false;
+    }
+
+    QRect panelGeometry() {
+        return sideWindow ? g_desktop->geometry(xcb_window_t(sideWindow->number())) : QRect();
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<X11WindowSystem> windows;
+    std::unique_ptr<X11GlobalHotKeys> hotKeyService;
+    std::unique_ptr<HotKeyRegistry> registry;
+    std::unique_ptr<QSettings> defaults;
+    QuietNetwork network;
+    std::unique_ptr<DeviceHubTracker> tracker;
+    std::unique_ptr<DeviceHubPanel> panel;
+    std::unique_ptr<DeviceHubShortcuts> shortcuts;
+    SidePanelWindow* sideWindow = nullptr;
+    std::vector<bool> shots;
+};
+
+TEST_F(PanelOnX11, ThePanelFollowsTheHostAndTheShortcutsWorkOnlyWhileItIsInFront) {
+    test::X11Desktop& desktop = *g_desktop;
+    const auto host =
+        desktop.createWindow("Simulator", kHostTitle, ::getppid(), QRect(60, 80, 360, 560), 0xb8bcc4);
+    const auto editor =
+        desktop.createWindow("Editor", "notes.txt – Editor", 1, QRect(700, 120, 480, 420), 0x35507a);
+    shortcuts->install();
+    panel->start();
+
+    ASSERT_TRUE(activateUntil(host, [&] { return tracker->isFrontmost() && tracker->focusedUDID() == "U1"; }))
+        << "the longer of two names in the title is the focused device";
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return sideWindow && sideWindow->isVisible() && !panel->isSliding(); }, 5000));
+    const QRect hostOuter = desktop.geometry(host);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelGeometry().left() == hostOuter.right() + 1 + 6; }, 5000))
+        << panelGeometry().left() << " host " << hostOuter.right();
+    EXPECT_EQ(panelGeometry().top(), hostOuter.top());
+    EXPECT_EQ(panelGeometry().height(), hostOuter.height());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return panel->simulator() && panel->simulator()->udid == "U1"; }, 5000));
+    shoot(desktop, g_managed ? "1-beside-host-openbox" : "1-beside-host");
+
+    // The host moves: the panel follows, on events, well before the safety poll.
+    desktop.move(host, 260, 60);
+    const QRect moved = desktop.geometry(host);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelGeometry().left() == moved.right() + 1 + 6; }, 1900));
+    shoot(desktop, g_managed ? "2-followed-openbox" : "2-followed");
+
+    desktop.type({XK_Control_L, XK_Alt_L, XK_s});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shots.size() == 1; }, 5000));
+    desktop.type({XK_Control_L, XK_Alt_L, XK_c});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shots.size() == 2; }, 5000));
+    EXPECT_EQ(shots, (std::vector<bool>{false, true}));
+
+    // Another app in front: the keys are released and reach nobody of ours.
+    ASSERT_TRUE(activateUntil(editor, [&] { return !tracker->isFrontmost(); }));
+    desktop.type({XK_Control_L, XK_Alt_L, XK_s});
+    QTest::qWait(300);
+    EXPECT_EQ(shots.size(), 2u);
+    shoot(desktop, g_managed ? "3-other-app-openbox" : "3-other-app");
+
+    // Back to the host, then the panel turned off: it slides under the host and is gone.
+    ASSERT_TRUE(activateUntil(host, [&] { return tracker->isFrontmost(); }));
+    panel->setEnabled(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sideWindow->isVisible() && !panel->isSliding(); }, 5000));
+    shoot(desktop, g_managed ? "4-panel-off-openbox" : "4-panel-off");
+    xcb_destroy_window(desktop.connection(), host);
+    xcb_destroy_window(desktop.connection(), editor);
+    desktop.sync();
+}
+
+} // namespace
+} // namespace quorvex
+
+int main(int argc, char** argv) {
+    std::string home = (std::filesystem::temp_directory_path() / "quorvex-test-home-XXXXXX").string();
+    if (!::mkdtemp(home.data()))
+        return 2;
+    ::setenv("HOME", home.c_str(), 1);
+    for (const char* variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR",
+                                 "XCTestConfigurationFilePath", "QUORVEX_XCRUN", "QUORVEX_SQLITE3"})
+        ::unsetenv(variable);
+    ::setenv("QUORVEX_XCRUN", (home + "/no-xcrun").c_str(), 1);
+
+    // Listing the tests (as the build does) needs no X server.
+    bool listing = false;
+    for (int i = 1; i < argc; ++i)
+        listing = listing || std::string(argv[i]) == "--gtest_list_tests";
+
+    int result = 0;
+    {
+        std::optional<quorvex::test::XvfbServer> server;
+        if (!listing)
+            server.emplace("1280x800x24");
+        const bool running = server && server->isRunning();
+        std::unique_ptr<quorvex::test::X11Desktop> desktop;
+        if (running) {
+            quorvex::g_display = server->display();
+            ::setenv("DISPLAY", server->display().c_str(), 1);
+            ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+            desktop = std::make_unique<quorvex::test::X11Desktop>(server->display());
+            quorvex::g_managed =
+                qEnvironmentVariable("QUORVEX_NO_WINDOW_MANAGER").isEmpty() && desktop->startWindowManager();
+            quorvex::g_desktop = desktop.get();
+        } else {
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        }
+        QApplication app(argc, argv);
+        ::testing::InitGoogleTest(&argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
+    return result;
+}
