@@ -9,11 +9,13 @@
 #include "app/provisional/ProvisionalActionWindows.h"
 #include "app/provisional/ProvisionalCleanerWindow.h"
 #include "app/provisional/ProvisionalCleanupFlows.h"
-#include "app/provisional/ProvisionalDeviceFlows.h"
 #include "app/provisional/ProvisionalDeviceHub.h"
 #include "app/provisional/ProvisionalNetwork.h"
+#include "devices/DeviceFlows.h"
+#include "devices/PhysicalDevices.h"
 #include "platform/Clock.h"
 #include "platform/SystemClock.h"
+#include "platform/Workspace.h"
 #include "simulator/SimulatorApps.h"
 #include "storage/Cleanup.h"
 
@@ -88,7 +90,7 @@ struct Menu {
     ProvisionalNetwork network;
     ProvisionalDeviceHub deviceHub;
     ProvisionalActionWindows windows;
-    ProvisionalDeviceFlows deviceFlows;
+    DeviceFlows deviceFlows{PhysicalDevices::shared(), {}, Workspace::system()};
     ProvisionalCleanupFlows cleanupFlows;
     ProvisionalCleanerWindow cleaner;
     Updates updates;

@@ -1,16 +1,19 @@
 // Program entry. A "--reset-setup" run resets the network setup and exits without ever touching
 // the display; a run under a test host starts nothing; a normal run lives in the system tray.
 #include "app/AppDelegate.h"
+#include "app/ScreenshotSettings.h"
 #include "app/Services.h"
 #include "app/TerminationSignals.h"
 #include "app/provisional/ProvisionalActionWindows.h"
 #include "app/provisional/ProvisionalCleanerWindow.h"
 #include "app/provisional/ProvisionalCleanupFlows.h"
-#include "app/provisional/ProvisionalDeviceFlows.h"
 #include "app/provisional/ProvisionalDeviceHub.h"
 #include "app/provisional/ProvisionalNetwork.h"
+#include "devices/DeviceFlows.h"
+#include "devices/PhysicalDevices.h"
 #include "platform/Clock.h"
 #include "platform/SystemClock.h"
+#include "platform/Workspace.h"
 #include "simulator/SimulatorApps.h"
 #include "tools/Environment.h"
 
@@ -36,6 +39,13 @@ std::unique_ptr<quorvex::NetworkService> makeNetwork() {
     return std::make_unique<quorvex::ProvisionalNetwork>();
 }
 
+// The device screenshots read the user's screenshot settings through this one function.
+quorvex::DeviceFlows::ScreenshotChoices screenshotChoices() {
+    using quorvex::ScreenshotSettings;
+    return {ScreenshotSettings::folder(), ScreenshotSettings::cleanStatusBar(),
+            ScreenshotSettings::copyToClipboard()};
+}
+
 struct ProgramServices {
     std::unique_ptr<quorvex::DeviceHubService> deviceHub;
     std::unique_ptr<quorvex::ActionWindowsService> actionWindows;
@@ -49,7 +59,7 @@ struct ProgramServices {
         return {
             std::make_unique<ProvisionalDeviceHub>(SimulatorApps::shared()),
             std::make_unique<ProvisionalActionWindows>(),
-            std::make_unique<ProvisionalDeviceFlows>(),
+            std::make_unique<DeviceFlows>(PhysicalDevices::shared(), screenshotChoices, Workspace::system()),
             std::make_unique<ProvisionalCleanupFlows>(),
             std::make_unique<ProvisionalCleanerWindow>(),
         };

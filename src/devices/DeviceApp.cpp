@@ -69,7 +69,8 @@ bool DeviceApp::copyAppData(const QString& bundleID, const QString& deviceID,
                             const std::filesystem::path& destination) {
     const auto output = devicectl::run({"device", "copy", "from", "--device", utf8(deviceID), "--domain-type",
                                         "appDataContainer", "--domain-identifier", utf8(bundleID), "--source",
-                                        "/", "--destination", destination.string(), "-q"});
+                                        "/", "--destination", destination.string(), "-q"},
+                                       devicectl::kCopyTimeout);
     // An exit status of 0 alone is not trusted: only data that arrived counts.
     return output && itemExists(destination);
 }
@@ -80,7 +81,8 @@ bool DeviceApp::pushAppData(const QString& entry, const QString& deviceID, const
     return devicectl::run({"device", "copy", "to", "--device", utf8(deviceID), "--domain-type",
                            "appDataContainer", "--domain-identifier", utf8(bundleID), "--source",
                            source.string(), "--destination", utf8(entry), "--remove-existing-content", "true",
-                           "-q"})
+                           "-q"},
+                          devicectl::kCopyTimeout)
         .has_value();
 }
 

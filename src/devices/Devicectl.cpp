@@ -5,9 +5,9 @@
 
 namespace quorvex::devicectl {
 
-std::optional<QByteArray> run(std::vector<std::string> arguments) {
+std::optional<QByteArray> run(std::vector<std::string> arguments, std::chrono::milliseconds timeout) {
     arguments.insert(arguments.begin(), "devicectl");
-    return runTool(ToolPaths::xcrun(), arguments);
+    return runTool(ToolPaths::xcrun(), arguments, timeout);
 }
 
 std::optional<nlohmann::json> resultObjects(const QByteArray& output, const char* key) {
