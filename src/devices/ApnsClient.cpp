@@ -91,7 +91,7 @@ ApnsClient::Response ApnsClient::perform(void* rawHandle, const Apns::Request& r
     for (const auto& [name, value] : request.headers)
         list = curl_slist_append(list, (name + ": " + value).c_str());
     // An empty value after the colon removes a header curl would otherwise add by itself.
-    for (const char* suppressed : {"Accept:", "Content-Type:", "User-Agent:", "Expect:"})
+    for (const char* suppressed : {"Accept:", "Content-Type:", "Content-Length:", "User-Agent:", "Expect:"})
         list = curl_slist_append(list, suppressed);
     headers.reset(list);
     std::unique_ptr<curl_slist, SlistFree> connectTo;
