@@ -4,9 +4,12 @@
 #include "storage/Cleanup.h"
 #include "tools/FileGuards.h"
 
-#include <QSaveFile>
+#include <QUuid>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quorvex {
 
@@ -14,13 +17,38 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QString pathText(const fs::path& path) {
-    return QString::fromStdString(path.string());
-}
-
 void removeQuietly(const fs::path& folder) {
     std::error_code ignored;
     fs::remove_all(folder, ignored);
+}
+
+// Writes `data` to a temporary file beside `target` and renames it into place, so a reader sees
+// the whole manifest or none. Written by hand: QSaveFile commits a file cut short when the
+// kernel accepts only part of a write (a full disk, a file-size limit).
+std::error_code writeAtomically(const fs::path& target, const QByteArray& data) {
+    const fs::path temporary =
+        target.parent_path() /
+        ("." + target.filename().string() + "." + QUuid::createUuid().toString(QUuid::Id128).toStdString());
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0)
+        return {errno, std::generic_category()};
+    std::error_code error;
+    for (qsizetype done = 0; done < data.size() && !error;) {
+        const ssize_t written = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (written > 0)
+            done += written;
+        else if (written < 0 && errno != EINTR)
+            error = {errno, std::generic_category()};
+    }
+    if (!error && ::fsync(fd) != 0)
+        error = {errno, std::generic_category()};
+    if (::close(fd) != 0 && !error)
+        error = {errno, std::generic_category()};
+    if (!error && ::rename(temporary.c_str(), target.c_str()) != 0)
+        error = {errno, std::generic_category()};
+    if (error)
+        ::unlink(temporary.c_str());
+    return error;
 }
 
 } // namespace
@@ -53,12 +81,10 @@ DeviceSnapshot DeviceSnapshotStore::save(const QString& bundleID, const Physical
     snapshot.size = folderSize(folder / "data");
     // The manifest is what makes the folder a snapshot: written whole or not at all, and a
     // folder without one is removed instead of lingering unlisted with the app's data in it.
-    QSaveFile manifest(pathText(folder / "info.json"));
-    const QByteArray json = snapshot.encode();
-    if (!manifest.open(QIODevice::WriteOnly) || manifest.write(json) != json.size() || !manifest.commit()) {
-        const QString reason = manifest.errorString();
+    if (const std::error_code written = writeAtomically(folder / "info.json", snapshot.encode())) {
         removeQuietly(folder);
-        throw UserFacingError(QStringLiteral("Couldn’t write the snapshot: %1").arg(reason));
+        throw UserFacingError(
+            QStringLiteral("Couldn’t write the snapshot: %1").arg(QString::fromStdString(written.message())));
     }
     snapshot.folder = folder;
     return snapshot;
