@@ -205,7 +205,9 @@ void DevicePushWindow::build() {
     payloadBlock->setSpacing(8);
     auto* header = new QHBoxLayout;
     auto* payloadTitle = new QLabel(QStringLiteral("Payload"), this);
-    payloadTitle->setFont(Fonts::system(Fonts::body().pointSizeF(), QFont::DemiBold));
+    QFont headline = font();
+    headline.setWeight(QFont::DemiBold);
+    payloadTitle->setFont(headline);
     auto* templates = new QToolButton(this);
     templates->setText(QStringLiteral("Templates"));
     templates->setPopupMode(QToolButton::InstantPopup);
