@@ -25,7 +25,7 @@ struct DeviceSnapshot {
     /// Where the snapshot was found (set by list()); empty for one not read from disk. Delete and
     /// restore act on this folder, never on one rebuilt from the manifest's fields, which a
     /// copied or edited manifest could point anywhere.
-    std::filesystem::path folder;
+    std::filesystem::path folder{};
 
     bool operator==(const DeviceSnapshot&) const = default;
 
