@@ -105,6 +105,16 @@ TEST_F(ApnsClientTest, AnUntrustedCertificateIsATransportError) {
     EXPECT_FALSE(response.error.isEmpty());
 }
 
+TEST_F(ApnsClientTest, AnAnswerOverHttp1IsNotTakenForTheService) {
+    test::ApnsTestServer http1(m_key.publicPem, true);
+    ASSERT_TRUE(http1.failure().isEmpty()) << http1.failure().toStdString();
+    ApnsClient client(http1.options());
+    const ApnsClient::Response response = await(client.send(request(kGoodToken)));
+    EXPECT_FALSE(response.http2);
+    EXPECT_EQ(response.status, 0);
+    EXPECT_EQ(response.error, "The server didn’t answer over HTTP/2.");
+}
+
 // The push window against the server: what the user is told for each answer.
 class DevicePushSendTest : public ApnsClientTest {
 protected:

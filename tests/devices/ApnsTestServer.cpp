@@ -4,7 +4,7 @@
 
 namespace quorvex::test {
 
-ApnsTestServer::ApnsTestServer(const QByteArray& signingPublicKey) {
+ApnsTestServer::ApnsTestServer(const QByteArray& signingPublicKey, bool http1Only) {
     const QString folder = m_folder.path();
     QProcess openssl;
     openssl.start(QStringLiteral("openssl"),
@@ -28,10 +28,12 @@ ApnsTestServer::ApnsTestServer(const QByteArray& signingPublicKey) {
     }
     publicKey.close();
     m_node.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_node.start(QStringLiteral("node"),
-                 {QStringLiteral(QUORVEX_SOURCE_DIR "/tests/devices/apns-test-server.js"),
-                  folder + QStringLiteral("/cert.pem"), folder + QStringLiteral("/key.pem"),
-                  folder + QStringLiteral("/signing.pem")});
+    QStringList arguments = {QStringLiteral(QUORVEX_SOURCE_DIR "/tests/devices/apns-test-server.js"),
+                             folder + QStringLiteral("/cert.pem"), folder + QStringLiteral("/key.pem"),
+                             folder + QStringLiteral("/signing.pem")};
+    if (http1Only)
+        arguments << QStringLiteral("--http1");
+    m_node.start(QStringLiteral("node"), arguments);
     if (!m_node.waitForStarted(10'000)) {
         m_failure = QStringLiteral("node did not start");
         return;

@@ -16,7 +16,8 @@ namespace quorvex::test {
 class ApnsTestServer final {
 public:
     /// `signingPublicKey`: the PEM public key the server checks provider tokens with.
-    explicit ApnsTestServer(const QByteArray& signingPublicKey);
+    /// With `http1Only` the server offers HTTP/1.1 only and answers 200 to anything.
+    explicit ApnsTestServer(const QByteArray& signingPublicKey, bool http1Only = false);
     ~ApnsTestServer();
 
     /// Empty when the server is running; else why it could not start.

@@ -1,5 +1,7 @@
 // A stand-in for the push service, for the client tests: HTTP/2 over TLS on a loopback port.
-// Usage: node apns-test-server.js <cert.pem> <key.pem> <signing-public-key.pem>
+// Usage: node apns-test-server.js <cert.pem> <key.pem> <signing-public-key.pem> [--http1]
+// With --http1 it is a plain HTTPS server that offers only HTTP/1.1 and answers 200 to anything,
+// for the client's check that the service really spoke HTTP/2.
 // Prints the port on its first line. Verifies each request's provider token on its own (ES256,
 // raw r||s signature) and answers by device token:
 //   a…a (64)  200, with a JSON body describing what arrived (the client ignores it)
@@ -12,7 +14,10 @@ const crypto = require('crypto');
 const fs = require('fs');
 const http2 = require('http2');
 
-const [cert, key, signingKey] = process.argv.slice(2).map((p) => fs.readFileSync(p));
+const https = require('https');
+
+const [cert, key, signingKey] = process.argv.slice(2, 5).map((p) => fs.readFileSync(p));
+const http1Only = process.argv.includes('--http1');
 
 function verifyToken(authorization) {
   if (!authorization || !authorization.startsWith('bearer ')) return null;
@@ -26,6 +31,17 @@ function verifyToken(authorization) {
     header: Buffer.from(header, 'base64url').toString(),
     claims: Buffer.from(claims, 'base64url').toString(),
   };
+}
+
+if (http1Only) {
+  const plain = https.createServer({cert, key}, (request, response) => {
+    request.resume();
+    request.on('end', () => { response.writeHead(200); response.end('{}'); });
+  });
+  plain.listen(0, '127.0.0.1', () => process.stdout.write(plain.address().port + '\n'));
+  process.stdin.resume();
+  process.stdin.on('end', () => process.exit(0));
+  return;
 }
 
 const server = http2.createSecureServer({cert, key, allowHTTP1: false});
