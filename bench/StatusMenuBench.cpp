@@ -8,7 +8,7 @@
 #include "app/Updates.h"
 #include "app/provisional/ProvisionalCleanerWindow.h"
 #include "app/provisional/ProvisionalCleanupFlows.h"
-#include "app/provisional/ProvisionalDeviceFlows.h"
+#include "devices/DeviceFlows.h"
 #include "devices/PhysicalDevices.h"
 #include "network/NetworkSystem.h"
 #include "panel/DeviceHub.h"
@@ -16,6 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/HotKey.h"
 #include "platform/SystemClock.h"
+#include "platform/Workspace.h"
 #include "platform/headless/HeadlessGlobalHotKeys.h"
 #include "platform/headless/HeadlessWindowSystem.h"
 #include "simulator/SimulatorApps.h"
@@ -115,7 +116,7 @@ struct Menu {
     PhysicalDevices physicalDevices{systemClock()};
     DeviceHub deviceHub;
     NoActionWindows windows;
-    ProvisionalDeviceFlows deviceFlows;
+    DeviceFlows deviceFlows{physicalDevices, {}, Workspace::system()};
     ProvisionalCleanupFlows cleanupFlows;
     ProvisionalCleanerWindow cleaner;
     Updates updates;

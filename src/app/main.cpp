@@ -2,11 +2,12 @@
 // the display; a run under a test host starts nothing; a normal run lives in the system tray.
 #include "actions/SimulatorActions.h"
 #include "app/AppDelegate.h"
+#include "app/ScreenshotSettings.h"
 #include "app/Services.h"
 #include "app/TerminationSignals.h"
 #include "app/provisional/ProvisionalCleanerWindow.h"
 #include "app/provisional/ProvisionalCleanupFlows.h"
-#include "app/provisional/ProvisionalDeviceFlows.h"
+#include "devices/DeviceFlows.h"
 #include "devices/PhysicalDevices.h"
 #include "network/NetworkSystem.h"
 #include "panel/DeviceHub.h"
@@ -16,6 +17,7 @@
 #include "platform/LogLevel.h"
 #include "platform/SystemClock.h"
 #include "platform/WindowSystem.h"
+#include "platform/Workspace.h"
 #include "simulator/SimulatorApps.h"
 #include "tools/Environment.h"
 #include "windows/ActionWindowsController.h"
@@ -45,6 +47,13 @@ std::unique_ptr<quorvex::NetworkSystem> makeNetwork() {
     return std::make_unique<quorvex::NetworkSystem>(quorvex::systemClock());
 }
 
+// The device screenshots read the user's screenshot settings through this one function.
+quorvex::DeviceFlows::ScreenshotChoices screenshotChoices() {
+    using quorvex::ScreenshotSettings;
+    return {ScreenshotSettings::folder(), ScreenshotSettings::cleanStatusBar(),
+            ScreenshotSettings::copyToClipboard()};
+}
+
 struct ProgramServices {
     std::unique_ptr<quorvex::WindowSystem> windowSystem;
     std::unique_ptr<quorvex::DeviceHubService> deviceHub;
@@ -68,7 +77,7 @@ struct ProgramServices {
             std::make_unique<ActionWindowsController>(
                 SimulatorApps::shared(), SimulatorActions::shared(), [hub] { return hub->targetUDID(); },
                 Clipboard::system(), ScreenshotThumbnail::shared()),
-            std::make_unique<ProvisionalDeviceFlows>(),
+            std::make_unique<DeviceFlows>(PhysicalDevices::shared(), screenshotChoices, Workspace::system()),
             std::make_unique<ProvisionalCleanupFlows>(),
             std::make_unique<ProvisionalCleanerWindow>(),
         };

@@ -70,7 +70,7 @@ bool DeviceApp::copyAppData(const QString& bundleID, const QString& deviceID,
     const auto output = devicectl::run({"device", "copy", "from", "--device", utf8(deviceID), "--domain-type",
                                         "appDataContainer", "--domain-identifier", utf8(bundleID), "--source",
                                         "/", "--destination", destination.string(), "-q"},
-                                       kNoToolTimeout);
+                                       devicectl::kCopyTimeout);
     // An exit status of 0 alone is not trusted: only data that arrived counts.
     return output && itemExists(destination);
 }
@@ -82,7 +82,7 @@ bool DeviceApp::pushAppData(const QString& entry, const QString& deviceID, const
                            "appDataContainer", "--domain-identifier", utf8(bundleID), "--source",
                            source.string(), "--destination", utf8(entry), "--remove-existing-content", "true",
                            "-q"},
-                          kNoToolTimeout)
+                          devicectl::kCopyTimeout)
         .has_value();
 }
 

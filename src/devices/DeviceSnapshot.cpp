@@ -23,7 +23,9 @@ QString DeviceSnapshot::safeFileName(const QString& text) {
             c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('.') || c == QLatin1Char('_');
         result += kept ? c : QLatin1Char('_');
     }
-    return result.isEmpty() ? QStringLiteral("_") : result;
+    const bool onlyFullStops =
+        std::all_of(result.begin(), result.end(), [](QChar c) { return c == QLatin1Char('.'); });
+    return result.isEmpty() || onlyFullStops ? QStringLiteral("_") : result;
 }
 
 std::optional<DeviceSnapshot> DeviceSnapshot::decode(const QByteArray& json) {
@@ -65,12 +67,25 @@ std::vector<DeviceSnapshot> DeviceSnapshot::list(const QString& bundleID) {
         // A manifest is a few hundred bytes; anything far larger is not one.
         if (!manifest.open(QIODevice::ReadOnly) || manifest.size() > 1 << 20)
             continue;
-        if (auto snapshot = decode(manifest.readAll()))
+        if (auto snapshot = decode(manifest.readAll())) {
+            snapshot->folder = entry.path();
             snapshots.push_back(std::move(*snapshot));
+        }
     }
     std::stable_sort(snapshots.begin(), snapshots.end(),
                      [](const DeviceSnapshot& a, const DeviceSnapshot& b) { return a.date > b.date; });
     return snapshots;
+}
+
+QByteArray DeviceSnapshot::encode() const {
+    QJsonObject object;
+    object.insert(QLatin1String("id"), id.toString(QUuid::WithoutBraces).toUpper());
+    object.insert(QLatin1String("name"), name);
+    object.insert(QLatin1String("bundleID"), bundleID);
+    object.insert(QLatin1String("deviceName"), deviceName);
+    object.insert(QLatin1String("date"), date.toUTC().toString(Qt::ISODate));
+    object.insert(QLatin1String("size"), qint64(size));
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 } // namespace quorvex

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,8 +15,12 @@
 // Shared by the devicectl wrappers of this library; not for other libraries.
 namespace quorvex::devicectl {
 
+/// Copies of a whole data container can take long over a slow link; cutting one off halfway
+/// would leave a container half restored, so copies get hours, not the runner's minute.
+inline constexpr std::chrono::milliseconds kCopyTimeout = std::chrono::hours(6);
+
 /// Runs `xcrun devicectl <arguments>` and gives its output on exit status 0. Arguments are bytes,
-/// so a path reaches the tool exactly as the file system spells it. Copies pass kNoToolTimeout:
+/// so a path reaches the tool exactly as the file system spells it. Copies pass kCopyTimeout:
 /// a copy cut off midway leaves a half-written container.
 std::optional<QByteArray> run(std::vector<std::string> arguments,
                               std::chrono::milliseconds timeout = kDefaultToolTimeout);
