@@ -11,6 +11,7 @@
 #include <QThread>
 
 #include <cerrno>
+#include <cstdint>
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
@@ -41,17 +42,29 @@ std::string libraryPrefix() {
     return library;
 }
 
+// The mount a folder belongs to, from its descriptor: a bind mount of the same file system has
+// the same st_dev as its surroundings but its own mount ID. 0 when the kernel cannot tell.
+std::uint64_t mountId(int folder) {
+    struct statx info {};
+    if (::statx(folder, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &info) != 0 ||
+        !(info.stx_mask & STATX_MNT_ID))
+        return 0;
+    return info.stx_mnt_id;
+}
+
 // Removes the entry `name` of the open folder `parent` and everything below it, through folder
 // descriptors only. The walk keeps its path as a stack on the heap (no recursion) and holds two
 // descriptors at most: it climbs back with "..", and checks that it lands in the folder it came
 // from, so a folder moved away during the removal stops it instead of letting it loose elsewhere.
-// Subfolders on another device (mount points) are left alone and reported.
+// It never crosses a mount: a target that is a mount point is refused, and mount points below it
+// (other devices and bind mounts alike) are left alone and reported. The shown path is kept as
+// one string that grows and shrinks in place, so the time stays linear in the depth.
 class TreeRemover final {
 public:
-    TreeRemover(int parent, std::string name, fs::path shownPath)
+    TreeRemover(int parent, std::string name, const fs::path& shownPath)
         : m_parent(parent)
         , m_name(std::move(name))
-        , m_shown(std::move(shownPath)) {}
+        , m_shown(shownPath.string()) {}
 
     void run() {
         struct stat parentInfo {};
@@ -70,6 +83,7 @@ public:
         }
         if (info.st_dev != parentInfo.st_dev)
             throw FileError(errnoCode(EXDEV), QStringLiteral("removed"), m_shown);
+        m_mount = mountId(m_parent);
         removeFolderTree(info);
         if (m_firstError)
             throw *m_firstError;
@@ -79,14 +93,22 @@ private:
     struct Level {
         std::string name;
         struct stat info;
+        size_t shownLength = 0;
         bool listed = false;
         std::vector<std::string> subfolders;
     };
 
-    void record(int error, const fs::path& path) {
+    void record(int error, const std::string& path) {
         if (!m_firstError && error != ENOENT)
-            m_firstError.emplace(errnoCode(error), QStringLiteral("removed"), path);
+            m_firstError.emplace(errnoCode(error), QStringLiteral("removed"), fs::path(path));
     }
+    void record(int error, const std::string& folder, const char* name) {
+        if (!m_firstError && error != ENOENT)
+            record(error, folder + '/' + name);
+    }
+
+    // A folder opened below the target must lie on the target's own mount.
+    bool onOurMount(int folder) const { return m_mount == 0 || mountId(folder) == m_mount; }
 
     void removeFolderTree(const struct stat& rootInfo) {
         FolderHandle current(::openat(m_parent, m_name.c_str(), kFolderFlags));
@@ -95,9 +117,13 @@ private:
             record(current ? EAGAIN : errno, m_shown);
             return;
         }
+        if (!onOurMount(current.fd())) {
+            record(EXDEV, m_shown);
+            return;
+        }
         std::vector<Level> levels;
-        levels.push_back({m_name, opened, false, {}});
-        fs::path shown = m_shown;
+        levels.push_back({m_name, opened, m_shown.size(), false, {}});
+        std::string shown = m_shown;
 
         while (!levels.empty()) {
             Level& level = levels.back();
@@ -110,27 +136,32 @@ private:
                 level.subfolders.pop_back();
                 struct stat info {};
                 if (::fstatat(current.fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-                    record(errno, shown / name);
+                    record(errno, shown, name.c_str());
                     continue;
                 }
                 if (!S_ISDIR(info.st_mode)) {
                     if (::unlinkat(current.fd(), name.c_str(), 0) != 0)
-                        record(errno, shown / name);
+                        record(errno, shown, name.c_str());
                     continue;
                 }
                 if (info.st_dev != level.info.st_dev) {
-                    record(EXDEV, shown / name);
+                    record(EXDEV, shown, name.c_str());
                     continue;
                 }
                 FolderHandle child(::openat(current.fd(), name.c_str(), kFolderFlags));
                 struct stat childInfo {};
                 if (!child || ::fstat(child.fd(), &childInfo) != 0 || !sameItem(childInfo, info)) {
-                    record(child ? EAGAIN : errno, shown / name);
+                    record(child ? EAGAIN : errno, shown, name.c_str());
                     continue;
                 }
-                levels.push_back({name, childInfo, false, {}});
+                if (!onOurMount(child.fd())) {
+                    record(EXDEV, shown, name.c_str());
+                    continue;
+                }
+                shown.push_back('/');
+                shown.append(name);
+                levels.push_back({name, childInfo, shown.size(), false, {}});
                 current = std::move(child);
-                shown /= name;
                 continue;
             }
 
@@ -153,11 +184,11 @@ private:
             current = std::move(parent);
             if (::unlinkat(current.fd(), done.c_str(), AT_REMOVEDIR) != 0)
                 record(errno, shown);
-            shown = shown.parent_path();
+            shown.resize(levels.back().shownLength);
         }
     }
 
-    void listAndUnlinkFiles(int folder, Level& level, const fs::path& shown) {
+    void listAndUnlinkFiles(int folder, Level& level, const std::string& shown) {
         DirectoryReader reader(folder);
         DirectoryReader::Entry entry{};
         while (reader.next(entry)) {
@@ -166,7 +197,7 @@ private:
                 continue;
             }
             if (::unlinkat(folder, entry.name, 0) != 0)
-                record(errno, shown / entry.name);
+                record(errno, shown, entry.name);
         }
         if (reader.error() != 0)
             record(reader.error(), shown);
@@ -174,7 +205,8 @@ private:
 
     int m_parent;
     std::string m_name;
-    fs::path m_shown;
+    std::string m_shown;
+    std::uint64_t m_mount = 0;
     std::optional<FileError> m_firstError;
 };
 
