@@ -83,13 +83,13 @@ void setUp(const char* fakeXcrun, int files) {
     fs::create_symlink(fakeXcrun, fake / "xcrun");
     ::setenv("QUORVEX_XCRUN", (fake / "xcrun").c_str(), 1);
     ::setenv("QUORVEX_FAKE_RULES", (fake / "rules.json").c_str(), 1);
-    const nlohmann::json rules = {
-        {{"args", {"simctl", "terminate", "*", "*"}}},
-        {{"args", {"simctl", "spawn", "*", "defaults", "export", "*", "*"}},
-         {"effects", {{{"copy", {domain().string(), 6}}}}}},
-        {{"args", {"simctl", "spawn", "*", "defaults", "delete", "*"}}, {"effects", {{{"remove", domain().string()}}}}},
-        {{"args", {"simctl", "spawn", "*", "defaults", "import", "*", "*"}},
-         {"effects", {{{"copy", {6, domain().string()}}}}}}};
+    const nlohmann::json rules = {{{"args", {"simctl", "terminate", "*", "*"}}},
+                                  {{"args", {"simctl", "spawn", "*", "defaults", "export", "*", "*"}},
+                                   {"effects", {{{"copy", {domain().string(), 6}}}}}},
+                                  {{"args", {"simctl", "spawn", "*", "defaults", "delete", "*"}},
+                                   {"effects", {{{"remove", domain().string()}}}}},
+                                  {{"args", {"simctl", "spawn", "*", "defaults", "import", "*", "*"}},
+                                   {"effects", {{{"copy", {6, domain().string()}}}}}}};
     std::ofstream(fake / "rules.json") << rules.dump();
     for (int i = 0; i < files; ++i)
         writeText(container() / "Documents" / std::to_string(i / 100) / (std::to_string(i) + ".txt"), "data");
