@@ -47,7 +47,7 @@ public:
     /// throws the first FileError met (it goes on with the rest). The removal works through
     /// folder descriptors from the resolved parent, opened without following any link, so a folder
     /// swapped for a link after the check cannot redirect it; it never follows a link (a link is
-    /// removed as itself) and never enters another file system. Any thread.
+    /// removed as itself) and never crosses a mount (GuardedDelete). Any thread.
     static void removeItem(const std::filesystem::path& path);
     /// The same, reporting the failure instead of throwing it.
     static std::error_code removeItem(const std::filesystem::path& path, std::nothrow_t) noexcept;
