@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/LongTaskGate.h"
+
 #include <QObject>
 #include <QString>
 
@@ -15,7 +17,7 @@ namespace quorvex {
 ///
 /// The flag is written on the GUI thread only (that is where flows start and end) but may be read
 /// from any thread, so a background operation can refuse to run beside a long task.
-class Cleanup final : public QObject {
+class Cleanup final : public QObject, public LongTaskGate {
     Q_OBJECT
 public:
     static inline const QString kBusyTitle = QStringLiteral("Please wait");
@@ -32,7 +34,9 @@ public:
 
     /// GUI thread. Starts a long task: sets the flag and answers true, or, when one runs already,
     /// shows the "Please wait" toast and answers false without changing anything.
-    bool beginLongTask();
+    bool beginLongTask() override;
+    /// GUI thread. Ends the long task: clears the flag.
+    void endLongTask() override { setWorking(false); }
 
     /// Shows the "Please wait" toast; from another thread it is posted to the GUI thread.
     static void showBusyToast();
