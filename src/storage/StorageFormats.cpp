@@ -57,7 +57,7 @@ std::optional<StorageFormats::Uuid> StorageFormats::parseUuid(const QString& tex
     return uuid;
 }
 
-std::optional<QDateTime> StorageFormats::parseIso8601(const QString& text) {
+std::optional<QDateTime> StorageFormats::parseIso8601(const QString& text, bool fractionalSeconds) {
     // YYYY-MM-DDTHH:MM:SS
     const int year = digits(text, 0, 4);
     const int month = digits(text, 5, 2);
@@ -70,7 +70,9 @@ std::optional<QDateTime> StorageFormats::parseIso8601(const QString& text) {
         return std::nullopt;
     qsizetype at = 19;
     int millisecond = 0;
-    if (at < text.size() && text[at] == '.') {
+    if (fractionalSeconds) {
+        if (at >= text.size() || text[at] != '.')
+            return std::nullopt;
         ++at;
         int count = 0;
         while (at < text.size() && text[at].isDigit() && text[at].unicode() < 128) {

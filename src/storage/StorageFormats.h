@@ -25,9 +25,9 @@ public:
     static std::optional<Uuid> parseUuid(const QString& text);
     static bool isUuid(const QString& text) { return parseUuid(text).has_value(); }
 
-    /// "YYYY-MM-DDTHH:MM:SS", optional fraction of 1-9 digits, then "Z" or "±HH:MM"; every field in
-    /// range. Nothing else.
-    static std::optional<QDateTime> parseIso8601(const QString& text);
+    /// "YYYY-MM-DDTHH:MM:SS", with `fractionalSeconds` a fraction of 1-9 digits (required then,
+    /// refused otherwise), then "Z" or "±HH:MM"; every field in range. Nothing else. In UTC.
+    static std::optional<QDateTime> parseIso8601(const QString& text, bool fractionalSeconds = false);
 
     /// The byte count in the file-size style: decimal units, "Zero KB", "1 byte", "999 bytes",
     /// "12 KB", "1.5 MB", "2.25 GB"; negative counts read as zero.
