@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -72,6 +73,7 @@ struct Walk {
     int reading = 0;
     int helpersLeft = 0;
     std::int64_t total = 0;
+    std::int64_t newest = std::numeric_limits<std::int64_t>::min(); // nanoseconds since the epoch
 };
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
@@ -105,9 +107,16 @@ FolderHandle openThroughChain(int root, const Node& node) {
 // Reads one folder: adds up its regular files and collects its subfolders. Only folders are ever
 // opened; every other kind of entry is looked at with fstatat, which never opens it (a FIFO
 // would block) and never follows a link.
+std::int64_t nanoseconds(const struct timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
 std::int64_t readFolder(int folder, const std::shared_ptr<const Node>& node,
-                        std::vector<std::shared_ptr<const Node>>& found) {
+                        std::vector<std::shared_ptr<const Node>>& found, std::int64_t& newest) {
     std::int64_t bytes = 0;
+    struct stat own {};
+    if (::fstat(folder, &own) == 0)
+        newest = std::max(newest, nanoseconds(own.st_mtim));
     DirectoryReader reader(folder);
     DirectoryReader::Entry entry{};
     while (reader.next(entry)) {
@@ -120,10 +129,12 @@ std::int64_t readFolder(int folder, const std::shared_ptr<const Node>& node,
         struct stat info {};
         if (::fstatat(folder, entry.name, &info, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
-        if (S_ISREG(info.st_mode))
+        if (S_ISREG(info.st_mode)) {
             bytes += static_cast<std::int64_t>(info.st_blocks) * 512;
-        else if (S_ISDIR(info.st_mode))
+            newest = std::max(newest, nanoseconds(info.st_mtim));
+        } else if (S_ISDIR(info.st_mode)) {
             found.push_back(std::make_shared<const Node>(node, entry.name));
+        }
     }
     return bytes;
 }
@@ -150,14 +161,16 @@ void work(const std::shared_ptr<Walk>& walk) {
                                   ? FolderHandle(::openat(last.fd(), node->name.c_str(), kFolderFlags))
                                   : openThroughChain(walk->root.fd(), *node);
         std::int64_t bytes = 0;
+        std::int64_t newest = std::numeric_limits<std::int64_t>::min();
         if (folder) {
-            bytes = readFolder(folder.fd(), node, found);
+            bytes = readFolder(folder.fd(), node, found, newest);
             last = std::move(folder);
             lastNode = node;
         }
 
         lock.lock();
         walk->total += bytes;
+        walk->newest = std::max(walk->newest, newest);
         --walk->reading;
         for (std::shared_ptr<const Node>& child : found)
             walk->pending.push_back(std::move(child));
@@ -185,24 +198,31 @@ void startHelper(const std::shared_ptr<Walk>& walk) {
 
 } // namespace
 
-std::int64_t allocatedSize(const std::filesystem::path& path, int threads) {
+TreeSummary summarizeTree(const std::filesystem::path& path, int threads) {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0)
-        return 0;
+        return {};
     if (S_ISREG(info.st_mode))
-        return static_cast<std::int64_t>(info.st_blocks) * 512;
+        return {static_cast<std::int64_t>(info.st_blocks) * 512, nanoseconds(info.st_mtim)};
     if (!S_ISDIR(info.st_mode))
-        return 0;
+        return {};
 
     FolderHandle folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder)
-        return 0;
+        return {};
     auto walk = std::make_shared<Walk>(std::move(folder));
     const int workers = threads > 0 ? threads : sizePool().maxThreadCount();
     walk->helpersLeft = std::max(0, workers - 1);
     work(walk);
     std::lock_guard lock(walk->mutex);
-    return walk->total;
+    TreeSummary summary{walk->total, std::nullopt};
+    if (walk->newest != std::numeric_limits<std::int64_t>::min())
+        summary.newestModification = walk->newest;
+    return summary;
+}
+
+std::int64_t allocatedSize(const std::filesystem::path& path, int threads) {
+    return summarizeTree(path, threads).bytes;
 }
 
 } // namespace quorvex
