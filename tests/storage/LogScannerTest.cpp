@@ -1,5 +1,7 @@
 #include "storage/LogScanner.h"
 
+#include "storage/CategoryScan.h"
+
 #include "support/FakeXcrun.h"
 #include "tools/Environment.h"
 
@@ -91,4 +93,32 @@ TEST(LogScannerTest, DeveloperToolReports) {
     };
     for (const auto& [name, expected] : cases)
         EXPECT_EQ(LogScanner::isDeveloperToolReport(name), expected) << name;
+}
+
+// The one-kind scan: fixed cache locations that exist and hold something, largest first; a kind
+// whose scanner finds nothing is its bare row.
+TEST(CategoryScanTest, FixedLocationsAndTheOneKindScan) {
+    fs::remove_all(homeDirectoryURL() / "Library");
+    fs::remove_all(homeDirectoryURL() / ".cocoapods");
+    const fs::path library = homeDirectoryURL() / "Library";
+    fs::create_directories(library / "Caches/org.swift.swiftpm"); // empty: no item
+    fs::create_directories(homeDirectoryURL() / ".cocoapods/repos/trunk");
+    std::ofstream(homeDirectoryURL() / ".cocoapods/repos/trunk/spec") << std::string(10000, 's');
+    fs::create_directories(library / "Caches/CocoaPods");
+    std::ofstream(library / "Caches/CocoaPods/pod") << "p";
+
+    test::FakeXcrun fake;
+    const auto now = [] { return kNow; };
+    const CleanupCategory packages = CategoryScan::scan(CleanupCategory::Kind::packageCaches, now);
+    ASSERT_EQ(packages.items.size(), 2u);
+    EXPECT_EQ(packages.items[0].title, "CocoaPods spec repos");
+    EXPECT_EQ(packages.items[0].subtitle, "Pod specs · ~/.cocoapods/repos");
+    EXPECT_EQ(packages.items[1].title, "CocoaPods cache");
+    EXPECT_EQ(packages.items[1].tags, std::set<Tag>{Tag::recommended});
+    EXPECT_EQ(packages.title, "Package Caches");
+
+    EXPECT_EQ(CategoryScan::scan(CleanupCategory::Kind::caches, now),
+              CleanupCategory(CleanupCategory::Kind::caches));
+    EXPECT_EQ(CategoryScan::scan(CleanupCategory::Kind::simulators, now),
+              CleanupCategory(CleanupCategory::Kind::simulators)); // simctl fails
 }
