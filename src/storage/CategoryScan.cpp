@@ -3,6 +3,7 @@
 #include "storage/AllocatedSize.h"
 #include "storage/LogScanner.h"
 #include "storage/SimulatorScanners.h"
+#include "storage/XcodeDataScanners.h"
 #include "tools/Environment.h"
 
 #include <QFile>
@@ -32,11 +33,17 @@ CleanupCategory CategoryScan::scan(CleanupCategory::Kind kind, const std::functi
         category.items = scanFixedLocations(otherCaches());
         break;
     case Kind::derivedData:
-    case Kind::archives:
+        category.items = XcodeDataScanners::scanDerivedData(now);
+        break;
     case Kind::deviceSupport:
+        category.items = XcodeDataScanners::scanDeviceSupport();
+        break;
     case Kind::xcodes:
+        category.items = XcodeDataScanners::scanXcodes();
+        break;
+    case Kind::archives:
     case Kind::documentation:
-        break; // the Xcode-data scanners are not built yet: these kinds list nothing
+        break; // their scanners are not built yet: these kinds list nothing
     }
     sortCleanupItemsBySize(category.items);
     return category;

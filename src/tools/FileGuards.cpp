@@ -65,9 +65,12 @@ fs::path resolvedPath(const fs::path& path) {
             if (char* resolved = ::realpath(prefix.c_str(), nullptr)) {
                 std::string result(resolved);
                 std::free(resolved);
-                if (result == "/" && end < standard.size())
-                    result.clear();
-                return fs::path(result + standard.substr(end));
+                std::string tail = standard.substr(end);
+                if (!result.empty() && result.back() == '/' && !tail.empty() && tail.front() == '/')
+                    tail.erase(0, 1);
+                else if (!result.empty() && result.back() != '/' && !tail.empty() && tail.front() != '/')
+                    result.push_back('/');
+                return fs::path(result + tail);
             }
         }
         const size_t slash = standard.rfind('/', end - 1);
