@@ -4,7 +4,7 @@
 //   quorvex-storage-scan make <home> <files>   writes the folder: DerivedData projects, device
 //                                              support, Xcode logs and three caches, <files>
 //                                              files of 0-8 KiB in folders of 100, fixed seed
-//   quorvex-storage-scan scan <home>           scans every kind with HOME=<home>; prints the bytes
+//   quorvex-storage-scan scan <home>           scans every kind at once with HOME=<home>; prints the bytes
 //                                              of all items, the seconds, and the peak resident
 //                                              memory in KiB
 #include "storage/CategoryScan.h"
@@ -18,9 +18,11 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <random>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -81,8 +83,13 @@ int main(int argc, char** argv) {
         const auto start = std::chrono::steady_clock::now();
         long long total = 0;
         const auto now = [] { return QDateTime::currentDateTimeUtc(); };
+        // Every kind at once, as the cleaner model scans them.
+        std::vector<std::future<quorvex::CleanupCategory>> scans;
         for (auto kind : quorvex::CleanupCategory::allKinds)
-            for (const auto& item : quorvex::CategoryScan::scan(kind, now).items)
+            scans.push_back(std::async(std::launch::async,
+                                       [kind, now] { return quorvex::CategoryScan::scan(kind, now); }));
+        for (auto& scan : scans)
+            for (const auto& item : scan.get().items)
                 total += item.size;
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

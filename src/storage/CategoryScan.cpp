@@ -42,8 +42,11 @@ CleanupCategory CategoryScan::scan(CleanupCategory::Kind kind, const std::functi
         category.items = XcodeDataScanners::scanXcodes();
         break;
     case Kind::archives:
+        category.items = XcodeDataScanners::scanArchives(now);
+        break;
     case Kind::documentation:
-        break; // their scanners are not built yet: these kinds list nothing
+        category.items = XcodeDataScanners::scanDocumentation();
+        break;
     }
     sortCleanupItemsBySize(category.items);
     return category;

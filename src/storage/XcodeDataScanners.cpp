@@ -21,6 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr qint64 kOldBuild = 30 * 24 * 3600;
+constexpr qint64 kOldArchive = 182 * 24 * 3600;
 
 std::vector<fs::path> visibleEntries(const fs::path& folder) {
     std::vector<fs::path> entries;
@@ -216,6 +217,146 @@ std::vector<CleanupItem> XcodeDataScanners::scanXcodes(const XcodeSources& sourc
     if (!activeFound)
         for (CleanupItem& item : items)
             item.tags.erase(CleanupItem::Tag::old);
+    return items;
+}
+
+bool XcodeDataScanners::isSuccessfulUpload(const QVariantMap& record) {
+    const QVariant destination = record.value(QStringLiteral("destination"));
+    const QVariant event = record.value(QStringLiteral("uploadEvent"));
+    return destination.typeId() == QMetaType::QString && destination.toString() == QLatin1String("upload") &&
+           event.typeId() == QMetaType::QVariantMap &&
+           stringIn(event.toMap(), "state", {}) == QLatin1String("success");
+}
+
+namespace {
+
+std::optional<QString> archiveAppIconPath(const fs::path& archive) {
+    fs::path app;
+    for (const fs::path& entry : visibleEntries(archive / "Products/Applications"))
+        if (entry.extension() == ".app") {
+            app = entry;
+            break;
+        }
+    if (app.empty())
+        return std::nullopt;
+    std::optional<fs::path> best;
+    std::int64_t bestSize = -1;
+    for (const fs::path& entry : visibleEntries(app)) {
+        if (!nameOf(entry).startsWith(QLatin1String("AppIcon")) || entry.extension() != ".png")
+            continue;
+        const std::int64_t size = allocatedSize(entry);
+        if (size > bestSize) {
+            best = entry;
+            bestSize = size;
+        }
+    }
+    return best ? std::optional(pathText(*best)) : std::nullopt;
+}
+
+} // namespace
+
+std::vector<CleanupItem> XcodeDataScanners::scanArchives(const std::function<QDateTime()>& now) {
+    const QDateTime cutOff = now().addSecs(-kOldArchive);
+    const fs::path folder = homeDirectoryURL() / "Library/Developer/Xcode/Archives";
+    std::vector<fs::path> candidates;
+    const std::vector<fs::path> top = visibleEntries(folder);
+    for (const fs::path& entry : top)
+        for (const fs::path& inner : visibleEntries(entry))
+            candidates.push_back(inner);
+    candidates.insert(candidates.end(), top.begin(), top.end());
+
+    std::vector<CleanupItem> items;
+    for (const fs::path& archive : candidates) {
+        if (archive.extension() != ".xcarchive")
+            continue;
+        const QVariantMap info = readPlist(archive / "Info.plist");
+        const QVariant propertiesValue = info.value(QStringLiteral("ApplicationProperties"));
+        const bool hasProperties = propertiesValue.typeId() == QMetaType::QVariantMap;
+        const QVariantMap properties = propertiesValue.toMap();
+        const QString name = stringIn(info, "Name", QFile::decodeName(archive.stem().c_str()));
+        QStringList version;
+        if (properties.value(QStringLiteral("CFBundleShortVersionString")).typeId() == QMetaType::QString)
+            version << properties.value(QStringLiteral("CFBundleShortVersionString")).toString();
+        if (properties.value(QStringLiteral("CFBundleVersion")).typeId() == QMetaType::QString)
+            version << QLatin1Char('(') + properties.value(QStringLiteral("CFBundleVersion")).toString() +
+                           QLatin1Char(')');
+        CleanupItem item;
+        item.id = QStringLiteral("ar:") + pathText(archive);
+        item.title = version.isEmpty() ? name : name + QLatin1Char(' ') + version.join(QLatin1Char(' '));
+        const QVariant identifier = properties.value(QStringLiteral("CFBundleIdentifier"));
+        item.subtitle =
+            identifier.typeId() == QMetaType::QString ? identifier.toString() : QStringLiteral("Archive");
+        if (hasProperties && identifier.typeId() == QMetaType::QString)
+            item.bundleID = identifier.toString();
+        const QVariant created = info.value(QStringLiteral("CreationDate"));
+        item.date = created.typeId() == QMetaType::QDateTime ? std::optional(created.toDateTime())
+                                                             : modificationDate(archive);
+        const QVariantList icons = properties.value(QStringLiteral("IconPaths")).toList();
+        if (hasProperties && !icons.isEmpty() && icons.back().typeId() == QMetaType::QString)
+            item.iconPath = pathText(archive / "Products") + QLatin1Char('/') + icons.back().toString();
+        else
+            item.iconPath = archiveAppIconPath(archive);
+        item.size = allocatedSize(archive);
+        item.removal = CleanupRemoval::ofFile(archive);
+        for (const QVariant& record : info.value(QStringLiteral("Distributions")).toList())
+            if (record.typeId() == QMetaType::QVariantMap && isSuccessfulUpload(record.toMap())) {
+                item.tags.insert(CleanupItem::Tag::uploaded);
+                break;
+            }
+        if (item.date && *item.date < cutOff)
+            item.tags.insert(CleanupItem::Tag::old);
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+std::vector<CleanupItem> XcodeDataScanners::scanDocumentation() {
+    const fs::path library = homeDirectoryURL() / "Library";
+    const std::vector<fs::path> downloads = visibleEntries(library / "Developer/Xcode/DocumentationCache");
+    const auto digitValue = [](const QString& name) -> qint64 {
+        QString digits;
+        for (const QChar c : name)
+            if (c.isNumber())
+                digits += c;
+        bool ok = false;
+        const qint64 value = digits.toLongLong(&ok, 10);
+        return ok ? value : 0;
+    };
+    std::optional<QString> newest;
+    qint64 newestValue = 0;
+    for (const fs::path& entry : downloads) {
+        const qint64 value = digitValue(nameOf(entry));
+        if (!newest || value > newestValue) {
+            newest = nameOf(entry);
+            newestValue = value;
+        }
+    }
+    std::vector<CleanupItem> items;
+    for (const fs::path& entry : downloads) {
+        CleanupItem item;
+        item.id = QStringLiteral("doc:") + pathText(entry);
+        item.title = QStringLiteral("Documentation ") + nameOf(entry);
+        const bool current = newest && nameOf(entry) == *newest;
+        item.subtitle = current ? QStringLiteral("Current documentation download")
+                                : QStringLiteral("From an older Xcode");
+        item.date = modificationDate(entry);
+        item.size = allocatedSize(entry);
+        item.removal = CleanupRemoval::ofFile(entry);
+        if (!current)
+            item.tags = {CleanupItem::Tag::old, CleanupItem::Tag::recommended};
+        items.push_back(std::move(item));
+    }
+    for (const fs::path& entry : visibleEntries(library / "Developer/Shared/Documentation/DocSets")) {
+        CleanupItem item;
+        item.id = QStringLiteral("docset:") + pathText(entry);
+        item.title = QFile::decodeName(entry.stem().c_str());
+        item.subtitle = QStringLiteral("Legacy docset");
+        item.date = modificationDate(entry);
+        item.size = allocatedSize(entry);
+        item.removal = CleanupRemoval::ofFile(entry);
+        item.tags = {CleanupItem::Tag::old, CleanupItem::Tag::recommended};
+        items.push_back(std::move(item));
+    }
     return items;
 }
 

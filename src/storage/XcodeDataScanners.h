@@ -3,6 +3,7 @@
 #include "storage/CleanupItem.h"
 
 #include <QDateTime>
+#include <QVariantMap>
 
 #include <filesystem>
 #include <functional>
@@ -30,6 +31,12 @@ public:
     /// links to another place are protected; the others are old when the active one is among them.
     static std::vector<CleanupItem> scanXcodes(const XcodeSources& sources);
     static std::vector<CleanupItem> scanXcodes() { return scanXcodes(XcodeSources()); }
+    /// Archives one level deep and directly in the Archives folder.
+    static std::vector<CleanupItem> scanArchives(const std::function<QDateTime()>& now);
+    /// Documentation downloads (all but the newest are old) and legacy docsets.
+    static std::vector<CleanupItem> scanDocumentation();
+    /// One distribution record of an archive: uploaded to App Store Connect with success.
+    static bool isSuccessfulUpload(const QVariantMap& record);
 };
 
 } // namespace quorvex

@@ -125,3 +125,46 @@ TEST_F(XcodeDataScannersTest, XcodeProtections) {
     EXPECT_TRUE(items.at("Xcode-15").tags.empty());
     EXPECT_EQ(items.at("Xcode-15").protectedReason, std::nullopt);
 }
+
+TEST_F(XcodeDataScannersTest, ArchivesUploadsAndAge) {
+    const fs::path archives = developer / "Archives";
+    const qint64 cutOff = 182 * 24 * 3600;
+    const QVariantMap uploaded = {{"destination", "upload"},
+                                  {"uploadEvent", QVariantMap{{"state", "success"}}}};
+    const QVariantMap failed = {{"destination", "upload"}, {"uploadEvent", QVariantMap{{"state", "failed"}}}};
+    writePlist(archives / "2026-01-01/MyApp 1.xcarchive/Info.plist",
+               {{"Name", "MyApp"},
+                {"CreationDate", kNow.addSecs(-cutOff)},
+                {"ApplicationProperties", QVariantMap{{"CFBundleShortVersionString", "1.2"},
+                                                      {"CFBundleVersion", "34"},
+                                                      {"CFBundleIdentifier", "com.example.myapp"},
+                                                      {"IconPaths", QVariantList{"a.png", "b.png"}}}},
+                {"Distributions", QVariantList{failed, uploaded}}});
+    writePlist(archives / "2026-01-01/Old.xcarchive/Info.plist",
+               {{"CreationDate", kNow.addSecs(-cutOff - 1)}, {"Distributions", QVariantList{failed}}});
+    fs::create_directories(archives / "Loose.xcarchive");
+    fs::create_directories(archives / "2026-01-01/x.xcarchive.bak");
+    const auto items = byTitle(XcodeDataScanners::scanArchives([] { return kNow; }));
+    ASSERT_EQ(items.size(), 3u);
+    const CleanupItem& mine = items.at("MyApp 1.2 (34)");
+    EXPECT_EQ(mine.tags, std::set<Tag>{Tag::uploaded});
+    EXPECT_EQ(mine.bundleID, QStringLiteral("com.example.myapp"));
+    EXPECT_EQ(mine.iconPath,
+              QString::fromStdString((archives / "2026-01-01/MyApp 1.xcarchive/Products/b.png").string()));
+    EXPECT_EQ(items.at("Old").tags, std::set<Tag>{Tag::old});
+    EXPECT_EQ(items.at("Old").subtitle, "Archive");
+    EXPECT_EQ(items.at("Loose").bundleID, std::nullopt);
+}
+
+TEST_F(XcodeDataScannersTest, DocumentationKeepsTheNewestDownload) {
+    for (const char* name : {"v158", "v202", "v99"})
+        fs::create_directories(developer / "DocumentationCache" / name);
+    fs::create_directories(homeDirectoryURL() /
+                           "Library/Developer/Shared/Documentation/DocSets/com.apple.adc.docset");
+    const auto items = byTitle(XcodeDataScanners::scanDocumentation());
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_TRUE(items.at("Documentation v202").tags.empty());
+    EXPECT_EQ(items.at("Documentation v202").subtitle, "Current documentation download");
+    EXPECT_EQ(items.at("Documentation v158").tags, (std::set<Tag>{Tag::old, Tag::recommended}));
+    EXPECT_EQ(items.at("com.apple.adc").subtitle, "Legacy docset");
+}
