@@ -1,5 +1,7 @@
 #include "storage/XcodeDataScanners.h"
 
+#include "storage/ProjectFolders.h"
+
 #include "platform/PlistSettingsFormat.h"
 #include "support/FakeRunningApplications.h"
 #include "support/FakeXcrun.h"
@@ -7,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QSettings>
 #include <QVariantMap>
 
 #include <filesystem>
@@ -167,4 +170,27 @@ TEST_F(XcodeDataScannersTest, DocumentationKeepsTheNewestDownload) {
     EXPECT_EQ(items.at("Documentation v202").subtitle, "Current documentation download");
     EXPECT_EQ(items.at("Documentation v158").tags, (std::set<Tag>{Tag::old, Tag::recommended}));
     EXPECT_EQ(items.at("com.apple.adc").subtitle, "Legacy docset");
+}
+
+// Names remembered for an app lead only to real folders directly inside DerivedData; anything
+// else in the store is dropped at the next write.
+TEST_F(XcodeDataScannersTest, ProjectFoldersNeverLeaveDerivedData) {
+    const fs::path derivedData = developer / "DerivedData";
+    writePlist(derivedData / "Notes-abc/Build/Products/Debug-iphonesimulator/Notes.app/Info.plist",
+               {{"CFBundleIdentifier", "com.example.notes"}});
+    writePlist(derivedData / "Other-def/Build/Products/Debug-iphonesimulator/Notes.app/Info.plist",
+               {{"CFBundleIdentifier", "com.example.other"}});
+    fs::create_directories(derivedData / "Remembered-xyz");
+    fs::create_directories(homeDirectoryURL() / "Outside");
+    fs::create_symlink(homeDirectoryURL() / "Outside", derivedData / "Link-000");
+    sharedDefaults().setValue(
+        ProjectFolders::kKey,
+        QVariantMap{{"com.example.notes", QStringList{"Remembered-xyz", "..", "../../..", "Link-000", "",
+                                                      "Gone-111", "Notes-abc/Build"}}});
+
+    const auto folders = ProjectFolders::find("com.example.notes", "Notes.app");
+    EXPECT_EQ(folders, (std::vector<fs::path>{derivedData / "Notes-abc", derivedData / "Remembered-xyz"}));
+    EXPECT_EQ(sharedDefaults().value(ProjectFolders::kKey).toMap().value("com.example.notes").toStringList(),
+              (QStringList{"Notes-abc", "Remembered-xyz"}));
+    sharedDefaults().remove(ProjectFolders::kKey);
 }
