@@ -11,9 +11,13 @@
 #include <QSettings>
 #include <QSignalSpy>
 
+#include <atomic>
+#include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 using namespace quorvex;
@@ -244,4 +248,29 @@ TEST(SpaceSavedTest, AddsStoresAndReadsBack) {
     saved.add(std::numeric_limits<std::int64_t>::max());
     EXPECT_EQ(saved.total(), std::numeric_limits<std::int64_t>::max());
     sharedDefaults().remove(SpaceSaved::kKey);
+}
+
+// A folder inside the item is swapped again and again for a link to the sentinel while the item
+// is removed: the removal works through descriptors and never follows the link it meets. A few
+// dozen rounds keep the suite fast; run it with --gtest_repeat for a long soak.
+TEST_P(ItemRemovalSuite, ASwappedInLinkNeverRedirectsTheRemoval) {
+    FreedesktopTrash trash(home / ".local/share/Trash");
+    const fs::path victim = library / "Caches/race";
+    for (int round = 0; round < 60; ++round) {
+        fs::remove_all(victim);
+        writeText(victim / "sub/inner/file", "x");
+        writeText(victim / "sub/file", "x");
+        fs::create_symlink(sentinel / "folder", victim / "alt");
+        std::atomic<bool> stop{false};
+        std::thread swapper([&] {
+            while (!stop.load())
+                ::renameat2(AT_FDCWD, (victim / "sub").c_str(), AT_FDCWD, (victim / "alt").c_str(),
+                            RENAME_EXCHANGE);
+        });
+        ItemRemoval::remove(CleanupRemoval::ofFile(victim), toTrash(), trash);
+        stop = true;
+        swapper.join();
+    }
+    fs::remove_all(victim);
+    EXPECT_EQ(snapshotOf(sentinel), before);
 }
