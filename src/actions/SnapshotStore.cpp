@@ -4,7 +4,9 @@
 #include "simulator/DeviceTools.h"
 #include "storage/AllocatedSize.h"
 #include "storage/Cleanup.h"
+#include "storage/DirectoryReader.h"
 #include "storage/FileError.h"
+#include "storage/FolderHandle.h"
 #include "tools/Environment.h"
 #include "tools/FileGuards.h"
 #include "tools/ToolPaths.h"
@@ -17,8 +19,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace quorvex {
 namespace fs = std::filesystem;
@@ -32,6 +39,8 @@ constexpr const char* kBackupPrefix = ".quorvex-backup-";
 // A backup renamed by the restore that made it, once it holds nothing the user needs.
 constexpr const char* kDisposablePrefix = ".quorvex-disposable-";
 constexpr const char* kRestoreInfo = "restore-info.json";
+// A snapshot being saved; it takes its own name once its manifest is written.
+constexpr const char* kSavingPrefix = ".quorvex-saving-";
 
 using SnapshotError = SnapshotStore::SnapshotError;
 
@@ -118,25 +127,19 @@ struct Group {
     fs::path folder;
 };
 
-// Gives every folder at and below a backup its owner's read, write and search bits, so that a
-// read-only folder of the app's data cannot keep the backup from being removed. Only our own
-// backup folders inside ~/Library are touched; whatever cannot be read or changed is skipped.
-void makeOwnerWritable(const fs::path& backup) {
-    const std::string name = backup.filename().string();
-    if ((!startsWith(name, kDisposablePrefix) && !startsWith(name, kBackupPrefix)) ||
-        !Cleanup::isInsideUserLibrary(backup))
-        return;
-    const auto fix = [](const fs::path& folder) {
-        struct stat info {};
-        if (::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-            ::chmod(folder.c_str(), (info.st_mode & 07777) | S_IRWXU);
-    };
-    fix(backup);
-    std::error_code error;
-    fs::recursive_directory_iterator it(backup, fs::directory_options::skip_permission_denied, error);
-    for (const fs::recursive_directory_iterator end; !error && it != end; it.increment(error))
-        if (it->is_directory(error) && !it->is_symlink(error))
-            fix(it->path());
+// Opens the folder `name` of `at` for reading after giving it its owner's read, write and search
+// bits, without following a link: the folder is pinned by an O_PATH descriptor before its mode is
+// changed through that descriptor, so a folder swapped for a link is never changed elsewhere.
+FolderHandle openOwnerWritable(int at, const char* name) {
+    FolderHandle pinned(::openat(at, name, O_PATH | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC));
+    struct stat info {};
+    if (!pinned || ::fstat(pinned.fd(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return {};
+    if ((info.st_mode & S_IRWXU) != S_IRWXU) {
+        const std::string self = "/proc/self/fd/" + std::to_string(pinned.fd());
+        ::chmod(self.c_str(), (info.st_mode & 07777) | S_IRWXU);
+    }
+    return FolderHandle(::openat(pinned.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
 // Renames a backup that holds nothing the user needs so that no later sweep mistakes it for the
@@ -149,7 +152,7 @@ void discardBackup(SnapshotFileOperations& files, const fs::path& backup, const 
         qCWarning(actionsLog) << "Backup removed in place:" << error.description();
         disposable = backup;
     }
-    makeOwnerWritable(disposable);
+    SnapshotStore::makeOwnerWritable(disposable);
     removeQuietly(files, disposable);
 }
 
@@ -210,7 +213,7 @@ void sweepLeftovers(SnapshotFileOperations& files, const fs::path& parent,
         if (startsWith(name, kStagingPrefix)) {
             removeQuietly(files, item);
         } else if (startsWith(name, kDisposablePrefix)) {
-            makeOwnerWritable(item);
+            SnapshotStore::makeOwnerWritable(item);
             removeQuietly(files, item);
         } else if (startsWith(name, kBackupPrefix)) {
             report.recoveredFolders.push_back(recover(files, item));
@@ -278,8 +281,20 @@ AppSnapshot SnapshotStore::save(const SimulatorApp& app, const SimulatorInstall&
     snapshot.created = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC);
     snapshot.deviceName = install.deviceName;
     snapshot.folder = folder(snapshot);
-    const fs::path target = *snapshot.folder;
     const fs::path& container = *install.dataContainer;
+    // Saved under a staging name and renamed into place once the manifest is written, so a save
+    // that is killed leaves no folder that looks like a snapshot. Saves run one at a time (the
+    // caller holds the busy flag), so staging folders found now were left by killed saves.
+    const fs::path bundleFolder = snapshot.folder->parent_path();
+    std::error_code error;
+    std::vector<fs::path> stale;
+    fs::directory_iterator it(bundleFolder, error);
+    for (const fs::directory_iterator end; !error && it != end; it.increment(error))
+        if (startsWith(it->path().filename().string(), kSavingPrefix))
+            stale.push_back(it->path());
+    for (const fs::path& item : stale)
+        removeQuietly(files, item);
+    const fs::path target = bundleFolder / (kSavingPrefix + snapshot.folder->filename().string());
 
     try {
         files.createFolder(target / "data", true);
@@ -298,6 +313,7 @@ AppSnapshot SnapshotStore::save(const SimulatorApp& app, const SimulatorInstall&
         defaultsExport(install, app.id, target / "preferences.plist");
         snapshot.size = allocatedSize(target);
         files.writeFile(target / "info.json", encodeManifest(snapshot));
+        files.moveItem(target, *snapshot.folder);
     } catch (const FileError& error) {
         qCWarning(actionsLog) << "Save abandoned:" << error.description();
         removeQuietly(files, target);
@@ -313,6 +329,8 @@ std::vector<AppSnapshot> SnapshotStore::list(const QString& bundleID) {
     std::error_code error;
     fs::directory_iterator it(rootFolder() / component(bundleID), error);
     for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
+        if (startsWith(it->path().filename().string(), kSavingPrefix))
+            continue;
         QFile manifest(QFile::decodeName((it->path() / "info.json").c_str()));
         if (!manifest.open(QIODevice::ReadOnly))
             continue;
@@ -515,11 +533,68 @@ SnapshotStore::RestoreReport SnapshotStore::restore(const AppSnapshot& snapshot,
                        report));
     }
 
-    discardBackup(files, backup, backupUuid);
+    // The snapshot's preferences go in before the backup goes: the backup holds the only copy of
+    // the app's previous preferences until the domain is filled again, and a kill between the
+    // two must leave one or the other.
     if (itemExists(staging / "preferences.plist"))
         defaultsImport(install, app.id, staging / "preferences.plist");
+    discardBackup(files, backup, backupUuid);
     removeQuietly(files, staging);
     return report;
+}
+
+void SnapshotStore::makeOwnerWritable(const fs::path& backup) {
+    const std::string name = backup.filename().string();
+    if ((!startsWith(name, kDisposablePrefix) && !startsWith(name, kBackupPrefix)) ||
+        !Cleanup::isInsideUserLibrary(backup))
+        return;
+    const fs::path resolved = parentResolvedPath(backup);
+    const FolderHandle parent =
+        FolderHandle::openWithoutLinks(AT_FDCWD, resolved.parent_path().c_str(), false);
+    if (!parent)
+        return;
+    // Depth first with two descriptors at most: down by name, back up through "..", checked to be
+    // the folder we came from.
+    struct Level {
+        struct stat info;
+        std::vector<std::string> subfolders;
+    };
+    FolderHandle current = openOwnerWritable(parent.fd(), resolved.filename().c_str());
+    std::vector<Level> levels;
+    const auto enter = [&](FolderHandle folder) {
+        Level level{};
+        if (::fstat(folder.fd(), &level.info) != 0)
+            return false;
+        DirectoryReader reader(folder.fd());
+        DirectoryReader::Entry entry{};
+        while (reader.next(entry))
+            if (entry.type == DT_DIR || entry.type == DT_UNKNOWN)
+                level.subfolders.emplace_back(entry.name);
+        levels.push_back(std::move(level));
+        current = std::move(folder);
+        return true;
+    };
+    if (!current || !enter(std::move(current)))
+        return;
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (!level.subfolders.empty()) {
+            const std::string child = std::move(level.subfolders.back());
+            level.subfolders.pop_back();
+            if (FolderHandle opened = openOwnerWritable(current.fd(), child.c_str()))
+                enter(std::move(opened));
+            continue;
+        }
+        levels.pop_back();
+        if (levels.empty())
+            return;
+        FolderHandle up(::openat(current.fd(), "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat info {};
+        if (!up || ::fstat(up.fd(), &info) != 0 || info.st_dev != levels.back().info.st_dev ||
+            info.st_ino != levels.back().info.st_ino)
+            return; // moved while we were inside: stop rather than guess
+        current = std::move(up);
+    }
 }
 
 } // namespace quorvex

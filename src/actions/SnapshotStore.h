@@ -52,7 +52,9 @@ public:
     /// Stops the app and copies its container's Documents, Library and tmp, its app groups'
     /// contents and its exported preferences into a new snapshot. Throws SnapshotError when the
     /// app has no data container yet (nothing done) and FileError when a file operation fails (the
-    /// new snapshot folder is removed again). A failed tool run never fails a save.
+    /// new snapshot folder is removed again). A failed tool run never fails a save. The snapshot is
+    /// written under a staging name and renamed into place after its manifest; staging folders
+    /// left by killed saves are removed by the next save of the app.
     static AppSnapshot save(const SimulatorApp& app, const SimulatorInstall& install, const QString& name,
                             SnapshotFileOperations& files = SnapshotFileOperations::local());
 
@@ -70,6 +72,12 @@ public:
     static RestoreReport restore(const AppSnapshot& snapshot, const SimulatorApp& app,
                                  const SimulatorInstall& install,
                                  SnapshotFileOperations& files = SnapshotFileOperations::local());
+
+    /// Gives every folder at and below one of the restores' own backup folders (by its name, inside
+    /// ~/Library) its owner's read, write and search bits, so that a read-only folder of the app's
+    /// data cannot keep the backup from being removed. Works through descriptors and never follows
+    /// a link; whatever cannot be opened or changed is skipped. Anything else is left untouched.
+    static void makeOwnerWritable(const std::filesystem::path& backup);
 };
 
 } // namespace quorvex

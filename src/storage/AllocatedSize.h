@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 
 namespace quorvex {
 
@@ -16,5 +17,14 @@ namespace quorvex {
 /// folders to the shared size pool, one helper per core. The caller always takes part, so a busy
 /// pool slows a walk down but never stalls it.
 std::int64_t allocatedSize(const std::filesystem::path& path, int threads = 0);
+
+/// What one walk learns of a tree: its allocated size as above, and the newest modification time
+/// (nanoseconds since the epoch) of the item itself, its folders and its regular files; nothing
+/// for a missing item, a link or another kind of entry.
+struct TreeSummary {
+    std::int64_t bytes = 0;
+    std::optional<std::int64_t> newestModification;
+};
+TreeSummary summarizeTree(const std::filesystem::path& path, int threads = 0);
 
 } // namespace quorvex

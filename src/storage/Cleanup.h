@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/LongTaskGate.h"
+
 #include <QObject>
 #include <QString>
 
@@ -15,7 +17,7 @@ namespace quorvex {
 ///
 /// The flag is written on the GUI thread only (that is where flows start and end) but may be read
 /// from any thread, so a background operation can refuse to run beside a long task.
-class Cleanup final : public QObject {
+class Cleanup final : public QObject, public LongTaskGate {
     Q_OBJECT
 public:
     static inline const QString kBusyTitle = QStringLiteral("Please wait");
@@ -32,7 +34,9 @@ public:
 
     /// GUI thread. Starts a long task: sets the flag and answers true, or, when one runs already,
     /// shows the "Please wait" toast and answers false without changing anything.
-    bool beginLongTask();
+    bool beginLongTask() override;
+    /// GUI thread. Ends the long task: clears the flag.
+    void endLongTask() override { setWorking(false); }
 
     /// Shows the "Please wait" toast; from another thread it is posted to the GUI thread.
     static void showBusyToast();
@@ -47,7 +51,7 @@ public:
     /// throws the first FileError met (it goes on with the rest). The removal works through
     /// folder descriptors from the resolved parent, opened without following any link, so a folder
     /// swapped for a link after the check cannot redirect it; it never follows a link (a link is
-    /// removed as itself) and never enters another file system. Any thread.
+    /// removed as itself) and never crosses a mount (GuardedDelete). Any thread.
     static void removeItem(const std::filesystem::path& path);
     /// The same, reporting the failure instead of throwing it.
     static std::error_code removeItem(const std::filesystem::path& path, std::nothrow_t) noexcept;

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
+#include <vector>
 
 namespace quorvex {
 namespace fs = std::filesystem;
@@ -58,14 +59,31 @@ fs::path standardizedPath(const fs::path& path) {
 }
 
 fs::path resolvedPath(const fs::path& path) {
-    const fs::path standard = standardizedPath(path);
-    char buffer[PATH_MAX];
-    if (::realpath(standard.c_str(), buffer))
-        return fs::path(buffer);
-    const fs::path parent = standard.parent_path();
-    if (parent.empty() || parent == standard)
-        return standard;
-    return resolvedPath(parent) / standard.filename();
+    // Climbs to the deepest ancestor that resolves, then puts the missing components back. A loop
+    // over one string, not recursion: a path of many thousand missing components must neither use
+    // up the stack nor take quadratic time.
+    const std::string standard = standardizedPath(path).string();
+    size_t end = standard.size();
+    while (end > 0) {
+        if (end < PATH_MAX) {
+            const std::string prefix = standard.substr(0, end);
+            if (char* resolved = ::realpath(prefix.c_str(), nullptr)) {
+                std::string result(resolved);
+                std::free(resolved);
+                std::string tail = standard.substr(end);
+                if (!result.empty() && result.back() == '/' && !tail.empty() && tail.front() == '/')
+                    tail.erase(0, 1);
+                else if (!result.empty() && result.back() != '/' && !tail.empty() && tail.front() != '/')
+                    result.push_back('/');
+                return fs::path(result + tail);
+            }
+        }
+        const size_t slash = standard.rfind('/', end - 1);
+        if (slash == std::string::npos)
+            break;
+        end = slash == 0 && end > 1 ? 1 : slash;
+    }
+    return fs::path(standard);
 }
 
 fs::path parentResolvedPath(const fs::path& path) {

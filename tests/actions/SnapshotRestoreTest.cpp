@@ -307,3 +307,25 @@ TEST_F(SnapshotRestoreTest, ASnapshotDeletedDuringStagingFailsTheRestoreBeforeAn
     EXPECT_TRUE(leftovers().empty());
     EXPECT_FALSE(called("terminate"));
 }
+
+// A restore killed at any file operation of its swap or its cleanup leaves the app's preferences
+// somewhere: in the domain, or in the backup that the next restore puts away.
+TEST_F(SnapshotRestoreTest, AKilledRestoreNeverLeavesTheAppWithoutPreferences) {
+    const SwapCalls numbers = swapCalls();
+    ASSERT_GT(numbers.total, numbers.first);
+    for (int killedAt = numbers.first; killedAt <= numbers.total; ++killedAt) {
+        SCOPED_TRACE(killedAt);
+        FailingFileOperations killed;
+        killed.before = [&](int number, const FailingFileOperations::Call&) {
+            if (number == killedAt)
+                throw std::runtime_error("killed");
+        };
+        EXPECT_THROW(SnapshotStore::restore(snapshot, app, install, killed), std::runtime_error);
+        bool kept = fs::exists(domain);
+        for (const std::string& name : leftovers())
+            if (name.rfind(".quorvex-backup-", 0) == 0)
+                kept = kept || fs::exists(container.parent_path() / name / "preferences.plist");
+        EXPECT_TRUE(kept) << "neither the domain nor a backup holds the preferences";
+        resetApp();
+    }
+}

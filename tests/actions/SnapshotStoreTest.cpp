@@ -9,6 +9,13 @@
 
 #include <QSignalSpy>
 
+#include <atomic>
+#include <cstdio>
+#include <fcntl.h>
+#include <stdexcept>
+#include <thread>
+#include <unistd.h>
+
 using namespace quorvex;
 using namespace quorvex::test;
 namespace fs = std::filesystem;
@@ -64,8 +71,11 @@ TEST_F(SnapshotStoreTest, SaveCopiesTheThreeItemsGroupsAndPreferencesButNoMetada
     const auto calls = fake.argumentLists();
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0], (std::vector<std::string>{"simctl", "terminate", kUdid, kBundle}));
-    EXPECT_EQ(calls[1], (std::vector<std::string>{"simctl", "spawn", kUdid, "defaults", "export", kBundle,
-                                                  (folder / "preferences.plist").string()}));
+    EXPECT_EQ(calls[1], (std::vector<std::string>{
+                            "simctl", "spawn", kUdid, "defaults", "export", kBundle,
+                            (folder.parent_path() / (".quorvex-saving-" + folder.filename().string()) /
+                             "preferences.plist")
+                                .string()}));
 
     const auto listed = SnapshotStore::list(kBundle);
     ASSERT_EQ(listed.size(), 1u);
@@ -195,4 +205,58 @@ TEST_F(SnapshotStoreTest, DeleteWhileALongTaskRunsIsRefusedWithThePleaseWaitToas
     ASSERT_EQ(toasts.count(), 1);
     EXPECT_EQ(toasts.at(0).at(0).value<ToastMessage>().title, "Please wait");
     EXPECT_TRUE(fs::exists(SnapshotStore::folder(snapshot) / "info.json"));
+}
+
+// A save killed before its manifest is written leaves no folder that passes for a snapshot, and
+// the next save removes what it left.
+TEST_F(SnapshotStoreTest, AKilledSaveLeavesNothingTheNextSaveDoesNotSweep) {
+    for (const char* killedAt : {"copy", "write"}) {
+        SCOPED_TRACE(killedAt);
+        fs::remove_all(SnapshotStore::rootFolder());
+        FailingFileOperations killed;
+        killed.before = [&](int, const FailingFileOperations::Call& call) {
+            if (call.kind == killedAt)
+                throw std::runtime_error("killed");
+        };
+        EXPECT_THROW(SnapshotStore::save(app, install, "killed", killed), std::runtime_error);
+        EXPECT_TRUE(SnapshotStore::list(kBundle).empty());
+
+        const AppSnapshot saved = SnapshotStore::save(app, install, "next");
+        std::vector<fs::path> folders;
+        for (const auto& entry : fs::directory_iterator(bundleFolder()))
+            folders.push_back(entry.path());
+        EXPECT_EQ(folders, std::vector<fs::path>{*saved.folder});
+        ASSERT_EQ(SnapshotStore::list(kBundle).size(), 1u);
+    }
+}
+
+// The mode change of the backup cleanup acts on the folder it looked at: a folder swapped for a
+// link to a folder outside HOME between the look and the change leaves that folder as it was.
+TEST_F(SnapshotStoreTest, MakingABackupWritableNeverChangesTheTargetOfASwappedInLink) {
+    const fs::path backup = container.parent_path() / ".quorvex-disposable-race";
+    const fs::path outside = fs::temp_directory_path() / ("quorvex-mode-" + std::to_string(::getpid()));
+    fs::remove_all(outside);
+    fs::create_directories(outside);
+    fs::create_directories(backup / "sub");
+    fs::create_symlink(outside, backup / "alt");
+    const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec;
+    fs::permissions(outside, readOnly);
+
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+        while (!stop.load())
+            ::renameat2(AT_FDCWD, (backup / "sub").c_str(), AT_FDCWD, (backup / "alt").c_str(),
+                        RENAME_EXCHANGE);
+    });
+    for (int round = 0; round < 5000 && fs::status(outside).permissions() == readOnly; ++round) {
+        for (const char* name : {"sub", "alt"})
+            if (fs::is_directory(fs::symlink_status(backup / name)))
+                fs::permissions(backup / name, readOnly);
+        SnapshotStore::makeOwnerWritable(backup);
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_EQ(fs::status(outside).permissions(), readOnly);
+    fs::remove_all(outside);
+    fs::remove_all(backup);
 }

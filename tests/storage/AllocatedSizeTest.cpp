@@ -1,5 +1,8 @@
 #include "storage/AllocatedSize.h"
 
+#include "storage/Cleanup.h"
+#include "tools/Environment.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -156,4 +159,87 @@ TEST_F(AllocatedSizeTest, SkipsAnUnreadableSubfolderAndCountsWhatIsBesideIt) {
     int status = 0;
     ::waitpid(child, &status, 0);
     EXPECT_EQ(measured, expected);
+}
+
+namespace {
+
+// Builds a tree through descriptors, as deep as wanted, and answers the blocks of the files it
+// made: the reference for trees no path can reach.
+class DeepTreeBuilder final {
+public:
+    explicit DeepTreeBuilder(const fs::path& root) {
+        fs::create_directories(root);
+        m_folder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    }
+    ~DeepTreeBuilder() { ::close(m_folder); }
+
+    void file(const std::string& name, std::size_t bytes) {
+        const int fd = ::openat(m_folder, name.c_str(), O_CREAT | O_WRONLY, 0644);
+        const std::string text(bytes, 'x');
+        EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        struct stat info {};
+        ::fstat(fd, &info);
+        m_bytes += static_cast<std::int64_t>(info.st_blocks) * 512;
+        ::close(fd);
+    }
+    // A folder beside the way down, holding one file.
+    void side(const std::string& name) {
+        ::mkdirat(m_folder, name.c_str(), 0755);
+        const int outer = m_folder;
+        m_folder = ::openat(outer, name.c_str(), O_RDONLY | O_DIRECTORY);
+        file("side-file", 3000);
+        ::close(m_folder);
+        m_folder = outer;
+    }
+    void descend(const std::string& name) {
+        ::mkdirat(m_folder, name.c_str(), 0755);
+        const int next = ::openat(m_folder, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(m_folder);
+        m_folder = next;
+    }
+    std::int64_t bytes() const { return m_bytes; }
+
+private:
+    int m_folder = -1;
+    std::int64_t m_bytes = 0;
+};
+
+} // namespace
+
+// Trees whose paths from the walked folder grow far beyond PATH_MAX: every folder is counted,
+// on one thread and on all, whether it is opened from its parent or through the chain of names
+// (side folders make other workers take folders whose parent they did not read).
+TEST(AllocatedSizeDepthTest, TreesDeeperThanAnyPathAreCountedInFull) {
+    struct Shape {
+        const char* what;
+        int depth;
+        std::string name;
+        int fileEvery;
+        int sideEvery;
+    };
+    const Shape shapes[] = {
+        {"a chain of short names", 600, "folder", 37, 0},
+        {"a chain with side folders", 600, "folder", 50, 30},
+        {"a chain of long names", 30, std::string(200, 'n'), 3, 2},
+    };
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(shape.what);
+        const fs::path root = homeDirectoryURL() / "Library/Caches/deep-size";
+        std::int64_t expected = 0;
+        {
+            DeepTreeBuilder builder(root);
+            for (int level = 0; level < shape.depth; ++level) {
+                if (shape.fileEvery && level % shape.fileEvery == 0)
+                    builder.file("file", 4096 + static_cast<std::size_t>(level));
+                if (shape.sideEvery && level % shape.sideEvery == 0)
+                    builder.side("side-" + std::to_string(level));
+                builder.descend(shape.name);
+            }
+            builder.file("leaf", 10000);
+            expected = builder.bytes();
+        }
+        EXPECT_EQ(allocatedSize(root, 1), expected);
+        EXPECT_EQ(allocatedSize(root), expected);
+        Cleanup::removeItem(root);
+    }
 }

@@ -13,9 +13,12 @@
 #include <fcntl.h>
 #include <fstream>
 #include <map>
+#include <sched.h>
 #include <sstream>
 #include <string>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace quorvex;
@@ -74,6 +77,24 @@ protected:
     fs::path home, library, sentinel;
     std::map<std::string, std::string> before;
 };
+
+// Runs `work` in a child process with a private mount namespace in which `source` is bind-mounted
+// on `mountPoint`; the mount goes with the child. The child's answer is its exit status;
+// kNoMounts when this system does not let it mount.
+constexpr int kNoMounts = 200;
+template <typename Work> int inMountNamespace(const fs::path& source, const fs::path& mountPoint, Work work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(source.c_str(), mountPoint.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            ::_exit(kNoMounts);
+        ::_exit(work());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
+}
 
 } // namespace
 
@@ -205,4 +226,47 @@ TEST_F(CleanupTest, ASecondLongTaskIsRefusedWithThePleaseWaitToast) {
     cleanup.setWorking(false);
     cleanup.setWorking(false);
     EXPECT_EQ(changes.count(), 2); // on, off: a repeated value is no change
+}
+
+// A bind mount of the same file system has the same device as its surroundings; the delete must
+// still stop at it. A mount point below the target is left alone and reported, a target that is
+// itself a mount point is refused. The other side lies in the sentinel outside HOME.
+TEST_F(CleanupTest, GuardedDeleteNeverCrossesABindMount) {
+    struct Case {
+        const char* what;
+        fs::path mountPoint;
+        fs::path target;
+        bool mountAFile;
+    };
+    const fs::path victim = library / "Caches/victim";
+    const Case cases[] = {
+        {"a folder bind-mounted inside the target", victim / "a/mounted", victim, false},
+        {"the target is itself a bind mount", victim, victim, false},
+        {"a file bind-mounted inside the target", victim / "a/file", victim, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(victim);
+        writeFile(victim / "a/b/file.txt", "x");
+        writeFile(victim / "z.txt", "z");
+        if (c.mountAFile)
+            writeFile(c.mountPoint, "mount point");
+        else
+            fs::create_directories(c.mountPoint);
+        const fs::path source = c.mountAFile ? sentinel / "keep.txt" : sentinel;
+        const int answer = inMountNamespace(source, c.mountPoint, [&] {
+            const std::error_code error = Cleanup::removeItem(c.target, std::nothrow);
+            return error.value() == EXDEV ? 0 : error ? 1 : 2;
+        });
+        if (answer == kNoMounts)
+            GTEST_SKIP() << "this system does not allow a private mount namespace with a bind mount";
+        if (!c.mountAFile) {
+            EXPECT_EQ(answer, 0) << "1: another error than EXDEV, 2: no error";
+        }
+        EXPECT_EQ(snapshotOf(sentinel), before);
+        if (c.target != c.mountPoint) {
+            EXPECT_FALSE(fs::exists(victim / "z.txt"));
+            EXPECT_FALSE(fs::exists(victim / "a/b"));
+        }
+    }
 }

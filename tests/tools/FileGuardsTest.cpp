@@ -120,3 +120,17 @@ TEST_F(FileGuardsTest, TheEnvironmentCannotWidenTheGuard) {
     // The user's own Applications folder still counts without any seam.
     EXPECT_TRUE(isAllowedCleanupTarget(home / "Applications/Xcode.app"));
 }
+
+// Many missing components (as a hostile or mistyped path can have) are resolved without using up
+// the stack, and the guards answer as for any other path.
+TEST_F(FileGuardsTest, PathsOfManyMissingComponentsAreResolved) {
+    std::string tail;
+    for (int i = 0; i < 3000; ++i)
+        tail += "/m";
+    const fs::path insideLibrary = (home / "Library/Caches").string() + tail;
+    const fs::path outsideHome = outside.string() + tail;
+    EXPECT_EQ(resolvedPath(insideLibrary).string(), fs::canonical(home / "Library/Caches").string() + tail);
+    EXPECT_TRUE(isAllowedCleanupTarget(insideLibrary));
+    EXPECT_FALSE(isAllowedCleanupTarget(outsideHome));
+    EXPECT_FALSE(isAllowedCleanupTarget((home / "Library/Link").string() + tail));
+}

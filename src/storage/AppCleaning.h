@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace quorvex {
+
+/// The engine of the per-app cleaner behind the status menu: what a clean of one kind of Xcode
+/// data covers (for one app's project or for the whole account), how it is measured and how it is
+/// deleted. The flows around it (confirmation, progress panel, quitting Xcode) call these. Blocking
+/// steps run on a worker thread; every deletion goes through the guarded delete.
+class AppCleaning final {
+public:
+    enum class Target { derivedData, packages, documentation, oldLogs, everything };
+    /// The app a clean is for: its bundle identifier and the name of its ".app" folder.
+    struct App {
+        QString bundleID;
+        QString bundleFolder;
+    };
+    struct Entry {
+        std::filesystem::path path;
+        std::int64_t size = 0;
+        friend bool operator==(const Entry&, const Entry&) = default;
+    };
+
+    /// What a clean would delete before the deletion filter. GUI thread when an app is given (the
+    /// app's project folders are looked up in the user defaults).
+    static std::vector<std::filesystem::path> candidates(Target target, const std::optional<App>& app,
+                                                         const std::function<QDateTime()>& now);
+    /// The deletion filter: the locations that exist inside ~/Library, in order.
+    static std::vector<std::filesystem::path>
+    insideLibrary(const std::vector<std::filesystem::path>& locations);
+    /// Each root that is a real folder is replaced by its entries, and each entry that is a real
+    /// folder by its own; a symbolic link stays an item of its own and is never expanded, so what
+    /// it points to is neither measured nor deleted. Each item with its allocated size.
+    static std::vector<Entry> measureEntries(const std::vector<std::filesystem::path>& roots);
+    /// Deletes the entries, then the roots, with the guarded delete; reports progress (done,
+    /// total) now and then and at the end. Throws the first FileError; a vanished item counts as
+    /// done.
+    static void deleteEntries(const std::vector<Entry>& entries,
+                              const std::vector<std::filesystem::path>& roots, std::int64_t total,
+                              const std::function<void(std::int64_t, std::int64_t)>& progress);
+};
+
+} // namespace quorvex

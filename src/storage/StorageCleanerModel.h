@@ -1,0 +1,101 @@
+#pragma once
+
+#include "storage/CleanupCategory.h"
+#include "storage/ItemRemoval.h"
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <vector>
+
+namespace quorvex {
+
+class LongTaskGate;
+class SpaceSaved;
+class Trash;
+
+/// The state behind the storage cleaner: scanned categories, kinds still scanning, the selection
+/// (item ids across all kinds), the archive filter and whether a clean runs; with scan and clean.
+/// GUI thread; scans and removals run on the global thread pool and come back queued.
+class StorageCleanerModel final : public QObject {
+    Q_OBJECT
+public:
+    using Kind = CleanupCategory::Kind;
+    enum class Mode { trash, remove };
+
+    /// What the progress panel is told while a clean runs (the cleaner windows draw it).
+    class Progress {
+    public:
+        virtual ~Progress() = default;
+        virtual void show(const QString& title) = 0;
+        virtual void update(std::int64_t done, std::int64_t total) = 0;
+        virtual void finish(const ItemRemoval::Outcome& outcome) = 0;
+    };
+
+    /// The one-kind scan: blocks, runs on a worker thread, never fails.
+    using Scanner = std::function<CleanupCategory(Kind)>;
+    /// The removal of one item (ItemRemoval::remove unless a test gives another); worker thread.
+    using Remover = std::function<std::optional<QString>(const CleanupRemoval&, bool toTrash)>;
+
+    StorageCleanerModel(Scanner scanner, Trash& trash, LongTaskGate& gate, Progress& progress,
+                        SpaceSaved& spaceSaved, QObject* parent = nullptr);
+    /// Replaces the removal step (tests).
+    void setRemover(Remover remover) { m_remover = std::move(remover); }
+
+    /// Starts a background scan of each kind not already scanning.
+    void scan(const std::vector<Kind>& kinds);
+    CleanupCategory category(Kind kind) const;
+    const std::map<Kind, CleanupCategory>& categories() const { return m_categories; }
+    const std::set<Kind>& scanning() const { return m_scanning; }
+    std::vector<CleanupItem> visibleItems(Kind kind) const;
+    std::int64_t totalBytes() const;
+
+    const QSet<QString>& selection() const { return m_selection; }
+    std::vector<std::pair<Kind, CleanupItem>> selectedItems() const;
+    std::int64_t selectedBytes() const;
+    int selectedCount(Kind kind) const;
+    void toggle(const CleanupItem& item);
+    std::vector<CleanupItem> items(Kind kind, CleanupItem::Tag tag) const;
+    void toggle(CleanupItem::Tag tag, Kind kind);
+    void setAllSelected(bool selected, Kind kind);
+    std::vector<CleanupItem> recommendedItems() const;
+    void selectRecommended();
+
+    /// Archives of one app only (bundle id); nothing = all apps.
+    void setArchiveFilter(std::optional<QString> bundleID);
+
+    bool isCleaning() const { return m_cleaning; }
+    /// Removes the selected items one after the other; returns at once.
+    void clean(Mode mode);
+
+signals:
+    void changed();
+    void cleanFinished();
+
+private:
+    void startScan(Kind kind);
+    void applyScan(Kind kind, unsigned generation, CleanupCategory category);
+    void setSelection(QSet<QString> selection);
+    void finishClean(const std::vector<std::pair<Kind, CleanupItem>>& items, std::int64_t total,
+                     std::int64_t cleaned, std::int64_t trashed, const std::vector<QString>& errors);
+
+    Scanner m_scanner;
+    Remover m_remover;
+    LongTaskGate& m_gate;
+    Progress& m_progress;
+    SpaceSaved& m_spaceSaved;
+    std::map<Kind, CleanupCategory> m_categories;
+    std::set<Kind> m_scanning;
+    std::map<Kind, unsigned> m_generation;
+    QSet<QString> m_selection;
+    std::optional<QString> m_archiveFilter;
+    bool m_cleaning = false;
+};
+
+} // namespace quorvex
