@@ -18,6 +18,10 @@
 
 #include <QPointer>
 
+#include <future>
+#include <memory>
+#include <thread>
+
 namespace quorvex {
 namespace {
 
@@ -220,25 +224,41 @@ void AppSubmenuBuilder::fillAppDataSubmenu(MenuRows& rows, const SimulatorApp& a
 
 void AppSubmenuBuilder::fillKeychainSubmenu(MenuRows& rows, const SimulatorApp& app) const {
     const StatusMenuFlows::Handle flows = m_context.flows;
+    // sqlite3 runs while the submenu fills, so the counts share one deadline: a locked or hung
+    // database gives no count (and a disabled row) instead of holding the menu.
+    const auto deadline = std::chrono::steady_clock::now() + m_context.keychainCountTimeout;
+    std::vector<std::future<std::optional<std::int64_t>>> counts;
     for (const SimulatorInstall& install : app.installs) {
-        // Runs sqlite3 while the submenu fills; a locked database gives no count.
-        const std::optional<std::int64_t> count = DeviceTools::keychainItemCount(app.id, install.udid);
+        auto promise = std::make_shared<std::promise<std::optional<std::int64_t>>>();
+        counts.push_back(promise->get_future());
+        // Detached: a count that outlives the deadline finishes on its own and is dropped.
+        std::thread([promise, count = m_context.keychainCount, bundleID = app.id, udid = install.udid] {
+            promise->set_value(count(bundleID, udid));
+        }).detach();
+    }
+    for (size_t i = 0; i < app.installs.size(); ++i) {
+        const SimulatorInstall& install = app.installs[i];
+        std::optional<std::int64_t> count;
+        if (counts[i].wait_until(deadline) == std::future_status::ready)
+            count = counts[i].get();
+        const bool known = count.has_value();
+        const std::int64_t items = count.value_or(0);
         const QString title = app.installs.size() == 1
                                   ? QStringLiteral("Delete App’s Keychain Items…")
                                   : QStringLiteral("Delete Keychain Items on %1…").arg(install.deviceName);
-        const int passed = count ? int(*count) : 0;
+        const int passed = int(items);
         MenuRow row =
             MenuRow::action(title, QStringLiteral("key.slash"), std::nullopt, [flows, app, install, passed] {
                 if (StatusMenuFlows* target = flows.get())
                     target->confirmDeleteKeychainItems(app, install, passed);
             });
-        if (!count)
+        if (!known)
             row.withSubtitle(QStringLiteral("Keychain busy, reopen the menu to retry"));
-        else if (*count == 0)
+        else if (items == 0)
             row.withSubtitle(QStringLiteral("No items"));
         else
-            row.withSubtitle(*count == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(*count));
-        row.enabled = count && *count > 0;
+            row.withSubtitle(items == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(items));
+        row.enabled = known && items > 0;
         rows.push_back(std::move(row));
     }
     rows.push_back(MenuRow::separator());

@@ -4,8 +4,13 @@
 #include "app/MenuRow.h"
 #include "app/StatusMenuFlows.h"
 #include "simulator/AppDetails.h"
+#include "simulator/DeviceTools.h"
 #include "simulator/SimulatorApp.h"
 
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 namespace quorvex {
@@ -31,6 +36,11 @@ public:
         Clock& clock; // the "copied" period of the copy rows
         ClearDataSubmenuBuilder::Context clearData;
         StatusMenuFlows::Handle flows;
+        /// Counts the app's own keychain items on one simulator; nothing when it cannot be read.
+        std::function<std::optional<std::int64_t>(const QString& bundleID, const QString& udid)>
+            keychainCount = &DeviceTools::keychainItemCount;
+        /// How long the keychain rows wait for their counts, all together.
+        std::chrono::milliseconds keychainCountTimeout{2'000};
     };
 
     explicit AppSubmenuBuilder(Context context)

@@ -26,6 +26,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPalette>
 #include <QSystemTrayIcon>
@@ -217,7 +218,10 @@ MenuRows StatusMenuController::buildMenu() {
     }
     if (apps.empty()) {
         rows.push_back(MenuRow::header(QStringLiteral("Simulator Apps")));
-        rows.push_back(MenuRow::info(QStringLiteral("Start a simulator to see its apps"),
+        // Without the developer tools no simulator can ever show up: say that instead.
+        const bool hasTools = QFileInfo(QString::fromStdString(ToolPaths::xcrun())).isExecutable();
+        rows.push_back(MenuRow::info(hasTools ? QStringLiteral("Start a simulator to see its apps")
+                                              : QStringLiteral("Xcode’s command-line tools were not found"),
                                      QStringLiteral("info.circle")));
     }
     if (target && !targetApps.empty()) {

@@ -111,7 +111,7 @@ BlockHostAlert makeBlockHostAlert() {
     alert.message = QStringLiteral("Block a host");
     alert.informativeText =
         QStringLiteral("Simulator apps can’t connect to this host or its subdomains until you "
-                       "stop blocking it. Your Mac isn’t affected.");
+                       "stop blocking it. This computer isn’t affected.");
     alert.buttons = {{QStringLiteral("Block")}, {QStringLiteral("Cancel")}};
     alert.accessory = field;
     alert.initialFocus = field->field();

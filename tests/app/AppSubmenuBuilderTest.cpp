@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include <gtest/gtest.h>
 
 namespace quorvex {
@@ -284,6 +286,36 @@ TEST(AppSubmenuBuilderTest, APermissionChangeShowsOnEveryRowAndAllPermissionsNev
         << "it stands for all services, not for a choice of its own";
     EXPECT_EQ(shown["Camera"], PermissionAction::revoke);
     EXPECT_EQ(shown["Photos"], PermissionAction::revoke);
+}
+
+} // namespace
+} // namespace quorvex
+
+namespace quorvex {
+namespace {
+
+TEST(AppSubmenuBuilderTest, KeychainCountsThatMissTheirDeadlineShowTheBusyRowWithoutHoldingTheMenu) {
+    test::MenuTestWorld world;
+    // The iPhone's count answers at once, the iPad's hangs until the test ends.
+    std::promise<void> release;
+    std::shared_future<void> gate = release.get_future().share();
+    struct Release {
+        std::promise<void>& promise;
+        ~Release() { promise.set_value(); }
+    } releaseAtEnd{release};
+    AppSubmenuBuilder::Context context = world.appBuilderContext();
+    context.keychainCount = [gate](const QString&, const QString& udid) -> std::optional<std::int64_t> {
+        if (udid == kPad.udid)
+            gate.wait();
+        return 2;
+    };
+    context.keychainCountTimeout = std::chrono::milliseconds(20);
+    MenuRows rows;
+    AppSubmenuBuilder(context).fillKeychainSubmenu(rows, app({kPhone, kPad}));
+    EXPECT_EQ(
+        outline(rows).mid(0, 2),
+        QStringList({"Delete Keychain Items on iPhone 15 Pro… (2 items)",
+                     "Delete Keychain Items on iPad Air… (Keychain busy, reopen the menu to retry) {off}"}));
 }
 
 } // namespace

@@ -149,10 +149,16 @@ public:
     ClearDataSubmenuBuilder::Context clearDataContext() {
         return {neighbours.cleanupFlows, neighbours.cleanerWindow, Cleanup::shared()};
     }
-    AppSubmenuBuilder appBuilder() {
-        return AppSubmenuBuilder({neighbours.network, neighbours.deviceHub, neighbours.actionWindows,
-                                  permissions, clock, clearDataContext(), flows()});
+    AppSubmenuBuilder::Context appBuilderContext() {
+        return {neighbours.network,
+                neighbours.deviceHub,
+                neighbours.actionWindows,
+                permissions,
+                clock,
+                clearDataContext(),
+                flows()};
     }
+    AppSubmenuBuilder appBuilder() { return AppSubmenuBuilder(appBuilderContext()); }
     SimulatorSubmenuBuilder simulatorBuilder() {
         return SimulatorSubmenuBuilder(
             {neighbours.actionWindows, neighbours.deviceHub, simulatorApps, flows()});

@@ -11,6 +11,7 @@
 #include "storage/Cleanup.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
+#include "support/FakeXcrun.h"
 #include "tools/Environment.h"
 
 #include <QLineEdit>
@@ -107,6 +108,12 @@ TEST(StatusMenuControllerTest, TheAppSectionsFollowTheTargetAndTheRememberedApps
          std::nullopt,
          {},
          {"# Simulator Apps", "i Start a simulator to see its apps"}},
+        {"no simulators because the developer tools are missing",
+         {},
+         {},
+         std::nullopt,
+         {},
+         {"# Simulator Apps", "i Xcode’s command-line tools were not found"}},
         {"booted simulators but no target: all apps under Simulator Apps",
          {kPad, kPhone},
          {maps, notes},
@@ -141,6 +148,10 @@ TEST(StatusMenuControllerTest, TheAppSectionsFollowTheTargetAndTheRememberedApps
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        // Only the case about missing tools runs without them.
+        std::optional<test::FakeXcrun> xcrun;
+        if (!QString(c.name).contains("missing"))
+            xcrun.emplace();
         MenuWorld world;
         world.devices = c.devices;
         world.apps = c.apps;
