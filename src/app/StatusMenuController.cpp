@@ -30,6 +30,7 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QtConcurrent>
 
 #include <algorithm>
@@ -76,8 +77,11 @@ StatusMenuController::StatusMenuController(Models models, bool showStatusItem)
     connect(&m_models.services.network, &NetworkService::stateChanged, this,
             &StatusMenuController::updateStatusIcon);
     updateStatusIcon();
-    if (m_statusItem)
+    if (m_statusItem) {
         m_statusItem->show();
+        // The tray places the icon a moment after it is shown; only then can its panel be read.
+        QTimer::singleShot(500, this, &StatusMenuController::updateStatusIcon);
+    }
 }
 
 StatusMenuController::~StatusMenuController() {
@@ -94,14 +98,20 @@ void StatusMenuController::updateStatusIcon() {
     const bool active = network.isActive();
     const QString toolTip =
         active ? QStringLiteral("Quorvex · ") + network.summary() : QStringLiteral("Quorvex");
+    // The glyph follows the panel it sits on, not the window palette: a dark panel with the
+    // palette's black text colour hid it. Until the panel can be read, the palette decides.
+    QColor glyph = QApplication::palette().color(QPalette::WindowText);
+    if (m_statusItem)
+        if (const std::optional<QColor> panel = MenuIcons::panelColorAt(m_statusItem->geometry()))
+            glyph = MenuIcons::statusGlyphColor(*panel);
     // Redraw only on a real change: the model signals every change of any of its values.
-    if (m_iconSet && active == m_activeIcon && toolTip == m_toolTip)
+    if (m_iconSet && active == m_activeIcon && toolTip == m_toolTip && glyph == m_glyph)
         return;
     m_iconSet = true;
     m_activeIcon = active;
     m_toolTip = toolTip;
+    m_glyph = glyph;
     if (m_statusItem) {
-        const QColor glyph = QApplication::palette().color(QPalette::WindowText);
         m_statusItem->setIcon(QIcon(QPixmap::fromImage(MenuIcons::statusItemImage(active, glyph))));
         m_statusItem->setToolTip(toolTip);
     }

@@ -124,6 +124,7 @@ private:
     QString m_toolTip;
     bool m_activeIcon = false;
     bool m_iconSet = false;
+    QColor m_glyph;
 };
 
 } // namespace quorvex
