@@ -2,23 +2,26 @@
 
 #include "panel/DeviceHubService.h"
 
+#include <QKeySequence>
+
 namespace quorvex {
 namespace {
 
 // The window shortcuts that work while the host app is in front, in the tracker's order.
+// Shown in the platform's own words for keys ("Ctrl+Alt+N" here), like every key in the menu.
 struct WindowShortcut {
-    const char* keys;
+    QKeyCombination keys;
     const char* title;
 };
-constexpr WindowShortcut kWindowShortcuts[] = {
-    {"⌃⌥N", "Cycle Network Speed"},
-    {"⌃⌥S", "Take Screenshot"},
-    {"⌃⌥C", "Copy Screenshot"},
-    {"⌃⌥R", "Repeat Last Deep Link or Push"},
-    {"⌃⌥P", "Show or Hide Side Panel"},
-    {"⌃⌘Z", "Shake Gesture"},
-    {"⌃⌘A", "Switch Light and Dark Appearance"},
-    {"⌃⌘M", "Simulate Memory Warning"},
+const WindowShortcut kWindowShortcuts[] = {
+    {Qt::CTRL | Qt::ALT | Qt::Key_N, "Cycle Network Speed"},
+    {Qt::CTRL | Qt::ALT | Qt::Key_S, "Take Screenshot"},
+    {Qt::CTRL | Qt::ALT | Qt::Key_C, "Copy Screenshot"},
+    {Qt::CTRL | Qt::ALT | Qt::Key_R, "Repeat Last Deep Link or Push"},
+    {Qt::CTRL | Qt::ALT | Qt::Key_P, "Show or Hide Side Panel"},
+    {Qt::CTRL | Qt::META | Qt::Key_Z, "Shake Gesture"},
+    {Qt::CTRL | Qt::META | Qt::Key_A, "Switch Light and Dark Appearance"},
+    {Qt::CTRL | Qt::META | Qt::Key_M, "Simulate Memory Warning"},
 };
 
 } // namespace
@@ -48,8 +51,8 @@ void HostAppSubmenuBuilder::fill(MenuRows& rows) const {
     rows.push_back(MenuRow::separator());
     rows.push_back(MenuRow::header(QStringLiteral("While ") + host + QStringLiteral(" Is in Front")));
     for (const WindowShortcut& shortcut : kWindowShortcuts)
-        rows.push_back(MenuRow::info(QString::fromUtf8(shortcut.keys) + QStringLiteral("   ") +
-                                         QString::fromUtf8(shortcut.title),
+        rows.push_back(MenuRow::info(QKeySequence(shortcut.keys).toString(QKeySequence::NativeText) +
+                                         QStringLiteral("   ") + QString::fromUtf8(shortcut.title),
                                      QStringLiteral("keyboard")));
 }
 

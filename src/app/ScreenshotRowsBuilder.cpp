@@ -5,6 +5,7 @@
 #include "platform/Workspace.h"
 #include "ui/Palette.h"
 
+#include <QKeySequence>
 #include <QStringList>
 
 namespace quorvex {
@@ -25,7 +26,8 @@ QString ScreenshotRowsBuilder::summary() const {
 MenuRow ScreenshotRowsBuilder::copyScreenshotItem(ActionItem::Handler handler) const {
     MenuRow row = MenuRow::action(QStringLiteral("Copy Screenshot"), QStringLiteral("doc.on.clipboard.fill"),
                                   Palette::blue(), std::move(handler));
-    row.withSubtitle(QStringLiteral("To the clipboard · ⌃⌥C in ") + m_deviceHub.hostName());
+    const QString keys = QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C).toString(QKeySequence::NativeText);
+    row.withSubtitle(QStringLiteral("To the clipboard · %1 in ").arg(keys) + m_deviceHub.hostName());
     return row;
 }
 

@@ -39,7 +39,7 @@ TEST(ConnectedDeviceSubmenuBuilderTest,
     const QString summary = "Device frame · saved to Desktop · copied";
     const QStringList common = {
         "Take Screenshot (" + summary + ")",
-        "Copy Screenshot (To the clipboard · ⌃⌥C in Simulator)",
+        "Copy Screenshot (To the clipboard · Ctrl+Alt+C in Simulator)",
         "Screenshot Options >",
     };
     const QStringList rest = {

@@ -3,6 +3,8 @@
 #include "app/MenuTestWorld.h"
 #include "support/QtPrinters.h"
 
+#include <QKeySequence>
+
 #include <gtest/gtest.h>
 
 namespace quorvex {
@@ -37,8 +39,10 @@ TEST(HostAppSubmenuBuilderTest, HostAppSubmenuTellsWhetherTheFocusedDeviceCanBeF
         EXPECT_EQ(lines.mid(0, 6),
                   (QStringList{"Open Simulator", "---", "Show Side Panel (Next to Simulator’s window) ○",
                                c.follow, "---", "# While Simulator Is in Front"}));
-        EXPECT_EQ(lines[6], "i ⌃⌥N   Cycle Network Speed");
-        EXPECT_EQ(lines[13], "i ⌃⌘M   Simulate Memory Warning");
+        EXPECT_EQ(lines[6], "i Ctrl+Alt+N   Cycle Network Speed");
+        EXPECT_EQ(lines[13],
+                  "i " + QKeySequence(Qt::CTRL | Qt::META | Qt::Key_M).toString(QKeySequence::NativeText) +
+                      "   Simulate Memory Warning");
         test::findRow(rows, "Show Side Panel")->handler();
         EXPECT_EQ(world.neighbours.deviceHub.panelChanges, std::vector<bool>{true});
     }

@@ -51,7 +51,7 @@ TEST(SimulatorSubmenuBuilderTest, ListsEveryCommandWithTheSlowAnimationStateRead
         const QStringList lines = outline(rows);
         EXPECT_EQ(lines.mid(0, 6),
                   (QStringList{"# Tools", "Take Screenshot (Device frame · saved to Desktop · copied)",
-                               "Copy Screenshot (To the clipboard · ⌃⌥C in Simulator)",
+                               "Copy Screenshot (To the clipboard · Ctrl+Alt+C in Simulator)",
                                "Screenshot Options >", "Language & Region…", "---"}));
         EXPECT_EQ(lines.mid(6),
                   (QStringList{"# Status Bar", "Customize Status Bar… (Time, network, signal, battery)",

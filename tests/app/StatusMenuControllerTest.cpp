@@ -220,7 +220,7 @@ TEST(StatusMenuControllerTest, ToolRowsCarryBadgesOnlyForSomethingToCount) {
     EXPECT_EQ(tools.mid(0, 6), QStringList({"# Tools", "Simulators >", "Blocked Hosts >", "Storage Cleaner…",
                                             "Clear Data >", "---"}))
         << "no Connected Devices row without devices, no badges at 0";
-    EXPECT_EQ(tools.mid(6), QStringList({"Show Side Panel (Next to Simulator’s window · ⌃⌥P there) ✓",
+    EXPECT_EQ(tools.mid(6), QStringList({"Show Side Panel (Next to Simulator’s window · Ctrl+Alt+P there) ✓",
                                          "Simulator App >", "Network Setup Guide…", "---", "About Quorvex",
                                          "Check for Updates…", "Quit Quorvex"}));
 
