@@ -44,6 +44,8 @@ QFuture<void> SnapshotFlows::confirmSave(const SimulatorApp& app, const Simulato
     field->setFixedSize(280, 24);
     field->setText(QStringLiteral("Snapshot ") +
                    Formatters::abbreviatedDateTime(QDateTime::currentDateTime()));
+    // The proposed name is selected, so typing replaces it.
+    field->selectAll();
     Alert alert;
     alert.message = QStringLiteral("Save a snapshot of ") + app.name;
     alert.informativeText =

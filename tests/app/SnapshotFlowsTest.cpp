@@ -74,6 +74,14 @@ TEST_F(SnapshotFlowsTest, TheSaveDialogNamesTheSnapshotAndHoldsTheBusyFlagUntilI
         {"cleared field", typeName(""), QString("Snapshot")},
         {"only spaces", typeName("   "), QString("Snapshot")},
         {"leading spaces are kept", typeName("  Before login"), QString("  Before login")},
+        {"the proposed name, offered selected",
+         [](const Alert& alert) {
+             const auto* field = qobject_cast<QLineEdit*>(alert.accessory);
+             EXPECT_TRUE(field->text().startsWith("Snapshot "));
+             EXPECT_EQ(field->selectedText(), field->text()) << "typing replaces it";
+             return Dialogs::kFirstButton + 1;
+         },
+         std::nullopt},
         {"cancelled", [](const Alert&) { return Dialogs::kFirstButton + 1; }, std::nullopt},
     };
     const SimulatorApp app = notes({installOn("A", "iPhone 16")});
