@@ -5,6 +5,7 @@
 #include "ui/Palette.h"
 
 #include <QApplication>
+#include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -13,10 +14,38 @@
 namespace quorvex {
 namespace {
 
-bool isLocalAddress(const QString& text) {
-    const QString lower = text.toLower();
-    return lower.startsWith(QLatin1String("localhost")) || lower.startsWith(QLatin1String("127.")) ||
-           lower == QLatin1String("::1") || lower.startsWith(QLatin1String("[::1]"));
+// Whether a host names this computer itself: "localhost" (only that name, not one that starts
+// with it), 127.0.0.0/8, ::1 or an IPv4-mapped loopback address. A text prefix would refuse real
+// hosts such as "localhost.example.com" or "127.example.com".
+bool isLoopbackHost(QString host) {
+    host = host.toLower();
+    if (host.startsWith(u'[') && host.endsWith(u']'))
+        host = host.mid(1, host.size() - 2);
+    if (host.endsWith(u'.'))
+        host.chop(1);
+    if (host == QLatin1String("localhost"))
+        return true;
+    const QHostAddress address(host);
+    if (address.isNull())
+        return false;
+    bool mapped = false;
+    const quint32 ipv4 = address.toIPv4Address(&mapped);
+    if (mapped)
+        return (ipv4 >> 24) == 127;
+    return address.isLoopback();
+}
+
+// The host of a bare "host:port" the plan's parser refuses (a single label such as
+// "localhost:8080"). A URL is left whole: its host is what the parser makes of it.
+QString typedHost(QString text) {
+    if (text.contains(QLatin1String("://")))
+        return text;
+    text = text.section(u'/', 0, 0);
+    if (text.startsWith(u'['))
+        return text.section(u']', 0, 0) + u']';
+    if (text.count(u':') == 1)
+        return text.section(u':', 0, 0);
+    return text;
 }
 
 } // namespace
@@ -45,11 +74,11 @@ std::optional<QString> HostField::rejection(const QString& input) {
     const std::optional<std::string> normalized = ThrottlePlan::normalizeHost(text.toStdString());
     const std::optional<QString> host =
         normalized ? std::optional<QString>(QString::fromStdString(*normalized)) : std::nullopt;
-    // The local test comes first and looks at the parsed host too: "127.0.0.1" or "[::1]:8080"
-    // parse as hosts, and a URL can hide a local host behind its scheme.
-    if (isLocalAddress(text) || (host && isLocalAddress(*host)))
+    // The local test comes first and looks at the parsed host: "127.0.0.1" or "[::1]:8080" parse
+    // as hosts, and a URL can hide a local host behind its scheme.
+    if ((host && isLoopbackHost(*host)) || isLoopbackHost(typedHost(text)))
         return QStringLiteral(
-            "Local addresses can’t be blocked: simulator traffic to your Mac doesn’t go through the "
+            "Local addresses can’t be blocked: simulator traffic to this computer doesn’t go through the "
             "network extension. Stop the local server instead.");
     if (host)
         return std::nullopt;

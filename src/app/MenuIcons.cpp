@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+#include <QScreen>
 
 #include <algorithm>
 #include <cmath>
@@ -150,6 +151,48 @@ QImage MenuIcons::badgeImage(const QString& text, Appearance appearance) {
     p.setPen(textColor);
     p.drawText(QPointF((size.width() - w) / 2, (kBadgeHeight - h) / 2 + metrics.ascent()), text);
     return image;
+}
+
+QColor MenuIcons::statusGlyphColor(const QColor& background) {
+    // Relative luminance (sRGB) and the contrast ratio of each candidate against the panel.
+    const auto luminance = [](const QColor& color) {
+        const auto channel = [](double value) {
+            return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) +
+               0.0722 * channel(color.blueF());
+    };
+    const QColor light(Qt::white);
+    const QColor dark(0x1d, 0x1d, 0x1f);
+    const double panel = luminance(background);
+    const auto contrast = [panel, &luminance](const QColor& glyph) {
+        const double a = luminance(glyph);
+        return (std::max(a, panel) + 0.05) / (std::min(a, panel) + 0.05);
+    };
+    return contrast(light) >= contrast(dark) ? light : dark;
+}
+
+std::optional<QColor> MenuIcons::panelColorAt(const QRect& geometry) {
+    QScreen* screen = geometry.isValid() ? QGuiApplication::screenAt(geometry.center()) : nullptr;
+    if (!screen)
+        return std::nullopt;
+    const QRect local = geometry.translated(-screen->geometry().topLeft());
+    const QImage image = screen->grabWindow(0, local.x(), local.y(), local.width(), local.height()).toImage();
+    if (image.width() < 2 || image.height() < 2)
+        return std::nullopt;
+    // The glyph sits in the middle; the corners show the panel behind it.
+    long red = 0;
+    long green = 0;
+    long blue = 0;
+    const QPoint corners[] = {
+        {0, 0}, {image.width() - 1, 0}, {0, image.height() - 1}, {image.width() - 1, image.height() - 1}};
+    for (const QPoint& corner : corners) {
+        const QColor color = image.pixelColor(corner);
+        red += color.red();
+        green += color.green();
+        blue += color.blue();
+    }
+    return QColor(int(red / 4), int(green / 4), int(blue / 4));
 }
 
 } // namespace quorvex

@@ -2,8 +2,11 @@
 
 #include <QColor>
 #include <QImage>
+#include <QRect>
 #include <QSizeF>
 #include <QString>
+
+#include <optional>
 
 namespace quorvex {
 
@@ -19,6 +22,12 @@ public:
     /// active. Drawn in `color` on transparent; the caller picks the colour that suits its panel
     /// (there is no template tinting here).
     static QImage statusItemImage(bool active, const QColor& color = Qt::black);
+    /// The glyph colour for a panel of `background`: white on a dark panel, near-black on a light
+    /// one, whichever contrasts more.
+    static QColor statusGlyphColor(const QColor& background);
+    /// The panel colour under a tray icon at `geometry`, read from the screen around the glyph
+    /// (its corners); nothing when the screen cannot be read there.
+    static std::optional<QColor> panelColorAt(const QRect& geometry);
     /// The glyph's accessible description.
     static QString statusItemDescription(bool active);
 

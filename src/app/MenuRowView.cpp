@@ -53,16 +53,21 @@ void MenuRowView::enterEvent(QEnterEvent* event) {
     QWidget::enterEvent(event);
     if (!isInteractive())
         return;
-    // The pointer took over: make this the menu's active row, so the row that had the keyboard
-    // highlight before loses it.
+    // The pointer took over: make this the menu's active row and give it the keyboard, so the row
+    // that was clicked or reached by the arrows before loses its highlight (one row at a time).
     if (QWidgetAction* action = enclosingAction())
         static_cast<QMenu*>(parentWidget())->setActiveAction(action);
-    setState(true, m_focused);
+    m_hovered = true;
+    setFocus(Qt::MouseFocusReason);
+    setState(true, hasFocus());
 }
 
 void MenuRowView::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
-    setState(false, m_focused);
+    // Leaving the row ends its highlight, the focus a click or the pointer gave it included.
+    if (hasFocus())
+        clearFocus();
+    setState(false, false);
 }
 
 void MenuRowView::focusInEvent(QFocusEvent* event) {

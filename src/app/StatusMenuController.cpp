@@ -4,12 +4,13 @@
 #include "actions/Permissions.h"
 #include "actions/SampleMedia.h"
 #include "actions/SimulatorActions.h"
-#include "app/CopyRowView.h"
-#include "app/EntitlementRowView.h"
-#include "app/HostField.h"
+#include "app/BlockedHostsSubmenuBuilder.h"
+#include "app/ConnectedDeviceSubmenuBuilder.h"
+#include "app/HostAppSubmenuBuilder.h"
 #include "app/MenuIcons.h"
 #include "app/MenuRenderer.h"
-#include "app/PermissionRowView.h"
+#include "app/SnapshotFlows.h"
+#include "app/StatusMenuDialogs.h"
 #include "app/Updates.h"
 #include "network/NetworkProfile.h"
 #include "platform/Dialogs.h"
@@ -19,13 +20,17 @@
 #include "simulator/SimulatorApps.h"
 #include "simulator/Toast.h"
 #include "storage/Cleanup.h"
+#include "tools/ToolPaths.h"
+#include "tools/ToolRunner.h"
 #include "ui/Palette.h"
 
 #include <QApplication>
 #include <QCursor>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPalette>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QtConcurrent>
 
 #include <algorithm>
@@ -72,8 +77,11 @@ StatusMenuController::StatusMenuController(Models models, bool showStatusItem)
     connect(&m_models.services.network, &NetworkService::stateChanged, this,
             &StatusMenuController::updateStatusIcon);
     updateStatusIcon();
-    if (m_statusItem)
+    if (m_statusItem) {
         m_statusItem->show();
+        // The tray places the icon a moment after it is shown; only then can its panel be read.
+        QTimer::singleShot(500, this, &StatusMenuController::updateStatusIcon);
+    }
 }
 
 StatusMenuController::~StatusMenuController() {
@@ -90,14 +98,20 @@ void StatusMenuController::updateStatusIcon() {
     const bool active = network.isActive();
     const QString toolTip =
         active ? QStringLiteral("Quorvex · ") + network.summary() : QStringLiteral("Quorvex");
+    // The glyph follows the panel it sits on, not the window palette: a dark panel with the
+    // palette's black text colour hid it. Until the panel can be read, the palette decides.
+    QColor glyph = QApplication::palette().color(QPalette::WindowText);
+    if (m_statusItem)
+        if (const std::optional<QColor> panel = MenuIcons::panelColorAt(m_statusItem->geometry()))
+            glyph = MenuIcons::statusGlyphColor(*panel);
     // Redraw only on a real change: the model signals every change of any of its values.
-    if (m_iconSet && active == m_activeIcon && toolTip == m_toolTip)
+    if (m_iconSet && active == m_activeIcon && toolTip == m_toolTip && glyph == m_glyph)
         return;
     m_iconSet = true;
     m_activeIcon = active;
     m_toolTip = toolTip;
+    m_glyph = glyph;
     if (m_statusItem) {
-        const QColor glyph = QApplication::palette().color(QPalette::WindowText);
         m_statusItem->setIcon(QIcon(QPixmap::fromImage(MenuIcons::statusItemImage(active, glyph))));
         m_statusItem->setToolTip(toolTip);
     }
@@ -135,12 +149,47 @@ MenuRow StatusMenuController::lazyRow(const QString& title, LazySubmenuFiller::B
     return MenuRow::lazy(title, std::move(filler));
 }
 
+StatusMenuFlows::Handle StatusMenuController::handle() {
+    return StatusMenuFlows::Handle(this, this);
+}
+
+ClearDataSubmenuBuilder::Context StatusMenuController::clearDataContext() {
+    Services& services = m_models.services;
+    return {services.cleanupFlows, services.cleanerWindow, m_models.cleanup};
+}
+
+AppSubmenuBuilder StatusMenuController::appSubmenuBuilder() {
+    Services& services = m_models.services;
+    return AppSubmenuBuilder({services.network, services.deviceHub, services.actionWindows,
+                              m_models.permissions, m_models.clock, clearDataContext(), handle()});
+}
+
+SimulatorSubmenuBuilder StatusMenuController::simulatorSubmenuBuilder() {
+    Services& services = m_models.services;
+    return SimulatorSubmenuBuilder(
+        {services.actionWindows, services.deviceHub, m_models.simulatorApps, handle()});
+}
+
+ToolsSubmenuBuilder StatusMenuController::toolsSubmenuBuilder() {
+    Services& services = m_models.services;
+    QPointer<StatusMenuController> self(this);
+    return ToolsSubmenuBuilder(
+        {m_models.simulatorApps, services.deviceHub, services.network,
+         [self](const QString& title, LazySubmenuFiller::Build build) {
+             return self ? self->lazyRow(title, std::move(build)) : MenuRow::lazy(title, nullptr);
+         },
+         [self](MenuRows& rows, const SimulatorDevice& device, const std::vector<SimulatorDevice>& devices) {
+             if (self)
+                 self->simulatorSubmenuBuilder().fill(rows, device, devices);
+         }});
+}
+
 MenuRow StatusMenuController::appRow(const SimulatorApp& app) {
     const bool running = !app.devices.isEmpty();
     QPointer<StatusMenuController> self(this);
     MenuRow row = lazyRow(app.name, [self, app, running](MenuRows& rows) {
         if (self)
-            self->fillAppSubmenu(rows, app, running);
+            self->appSubmenuBuilder().fill(rows, app, running);
     });
     row.icon = m_models.simulatorApps.icon(app);
     if (!running)
@@ -181,7 +230,10 @@ MenuRows StatusMenuController::buildMenu() {
     }
     if (apps.empty()) {
         rows.push_back(MenuRow::header(QStringLiteral("Simulator Apps")));
-        rows.push_back(MenuRow::info(QStringLiteral("Start a simulator to see its apps"),
+        // Without the developer tools no simulator can ever show up: say that instead.
+        const bool hasTools = QFileInfo(QString::fromStdString(ToolPaths::xcrun())).isExecutable();
+        rows.push_back(MenuRow::info(hasTools ? QStringLiteral("Start a simulator to see its apps")
+                                              : QStringLiteral("Xcode’s command-line tools were not found"),
                                      QStringLiteral("info.circle")));
     }
     if (target && !targetApps.empty()) {
@@ -206,7 +258,7 @@ MenuRows StatusMenuController::buildMenu() {
 
     MenuRow simulators =
         MenuRow::tool(QStringLiteral("Simulators"), QStringLiteral("iphone.gen3"), Palette::blue());
-    fillSimulators(simulators.children);
+    toolsSubmenuBuilder().fillSimulators(simulators.children);
     simulators.withBadge(qsizetype(m_models.simulatorApps.devices().size()));
     rows.push_back(std::move(simulators));
 
@@ -214,14 +266,15 @@ MenuRows StatusMenuController::buildMenu() {
     if (!devices.empty()) {
         MenuRow connected = MenuRow::tool(QStringLiteral("Connected Devices"),
                                           QStringLiteral("cable.connector"), Palette::green());
-        fillConnectedDevices(connected.children, devices);
+        ConnectedDeviceSubmenuBuilder({services.deviceFlows, services.deviceHub})
+            .fill(connected.children, devices);
         connected.withBadge(qsizetype(devices.size()));
         rows.push_back(std::move(connected));
     }
 
     MenuRow blocked =
         MenuRow::tool(QStringLiteral("Blocked Hosts"), QStringLiteral("nosign"), Palette::red());
-    fillBlockedHosts(blocked.children);
+    BlockedHostsSubmenuBuilder(services.network).fill(blocked.children);
     const auto rules = services.network.hostRules();
     blocked.withBadge(
         std::count_if(rules.begin(), rules.end(), [](const auto& rule) { return rule.enabled; }));
@@ -234,10 +287,10 @@ MenuRows StatusMenuController::buildMenu() {
 
     MenuRow clearData =
         MenuRow::tool(QStringLiteral("Clear Data"), QStringLiteral("trash"), Palette::orange());
-    fillClearData(clearData.children, std::nullopt);
+    ClearDataSubmenuBuilder(clearDataContext()).fill(clearData.children, std::nullopt);
     rows.push_back(std::move(clearData));
 
-    appendExtensionState(rows);
+    toolsSubmenuBuilder().appendExtensionState(rows);
     rows.push_back(MenuRow::separator());
 
     // The side panel and the host application.
@@ -247,14 +300,16 @@ MenuRows StatusMenuController::buildMenu() {
     MenuRow panel =
         MenuRow::action(QStringLiteral("Show Side Panel"), QStringLiteral("sidebar.right"), Palette::teal(),
                         [deviceHub, panelEnabled] { deviceHub->setPanelEnabled(!panelEnabled); });
-    panel.withSubtitle(QStringLiteral("Next to %1’s window · ⌃⌥P there").arg(hostName));
+    panel.withSubtitle(
+        QStringLiteral("Next to %1’s window · %2 there")
+            .arg(hostName, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_P).toString(QKeySequence::NativeText)));
     panel.checked = panelEnabled;
     rows.push_back(std::move(panel));
 
     MenuRow host =
         MenuRow::tool(hostName == QLatin1String("Simulator") ? QStringLiteral("Simulator App") : hostName,
                       QStringLiteral("macbook.and.iphone"), Palette::teal());
-    fillHostApp(host.children);
+    HostAppSubmenuBuilder(services.deviceHub).fill(host.children);
     rows.push_back(std::move(host));
 
     NetworkService* network = &services.network;
@@ -295,6 +350,162 @@ void StatusMenuController::openMenu(std::optional<QPoint> position) {
         return;
     rebuildMenu();
     m_menu.popup(position.value_or(QCursor::pos()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Flows
+
+QFuture<void> StatusMenuController::runOnSimulators(const std::vector<SimulatorDevice>& devices,
+                                                    std::function<bool(const SimulatorDevice&)> action,
+                                                    const QString& title) {
+    return QtConcurrent::run([devices, action] {
+               QStringList failed;
+               for (const SimulatorDevice& device : devices)
+                   if (!action(device))
+                       failed << device.name;
+               return failed;
+           })
+        .then(this, [devices, title](const QStringList& failed) {
+            if (!failed.isEmpty()) {
+                Toast::show(QStringLiteral("Didn’t work on ") + failed.join(QStringLiteral(", ")),
+                            std::nullopt, QStringLiteral("exclamationmark.triangle"), true);
+                return;
+            }
+            Toast::show(title,
+                        devices.size() == 1 ? devices.front().name
+                                            : QStringLiteral("%1 simulators").arg(devices.size()),
+                        QStringLiteral("checkmark"), false);
+        });
+}
+
+QFuture<void> StatusMenuController::launchApp(const SimulatorApp& app,
+                                              const std::vector<SimulatorDevice>& devices) {
+    const QString bundleID = app.id;
+    return runOnSimulators(
+        devices,
+        [bundleID](const SimulatorDevice& device) { return DeviceTools::launchApp(bundleID, device.udid); },
+        QStringLiteral("Launched ") + app.name);
+}
+
+QFuture<void> StatusMenuController::terminateApp(const SimulatorApp& app,
+                                                 const std::vector<SimulatorDevice>& devices) {
+    const QString bundleID = app.id;
+    return runOnSimulators(
+        devices,
+        [bundleID](const SimulatorDevice& device) {
+            return DeviceTools::terminateApp(bundleID, device.udid);
+        },
+        QStringLiteral("Terminated ") + app.name);
+}
+
+QFuture<void> StatusMenuController::uninstall(const SimulatorApp& app,
+                                              const std::vector<SimulatorDevice>& devices) {
+    const QString bundleID = app.id;
+    const QString name = app.name;
+    // The inventory and the busy flag outlive the menu, and the continuations run in the
+    // application's context rather than the controller's, so the flow reaches its end (and clears
+    // the flag the confirmation set) even when the controller is gone by then.
+    SimulatorApps* simulatorApps = &m_models.simulatorApps;
+    Cleanup* cleanup = &m_models.cleanup;
+    return QtConcurrent::run([devices, bundleID] {
+               QStringList failed;
+               for (const SimulatorDevice& device : devices) {
+                   const auto output = runTool(ToolPaths::xcrun(), QStringList{QStringLiteral("simctl"),
+                                                                               QStringLiteral("uninstall"),
+                                                                               device.udid, bundleID});
+                   if (!output)
+                       failed << device.name;
+               }
+               return failed;
+           })
+        .then(QCoreApplication::instance(),
+              [simulatorApps, cleanup, name](const QStringList& failed) {
+                  // The menu must not list the app on simulators it left, so the toast waits for
+                  // the new inventory.
+                  return simulatorApps->refresh().then(QCoreApplication::instance(), [cleanup, failed, name] {
+                      if (!failed.isEmpty())
+                          Toast::show(QStringLiteral("Couldn’t uninstall on ") +
+                                          failed.join(QStringLiteral(", ")),
+                                      std::nullopt, QStringLiteral("exclamationmark.triangle"), true);
+                      else
+                          Toast::show(QStringLiteral("Uninstalled ") + name, std::nullopt,
+                                      QStringLiteral("xmark.bin"), false);
+                      cleanup->setWorking(false);
+                  });
+              })
+        .unwrap();
+}
+
+MenuRow StatusMenuController::networkProfileItem(const NetworkProfile& profile, const NetworkProfile& current,
+                                                 const SimulatorApp& app) {
+    return AppSubmenuBuilder::networkProfileItem(m_models.services.network, profile, current, app);
+}
+
+void StatusMenuController::showArchives(const SimulatorApp& app) {
+    m_models.services.cleanerWindow.show(std::nullopt, app);
+}
+
+QFuture<void> StatusMenuController::confirmUninstall(const SimulatorApp& app) {
+    return quorvex::confirmUninstall(*this, app);
+}
+
+QFuture<void> StatusMenuController::confirmDeleteKeychainItems(const SimulatorApp& app,
+                                                               const SimulatorInstall& install,
+                                                               std::int64_t count) {
+    return quorvex::confirmDeleteKeychainItems(*this, app, install, count);
+}
+
+QFuture<void> StatusMenuController::confirmSaveSnapshot(const SimulatorApp& app,
+                                                        const SimulatorInstall& install) {
+    return SnapshotFlows(m_models.cleanup).confirmSave(app, install);
+}
+
+QFuture<void> StatusMenuController::confirmSnapshotRestore(const AppSnapshot& snapshot,
+                                                           const SimulatorApp& app,
+                                                           const SimulatorInstall& install) {
+    return SnapshotFlows(m_models.cleanup).confirmRestore(snapshot, app, install);
+}
+
+QFuture<void> StatusMenuController::confirmSnapshotDelete(const AppSnapshot& snapshot) {
+    return SnapshotFlows(m_models.cleanup).confirmDelete(snapshot);
+}
+
+QFuture<void> StatusMenuController::addSampleMedia(const SimulatorDevice& device) {
+    const QString udid = device.udid;
+    const QString name = device.name;
+    return QtConcurrent::run([udid] {
+               try {
+                   return DeviceTools::addMedia(SampleMedia::ensureFiles(), udid);
+               } catch (const std::exception&) {
+                   return false;
+               }
+           })
+        .then(this, [name](bool added) {
+            if (added)
+                Toast::show(QStringLiteral("Added sample media"),
+                            QStringLiteral("Photos, a video, and contacts on ") + name,
+                            QStringLiteral("photo.stack"), false);
+            else
+                Toast::show(QStringLiteral("Couldn’t add sample media"), std::nullopt,
+                            QStringLiteral("exclamationmark.triangle"), true);
+        });
+}
+
+QFuture<void> StatusMenuController::chooseMediaToAdd(const SimulatorDevice& device) {
+    OpenPanel panel;
+    panel.message = QStringLiteral("Choose photos, videos, or vCard contacts to add to ") + device.name +
+                    QStringLiteral(".");
+    panel.multipleSelection = true;
+    panel.nameFilters = {"*.jpg",  "*.jpeg", "*.png", "*.heic", "*.heif", "*.gif", "*.tif", "*.tiff", "*.bmp",
+                         "*.webp", "*.mov",  "*.mp4", "*.m4v",  "*.avi",  "*.mkv", "*.vcf", "*.vcard"};
+    const std::vector<std::filesystem::path> files = Dialogs::shared().runOpenPanel(panel);
+    if (files.empty())
+        return QtFuture::makeReadyFuture();
+    const auto n = qsizetype(files.size());
+    return runOnSimulators(
+        {device},
+        [files](const SimulatorDevice& target) { return DeviceTools::addMedia(files, target.udid); },
+        QStringLiteral("Added %1 item%2").arg(n).arg(n == 1 ? QString() : QStringLiteral("s")));
 }
 
 } // namespace quorvex

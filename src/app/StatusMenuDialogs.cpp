@@ -3,7 +3,7 @@
 #include "app/DeviceActions.h"
 #include "app/HostField.h"
 #include "app/LaunchWithArguments.h"
-#include "app/StatusMenuController.h"
+#include "app/StatusMenuFlows.h"
 #include "devices/PhysicalDeviceTools.h"
 #include "simulator/DeviceTools.h"
 #include "simulator/Toast.h"
@@ -111,7 +111,7 @@ BlockHostAlert makeBlockHostAlert() {
     alert.message = QStringLiteral("Block a host");
     alert.informativeText =
         QStringLiteral("Simulator apps can’t connect to this host or its subdomains until you "
-                       "stop blocking it. Your Mac isn’t affected.");
+                       "stop blocking it. This computer isn’t affected.");
     alert.buttons = {{QStringLiteral("Block")}, {QStringLiteral("Cancel")}};
     alert.accessory = field;
     alert.initialFocus = field->field();
@@ -119,7 +119,7 @@ BlockHostAlert makeBlockHostAlert() {
     return result;
 }
 
-QFuture<void> chooseRootCertificate(StatusMenuController& controller, const SimulatorDevice& device) {
+QFuture<void> chooseRootCertificate(StatusMenuFlows& flows, const SimulatorDevice& device) {
     OpenPanel panel;
     panel.message =
         QStringLiteral("Choose a root certificate (.pem, .cer, .crt, .der) to trust on ") + device.name + ".";
@@ -128,7 +128,7 @@ QFuture<void> chooseRootCertificate(StatusMenuController& controller, const Simu
     if (chosen.empty())
         return nothingStarted();
     const std::filesystem::path certificate = chosen.front();
-    return controller.runOnSimulators(
+    return flows.runOnSimulators(
         {device},
         [certificate](const SimulatorDevice& target) {
             return DeviceTools::addRootCertificate(certificate, target.udid);
@@ -137,7 +137,7 @@ QFuture<void> chooseRootCertificate(StatusMenuController& controller, const Simu
             QFile::decodeName(QByteArray::fromStdString(certificate.filename().string())));
 }
 
-QFuture<void> confirmKeychainReset(StatusMenuController& controller, const SimulatorDevice& device) {
+QFuture<void> confirmKeychainReset(StatusMenuFlows& flows, const SimulatorDevice& device) {
     Alert alert;
     alert.style = Alert::Style::Warning;
     alert.message = QStringLiteral("Reset the keychain of ") + device.name + QStringLiteral("?");
@@ -148,12 +148,12 @@ QFuture<void> confirmKeychainReset(StatusMenuController& controller, const Simul
     alert.buttons = {{QStringLiteral("Reset Keychain"), true}, {QStringLiteral("Cancel")}};
     if (Dialogs::shared().runAlert(alert) != Dialogs::kFirstButton)
         return nothingStarted();
-    return controller.runOnSimulators(
+    return flows.runOnSimulators(
         {device}, [](const SimulatorDevice& target) { return DeviceTools::resetKeychain(target.udid); },
         QStringLiteral("Keychain reset"));
 }
 
-QFuture<void> confirmUninstall(StatusMenuController& controller, const SimulatorApp& app) {
+QFuture<void> confirmUninstall(StatusMenuFlows& flows, const SimulatorApp& app) {
     QStringList names;
     for (const SimulatorInstall& install : app.installs)
         names << install.deviceName;
@@ -172,7 +172,7 @@ QFuture<void> confirmUninstall(StatusMenuController& controller, const Simulator
     std::vector<SimulatorDevice> devices;
     for (const SimulatorInstall& install : app.installs)
         devices.push_back(deviceOf(install));
-    return controller.uninstall(app, devices);
+    return flows.uninstall(app, devices);
 }
 
 QString deleteKeychainItemsText(const QString& appName, std::int64_t count) {
@@ -185,7 +185,7 @@ QString deleteKeychainItemsText(const QString& appName, std::int64_t count) {
         .arg(appName);
 }
 
-QFuture<void> confirmDeleteKeychainItems(StatusMenuController& controller, const SimulatorApp& app,
+QFuture<void> confirmDeleteKeychainItems(StatusMenuFlows& flows, const SimulatorApp& app,
                                          const SimulatorInstall& install, std::int64_t count) {
     Alert alert;
     alert.style = Alert::Style::Warning;
@@ -196,7 +196,7 @@ QFuture<void> confirmDeleteKeychainItems(StatusMenuController& controller, const
     if (Dialogs::shared().runAlert(alert) != Dialogs::kFirstButton)
         return nothingStarted();
     const QString bundleID = app.id;
-    return controller.runOnSimulators(
+    return flows.runOnSimulators(
         {deviceOf(install)},
         [bundleID](const SimulatorDevice& target) {
             return DeviceTools::resetAppKeychain(bundleID, target.udid);

@@ -14,7 +14,7 @@
 namespace quorvex {
 
 class HostField;
-class StatusMenuController;
+class StatusMenuFlows;
 
 // The modal dialogs that rows of the status menu open before they act. Each runs on the GUI
 // thread through the dialog layer; confirmed work starts afterwards, off the GUI thread, and is
@@ -43,14 +43,14 @@ struct BlockHostAlert {
 BlockHostAlert makeBlockHostAlert();
 
 /// Asks for a root certificate and has the simulator trust it.
-QFuture<void> chooseRootCertificate(StatusMenuController& controller, const SimulatorDevice& device);
+QFuture<void> chooseRootCertificate(StatusMenuFlows& flows, const SimulatorDevice& device);
 /// Confirms, then resets the simulator's whole keychain.
-QFuture<void> confirmKeychainReset(StatusMenuController& controller, const SimulatorDevice& device);
+QFuture<void> confirmKeychainReset(StatusMenuFlows& flows, const SimulatorDevice& device);
 /// Confirms, then uninstalls the app from every simulator it is on; refused with the "Please
 /// wait" toast while another long task runs. Holds the busy flag until the uninstall ends.
-QFuture<void> confirmUninstall(StatusMenuController& controller, const SimulatorApp& app);
+QFuture<void> confirmUninstall(StatusMenuFlows& flows, const SimulatorApp& app);
 /// Confirms with the item count, then deletes the app's own keychain items on one simulator.
-QFuture<void> confirmDeleteKeychainItems(StatusMenuController& controller, const SimulatorApp& app,
+QFuture<void> confirmDeleteKeychainItems(StatusMenuFlows& flows, const SimulatorApp& app,
                                          const SimulatorInstall& install, std::int64_t count);
 /// The informative text of that confirmation: "3 items (passwords, tokens, keys) in ...".
 QString deleteKeychainItemsText(const QString& appName, std::int64_t count);

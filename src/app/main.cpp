@@ -2,9 +2,13 @@
 // the display; a run under a test host starts nothing; a normal run lives in the system tray.
 #include "actions/SimulatorActions.h"
 #include "app/AppDelegate.h"
-#include "app/ScreenshotSettings.h"
+#include "windows/ScreenshotSettings.h"
 #include "app/Services.h"
+#include "app/SingleInstance.h"
+#include "app/StartupOptions.h"
+#include "app/StatusMenuController.h"
 #include "app/TerminationSignals.h"
+#include "app/TrayWaiter.h"
 #include "app/provisional/ProvisionalCleanerWindow.h"
 #include "app/provisional/ProvisionalCleanupFlows.h"
 #include "devices/DeviceFlows.h"
@@ -26,7 +30,9 @@
 #include <QSettings>
 
 #include <QApplication>
+#include <QProcessEnvironment>
 #include <QSessionManager>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 #include <cstdio>
@@ -107,11 +113,35 @@ int main(int argc, char* argv[]) {
         return app.exec();
     }
 
+    // Answered before QApplication exists: its constructor aborts when there is no display.
+    setNames();
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const StartupOptions options(arguments, environment);
+    if (const std::optional<int> status = options.answerBeforeGui(stdout, stderr))
+        return *status;
+
     QApplication app(argc, argv);
     // First, so a SIGTERM during the rest of the start-up quits cleanly instead of killing us.
     TerminationSignals termination;
     setNames();
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // A normal run is the session's one instance; a second one opens the first one's menu.
+    SingleInstance instance(StartupOptions::instanceSocketPath(environment));
+    if (!isRunningTests() && !instance.claim()) {
+        std::fputs("Quorvex is already running; its menu was opened.\n", stdout);
+        return 0;
+    }
+    if (!isRunningTests() && !QSystemTrayIcon::isSystemTrayAvailable()) {
+        if (options.exitWithoutTray()) {
+            std::fputs("Quorvex needs a system tray, and none is running in this session.\n", stderr);
+            return 1;
+        }
+        std::fputs("Quorvex: no system tray is running yet; the status item appears as soon as one starts "
+                   "(--exit-without-tray exits instead).\n",
+                   stderr);
+        std::fflush(stderr);
+    }
 
     // Declared before the delegate, so they outlive the menu that refers to them. Under a test
     // host nothing may start, so nothing is built either.
@@ -125,9 +155,17 @@ int main(int argc, char* argv[]) {
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
                      [&delegate](QSessionManager&) { delegate.requestTermination(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::finishBeforeExit);
-    QTimer::singleShot(0, &delegate, [&] {
+    QObject::connect(&instance, &SingleInstance::openMenuRequested, &delegate, [&delegate] {
+        if (StatusMenuController* menu = delegate.statusMenu())
+            menu->openMenu();
+    });
+    TrayWaiter tray(systemClock(), &QSystemTrayIcon::isSystemTrayAvailable, [&] {
         if (services)
             delegate.applicationDidFinishLaunching(services->view(network->service()));
+    });
+    QTimer::singleShot(0, &delegate, [&] {
+        if (services)
+            tray.start();
     });
     return app.exec();
 }

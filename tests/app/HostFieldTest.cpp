@@ -11,7 +11,7 @@ namespace quorvex {
 namespace {
 
 const QString kLocal =
-    "Local addresses can’t be blocked: simulator traffic to your Mac doesn’t go through the "
+    "Local addresses can’t be blocked: simulator traffic to this computer doesn’t go through the "
     "network extension. Stop the local server instead.";
 const QString kEmpty = "Enter a host name.";
 const QString kInvalid = "That isn’t a host name. Try api.example.com, a URL, or an IP address.";
@@ -31,10 +31,17 @@ TEST(HostFieldTest, AcceptsBlockableHostsAndExplainsEveryOtherText) {
         {"::1", kLocal},
         {"[::1]:8080", kLocal},
         {"http://127.0.0.1:3000/api", kLocal},
-        {"http://localhost.localdomain:3000/", kLocal},
+        {"http://[::1]:3000/", kLocal},
+        {"127.1.2.3", kLocal},
         // Only the normalised host shows these are local.
         {"::ffff:127.0.0.1", kLocal},
         {"http://[::1]/", kLocal},
+        // Real hosts whose names only start like a local one can be blocked.
+        {"localhost.example.com", std::nullopt},
+        {"127.example.com", std::nullopt},
+        {"localhostapp.io", std::nullopt},
+        {"https://localhost.localdomain:3000/", std::nullopt},
+        {"::ffff:128.0.0.1", std::nullopt},
         // A name of one label is no host for the plan, so it gets the invalid-host message.
         {"http://localhost/", kInvalid},
         {"   ", kEmpty},

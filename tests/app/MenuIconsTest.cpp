@@ -95,5 +95,32 @@ TEST(MenuIconsTest, TheBadgeFillFollowsTheAppearance) {
     }
 }
 
+TEST(MenuIconsTest, TheStatusGlyphTakesTheColourThatStandsOutOnItsPanel) {
+    struct Case {
+        const char* name;
+        QColor panel;
+        QColor glyph;
+    };
+    const std::vector<Case> cases = {
+        {"a dark panel", QColor(0x2b, 0x2b, 0x2b), Qt::white},
+        {"a black panel", Qt::black, Qt::white},
+        {"a saturated blue panel", QColor(0x1e, 0x40, 0xaf), Qt::white},
+        {"a light panel", QColor(0xee, 0xee, 0xee), QColor(0x1d, 0x1d, 0x1f)},
+        {"a white panel", Qt::white, QColor(0x1d, 0x1d, 0x1f)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(MenuIcons::statusGlyphColor(c.panel), c.glyph);
+    }
+    // On both variants the active glyph still differs from the inactive one.
+    for (const QColor& glyph : {QColor(Qt::white), QColor(0x1d, 0x1d, 0x1f)})
+        EXPECT_NE(MenuIcons::statusItemImage(true, glyph), MenuIcons::statusItemImage(false, glyph));
+}
+
+TEST(MenuIconsTest, APanelColourIsReadOnlyWhereThereIsAScreen) {
+    EXPECT_FALSE(MenuIcons::panelColorAt(QRect()).has_value());
+    EXPECT_FALSE(MenuIcons::panelColorAt(QRect(-5000, -5000, 22, 22)).has_value());
+}
+
 } // namespace
 } // namespace quorvex

@@ -134,5 +134,36 @@ TEST(PermissionRowViewTest, EachButtonPerformsTheActionOfItsTagAndTheLastActionI
     EXPECT_EQ(performed, std::vector<PermissionAction>{PermissionAction::reset});
 }
 
+TEST(PermissionRowViewTest, OnlyOneRowIsHighlightedAndLeavingARowClearsIt) {
+    QMenu menu;
+    std::vector<PermissionRowView*> rows;
+    for (const char* title : {"Camera", "Contacts"}) {
+        auto* row = new PermissionRowView(title, "camera", std::nullopt, [](PermissionAction) {});
+        auto* action = new QWidgetAction(&menu);
+        action->setDefaultWidget(row);
+        menu.addAction(action);
+        rows.push_back(row);
+    }
+    menu.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    // The pointer over the first row, which a click left with the keyboard focus.
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(rows[0], &enter);
+    rows[0]->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(rows[0]->isHighlighted());
+
+    // The pointer moves on to the next row.
+    QEvent leaveFirst(QEvent::Leave);
+    QApplication::sendEvent(rows[0], &leaveFirst);
+    QApplication::sendEvent(rows[1], &enter);
+    EXPECT_TRUE(rows[1]->isHighlighted());
+    EXPECT_FALSE(rows[0]->isHighlighted()) << "moving on takes the highlight along";
+
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(rows[1], &leave);
+    EXPECT_FALSE(rows[1]->isHighlighted());
+    EXPECT_FALSE(rows[0]->isHighlighted());
+}
+
 } // namespace
 } // namespace quorvex

@@ -2,7 +2,12 @@
 
 #include "actions/Permissions.h"
 #include "actions/SimulatorActions.h"
+#include "app/AppSubmenuBuilder.h"
+#include "app/ClearDataSubmenuBuilder.h"
+#include "app/ConnectedDeviceSubmenuBuilder.h"
 #include "app/FakeServices.h"
+#include "app/SimulatorSubmenuBuilder.h"
+#include "app/SnapshotMenuBuilder.h"
 #include "app/StatusMenuController.h"
 #include "app/Updates.h"
 #include "simulator/SimulatorApps.h"
@@ -137,10 +142,36 @@ public:
         return *m_controller;
     }
 
+    /// A weak handle to the controller's flows, as the submenu builders get it.
+    StatusMenuFlows::Handle flows() { return StatusMenuFlows::Handle(&controller(), &controller()); }
+
+    // The submenu builders over this world, each with the context the controller gives it.
+    ClearDataSubmenuBuilder::Context clearDataContext() {
+        return {neighbours.cleanupFlows, neighbours.cleanerWindow, Cleanup::shared()};
+    }
+    AppSubmenuBuilder::Context appBuilderContext() {
+        return {neighbours.network,
+                neighbours.deviceHub,
+                neighbours.actionWindows,
+                permissions,
+                clock,
+                clearDataContext(),
+                flows()};
+    }
+    AppSubmenuBuilder appBuilder() { return AppSubmenuBuilder(appBuilderContext()); }
+    SimulatorSubmenuBuilder simulatorBuilder() {
+        return SimulatorSubmenuBuilder(
+            {neighbours.actionWindows, neighbours.deviceHub, simulatorApps, flows()});
+    }
+    ConnectedDeviceSubmenuBuilder connectedDeviceBuilder() {
+        return ConnectedDeviceSubmenuBuilder({neighbours.deviceFlows, neighbours.deviceHub});
+    }
+    SnapshotMenuBuilder snapshotBuilder() { return SnapshotMenuBuilder(flows()); }
+
     /// The per-app submenu as the filler builds it.
     MenuRows appMenu(const SimulatorApp& app) {
         MenuRows rows;
-        controller().fillAppSubmenu(rows, app, !app.devices.isEmpty());
+        appBuilder().fill(rows, app, !app.devices.isEmpty());
         return rows;
     }
 

@@ -11,6 +11,7 @@
 #include "storage/Cleanup.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
+#include "support/FakeXcrun.h"
 #include "tools/Environment.h"
 
 #include <QLineEdit>
@@ -107,6 +108,12 @@ TEST(StatusMenuControllerTest, TheAppSectionsFollowTheTargetAndTheRememberedApps
          std::nullopt,
          {},
          {"# Simulator Apps", "i Start a simulator to see its apps"}},
+        {"no simulators because the developer tools are missing",
+         {},
+         {},
+         std::nullopt,
+         {},
+         {"# Simulator Apps", "i Xcode’s command-line tools were not found"}},
         {"booted simulators but no target: all apps under Simulator Apps",
          {kPad, kPhone},
          {maps, notes},
@@ -141,6 +148,10 @@ TEST(StatusMenuControllerTest, TheAppSectionsFollowTheTargetAndTheRememberedApps
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        // Only the case about missing tools runs without them.
+        std::optional<test::FakeXcrun> xcrun;
+        if (!QString(c.name).contains("missing"))
+            xcrun.emplace();
         MenuWorld world;
         world.devices = c.devices;
         world.apps = c.apps;
@@ -209,7 +220,7 @@ TEST(StatusMenuControllerTest, ToolRowsCarryBadgesOnlyForSomethingToCount) {
     EXPECT_EQ(tools.mid(0, 6), QStringList({"# Tools", "Simulators >", "Blocked Hosts >", "Storage Cleaner…",
                                             "Clear Data >", "---"}))
         << "no Connected Devices row without devices, no badges at 0";
-    EXPECT_EQ(tools.mid(6), QStringList({"Show Side Panel (Next to Simulator’s window · ⌃⌥P there) ✓",
+    EXPECT_EQ(tools.mid(6), QStringList({"Show Side Panel (Next to Simulator’s window · Ctrl+Alt+P there) ✓",
                                          "Simulator App >", "Network Setup Guide…", "---", "About Quorvex",
                                          "Check for Updates…", "Quit Quorvex"}));
 

@@ -1,4 +1,5 @@
 #include "app/StatusMenuDialogs.h"
+#include "app/BlockedHostsSubmenuBuilder.h"
 
 #include "app/MenuTestWorld.h"
 #include "support/FakeDialogs.h"
@@ -182,12 +183,12 @@ TEST(StatusMenuDialogsTest, BlockHostAlertClosesOnlyOnAHostThatCanBeBlocked) {
         alert.initialFocus->setProperty("text", "  api.example.com ");
         return Dialogs::kFirstButton;
     });
-    world.controller().addBlockedHost();
+    BlockedHostsSubmenuBuilder::addBlockedHost(world.neighbours.network);
     EXPECT_EQ(dialogs.refusedFirstButtons(), 1);
     EXPECT_EQ(dialogs.alerts().at(0).message, "Block a host");
     EXPECT_EQ(world.neighbours.network.addedHosts, QStringList{"api.example.com"});
     dialogs.queueAnswer(Dialogs::kFirstButton + 1);
-    world.controller().addBlockedHost();
+    BlockedHostsSubmenuBuilder::addBlockedHost(world.neighbours.network);
     EXPECT_EQ(world.neighbours.network.addedHosts.size(), 1);
 }
 

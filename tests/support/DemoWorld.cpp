@@ -5,6 +5,10 @@ namespace quorvex::test {
 void DemoWorld::build(FixtureHome& world) {
     world.addSimulator(kPhone, "iPhone 15 Pro", 300);
     world.addSimulator(kPad, "iPad Air", 120);
+    // The camera's permission is written to the simulator's privacy database, not through simctl:
+    // without one, every camera row of the demo would fail.
+    world.addPrivacyDatabase(kPhone);
+    world.addPrivacyDatabase(kPad);
     const FixtureApp apps[] = {
         {"com.example.orders",
          "Orders",

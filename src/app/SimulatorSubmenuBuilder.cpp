@@ -1,8 +1,9 @@
-#include "app/StatusMenuController.h"
+#include "app/SimulatorSubmenuBuilder.h"
 
-#include "actions/SampleMedia.h"
 #include "app/LanguageChoices.h"
+#include "app/ScreenshotRowsBuilder.h"
 #include "app/StatusMenuDialogs.h"
+#include "panel/DeviceHubService.h"
 #include "platform/Dialogs.h"
 #include "simulator/DeviceTools.h"
 #include "simulator/SimulatorApps.h"
@@ -10,24 +11,19 @@
 #include "tools/ToolPaths.h"
 #include "tools/ToolRunner.h"
 #include "ui/Palette.h"
+#include "windows/ActionWindowsService.h"
 
 #include <QComboBox>
-#include <QFile>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QWidget>
 #include <QtConcurrent>
 
-#include <chrono>
 #include <set>
 
-// The per-simulator submenu of the status menu and the commands it runs on simulators.
 namespace quorvex {
 namespace {
-
-// The submenu waits for the slow-animation read before it shows; a hung simctl must not hold
-// the menu longer than this.
-constexpr std::chrono::milliseconds kSlowAnimationsReadTimeout{2'000};
 
 DeviceTools::StatusBar cleanStatusBar() {
     DeviceTools::StatusBar statusBar;
@@ -51,44 +47,60 @@ QComboBox* popupOf(const LanguageChoices::Items& items, const QString& objectNam
     return popup;
 }
 
+// Continuations of a flow run in the context of the menu that started it, so they end with it.
+QObject* continuationContext(const StatusMenuFlows::Handle& flows) {
+    return flows.owner() ? flows.owner() : QCoreApplication::instance();
+}
+
 std::string utf8(const QString& text) {
     return text.toStdString();
 }
 
 } // namespace
 
-void StatusMenuController::fillSimulatorSubmenu(MenuRows& rows, const SimulatorDevice& device,
-                                                const std::vector<SimulatorDevice>& devices) {
-    ActionWindowsService* windows = &m_models.services.actionWindows;
-    QPointer<StatusMenuController> self(this);
-    // Every handler holds a copy of the device and does nothing once the controller is gone.
-    const auto withSelf = [self](std::function<void(StatusMenuController&)> command) -> ActionItem::Handler {
-        return [self, command] {
-            if (self)
-                command(*self);
+void SimulatorSubmenuBuilder::fill(MenuRows& rows, const SimulatorDevice& device,
+                                   const std::vector<SimulatorDevice>& devices) const {
+    ActionWindowsService* windows = &m_context.actionWindows;
+    const ScreenshotRowsBuilder screenshots(m_context.deviceHub);
+    const StatusMenuFlows::Handle flows = m_context.flows;
+    const SimulatorSubmenuBuilder builder = *this;
+    // Every handler holds a copy of the device and does nothing once the menu's flows are gone.
+    const auto withFlows = [flows](std::function<void(StatusMenuFlows&)> command) -> ActionItem::Handler {
+        return [flows, command] {
+            if (StatusMenuFlows* target = flows.get())
+                command(*target);
         };
     };
-    auto run = [&withSelf, device](std::function<bool(const QString&)> command, QString title) {
-        return withSelf([device, command, title](StatusMenuController& controller) {
-            controller.runOnSimulators(
-                {device}, [command](const SimulatorDevice& target) { return command(target.udid); }, title);
+    const auto withBuilder =
+        [flows, builder](std::function<void(const SimulatorSubmenuBuilder&)> command) -> ActionItem::Handler {
+        return [flows, builder, command] {
+            if (flows.get())
+                command(builder);
+        };
+    };
+    auto run = [&withFlows, device](std::function<bool(const QString&)> command, QString title) {
+        return withFlows([device, command, title](StatusMenuFlows& target) {
+            target.runOnSimulators(
+                {device}, [command](const SimulatorDevice& simulator) { return command(simulator.udid); },
+                title);
         });
     };
 
     rows.push_back(MenuRow::header(QStringLiteral("Tools")));
-    rows.push_back(
-        MenuRow::action(QStringLiteral("Take Screenshot"), QStringLiteral("camera.fill"), Palette::blue(),
-                        withSelf([device](StatusMenuController& c) { c.takeScreenshot(device, false); }))
-            .withSubtitle(screenshotSummary()));
-    rows.push_back(
-        copyScreenshotItem(withSelf([device](StatusMenuController& c) { c.takeScreenshot(device, true); })));
+    rows.push_back(MenuRow::action(QStringLiteral("Take Screenshot"), QStringLiteral("camera.fill"),
+                                   Palette::blue(), withFlows([windows, device](StatusMenuFlows&) {
+                                       windows->screenshot(device.udid, false);
+                                   }))
+                       .withSubtitle(screenshots.summary()));
+    rows.push_back(screenshots.copyScreenshotItem(
+        withFlows([windows, device](StatusMenuFlows&) { windows->screenshot(device.udid, true); })));
     MenuRow options = MenuRow::tool(QStringLiteral("Screenshot Options"),
                                     QStringLiteral("slider.horizontal.3"), Palette::blue());
-    fillScreenshotOptions(options.children);
+    screenshots.fillOptions(options.children);
     rows.push_back(std::move(options));
-    rows.push_back(
-        MenuRow::action(QStringLiteral("Language & Region…"), QStringLiteral("globe"), Palette::teal(),
-                        withSelf([device](StatusMenuController& c) { c.chooseLanguageAndRegion(device); })));
+    rows.push_back(MenuRow::action(
+        QStringLiteral("Language & Region…"), QStringLiteral("globe"), Palette::teal(),
+        withBuilder([device](const SimulatorSubmenuBuilder& b) { b.chooseLanguageAndRegion(device); })));
     rows.push_back(MenuRow::separator());
 
     rows.push_back(MenuRow::header(QStringLiteral("Status Bar")));
@@ -115,10 +127,10 @@ void StatusMenuController::fillSimulatorSubmenu(MenuRows& rows, const SimulatorD
                                    QStringLiteral("iphone.radiowaves.left.and.right"), Palette::orange(),
                                    run(&DeviceTools::shake, QStringLiteral("Shake sent")))
                        .withSubtitle(QStringLiteral("Like shaking the device")));
-    MenuRow slow =
-        MenuRow::action(QStringLiteral("Slow Animations"), QStringLiteral("tortoise.fill"), Palette::green(),
-                        withSelf([device](StatusMenuController& c) { c.toggleSlowAnimations(device); }));
-    slow.checked = DeviceTools::slowAnimations(device.udid, kSlowAnimationsReadTimeout);
+    MenuRow slow = MenuRow::action(
+        QStringLiteral("Slow Animations"), QStringLiteral("tortoise.fill"), Palette::green(),
+        withBuilder([device](const SimulatorSubmenuBuilder& b) { b.toggleSlowAnimations(device); }));
+    slow.checked = DeviceTools::slowAnimations(device.udid, m_context.slowAnimationsReadTimeout);
     rows.push_back(std::move(slow));
     rows.push_back(MenuRow::action(
         QStringLiteral("Simulate Memory Warning"), QStringLiteral("memorychip.fill"), Palette::red(),
@@ -128,87 +140,26 @@ void StatusMenuController::fillSimulatorSubmenu(MenuRows& rows, const SimulatorD
     rows.push_back(MenuRow::header(QStringLiteral("Media")));
     rows.push_back(MenuRow::action(QStringLiteral("Add Sample Media"), QStringLiteral("photo.stack.fill"),
                                    Palette::pink(),
-                                   withSelf([device](StatusMenuController& c) { c.addSampleMedia(device); }))
+                                   withFlows([device](StatusMenuFlows& f) { f.addSampleMedia(device); }))
                        .withSubtitle(QStringLiteral("5 photos, a video, and 7 contacts")));
-    rows.push_back(MenuRow::action(
-        QStringLiteral("Add Photos, Videos, or Contacts…"), QStringLiteral("plus"), Palette::pink(),
-        withSelf([device](StatusMenuController& c) { c.chooseMediaToAdd(device); })));
+    rows.push_back(MenuRow::action(QStringLiteral("Add Photos, Videos, or Contacts…"), QStringLiteral("plus"),
+                                   Palette::pink(),
+                                   withFlows([device](StatusMenuFlows& f) { f.chooseMediaToAdd(device); })));
     rows.push_back(MenuRow::separator());
 
     rows.push_back(MenuRow::header(QStringLiteral("Keychain")));
     rows.push_back(
         MenuRow::action(QStringLiteral("Add Root Certificate…"), QStringLiteral("checkmark.seal.fill"),
                         Palette::blue(),
-                        withSelf([device](StatusMenuController& c) { chooseRootCertificate(c, device); }))
+                        withFlows([device](StatusMenuFlows& f) { chooseRootCertificate(f, device); }))
             .withSubtitle(QStringLiteral("Trust Proxyman, Charles, or mitmproxy")));
     rows.push_back(
         MenuRow::action(QStringLiteral("Reset Entire Keychain…"), QStringLiteral("key.slash"), Palette::red(),
-                        withSelf([device](StatusMenuController& c) { confirmKeychainReset(c, device); }))
+                        withFlows([device](StatusMenuFlows& f) { confirmKeychainReset(f, device); }))
             .withSubtitle(QStringLiteral("Every app’s items")));
 }
 
-QFuture<void> StatusMenuController::runOnSimulators(const std::vector<SimulatorDevice>& devices,
-                                                    std::function<bool(const SimulatorDevice&)> action,
-                                                    const QString& title) {
-    return QtConcurrent::run([devices, action] {
-               QStringList failed;
-               for (const SimulatorDevice& device : devices)
-                   if (!action(device))
-                       failed << device.name;
-               return failed;
-           })
-        .then(this, [devices, title](const QStringList& failed) {
-            if (!failed.isEmpty()) {
-                Toast::show(QStringLiteral("Didn’t work on ") + failed.join(QStringLiteral(", ")),
-                            std::nullopt, QStringLiteral("exclamationmark.triangle"), true);
-                return;
-            }
-            Toast::show(title,
-                        devices.size() == 1 ? devices.front().name
-                                            : QStringLiteral("%1 simulators").arg(devices.size()),
-                        QStringLiteral("checkmark"), false);
-        });
-}
-
-QFuture<void> StatusMenuController::addSampleMedia(const SimulatorDevice& device) {
-    const QString udid = device.udid;
-    const QString name = device.name;
-    return QtConcurrent::run([udid] {
-               try {
-                   return DeviceTools::addMedia(SampleMedia::ensureFiles(), udid);
-               } catch (const std::exception&) {
-                   return false;
-               }
-           })
-        .then(this, [name](bool added) {
-            if (added)
-                Toast::show(QStringLiteral("Added sample media"),
-                            QStringLiteral("Photos, a video, and contacts on ") + name,
-                            QStringLiteral("photo.stack"), false);
-            else
-                Toast::show(QStringLiteral("Couldn’t add sample media"), std::nullopt,
-                            QStringLiteral("exclamationmark.triangle"), true);
-        });
-}
-
-QFuture<void> StatusMenuController::chooseMediaToAdd(const SimulatorDevice& device) {
-    OpenPanel panel;
-    panel.message = QStringLiteral("Choose photos, videos, or vCard contacts to add to ") + device.name +
-                    QStringLiteral(".");
-    panel.multipleSelection = true;
-    panel.nameFilters = {"*.jpg",  "*.jpeg", "*.png", "*.heic", "*.heif", "*.gif", "*.tif", "*.tiff", "*.bmp",
-                         "*.webp", "*.mov",  "*.mp4", "*.m4v",  "*.avi",  "*.mkv", "*.vcf", "*.vcard"};
-    const std::vector<std::filesystem::path> files = Dialogs::shared().runOpenPanel(panel);
-    if (files.empty())
-        return QtFuture::makeReadyFuture();
-    const auto n = qsizetype(files.size());
-    return runOnSimulators(
-        {device},
-        [files](const SimulatorDevice& target) { return DeviceTools::addMedia(files, target.udid); },
-        QStringLiteral("Added %1 item%2").arg(n).arg(n == 1 ? QString() : QStringLiteral("s")));
-}
-
-QFuture<void> StatusMenuController::toggleSlowAnimations(const SimulatorDevice& device) {
+QFuture<void> SimulatorSubmenuBuilder::toggleSlowAnimations(const SimulatorDevice& device) const {
     const QString udid = device.udid;
     const QString name = device.name;
     return QtConcurrent::run([udid]() -> std::optional<bool> {
@@ -217,7 +168,7 @@ QFuture<void> StatusMenuController::toggleSlowAnimations(const SimulatorDevice& 
                    return std::nullopt;
                return on;
            })
-        .then(this, [name](std::optional<bool> on) {
+        .then(continuationContext(m_context.flows), [name](std::optional<bool> on) {
             if (on)
                 Toast::show(*on ? QStringLiteral("Slow animations on")
                                 : QStringLiteral("Slow animations off"),
@@ -228,14 +179,15 @@ QFuture<void> StatusMenuController::toggleSlowAnimations(const SimulatorDevice& 
         });
 }
 
-QFuture<void> StatusMenuController::chooseLanguageAndRegion(const SimulatorDevice& device) {
+QFuture<void> SimulatorSubmenuBuilder::chooseLanguageAndRegion(const SimulatorDevice& device) const {
     const QString udid = device.udid;
-    QPointer<StatusMenuController> self(this);
+    const StatusMenuFlows::Handle self = m_context.flows;
+    SimulatorApps* simulatorApps = &m_context.simulatorApps;
     return QtConcurrent::run([udid] { return DeviceTools::languageAndRegion(udid); })
         .then(
-            this,
-            [self, device](const DeviceTools::LanguageAndRegion& current) -> QFuture<void> {
-                if (!self)
+            continuationContext(self),
+            [self, simulatorApps, device](const DeviceTools::LanguageAndRegion& current) -> QFuture<void> {
+                if (!self.get())
                     return QtFuture::makeReadyFuture();
                 QWidget accessory;
                 accessory.setObjectName(QStringLiteral("languageAccessory"));
@@ -264,7 +216,7 @@ QFuture<void> StatusMenuController::chooseLanguageAndRegion(const SimulatorDevic
                                    "the Home Screen updates after the simulator restarts.");
                 alert.buttons = {{QStringLiteral("Apply & Relaunch")}, {QStringLiteral("Cancel")}};
                 alert.accessory = &accessory;
-                if (Dialogs::shared().runAlert(alert) != Dialogs::kFirstButton || !self)
+                if (Dialogs::shared().runAlert(alert) != Dialogs::kFirstButton || !self.get())
                     return QtFuture::makeReadyFuture();
                 if (language->currentIndex() < 0 || region->currentIndex() < 0)
                     return QtFuture::makeReadyFuture();
@@ -280,7 +232,7 @@ QFuture<void> StatusMenuController::chooseLanguageAndRegion(const SimulatorDevic
                     (region->currentText().isEmpty() ? regionCode : region->currentText());
 
                 std::set<QString> userApps;
-                for (const SimulatorApp& app : self->m_models.simulatorApps.apps())
+                for (const SimulatorApp& app : simulatorApps->apps())
                     if (app.devices.contains(device.udid))
                         userApps.insert(app.id);
 

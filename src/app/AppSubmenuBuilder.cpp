@@ -1,4 +1,4 @@
-#include "app/StatusMenuController.h"
+#include "app/AppSubmenuBuilder.h"
 
 #include "actions/PermissionService.h"
 #include "actions/Permissions.h"
@@ -6,17 +6,22 @@
 #include "app/CopyRowView.h"
 #include "app/EntitlementRowView.h"
 #include "app/PermissionRowView.h"
-#include "app/StatusMenuDialogs.h"
+#include "app/SnapshotMenuBuilder.h"
 #include "network/NetworkProfile.h"
+#include "network/NetworkService.h"
+#include "panel/DeviceHubService.h"
 #include "simulator/AppDataLocation.h"
-#include "simulator/AppDetails.h"
 #include "simulator/DeviceTools.h"
 #include "tools/FileGuards.h"
-#include "ui/Formatters.h"
 #include "ui/Palette.h"
+#include "windows/ActionWindowsService.h"
 
-// The per-app submenu of the status menu, filled when it is first opened. Everything it shows
-// is read at that moment and not refreshed while it stays open.
+#include <QPointer>
+
+#include <future>
+#include <memory>
+#include <thread>
+
 namespace quorvex {
 namespace {
 
@@ -40,11 +45,10 @@ MenuRow copyRow(const QString& title, const QStringList& values, bool copyable, 
 
 } // namespace
 
-void StatusMenuController::fillAppSubmenu(MenuRows& rows, const SimulatorApp& app, bool running) {
-    Services& services = m_models.services;
-    QPointer<StatusMenuController> self(this);
+void AppSubmenuBuilder::fill(MenuRows& rows, const SimulatorApp& app, bool running) const {
+    const StatusMenuFlows::Handle flows = m_context.flows;
 
-    const NetworkProfile profile = services.network.profile(app);
+    const NetworkProfile profile = m_context.network.profile(app);
     MenuRow network = MenuRow::tool(QStringLiteral("Network"),
                                     profile.id == "unlimited" ? QStringLiteral("network")
                                                               : QString::fromStdString(profile.symbol),
@@ -60,16 +64,16 @@ void StatusMenuController::fillAppSubmenu(MenuRows& rows, const SimulatorApp& ap
     rows.push_back(std::move(permissions));
 
     MenuRow panel = MenuRow::action(QStringLiteral("Show in Side Panel"), QStringLiteral("sidebar.right"),
-                                    Palette::teal(), [self, app] {
-                                        if (self)
-                                            self->showInSidePanel(app);
+                                    Palette::teal(), [flows, deviceHub = &m_context.deviceHub, app] {
+                                        if (flows.get())
+                                            showInSidePanel(*deviceHub, app);
                                     });
-    panel.withSubtitle(QStringLiteral("Next to %1’s window").arg(services.deviceHub.hostName()));
+    panel.withSubtitle(QStringLiteral("Next to %1’s window").arg(m_context.deviceHub.hostName()));
     panel.enabled = running;
     rows.push_back(std::move(panel));
     rows.push_back(MenuRow::separator());
 
-    ActionWindowsService* windows = &services.actionWindows;
+    ActionWindowsService* windows = &m_context.actionWindows;
     MenuRow openURL = MenuRow::action(QStringLiteral("Open URL…"), QStringLiteral("link"), Palette::green(),
                                       [windows, app] { windows->openDeepLinkWindow(app); });
     openURL.enabled = running;
@@ -89,9 +93,11 @@ void StatusMenuController::fillAppSubmenu(MenuRows& rows, const SimulatorApp& ap
 
     MenuRow snapshots = MenuRow::tool(QStringLiteral("App Data Snapshots"),
                                       QStringLiteral("clock.arrow.circlepath"), Palette::purple());
-    fillSnapshotsSubmenu(snapshots.children, app);
-    if (const size_t saved = SnapshotStore::list(app.id).size(); saved > 0)
-        snapshots.withSubtitle(QStringLiteral("%1 saved").arg(saved));
+    // One listing of the snapshot folder serves the count and the submenu.
+    const std::vector<AppSnapshot> saved = SnapshotStore::list(app.id);
+    SnapshotMenuBuilder(flows).fill(snapshots.children, app, saved);
+    if (!saved.empty())
+        snapshots.withSubtitle(QStringLiteral("%1 saved").arg(saved.size()));
     rows.push_back(std::move(snapshots));
 
     MenuRow keychain = MenuRow::tool(QStringLiteral("Keychain"), QStringLiteral("key.fill"), Palette::gray());
@@ -101,7 +107,7 @@ void StatusMenuController::fillAppSubmenu(MenuRows& rows, const SimulatorApp& ap
 
     MenuRow clear =
         MenuRow::tool(QStringLiteral("Clear App Data"), QStringLiteral("trash.fill"), Palette::orange());
-    fillClearData(clear.children, app);
+    ClearDataSubmenuBuilder(m_context.clearData).fill(clear.children, app);
     rows.push_back(std::move(clear));
     rows.push_back(MenuRow::separator());
 
@@ -109,22 +115,35 @@ void StatusMenuController::fillAppSubmenu(MenuRows& rows, const SimulatorApp& ap
     addAppInfoItems(rows, app);
 }
 
-void StatusMenuController::fillNetworkSubmenu(MenuRows& rows, const SimulatorApp& app) {
-    const NetworkProfile current = m_models.services.network.profile(app);
+void AppSubmenuBuilder::fillNetworkSubmenu(MenuRows& rows, const SimulatorApp& app) const {
+    NetworkService& network = m_context.network;
+    const NetworkProfile current = network.profile(app);
     for (const NetworkProfile& profile : NetworkProfile::basic())
-        rows.push_back(networkProfileItem(profile, current, app));
+        rows.push_back(networkProfileItem(network, profile, current, app));
     rows.push_back(MenuRow::separator());
     rows.push_back(MenuRow::header(QStringLiteral("Flaky Network")));
     for (const NetworkProfile& profile : NetworkProfile::scenarios())
-        rows.push_back(networkProfileItem(profile, current, app));
+        rows.push_back(networkProfileItem(network, profile, current, app));
     rows.push_back(MenuRow::separator());
     rows.push_back(MenuRow::info(QStringLiteral("Only this app’s own traffic is throttled.\nSafari, web "
                                                 "views, and background\ndownloads aren’t included."),
                                  QStringLiteral("info.circle")));
 }
 
-void StatusMenuController::fillPermissionsSubmenu(MenuRows& rows, const SimulatorApp& app) {
-    Permissions* permissions = &m_models.permissions;
+MenuRow AppSubmenuBuilder::networkProfileItem(NetworkService& network, const NetworkProfile& profile,
+                                              const NetworkProfile& current, const SimulatorApp& app) {
+    NetworkService* model = &network;
+    MenuRow row =
+        MenuRow::action(QString::fromStdString(profile.name), QString::fromStdString(profile.symbol),
+                        std::nullopt, [model, profile, app] { model->setProfile(profile, app); });
+    row.withSubtitle(QString::fromStdString(profile.summary()));
+    row.checked = profile == current;
+    row.enabled = !model->isBusy();
+    return row;
+}
+
+void AppSubmenuBuilder::fillPermissionsSubmenu(MenuRows& rows, const SimulatorApp& app) const {
+    Permissions* permissions = &m_context.permissions;
     // The rows of this submenu, each with where its state comes from: a change of one service
     // (or of all of them) shows on every row at once.
     struct Shown {
@@ -165,8 +184,7 @@ void StatusMenuController::fillPermissionsSubmenu(MenuRows& rows, const Simulato
                       QStringLiteral("info.circle")));
 }
 
-void StatusMenuController::showInSidePanel(const SimulatorApp& app) {
-    DeviceHubService& deviceHub = m_models.services.deviceHub;
+void AppSubmenuBuilder::showInSidePanel(DeviceHubService& deviceHub, const SimulatorApp& app) {
     std::optional<QString> udid = deviceHub.targetUDID();
     if (!app.installs.empty()) {
         const SimulatorInstall* install = udid ? app.install(*udid) : nullptr;
@@ -182,7 +200,7 @@ void StatusMenuController::showInSidePanel(const SimulatorApp& app) {
     deviceHub.openHost();
 }
 
-void StatusMenuController::fillAppDataSubmenu(MenuRows& rows, const SimulatorApp& app) {
+void AppSubmenuBuilder::fillAppDataSubmenu(MenuRows& rows, const SimulatorApp& app) const {
     const bool several = app.installs.size() > 1;
     for (size_t i = 0; i < app.installs.size(); ++i) {
         const SimulatorInstall& install = app.installs[i];
@@ -204,62 +222,43 @@ void StatusMenuController::fillAppDataSubmenu(MenuRows& rows, const SimulatorApp
     }
 }
 
-void StatusMenuController::fillSnapshotsSubmenu(MenuRows& rows, const SimulatorApp& app) {
-    QPointer<StatusMenuController> self(this);
-    if (app.installs.size() < 2) {
-        MenuRow save = MenuRow::action(QStringLiteral("Save Snapshot…"), QStringLiteral("plus.circle"),
-                                       std::nullopt, [self, app] {
-                                           if (self && !app.installs.empty())
-                                               self->confirmSaveSnapshot(app, app.installs.front());
-                                       });
-        save.enabled = app.installs.size() == 1;
-        rows.push_back(std::move(save));
-    } else {
-        MenuRow save =
-            MenuRow::tool(QStringLiteral("Save Snapshot"), QStringLiteral("plus.circle"), std::nullopt);
-        addSaveSnapshotRows(save.children, app);
-        rows.push_back(std::move(save));
-    }
-
-    const std::vector<AppSnapshot> snapshots = SnapshotStore::list(app.id);
-    if (!snapshots.empty()) {
-        rows.push_back(MenuRow::separator());
-        rows.push_back(MenuRow::header(QStringLiteral("Saved")));
-    }
-    for (const AppSnapshot& snapshot : snapshots) {
-        MenuRow row = MenuRow::tool(snapshot.name, QStringLiteral("clock.arrow.circlepath"), std::nullopt);
-        row.withSubtitle(Formatters::abbreviatedDateTime(snapshot.created) + QStringLiteral(" · ") +
-                         snapshot.deviceName + QStringLiteral(" · ") + Formatters::fileSize(snapshot.size));
-        fillSnapshotSubmenu(row.children, app, snapshot);
-        rows.push_back(std::move(row));
-    }
-    rows.push_back(MenuRow::separator());
-    rows.push_back(MenuRow::info(QStringLiteral("A snapshot holds the app’s documents, settings,\ncaches, "
-                                                "and app group data. Keychain isn’t included."),
-                                 QStringLiteral("info.circle")));
-}
-
-void StatusMenuController::fillKeychainSubmenu(MenuRows& rows, const SimulatorApp& app) {
-    QPointer<StatusMenuController> self(this);
+void AppSubmenuBuilder::fillKeychainSubmenu(MenuRows& rows, const SimulatorApp& app) const {
+    const StatusMenuFlows::Handle flows = m_context.flows;
+    // sqlite3 runs while the submenu fills, so the counts share one deadline: a locked or hung
+    // database gives no count (and a disabled row) instead of holding the menu.
+    const auto deadline = std::chrono::steady_clock::now() + m_context.keychainCountTimeout;
+    std::vector<std::future<std::optional<std::int64_t>>> counts;
     for (const SimulatorInstall& install : app.installs) {
-        // Runs sqlite3 while the submenu fills; a locked database gives no count.
-        const std::optional<std::int64_t> count = DeviceTools::keychainItemCount(app.id, install.udid);
+        auto promise = std::make_shared<std::promise<std::optional<std::int64_t>>>();
+        counts.push_back(promise->get_future());
+        // Detached: a count that outlives the deadline finishes on its own and is dropped.
+        std::thread([promise, count = m_context.keychainCount, bundleID = app.id, udid = install.udid] {
+            promise->set_value(count(bundleID, udid));
+        }).detach();
+    }
+    for (size_t i = 0; i < app.installs.size(); ++i) {
+        const SimulatorInstall& install = app.installs[i];
+        std::optional<std::int64_t> count;
+        if (counts[i].wait_until(deadline) == std::future_status::ready)
+            count = counts[i].get();
+        const bool known = count.has_value();
+        const std::int64_t items = count.value_or(0);
         const QString title = app.installs.size() == 1
                                   ? QStringLiteral("Delete App’s Keychain Items…")
                                   : QStringLiteral("Delete Keychain Items on %1…").arg(install.deviceName);
-        const int passed = count ? int(*count) : 0;
+        const int passed = int(items);
         MenuRow row =
-            MenuRow::action(title, QStringLiteral("key.slash"), std::nullopt, [self, app, install, passed] {
-                if (self)
-                    confirmDeleteKeychainItems(*self, app, install, passed);
+            MenuRow::action(title, QStringLiteral("key.slash"), std::nullopt, [flows, app, install, passed] {
+                if (StatusMenuFlows* target = flows.get())
+                    target->confirmDeleteKeychainItems(app, install, passed);
             });
-        if (!count)
+        if (!known)
             row.withSubtitle(QStringLiteral("Keychain busy, reopen the menu to retry"));
-        else if (*count == 0)
+        else if (items == 0)
             row.withSubtitle(QStringLiteral("No items"));
         else
-            row.withSubtitle(*count == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(*count));
-        row.enabled = count && *count > 0;
+            row.withSubtitle(items == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(items));
+        row.enabled = known && items > 0;
         rows.push_back(std::move(row));
     }
     rows.push_back(MenuRow::separator());
@@ -268,8 +267,8 @@ void StatusMenuController::fillKeychainSubmenu(MenuRows& rows, const SimulatorAp
                                  QStringLiteral("info.circle")));
 }
 
-void StatusMenuController::addLaunchItems(MenuRows& rows, const SimulatorApp& app) {
-    QPointer<StatusMenuController> self(this);
+void AppSubmenuBuilder::addLaunchItems(MenuRows& rows, const SimulatorApp& app) const {
+    const StatusMenuFlows::Handle flows = m_context.flows;
     const std::vector<SimulatorDevice> devices = targetList(app);
     const bool installed = !devices.empty();
     const std::optional<QString> subtitle =
@@ -277,14 +276,14 @@ void StatusMenuController::addLaunchItems(MenuRows& rows, const SimulatorApp& ap
                             : std::nullopt;
 
     MenuRow launch = MenuRow::action(QStringLiteral("Launch"), QStringLiteral("play.fill"), Palette::green(),
-                                     [self, app, devices] {
-                                         if (self)
-                                             self->launchApp(app, devices);
+                                     [flows, app, devices] {
+                                         if (StatusMenuFlows* target = flows.get())
+                                             target->launchApp(app, devices);
                                      });
     MenuRow terminate = MenuRow::action(QStringLiteral("Terminate"), QStringLiteral("stop.fill"),
-                                        Palette::gray(), [self, app, devices] {
-                                            if (self)
-                                                self->terminateApp(app, devices);
+                                        Palette::gray(), [flows, app, devices] {
+                                            if (StatusMenuFlows* target = flows.get())
+                                                target->terminateApp(app, devices);
                                         });
     for (MenuRow* row : {&launch, &terminate}) {
         row->subtitle = subtitle;
@@ -294,16 +293,16 @@ void StatusMenuController::addLaunchItems(MenuRows& rows, const SimulatorApp& ap
     rows.push_back(std::move(terminate));
 
     MenuRow uninstall =
-        MenuRow::action(QStringLiteral("Uninstall…"), QStringLiteral("xmark"), Palette::red(), [self, app] {
-            if (self)
-                confirmUninstall(*self, app);
+        MenuRow::action(QStringLiteral("Uninstall…"), QStringLiteral("xmark"), Palette::red(), [flows, app] {
+            if (StatusMenuFlows* target = flows.get())
+                target->confirmUninstall(app);
         });
     uninstall.enabled = installed;
     rows.push_back(std::move(uninstall));
 }
 
-void StatusMenuController::addAppInfoItems(MenuRows& rows, const SimulatorApp& app) {
-    Clock& clock = m_models.clock;
+void AppSubmenuBuilder::addAppInfoItems(MenuRows& rows, const SimulatorApp& app) const {
+    Clock& clock = m_context.clock;
     rows.push_back(MenuRow::separator());
     rows.push_back(MenuRow::header(QStringLiteral("App Info")));
     rows.push_back(copyRow(QStringLiteral("Bundle ID"), {app.id}, true, QStringLiteral("tag"), clock));
@@ -338,9 +337,9 @@ void StatusMenuController::addAppInfoItems(MenuRows& rows, const SimulatorApp& a
         copyRow(QStringLiteral("Installed On"), simulators, true, QStringLiteral("iphone"), clock));
 }
 
-void StatusMenuController::fillEntitlementsSubmenu(MenuRows& rows,
-                                                   const std::vector<AppDetails::Entitlement>& entitlements) {
-    Clock* clock = &m_models.clock;
+void AppSubmenuBuilder::fillEntitlementsSubmenu(
+    MenuRows& rows, const std::vector<AppDetails::Entitlement>& entitlements) const {
+    Clock* clock = &m_context.clock;
     for (size_t i = 0; i < entitlements.size(); ++i) {
         if (i > 0)
             rows.push_back(MenuRow::separator());

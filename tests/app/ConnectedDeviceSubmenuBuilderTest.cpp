@@ -1,4 +1,4 @@
-#include "app/StatusMenuController.h"
+#include "app/ConnectedDeviceSubmenuBuilder.h"
 
 #include "app/DeviceActions.h"
 #include "app/MenuTestWorld.h"
@@ -10,11 +10,15 @@
 
 #include <QSettings>
 
+#include <filesystem>
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 namespace quorvex {
 namespace {
 
+namespace fs = std::filesystem;
 using test::outline;
 
 const QString kStatusBarCapability = QStringLiteral("com.apple.coredevice.feature.simulateStatusBar");
@@ -29,12 +33,13 @@ void clearScreenshotSettings() {
         sharedDefaults().remove(key);
 }
 
-TEST(ToolsSubmenusTest, ConnectedDevicesListTheStatusBarOnlyWhereTheDeviceCanAndSeparateTheSections) {
+TEST(ConnectedDeviceSubmenuBuilderTest,
+     ConnectedDevicesListTheStatusBarOnlyWhereTheDeviceCanAndSeparateTheSections) {
     clearScreenshotSettings();
     const QString summary = "Device frame · saved to Desktop · copied";
     const QStringList common = {
         "Take Screenshot (" + summary + ")",
-        "Copy Screenshot (To the clipboard · ⌃⌥C in Simulator)",
+        "Copy Screenshot (To the clipboard · Ctrl+Alt+C in Simulator)",
         "Screenshot Options >",
     };
     const QStringList rest = {
@@ -62,15 +67,15 @@ TEST(ToolsSubmenusTest, ConnectedDevicesListTheStatusBarOnlyWhereTheDeviceCanAnd
         SCOPED_TRACE(c.name);
         test::MenuTestWorld world;
         MenuRows rows;
-        world.controller().fillConnectedDevices(rows, c.devices);
+        world.connectedDeviceBuilder().fill(rows, c.devices);
         EXPECT_EQ(outline(rows), c.expected);
     }
 }
 
-TEST(ToolsSubmenusTest, ConnectedDeviceRowsActOnTheirOwnDevice) {
+TEST(ConnectedDeviceSubmenuBuilderTest, ConnectedDeviceRowsActOnTheirOwnDevice) {
     test::MenuTestWorld world;
     MenuRows rows;
-    world.controller().fillConnectedDevices(rows, {device("D1", "Ana’s iPhone"), device("D2", "Test iPad")});
+    world.connectedDeviceBuilder().fill(rows, {device("D1", "Ana’s iPhone"), device("D2", "Test iPad")});
     // The second section's rows: after the separator.
     const auto separator = std::find_if(
         rows.begin(), rows.end(), [](const MenuRow& row) { return row.kind == MenuRow::Kind::separator; });
@@ -82,7 +87,7 @@ TEST(ToolsSubmenusTest, ConnectedDeviceRowsActOnTheirOwnDevice) {
     EXPECT_EQ(world.neighbours.deviceFlows.calls, (QStringList{"screenshot D2", "copy D2", "push D2"}));
 }
 
-TEST(ToolsSubmenusTest, DeviceStatusBarPresetsReportWhatDevicectlAnswered) {
+TEST(ConnectedDeviceSubmenuBuilderTest, DeviceStatusBarPresetsReportWhatDevicectlAnswered) {
     const PhysicalDevice phone = device("00008110-AAAA", "Ana’s iPhone", {kStatusBarCapability});
     MenuRows rows;
     fillDeviceStatusBarSubmenu(rows, phone);
@@ -124,7 +129,7 @@ TEST(ToolsSubmenusTest, DeviceStatusBarPresetsReportWhatDevicectlAnswered) {
     }
 }
 
-TEST(ToolsSubmenusTest, DeviceAppDataCommandsShowProgressOnlyForWorkThatStarts) {
+TEST(ConnectedDeviceSubmenuBuilderTest, DeviceAppDataCommandsShowProgressOnlyForWorkThatStarts) {
     const PhysicalDevice phone = device("D1", "Ana’s iPhone");
     const DeviceApp shop{"com.example.shop", "Shop", std::nullopt, std::nullopt};
     const DeviceSnapshot snapshot{QUuid::createUuid(), "Before login", shop.id, phone.name, {}, 1024};
@@ -192,132 +197,37 @@ TEST(ToolsSubmenusTest, DeviceAppDataCommandsShowProgressOnlyForWorkThatStarts) 
     }
 }
 
-TEST(ToolsSubmenusTest, HostRowsAndAddHostAreDisabledWhileTheNetworkModelIsBusy) {
-    struct Case {
-        const char* name;
-        bool busy;
-        QStringList expected;
-    };
-    const std::vector<Case> cases = {
-        {"idle",
-         false,
-         {"api.example.com > (Blocked)", "cdn.example.com > (Off)", "---", "Add Host…",
-          "i Simulator apps get “connection refused” for\nthese hosts and their subdomains."}},
-        {"busy",
-         true,
-         {"api.example.com > (Blocked) {off}", "cdn.example.com > (Off) {off}", "---", "Add Host… {off}",
-          "i Simulator apps get “connection refused” for\nthese hosts and their subdomains."}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        test::MenuTestWorld world;
-        world.neighbours.network.rules = {{"api.example.com", true}, {"cdn.example.com", false}};
-        world.neighbours.network.busy = c.busy;
-        MenuRows rows;
-        world.controller().fillBlockedHosts(rows);
-        EXPECT_EQ(outline(rows), c.expected);
-        // An enabled rule offers to stop, a disabled one to block again.
-        EXPECT_EQ(outline(rows[0].children), (QStringList{"Stop Blocking", "Remove"}));
-        EXPECT_EQ(outline(rows[1].children), (QStringList{"Block", "Remove"}));
-    }
-}
-
-TEST(ToolsSubmenusTest, ScreenshotSummaryAndOptionsFollowTheStoredSwitches) {
-    struct Case {
-        const char* name;
-        std::map<QString, QVariant> stored;
-        QString summary;
-        QStringList toggles;
-    };
-    const std::vector<Case> cases = {
-        {"nothing stored: everything on",
-         {},
-         "Device frame · saved to Desktop · copied",
-         {"Device Frame (Around the screen, like the real device) ✓",
-          "Clean Status Bar (9:41, full battery and signal) ✓", "Copy to Clipboard ✓"}},
-        {"frame and copy off: the folder part takes the capital",
-         {{ScreenshotSettings::kFrameKey, false}, {ScreenshotSettings::kCopyKey, false}},
-         "Saved to Desktop",
-         {"Device Frame (Around the screen, like the real device) ○",
-          "Clean Status Bar (9:41, full battery and signal) ✓", "Copy to Clipboard ○"}},
-        {"a text where a Boolean belongs reads as on",
-         {{ScreenshotSettings::kFrameKey, QStringLiteral("false")},
-          {ScreenshotSettings::kFolderKey, "/tmp/Shots"}},
-         "Device frame · saved to Shots · copied",
-         {"Device Frame (Around the screen, like the real device) ✓",
-          "Clean Status Bar (9:41, full battery and signal) ✓", "Copy to Clipboard ✓"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        clearScreenshotSettings();
-        for (const auto& [key, value] : c.stored)
-            sharedDefaults().setValue(key, value);
-        test::MenuTestWorld world;
-        EXPECT_EQ(world.controller().screenshotSummary(), c.summary);
-        MenuRows rows;
-        world.controller().fillScreenshotOptions(rows);
-        EXPECT_EQ(outline(rows).mid(0, 3), c.toggles);
-        // A switch writes the opposite of what it showed, as a Boolean.
-        const bool frameShown = *rows[0].checked;
-        rows[0].handler();
-        const QVariant written = sharedDefaults().value(ScreenshotSettings::kFrameKey);
-        EXPECT_EQ(written.typeId(), QMetaType::Bool);
-        EXPECT_EQ(written.toBool(), !frameShown);
-    }
-    clearScreenshotSettings();
-}
-
-TEST(ToolsSubmenusTest, ScreenshotFolderIsChosenInAnOpenPanelAndACancelKeepsIt) {
-    clearScreenshotSettings();
-    test::FakeDialogs dialogs;
+TEST(ConnectedDeviceSubmenuBuilderTest, AConnectedDeviceListsItsAppsWithTheirSnapshots) {
     test::MenuTestWorld world;
-    MenuRows rows;
-    world.controller().fillScreenshotOptions(rows);
-    const MenuRow* folder = test::findRow(rows, "Screenshot Folder: Desktop…");
-    ASSERT_NE(folder, nullptr);
-    folder->handler(); // cancelled
-    EXPECT_FALSE(sharedDefaults().contains(ScreenshotSettings::kFolderKey));
-    dialogs.queuePanelAnswer({"/tmp/Shots"});
-    folder->handler();
-    ASSERT_EQ(dialogs.panels().size(), 2u);
-    EXPECT_TRUE(dialogs.panels()[1].chooseFolders);
-    EXPECT_EQ(dialogs.panels()[1].prompt, "Save Here");
-    EXPECT_EQ(ScreenshotSettings::folderDisplayName(), "Shots");
-    clearScreenshotSettings();
-}
+    test::FakeXcrun xcrun;
+    xcrun.on({"**"});
+    // The snapshot folder lies in the test's home; the next test starts without it.
+    struct RemoveLibrary {
+        ~RemoveLibrary() { fs::remove_all(homeDirectoryURL() / "Library"); }
+    } removeLibrary;
+    const PhysicalDevice device{"DEVICE-1", "Ana’s iPhone", "iPhone 15", "iPhone15,2", {}};
+    MenuRows none;
+    world.connectedDeviceBuilder().fillDeviceAppData(none, device);
+    EXPECT_EQ(outline(none), QStringList{"i Apps you run from Xcode show up here."});
 
-TEST(ToolsSubmenusTest, HostAppSubmenuTellsWhetherTheFocusedDeviceCanBeFollowed) {
-    struct Case {
-        const char* name;
-        bool readsTitles;
-        std::optional<SimulatorDevice> target;
-        QString follow;
-    };
-    const SimulatorDevice phone{"UDID-PHONE", "iPhone 15 Pro", std::nullopt};
-    const std::vector<Case> cases = {
-        {"no accessibility, a simulator booted", false, phone,
-         "Follow Focused Device (Needs Accessibility access) ○"},
-        {"access, no target", true, std::nullopt, "Follow Focused Device (No simulator in focus) ✓"},
-        {"access and a target", true, phone, "Follow Focused Device (Now: iPhone 15 Pro) ✓"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        test::MenuTestWorld world;
-        world.neighbours.deviceHub.readsTitles = c.readsTitles;
-        world.neighbours.deviceHub.target = c.target;
-        world.neighbours.deviceHub.panelEnabled = false;
-        MenuRows rows;
-        world.controller().fillHostApp(rows);
-        const QStringList lines = outline(rows);
-        ASSERT_EQ(lines.size(), 14);
-        EXPECT_EQ(lines.mid(0, 6),
-                  (QStringList{"Open Simulator", "---", "Show Side Panel (Next to Simulator’s window) ○",
-                               c.follow, "---", "# While Simulator Is in Front"}));
-        EXPECT_EQ(lines[6], "i ⌃⌥N   Cycle Network Speed");
-        EXPECT_EQ(lines[13], "i ⌃⌘M   Simulate Memory Warning");
-        test::findRow(rows, "Show Side Panel")->handler();
-        EXPECT_EQ(world.neighbours.deviceHub.panelChanges, std::vector<bool>{true});
-    }
+    world.neighbours.deviceFlows.deviceApps[device.id] = {DeviceApp{"com.demo.maps", "Maps", {}, {}},
+                                                          DeviceApp{"com.demo.notes", "Notes", {}, {}}};
+    const fs::path folder = DeviceSnapshot::rootFolder() / "com.demo.maps" / "one";
+    fs::create_directories(folder);
+    std::ofstream(folder / "info.json")
+        << R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"Signed in","bundleID":"com.demo.maps",)"
+        << R"("deviceName":"Ana’s iPhone","date":"2026-01-02T10:00:00Z","size":2048000})";
+    MenuRows rows;
+    world.connectedDeviceBuilder().fillDeviceAppData(rows, device);
+    EXPECT_EQ(outline(rows), QStringList({"Maps > (1 snapshot)", "Notes >"}));
+    const QStringList maps = outline(rows[0].children);
+    ASSERT_EQ(maps.size(), 5);
+    EXPECT_EQ(maps.mid(0, 4),
+              QStringList({"Save Snapshot…", "Download (To your Downloads folder)", "---", "# Snapshots"}));
+    EXPECT_TRUE(maps[4].startsWith("Signed in > (")) << maps[4].toStdString();
+    EXPECT_TRUE(maps[4].endsWith(" · 2 MB)")) << maps[4].toStdString();
+    EXPECT_EQ(outline(rows[1].children),
+              QStringList({"Save Snapshot…", "Download (To your Downloads folder)"}));
 }
 
 } // namespace

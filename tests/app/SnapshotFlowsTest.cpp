@@ -1,4 +1,4 @@
-#include "app/StatusMenuController.h"
+#include "app/SnapshotFlows.h"
 
 #include "actions/SnapshotStore.h"
 #include "app/MenuTestWorld.h"
@@ -8,9 +8,9 @@
 
 #include <QLineEdit>
 
-#include <gtest/gtest.h>
-
 #include <fstream>
+
+#include <gtest/gtest.h>
 
 namespace quorvex {
 namespace {
@@ -50,7 +50,7 @@ std::function<int(const Alert&)> typeName(const QString& text) {
     };
 }
 
-class SnapshotMenuTest : public ::testing::Test {
+class SnapshotFlowsTest : public ::testing::Test {
 protected:
     void SetUp() override { xcrun.on({"**"}); }
     void TearDown() override { fs::remove_all(homeDirectoryURL() / "Library"); }
@@ -64,48 +64,7 @@ protected:
     test::MenuTestWorld world;
 };
 
-TEST_F(SnapshotMenuTest, RestoreRowsNameTheSimulatorOnlyWhenThereIsAChoice) {
-    struct Case {
-        const char* name;
-        std::vector<SimulatorInstall> installs;
-        QStringList expected;
-    };
-    const std::vector<Case> cases = {
-        {"no simulator", {}, {"i Start the app’s simulator to restore", "---", "Delete Snapshot…"}},
-        {"one", {installOn("A", "iPhone 16")}, {"Restore…", "---", "Delete Snapshot…"}},
-        {"two",
-         {installOn("A", "iPhone 16"), installOn("B", "iPad mini")},
-         {"Restore to iPhone 16…", "Restore to iPad mini…", "---", "Delete Snapshot…"}},
-    };
-    const AppSnapshot snapshot = save(notes({installOn("A", "iPhone 16")}), "Saved");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        MenuRows rows;
-        world.controller().fillSnapshotSubmenu(rows, notes(c.installs), snapshot);
-        EXPECT_EQ(outline(rows), c.expected);
-    }
-}
-
-TEST_F(SnapshotMenuTest, SavedSnapshotsAreListedNewestFirstAndCounted) {
-    const SimulatorApp app = notes({installOn("A", "iPhone 16")});
-    MenuRows none = world.appMenu(app);
-    EXPECT_EQ(outline(none).filter("App Data Snapshots"), QStringList{"App Data Snapshots >"});
-    EXPECT_FALSE(outline(findRow(none, "App Data Snapshots")->children).contains("# Saved"));
-
-    save(app, "Older");
-    save(app, "Newer");
-    const MenuRows rows = world.appMenu(app);
-    EXPECT_EQ(outline(rows).filter("App Data Snapshots"), QStringList{"App Data Snapshots > (2 saved)"});
-    const MenuRows& snapshots = findRow(rows, "App Data Snapshots")->children;
-    const QStringList lines = outline(snapshots);
-    ASSERT_EQ(lines.mid(0, 3), QStringList({"Save Snapshot…", "---", "# Saved"}));
-    EXPECT_TRUE(lines[3].startsWith("Newer >") || lines[3].startsWith("Older >")) << lines[3].toStdString();
-    EXPECT_TRUE(lines[3].contains(" · iPhone 16 · ")) << lines[3].toStdString();
-    EXPECT_TRUE(lines[3].endsWith("KB)")) << lines[3].toStdString();
-    EXPECT_EQ(snapshots[3].children.size(), 3u);
-}
-
-TEST_F(SnapshotMenuTest, TheSaveDialogNamesTheSnapshotAndHoldsTheBusyFlagUntilItsToast) {
+TEST_F(SnapshotFlowsTest, TheSaveDialogNamesTheSnapshotAndHoldsTheBusyFlagUntilItsToast) {
     struct Case {
         const char* name;
         std::function<int(const Alert&)> answer;
@@ -115,6 +74,14 @@ TEST_F(SnapshotMenuTest, TheSaveDialogNamesTheSnapshotAndHoldsTheBusyFlagUntilIt
         {"cleared field", typeName(""), QString("Snapshot")},
         {"only spaces", typeName("   "), QString("Snapshot")},
         {"leading spaces are kept", typeName("  Before login"), QString("  Before login")},
+        {"the proposed name, offered selected",
+         [](const Alert& alert) {
+             const auto* field = qobject_cast<QLineEdit*>(alert.accessory);
+             EXPECT_TRUE(field->text().startsWith("Snapshot "));
+             EXPECT_EQ(field->selectedText(), field->text()) << "typing replaces it";
+             return Dialogs::kFirstButton + 1;
+         },
+         std::nullopt},
         {"cancelled", [](const Alert&) { return Dialogs::kFirstButton + 1; }, std::nullopt},
     };
     const SimulatorApp app = notes({installOn("A", "iPhone 16")});
@@ -124,7 +91,7 @@ TEST_F(SnapshotMenuTest, TheSaveDialogNamesTheSnapshotAndHoldsTheBusyFlagUntilIt
         dialogs.clear();
         dialogs.queueAnswer(c.answer);
         test::ToastLog toasts;
-        const QFuture<void> done = world.controller().confirmSaveSnapshot(app, app.installs.front());
+        const QFuture<void> done = SnapshotFlows(Cleanup::shared()).confirmSave(app, app.installs.front());
         EXPECT_EQ(Cleanup::shared().isWorking(), c.saved.has_value()) << "held from the dialog on";
         test::finish(done);
         ASSERT_EQ(dialogs.alerts().size(), 1u);
@@ -148,28 +115,28 @@ TEST_F(SnapshotMenuTest, TheSaveDialogNamesTheSnapshotAndHoldsTheBusyFlagUntilIt
     }
 }
 
-TEST_F(SnapshotMenuTest, ASaveOrRestoreConfirmedDuringAnotherLongTaskOnlyAsksToWait) {
+TEST_F(SnapshotFlowsTest, ASaveOrRestoreConfirmedDuringAnotherLongTaskOnlyAsksToWait) {
     const SimulatorApp app = notes({installOn("A", "iPhone 16")});
     const AppSnapshot snapshot = save(app, "Saved");
     const size_t toolRuns = xcrun.calls().size();
     ASSERT_TRUE(Cleanup::shared().beginLongTask()); // a cleanup runs
     test::ToastLog toasts;
-    test::finish(world.controller().confirmSaveSnapshot(app, app.installs.front()));
-    test::finish(world.controller().confirmSnapshotRestore(snapshot, app, app.installs.front()));
+    test::finish(SnapshotFlows(Cleanup::shared()).confirmSave(app, app.installs.front()));
+    test::finish(SnapshotFlows(Cleanup::shared()).confirmRestore(snapshot, app, app.installs.front()));
     EXPECT_EQ(toasts.messages(), (std::vector<ToastMessage>{kBusy, kBusy}));
     EXPECT_TRUE(Cleanup::shared().isWorking()) << "the flag stays the cleanup's";
     EXPECT_EQ(SnapshotStore::list(app.id).size(), 1u);
     EXPECT_EQ(xcrun.calls().size(), toolRuns) << "the app was not stopped";
 }
 
-TEST_F(SnapshotMenuTest, ARestoreIsConfirmedThenReportedAndReleasesTheBusyFlag) {
+TEST_F(SnapshotFlowsTest, ARestoreIsConfirmedThenReportedAndReleasesTheBusyFlag) {
     const SimulatorApp app = notes({installOn("A", "iPhone 16")});
     const AppSnapshot snapshot = save(app, "Saved");
     std::ofstream(*app.installs[0].dataContainer / "Documents/note.txt") << "changed";
 
     dialogs.queueAnswer(Dialogs::kFirstButton + 1);
     test::ToastLog cancelled;
-    test::finish(world.controller().confirmSnapshotRestore(snapshot, app, app.installs.front()));
+    test::finish(SnapshotFlows(Cleanup::shared()).confirmRestore(snapshot, app, app.installs.front()));
     EXPECT_TRUE(cancelled.messages().empty());
     ASSERT_EQ(dialogs.alerts().size(), 1u);
     const auto& asked = dialogs.alerts()[0];
@@ -185,7 +152,7 @@ TEST_F(SnapshotMenuTest, ARestoreIsConfirmedThenReportedAndReleasesTheBusyFlag) 
     fs::create_directories(app.installs[0].dataContainer->parent_path() / ".quorvex-backup-1234/Documents");
     dialogs.clear();
     test::ToastLog toasts;
-    test::finish(world.controller().confirmSnapshotRestore(snapshot, app, app.installs.front()));
+    test::finish(SnapshotFlows(Cleanup::shared()).confirmRestore(snapshot, app, app.installs.front()));
     ASSERT_EQ(dialogs.alerts().size(), 2u);
     EXPECT_EQ(dialogs.alerts()[1].message, "Restored “Saved”");
     EXPECT_TRUE(
@@ -201,14 +168,14 @@ TEST_F(SnapshotMenuTest, ARestoreIsConfirmedThenReportedAndReleasesTheBusyFlag) 
     SimulatorApp other = app;
     other.id = "com.demo.other";
     test::ToastLog refused;
-    test::finish(world.controller().confirmSnapshotRestore(snapshot, other, app.installs.front()));
+    test::finish(SnapshotFlows(Cleanup::shared()).confirmRestore(snapshot, other, app.installs.front()));
     EXPECT_EQ(refused.messages(), (std::vector<ToastMessage>{
                                       {"Couldn’t restore", QString("This snapshot belongs to another app."),
                                        "exclamationmark.triangle", true}}));
     EXPECT_FALSE(Cleanup::shared().isWorking());
 }
 
-TEST_F(SnapshotMenuTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAnswer) {
+TEST_F(SnapshotFlowsTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAnswer) {
     const SimulatorApp app = notes({installOn("A", "iPhone 16")});
     const AppSnapshot snapshot = save(app, "Saved");
     const fs::path folder = SnapshotStore::folder(snapshot);
@@ -216,7 +183,7 @@ TEST_F(SnapshotMenuTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAn
     // A restore may be reading this very snapshot.
     ASSERT_TRUE(Cleanup::shared().beginLongTask());
     test::ToastLog busy;
-    test::finish(world.controller().confirmSnapshotDelete(snapshot));
+    test::finish(SnapshotFlows(Cleanup::shared()).confirmDelete(snapshot));
     EXPECT_EQ(busy.messages(), std::vector<ToastMessage>{kBusy});
     EXPECT_TRUE(fs::exists(folder / "info.json"));
     EXPECT_TRUE(Cleanup::shared().isWorking());
@@ -225,7 +192,7 @@ TEST_F(SnapshotMenuTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAn
     dialogs.clear();
     dialogs.queueAnswer(Dialogs::kFirstButton + 1);
     test::ToastLog cancelled;
-    test::finish(world.controller().confirmSnapshotDelete(snapshot));
+    test::finish(SnapshotFlows(Cleanup::shared()).confirmDelete(snapshot));
     EXPECT_TRUE(cancelled.messages().empty());
     EXPECT_TRUE(fs::exists(folder));
     ASSERT_EQ(dialogs.alerts().size(), 1u);
@@ -235,7 +202,7 @@ TEST_F(SnapshotMenuTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAn
     EXPECT_EQ(dialogs.alerts()[0].buttons, QStringList({"Delete", "Cancel"}));
 
     test::ToastLog deleted;
-    test::finish(world.controller().confirmSnapshotDelete(snapshot));
+    test::finish(SnapshotFlows(Cleanup::shared()).confirmDelete(snapshot));
     EXPECT_EQ(deleted.messages(),
               (std::vector<ToastMessage>{{"Deleted “Saved”", std::nullopt, "trash", false}}));
     EXPECT_FALSE(fs::exists(folder));
@@ -244,38 +211,12 @@ TEST_F(SnapshotMenuTest, ADeleteIsRefusedWhileALongTaskRunsAndReportsTheStoresAn
     elsewhere.folder = homeDirectoryURL() / "Library/Other/Saved";
     fs::create_directories(*elsewhere.folder);
     test::ToastLog refused;
-    test::finish(world.controller().confirmSnapshotDelete(elsewhere));
+    test::finish(SnapshotFlows(Cleanup::shared()).confirmDelete(elsewhere));
     EXPECT_EQ(refused.messages(),
               (std::vector<ToastMessage>{{"Couldn’t delete the snapshot",
                                           QString("The snapshot isn’t in the snapshot folder."),
                                           "exclamationmark.triangle", true}}));
     EXPECT_TRUE(fs::exists(*elsewhere.folder));
-}
-
-TEST_F(SnapshotMenuTest, AConnectedDeviceListsItsAppsWithTheirSnapshots) {
-    const PhysicalDevice device{"DEVICE-1", "Ana’s iPhone", "iPhone 15", "iPhone15,2", {}};
-    MenuRows none;
-    world.controller().fillDeviceAppData(none, device);
-    EXPECT_EQ(outline(none), QStringList{"i Apps you run from Xcode show up here."});
-
-    world.neighbours.deviceFlows.deviceApps[device.id] = {DeviceApp{"com.demo.maps", "Maps", {}, {}},
-                                                          DeviceApp{"com.demo.notes", "Notes", {}, {}}};
-    const fs::path folder = DeviceSnapshot::rootFolder() / "com.demo.maps" / "one";
-    fs::create_directories(folder);
-    std::ofstream(folder / "info.json")
-        << R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"Signed in","bundleID":"com.demo.maps",)"
-        << R"("deviceName":"Ana’s iPhone","date":"2026-01-02T10:00:00Z","size":2048000})";
-    MenuRows rows;
-    world.controller().fillDeviceAppData(rows, device);
-    EXPECT_EQ(outline(rows), QStringList({"Maps > (1 snapshot)", "Notes >"}));
-    const QStringList maps = outline(rows[0].children);
-    ASSERT_EQ(maps.size(), 5);
-    EXPECT_EQ(maps.mid(0, 4),
-              QStringList({"Save Snapshot…", "Download (To your Downloads folder)", "---", "# Snapshots"}));
-    EXPECT_TRUE(maps[4].startsWith("Signed in > (")) << maps[4].toStdString();
-    EXPECT_TRUE(maps[4].endsWith(" · 2 MB)")) << maps[4].toStdString();
-    EXPECT_EQ(outline(rows[1].children),
-              QStringList({"Save Snapshot…", "Download (To your Downloads folder)"}));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "app/StatusMenuController.h"
+#include "app/SimulatorSubmenuBuilder.h"
 
 #include "app/LanguageChoices.h"
 #include "app/MenuTestWorld.h"
@@ -9,9 +9,9 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
-#include <gtest/gtest.h>
+#include <QComboBox>
 
-#include <algorithm>
+#include <gtest/gtest.h>
 
 namespace quorvex {
 namespace {
@@ -31,7 +31,7 @@ std::vector<std::string> simctl(std::initializer_list<std::string> arguments) {
     return result;
 }
 
-TEST(SimulatorSubmenuTest, ListsEveryCommandWithTheSlowAnimationStateReadWhenFilled) {
+TEST(SimulatorSubmenuBuilderTest, ListsEveryCommandWithTheSlowAnimationStateReadWhenFilled) {
     struct Case {
         const char* name;
         std::string notifyutil;
@@ -47,11 +47,11 @@ TEST(SimulatorSubmenuTest, ListsEveryCommandWithTheSlowAnimationStateReadWhenFil
         fake.on(simctl({"spawn", "UDID-PHONE", "notifyutil", "-g", "**"}), c.notifyutil);
         test::MenuTestWorld world;
         MenuRows rows;
-        world.controller().fillSimulatorSubmenu(rows, kPhone, {kPhone, kPad});
+        world.simulatorBuilder().fill(rows, kPhone, {kPhone, kPad});
         const QStringList lines = outline(rows);
         EXPECT_EQ(lines.mid(0, 6),
                   (QStringList{"# Tools", "Take Screenshot (Device frame · saved to Desktop · copied)",
-                               "Copy Screenshot (To the clipboard · ⌃⌥C in Simulator)",
+                               "Copy Screenshot (To the clipboard · Ctrl+Alt+C in Simulator)",
                                "Screenshot Options >", "Language & Region…", "---"}));
         EXPECT_EQ(lines.mid(6),
                   (QStringList{"# Status Bar", "Customize Status Bar… (Time, network, signal, battery)",
@@ -69,7 +69,7 @@ TEST(SimulatorSubmenuTest, ListsEveryCommandWithTheSlowAnimationStateReadWhenFil
     }
 }
 
-TEST(SimulatorSubmenuTest, AHungSlowAnimationReadGivesUpAfterTwoSecondsAndReadsAsOff) {
+TEST(SimulatorSubmenuBuilderTest, AHungSlowAnimationReadGivesUpAfterTwoSecondsAndReadsAsOff) {
     test::FakeXcrun fake;
     fake.rule({{"args", simctl({"spawn", "UDID-PHONE", "notifyutil", "-g", "**"})},
                {"stdout", "com.apple.UIKit.SimulatorSlowMotionAnimationState 1\n"},
@@ -78,12 +78,12 @@ TEST(SimulatorSubmenuTest, AHungSlowAnimationReadGivesUpAfterTwoSecondsAndReadsA
     MenuRows rows;
     QElapsedTimer timer;
     timer.start();
-    world.controller().fillSimulatorSubmenu(rows, kPhone, {kPhone});
+    world.simulatorBuilder().fill(rows, kPhone, {kPhone});
     EXPECT_LT(timer.elapsed(), 6'000);
     EXPECT_EQ(test::findRow(rows, "Slow Animations")->checked, false);
 }
 
-TEST(SimulatorSubmenuTest, SlowAnimationToggleReportsTheNewStateOrTheFailure) {
+TEST(SimulatorSubmenuBuilderTest, SlowAnimationToggleReportsTheNewStateOrTheFailure) {
     struct Case {
         const char* name;
         std::string current;
@@ -102,53 +102,9 @@ TEST(SimulatorSubmenuTest, SlowAnimationToggleReportsTheNewStateOrTheFailure) {
         fake.on(simctl({"spawn", "UDID-PHONE", "notifyutil", "**"}), "", c.setExit);
         test::MenuTestWorld world;
         QSignalSpy toasts(&Toast::presenter(), &ToastPresenter::toastShown);
-        ASSERT_TRUE(test::finishes(world.controller().toggleSlowAnimations(kPhone)));
+        ASSERT_TRUE(test::finishes(world.simulatorBuilder().toggleSlowAnimations(kPhone)));
         EXPECT_EQ(test::toastsOf(toasts), std::vector<ToastMessage>{c.expected});
     }
-}
-
-TEST(LanguageChoicesTest, PreselectsTheCurrentValueAndKeepsOneThatIsNotListed) {
-    struct Case {
-        std::optional<QString> current;
-        QString selectedCode;
-        bool ownItem;
-    };
-    const std::vector<Case> cases = {
-        {QString("de"), "de", false},
-        {QString("en-US"), "en", false},
-        {QString("zh-Hans-CN"), "zh-Hans", false},
-        // "pt-BR" is longer than "pt", so nothing matches: the simulator's own value stays.
-        {QString("pt"), "pt", true},
-        {std::nullopt, "en", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.current.value_or("(none)").toStdString());
-        const LanguageChoices::Items items = LanguageChoices::languageItems(c.current);
-        EXPECT_EQ(items.items.size(), LanguageChoices::languages().size() + (c.ownItem ? 1 : 0));
-        EXPECT_EQ(items.items[size_t(items.selected)].code, c.selectedCode);
-    }
-    const QStringList codes{"DE", "FR", "GB"};
-    EXPECT_EQ(LanguageChoices::regionItems(codes, QString("FR")).selected, 1);
-    const LanguageChoices::Items unlisted = LanguageChoices::regionItems(codes, QString("419"));
-    EXPECT_EQ(unlisted.items.size(), 4u);
-    EXPECT_EQ(unlisted.items[size_t(unlisted.selected)].code, "419");
-}
-
-TEST(LanguageChoicesTest, NamesLanguagesAndRegionsInTheUsersLanguage) {
-    EXPECT_EQ(LanguageChoices::languageName("de"), "German");
-    EXPECT_EQ(LanguageChoices::languageName("zh-Hans"), "Chinese (Simplified)");
-    EXPECT_EQ(LanguageChoices::regionName("DE"), "Germany");
-    EXPECT_EQ(LanguageChoices::languageName("??"), "??");
-}
-
-TEST(LanguageChoicesTest, RunningAppsAreReadFromLaunchctl) {
-    const QByteArray listing = "PID\tStatus\tLabel\n"
-                               "123\t0\tUIKitApplication:com.example.shop[0x1a2b][rb-legacy]\n"
-                               "-\t0\tcom.apple.backboardd\n"
-                               "456\t0\tUIKitApplication:com.apple.mobilesafari[0x9][rb-legacy]\n"
-                               "broken line\n";
-    EXPECT_EQ(parseLaunchctlAppIDs(listing),
-              (std::set<QString>{"com.example.shop", "com.apple.mobilesafari"}));
 }
 
 // The language dialog's popups, found in the alert's accessory.
@@ -203,7 +159,7 @@ TEST_F(LanguageFlow, AChangeRelaunchesExactlyTheRunningUserAppsOfThatSimulator) 
         return Dialogs::kFirstButton;
     });
     QSignalSpy toasts(&Toast::presenter(), &ToastPresenter::toastShown);
-    ASSERT_TRUE(test::finishes(world.controller().chooseLanguageAndRegion(kPhone)));
+    ASSERT_TRUE(test::finishes(world.simulatorBuilder().chooseLanguageAndRegion(kPhone)));
     ASSERT_EQ(dialogs.alerts().size(), 1u);
     EXPECT_EQ(dialogs.alerts()[0].message, "Language & Region on iPhone 15 Pro");
     EXPECT_EQ(dialogs.alerts()[0].buttons, (QStringList{"Apply & Relaunch", "Cancel"}));
@@ -225,7 +181,7 @@ TEST_F(LanguageFlow, AnUnlistedCurrentLanguageIsKeptWhenOnlyTheRegionChanges) {
         region->setCurrentIndex(region->findData("BR"));
         return Dialogs::kFirstButton;
     });
-    ASSERT_TRUE(test::finishes(world.controller().chooseLanguageAndRegion(kPhone)));
+    ASSERT_TRUE(test::finishes(world.simulatorBuilder().chooseLanguageAndRegion(kPhone)));
     const auto calls = writesAndRelaunches();
     ASSERT_GE(calls.size(), 1u);
     EXPECT_EQ(calls[0],
@@ -243,7 +199,7 @@ TEST_F(LanguageFlow, AnInvalidRegionWritesNothing) {
         return Dialogs::kFirstButton;
     });
     QSignalSpy toasts(&Toast::presenter(), &ToastPresenter::toastShown);
-    ASSERT_TRUE(test::finishes(world.controller().chooseLanguageAndRegion(kPhone)));
+    ASSERT_TRUE(test::finishes(world.simulatorBuilder().chooseLanguageAndRegion(kPhone)));
     EXPECT_TRUE(writesAndRelaunches().empty());
     EXPECT_EQ(test::toastsOf(toasts),
               (std::vector<ToastMessage>{{"Couldn’t change the language", std::nullopt, "globe", true}}));
@@ -251,40 +207,8 @@ TEST_F(LanguageFlow, AnInvalidRegionWritesNothing) {
 
 TEST_F(LanguageFlow, CancelChangesNothing) {
     dialogs.queueAnswer(Dialogs::kFirstButton + 1);
-    ASSERT_TRUE(test::finishes(world.controller().chooseLanguageAndRegion(kPhone)));
+    ASSERT_TRUE(test::finishes(world.simulatorBuilder().chooseLanguageAndRegion(kPhone)));
     EXPECT_TRUE(writesAndRelaunches().empty());
-}
-
-TEST(SimulatorSubmenuTest, MediaChooserCountsTheChosenItems) {
-    struct Case {
-        const char* name;
-        std::vector<std::filesystem::path> chosen;
-        std::optional<QString> title;
-    };
-    const std::vector<Case> cases = {
-        {"cancelled", {}, std::nullopt},
-        {"one file", {"/tmp/a.jpg"}, QString("Added 1 item")},
-        {"two files", {"/tmp/a.jpg", "/tmp/b.vcf"}, QString("Added 2 items")},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        test::FakeXcrun fake;
-        fake.on(simctl({"addmedia", "**"}));
-        test::FakeDialogs dialogs;
-        dialogs.queuePanelAnswer(c.chosen);
-        test::MenuTestWorld world;
-        QSignalSpy toasts(&Toast::presenter(), &ToastPresenter::toastShown);
-        ASSERT_TRUE(test::finishes(world.controller().chooseMediaToAdd(kPhone)));
-        ASSERT_EQ(dialogs.panels().size(), 1u);
-        EXPECT_TRUE(dialogs.panels()[0].multipleSelection);
-        if (!c.title) {
-            EXPECT_TRUE(toasts.isEmpty());
-            EXPECT_TRUE(fake.argumentLists().empty());
-            continue;
-        }
-        EXPECT_EQ(test::toastsOf(toasts),
-                  (std::vector<ToastMessage>{{*c.title, QString("iPhone 15 Pro"), "checkmark", false}}));
-    }
 }
 
 } // namespace

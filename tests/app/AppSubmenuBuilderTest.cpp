@@ -1,4 +1,4 @@
-#include "app/StatusMenuController.h"
+#include "app/AppSubmenuBuilder.h"
 
 #include "app/CopyRowView.h"
 #include "app/MenuRenderer.h"
@@ -16,6 +16,10 @@
 #include <QMenu>
 #include <QProcess>
 #include <QWidgetAction>
+
+#include <gtest/gtest.h>
+
+#include <future>
 
 #include <gtest/gtest.h>
 
@@ -62,7 +66,7 @@ void writeKeychain(const SimulatorDevice& device, int items) {
         runTool("/usr/bin/sqlite3", std::vector<std::string>{"-init", "/dev/null", database.string(), sql}));
 }
 
-TEST(AppSubmenuTest, AnAppOnThreeSimulatorsOffersItsCommandsOnEachOfThem) {
+TEST(AppSubmenuBuilderTest, AnAppOnThreeSimulatorsOffersItsCommandsOnEachOfThem) {
     test::MenuTestWorld world;
     writeKeychain(kPhone, 1);
     writeKeychain(kPad, 3);
@@ -118,7 +122,7 @@ TEST(AppSubmenuTest, AnAppOnThreeSimulatorsOffersItsCommandsOnEachOfThem) {
               QStringList({"# iPhone 15 Pro", "---", "# iPad Air", "---", "# iPhone SE"}));
 }
 
-TEST(AppSubmenuTest, AnAppThatRunsNowhereKeepsOnlyItsNetworkSnapshotsAndCleaning) {
+TEST(AppSubmenuBuilderTest, AnAppThatRunsNowhereKeepsOnlyItsNetworkSnapshotsAndCleaning) {
     test::MenuTestWorld world;
     SimulatorApp remembered = app({});
     remembered.version.reset();
@@ -152,12 +156,12 @@ TEST(AppSubmenuTest, AnAppThatRunsNowhereKeepsOnlyItsNetworkSnapshotsAndCleaning
     EXPECT_EQ(clear.filter("No build data found").size(), 3) << clear.join("\n").toStdString();
 }
 
-TEST(AppSubmenuTest, AppDataRowsAreEnabledOnlyForFoldersThatExist) {
+TEST(AppSubmenuBuilderTest, AppDataRowsAreEnabledOnlyForFoldersThatExist) {
     test::MenuTestWorld world;
     fs::create_directories(containerOf(kPhone) / "Documents");
     const SimulatorApp one = app({kPhone});
     MenuRows rows;
-    world.controller().fillAppDataSubmenu(rows, one);
+    world.appBuilder().fillAppDataSubmenu(rows, one);
     const QStringList lines = outline(rows);
     EXPECT_FALSE(lines.first().startsWith("#")) << "one simulator: no header";
     EXPECT_TRUE(lines.contains("User Data Sandbox")) << lines.join("\n").toStdString();
@@ -165,7 +169,7 @@ TEST(AppSubmenuTest, AppDataRowsAreEnabledOnlyForFoldersThatExist) {
     EXPECT_TRUE(lines.contains("    Caches (Not created yet) {off}"));
 }
 
-TEST(AppSubmenuTest, AppInfoShowsTheIdentityAndCopiesEverySimulatorOnItsOwnLine) {
+TEST(AppSubmenuBuilderTest, AppInfoShowsTheIdentityAndCopiesEverySimulatorOnItsOwnLine) {
     test::MenuTestWorld world;
     const MenuRows rows = world.appMenu(app({kPhone, kPad, kSE}));
     const QStringList lines = outline(rows);
@@ -200,7 +204,7 @@ TEST(AppSubmenuTest, AppInfoShowsTheIdentityAndCopiesEverySimulatorOnItsOwnLine)
     EXPECT_FALSE(installed->isShowingCopied());
 }
 
-TEST(AppSubmenuTest, NetworkRowsShowTheCurrentProfileAndWaitWhileTheModelIsBusy) {
+TEST(AppSubmenuBuilderTest, NetworkRowsShowTheCurrentProfileAndWaitWhileTheModelIsBusy) {
     test::MenuTestWorld world;
     const SimulatorApp maps = app({kPhone});
     world.neighbours.network.choices[maps.id] = {maps, "edge"};
@@ -208,7 +212,7 @@ TEST(AppSubmenuTest, NetworkRowsShowTheCurrentProfileAndWaitWhileTheModelIsBusy)
         SCOPED_TRACE(busy);
         world.neighbours.network.busy = busy;
         MenuRows rows;
-        world.controller().fillNetworkSubmenu(rows, maps);
+        world.appBuilder().fillNetworkSubmenu(rows, maps);
         const QStringList lines = outline(rows);
         EXPECT_EQ(lines.filter(" ✓").size(), 1);
         EXPECT_EQ(lines.filter(QRegularExpression("^Edge .* ✓")).size(), 1) << lines.join("\n").toStdString();
@@ -221,7 +225,7 @@ TEST(AppSubmenuTest, NetworkRowsShowTheCurrentProfileAndWaitWhileTheModelIsBusy)
     }
 }
 
-TEST(AppSubmenuTest, ShowInSidePanelPicksTheTargetsInstallElseTheFirst) {
+TEST(AppSubmenuBuilderTest, ShowInSidePanelPicksTheTargetsInstallElseTheFirst) {
     struct Case {
         const char* name;
         std::optional<SimulatorDevice> target;
@@ -245,72 +249,10 @@ TEST(AppSubmenuTest, ShowInSidePanelPicksTheTargetsInstallElseTheFirst) {
     }
 }
 
-TEST(AppCommandFlowsTest, LaunchAndTerminateRunOnEverySimulatorAndReportOnce) {
-    test::MenuTestWorld world;
-    test::FakeXcrun xcrun;
-    xcrun.on({"**"});
-    test::ToastLog toasts;
-    const SimulatorApp maps = app({kPhone, kPad});
-    const MenuRows rows = world.appMenu(maps);
-    findRow(rows, "Launch")->handler();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return toasts.messages().size() == 1; }, 30'000));
-    world.controller().terminateApp(maps, {SimulatorDevice{kPad.udid, kPad.name, std::nullopt}});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return toasts.messages().size() == 2; }, 30'000));
-    EXPECT_EQ(toasts.titles(), QStringList({"Launched Maps Demo", "Terminated Maps Demo"}));
-    const auto calls = xcrun.argumentLists();
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(calls[0], (std::vector<std::string>{"simctl", "launch", "UDID-PHONE", "com.demo.maps"}));
-    EXPECT_EQ(calls[1], (std::vector<std::string>{"simctl", "launch", "UDID-PAD", "com.demo.maps"}));
-    EXPECT_EQ(calls[2], (std::vector<std::string>{"simctl", "terminate", "UDID-PAD", "com.demo.maps"}));
-}
-
-TEST(AppCommandFlowsTest, AnUninstallRefusedBySomeSimulatorsNamesOnlyThoseAndClearsTheBusyFlag) {
-    struct Case {
-        const char* name;
-        std::vector<std::string> refusing;
-        ToastMessage expected;
-    };
-    const std::vector<Case> cases = {
-        {"all uninstalled", {}, {"Uninstalled Maps Demo", std::nullopt, "xmark.bin", false}},
-        {"the second refuses",
-         {"UDID-PAD"},
-         {"Couldn’t uninstall on iPad Air", std::nullopt, "exclamationmark.triangle", true}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        test::MenuTestWorld world;
-        test::FakeXcrun xcrun;
-        for (const std::string& udid : c.refusing)
-            xcrun.on({"simctl", "uninstall", udid, "**"}, "", 1);
-        xcrun.on({"**"});
-        const SimulatorApp maps = app({kPhone, kPad});
-        world.devices = {kPad, kPhone};
-        world.apps = {maps};
-        world.publish();
-        const int scansBefore = world.scans;
-        // What simctl leaves behind: the app only where the uninstall was refused.
-        world.apps =
-            c.refusing.empty() ? std::vector<SimulatorApp>{} : std::vector<SimulatorApp>{app({kPad})};
-
-        ASSERT_TRUE(Cleanup::shared().beginLongTask()); // as the confirmation does
-        test::ToastLog toasts;
-        test::finish(
-            world.controller().uninstall(maps, {SimulatorDevice{kPhone.udid, kPhone.name, std::nullopt},
-                                                SimulatorDevice{kPad.udid, kPad.name, std::nullopt}}));
-        EXPECT_EQ(toasts.messages(), std::vector<ToastMessage>{c.expected});
-        EXPECT_FALSE(Cleanup::shared().isWorking());
-        EXPECT_EQ(world.scans, scansBefore + 1) << "the toast waited for a new inventory";
-        EXPECT_EQ(world.simulatorApps.apps().size(), c.refusing.size());
-        EXPECT_EQ(xcrun.argumentLists(), (std::vector<std::vector<std::string>>{
-                                             {"simctl", "uninstall", "UDID-PHONE", "com.demo.maps"},
-                                             {"simctl", "uninstall", "UDID-PAD", "com.demo.maps"}}));
-    }
-}
-
-TEST(AppSubmenuTest, APermissionChangeShowsOnEveryRowAndAllPermissionsNeverHoldsAChoice) {
+TEST(AppSubmenuBuilderTest, APermissionChangeShowsOnEveryRowAndAllPermissionsNeverHoldsAChoice) {
     test::MenuTestWorld world;
     MenuRows rows;
-    world.controller().fillPermissionsSubmenu(rows, app({kPhone}));
+    world.appBuilder().fillPermissionsSubmenu(rows, app({kPhone}));
     QMenu menu;
     MenuRenderer::render(rows, menu);
     std::map<QString, PermissionRowView*> views;
@@ -344,6 +286,36 @@ TEST(AppSubmenuTest, APermissionChangeShowsOnEveryRowAndAllPermissionsNeverHolds
         << "it stands for all services, not for a choice of its own";
     EXPECT_EQ(shown["Camera"], PermissionAction::revoke);
     EXPECT_EQ(shown["Photos"], PermissionAction::revoke);
+}
+
+} // namespace
+} // namespace quorvex
+
+namespace quorvex {
+namespace {
+
+TEST(AppSubmenuBuilderTest, KeychainCountsThatMissTheirDeadlineShowTheBusyRowWithoutHoldingTheMenu) {
+    test::MenuTestWorld world;
+    // The iPhone's count answers at once, the iPad's hangs until the test ends.
+    std::promise<void> release;
+    std::shared_future<void> gate = release.get_future().share();
+    struct Release {
+        std::promise<void>& promise;
+        ~Release() { promise.set_value(); }
+    } releaseAtEnd{release};
+    AppSubmenuBuilder::Context context = world.appBuilderContext();
+    context.keychainCount = [gate](const QString&, const QString& udid) -> std::optional<std::int64_t> {
+        if (udid == kPad.udid)
+            gate.wait();
+        return 2;
+    };
+    context.keychainCountTimeout = std::chrono::milliseconds(20);
+    MenuRows rows;
+    AppSubmenuBuilder(context).fillKeychainSubmenu(rows, app({kPhone, kPad}));
+    EXPECT_EQ(
+        outline(rows).mid(0, 2),
+        QStringList({"Delete Keychain Items on iPhone 15 Pro… (2 items)",
+                     "Delete Keychain Items on iPad Air… (Keychain busy, reopen the menu to retry) {off}"}));
 }
 
 } // namespace

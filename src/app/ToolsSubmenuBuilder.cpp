@@ -1,0 +1,60 @@
+#include "app/ToolsSubmenuBuilder.h"
+
+#include "app/MenuIcons.h"
+#include "network/NetworkService.h"
+#include "panel/DeviceHubService.h"
+#include "simulator/SimulatorApps.h"
+#include "ui/Palette.h"
+
+#include <QDesktopServices>
+#include <QPixmap>
+#include <QUrl>
+
+namespace quorvex {
+
+void ToolsSubmenuBuilder::fillSimulators(MenuRows& rows) const {
+    const std::vector<SimulatorDevice>& devices = m_context.simulatorApps.devices();
+    const QString hostName = m_context.deviceHub.hostName();
+    if (devices.empty()) {
+        rows.push_back(MenuRow::info(QStringLiteral("Start a simulator in %1 first.").arg(hostName),
+                                     QStringLiteral("info.circle")));
+        return;
+    }
+    const std::optional<QString> focused = m_context.deviceHub.focusedUDID();
+    const FillSimulator fill = m_context.fillSimulator;
+    for (const SimulatorDevice& device : devices) {
+        const bool isFocused = focused && *focused == device.udid;
+        MenuRow row = m_context.lazyRow(
+            device.name, [fill, device, devices](MenuRows& submenu) { fill(submenu, device, devices); });
+        row.icon = QPixmap::fromImage(
+            MenuIcons::menuImage(QStringLiteral("iphone"), isFocused ? Palette::blue() : Palette::gray()));
+        if (isFocused)
+            row.withSubtitle(QStringLiteral("In %1").arg(hostName));
+        rows.push_back(std::move(row));
+    }
+}
+
+void ToolsSubmenuBuilder::appendExtensionState(MenuRows& rows) const {
+    const NetworkService& network = m_context.network;
+    if (network.awaitingApproval()) {
+        rows.push_back(MenuRow::separator());
+        rows.push_back(MenuRow::info(QStringLiteral("Allow the extension in System Settings to continue."),
+                                     QStringLiteral("exclamationmark.shield")));
+        rows.push_back(MenuRow::action(QStringLiteral("Open Network Extensions Settings…"),
+                                       QStringLiteral("gear"), std::nullopt,
+                                       [] { openExtensionSettings(); }));
+    } else if (network.isBusy()) {
+        rows.push_back(MenuRow::separator());
+        rows.push_back(MenuRow::info(QStringLiteral("Applying…"), QStringLiteral("hourglass")));
+    } else if (const auto error = network.lastError()) {
+        rows.push_back(MenuRow::separator());
+        rows.push_back(MenuRow::info(*error, QStringLiteral("exclamationmark.triangle")));
+    }
+}
+
+void ToolsSubmenuBuilder::openExtensionSettings() {
+    QDesktopServices::openUrl(
+        QUrl(QStringLiteral("x-apple.systempreferences:com.apple.LoginItems-Settings.extension")));
+}
+
+} // namespace quorvex
