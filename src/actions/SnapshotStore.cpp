@@ -314,8 +314,8 @@ AppSnapshot SnapshotStore::save(const SimulatorApp& app, const SimulatorInstall&
         snapshot.size = allocatedSize(target);
         files.writeFile(target / "info.json", encodeManifest(snapshot));
         files.moveItem(target, *snapshot.folder);
-    } catch (const FileError& error) {
-        qCWarning(actionsLog) << "Save abandoned:" << error.description();
+    } catch (const FileError& failure) {
+        qCWarning(actionsLog) << "Save abandoned:" << failure.description();
         removeQuietly(files, target);
         throw;
     }

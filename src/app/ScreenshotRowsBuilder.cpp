@@ -1,9 +1,9 @@
 #include "app/ScreenshotRowsBuilder.h"
 
-#include "windows/ScreenshotSettings.h"
 #include "panel/DeviceHubService.h"
 #include "platform/Workspace.h"
 #include "ui/Palette.h"
+#include "windows/ScreenshotSettings.h"
 
 #include <QKeySequence>
 #include <QStringList>

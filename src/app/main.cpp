@@ -2,7 +2,6 @@
 // the display; a run under a test host starts nothing; a normal run lives in the system tray.
 #include "actions/SimulatorActions.h"
 #include "app/AppDelegate.h"
-#include "windows/ScreenshotSettings.h"
 #include "app/Services.h"
 #include "app/SingleInstance.h"
 #include "app/StartupOptions.h"
@@ -25,6 +24,7 @@
 #include "simulator/SimulatorApps.h"
 #include "tools/Environment.h"
 #include "windows/ActionWindowsController.h"
+#include "windows/ScreenshotSettings.h"
 #include "windows/ScreenshotThumbnail.h"
 
 #include <QSettings>

@@ -1,8 +1,8 @@
 #include "app/AppDelegate.h"
 
 #include "app/FakeServices.h"
-#include "support/CaughtSignal.h"
 #include "extension/ControlDaemon.h"
+#include "support/CaughtSignal.h"
 #include "support/FakeClock.h"
 
 #include <QProcess>

@@ -1,10 +1,10 @@
 #include "app/ScreenshotRowsBuilder.h"
 
 #include "app/MenuTestWorld.h"
-#include "windows/ScreenshotSettings.h"
 #include "support/FakeDialogs.h"
 #include "support/QtPrinters.h"
 #include "tools/Environment.h"
+#include "windows/ScreenshotSettings.h"
 
 #include <QSettings>
 
