@@ -212,7 +212,9 @@ void SetupGuideView::renderIndicator() {
                 .arg(textColor, current ? rgba(accent(), 0.14) : QStringLiteral("transparent"),
                      current ? accent().name() : textColor));
         button->setEnabled(m_guide.canReach(step));
-        connect(button, &QPushButton::clicked, this, [this, step] { m_guide.go(step); });
+        // Copied, not captured: clang 14 cannot capture a structured binding.
+        const auto target = step;
+        connect(button, &QPushButton::clicked, this, [this, target] { m_guide.go(target); });
         m_indicator->addWidget(button);
     }
     m_indicator->addStretch();
