@@ -1,6 +1,7 @@
 #include "windows/DeviceScreen.h"
 
 #include "platform/PropertyList.h"
+#include "tools/PathText.h"
 #include "tools/ToolPaths.h"
 #include "tools/ToolRunner.h"
 #include "windows/PdfArtwork.h"
@@ -21,14 +22,6 @@
 namespace quorvex {
 
 namespace {
-
-QString fromPath(const std::filesystem::path& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path.string()));
-}
-
-std::filesystem::path toPath(const QString& text) {
-    return QFile::encodeName(text).toStdString();
-}
 
 bool isNumber(const QVariant& value) {
     switch (value.typeId()) {
@@ -73,7 +66,7 @@ double number(const QVariantMap& map, const char* key) {
 }
 
 std::optional<QVariantMap> readPropertyListDictionary(const std::filesystem::path& file) {
-    QFile in(fromPath(file));
+    QFile in(pathText(file));
     if (!in.open(QIODevice::ReadOnly))
         return std::nullopt;
     const std::optional<QVariant> value = propertyListToVariant(in.readAll());
@@ -90,7 +83,7 @@ std::optional<QVariantMap> readJsonObject(const QByteArray& data) {
 }
 
 std::optional<QVariantMap> readJsonFile(const std::filesystem::path& file) {
-    QFile in(fromPath(file));
+    QFile in(pathText(file));
     if (!in.open(QIODevice::ReadOnly))
         return std::nullopt;
     return readJsonObject(in.readAll());
@@ -134,7 +127,7 @@ void drawInputs(QPainter& painter, const QVariantList& inputs, bool onTop,
         if (!isNumberMap(normal))
             continue;
         const std::optional<PdfArtwork> artwork =
-            PdfArtwork::load(resources / toPath(image.toString() + ".pdf"));
+            PdfArtwork::load(resources / textPath(image.toString() + ".pdf"));
         if (!artwork)
             continue;
         const QVariantMap offset = normal.toMap();
@@ -171,7 +164,7 @@ std::optional<std::filesystem::path> DeviceScreen::chromeURL(const QString& iden
     if (pieces.isEmpty())
         return std::nullopt;
     const std::filesystem::path bundle =
-        chromeRoot() / toPath(pieces.last() + QStringLiteral(".devicechrome"));
+        chromeRoot() / textPath(pieces.last() + QStringLiteral(".devicechrome"));
     std::error_code error;
     if (!std::filesystem::exists(std::filesystem::symlink_status(bundle, error)))
         return std::nullopt;
@@ -208,7 +201,7 @@ std::optional<DeviceScreen> DeviceScreen::parseProfile(const QVariantMap& displa
     if (const auto chrome = text("chromeIdentifier", "chromeIdentifier"))
         screen.chrome = chromeURL(*chrome);
     if (const auto mask = text("framebufferMaskIdentifier", "framebufferMask"))
-        screen.mask = resources / toPath(*mask + QStringLiteral(".pdf"));
+        screen.mask = resources / textPath(*mask + QStringLiteral(".pdf"));
     return screen;
 }
 
@@ -273,7 +266,7 @@ DeviceScreen::deviceTypeBundle(const std::optional<QString>& identifier,
             const QVariant path = object.value(QStringLiteral("bundlePath"));
             if (!isText(path))
                 continue;
-            const std::filesystem::path bundle = toPath(path.toString());
+            const std::filesystem::path bundle = textPath(path.toString());
             const QVariant id = object.value(QStringLiteral("identifier"));
             if (isText(id))
                 listed[id.toString()] = bundle;
@@ -332,13 +325,13 @@ std::optional<ScreenCapture> DeviceScreen::capture(const QString& udid,
     for (const QString& display : displays) {
         const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
         const std::filesystem::path file =
-            workingFolder / toPath(QStringLiteral(".capture-") + uuid + ".png");
+            workingFolder / textPath(QStringLiteral(".capture-") + uuid + ".png");
         const bool taken = runTool(ToolPaths::xcrun(), QStringList{"simctl", "io", udid, "screenshot",
-                                                                   "--display=" + display, fromPath(file)})
+                                                                   "--display=" + display, pathText(file)})
                                .has_value();
         QImage image;
         if (taken)
-            image.load(fromPath(file));
+            image.load(pathText(file));
         removeQuietly(file);
         if (image.isNull())
             continue;
@@ -416,7 +409,7 @@ std::optional<QImage> DeviceScreen::framedBitmap(const QImage& screenshot, const
     if (!isMap(sizing) || !isText(composite))
         return std::nullopt;
     const std::optional<PdfArtwork> compositeArt =
-        PdfArtwork::load(resources / toPath(composite.toString() + QStringLiteral(".pdf")));
+        PdfArtwork::load(resources / textPath(composite.toString() + QStringLiteral(".pdf")));
     if (!compositeArt)
         return std::nullopt;
 

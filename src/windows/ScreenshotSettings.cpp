@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "tools/Environment.h"
+#include "tools/PathText.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,14 +15,6 @@
 namespace quorvex {
 
 namespace {
-
-QString fromPath(const std::filesystem::path& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path.string()));
-}
-
-std::filesystem::path toPath(const QString& text) {
-    return QFile::encodeName(text).toStdString();
-}
 
 // Far more than any folder holds for one second; only a folder that refuses every name runs out.
 constexpr int kMaxCandidates = 10'000;
@@ -55,12 +48,12 @@ bool ScreenshotSettings::copyToClipboard() {
 std::filesystem::path ScreenshotSettings::folder() {
     const QString stored = sharedDefaults().value(kFolderKey).toString();
     if (!stored.isEmpty())
-        return toPath(stored);
+        return textPath(stored);
     return homeDirectoryURL() / "Desktop";
 }
 
 QString ScreenshotSettings::folderDisplayName() {
-    const QString path = fromPath(folder());
+    const QString path = pathText(folder());
     const QString name = QFileInfo(QDir::cleanPath(path)).fileName();
     return name.isEmpty() ? path : name;
 }
@@ -74,7 +67,7 @@ void ScreenshotSettings::chooseFolder() {
     const auto chosen = Dialogs::shared().runOpenPanel(panel);
     if (chosen.empty())
         return;
-    sharedDefaults().setValue(kFolderKey, fromPath(chosen.front()));
+    sharedDefaults().setValue(kFolderKey, pathText(chosen.front()));
 }
 
 QString ScreenshotSettings::safeDeviceName(const QString& deviceName) {
@@ -102,7 +95,7 @@ QString ScreenshotSettings::fileName(const QString& deviceName, const QDateTime&
 std::filesystem::path ScreenshotSettings::fileURL(const QString& deviceName, const QDateTime& date,
                                                   const std::filesystem::path& folder) {
     for (int n = 1;; ++n) {
-        const std::filesystem::path candidate = folder / toPath(fileName(deviceName, date, n));
+        const std::filesystem::path candidate = folder / textPath(fileName(deviceName, date, n));
         std::error_code error;
         // A dangling link counts as taken: writing through it would land somewhere else.
         if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, error)) ||
@@ -120,8 +113,8 @@ std::optional<std::filesystem::path> ScreenshotSettings::writeNewFile(const QByt
     if (!std::filesystem::is_directory(folder, error))
         return std::nullopt;
     for (int n = 1; n <= kMaxCandidates; ++n) {
-        const std::filesystem::path candidate = folder / toPath(fileName(deviceName, date, n));
-        QFile file(fromPath(candidate));
+        const std::filesystem::path candidate = folder / textPath(fileName(deviceName, date, n));
+        QFile file(pathText(candidate));
         // NewOnly is O_CREAT | O_EXCL: of two writers racing for one name exactly one wins.
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             if (std::filesystem::exists(std::filesystem::symlink_status(candidate, error)))

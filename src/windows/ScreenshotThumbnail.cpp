@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/SystemClock.h"
 #include "platform/Workspace.h"
+#include "tools/PathText.h"
 #include "tools/ToolPaths.h"
 #include "windows/ThumbnailView.h"
 
@@ -18,10 +19,6 @@
 namespace quorvex {
 
 namespace {
-
-QString fromPath(const std::filesystem::path& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path.string()));
-}
 
 QRect primaryVisibleFrame() {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -59,7 +56,7 @@ QRect ScreenshotThumbnail::thumbnailFrame(QSize size, const QRect& visibleFrame)
 
 void ScreenshotThumbnail::show(const std::filesystem::path& file) {
     QImage image;
-    if (!image.load(fromPath(file)))
+    if (!image.load(pathText(file)))
         return;
     m_file = file;
     if (m_panel) {
@@ -145,7 +142,7 @@ void ScreenshotThumbnail::quickLook() {
         return;
     QProcess preview;
     preview.setProgram(QString::fromStdString(ToolPaths::qlmanage()));
-    preview.setArguments({QStringLiteral("-p"), fromPath(*m_file)});
+    preview.setArguments({QStringLiteral("-p"), pathText(*m_file)});
     preview.setStandardOutputFile(QProcess::nullDevice());
     preview.setStandardErrorFile(QProcess::nullDevice());
     // Where Quick Look's tool is missing (it is on every Linux desktop), the default viewer
