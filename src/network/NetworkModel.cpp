@@ -1,5 +1,6 @@
 #include "network/NetworkModel.h"
 
+#include "network/NetworkLog.h"
 #include "network/SetupGuide.h"
 #include "platform/Dialogs.h"
 #include "platform/Logger.h"
@@ -293,16 +294,20 @@ void NetworkModel::save() {
         for (const auto& [bundleID, entry] : m_choice)
             choice[bundleID.toStdString()] = {{"app", toJson(entry.app)},
                                               {"profileID", entry.profileID.toStdString()}};
-        m_defaults.setValue(kAppProfilesKey, QByteArray::fromStdString(choice.dump()));
-    } catch (const nlohmann::json::exception&) {
+        m_defaults.setValue(kAppProfilesKey, QByteArray::fromStdString(choice.dump(
+                                                 -1, ' ', false, nlohmann::json::error_handler_t::replace)));
+    } catch (const nlohmann::json::exception& failure) {
+        qCWarning(networkLog) << "Network choices not stored:" << failure.what();
         m_defaults.remove(kAppProfilesKey);
     }
     try {
         nlohmann::json rules = nlohmann::json::array();
         for (const HostRule& rule : m_hostRules)
             rules.push_back({{"host", rule.host.toStdString()}, {"enabled", rule.enabled}});
-        m_defaults.setValue(kHostRulesKey, QByteArray::fromStdString(rules.dump()));
-    } catch (const nlohmann::json::exception&) {
+        m_defaults.setValue(kHostRulesKey, QByteArray::fromStdString(rules.dump(
+                                               -1, ' ', false, nlohmann::json::error_handler_t::replace)));
+    } catch (const nlohmann::json::exception& failure) {
+        qCWarning(networkLog) << "Blocked hosts not stored:" << failure.what();
         m_defaults.remove(kHostRulesKey);
     }
     m_defaults.sync();
