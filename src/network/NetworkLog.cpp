@@ -1,3 +1,3 @@
 #include "network/NetworkLog.h"
 
-Q_LOGGING_CATEGORY(networkAppLog, "quorvex.network", QtInfoMsg)
+Q_LOGGING_CATEGORY(networkSideLog, "quorvex.network", QtInfoMsg)

@@ -20,7 +20,7 @@ namespace {
 const QString kAppProfilesKey = QStringLiteral("appProfiles");
 const QString kHostRulesKey = QStringLiteral("hostRules");
 
-const Logger& networkAppLog() {
+const Logger& networkLog() {
     static const Logger logger("com.zelmora.Quorvex", "network");
     return logger;
 }
@@ -279,7 +279,7 @@ void NetworkModel::runNextCommit() {
 }
 
 void NetworkModel::reportFailure(const QString& error) {
-    networkAppLog().error("Applying network choice failed: %{public}s", error.toStdString());
+    networkLog().error("Applying network choice failed: %{public}s", error.toStdString());
     Alert alert;
     alert.message = QStringLiteral("Couldn’t change the simulator network");
     alert.informativeText = error;
@@ -297,7 +297,7 @@ void NetworkModel::save() {
         m_defaults.setValue(kAppProfilesKey, QByteArray::fromStdString(choice.dump(
                                                  -1, ' ', false, nlohmann::json::error_handler_t::replace)));
     } catch (const nlohmann::json::exception& failure) {
-        qCWarning(networkAppLog) << "Network choices not stored:" << failure.what();
+        qCWarning(networkSideLog) << "Network choices not stored:" << failure.what();
         m_defaults.remove(kAppProfilesKey);
     }
     try {
@@ -307,7 +307,7 @@ void NetworkModel::save() {
         m_defaults.setValue(kHostRulesKey, QByteArray::fromStdString(rules.dump(
                                                -1, ' ', false, nlohmann::json::error_handler_t::replace)));
     } catch (const nlohmann::json::exception& failure) {
-        qCWarning(networkAppLog) << "Blocked hosts not stored:" << failure.what();
+        qCWarning(networkSideLog) << "Blocked hosts not stored:" << failure.what();
         m_defaults.remove(kHostRulesKey);
     }
     m_defaults.sync();
