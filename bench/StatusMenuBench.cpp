@@ -8,7 +8,6 @@
 #include "app/Updates.h"
 #include "app/provisional/ProvisionalActionWindows.h"
 #include "app/provisional/ProvisionalCleanerWindow.h"
-#include "app/provisional/ProvisionalCleanupFlows.h"
 #include "app/provisional/ProvisionalDeviceFlows.h"
 #include "app/provisional/ProvisionalDeviceHub.h"
 #include "app/provisional/ProvisionalNetwork.h"
@@ -16,6 +15,7 @@
 #include "platform/SystemClock.h"
 #include "simulator/SimulatorApps.h"
 #include "storage/Cleanup.h"
+#include "storage/CleanupFlows.h"
 
 #include <benchmark/benchmark.h>
 
@@ -89,7 +89,7 @@ struct Menu {
     ProvisionalDeviceHub deviceHub;
     ProvisionalActionWindows windows;
     ProvisionalDeviceFlows deviceFlows;
-    ProvisionalCleanupFlows cleanupFlows;
+    CleanupFlows cleanupFlows{simulatorApps};
     ProvisionalCleanerWindow cleaner;
     Updates updates;
     std::unique_ptr<StatusMenuController> controller;

@@ -5,13 +5,13 @@
 #include "app/TerminationSignals.h"
 #include "app/provisional/ProvisionalActionWindows.h"
 #include "app/provisional/ProvisionalCleanerWindow.h"
-#include "app/provisional/ProvisionalCleanupFlows.h"
 #include "app/provisional/ProvisionalDeviceFlows.h"
 #include "app/provisional/ProvisionalDeviceHub.h"
 #include "app/provisional/ProvisionalNetwork.h"
 #include "platform/Clock.h"
 #include "platform/SystemClock.h"
 #include "simulator/SimulatorApps.h"
+#include "storage/CleanupFlows.h"
 #include "tools/Environment.h"
 
 #include <QApplication>
@@ -50,7 +50,7 @@ struct ProgramServices {
             std::make_unique<ProvisionalDeviceHub>(SimulatorApps::shared()),
             std::make_unique<ProvisionalActionWindows>(),
             std::make_unique<ProvisionalDeviceFlows>(),
-            std::make_unique<ProvisionalCleanupFlows>(),
+            std::make_unique<CleanupFlows>(SimulatorApps::shared()),
             std::make_unique<ProvisionalCleanerWindow>(),
         };
     }
