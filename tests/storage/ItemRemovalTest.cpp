@@ -226,6 +226,32 @@ TEST_P(ItemRemovalSuite, WhatLiesOutsideIsRefusedUntouchedAndLinksGoAsLinks) {
     }
 }
 
+// A tree deeper than any path, holding a link to the sentinel at its bottom: trashed whole or
+// deleted through descriptors, and the link goes as a link.
+TEST_P(ItemRemovalSuite, ATreeDeeperThanAnyPathIsRemovedAndItsLinksAreNotFollowed) {
+    FreedesktopTrash trash(home / ".local/share/Trash");
+    const fs::path top = library / "Caches/deep";
+    fs::create_directories(top);
+    int folder = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    for (int depth = 0; depth < 3000; ++depth) {
+        ASSERT_EQ(::mkdirat(folder, "d", 0755), 0);
+        const int next = ::openat(folder, "d", O_RDONLY | O_DIRECTORY);
+        ::close(folder);
+        ASSERT_GE(next, 0);
+        folder = next;
+    }
+    EXPECT_EQ(::symlinkat(sentinel.c_str(), folder, "to-sentinel"), 0);
+    ::close(::openat(folder, "leaf", O_CREAT | O_WRONLY, 0644));
+    ::close(folder);
+
+    EXPECT_EQ(ItemRemoval::remove(CleanupRemoval::ofFile(top), toTrash(), trash), std::nullopt);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(top)));
+    if (toTrash()) {
+        EXPECT_TRUE(fs::is_directory(fs::symlink_status(trash.folder() / "files/deep")));
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(TrashAndDelete, ItemRemovalSuite, ::testing::Values(true, false),
                          [](const auto& param) { return param.param ? "trash" : "delete"; });
 
