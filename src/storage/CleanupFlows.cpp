@@ -173,13 +173,32 @@ bool CleanupFlows::confirm(Target target, const std::optional<SimulatorApp>& app
 void CleanupFlows::clean(Target target, const std::optional<SimulatorApp>& app) {
     if (!m_gate.beginLongTask())
         return;
-    std::optional<AppCleaning::App> engineApp;
-    if (app)
-        engineApp = AppCleaning::App{app->id, app->bundleFolder};
-    // The project folders are read from the user defaults, which belong to the GUI thread; the
-    // lookup is a shallow listing of DerivedData.
-    const std::vector<fs::path> locations = AppCleaning::insideLibrary(AppCleaning::candidates(
-        engineTarget(target), engineApp, [] { return QDateTime::currentDateTimeUtc(); }));
+    const auto now = [] { return QDateTime::currentDateTimeUtc(); };
+    if (app) {
+        // An app's project folders are read from the user defaults, which belong to the GUI
+        // thread; the lookup is a shallow listing of DerivedData.
+        confirmAndRun(target, app,
+                      AppCleaning::insideLibrary(AppCleaning::candidates(
+                          engineTarget(target), AppCleaning::App{app->id, app->bundleFolder}, now)));
+        return;
+    }
+    // Without an app the old logs are found by a scan, so the whole lookup runs on a worker.
+    QPointer<CleanupFlows> self(this);
+    QThreadPool::globalInstance()->start([self, target, now] {
+        std::vector<fs::path> locations =
+            AppCleaning::insideLibrary(AppCleaning::candidates(engineTarget(target), std::nullopt, now));
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, target, locations = std::move(locations)] {
+                if (self)
+                    self->confirmAndRun(target, std::nullopt, locations);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void CleanupFlows::confirmAndRun(Target target, const std::optional<SimulatorApp>& app,
+                                 const std::vector<fs::path>& locations) {
     if (!confirm(target, app, locations)) {
         finish();
         return;

@@ -64,6 +64,8 @@ private:
     };
     bool confirm(Target target, const std::optional<SimulatorApp>& app,
                  const std::vector<std::filesystem::path>& locations);
+    void confirmAndRun(Target target, const std::optional<SimulatorApp>& app,
+                       const std::vector<std::filesystem::path>& locations);
     void quitXcode(std::function<void(bool)> done);
     void pollXcode(std::set<std::string> listed, int pollsLeft, std::function<void(bool)> done);
     void start(Run run);

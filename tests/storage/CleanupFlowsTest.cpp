@@ -8,6 +8,8 @@
 #include "support/ToastLog.h"
 #include "tools/Environment.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -57,6 +59,13 @@ protected:
     }
 
     bool ran(QSignalSpy& ended) { return ended.count() > 0 || ended.wait(5000); }
+    // Without an app the locations are found on a worker before the alert.
+    bool asked(std::size_t alerts) {
+        const QDeadlineTimer deadline(5000);
+        while (dialogs.alerts().size() < alerts && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return dialogs.alerts().size() >= alerts;
+    }
 
     test::FakeClock clock;
     test::FakeRunningApplications running;
@@ -153,6 +162,7 @@ TEST_F(CleanupFlowsTest, EverythingAsksXcodeToQuitAndDeletesNothingWhenItStays) 
     running.running[CleanupFlows::kXcodeID] = {"/Applications/Xcode.app"};
     QSignalSpy ended(&flows, &CleanupFlows::runEnded);
     flows.clean(Target::everything, std::nullopt);
+    ASSERT_TRUE(asked(1));
     ASSERT_EQ(dialogs.alerts().size(), 1u);
     EXPECT_EQ(dialogs.alerts()[0].message, "Quit Xcode and clean?");
     EXPECT_TRUE(
@@ -176,6 +186,7 @@ TEST_F(CleanupFlowsTest, EverythingCleansOnceXcodeHasQuit) {
     running.quitting[CleanupFlows::kXcodeID] = 2;
     QSignalSpy ended(&flows, &CleanupFlows::runEnded);
     flows.clean(Target::everything, std::nullopt);
+    ASSERT_TRUE(asked(1));
     clock.advance(5);
     ASSERT_TRUE(ran(ended));
     EXPECT_FALSE(fs::exists(derivedData));
