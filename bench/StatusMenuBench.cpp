@@ -7,7 +7,6 @@
 #include "app/StatusMenuController.h"
 #include "app/Updates.h"
 #include "app/provisional/ProvisionalCleanerWindow.h"
-#include "app/provisional/ProvisionalCleanupFlows.h"
 #include "devices/DeviceFlows.h"
 #include "devices/PhysicalDevices.h"
 #include "network/NetworkSystem.h"
@@ -21,6 +20,7 @@
 #include "platform/headless/HeadlessWindowSystem.h"
 #include "simulator/SimulatorApps.h"
 #include "storage/Cleanup.h"
+#include "storage/CleanupFlows.h"
 #include "tools/Environment.h"
 
 #include <benchmark/benchmark.h>
@@ -117,7 +117,7 @@ struct Menu {
     DeviceHub deviceHub;
     NoActionWindows windows;
     DeviceFlows deviceFlows{physicalDevices, {}, Workspace::system()};
-    ProvisionalCleanupFlows cleanupFlows;
+    CleanupFlows cleanupFlows{simulatorApps};
     ProvisionalCleanerWindow cleaner;
     Updates updates;
     std::unique_ptr<StatusMenuController> controller;

@@ -9,7 +9,6 @@
 #include "app/TerminationSignals.h"
 #include "app/TrayWaiter.h"
 #include "app/provisional/ProvisionalCleanerWindow.h"
-#include "app/provisional/ProvisionalCleanupFlows.h"
 #include "devices/DeviceFlows.h"
 #include "devices/PhysicalDevices.h"
 #include "network/NetworkSystem.h"
@@ -22,6 +21,7 @@
 #include "platform/WindowSystem.h"
 #include "platform/Workspace.h"
 #include "simulator/SimulatorApps.h"
+#include "storage/CleanupFlows.h"
 #include "tools/Environment.h"
 #include "windows/ActionWindowsController.h"
 #include "windows/ScreenshotSettings.h"
@@ -84,7 +84,7 @@ struct ProgramServices {
                 SimulatorApps::shared(), SimulatorActions::shared(), [hub] { return hub->targetUDID(); },
                 Clipboard::system(), ScreenshotThumbnail::shared()),
             std::make_unique<DeviceFlows>(PhysicalDevices::shared(), screenshotChoices, Workspace::system()),
-            std::make_unique<ProvisionalCleanupFlows>(),
+            std::make_unique<CleanupFlows>(SimulatorApps::shared()),
             std::make_unique<ProvisionalCleanerWindow>(),
         };
     }

@@ -37,6 +37,7 @@ public:
     bool beginLongTask() override;
     /// GUI thread. Ends the long task: clears the flag.
     void endLongTask() override { setWorking(false); }
+    bool isLongTaskRunning() const override { return isWorking(); }
 
     /// Shows the "Please wait" toast; from another thread it is posted to the GUI thread.
     static void showBusyToast();

@@ -12,6 +12,7 @@ public:
     /// answers false without changing anything.
     virtual bool beginLongTask() = 0;
     virtual void endLongTask() = 0;
+    virtual bool isLongTaskRunning() const = 0;
 };
 
 } // namespace quorvex

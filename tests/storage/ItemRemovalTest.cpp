@@ -16,7 +16,10 @@
 #include <fcntl.h>
 #include <fstream>
 #include <map>
+#include <sched.h>
 #include <sstream>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -221,6 +224,66 @@ TEST_P(ItemRemovalSuite, WhatLiesOutsideIsRefusedUntouchedAndLinksGoAsLinks) {
         EXPECT_EQ(ItemRemoval::remove(CleanupRemoval::ofFile(c.path), toTrash(), trash), c.error);
         if (c.gone) {
             EXPECT_FALSE(fs::exists(fs::symlink_status(c.path)));
+        }
+        EXPECT_EQ(snapshotOf(sentinel), before);
+    }
+}
+
+// A tree deeper than any path, holding a link to the sentinel at its bottom: trashed whole or
+// deleted through descriptors, and the link goes as a link.
+TEST_P(ItemRemovalSuite, ATreeDeeperThanAnyPathIsRemovedAndItsLinksAreNotFollowed) {
+    FreedesktopTrash trash(home / ".local/share/Trash");
+    const fs::path top = library / "Caches/deep";
+    fs::create_directories(top);
+    int folder = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    for (int depth = 0; depth < 3000; ++depth) {
+        ASSERT_EQ(::mkdirat(folder, "d", 0755), 0);
+        const int next = ::openat(folder, "d", O_RDONLY | O_DIRECTORY);
+        ::close(folder);
+        ASSERT_GE(next, 0);
+        folder = next;
+    }
+    EXPECT_EQ(::symlinkat(sentinel.c_str(), folder, "to-sentinel"), 0);
+    ::close(::openat(folder, "leaf", O_CREAT | O_WRONLY, 0644));
+    ::close(folder);
+
+    EXPECT_EQ(ItemRemoval::remove(CleanupRemoval::ofFile(top), toTrash(), trash), std::nullopt);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(top)));
+    if (toTrash()) {
+        EXPECT_TRUE(fs::is_directory(fs::symlink_status(trash.folder() / "files/deep")));
+    }
+}
+
+// A bind mount of the sentinel inside the item, or the item itself a bind mount of it: in a
+// private mount namespace of a child process, so the mount goes with the child. Whatever the mode
+// does with the mount, the sentinel keeps every file; an item that is itself a mount point is
+// never reported as removed.
+TEST_P(ItemRemovalSuite, ABindMountIsNeverCrossed) {
+    for (const bool targetIsMount : {false, true}) {
+        SCOPED_TRACE(targetIsMount ? "the item is a mount point" : "a mount point inside the item");
+        const fs::path victim = library / "Caches/victim";
+        fs::remove_all(victim);
+        writeText(victim / "a/file.txt", "x");
+        const fs::path mountPoint = targetIsMount ? victim : victim / "a/mounted";
+        fs::create_directories(mountPoint);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::unshare(CLONE_NEWNS) != 0 ||
+                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                ::mount(sentinel.c_str(), mountPoint.c_str(), nullptr, MS_BIND, nullptr) != 0)
+                ::_exit(200);
+            FreedesktopTrash trash(home / ".local/share/Trash");
+            const bool removed = !ItemRemoval::remove(CleanupRemoval::ofFile(victim), toTrash(), trash);
+            ::_exit(removed ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        if (WEXITSTATUS(status) == 200)
+            GTEST_SKIP() << "this system does not allow a private mount namespace with a bind mount";
+        if (targetIsMount) {
+            EXPECT_EQ(WEXITSTATUS(status), 1);
         }
         EXPECT_EQ(snapshotOf(sentinel), before);
     }

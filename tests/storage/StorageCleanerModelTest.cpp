@@ -48,6 +48,7 @@ public:
         return true;
     }
     void endLongTask() override { busy = false; }
+    bool isLongTaskRunning() const override { return busy; }
 };
 
 class RecordingProgress final : public StorageCleanerModel::Progress {
