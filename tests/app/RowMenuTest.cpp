@@ -1,10 +1,13 @@
 #include "app/RowMenu.h"
+#include "app/CopyRowView.h"
 #include "app/MenuRenderer.h"
 #include "app/MenuRowStyle.h"
+#include "support/FakeClock.h"
 #include "ui/Fonts.h"
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QWidgetAction>
 
 #include <gtest/gtest.h>
 
@@ -98,6 +101,24 @@ TEST(RowMenuTest, ArrowsSkipDisabledRowsAndReturnRunsTheCheckedRow) {
     EXPECT_EQ(menu.menu.activeAction(), menu.menu.actions().at(2)) << "the disabled row is stepped over";
     QTest::keyClick(&menu.menu, Qt::Key_Return);
     EXPECT_EQ(fired, 1);
+}
+
+TEST(RowMenuTest, ACopyRowTakesItsOwnWidthAndFillsAWiderMenu) {
+    test::FakeClock clock;
+    MenuRows rows{MenuRow::custom([&clock] {
+        return new CopyRowView("Team ID", {"ABCDE12345"}, true, "person.text.rectangle", clock);
+    })};
+    LaidOutMenu narrow(rows);
+    EXPECT_LT(narrow.size.width(), 330) << "no fixed width for a short value";
+
+    MenuRow wide = plainRow("Quick Repeat");
+    wide.withSubtitle(longSubtitle);
+    rows.push_back(wide);
+    LaidOutMenu menu(rows);
+    menu.menu.popup(QPoint(0, 0));
+    const auto* view = static_cast<QWidgetAction*>(menu.menu.actions().at(0))->defaultWidget();
+    EXPECT_EQ(view->width(), menu.geometry(0).width()) << "the copy row and its highlight span the menu";
+    EXPECT_EQ(menu.geometry(0).width(), menu.geometry(1).width());
 }
 
 } // namespace
