@@ -45,7 +45,7 @@ std::optional<RowTexts> rowTexts(const QStyleOption* option) {
 int textLeft(const QStyleOptionMenuItem& item) {
     const int normalHeight = item.fontMetrics.height() + 2 * verticalPadding;
     const int iconColumn = std::max(int(normalHeight * 0.79), std::max(item.maxIconWidth, 21));
-    return 2 + iconColumn + 3;
+    return 2 + iconColumn + 3 + 2;
 }
 
 } // namespace
