@@ -7,13 +7,17 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPalette>
 
 namespace quorvex {
 namespace {
 
-constexpr int kWidth = 330;
+// The row is as wide as its title and longest value (up to a cap where values are elided), and
+// grows with its menu: the menu stretches it to the widest row.
+constexpr int kMinimumWidth = 200;
+constexpr int kMaximumNaturalWidth = 440;
 constexpr int kLineHeight = 17;
 constexpr int kFirstLineCentre = 11;
 constexpr QSize kIconSize(14, 14);
@@ -53,7 +57,13 @@ CopyRowView::CopyRowView(const QString& title, const QStringList& values, bool c
     }
     if (copyable)
         setToolTip(m_values.join(QLatin1Char('\n')));
-    setFixedSize(kWidth, 22 + kLineHeight * int(m_values.size() - 1));
+    int valueWidth = 0;
+    for (const QString& value : m_values)
+        valueWidth = std::max(valueWidth, QFontMetrics(Fonts::body()).horizontalAdvance(value));
+    const int naturalWidth = 38 + m_titleLabel->sizeHint().width() + 16 + valueWidth + 14;
+    setFixedHeight(22 + kLineHeight * int(m_values.size() - 1));
+    setMinimumWidth(std::clamp(naturalWidth, kMinimumWidth, kMaximumNaturalWidth));
+    resize(minimumWidth(), height());
     layoutLabels();
     updateColors();
 }

@@ -41,7 +41,8 @@ void HostAppSubmenuBuilder::fill(MenuRows& rows) const {
     MenuRow follow = MenuRow::action(QStringLiteral("Follow Focused Device"), QStringLiteral("scope"),
                                      std::nullopt, [deviceHub] { deviceHub->requestAccessibility(); });
     if (!readsTitles)
-        follow.withSubtitle(QStringLiteral("Needs Accessibility access"));
+        // The window tracker reads window titles through the X server; without one it sees none.
+        follow.withSubtitle(QStringLiteral("Needs window titles from the X server"));
     else if (const auto target = deviceHub->targetDevice())
         follow.withSubtitle(QStringLiteral("Now: ") + target->name);
     else

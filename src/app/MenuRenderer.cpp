@@ -1,6 +1,7 @@
 #include "app/MenuRenderer.h"
 
 #include "app/MenuIcons.h"
+#include "app/RowMenu.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
 
@@ -44,6 +45,16 @@ QWidget* labelRow(const MenuRow& row, QWidget* parent) {
     return view;
 }
 
+// The subtitle and badge RowMenu draws; the subtitle doubles as the tool tip.
+void setRowTexts(QAction& action, const MenuRow& row) {
+    if (row.subtitle) {
+        action.setProperty(RowMenu::subtitleProperty, *row.subtitle);
+        action.setToolTip(*row.subtitle);
+    }
+    if (row.badge)
+        action.setProperty(RowMenu::badgeProperty, row.badge->text);
+}
+
 } // namespace
 
 QPixmap MenuRenderer::image(const MenuRow& row) {
@@ -57,17 +68,9 @@ QPixmap MenuRenderer::image(const MenuRow& row) {
 }
 
 QString MenuRenderer::actionText(const MenuRow& row) {
-    // QMenu draws what follows a tab right-aligned, where shortcuts go: a row with a key shows
-    // the key there, others their badge or subtitle.
     // QMenu has no indentation levels; leading spaces stand in for them.
     QString title = QString(4 * row.indentation, QLatin1Char(' ')) + row.title;
     title.replace(QLatin1Char('&'), QLatin1String("&&"));
-    if (!row.shortcut.isEmpty())
-        return title;
-    if (row.badge)
-        return title + QLatin1Char('\t') + row.badge->text;
-    if (row.subtitle)
-        return title + QLatin1Char('\t') + *row.subtitle;
     return title;
 }
 
@@ -96,7 +99,7 @@ void MenuRenderer::render(const MenuRows& rows, QMenu& menu) {
         }
         case MenuRow::Kind::tool:
         case MenuRow::Kind::lazySubmenu: {
-            auto* submenu = new QMenu(row.title, &menu);
+            auto* submenu = new RowMenu(row.title, &menu);
             submenu->setToolTipsVisible(true);
             if (row.kind == MenuRow::Kind::tool) {
                 render(row.children, *submenu);
@@ -113,8 +116,7 @@ void MenuRenderer::render(const MenuRows& rows, QMenu& menu) {
             action->setText(actionText(row));
             action->setIcon(image(row));
             action->setEnabled(row.enabled);
-            if (row.subtitle)
-                action->setToolTip(*row.subtitle);
+            setRowTexts(*action, row);
             menu.addAction(action);
             break;
         }
@@ -131,8 +133,7 @@ void MenuRenderer::render(const MenuRows& rows, QMenu& menu) {
                 item->setShortcut(row.shortcut);
                 item->setShortcutContext(Qt::WidgetShortcut);
             }
-            if (row.subtitle)
-                item->setToolTip(*row.subtitle);
+            setRowTexts(*item, row);
             menu.addAction(item);
             break;
         }

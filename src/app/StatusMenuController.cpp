@@ -64,6 +64,9 @@ StatusMenuController::StatusMenuController(Models models, bool showStatusItem)
     m_menu.setObjectName(QStringLiteral("statusMenu"));
     if (showStatusItem) {
         m_statusItem = new QSystemTrayIcon(this);
+        // Tray hosts hand the tool tip (set with the state below) to screen readers as the item's
+        // name; the menu it opens carries the same name.
+        m_menu.setAccessibleName(QStringLiteral("Quorvex"));
         // Every click opens the menu we build now; the tray never holds a menu of its own.
         connect(m_statusItem, &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason reason) {

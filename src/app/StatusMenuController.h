@@ -9,8 +9,8 @@
 #include "app/StatusMenuFlows.h"
 #include "app/ToolsSubmenuBuilder.h"
 
+#include "app/RowMenu.h"
 #include <QFuture>
-#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -118,7 +118,7 @@ private:
     ClearDataSubmenuBuilder::Context clearDataContext();
 
     Models m_models;
-    QMenu m_menu;
+    RowMenu m_menu;
     QPointer<QSystemTrayIcon> m_statusItem;
     std::vector<std::shared_ptr<LazySubmenuFiller>> m_lazyFillers;
     QString m_toolTip;

@@ -22,7 +22,7 @@ TEST(HostAppSubmenuBuilderTest, HostAppSubmenuTellsWhetherTheFocusedDeviceCanBeF
     const SimulatorDevice phone{"UDID-PHONE", "iPhone 15 Pro", std::nullopt};
     const std::vector<Case> cases = {
         {"no accessibility, a simulator booted", false, phone,
-         "Follow Focused Device (Needs Accessibility access) ○"},
+         "Follow Focused Device (Needs window titles from the X server) ○"},
         {"access, no target", true, std::nullopt, "Follow Focused Device (No simulator in focus) ✓"},
         {"access and a target", true, phone, "Follow Focused Device (Now: iPhone 15 Pro) ✓"},
     };

@@ -1,4 +1,5 @@
 #include "app/MenuRenderer.h"
+#include "app/RowMenu.h"
 
 #include <QMenu>
 #include <QWidgetAction>
@@ -48,10 +49,12 @@ TEST(MenuRendererTest, EveryKindOfRowBecomesItsMenuItem) {
     EXPECT_TRUE(qobject_cast<QWidgetAction*>(actions[0]) && !actions[0]->isEnabled());
     EXPECT_TRUE(qobject_cast<QWidgetAction*>(actions[1]) && !actions[1]->isEnabled());
     ASSERT_NE(actions[2]->menu(), nullptr);
-    EXPECT_EQ(actions[2]->text(), "Simulators\t3");
+    EXPECT_EQ(actions[2]->text(), "Simulators");
+    EXPECT_EQ(actions[2]->property(RowMenu::badgeProperty).toString(), "3");
     EXPECT_EQ(actions[2]->menu()->actions().size(), 1);
     EXPECT_TRUE(actions[3]->isSeparator());
-    EXPECT_EQ(actions[4]->text(), "Show Side Panel\tNext to Simulator’s window");
+    EXPECT_EQ(actions[4]->text(), "Show Side Panel");
+    EXPECT_EQ(actions[4]->property(RowMenu::subtitleProperty).toString(), "Next to Simulator’s window");
     EXPECT_TRUE(actions[4]->isCheckable() && actions[4]->isChecked());
     EXPECT_EQ(actions[5]->text(), "Quit && Leave") << "an ampersand is no mnemonic";
     EXPECT_EQ(actions[5]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));

@@ -364,6 +364,7 @@ TEST(StatusMenuControllerTest, ClickingTheStatusItemBuildsTheMenuThenPopsItUp) {
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->contextMenu(), nullptr) << "the tray never holds a menu of its own";
     EXPECT_EQ(item->toolTip(), "Quorvex");
+    EXPECT_EQ(controller.menu().accessibleName(), "Quorvex");
     EXPECT_TRUE(controller.menu().actions().isEmpty()) << "nothing is built while the menu is closed";
     emit item->activated(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(controller.menu().isVisible());
