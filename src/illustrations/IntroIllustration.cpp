@@ -1,0 +1,145 @@
+#include "illustrations/IntroIllustration.h"
+
+#include "illustrations/IntroFrame.h"
+#include "ui/Palette.h"
+#include "ui/Symbols.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+
+namespace quorvex {
+namespace {
+
+constexpr QSizeF kScene{340, 224};
+
+QColor withAlpha(QColor color, double alpha) {
+    color.setAlphaF(static_cast<float>(alpha));
+    return color;
+}
+
+// A border drawn inside the shape's edge, as the drawings' mock frames have.
+void strokeInside(QPainter& p, const QRectF& rect, double radius, const QColor& color, double width) {
+    p.setPen(QPen(color, width));
+    p.setBrush(Qt::NoBrush);
+    const double half = width / 2;
+    p.drawRoundedRect(rect.adjusted(half, half, -half, -half), radius - half, radius - half);
+}
+
+void fillCapsule(QPainter& p, const QRectF& rect, const QColor& color) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(color);
+    const double r = std::min(rect.width(), rect.height()) / 2;
+    p.drawRoundedRect(rect, r, r);
+}
+
+// A tinted capsule with a symbol and a caption, centred on `centreX` below `top`.
+void paintPill(QPainter& p, double centreX, double top, const QString& symbol, const QString& text,
+               const QColor& tint) {
+    QFont font = p.font();
+    font.setPointSizeF(9);
+    font.setWeight(QFont::DemiBold);
+    p.setFont(font);
+    const QFontMetricsF metrics(font);
+    const double icon = 12;
+    const double width = 10 + icon + 6 + metrics.horizontalAdvance(text) + 10;
+    const double height = std::max(icon, metrics.height()) + 10;
+    const QRectF pill(centreX - width / 2, top, width, height);
+    fillCapsule(p, pill, withAlpha(tint, 0.18));
+    p.drawPixmap(QRectF(pill.left() + 10, pill.center().y() - icon / 2, icon, icon),
+                 Symbols::pixmap(symbol, QSize(12, 12), tint), QRectF());
+    p.setPen(tint);
+    p.drawText(QRectF(pill.left() + 10 + icon + 6, pill.top(), width, height),
+               Qt::AlignLeft | Qt::AlignVCenter, text);
+}
+
+void paintPhone(QPainter& p, const QRectF& body, const IntroFrame& frame, const QPalette& palette) {
+    const QColor primary = palette.color(QPalette::WindowText);
+    const QColor accent = palette.color(QPalette::Highlight);
+    p.setPen(Qt::NoPen);
+    p.setBrush(palette.color(QPalette::Window));
+    p.drawRoundedRect(body, 22, 22);
+    strokeInside(p, body, 22, withAlpha(primary, 0.75), 4);
+    fillCapsule(p, QRectF(body.center().x() - 17, body.top() + 10, 34, 9), withAlpha(primary, 0.85));
+
+    const double left = body.left() + 12;
+    const double width = body.width() - 24;
+    double y = body.top() + 30;
+    fillCapsule(p, QRectF(left, y, width, 4), withAlpha(primary, 0.08));
+    if (frame.loadProgress > 0)
+        fillCapsule(p, QRectF(left, y, width * frame.loadProgress, 4), accent);
+    y += 4 + 7;
+    p.setOpacity(frame.pictureOpacity);
+    p.setPen(Qt::NoPen);
+    p.setBrush(withAlpha(accent, 0.25));
+    p.drawRoundedRect(QRectF(left, y, width, 44), 6, 6);
+    y += 44 + 7;
+    for (size_t i = 0; i < frame.lineOpacity.size(); ++i) {
+        p.setOpacity(frame.lineOpacity[i]);
+        fillCapsule(p, QRectF(left, y, i == 3 ? 40 : 70, 6), withAlpha(primary, 0.14));
+        y += 6 + 7;
+    }
+    p.setOpacity(1);
+}
+
+void paintComputer(QPainter& p, const QRectF& column, const IntroFrame& frame, const QPalette& palette) {
+    const QColor primary = palette.color(QPalette::WindowText);
+    const QRectF screen(column.center().x() - 85, column.bottom() - 8 - 112, 170, 112);
+    p.setPen(Qt::NoPen);
+    p.setBrush(palette.color(QPalette::Window));
+    p.drawRoundedRect(screen, 8, 8);
+    strokeInside(p, screen, 8, withAlpha(primary, 0.75), 4);
+
+    const QRectF inner = screen.adjusted(14, 14, -14, -14);
+    double y = inner.top();
+    fillCapsule(p, QRectF(inner.left(), y, inner.width(), 4), Palette::green());
+    y += 4 + 6;
+    const double barWidth = (inner.width() - 12) / 3;
+    for (size_t i = 0; i < frame.macBarScale.size(); ++i) {
+        const double h = 34 * frame.macBarScale[i];
+        p.setPen(Qt::NoPen);
+        p.setBrush(withAlpha(Palette::green(), 0.22));
+        p.drawRoundedRect(
+            QRectF(inner.left() + static_cast<double>(i) * (barWidth + 6), y + 34 - h, barWidth, h), 4, 4);
+    }
+    y += 34 + 6;
+    fillCapsule(p, QRectF(inner.left(), y, 90, 6), withAlpha(primary, 0.14));
+    fillCapsule(p, QRectF(inner.left(), y + 12, 60, 6), withAlpha(primary, 0.14));
+
+    QPainterPath base;
+    const double x0 = column.center().x() - 100;
+    const double y0 = column.bottom() - 8;
+    base.moveTo(x0, y0);
+    base.lineTo(x0 + 200, y0);
+    base.lineTo(x0 + 190, y0 + 8);
+    base.lineTo(x0 + 10, y0 + 8);
+    base.closeSubpath();
+    p.fillPath(base, withAlpha(primary, 0.75));
+}
+
+} // namespace
+
+IntroIllustration::IntroIllustration(Clock& clock, QList<Profile> profiles, double segment, QWidget* parent)
+    : LoopingTimelineWidget(clock, segment * static_cast<double>(profiles.size()), segment * 4 + 1.5, parent)
+    , m_profiles(std::move(profiles))
+    , m_segment(segment) {}
+
+void IntroIllustration::paintFrame(QPainter& painter, double t) {
+    const int count = static_cast<int>(m_profiles.size());
+    const int index = IntroFrame::indexAt(t, m_segment, count);
+    const Profile profile = count > 0 ? m_profiles[index] : Profile{};
+    const IntroFrame frame = IntroFrame::at(t, m_segment, count, profile.id);
+
+    const QPointF origin((width() - kScene.width()) / 2, (height() - kScene.height()) / 2);
+    const QRectF phone(origin, QSizeF(96, 190));
+    const QRectF computer(origin.x() + 96 + 44, origin.y(), 200, 190);
+    paintPhone(painter, phone, frame, palette());
+    paintComputer(painter, computer, frame, palette());
+    paintPill(painter, phone.center().x(), phone.bottom() + 12, profile.symbol, profile.name,
+              Palette::orange());
+    paintPill(painter, computer.center().x(), computer.bottom() + 12, QStringLiteral("bolt.fill"),
+              QStringLiteral("This computer: full speed"), Palette::green());
+}
+
+} // namespace quorvex

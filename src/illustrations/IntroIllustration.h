@@ -1,0 +1,30 @@
+#pragma once
+
+#include "illustrations/LoopingTimelineWidget.h"
+
+#include <QList>
+#include <QString>
+
+namespace quorvex {
+
+/// The setup guide's first drawing: a phone loads a page at the speed of each network profile in
+/// turn, `segment` seconds each, while the computer beside it keeps full speed.
+class IntroIllustration final : public LoopingTimelineWidget {
+public:
+    struct Profile {
+        QString id, name, symbol;
+    };
+
+    IntroIllustration(Clock& clock, QList<Profile> profiles, double segment, QWidget* parent = nullptr);
+
+    QSize sizeHint() const override { return {360, 240}; }
+
+protected:
+    void paintFrame(QPainter& painter, double t) override;
+
+private:
+    QList<Profile> m_profiles;
+    double m_segment;
+};
+
+} // namespace quorvex

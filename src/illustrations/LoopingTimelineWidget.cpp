@@ -1,0 +1,68 @@
+#include "illustrations/LoopingTimelineWidget.h"
+
+#include "illustrations/Curves.h"
+#include "illustrations/MotionPreference.h"
+#include "platform/Clock.h"
+
+#include <QPainter>
+
+namespace quorvex {
+
+LoopingTimelineWidget::LoopingTimelineWidget(Clock& clock, double duration, double stillFrame,
+                                             QWidget* parent)
+    : QWidget(parent)
+    , m_clock(clock)
+    , m_duration(duration)
+    , m_stillFrame(stillFrame)
+    , m_start(clock.now())
+    , m_reduceMotion(reduceMotionPreferred()) {}
+
+LoopingTimelineWidget::~LoopingTimelineWidget() = default;
+
+void LoopingTimelineWidget::setReduceMotion(bool reduce) {
+    if (reduce == m_reduceMotion)
+        return;
+    m_reduceMotion = reduce;
+    if (reduce)
+        m_tick.reset();
+    else if (isVisible())
+        scheduleNextFrame();
+    update();
+}
+
+double LoopingTimelineWidget::currentTime() const {
+    if (m_reduceMotion)
+        return m_stillFrame;
+    // loopTime keeps t in [0, duration) even if the clock ever reads earlier than the start.
+    return loopTime(m_clock.now() - m_start, m_duration);
+}
+
+void LoopingTimelineWidget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintFrame(painter, currentTime());
+}
+
+void LoopingTimelineWidget::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    m_start = m_clock.now();
+    if (!m_reduceMotion)
+        scheduleNextFrame();
+}
+
+void LoopingTimelineWidget::hideEvent(QHideEvent* event) {
+    m_tick.reset();
+    m_spent.reset();
+    QWidget::hideEvent(event);
+}
+
+void LoopingTimelineWidget::scheduleNextFrame() {
+    m_tick = m_clock.schedule(kFrameInterval, [this] {
+        // The handle of the call running now must outlive it: keep it until the next frame.
+        m_spent = std::move(m_tick);
+        update();
+        scheduleNextFrame();
+    });
+}
+
+} // namespace quorvex

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+class QPainter;
+
+namespace quorvex {
+
+class Clock;
+class ScheduledCall;
+
+/// Base of the setup guide's animated drawings. A subclass draws one frame as a pure function of
+/// the loop time t; this class redraws it about every display frame while shown, with t counted
+/// from 0 at each show and wrapped to `duration`. Under Reduce Motion it draws `stillFrame` and
+/// schedules nothing; while hidden it schedules nothing either.
+class LoopingTimelineWidget : public QWidget {
+public:
+    static constexpr double kFrameInterval = 1.0 / 60;
+
+    LoopingTimelineWidget(Clock& clock, double duration, double stillFrame, QWidget* parent = nullptr);
+    ~LoopingTimelineWidget() override;
+
+    /// Defaults to reduceMotionPreferred(); switching keeps the loop's start.
+    void setReduceMotion(bool reduce);
+    bool reduceMotion() const { return m_reduceMotion; }
+    /// Whether a next frame is scheduled.
+    bool isAnimating() const { return m_tick != nullptr; }
+    /// The loop time the next paint draws.
+    double currentTime() const;
+
+    double duration() const { return m_duration; }
+    double stillFrame() const { return m_stillFrame; }
+
+protected:
+    virtual void paintFrame(QPainter& painter, double t) = 0;
+
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void scheduleNextFrame();
+
+    Clock& m_clock;
+    double m_duration;
+    double m_stillFrame;
+    double m_start = 0;
+    bool m_reduceMotion;
+    std::unique_ptr<ScheduledCall> m_tick;
+    std::unique_ptr<ScheduledCall> m_spent;
+};
+
+} // namespace quorvex
