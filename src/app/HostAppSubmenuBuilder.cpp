@@ -2,30 +2,7 @@
 
 #include "panel/DeviceHubService.h"
 
-#include <QKeySequence>
-
 namespace quorvex {
-namespace {
-
-// The window shortcuts that work while the host app is in front, in the tracker's order.
-// Shown in the platform's own words for keys ("Ctrl+Alt+N" here), like every key in the menu.
-struct WindowShortcut {
-    QKeyCombination keys;
-    const char* title;
-};
-const WindowShortcut kWindowShortcuts[] = {
-    {Qt::CTRL | Qt::ALT | Qt::Key_N, "Cycle Network Speed"},
-    {Qt::CTRL | Qt::ALT | Qt::Key_S, "Take Screenshot"},
-    {Qt::CTRL | Qt::ALT | Qt::Key_C, "Copy Screenshot"},
-    {Qt::CTRL | Qt::ALT | Qt::Key_R, "Repeat Last Deep Link or Push"},
-    {Qt::CTRL | Qt::ALT | Qt::Key_P, "Show or Hide Side Panel"},
-    {Qt::CTRL | Qt::META | Qt::Key_Z, "Shake Gesture"},
-    {Qt::CTRL | Qt::META | Qt::Key_A, "Switch Light and Dark Appearance"},
-    {Qt::CTRL | Qt::META | Qt::Key_M, "Simulate Memory Warning"},
-};
-
-} // namespace
-
 void HostAppSubmenuBuilder::fill(MenuRows& rows) const {
     DeviceHubService* deviceHub = &m_deviceHub;
     const QString host = deviceHub->hostName();
@@ -51,9 +28,10 @@ void HostAppSubmenuBuilder::fill(MenuRows& rows) const {
     rows.push_back(std::move(follow));
     rows.push_back(MenuRow::separator());
     rows.push_back(MenuRow::header(QStringLiteral("While ") + host + QStringLiteral(" Is in Front")));
-    for (const WindowShortcut& shortcut : kWindowShortcuts)
-        rows.push_back(MenuRow::info(QKeySequence(shortcut.keys).toString(QKeySequence::NativeText) +
-                                         QStringLiteral("   ") + QString::fromUtf8(shortcut.title),
+    // The rows of the shortcuts the device hub installs, so the menu can never list a key that
+    // does something else.
+    for (const DeviceHubService::WindowShortcut& shortcut : deviceHub->windowShortcuts())
+        rows.push_back(MenuRow::info(shortcut.keys + QStringLiteral("   ") + shortcut.title,
                                      QStringLiteral("keyboard")));
 }
 

@@ -106,6 +106,9 @@ public:
     void setPanelCollapsed(bool collapsed) override { panelCalls << (collapsed ? "collapsed" : "expanded"); }
     void installShortcuts() override {}
     void startPanel() override {}
+    std::vector<WindowShortcut> windowShortcuts() const override { return shortcuts; }
+
+    std::vector<WindowShortcut> shortcuts;
 };
 
 class RecordingActionWindows final : public ActionWindowsService {

@@ -1,5 +1,7 @@
 #include "app/HostAppSubmenuBuilder.h"
 
+#include "panel/DeviceHubShortcuts.h"
+
 #include "app/MenuTestWorld.h"
 #include "support/QtPrinters.h"
 
@@ -32,6 +34,9 @@ TEST(HostAppSubmenuBuilderTest, HostAppSubmenuTellsWhetherTheFocusedDeviceCanBeF
         world.neighbours.deviceHub.readsTitles = c.readsTitles;
         world.neighbours.deviceHub.target = c.target;
         world.neighbours.deviceHub.panelEnabled = false;
+        // The hub's own table, as the program installs it.
+        for (const DeviceHubShortcuts::Shortcut& row : DeviceHubShortcuts::table())
+            world.neighbours.deviceHub.shortcuts.push_back({row.keys, row.title});
         MenuRows rows;
         HostAppSubmenuBuilder(world.neighbours.deviceHub).fill(rows);
         const QStringList lines = outline(rows);
