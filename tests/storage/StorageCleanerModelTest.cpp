@@ -171,6 +171,9 @@ TEST_F(StorageCleanerModelTest, ARescanAfterACleanWinsOverAScanStartedBefore) {
     racing.toggle(item("old", 0));
 
     racing.scan({Kind::logs}); // the second scan waits: it lists "old" as it was before the clean
+    // Only once it runs is it the scan started before the clean (else the clean's rescan could
+    // take its turn at the latch).
+    ASSERT_TRUE(waitFor([&] { return calls.load() == 2; }));
     racing.clean(StorageCleanerModel::Mode::remove);
     ASSERT_TRUE(waitFor([&] { return !racing.isCleaning(); }));
     ASSERT_TRUE(waitFor([&] { return calls.load() == 3 && racing.category(Kind::logs).items.size() == 1u; }));
