@@ -18,7 +18,7 @@ run: build
 
 test: build
 	@bash scripts/check-format
-	@python3 scripts/check-layering
+	@bash scripts/check-layering
 	@ctest --preset $(PRESET)
 
 demo: build
