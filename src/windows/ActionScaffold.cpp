@@ -214,6 +214,27 @@ void ActionScaffold::refreshPickers() {
     m_devicePicker->setEnabled(app && app->installs.size() >= 2);
 }
 
+void ActionScaffold::performOnSelection(const SimulatorActions::Kind& kind) {
+    const SimulatorApp* app = selectedApp();
+    const SimulatorInstall* install = selectedInstall();
+    if (!app || !install)
+        return;
+    // Copies: the call may publish new lists that the pointers point into.
+    const SimulatorApp appCopy = *app;
+    const SimulatorInstall installCopy = *install;
+    m_actions.perform(kind, appCopy, installCopy);
+}
+
+void ActionScaffold::savePresetForSelection(const QString& name, const SimulatorActions::Kind& kind) {
+    const SimulatorApp* app = selectedApp();
+    if (!app)
+        return;
+    SimulatorActions::Preset preset;
+    preset.name = name;
+    preset.kind = kind;
+    m_actions.savePreset(preset, QString(app->id));
+}
+
 void ActionScaffold::refreshPresets() {
     std::vector<SimulatorActions::Preset> shown;
     if (m_state.appID())
@@ -238,16 +259,7 @@ void ActionScaffold::refreshPresets() {
             if (m_load)
                 m_load(copy.kind, copy.name);
         });
-        connect(run, &QPushButton::clicked, this, [this, copy] {
-            const SimulatorApp* app = selectedApp();
-            const SimulatorInstall* install = selectedInstall();
-            if (app && install) {
-                // Copies: the call may publish new lists that the pointers point into.
-                const SimulatorApp appCopy = *app;
-                const SimulatorInstall installCopy = *install;
-                m_actions.perform(copy.kind, appCopy, installCopy);
-            }
-        });
+        connect(run, &QPushButton::clicked, this, [this, copy] { performOnSelection(copy.kind); });
         connect(trash, &QPushButton::clicked, this, [this, copy] {
             if (const SimulatorApp* app = selectedApp())
                 m_actions.deletePreset(copy.id, QString(app->id));

@@ -45,6 +45,11 @@ public:
     /// The install on the state's simulator, else the app's first install.
     const SimulatorInstall* selectedInstall() const;
 
+    /// Runs `kind` for the selected app on the selected install; nothing without both.
+    void performOnSelection(const SimulatorActions::Kind& kind);
+    /// Stores `kind` as a preset named `name` of the selected app; nothing without an app.
+    void savePresetForSelection(const QString& name, const SimulatorActions::Kind& kind);
+
     /// A push payload on one line: line feeds become spaces, then pairs of spaces go.
     static QString oneLinePayload(const QString& payload);
 

@@ -15,7 +15,6 @@ DeepLinkView::DeepLinkView(ActionWindowState& state, SimulatorApps& apps, Simula
                            ActionScaffold::Now now, QWidget* parent)
     : QWidget(parent)
     , m_state(state)
-    , m_actions(actions)
     , m_scaffold(new ActionScaffold(state, ActionWindowKind::deepLink, apps, actions, std::move(now), this))
     , m_url(new QLineEdit)
     , m_sendRow(new SendRow(QStringLiteral("Open URL"), QStringLiteral("link"))) {
@@ -70,22 +69,13 @@ void DeepLinkView::updateStates() {
 }
 
 void DeepLinkView::send() {
-    const SimulatorApp* app = m_scaffold->selectedApp();
-    const SimulatorInstall* install = m_scaffold->selectedInstall();
-    if (!app || !install || !isValidURL(m_state.url()))
-        return;
-    const SimulatorApp appCopy = *app;
-    const SimulatorInstall installCopy = *install;
-    m_actions.perform(SimulatorActions::Kind::deepLink(m_state.url()), appCopy, installCopy);
+    if (isValidURL(m_state.url()))
+        m_scaffold->performOnSelection(SimulatorActions::Kind::deepLink(m_state.url()));
 }
 
 void DeepLinkView::save() {
-    if (const SimulatorApp* app = m_scaffold->selectedApp()) {
-        SimulatorActions::Preset preset;
-        preset.name = m_sendRow->presetName();
-        preset.kind = SimulatorActions::Kind::deepLink(m_state.url());
-        m_actions.savePreset(preset, QString(app->id));
-    }
+    m_scaffold->savePresetForSelection(m_sendRow->presetName(),
+                                       SimulatorActions::Kind::deepLink(m_state.url()));
     m_sendRow->setPresetName(QString());
 }
 

@@ -29,7 +29,6 @@ private:
     void save();
 
     ActionWindowState& m_state;
-    SimulatorActions& m_actions;
     ActionScaffold* m_scaffold;
     QLineEdit* m_url;
     SendRow* m_sendRow;

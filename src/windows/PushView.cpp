@@ -18,7 +18,6 @@ PushView::PushView(ActionWindowState& state, SimulatorApps& apps, SimulatorActio
                    ActionScaffold::Now now, QWidget* parent)
     : QWidget(parent)
     , m_state(state)
-    , m_actions(actions)
     , m_scaffold(new ActionScaffold(state, ActionWindowKind::push, apps, actions, std::move(now), this))
     , m_editor(new QPlainTextEdit)
     , m_validation(new QLabel)
@@ -93,23 +92,13 @@ void PushView::updateStates() {
 }
 
 void PushView::send() {
-    const SimulatorApp* app = m_scaffold->selectedApp();
-    const SimulatorInstall* install = m_scaffold->selectedInstall();
-    if (!app || !install)
-        return;
     const QString name = m_sendRow->presetName().isEmpty() ? QStringLiteral("Test") : m_sendRow->presetName();
-    const SimulatorApp appCopy = *app;
-    const SimulatorInstall installCopy = *install;
-    m_actions.perform(SimulatorActions::Kind::push(name, m_state.payload()), appCopy, installCopy);
+    m_scaffold->performOnSelection(SimulatorActions::Kind::push(name, m_state.payload()));
 }
 
 void PushView::save() {
-    if (const SimulatorApp* app = m_scaffold->selectedApp()) {
-        SimulatorActions::Preset preset;
-        preset.name = m_sendRow->presetName();
-        preset.kind = SimulatorActions::Kind::push(preset.name, m_state.payload());
-        m_actions.savePreset(preset, QString(app->id));
-    }
+    const QString name = m_sendRow->presetName();
+    m_scaffold->savePresetForSelection(name, SimulatorActions::Kind::push(name, m_state.payload()));
     m_sendRow->setPresetName(QString());
 }
 

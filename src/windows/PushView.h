@@ -27,7 +27,6 @@ private:
     void save();
 
     ActionWindowState& m_state;
-    SimulatorActions& m_actions;
     ActionScaffold* m_scaffold;
     QPlainTextEdit* m_editor;
     QLabel* m_validation;
