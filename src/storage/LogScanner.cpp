@@ -3,6 +3,7 @@
 #include "storage/AllocatedSize.h"
 #include "storage/SimulatorScanners.h"
 #include "storage/StorageFormats.h"
+#include "storage/VisibleEntries.h"
 #include "tools/Environment.h"
 #include "tools/ToolPaths.h"
 
@@ -17,22 +18,6 @@ using nlohmann::json;
 namespace {
 
 constexpr qint64 kOldLog = 30 * 24 * 3600;
-
-std::vector<fs::path> visibleEntries(const fs::path& folder) {
-    std::vector<fs::path> entries;
-    std::error_code error;
-    fs::directory_iterator it(folder, error);
-    for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (!name.empty() && name.front() != '.')
-            entries.push_back(it->path());
-    }
-    return entries;
-}
-
-QString nameOf(const fs::path& path) {
-    return QFile::decodeName(path.filename().c_str());
-}
 
 CleanupItem logItem(const fs::path& path, const TreeSummary& summary, QString title, QString subtitle,
                     const QDateTime& cutOff) {
@@ -102,7 +87,7 @@ std::vector<CleanupItem> LogScanner::scanLogs(const std::function<QDateTime()>& 
     std::vector<CleanupItem> items;
 
     for (const fs::path& entry : visibleEntries(library / "Logs/CoreSimulator")) {
-        const QString name = nameOf(entry);
+        const QString name = fileNameText(entry);
         const bool named = names && names->count(name);
         CleanupItem item =
             logItem(entry, summarizeTree(entry),
@@ -128,11 +113,11 @@ std::vector<CleanupItem> LogScanner::scanLogs(const std::function<QDateTime()>& 
     }
     for (const fs::path& entry : visibleEntries(library / "Logs/Xcode"))
         items.push_back(
-            logItem(entry, summarizeTree(entry), nameOf(entry), QStringLiteral("Xcode log"), cutOff));
+            logItem(entry, summarizeTree(entry), fileNameText(entry), QStringLiteral("Xcode log"), cutOff));
     for (const fs::path& entry : visibleEntries(library / "Logs/DiagnosticReports"))
-        if (isDeveloperToolReport(nameOf(entry)))
-            items.push_back(
-                logItem(entry, summarizeTree(entry), nameOf(entry), QStringLiteral("Crash report"), cutOff));
+        if (isDeveloperToolReport(fileNameText(entry)))
+            items.push_back(logItem(entry, summarizeTree(entry), fileNameText(entry),
+                                    QStringLiteral("Crash report"), cutOff));
     const fs::path deviceLogs = library / "Developer/Xcode/iOS Device Logs";
     const TreeSummary deviceSummary = summarizeTree(deviceLogs);
     if (deviceSummary.bytes >= 1)

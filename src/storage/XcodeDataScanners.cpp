@@ -4,8 +4,10 @@
 #include "storage/AllocatedSize.h"
 #include "storage/RunningApplications.h"
 #include "storage/SimulatorScanners.h"
+#include "storage/VisibleEntries.h"
 #include "tools/Environment.h"
 #include "tools/FileGuards.h"
+#include "tools/PathText.h"
 #include "tools/ToolPaths.h"
 
 #include <QFile>
@@ -22,26 +24,6 @@ namespace {
 
 constexpr qint64 kOldBuild = 30 * 24 * 3600;
 constexpr qint64 kOldArchive = 182 * 24 * 3600;
-
-std::vector<fs::path> visibleEntries(const fs::path& folder) {
-    std::vector<fs::path> entries;
-    std::error_code error;
-    fs::directory_iterator it(folder, error);
-    for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (!name.empty() && name.front() != '.')
-            entries.push_back(it->path());
-    }
-    return entries;
-}
-
-QString nameOf(const fs::path& path) {
-    return QFile::decodeName(path.filename().c_str());
-}
-
-QString pathText(const fs::path& path) {
-    return QFile::decodeName(path.c_str());
-}
 
 QString withTilde(const QString& path) {
     const QString home = pathText(homeDirectoryURL());
@@ -84,7 +66,7 @@ std::vector<CleanupItem> XcodeDataScanners::scanDerivedData(const std::function<
     std::vector<CleanupItem> items;
     const QDateTime cutOff = now().addSecs(-kOldBuild);
     for (const fs::path& entry : visibleEntries(homeDirectoryURL() / "Library/Developer/Xcode/DerivedData")) {
-        const QString name = nameOf(entry);
+        const QString name = fileNameText(entry);
         const QVariantMap info = readPlist(entry / "info.plist");
         CleanupItem item;
         item.id = QStringLiteral("dd:") + name;
@@ -120,7 +102,7 @@ std::vector<CleanupItem> XcodeDataScanners::scanDeviceSupport() {
         const fs::path folder =
             homeDirectoryURL() / "Library/Developer/Xcode" / (std::string(platform) + " DeviceSupport");
         for (const fs::path& entry : visibleEntries(folder)) {
-            const QString name = nameOf(entry);
+            const QString name = fileNameText(entry);
             const QStringList words = name.split(QLatin1Char(' '), Qt::SkipEmptyParts);
             QString version;
             for (const QString& word : words)
@@ -179,7 +161,7 @@ std::vector<CleanupItem> XcodeDataScanners::scanXcodes(const XcodeSources& sourc
         sources.userApplications.empty() ? homeDirectoryURL() / "Applications" : sources.userApplications;
     for (const fs::path& folder : {sources.systemApplications, userApplications}) {
         for (const fs::path& app : visibleEntries(folder)) {
-            const QString name = nameOf(app);
+            const QString name = fileNameText(app);
             if (app.extension() != ".app" || !name.startsWith(QLatin1String("Xcode")) ||
                 stringIn(readPlist(app / "Contents/Info.plist"), "CFBundleIdentifier", {}) !=
                     QLatin1String("com.apple.dt.Xcode"))
@@ -201,7 +183,7 @@ std::vector<CleanupItem> XcodeDataScanners::scanXcodes(const XcodeSources& sourc
             item.removal = CleanupRemoval::ofFile(app);
             const QString resolvedText = pathText(resolved);
             if (!samePlace)
-                item.protectedReason = QStringLiteral("Shortcut to ") + nameOf(resolved);
+                item.protectedReason = QStringLiteral("Shortcut to ") + fileNameText(resolved);
             else if (!active.isEmpty() && active.startsWith(resolvedText + QLatin1Char('/')))
                 item.protectedReason = QStringLiteral("Active Xcode (xcode-select)");
             else if (runningPaths.count(resolved.string()))
@@ -242,7 +224,7 @@ std::optional<QString> archiveAppIconPath(const fs::path& archive) {
     std::optional<fs::path> best;
     std::int64_t bestSize = -1;
     for (const fs::path& entry : visibleEntries(app)) {
-        if (!nameOf(entry).startsWith(QLatin1String("AppIcon")) || entry.extension() != ".png")
+        if (!fileNameText(entry).startsWith(QLatin1String("AppIcon")) || entry.extension() != ".png")
             continue;
         const std::int64_t size = allocatedSize(entry);
         if (size > bestSize) {
@@ -325,9 +307,9 @@ std::vector<CleanupItem> XcodeDataScanners::scanDocumentation() {
     std::optional<QString> newest;
     qint64 newestValue = 0;
     for (const fs::path& entry : downloads) {
-        const qint64 value = digitValue(nameOf(entry));
+        const qint64 value = digitValue(fileNameText(entry));
         if (!newest || value > newestValue) {
-            newest = nameOf(entry);
+            newest = fileNameText(entry);
             newestValue = value;
         }
     }
@@ -335,8 +317,8 @@ std::vector<CleanupItem> XcodeDataScanners::scanDocumentation() {
     for (const fs::path& entry : downloads) {
         CleanupItem item;
         item.id = QStringLiteral("doc:") + pathText(entry);
-        item.title = QStringLiteral("Documentation ") + nameOf(entry);
-        const bool current = newest && nameOf(entry) == *newest;
+        item.title = QStringLiteral("Documentation ") + fileNameText(entry);
+        const bool current = newest && fileNameText(entry) == *newest;
         item.subtitle = current ? QStringLiteral("Current documentation download")
                                 : QStringLiteral("From an older Xcode");
         item.date = modificationDate(entry);
