@@ -1,5 +1,6 @@
 #include "devices/DeviceSnapshotStore.h"
 
+#include "devices/DeviceContainerWorld.h"
 #include "devices/UserFacingError.h"
 #include "storage/Cleanup.h"
 #include "support/FakeXcrun.h"
@@ -18,26 +19,11 @@ namespace {
 namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 
-const PhysicalDevice kDevice{"D1", "Ana’s iPhone", {}, {}, {}};
-const DeviceApp kApp{"com.demo.maps", "Maps", std::nullopt, std::nullopt};
+const PhysicalDevice& kDevice = test::kContainerDevice;
+const DeviceApp& kApp = test::kContainerApp;
 
-// devicectl's copy command: the destination is argument 13.
 Args copyFrom() {
-    return {"devicectl",
-            "device",
-            "copy",
-            "from",
-            "--device",
-            "D1",
-            "--domain-type",
-            "appDataContainer",
-            "--domain-identifier",
-            "com.demo.maps",
-            "--source",
-            "/",
-            "--destination",
-            "*",
-            "-q"};
+    return test::containerCopyFromArgs();
 }
 
 class DeviceSnapshotStoreTest : public ::testing::Test {
