@@ -15,6 +15,7 @@
 #include "storage/Cleanup.h"
 #include "support/FakeClock.h"
 #include "support/ToastLog.h"
+#include "tools/Environment.h"
 
 #include <QFuture>
 #include <QSignalSpy>
@@ -24,6 +25,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -188,5 +191,27 @@ public:
 private:
     std::unique_ptr<StatusMenuController> m_controller;
 };
+
+// A Notes install on simulator `udid` whose data container holds one document, under the test HOME.
+inline SimulatorInstall installOn(const QString& udid, const QString& name) {
+    namespace fs = std::filesystem;
+    const fs::path container = homeDirectoryURL() / "Library/Developer/CoreSimulator/Devices" /
+                               udid.toStdString() / "data/Containers/Data/Application/NOTES";
+    fs::create_directories(container / "Documents");
+    fs::create_directories(container / "Library");
+    std::ofstream(container / "Documents/note.txt") << "first";
+    return SimulatorInstall{udid, name, "/nowhere/Notes.app", container, {}};
+}
+
+// The Notes app with those installs.
+inline SimulatorApp notes(std::vector<SimulatorInstall> installs) {
+    SimulatorApp app;
+    app.id = "com.demo.notes";
+    app.name = "Notes";
+    for (const SimulatorInstall& install : installs)
+        app.devices << install.udid;
+    app.installs = std::move(installs);
+    return app;
+}
 
 } // namespace quorvex::test

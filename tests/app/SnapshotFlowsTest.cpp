@@ -17,30 +17,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::findRow;
+using test::installOn;
+using test::notes;
 using test::outline;
 
 const ToastMessage kBusy{"Please wait",
                          QString("Another task is still running: a cleanup, snapshot, or download."),
                          "hourglass", true};
-
-SimulatorInstall installOn(const QString& udid, const QString& name) {
-    const fs::path container = homeDirectoryURL() / "Library/Developer/CoreSimulator/Devices" /
-                               udid.toStdString() / "data/Containers/Data/Application/NOTES";
-    fs::create_directories(container / "Documents");
-    fs::create_directories(container / "Library");
-    std::ofstream(container / "Documents/note.txt") << "first";
-    return SimulatorInstall{udid, name, "/nowhere/Notes.app", container, {}};
-}
-
-SimulatorApp notes(std::vector<SimulatorInstall> installs) {
-    SimulatorApp app;
-    app.id = "com.demo.notes";
-    app.name = "Notes";
-    for (const SimulatorInstall& install : installs)
-        app.devices << install.udid;
-    app.installs = std::move(installs);
-    return app;
-}
 
 // Types `text` into the save dialog's name field and presses Save.
 std::function<int(const Alert&)> typeName(const QString& text) {

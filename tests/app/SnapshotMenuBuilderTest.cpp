@@ -17,26 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::findRow;
+using test::installOn;
+using test::notes;
 using test::outline;
-
-SimulatorInstall installOn(const QString& udid, const QString& name) {
-    const fs::path container = homeDirectoryURL() / "Library/Developer/CoreSimulator/Devices" /
-                               udid.toStdString() / "data/Containers/Data/Application/NOTES";
-    fs::create_directories(container / "Documents");
-    fs::create_directories(container / "Library");
-    std::ofstream(container / "Documents/note.txt") << "first";
-    return SimulatorInstall{udid, name, "/nowhere/Notes.app", container, {}};
-}
-
-SimulatorApp notes(std::vector<SimulatorInstall> installs) {
-    SimulatorApp app;
-    app.id = "com.demo.notes";
-    app.name = "Notes";
-    for (const SimulatorInstall& install : installs)
-        app.devices << install.udid;
-    app.installs = std::move(installs);
-    return app;
-}
 
 class SnapshotMenuBuilderTest : public ::testing::Test {
 protected:
