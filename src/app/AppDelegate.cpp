@@ -2,6 +2,7 @@
 
 #include "actions/Permissions.h"
 #include "actions/SimulatorActions.h"
+#include "app/AppLog.h"
 #include "app/StatusMenuController.h"
 #include "app/Updates.h"
 #include "platform/Clock.h"
@@ -46,9 +47,10 @@ bool AppDelegate::isResetSetupRun(const QStringList& arguments) {
 
 void AppDelegate::runResetSetup(NetworkService& network, FILE* out, std::function<void(int)> exit) {
     network.resetSetup([out, exit = std::move(exit)](std::optional<QString> error) {
-        if (error)
+        if (error) {
+            qCWarning(appLog) << "setup reset failed:" << *error;
             std::fprintf(out, "Reset failed: %s\n", error->toUtf8().constData());
-        else
+        } else
             std::fputs("Setup reset. Launch the app again to see the setup guide.\n", out);
         std::fflush(out);
         exit(error ? 1 : 0);

@@ -4,6 +4,7 @@
 #include "actions/Permissions.h"
 #include "actions/SampleMedia.h"
 #include "actions/SimulatorActions.h"
+#include "app/AppLog.h"
 #include "app/BlockedHostsSubmenuBuilder.h"
 #include "app/ConnectedDeviceSubmenuBuilder.h"
 #include "app/HostAppSubmenuBuilder.h"
@@ -479,7 +480,8 @@ QFuture<void> StatusMenuController::addSampleMedia(const SimulatorDevice& device
     return QtConcurrent::run([udid] {
                try {
                    return DeviceTools::addMedia(SampleMedia::ensureFiles(), udid);
-               } catch (const std::exception&) {
+               } catch (const std::exception& error) {
+                   qCWarning(appLog) << "adding sample media failed:" << error.what();
                    return false;
                }
            })

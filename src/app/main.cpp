@@ -2,6 +2,7 @@
 // the display; a run under a test host starts nothing; a normal run lives in the system tray.
 #include "actions/SimulatorActions.h"
 #include "app/AppDelegate.h"
+#include "app/AppLog.h"
 #include "app/Services.h"
 #include "app/SingleInstance.h"
 #include "app/StartupOptions.h"
@@ -160,6 +161,7 @@ int main(int argc, char* argv[]) {
             menu->openMenu();
     });
     TrayWaiter tray(systemClock(), &QSystemTrayIcon::isSystemTrayAvailable, [&] {
+        qCInfo(appLog) << "system tray available, showing the status item";
         if (services)
             delegate.applicationDidFinishLaunching(services->view(network->service()));
     });

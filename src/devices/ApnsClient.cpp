@@ -1,5 +1,6 @@
 #include "devices/ApnsClient.h"
 
+#include "devices/DevicesLog.h"
 #include <QPromise>
 
 #include <curl/curl.h>
@@ -118,6 +119,7 @@ ApnsClient::Response ApnsClient::perform(void* rawHandle, const Apns::Request& r
     if (result != CURLE_OK) {
         response.body.clear();
         response.error = QString::fromUtf8(curl_easy_strerror(result));
+        qCWarning(devicesLog) << "push request failed:" << response.error;
         return response;
     }
     long version = 0;
@@ -127,9 +129,12 @@ ApnsClient::Response ApnsClient::perform(void* rawHandle, const Apns::Request& r
         // The service speaks HTTP/2 only; an answer in another version came from someone else.
         response.body.clear();
         response.error = QStringLiteral("The server didn’t answer over HTTP/2.");
+        qCWarning(devicesLog) << "push answered over HTTP version" << version << "instead of HTTP/2";
         return response;
     }
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &response.status);
+    // Status only: the body may name the device token, and the request carries the signed key.
+    qCDebug(devicesLog) << "push answered with status" << response.status;
     return response;
 }
 

@@ -1,5 +1,6 @@
 #include "devices/DeviceSnapshotStore.h"
 
+#include "devices/DevicesLog.h"
 #include "devices/UserFacingError.h"
 #include "storage/Cleanup.h"
 #include "tools/FileGuards.h"
@@ -148,8 +149,10 @@ bool DeviceSnapshotStore::pushData(const DeviceApp& app, const QString& deviceID
     // An app that is not running is fine: the result does not matter.
     DeviceApp::terminateRunning(app, deviceID);
     for (const QString& name : names)
-        if (!DeviceApp::pushAppData(name, deviceID, app.id, localFolder))
+        if (!DeviceApp::pushAppData(name, deviceID, app.id, localFolder)) {
+            qCWarning(devicesLog) << "copying" << name << "to" << app.id << "on" << deviceID << "failed";
             return false;
+        }
     return true;
 }
 

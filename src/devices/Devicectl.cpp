@@ -1,5 +1,6 @@
 #include "devices/Devicectl.h"
 
+#include "devices/DevicesLog.h"
 #include "tools/ToolPaths.h"
 
 namespace quorvex::devicectl {
@@ -11,11 +12,15 @@ std::optional<QByteArray> run(std::vector<std::string> arguments, std::chrono::m
 
 std::optional<nlohmann::json> resultObjects(const QByteArray& output, const char* key) {
     const auto json = nlohmann::json::parse(output.begin(), output.end(), nullptr, false);
-    if (!json.is_object())
+    if (!json.is_object()) {
+        qCWarning(devicesLog) << "devicectl printed no JSON object," << output.size() << "bytes";
         return std::nullopt;
+    }
     const auto result = json.find("result");
-    if (result == json.end() || !result->is_object())
+    if (result == json.end() || !result->is_object()) {
+        qCWarning(devicesLog) << "devicectl's JSON has no result object";
         return std::nullopt;
+    }
     const auto list = result->find(key);
     if (list == result->end() || !list->is_array())
         return std::nullopt;

@@ -1,6 +1,7 @@
 #include "illustrations/LoopingTimelineWidget.h"
 
 #include "illustrations/Curves.h"
+#include "illustrations/IllustrationsLog.h"
 #include "illustrations/MotionPreference.h"
 #include "platform/Clock.h"
 
@@ -46,6 +47,7 @@ void LoopingTimelineWidget::paintEvent(QPaintEvent*) {
 void LoopingTimelineWidget::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     m_start = m_clock.now();
+    qCDebug(illustrationsLog) << metaObject()->className() << "shown, animating:" << !m_reduceMotion;
     if (!m_reduceMotion)
         scheduleNextFrame();
 }
@@ -53,6 +55,7 @@ void LoopingTimelineWidget::showEvent(QShowEvent* event) {
 void LoopingTimelineWidget::hideEvent(QHideEvent* event) {
     m_tick.reset();
     m_spent.reset();
+    qCDebug(illustrationsLog) << metaObject()->className() << "hidden, no frames scheduled";
     QWidget::hideEvent(event);
 }
 

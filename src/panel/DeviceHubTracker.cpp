@@ -1,5 +1,6 @@
 #include "panel/DeviceHubTracker.h"
 
+#include "panel/PanelLog.h"
 #include "platform/Clock.h"
 #include "platform/WindowSystem.h"
 #include "tools/ToolPaths.h"
@@ -52,8 +53,12 @@ DeviceHubTracker::Snapshot DeviceHubTracker::snapshot() const {
 }
 
 void DeviceHubTracker::notifyIfChanged(const Snapshot& before) {
-    if (!(snapshot() == before))
-        emit stateChanged();
+    if (snapshot() == before)
+        return;
+    qCDebug(panelLog) << "host" << (m_host ? bundleID(*m_host) : QStringLiteral("none")) << "frontmost"
+                      << m_isFrontmost << "window" << m_windowFrame.value_or(QRectF()) << "focused"
+                      << m_focusedUDID.value_or(QString());
+    emit stateChanged();
 }
 
 void DeviceHubTracker::start() {

@@ -3,6 +3,7 @@
 #include "storage/DirectoryReader.h"
 #include "storage/FileError.h"
 #include "storage/FolderHandle.h"
+#include "storage/StorageLog.h"
 #include "tools/Environment.h"
 #include "tools/FileGuards.h"
 
@@ -247,6 +248,9 @@ std::error_code GuardedDelete::removeCleanupTarget(const fs::path& path) noexcep
         return {};
     } catch (const FileError& error) {
         return error.code();
+    } catch (const std::exception& error) {
+        qCWarning(storageLog) << "removal stopped:" << error.what();
+        return std::make_error_code(std::errc::io_error);
     } catch (...) {
         return std::make_error_code(std::errc::io_error);
     }
@@ -258,6 +262,9 @@ std::error_code GuardedDelete::removeItem(const fs::path& path, std::nothrow_t) 
         return {};
     } catch (const FileError& error) {
         return error.code();
+    } catch (const std::exception& error) {
+        qCWarning(storageLog) << "removal stopped:" << error.what();
+        return std::make_error_code(std::errc::io_error);
     } catch (...) {
         return std::make_error_code(std::errc::io_error);
     }

@@ -3,7 +3,9 @@
 #include "platform/Trash.h"
 #include "storage/GuardedDelete.h"
 #include "storage/StorageFormats.h"
+#include "storage/StorageLog.h"
 #include "tools/FileGuards.h"
+#include "tools/PathText.h"
 #include "tools/ToolPaths.h"
 #include "tools/ToolRunner.h"
 
@@ -28,13 +30,17 @@ std::optional<QString> ItemRemoval::remove(const CleanupRemoval& removal, bool t
     switch (removal.kind) {
     case CleanupRemoval::Kind::runtime:
         if (!StorageFormats::isUuid(removal.identifier) ||
-            !xcrunSucceeded({"simctl", "runtime", "delete", removal.identifier.toStdString()}))
+            !xcrunSucceeded({"simctl", "runtime", "delete", removal.identifier.toStdString()})) {
+            qCWarning(storageLog) << "simctl runtime delete failed for" << removal.identifier;
             return kRuntimeFailed;
+        }
         return std::nullopt;
     case CleanupRemoval::Kind::simulator:
         if (!StorageFormats::isUuid(removal.identifier) ||
-            !xcrunSucceeded({"simctl", "delete", removal.identifier.toStdString()}))
+            !xcrunSucceeded({"simctl", "delete", removal.identifier.toStdString()})) {
+            qCWarning(storageLog) << "simctl delete failed for" << removal.identifier;
             return kSimulatorFailed;
+        }
         return std::nullopt;
     case CleanupRemoval::Kind::file:
         break;
@@ -42,12 +48,16 @@ std::optional<QString> ItemRemoval::remove(const CleanupRemoval& removal, bool t
     const fs::path standard = standardizedPath(removal.file);
     if (!itemExists(standard))
         return std::nullopt; // already gone: counts as cleaned
-    if (!isAllowedCleanupTarget(standard))
+    if (!isAllowedCleanupTarget(standard)) {
+        qCWarning(storageLog) << "refused to clean outside the allowed folders:" << pathText(standard);
         return kOutside;
+    }
     const std::error_code error = toTrash ? trash.moveToTrash(parentResolvedPath(standard))
                                           : GuardedDelete::removeCleanupTarget(standard);
     if (!error)
         return std::nullopt;
+    qCWarning(storageLog) << (toTrash ? "moving to the trash failed:" : "removing failed:")
+                          << pathText(standard) << QString::fromLocal8Bit(error.message());
     if (standard.extension() == ".app" && (error.value() == EACCES || error.value() == EPERM))
         return kNeedsPassword;
     return describe(error);

@@ -6,6 +6,7 @@
 #include "windows/DeviceScreen.h"
 #include "windows/ScreenshotSettings.h"
 #include "windows/ScreenshotThumbnail.h"
+#include "windows/WindowsLog.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -106,6 +107,8 @@ ScreenshotFlow::Outcome ScreenshotFlow::run(const Request& request, double settl
 void ScreenshotFlow::report(const Request& request, const Outcome& outcome) {
     const QString camera = QStringLiteral("camera");
     if (outcome.error) {
+        qCWarning(windowsLog) << "screenshot of" << request.deviceName
+                              << "failed:" << static_cast<int>(*outcome.error);
         switch (*outcome.error) {
         case Error::capture:
             Toast::show(QStringLiteral("Couldn’t take the screenshot"), std::nullopt, camera, true);

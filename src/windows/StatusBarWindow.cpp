@@ -3,6 +3,7 @@
 #include "simulator/Toast.h"
 #include "windows/ContentSizedWindow.h"
 #include "windows/StatusBarView.h"
+#include "windows/WindowsLog.h"
 
 #include <QPointer>
 
@@ -59,8 +60,10 @@ void StatusBarWindow::runOnTargets(std::vector<SimulatorDevice> devices,
     m_queue.start([self, devices = std::move(devices), action = std::move(action), title] {
         QStringList failed;
         for (const SimulatorDevice& device : devices)
-            if (!action(device.udid))
+            if (!action(device.udid)) {
+                qCWarning(windowsLog) << title << "failed on" << device.udid;
                 failed << device.name;
+            }
         if (!self)
             return;
         // Posted in queue order, so the reports keep the order of the clicks.

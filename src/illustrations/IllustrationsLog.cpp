@@ -1,0 +1,3 @@
+#include "illustrations/IllustrationsLog.h"
+
+Q_LOGGING_CATEGORY(illustrationsLog, "quorvex.illustrations", QtInfoMsg)

@@ -1,0 +1,3 @@
+#include "panel/PanelLog.h"
+
+Q_LOGGING_CATEGORY(panelLog, "quorvex.panel", QtInfoMsg)
