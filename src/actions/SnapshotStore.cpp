@@ -347,10 +347,8 @@ std::vector<AppSnapshot> SnapshotStore::list(const QString& bundleID) {
 void SnapshotStore::deleteSnapshot(const AppSnapshot& snapshot) {
     // A restore reads the snapshot for its whole staging; deleting it under the restore would
     // leave the restore with half a snapshot.
-    if (Cleanup::shared().isWorking()) {
-        Cleanup::showBusyToast();
+    if (Cleanup::shared().isWorking())
         throw SnapshotError(Cleanup::kBusyDetail);
-    }
     // Standardised first, so a folder like "<root>/<bundle>/.." cannot pass the test below and
     // then name the root itself.
     const fs::path target = standardizedPath(folder(snapshot));

@@ -3,6 +3,7 @@
 #include "actions/SnapshotStore.h"
 #include "platform/Dialogs.h"
 #include "simulator/Toast.h"
+#include "storage/BusyToast.h"
 #include "storage/Cleanup.h"
 #include "storage/FileError.h"
 #include "ui/Formatters.h"
@@ -58,8 +59,10 @@ QFuture<void> SnapshotFlows::confirmSave(const SimulatorApp& app, const Simulato
     // Spaces around a real name are the user's; a name of nothing but spaces is no name.
     const QString typed = field->text();
     const QString name = typed.trimmed().isEmpty() ? QStringLiteral("Snapshot") : typed;
-    if (!m_cleanup.beginLongTask())
+    if (!m_cleanup.beginLongTask()) {
+        showBusyToast();
         return finished();
+    }
     return save(app, install, name);
 }
 
@@ -94,8 +97,10 @@ QFuture<void> SnapshotFlows::confirmRestore(const AppSnapshot& snapshot, const S
     alert.buttons = {{QStringLiteral("Restore"), true}, {QStringLiteral("Cancel")}};
     if (Dialogs::shared().runAlert(alert) != Dialogs::kFirstButton)
         return finished();
-    if (!m_cleanup.beginLongTask())
+    if (!m_cleanup.beginLongTask()) {
+        showBusyToast();
         return finished();
+    }
     return restore(snapshot, app, install);
 }
 
@@ -138,7 +143,7 @@ QFuture<void> SnapshotFlows::confirmDelete(const AppSnapshot& snapshot) const {
     // A restore or save reads the snapshot folder for its whole run; deleting it under them would
     // leave them with half a snapshot.
     if (m_cleanup.isWorking()) {
-        Cleanup::showBusyToast();
+        showBusyToast();
         return finished();
     }
     const QString name = snapshot.name;
@@ -154,10 +159,11 @@ QFuture<void> SnapshotFlows::confirmDelete(const AppSnapshot& snapshot) const {
                             false);
                 return;
             }
-            // A long task that started after the check above: the store refused and showed the
-            // busy toast itself.
-            if (std::get<QString>(result) == Cleanup::kBusyDetail)
+            // A long task that started after the check above: the store refused.
+            if (std::get<QString>(result) == Cleanup::kBusyDetail) {
+                showBusyToast();
                 return;
+            }
             Toast::show(QStringLiteral("Couldn’t delete the snapshot"), std::get<QString>(result),
                         kFailedSymbol, true);
         });

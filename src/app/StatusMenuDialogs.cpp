@@ -7,6 +7,7 @@
 #include "devices/PhysicalDeviceTools.h"
 #include "simulator/DeviceTools.h"
 #include "simulator/Toast.h"
+#include "storage/BusyToast.h"
 #include "storage/Cleanup.h"
 #include "tools/Environment.h"
 
@@ -167,8 +168,10 @@ QFuture<void> confirmUninstall(StatusMenuFlows& flows, const SimulatorApp& app) 
     if (Dialogs::shared().runAlert(alert) != Dialogs::kFirstButton)
         return nothingStarted();
     // Test and set with nothing in between; a refusal shows "Please wait" and leaves the flag.
-    if (!Cleanup::shared().beginLongTask())
+    if (!Cleanup::shared().beginLongTask()) {
+        showBusyToast();
         return nothingStarted();
+    }
     std::vector<SimulatorDevice> devices;
     for (const SimulatorInstall& install : app.installs)
         devices.push_back(deviceOf(install));

@@ -9,6 +9,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Workspace.h"
 #include "simulator/Toast.h"
+#include "storage/BusyToast.h"
 #include "storage/Cleanup.h"
 #include "tools/Environment.h"
 #include "tools/FileGuards.h"
@@ -62,8 +63,10 @@ void DeviceFlows::showPushWindow(const PhysicalDevice& device) {
 
 template <typename Result>
 void DeviceFlows::runLongTask(std::function<Result()> work, std::function<void(Result)> done) {
-    if (!Cleanup::shared().beginLongTask())
+    if (!Cleanup::shared().beginLongTask()) {
+        showBusyToast();
         return;
+    }
     auto* watcher = new QFutureWatcher<Result>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, done = std::move(done)] {
         watcher->deleteLater();
@@ -257,7 +260,7 @@ void DeviceFlows::deleteSnapshotFlow(const DeviceSnapshot& snapshot, const Devic
         return;
     // A restore reads the snapshot's folder while it runs.
     if (Cleanup::shared().isWorking()) {
-        Cleanup::showBusyToast();
+        showBusyToast();
         return;
     }
     try {

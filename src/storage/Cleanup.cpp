@@ -1,11 +1,7 @@
 #include "storage/Cleanup.h"
 
 #include "platform/GuiThread.h"
-#include "simulator/Toast.h"
 #include "storage/GuardedDelete.h"
-
-#include <QCoreApplication>
-#include <QThread>
 
 namespace quorvex {
 namespace fs = std::filesystem;
@@ -23,23 +19,10 @@ void Cleanup::setWorking(bool working) {
 
 bool Cleanup::beginLongTask() {
     Q_ASSERT(isGuiThread());
-    if (isWorking()) {
-        showBusyToast();
+    if (isWorking())
         return false;
-    }
     setWorking(true);
     return true;
-}
-
-void Cleanup::showBusyToast() {
-    const auto show = [] { Toast::show(kBusyTitle, kBusyDetail, QStringLiteral("hourglass"), true); };
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        return;
-    if (QThread::currentThread() == app->thread())
-        show();
-    else
-        QMetaObject::invokeMethod(app, show, Qt::QueuedConnection);
 }
 
 bool Cleanup::isInsideUserLibrary(const fs::path& path) {

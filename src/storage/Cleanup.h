@@ -20,10 +20,6 @@ namespace quorvex {
 class Cleanup final : public QObject, public LongTaskGate {
     Q_OBJECT
 public:
-    static inline const QString kBusyTitle = QStringLiteral("Please wait");
-    static inline const QString kBusyDetail =
-        QStringLiteral("Another task is still running: a cleanup, snapshot, or download.");
-
     /// The one instance, created on first use and never released.
     static Cleanup& shared();
 
@@ -33,14 +29,11 @@ public:
     void setWorking(bool working);
 
     /// GUI thread. Starts a long task: sets the flag and answers true, or, when one runs already,
-    /// shows the "Please wait" toast and answers false without changing anything.
+    /// answers false without changing anything (the caller shows the busy toast).
     bool beginLongTask() override;
     /// GUI thread. Ends the long task: clears the flag.
     void endLongTask() override { setWorking(false); }
     bool isLongTaskRunning() const override { return isWorking(); }
-
-    /// Shows the "Please wait" toast; from another thread it is posted to the GUI thread.
-    static void showBusyToast();
 
     /// The deletion guard: false when nothing exists at `path` (a dangling link exists); else true
     /// when the standardised path, with its parent resolved through links and its own last

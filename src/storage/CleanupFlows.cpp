@@ -5,6 +5,7 @@
 #include "platform/SystemClock.h"
 #include "simulator/SimulatorApps.h"
 #include "simulator/Toast.h"
+#include "storage/BusyToast.h"
 #include "storage/Cleanup.h"
 #include "storage/CleanupItem.h"
 #include "storage/FileError.h"
@@ -171,8 +172,10 @@ bool CleanupFlows::confirm(Target target, const std::optional<SimulatorApp>& app
 }
 
 void CleanupFlows::clean(Target target, const std::optional<SimulatorApp>& app) {
-    if (!m_gate.beginLongTask())
+    if (!m_gate.beginLongTask()) {
+        showBusyToast();
         return;
+    }
     const auto now = [] { return QDateTime::currentDateTimeUtc(); };
     if (app) {
         // An app's project folders are read from the user defaults, which belong to the GUI
@@ -240,8 +243,10 @@ void CleanupFlows::eraseAppData(const SimulatorApp& app) {
     alert.buttons = {{QStringLiteral("Erase Data"), true}, {QStringLiteral("Cancel"), false}};
     if (Dialogs::shared().runAlert(alert) != Dialogs::kFirstButton)
         return;
-    if (!m_gate.beginLongTask())
+    if (!m_gate.beginLongTask()) {
+        showBusyToast();
         return;
+    }
     const QString place = placeOf(app);
     start(Run{QStringLiteral("Erasing ") + app.name,
               QStringLiteral("Erased ") + app.name + QStringLiteral("’s data"),

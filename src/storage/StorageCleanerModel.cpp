@@ -182,8 +182,10 @@ void StorageCleanerModel::clean(Mode mode) {
     std::erase_if(items, [](const auto& entry) { return entry.second.isProtected(); });
     if (items.empty() || m_cleaning)
         return;
-    if (!m_gate.beginLongTask())
+    if (!m_gate.beginLongTask()) {
+        emit cleanRefused();
         return;
+    }
     m_cleaning = true;
     emit changed();
     m_progress.show(mode == Mode::trash ? QStringLiteral("Moving to Trash") : QStringLiteral("Cleaning Up"));

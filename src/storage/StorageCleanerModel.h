@@ -71,12 +71,15 @@ public:
     void setArchiveFilter(std::optional<QString> bundleID);
 
     bool isCleaning() const { return m_cleaning; }
-    /// Removes the selected items one after the other; returns at once.
+    /// Removes the selected items one after the other; returns at once. When the busy flag
+    /// refuses (another long task runs), nothing starts and cleanRefused() tells the window.
     void clean(Mode mode);
 
 signals:
     void changed();
     void cleanFinished();
+    /// A clean was refused because another long task runs; the window shows the busy toast.
+    void cleanRefused();
 
 private:
     void startScan(Kind kind);

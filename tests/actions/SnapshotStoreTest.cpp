@@ -197,13 +197,13 @@ TEST_F(SnapshotStoreTest, DeleteResolvesLinksAboveTheRootButNotTheRootItself) {
     EXPECT_TRUE(fs::exists(SnapshotStore::folder(second)));
 }
 
-TEST_F(SnapshotStoreTest, DeleteWhileALongTaskRunsIsRefusedWithThePleaseWaitToast) {
+// The store only refuses, with the busy text as its reason; the flow that called it shows the toast.
+TEST_F(SnapshotStoreTest, DeleteWhileALongTaskRunsIsRefusedWithTheBusyReason) {
     const AppSnapshot snapshot = SnapshotStore::save(app, install, "x");
     QSignalSpy toasts(&Toast::presenter(), &ToastPresenter::toastShown);
     Cleanup::shared().setWorking(true);
     EXPECT_EQ(messageOf([&] { SnapshotStore::deleteSnapshot(snapshot); }), Cleanup::kBusyDetail);
-    ASSERT_EQ(toasts.count(), 1);
-    EXPECT_EQ(toasts.at(0).at(0).value<ToastMessage>().title, "Please wait");
+    EXPECT_EQ(toasts.count(), 0);
     EXPECT_TRUE(fs::exists(SnapshotStore::folder(snapshot) / "info.json"));
 }
 

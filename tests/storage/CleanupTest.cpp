@@ -1,6 +1,5 @@
 #include "storage/Cleanup.h"
 
-#include "simulator/Toast.h"
 #include "storage/FileError.h"
 #include "storage/FolderHandle.h"
 #include "tools/Environment.h"
@@ -204,28 +203,6 @@ TEST_F(CleanupTest, FoldersAreOpenedWithoutFollowingAnyLinkOnTheWay) {
     EXPECT_EQ(errno, ELOOP);
     EXPECT_FALSE(FolderHandle::openWithoutLinks(AT_FDCWD, (library / "Link").c_str(), false));
     EXPECT_TRUE(FolderHandle::openWithoutLinks(AT_FDCWD, (library / "Caches").c_str(), false));
-}
-
-TEST_F(CleanupTest, ASecondLongTaskIsRefusedWithThePleaseWaitToast) {
-    Cleanup& cleanup = Cleanup::shared();
-    QSignalSpy changes(&cleanup, &Cleanup::workingChanged);
-    QSignalSpy toasts(&Toast::presenter(), &ToastPresenter::toastShown);
-
-    EXPECT_TRUE(cleanup.beginLongTask());
-    EXPECT_TRUE(cleanup.isWorking());
-    EXPECT_EQ(toasts.count(), 0);
-
-    EXPECT_FALSE(cleanup.beginLongTask());
-    EXPECT_TRUE(cleanup.isWorking());
-    ASSERT_EQ(toasts.count(), 1);
-    const auto toast = toasts.at(0).at(0).value<ToastMessage>();
-    EXPECT_EQ(toast,
-              (ToastMessage{"Please wait", "Another task is still running: a cleanup, snapshot, or download.",
-                            "hourglass", true}));
-
-    cleanup.setWorking(false);
-    cleanup.setWorking(false);
-    EXPECT_EQ(changes.count(), 2); // on, off: a repeated value is no change
 }
 
 // A bind mount of the same file system has the same device as its surroundings; the delete must

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QThreadPool>
 
 #include <atomic>
@@ -216,9 +217,11 @@ TEST_F(StorageCleanerModelTest, ProtectedItemsAreNeverSelectedNorCleaned) {
     EXPECT_EQ(model.selection(), QSet<QString>{"free"});
 
     gate.busy = true; // another long task runs
+    QSignalSpy refused(&model, &StorageCleanerModel::cleanRefused);
     model.clean(StorageCleanerModel::Mode::trash);
     EXPECT_FALSE(model.isCleaning());
     EXPECT_EQ(gate.refusals, 1);
+    EXPECT_EQ(refused.count(), 1); // the caller is told, so it can show the busy toast
     gate.busy = false;
     model.clean(StorageCleanerModel::Mode::trash);
     settle();
