@@ -33,6 +33,8 @@ public:
     explicit SimulatorSubmenuBuilder(Context context)
         : m_context(std::move(context)) {}
 
+    const Context& context() const { return m_context; }
+
     void fill(MenuRows& rows, const SimulatorDevice& device,
               const std::vector<SimulatorDevice>& devices) const;
 

@@ -166,6 +166,10 @@ public:
         return SimulatorSubmenuBuilder(
             {neighbours.actionWindows, neighbours.deviceHub, simulatorApps, flows()});
     }
+    SimulatorSubmenuBuilder simulatorBuilder(std::chrono::milliseconds slowAnimationsReadTimeout) {
+        return SimulatorSubmenuBuilder({neighbours.actionWindows, neighbours.deviceHub, simulatorApps,
+                                        flows(), slowAnimationsReadTimeout});
+    }
     ConnectedDeviceSubmenuBuilder connectedDeviceBuilder() {
         return ConnectedDeviceSubmenuBuilder({neighbours.deviceFlows, neighbours.deviceHub});
     }

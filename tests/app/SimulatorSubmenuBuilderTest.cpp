@@ -69,16 +69,20 @@ TEST(SimulatorSubmenuBuilderTest, ListsEveryCommandWithTheSlowAnimationStateRead
     }
 }
 
-TEST(SimulatorSubmenuBuilderTest, AHungSlowAnimationReadGivesUpAfterTwoSecondsAndReadsAsOff) {
+// The menu waits at most 2 s for the read; the test gives the builder a shorter bound so it does
+// not wait that long itself. The hung tool (20 s) is killed at the bound and the row reads as off.
+TEST(SimulatorSubmenuBuilderTest, AHungSlowAnimationReadGivesUpAtItsBoundAndReadsAsOff) {
+    test::MenuTestWorld world;
+    EXPECT_EQ(world.simulatorBuilder().context().slowAnimationsReadTimeout, std::chrono::seconds(2));
+
     test::FakeXcrun fake;
     fake.rule({{"args", simctl({"spawn", "UDID-PHONE", "notifyutil", "-g", "**"})},
                {"stdout", "com.apple.UIKit.SimulatorSlowMotionAnimationState 1\n"},
                {"delay", 20}});
-    test::MenuTestWorld world;
     MenuRows rows;
     QElapsedTimer timer;
     timer.start();
-    world.simulatorBuilder().fill(rows, kPhone, {kPhone});
+    world.simulatorBuilder(std::chrono::milliseconds(100)).fill(rows, kPhone, {kPhone});
     EXPECT_LT(timer.elapsed(), 6'000);
     EXPECT_EQ(test::findRow(rows, "Slow Animations")->checked, false);
 }
