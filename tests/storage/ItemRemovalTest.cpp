@@ -4,6 +4,7 @@
 #include "storage/SpaceSaved.h"
 #include "support/FakeTrash.h"
 #include "support/FakeXcrun.h"
+#include "support/ScopedApplicationsFolders.h"
 #include "tools/Environment.h"
 
 #include <gtest/gtest.h>
@@ -336,4 +337,117 @@ TEST_P(ItemRemovalSuite, ASwappedInLinkNeverRedirectsTheRemoval) {
     }
     fs::remove_all(victim);
     EXPECT_EQ(snapshotOf(sentinel), before);
+}
+
+// Old and beta Xcode copies are cleaned from the Applications folders, and only bundles that say
+// they are Xcode. Impostors are refused; a bundle that is a link, or whose Info.plist is a link to
+// outside, goes as itself and never takes the outside with it.
+TEST_P(ItemRemovalSuite, FakeXcodeBundlesGoOnlyWhenTheyAreXcodeAndNeverTakeTheOutsideAlong) {
+    const fs::path systemApps = home / "SystemApplications";
+    const fs::path userApps = home / "Applications";
+    test::ScopedApplicationsFolders folders(systemApps, userApps);
+    FreedesktopTrash trash(home / ".local/share/Trash");
+    const auto infoPlist = [](const std::string& bundleID) {
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+               "<key>CFBundleIdentifier</key><string>" +
+               bundleID + "</string></dict></plist>\n";
+    };
+    const auto makeBundle = [&](const fs::path& bundle, const std::string& bundleID) {
+        writeText(bundle / "Contents/Info.plist", infoPlist(bundleID));
+        writeText(bundle / "Contents/MacOS/Xcode", "binary");
+        fs::create_symlink(sentinel, bundle / "Contents/Developer");
+        fs::create_hard_link(sentinel / "keep.txt", bundle / "Contents/hard-link");
+    };
+    writeText(sentinel / "Outside.app/Contents/Info.plist", infoPlist("com.apple.dt.Xcode"));
+    fs::create_directories(systemApps);
+    fs::create_directories(userApps);
+    before = snapshotOf(sentinel);
+
+    makeBundle(systemApps / "Xcode-15.4.app", "com.apple.dt.Xcode");
+    makeBundle(userApps / "Xcode-beta.app", "com.apple.dt.Xcode");
+    makeBundle(userApps / "Xcodes.app", "com.example.xcodes");
+    makeBundle(userApps / "Nested/Xcode.app", "com.apple.dt.Xcode");
+    fs::create_symlink(sentinel / "Outside.app", userApps / "Xcode-link.app");
+    fs::create_directories(userApps / "Xcode-plist-link.app/Contents");
+    fs::create_symlink(sentinel / "Outside.app/Contents/Info.plist",
+                       userApps / "Xcode-plist-link.app/Contents/Info.plist");
+
+    struct Case {
+        const char* what;
+        fs::path bundle;
+        std::optional<QString> error;
+    };
+    const Case cases[] = {
+        {"Xcode in the system Applications folder", systemApps / "Xcode-15.4.app", std::nullopt},
+        {"a beta in the user's Applications folder", userApps / "Xcode-beta.app", std::nullopt},
+        {"another app named like Xcode", userApps / "Xcodes.app", ItemRemoval::kOutside},
+        {"Xcode one folder further down", userApps / "Nested/Xcode.app", ItemRemoval::kOutside},
+        {"a link to an Xcode outside", userApps / "Xcode-link.app", std::nullopt},
+        {"a bundle whose Info.plist links outside", userApps / "Xcode-plist-link.app", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(ItemRemoval::remove(CleanupRemoval::ofFile(c.bundle), toTrash(), trash), c.error);
+        EXPECT_EQ(fs::exists(fs::symlink_status(c.bundle)), c.error.has_value());
+        EXPECT_EQ(snapshotOf(sentinel), before);
+    }
+}
+
+namespace {
+
+// What a freedesktop file manager does to put an item back: the record's Path (percent-encoded,
+// absolute) names where it goes, the item under files/ with the record's name moves there, and
+// the record goes. Answers false for a record the rules do not accept.
+bool restoreFromTrash(const fs::path& trashFolder, const fs::path& record) {
+    const std::string text = readText(record);
+    if (!text.starts_with("[Trash Info]\n"))
+        return false;
+    std::optional<std::string> path;
+    std::optional<std::string> date;
+    std::istringstream lines(text.substr(13));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("Path="))
+            path = line.substr(5);
+        else if (line.starts_with("DeletionDate="))
+            date = line.substr(13);
+    }
+    if (!path || !date || !QDateTime::fromString(QString::fromStdString(*date), Qt::ISODate).isValid())
+        return false;
+    const fs::path original = QByteArray::fromPercentEncoding(QByteArray::fromStdString(*path)).toStdString();
+    if (!original.is_absolute() || fs::exists(fs::symlink_status(original)))
+        return false;
+    fs::rename(trashFolder / "files" / record.stem(), original);
+    fs::remove(record);
+    return true;
+}
+
+} // namespace
+
+// A clean in trash mode can be put back whole: every record is valid by the freedesktop rules and
+// restoring them all gives back the folder exactly as it was, odd names and links included.
+TEST(ItemRemovalTrashTest, ATrashModeCleanIsPutBackByTheFileManagersRules) {
+    const fs::path home = homeDirectoryURL();
+    const fs::path caches = home / "Library/Developer/Xcode/DerivedData";
+    fs::remove_all(home / "Library");
+    fs::remove_all(home / ".local/share/Trash");
+    const std::vector<std::string> names = {"App-abc", "with space", "per%cent", "new\nline", "\xff", "-rf"};
+    for (const std::string& name : names) {
+        writeText(caches / name / "Build/Intermediates/file.o", name);
+        fs::create_symlink("Build", caches / name / "link");
+    }
+    const auto before = snapshotOf(caches);
+    FreedesktopTrash trash(home / ".local/share/Trash");
+    for (const std::string& name : names)
+        ASSERT_EQ(ItemRemoval::remove(CleanupRemoval::ofFile(caches / name), true, trash), std::nullopt);
+    ASSERT_TRUE(snapshotOf(caches).empty());
+
+    int restored = 0;
+    for (const auto& record : fs::directory_iterator(trash.folder() / "info")) {
+        EXPECT_EQ(record.path().extension(), ".trashinfo");
+        EXPECT_TRUE(restoreFromTrash(trash.folder(), record.path())) << record.path();
+        ++restored;
+    }
+    EXPECT_EQ(restored, static_cast<int>(names.size()));
+    EXPECT_EQ(snapshotOf(caches), before);
+    EXPECT_TRUE(fs::is_empty(trash.folder() / "files"));
 }
