@@ -19,7 +19,12 @@ sync
 ours=$("$tool" remove "$HOME/Library/ours")
 t0=$(date +%s%N); rm -rf "$base/theirs"; theirs=$(awk -v ns="$(( $(date +%s%N) - t0 ))" 'BEGIN { printf "%.3f", ns / 1e9 }')
 
-printf 'depth %d levels, %d cores\n' "$levels" "$(nproc)"
+# On a disk file system mounted with online discard, every removed folder waits for its discard:
+# both removals are then bound by the device, not by their walks. Say which kind of run this was.
+fs_type=$(stat -f -c %T "$base")
+options=$(findmnt -n -o OPTIONS --target "$base" 2>/dev/null || true)
+printf 'depth %d levels, %d cores, %s (%s), load %s\n' "$levels" "$(nproc)" "$fs_type" "$options" \
+  "$(cut -d' ' -f1 /proc/loadavg)"
 printf 'allocatedSize: %s bytes of %s written (%s s)\n' "$counted" "$made" "$size_time"
 printf 'guarded delete %s s, rm -rf %s s, ratio %.2f\n' "$ours" "$theirs" "$(awk "BEGIN { print $ours / $theirs }")"
 status=0
