@@ -53,6 +53,8 @@ void setRowTexts(QAction& action, const MenuRow& row) {
     }
     if (row.badge)
         action.setProperty(RowMenu::badgeProperty, row.badge->text);
+    if (row.indentation > 0)
+        action.setProperty(RowMenu::indentationProperty, row.indentation);
 }
 
 } // namespace
@@ -68,8 +70,7 @@ QPixmap MenuRenderer::image(const MenuRow& row) {
 }
 
 QString MenuRenderer::actionText(const MenuRow& row) {
-    // QMenu has no indentation levels; leading spaces stand in for them.
-    QString title = QString(4 * row.indentation, QLatin1Char(' ')) + row.title;
+    QString title = row.title;
     title.replace(QLatin1Char('&'), QLatin1String("&&"));
     return title;
 }

@@ -18,7 +18,7 @@ public:
     static void render(const MenuRows& rows, QMenu& menu);
     /// The image a row shows: its own icon, the coloured tile, the plain symbol, or none.
     static QPixmap image(const MenuRow& row);
-    /// The text of a row's action: its title, indented.
+    /// The text of a row's action: its title with "&" kept as text. Indentation is drawn by RowMenu.
     static QString actionText(const MenuRow& row);
 };
 

@@ -21,6 +21,7 @@ struct RowTexts {
     QString shortcut;
     QString subtitle;
     QString badge;
+    int indent = 0; // in pixels
 };
 
 // The texts of a row this style draws itself, or nullopt for a row left to the base style.
@@ -32,7 +33,9 @@ std::optional<RowTexts> rowTexts(const QStyleOption* option) {
     RowTexts texts;
     texts.subtitle = action->property(RowMenu::subtitleProperty).toString();
     texts.badge = action->property(RowMenu::badgeProperty).toString();
-    if (texts.subtitle.isEmpty() && texts.badge.isEmpty())
+    texts.indent =
+        std::max(0, action->property(RowMenu::indentationProperty).toInt()) * MenuRowStyle::indentStep;
+    if (texts.subtitle.isEmpty() && texts.badge.isEmpty() && texts.indent == 0)
         return std::nullopt;
     const qsizetype tab = item->text.indexOf(QLatin1Char('\t'));
     texts.title = tab < 0 ? item->text : item->text.left(tab);
@@ -41,11 +44,15 @@ std::optional<RowTexts> rowTexts(const QStyleOption* option) {
     return texts;
 }
 
+// The width of the base style's icon column.
+int iconColumn(const QStyleOptionMenuItem& item) {
+    const int normalHeight = item.fontMetrics.height() + 2 * verticalPadding;
+    return std::max(int(normalHeight * 0.79), std::max(item.maxIconWidth, 21));
+}
+
 // Where the base style starts a row's text: after the icon column.
 int textLeft(const QStyleOptionMenuItem& item) {
-    const int normalHeight = item.fontMetrics.height() + 2 * verticalPadding;
-    const int iconColumn = std::max(int(normalHeight * 0.79), std::max(item.maxIconWidth, 21));
-    return 2 + iconColumn + 3 + 2;
+    return 2 + iconColumn(item) + 3 + 2;
 }
 
 } // namespace
@@ -88,7 +95,7 @@ QSize MenuRowStyle::sizeFromContents(ContentsType type, const QStyleOption* opti
         textWidth = std::max(textWidth, subtitleMetrics.horizontalAdvance(texts->subtitle));
         height = std::max(height, titleMetrics.height() + subtitleMetrics.height() + 2 * verticalPadding + 2);
     }
-    int width = textLeft(item) + textWidth + rightPadding;
+    int width = texts->indent + textLeft(item) + textWidth + rightPadding;
     if (!texts->badge.isEmpty())
         width += textGap + qRound(badgeImage(texts->badge, Qt::black).deviceIndependentSize().width());
     if (!texts->shortcut.isEmpty())
@@ -106,8 +113,12 @@ void MenuRowStyle::drawControl(ControlElement element, const QStyleOption* optio
         return;
     }
     QStyleOptionMenuItem item = *qstyleoption_cast<const QStyleOptionMenuItem*>(option);
-    // The base style draws the highlight, icon, check mark, arrow and shortcut; the texts are ours.
+    // The base style draws the highlight, icon, check mark, arrow and shortcut; the texts are ours,
+    // and so is the icon of an indented row, which moves with its text.
     item.text = texts->shortcut.isEmpty() ? QString() : QLatin1Char('\t') + texts->shortcut;
+    const QIcon icon = item.icon;
+    if (texts->indent > 0)
+        item.icon = QIcon();
     QProxyStyle::drawControl(element, &item, painter, widget);
 
     const bool selected = (item.state & State_Selected) && (item.state & State_Enabled);
@@ -130,7 +141,19 @@ void MenuRowStyle::drawControl(ControlElement element, const QStyleOption* optio
         painter->drawImage(QPointF(right, rect.center().y() - badgeSize.height() / 2.0 + 0.5), badge);
         right -= textGap;
     }
-    const int left = rect.left() + textLeft(item);
+    if (texts->indent > 0 && !icon.isNull()) {
+        const int size = proxy()->pixelMetric(PM_SmallIconSize, &item, widget);
+        const QIcon::Mode mode = !(item.state & State_Enabled) ? QIcon::Disabled
+                                 : selected                    ? QIcon::Active
+                                                               : QIcon::Normal;
+        // The icon column as the base style lays it out, moved by the indentation.
+        const QRect column(rect.left() + 4 + texts->indent, rect.top(), std::max(item.maxIconWidth, 20),
+                           rect.height());
+        QRect iconRect(0, 0, size, size);
+        iconRect.moveCenter(column.center());
+        icon.paint(painter, iconRect, Qt::AlignCenter, mode);
+    }
+    const int left = rect.left() + texts->indent + textLeft(item);
     const QFontMetrics titleMetrics(item.font);
     const QFontMetrics subtitleMetrics(Fonts::caption());
     const int textHeight =

@@ -8,10 +8,13 @@ namespace quorvex {
 
 /// The style of RowMenu: rows whose action has a subtitle get a second line in a smaller,
 /// secondary font under the title; rows with a badge end in a capsule with the count, drawn as an
-/// image. Other rows are left to the application's style.
+/// image; an indented row moves its icon and its texts right together, by `indentStep` a level.
+/// Other rows are left to the application's style.
 class MenuRowStyle final : public QProxyStyle {
     Q_OBJECT
 public:
+    static constexpr int indentStep = 16;
+
     /// The capsule of a count badge, at the device pixel ratio given.
     static QImage badgeImage(const QString& text, const QColor& textColor, qreal devicePixelRatio = 1.0);
 

@@ -4,8 +4,9 @@
 
 namespace quorvex {
 
-/// A QMenu whose rows may carry a subtitle under the title and a count badge at the right. The
-/// action's dynamic properties `subtitleProperty` and `badgeProperty` hold them; the menu hands
+/// A QMenu whose rows may carry a subtitle under the title, a count badge at the right and an
+/// indentation level. The action's dynamic properties `subtitleProperty`, `badgeProperty` and
+/// `indentationProperty` hold them; the menu hands
 /// the action to its style (MenuRowStyle), which sizes and draws such rows, so the menu is as
 /// wide as its widest row instead of pushing both texts into the shortcut column.
 class RowMenu final : public QMenu {
@@ -13,6 +14,7 @@ class RowMenu final : public QMenu {
 public:
     static constexpr const char* subtitleProperty = "quorvexSubtitle";
     static constexpr const char* badgeProperty = "quorvexBadge";
+    static constexpr const char* indentationProperty = "quorvexIndentation";
 
     explicit RowMenu(QWidget* parent = nullptr);
     explicit RowMenu(const QString& title, QWidget* parent = nullptr);

@@ -121,5 +121,39 @@ TEST(RowMenuTest, ACopyRowTakesItsOwnWidthAndFillsAWiderMenu) {
     EXPECT_EQ(menu.geometry(0).width(), menu.geometry(1).width());
 }
 
+// An indented row (an app's location under its group) moves its icon and its text together; with
+// leading spaces only the text moved and the icon stayed in the column of the rows above.
+TEST(RowMenuTest, AnIndentedRowMovesItsIconAndTitleTogether) {
+    // The first column whose colour differs from the row's background, left to right.
+    const auto leftmostInk = [](const QImage& image, const QRect& row) {
+        const QRgb background = image.pixel(row.right() - 2, row.top() + 1);
+        for (int x = row.left() + 1; x < row.right(); ++x)
+            for (int y = row.top() + 1; y < row.bottom(); ++y)
+                if (image.pixel(x, y) != background)
+                    return x - row.left();
+        return -1;
+    };
+    struct Laid {
+        int width;
+        int ink;
+    };
+    const auto lay = [&](int level) {
+        MenuRow row = plainRow("Documents");
+        row.indentation = level;
+        LaidOutMenu menu({row});
+        menu.menu.resize(menu.size);
+        EXPECT_EQ(menu.menu.actions().at(0)->text(), "Documents") << "no spaces stand in for the level";
+        return Laid{menu.size.width(), leftmostInk(menu.menu.grab().toImage(), menu.geometry(0))};
+    };
+    const Laid flat = lay(0);
+    const Laid one = lay(1);
+    const Laid two = lay(2);
+    ASSERT_GE(flat.ink, 0);
+    // Within a pixel: the base style and this one round the icon's centre each their own way.
+    EXPECT_NEAR(one.ink - flat.ink, MenuRowStyle::indentStep, 1) << "the icon moved with the text";
+    EXPECT_EQ(two.ink - one.ink, MenuRowStyle::indentStep);
+    EXPECT_EQ(two.width - one.width, MenuRowStyle::indentStep);
+}
+
 } // namespace
 } // namespace quorvex
