@@ -16,7 +16,7 @@ fi
 lib=$base/home/Library
 folders=("$lib/Developer/Xcode/DerivedData" "$lib/Developer/Xcode/iOS DeviceSupport" "$lib/Logs/Xcode"
          "$lib/Caches/com.apple.dt.Xcode" "$lib/Caches/CocoaPods" "$lib/Developer/CoreSimulator/Caches")
-reference=$(find -P "${folders[@]}" -type f -printf '%b\n' | awk '{ s += $1 } END { printf "%d", s * 512 }')
+reference=$(find -P "${folders[@]}" -type f -printf '%b\n' | awk '{ s += $1 } END { printf "%.0f", s * 512 }')
 du -s -B1 "${folders[@]}" >/dev/null # warm-up, as the scan below gets one too
 "$tool" scan "$base/home" >/dev/null
 t0=$(date +%s%N); du -s -B1 "${folders[@]}" >/dev/null; du_time=$(awk -v ns="$(( $(date +%s%N) - t0 ))" 'BEGIN { printf "%.3f", ns / 1e9 }')
