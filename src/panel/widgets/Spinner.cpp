@@ -1,0 +1,56 @@
+#include "panel/widgets/Spinner.h"
+
+#include <QPainter>
+#include <QTimer>
+
+namespace quorvex {
+namespace {
+
+constexpr int kSpokes = 8;
+
+} // namespace
+
+Spinner::Spinner(QWidget* parent)
+    : QWidget(parent)
+    , m_timer(new QTimer(this)) {
+    setFixedSize(sizeHint());
+    m_timer->setInterval(80);
+    connect(m_timer, &QTimer::timeout, this, [this] {
+        m_step = (m_step + 1) % kSpokes;
+        update();
+    });
+}
+
+bool Spinner::isSpinning() const {
+    return m_timer->isActive();
+}
+
+void Spinner::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    m_timer->start();
+}
+
+void Spinner::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    m_timer->stop();
+}
+
+void Spinner::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(width() / 2.0, height() / 2.0);
+    const double radius = std::min(width(), height()) / 2.0;
+    QColor colour = palette().color(QPalette::WindowText);
+    for (int i = 0; i < kSpokes; ++i) {
+        // The spoke at the current step is darkest; the ones behind it fade out.
+        const int age = (m_step - i + kSpokes) % kSpokes;
+        colour.setAlphaF(float(1.0 - 0.8 * age / kSpokes));
+        painter.setPen(QPen(colour, 1.6, Qt::SolidLine, Qt::RoundCap));
+        painter.save();
+        painter.rotate(360.0 * i / kSpokes);
+        painter.drawLine(QPointF(0, -radius * 0.45), QPointF(0, -radius * 0.9));
+        painter.restore();
+    }
+}
+
+} // namespace quorvex
