@@ -30,7 +30,7 @@ LanguageSection::LanguageSection(const std::optional<QString>& targetUDID, const
     , m_tools(tools) {
     setObjectName(QStringLiteral("languageSection"));
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(12, 0, 12, 0);
+    layout->setContentsMargins(0, 0, 0, 0); // the simulator bar pads it like its tools
     layout->setSpacing(0);
 
     auto* languageRow =
