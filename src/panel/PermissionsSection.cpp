@@ -10,6 +10,7 @@
 
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QPropertyAnimation>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -18,6 +19,7 @@ namespace {
 
 constexpr std::array kActions = {PermissionAction::grant, PermissionAction::revoke, PermissionAction::reset};
 constexpr int kIconSize = 15;
+constexpr int kFoldMilliseconds = 500;
 
 QString outlinedSymbol(PermissionAction action) {
     switch (action) {
@@ -170,10 +172,29 @@ void PermissionsSection::rebuildRows() {
     QPalette accent = m_toggle->palette();
     accent.setColor(QPalette::WindowText, accent.color(QPalette::Highlight));
     m_toggle->setPalette(accent);
-    connect(m_toggle, &SettingsRow::clicked, this, [this] { setShowsAll(!m_showsAll); });
+    connect(m_toggle, &SettingsRow::clicked, this, [this] { toggleShowsAll(); });
     m_listLayout->addWidget(m_toggle);
 
     refreshIcons();
+}
+
+void PermissionsSection::toggleShowsAll() {
+    // The rows change at once; only the card's height follows, with an ease-out close to a
+    // well-damped spring, so the list unfolds instead of jumping.
+    const int from = m_list->height();
+    if (m_fold)
+        m_fold->stop(); // a second click turns the fold around from where it is
+    setShowsAll(!m_showsAll);
+    const int to = m_list->sizeHint().height();
+    auto* unfold = new QPropertyAnimation(m_list, "maximumHeight", m_list);
+    unfold->setDuration(kFoldMilliseconds);
+    unfold->setEasingCurve(QEasingCurve::OutCubic);
+    unfold->setStartValue(from);
+    unfold->setEndValue(to);
+    connect(unfold, &QPropertyAnimation::finished, m_list,
+            [list = m_list] { list->setMaximumHeight(QWIDGETSIZE_MAX); });
+    m_fold = unfold;
+    unfold->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void PermissionsSection::refreshIcons() {

@@ -5,12 +5,14 @@
 #include "simulator/SimulatorApp.h"
 
 #include <QColor>
+#include <QPointer>
 #include <QWidget>
 
 #include <map>
 #include <optional>
 #include <vector>
 
+class QPropertyAnimation;
 class QToolButton;
 class QVBoxLayout;
 
@@ -60,6 +62,7 @@ public:
 
 private:
     void rebuildRows();
+    void toggleShowsAll();
     void refreshIcons();
 
     SimulatorApp m_app;
@@ -71,6 +74,7 @@ private:
     QVBoxLayout* m_listLayout;
     std::vector<SettingsRow*> m_rows;
     SettingsRow* m_toggle = nullptr;
+    QPointer<QPropertyAnimation> m_fold;
     std::map<std::pair<PermissionService, PermissionAction>, QToolButton*> m_buttons;
 };
 
