@@ -152,6 +152,8 @@ void LanguageSection::apply() {
     if (!m_target || m_isApplying)
         return;
     const Run run{m_choice.language, m_choice.region, *m_target, m_app.id, m_app.name};
+    // A read still under way was asked before this write and would put the old values back.
+    ++m_readSequence;
     m_isApplying = true;
     refresh();
     QPointer<LanguageSection> self(this);
@@ -171,6 +173,8 @@ void LanguageSection::finishApply(const Run& run, bool succeeded) {
     if (succeeded)
         m_applied = Choice{run.language, run.region};
     refresh();
+    if (!m_applied) // the read dropped at the press never came back; the failed write left it unknown
+        read();
     emit applyFinished(succeeded);
 }
 

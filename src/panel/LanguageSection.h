@@ -23,7 +23,8 @@ class ValueMenu;
 /// Reads and applies run on the global thread pool. A read is tagged with the target it was
 /// asked for and a sequence number: only the newest read for the current target reaches the
 /// pickers, so a slow answer from a simulator the user has already left never overwrites the
-/// values of the one now shown. An apply captures its values at the press and always ends with
+/// values of the one now shown. Pressing apply retires any read under way, since its answer
+/// predates the write. An apply captures its values at the press and always ends with
 /// its toast, even when the card was closed meanwhile; the card itself is then left alone.
 class LanguageSection final : public QWidget {
     Q_OBJECT

@@ -280,6 +280,20 @@ TEST_F(LanguageCard, ASlowReadOfASimulatorLeftBehindNeverReachesThePickers) {
     EXPECT_EQ(calls, (QStringList{"read U1", "read U2"})) << "the same target reads nothing again";
 }
 
+TEST_F(LanguageCard, AReadAskedBeforeAnApplyDoesNotPutTheOldValuesBack) {
+    tools.setValues("U1", {QString("en"), QString("US")});
+    std::promise<bool>& slowRead = tools.hold("read U1");
+    open(QString("U1"));
+    item(section->languageMenu(), "de")->trigger();
+    QSignalSpy finished(section.get(), &LanguageSection::applyFinished);
+    section->apply();
+    waitFor(finished);
+    slowRead.set_value(true);
+    waitFor(*reads);
+    EXPECT_EQ(section->choice(), (Choice{"de", "US"}));
+    EXPECT_EQ(section->applied(), (Choice{"de", "US"}));
+}
+
 TEST_F(LanguageCard, ApplyingShowsItsStateRelaunchesTheAppAndReportsSuccess) {
     tools.setValues("U1", {QString("en"), QString("US")});
     open(QString("U1"));
