@@ -95,6 +95,9 @@ TEST(NetworkSectionTest, TheMenuListsFiveSpeedsThenTheFlakyNetworkGroup) {
     EXPECT_EQ(menuTitles(section), (QStringList{"No Limit (this computer’s connection)", "LTE", "3G", "Edge",
                                                 "Very Slow", "[Flaky Network]", "Elevator", "Commuter Train",
                                                 "Spotty Wi-Fi", "Dropping Connection"}));
+    // The value-and-chevron label is laid out right to left; its menu must not inherit that, or
+    // every item's symbol lands at the far end of its row.
+    EXPECT_EQ(section.otherSpeeds()->items()->layoutDirection(), Qt::LeftToRight);
 }
 
 TEST(NetworkSectionTest, EveryPickIsHandedToTheModelAndTheCardFollowsIt) {

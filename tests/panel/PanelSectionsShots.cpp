@@ -5,10 +5,12 @@
 
 #include "actions/Permissions.h"
 #include "network/NetworkService.h"
+#include "panel/widgets/ValueMenu.h"
 #include "support/FakeClock.h"
 #include "tools/Environment.h"
 
 #include <QDir>
+#include <QMenu>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QThreadPool>
@@ -86,6 +88,14 @@ TEST(PanelSectionsShots, SavesEachCard) {
     ShotNetwork network;
     save(new NetworkSection(shop(), network), "network-5g.png");
     network.current = NetworkProfile::builtIn("train").value();
+    {
+        NetworkSection open(shop(), network);
+        QMenu* menu = open.otherSpeeds()->items();
+        menu->ensurePolished();
+        menu->adjustSize();
+        const QString path = QDir(qEnvironmentVariable("QUORVEX_SHOTS_DIR")).filePath("network-menu.png");
+        EXPECT_TRUE(menu->grab().save(path));
+    }
     network.busy = true;
     save(new NetworkSection(shop(), network), "network-train-busy.png");
 
