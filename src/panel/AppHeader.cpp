@@ -5,12 +5,12 @@
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
 
+#include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace quorvex {
@@ -33,6 +33,40 @@ QPixmap roundedIcon(const QPixmap& source, qreal ratio) {
     return result;
 }
 
+// The app's name and a small chevron drawn tight, so the name lines up with the status line under
+// it (a tool button keeps room for its menu arrow); a click opens the menu below.
+class TitleMenuButton final : public QAbstractButton {
+public:
+    TitleMenuButton(QMenu* menu, QWidget* parent)
+        : QAbstractButton(parent) {
+        setCursor(Qt::PointingHandCursor);
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        connect(this, &QAbstractButton::clicked, this,
+                [this, menu] { menu->popup(mapToGlobal(QPoint(0, height()))); });
+    }
+
+    QSize sizeHint() const override {
+        const QFontMetrics metrics(font());
+        return {metrics.horizontalAdvance(text()) + kGap + kChevron, std::max(metrics.height(), kChevron)};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setOpacity(isDown() ? 0.75 : 1.0);
+        painter.setPen(palette().color(QPalette::WindowText));
+        const int textWidth = QFontMetrics(font()).horizontalAdvance(text());
+        painter.drawText(QRect(0, 0, textWidth, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
+        const QPixmap chevron = Symbols::pixmap(QStringLiteral("chevron.down"), QSize(kChevron, kChevron),
+                                                palette().color(QPalette::PlaceholderText));
+        painter.drawPixmap(QPoint(textWidth + kGap, (height() - kChevron) / 2), chevron);
+    }
+
+private:
+    static constexpr int kGap = 4;
+    static constexpr int kChevron = 9;
+};
+
 } // namespace
 
 AppHeader::AppHeader(DeviceHubPanel& panel, SimulatorApps& simulators, QWidget* parent)
@@ -41,7 +75,8 @@ AppHeader::AppHeader(DeviceHubPanel& panel, SimulatorApps& simulators, QWidget* 
     , m_simulators(simulators)
     , m_icon(new QLabel(this))
     , m_title(new QLabel(this))
-    , m_titleMenu(new QToolButton(this))
+    , m_titleMenu(nullptr)
+    , m_menu(new QMenu(this))
     , m_status(new QLabel(this)) {
     setObjectName(QStringLiteral("appHeader"));
     auto* row = new QHBoxLayout(this);
@@ -57,19 +92,9 @@ AppHeader::AppHeader(DeviceHubPanel& panel, SimulatorApps& simulators, QWidget* 
     m_title->setObjectName(QStringLiteral("appTitle"));
     m_title->setFont(titleFont);
     texts->addWidget(m_title);
+    m_titleMenu = new TitleMenuButton(m_menu, this);
     m_titleMenu->setObjectName(QStringLiteral("appMenu"));
     m_titleMenu->setFont(titleFont);
-    m_titleMenu->setAutoRaise(true);
-    m_titleMenu->setPopupMode(QToolButton::InstantPopup);
-    m_titleMenu->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_titleMenu->setLayoutDirection(Qt::RightToLeft); // the chevron after the name
-    m_titleMenu->setIcon(QIcon(Symbols::pixmap(QStringLiteral("chevron.down"), QSize(9, 9),
-                                               palette().color(QPalette::PlaceholderText))));
-    m_titleMenu->setIconSize(QSize(9, 9));
-    m_titleMenu->setStyleSheet(QStringLiteral(
-        "QToolButton { padding: 0; border: none; } QToolButton::menu-indicator { image: none; width: 0; }"));
-    m_titleMenu->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    m_titleMenu->setMenu(new QMenu(m_titleMenu));
     texts->addWidget(m_titleMenu, 0, Qt::AlignLeft);
     m_status->setObjectName(QStringLiteral("appStatus"));
     m_status->setFont(Fonts::system(11));
@@ -117,7 +142,7 @@ void AppHeader::refresh() {
     m_title->setVisible(!menu);
     m_titleMenu->setText(title);
     m_titleMenu->setVisible(menu);
-    QMenu* items = m_titleMenu->menu();
+    QMenu* items = m_menu;
     items->clear();
     if (menu) {
         const QStringList titles = menuTitles(apps, running);

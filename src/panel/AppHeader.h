@@ -8,8 +8,9 @@
 #include <set>
 #include <vector>
 
+class QAbstractButton;
 class QLabel;
-class QToolButton;
+class QMenu;
 
 namespace quorvex {
 
@@ -23,6 +24,9 @@ class AppHeader final : public QWidget {
     Q_OBJECT
 public:
     AppHeader(DeviceHubPanel& panel, SimulatorApps& simulators, QWidget* parent = nullptr);
+
+    /// The menu under the app's name; empty while there is no choice.
+    QMenu* appMenu() const { return m_menu; }
 
     /// The app's name, or "No App".
     static QString titleText(const std::optional<SimulatorApp>& app);
@@ -40,7 +44,8 @@ private:
     SimulatorApps& m_simulators;
     QLabel* m_icon;
     QLabel* m_title;
-    QToolButton* m_titleMenu;
+    QAbstractButton* m_titleMenu;
+    QMenu* m_menu;
     QLabel* m_status;
 };
 

@@ -62,8 +62,9 @@ PhysicalDeviceSection::PhysicalDeviceSection(const PhysicalDevice& device, Devic
     m_field->setObjectName(QStringLiteral("urlField"));
     m_field->setAccessibleName(QStringLiteral("URL"));
     m_field->setPlaceholderText(QStringLiteral("myapp://… or https://…"));
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPointSizeF(12);
+    QFont mono = Fonts::system(12);
+    mono.setFamilies(QFontDatabase::systemFont(QFontDatabase::FixedFont).families());
+    mono.setStyleHint(QFont::Monospace);
     m_field->setFont(mono);
     connect(m_field, &QLineEdit::textChanged, this, &PhysicalDeviceSection::updateOpenButton);
     connect(m_field, &QLineEdit::returnPressed, this, &PhysicalDeviceSection::submit);
