@@ -188,6 +188,12 @@ TEST_F(DeviceAppDataCardTest, ADownloadSpinsInTheDownloadRowAndBlocksEveryOtherB
     EXPECT_EQ(m_services.calls.size(), 1);
     waitForFlowEnd();
     EXPECT_TRUE(row("downloadRow")->isEnabled());
+
+    // A card closed while its flow runs hears nothing of its end.
+    click(row("downloadRow"));
+    m_card.reset();
+    m_services.finishFlow();
+    QCoreApplication::sendPostedEvents();
 }
 
 TEST_F(DeviceAppDataCardTest, RestoreRunsOnlyWhenConfirmedAndDeleteListsTheSnapshotsAgainAtOnce) {

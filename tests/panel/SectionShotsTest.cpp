@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTest>
 #include <QThreadPool>
 #include <QVBoxLayout>
 
@@ -93,6 +94,15 @@ TEST_F(SectionShotsTest, PhysicalDeviceSection) {
     section->findChild<QLineEdit*>("urlField")->setText("myapp://cart");
     save(section, "physical-device-section");
     delete section;
+
+    // A download running: its spinner in its own row, every other row dimmed.
+    auto* downloading = new DeviceAppDataCard(phone, m_services, m_clock);
+    QSignalSpy cardLoaded(downloading, &DeviceAppDataCard::appsLoaded);
+    ASSERT_TRUE(cardLoaded.wait(5000));
+    auto* download = downloading->group()->findChild<QWidget*>("downloadRow");
+    QTest::mouseClick(download, Qt::LeftButton, {}, QPoint(4, download->height() / 2));
+    save(downloading, "device-app-data-card-downloading");
+    delete downloading;
 
     // The card alone while the device's apps are still being read, and for a device without any.
     m_services.holdApps("PAD-2");
