@@ -9,6 +9,7 @@
 #include "panel/widgets/PanelDivider.h"
 #include "panel/widgets/SettingsGroup.h"
 #include "panel/widgets/SettingsRow.h"
+#include "tools/Environment.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
 
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace quorvex {
@@ -173,6 +175,32 @@ void PhysicalDeviceSection::updateOpenButton() {
     m_open->setProminent(openable);
 }
 
+void PhysicalDeviceSection::toggleFold() {
+    const int from = m_recentRows->height();
+    m_showsAllRecent = !m_showsAllRecent;
+    rebuildRecent();
+    for (auto* running : m_recentRows->findChildren<QVariantAnimation*>(QStringLiteral("foldAnimation")))
+        running->stop();
+    m_recentRows->setMinimumHeight(0);
+    m_recentRows->setMaximumHeight(QWIDGETSIZE_MAX);
+    if (!isVisible() || isRunningTests())
+        return;
+    // The list grows or shrinks over half a second, settling softly at its new height.
+    auto* animation = new QVariantAnimation(m_recentRows);
+    animation->setObjectName(QStringLiteral("foldAnimation"));
+    animation->setDuration(500);
+    animation->setEasingCurve(QEasingCurve::OutCubic);
+    animation->setStartValue(from);
+    animation->setEndValue(m_recentRows->sizeHint().height());
+    connect(animation, &QVariantAnimation::valueChanged, m_recentRows,
+            [rows = m_recentRows](const QVariant& value) { rows->setFixedHeight(value.toInt()); });
+    connect(animation, &QVariantAnimation::finished, m_recentRows, [rows = m_recentRows] {
+        rows->setMinimumHeight(0);
+        rows->setMaximumHeight(QWIDGETSIZE_MAX);
+    });
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
 void PhysicalDeviceSection::rebuildRecent() {
     m_clear->setVisible(!m_recent.isEmpty());
     // The old rows go later: this may run from a click on one of them.
@@ -214,10 +242,7 @@ void PhysicalDeviceSection::rebuildRecent() {
         QPalette accent = row->palette();
         accent.setColor(QPalette::WindowText, palette().color(QPalette::Highlight));
         row->setPalette(accent);
-        connect(row, &SettingsRow::clicked, this, [this] {
-            m_showsAllRecent = !m_showsAllRecent;
-            rebuildRecent();
-        });
+        connect(row, &SettingsRow::clicked, this, [this] { toggleFold(); });
         stack->addWidget(row);
         m_recentLayout->addWidget(entry);
     }

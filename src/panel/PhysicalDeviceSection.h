@@ -58,6 +58,7 @@ private:
     void open(const QString& url);
     void submit();
     void setRecent(const QStringList& recent);
+    void toggleFold();
     void rebuildRecent();
     void updateOpenButton();
 
