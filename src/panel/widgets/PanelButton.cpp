@@ -16,7 +16,7 @@ PanelButton::PanelButton(const QString& text, bool prominent, QWidget* parent)
 }
 
 void PanelButton::setProminent(bool prominent) {
-    if (m_prominent == prominent)
+    if (prominent == m_prominent)
         return;
     m_prominent = prominent;
     setFont(Fonts::caption(prominent ? QFont::DemiBold : QFont::Normal));
