@@ -70,12 +70,18 @@ QString relativeDate(const QDateTime& date, const QDateTime& now) {
     // A negative offset is in the past; now itself reads "0 seconds ago", as the platform writes it.
     const double offset = future && count > 0 ? count : -count;
 
+    // Building the formatter loads locale data, many times the cost of a formatting; list rows
+    // format on every paint, so each thread keeps one.
+    thread_local std::unique_ptr<icu::RelativeDateTimeFormatter> formatter = [] {
+        UErrorCode made = U_ZERO_ERROR;
+        auto built = std::make_unique<icu::RelativeDateTimeFormatter>(made);
+        return U_SUCCESS(made) ? std::move(built) : nullptr;
+    }();
     UErrorCode status = U_ZERO_ERROR;
-    icu::RelativeDateTimeFormatter formatter(status);
     icu::UnicodeString text;
-    if (U_SUCCESS(status))
-        formatter.formatNumeric(offset, unit, text, status);
-    if (U_FAILURE(status))
+    if (formatter)
+        formatter->formatNumeric(offset, unit, text, status);
+    if (!formatter || U_FAILURE(status))
         return QLocale().toString(date.toLocalTime(), QLocale::ShortFormat);
     return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
 }
