@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QVariantAnimation>
 
 #include <cmath>
 #include <numbers>
@@ -78,6 +79,12 @@ DonutChart::DonutChart(StorageCleanerModel& model, QWidget* parent)
     setFixedSize(static_cast<int>(kSide), static_cast<int>(kSide));
     setMouseTracking(true);
     setToolTip(QStringLiteral("Click a slice to open its category"));
+    m_fade = new QVariantAnimation(this);
+    m_fade->setDuration(150);
+    m_fade->setEasingCurve(QEasingCurve::OutCubic);
+    m_fade->setStartValue(1.0);
+    m_fade->setEndValue(1.0);
+    connect(m_fade, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
     connect(&m_model, &StorageCleanerModel::changed, this, qOverload<>(&QWidget::update));
 }
 
@@ -141,6 +148,31 @@ qreal DonutChart::opacity(const Slice& slice) const {
     return !selected || CleanupCategory::rawValue(*selected) == slice.kind ? 1.0 : kDimmedOpacity;
 }
 
+qreal DonutChart::shownOpacity(const Slice& slice) const {
+    const qreal target = opacity(slice);
+    const auto from = m_fadeFrom.find(slice.kind);
+    if (from == m_fadeFrom.end() || m_fade->state() != QAbstractAnimation::Running)
+        return target;
+    const qreal progress = m_fade->currentValue().toReal();
+    return from->second + (target - from->second) * progress;
+}
+
+void DonutChart::select(std::optional<double> value) {
+    const std::optional<Kind> before = selectedKind();
+    std::map<QString, qreal> shown;
+    for (const Slice& slice : slices(m_model))
+        shown[slice.kind] = shownOpacity(slice);
+    m_selectedValue = value;
+    if (selectedKind() == before)
+        return;
+    m_fadeFrom = std::move(shown);
+    m_fade->stop();
+    m_fade->setStartValue(0.0);
+    m_fade->setEndValue(1.0);
+    m_fade->start();
+    update();
+}
+
 QSize DonutChart::sizeHint() const {
     return {static_cast<int>(kSide), static_cast<int>(kSide)};
 }
@@ -159,13 +191,13 @@ void DonutChart::paintEvent(QPaintEvent*) {
         QPainterPath ring;
         ring.addEllipse(centre, outer, outer);
         ring.addEllipse(centre, inner, inner);
-        painter.setOpacity(opacity(shown.front()));
+        painter.setOpacity(shownOpacity(shown.front()));
         painter.fillPath(ring, shown.front().tint);
     } else {
         double start = 0;
         for (const Slice& slice : shown) {
             const double end = start + static_cast<double>(slice.size);
-            painter.setOpacity(opacity(slice));
+            painter.setOpacity(shownOpacity(slice));
             paintSector(painter, centre, inner, outer, start / total * kTwoPi, end / total * kTwoPi,
                         slice.tint);
             start = end;
@@ -192,17 +224,11 @@ void DonutChart::paintEvent(QPaintEvent*) {
 }
 
 void DonutChart::mouseMoveEvent(QMouseEvent* event) {
-    const std::optional<Kind> before = selectedKind();
-    m_selectedValue = angleValue(event->position(), QSizeF(size()), slices(m_model));
-    if (selectedKind() != before)
-        update();
+    select(angleValue(event->position(), QSizeF(size()), slices(m_model)));
 }
 
 void DonutChart::leaveEvent(QEvent*) {
-    if (!m_selectedValue)
-        return;
-    m_selectedValue.reset();
-    update();
+    select(std::nullopt);
 }
 
 void DonutChart::mouseReleaseEvent(QMouseEvent* event) {

@@ -6,8 +6,11 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
+
+class QVariantAnimation;
 
 namespace quorvex {
 
@@ -49,7 +52,7 @@ public:
 
     /// The kind under the pointer, none while the pointer is elsewhere.
     std::optional<CleanupCategory::Kind> selectedKind() const;
-    /// The opacity a slice is drawn with now.
+    /// The opacity a slice settles at: 1, or dimmed while another slice is under the pointer.
     qreal opacity(const Slice& slice) const;
 
     QSize sizeHint() const override;
@@ -61,8 +64,14 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    void select(std::optional<double> value);
+    /// The opacity drawn this frame, on its way from where it was to opacity(slice).
+    qreal shownOpacity(const Slice& slice) const;
+
     StorageCleanerModel& m_model;
     std::optional<double> m_selectedValue;
+    std::map<QString, qreal> m_fadeFrom; // opacities when the selection last changed
+    QVariantAnimation* m_fade = nullptr;
 };
 
 } // namespace quorvex

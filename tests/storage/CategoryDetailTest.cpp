@@ -13,6 +13,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <limits>
+
 using namespace quorvex;
 using Kind = CleanupCategory::Kind;
 using Tag = CleanupItem::Tag;
@@ -204,4 +206,12 @@ TEST(CategoryDetailTest, TheArchiveFilterChipShowsOnTheArchivesPageAndLiftsTheLi
     EXPECT_EQ(archives.archiveChip(), nullptr);
     EXPECT_EQ(archives.totalText(), ByteCountFormatter::file(7000));
     EXPECT_EQ(archives.itemsModel()->rowCount(), 3);
+}
+
+TEST(CategoryDetailTest, TotalsOfHugeItemsStopAtTheLargestCountInsteadOfWrapping) {
+    World world;
+    constexpr std::int64_t kHuge = std::numeric_limits<std::int64_t>::max();
+    world.load(Kind::logs, {World::item("a", kHuge), World::item("b", kHuge)});
+    CategoryDetail page(world.model, Kind::logs);
+    EXPECT_EQ(page.totalText(), ByteCountFormatter::file(kHuge));
 }
