@@ -134,8 +134,20 @@ void BM_QListWidgetScrollFrameReference(benchmark::State& state) {
     scrollFrames(state, list, list);
 }
 
+// One click on a row with the page open: the model's selection changes and the page follows
+// (chips, list repaint), before the next frame is drawn.
+void BM_CategoryPageToggle(benchmark::State& state) {
+    test::CleanerWorld& shared = world();
+    CategoryDetail page(shared.model, Kind::derivedData, nullptr, [] { return kNow; });
+    page.resize(kPage);
+    const CleanupItem item = shared.model.visibleItems(Kind::derivedData).at(1);
+    for (auto _ : state)
+        shared.model.toggle(item);
+}
+
 BENCHMARK(BM_CategoryPageOpening)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QListWidgetOpeningReference)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CategoryPageToggle)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CategoryPageScrollFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CategoryListOnlyScrollFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QListWidgetScrollFrameReference)->Unit(benchmark::kMillisecond);

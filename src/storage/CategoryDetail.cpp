@@ -274,7 +274,7 @@ void CategoryDetail::refresh() {
     m_selectionBar->setVisible(!items.empty());
     for (std::size_t i = 0; i < m_quickChips.size() && i < category.quickSelections.size(); ++i) {
         const QuickSelectionChip chip =
-            QuickSelectionChip::make(m_model, m_kind, category.quickSelections[i]);
+            QuickSelectionChip::make(items, m_model.selection(), category.quickSelections[i]);
         m_quickChips[i]->setText(chip.text);
         m_quickChips[i]->setSymbol(chip.symbol);
         m_quickChips[i]->setActive(chip.active);

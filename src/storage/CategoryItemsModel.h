@@ -16,6 +16,7 @@ class StorageCleanerModel;
 class CategoryItemsModel final : public QAbstractListModel {
     Q_OBJECT
 public:
+    using Kind = CleanupCategory::Kind;
     CategoryItemsModel(StorageCleanerModel& model, CleanupCategory::Kind kind, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
