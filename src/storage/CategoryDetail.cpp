@@ -168,7 +168,13 @@ CategoryDetail::CategoryDetail(StorageCleanerModel& model, Kind kind, QWidget* p
     m_items = new CategoryItemsModel(m_model, kind, this);
     m_list = new ItemListView(m_content);
     m_list->setModel(m_items);
-    m_list->setItemDelegate(new ItemRowDelegate(m_list, std::move(now)));
+    auto* delegate = new ItemRowDelegate(m_list, std::move(now));
+    m_list->setItemDelegate(delegate);
+    connect(m_items, &CategoryItemsModel::selectionChanged, delegate, [this, delegate] {
+        if (m_list->isVisible())
+            delegate->startSelectionSpring();
+    });
+    connect(delegate, &ItemRowDelegate::frame, m_list->viewport(), qOverload<>(&QWidget::update));
     m_list->setUniformItemSizes(true);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);

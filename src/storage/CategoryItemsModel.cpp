@@ -39,6 +39,11 @@ bool CategoryItemsModel::isSelected(int row) const {
     return m_model.selection().contains(item(row).id);
 }
 
+bool CategoryItemsModel::selectionJustChanged(int row) const {
+    const QString& id = item(row).id;
+    return m_selectionBefore.contains(id) != m_selection.contains(id);
+}
+
 void CategoryItemsModel::refresh() {
     // Read the model's list in place: a category can hold tens of thousands of items, and most
     // changes (a click, a chip) change only the selection.
@@ -67,10 +72,17 @@ void CategoryItemsModel::refresh() {
         ++listed;
     }
     if (same && listed == m_items.size()) {
+        if (m_model.selection() != m_selection) {
+            m_selectionBefore = m_selection;
+            m_selection = m_model.selection();
+            emit selectionChanged();
+        }
         if (!m_items.empty())
             emit dataChanged(index(0), index(rowCount() - 1), {Qt::CheckStateRole});
         return;
     }
+    // New rows start settled.
+    m_selection = m_selectionBefore = m_model.selection();
     beginResetModel();
     m_category = std::move(presentation);
     m_items.clear();

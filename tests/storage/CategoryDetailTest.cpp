@@ -177,6 +177,9 @@ TEST(CategoryDetailTest, ARowClickTogglesItsItemButNotAProtectedOne) {
     clickRow(page, 0);
     EXPECT_EQ(world.model.selection(), QSet<QString>{"u1"});
     EXPECT_EQ(page.itemsModel()->data(page.itemsModel()->index(0), Qt::CheckStateRole), Qt::Checked);
+    // Only the clicked row plays the selection spring.
+    EXPECT_TRUE(page.itemsModel()->selectionJustChanged(0));
+    EXPECT_FALSE(page.itemsModel()->selectionJustChanged(2));
     clickRow(page, 1); // protected
     EXPECT_EQ(world.model.selection(), QSet<QString>{"u1"});
     EXPECT_EQ(page.itemsModel()->data(page.itemsModel()->index(1), Qt::ToolTipRole), "In use");

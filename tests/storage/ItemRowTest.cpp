@@ -153,3 +153,20 @@ TEST(ItemRowTest, IconsComeFromReadableImagesOnly) {
     EXPECT_FALSE(ItemRow::icon(dir.filePath(QStringLiteral("missing.png")), 26).has_value());
     EXPECT_FALSE(ItemRow::icon(text, 26).has_value());
 }
+
+TEST(ItemRowTest, AJustToggledRowBlendsFromItsOtherLook) {
+    QPalette palette;
+    const CleanupCategory category(Kind::caches);
+    const CleanupItem open = World::item(QStringLiteral("o"), 1);
+    ItemRow selected(open, category, true);
+    const ItemRow unselected(open, category, false);
+
+    selected.setSelectionProgress(0);
+    EXPECT_EQ(selected.background(palette, false), unselected.background(palette, false));
+    EXPECT_EQ(selected.checkColor(palette), unselected.checkColor(palette));
+    EXPECT_EQ(selected.checkSymbol(), "checkmark.circle.fill"); // the symbol changes at once
+    selected.setSelectionProgress(0.5);
+    EXPECT_NEAR(selected.background(palette, false).alphaF(), 0.04, 0.005);
+    selected.setSelectionProgress(1);
+    EXPECT_EQ(selected.background(palette, false), ItemRow(open, category, true).background(palette, false));
+}
