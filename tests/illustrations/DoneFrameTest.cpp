@@ -41,9 +41,12 @@ TEST(DoneFrameTest, BadgeStates) {
         bool hourglass, rings;
     };
     const Case cases[] = {
-        {false, 0, 1, 0, true, false},     {false, 1, 1, 0, true, false}, // an unconfirmed badge never shows
-                                                                          // the check
-        {true, 0, 0.6, 0, false, true},    {true, 0.5, 0.8, 0.5, false, true}, {true, 1, 1, 1, false, true},
+        {false, 0, 1, 0, true, false},
+        {false, 1, 1, 0, true, false}, // an unconfirmed badge never shows
+                                       // the check
+        {true, 0, 0.6, 0, false, true},
+        {true, 0.5, 0.8, 0.5, false, true},
+        {true, 1, 1, 1, false, true},
         {true, 1.2, 1.08, 1, false, true}, // the spring's overshoot swells the disc, not the check
         {true, NAN, 1, 1, false, true},
     };

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "illustrations/LoopingTimelineWidget.h"
+
+#include <QPixmap>
+#include <QPointF>
+
+namespace quorvex {
+
+/// The setup guide's drawing for allowing the proxy configuration: the system alert pops up over
+/// a window, the pointer clicks "Allow", a confirmation badge replaces the alert. A 6.5 s loop in
+/// a 400 × 250 scene, centred.
+class ProxyAlertIllustration final : public LoopingTimelineWidget {
+public:
+    static constexpr QSizeF kScene{400, 250};
+
+    ProxyAlertIllustration(Clock& clock, QPointF allowButton, QPointF rest, QWidget* parent = nullptr);
+
+    QSize sizeHint() const override { return {400, 250}; }
+
+    /// Where the alert's "Allow" button is drawn, in the scene, at rest size.
+    static QRectF allowButtonRect();
+
+protected:
+    void paintFrame(QPainter& painter, double t) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    QPointF m_allowButton;
+    QPointF m_rest;
+    // The window behind the alert never changes: it is drawn once and blurred from the picture.
+    QPixmap m_window;
+};
+
+} // namespace quorvex
