@@ -1,7 +1,7 @@
 #include "network/SetupGuideView.h"
 
 #include "NetworkTestWorld.h"
-#include "network/PlaceholderIllustration.h"
+#include "network/SetupIllustrations.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -35,8 +35,7 @@ struct ViewWorld {
                      [this](SetupGuide&) { return std::make_unique<test::RecordingWindow>(&presents); }};
     int settingsOpened = 0;
     int closes = 0;
-    SetupGuideView view{guide, PlaceholderIllustration::factory(), [this] { ++settingsOpened; },
-                        [this] { ++closes; }};
+    SetupGuideView view{guide, setupIllustrations(clock), [this] { ++settingsOpened; }, [this] { ++closes; }};
     ProxyControl::Completion pending;
 
     void begin(const char* profile = "3g") {
