@@ -5,6 +5,8 @@
 #include "platform/Clock.h"
 #include "ui/Palette.h"
 
+#include <QDateTime>
+#include <QEvent>
 #include <QPainter>
 #include <QPainterPathStroker>
 
@@ -16,7 +18,7 @@ namespace {
 
 constexpr double kBadgeHeight = 150;
 constexpr double kSpacing = 28;
-constexpr double kMenuBarHeight = 34;
+constexpr double kMenuBarHeight = MockParts::kMenuBarHeight;
 constexpr double kDisc = 84;
 
 // The first `fraction` of a polyline's length.
@@ -65,6 +67,12 @@ void DoneIllustration::setVerified(bool verified) {
 
 double DoneIllustration::drawn() const {
     return DoneFrame::drawnProgress(m_clock.now() - m_playedAt, m_verified, reduceMotion());
+}
+
+void DoneIllustration::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange)
+        m_menuBar.clear();
+    LoopingTimelineWidget::changeEvent(event);
 }
 
 void DoneIllustration::showEvent(QShowEvent* event) {
@@ -118,12 +126,21 @@ void DoneIllustration::paintFrame(QPainter& painter, double t) {
         painter.drawPath(trimmed(DoneFrame::checkmarkPath(frame), f.checkTrim));
     }
 
-    // The status item pulses twice a loop; a still frame holds it at rest.
+    // The bar changes with the clock's minute; the status item's symbol pulses over it twice a
+    // loop, and a still frame holds it at rest.
+    const QRectF barArea(0, top + kBadgeHeight + kSpacing - 4, width(), kMenuBarHeight + 8);
+    const auto minute = static_cast<quint64>(QDateTime::currentSecsSinceEpoch() / 60);
+    m_menuBar.draw(painter, barArea, devicePixelRatioF(), minute, [&](QPainter& p) {
+        m_statusItem =
+            MockParts::paintMenuBarMock(p, QPointF(barArea.width() / 2, 4 + kMenuBarHeight / 2), {}, colors)
+                .translated(barArea.topLeft());
+    });
     const double pulse =
         reduceMotion() ? 0 : 0.5 - 0.5 * std::cos(2 * std::numbers::pi * t / (DoneFrame::kRingDuration / 2));
-    MockParts::paintMenuBarMock(painter,
-                                QPointF(centre.x(), top + kBadgeHeight + kSpacing + kMenuBarHeight / 2),
-                                m_symbol, pulse, colors);
+    painter.save();
+    painter.setOpacity(1 - 0.55 * pulse);
+    MockParts::paintSymbol(painter, m_statusItem, m_symbol, 13, colors.accent);
+    painter.restore();
 }
 
 } // namespace quorvex

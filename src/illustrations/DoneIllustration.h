@@ -1,5 +1,6 @@
 #pragma once
 
+#include "illustrations/CachedLayer.h"
 #include "illustrations/LoopingTimelineWidget.h"
 
 #include <QString>
@@ -26,6 +27,7 @@ public:
 protected:
     void paintFrame(QPainter& painter, double t) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void play();
@@ -34,6 +36,8 @@ private:
     QString m_symbol;
     bool m_verified;
     double m_playedAt;
+    CachedLayer m_menuBar;
+    QRectF m_statusItem;
 };
 
 } // namespace quorvex

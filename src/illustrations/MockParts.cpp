@@ -152,7 +152,7 @@ void paintMagnifier(QPainter& p, const QRectF& box, const QColor& color) {
 
 } // namespace
 
-double MockParts::paintMenuBarMock(QPainter& painter, QPointF centre, const QString& symbol, double pulse,
+QRectF MockParts::paintMenuBarMock(QPainter& painter, QPointF centre, const QString& symbol,
                                    const SceneColors& colors) {
     const QFont clockFont = font(painter, 12, QFont::Medium);
     const QLocale locale;
@@ -167,7 +167,7 @@ double MockParts::paintMenuBarMock(QPainter& painter, QPointF centre, const QStr
     constexpr double battery = 23;
     constexpr double item = icon + 14;
     const double contentWidth = icon + 14 + battery + 14 + item + 14 + icon + 14 + clockWidth;
-    const double height = 20 + 14;
+    const double height = kMenuBarHeight;
     const QRectF bar(centre.x() - contentWidth / 2 - 16, centre.y() - height / 2, contentWidth + 32, height);
 
     fillCapsule(painter, bar, SceneColors::withAlpha(colors.window, 0.85));
@@ -185,17 +185,15 @@ double MockParts::paintMenuBarMock(QPainter& painter, QPointF centre, const QStr
     painter.setPen(Qt::NoPen);
     painter.setBrush(SceneColors::withAlpha(colors.accent, 0.18));
     painter.drawRoundedRect(itemBox, 5, 5);
-    painter.save();
-    painter.setOpacity(painter.opacity() * (1 - 0.55 * std::clamp(pulse, 0.0, 1.0)));
-    paintSymbol(painter, itemBox, symbol, 13, colors.accent);
-    painter.restore();
+    if (!symbol.isEmpty())
+        paintSymbol(painter, itemBox, symbol, 13, colors.accent);
     x += item + 14;
     paintMagnifier(painter, QRectF(x, mid - icon / 2, icon, icon), colors.primary);
     x += icon + 14;
     painter.setFont(clockFont);
     painter.setPen(colors.primary);
     painter.drawText(QRectF(x, bar.top(), clockWidth + 2, height), Qt::AlignLeft | Qt::AlignVCenter, clock);
-    return height;
+    return itemBox;
 }
 
 } // namespace quorvex

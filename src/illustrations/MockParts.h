@@ -42,10 +42,11 @@ struct MockParts {
     /// A soft shadow under a rounded rectangle, built from a few widening translucent layers.
     static void paintShadow(QPainter& painter, const QRectF& rect, double radius, double blur, QPointF offset,
                             double opacity);
-    /// The menu bar with a status item showing `symbol`, centred on `centre`; `pulse` 0 to 1 dims
-    /// the status item's symbol. Returns its height.
-    static double paintMenuBarMock(QPainter& painter, QPointF centre, const QString& symbol, double pulse,
+    /// The menu bar centred on `centre`, with a status item showing `symbol` (none when empty, for
+    /// a caller that draws the pulsing symbol itself). Returns the status item's box.
+    static QRectF paintMenuBarMock(QPainter& painter, QPointF centre, const QString& symbol,
                                    const SceneColors& colors);
+    static constexpr double kMenuBarHeight = 34;
     static void fillCapsule(QPainter& painter, const QRectF& rect, const QColor& color);
     /// A symbol of `size` points centred in `rect`.
     static void paintSymbol(QPainter& painter, const QRectF& rect, const QString& name, double size,

@@ -37,14 +37,7 @@ QRectF dontAllowButton() {
     return {row.left(), row.top(), (row.width() - 8) / 2, row.height()};
 }
 
-void paintAlert(QPainter& p, const ProxyAlertFrame& f, const SceneColors& colors) {
-    if (f.alertOpacity <= 0)
-        return;
-    p.save();
-    p.setOpacity(p.opacity() * f.alertOpacity);
-    p.translate(kAlert.center());
-    p.scale(f.alertScale, f.alertScale);
-    p.translate(-kAlert.center());
+void paintAlertBody(QPainter& p, bool pressed, const SceneColors& colors) {
     MockParts::paintShadow(p, kAlert, 14, 18, QPointF(0, 8), 0.25);
     p.setPen(Qt::NoPen);
     p.setBrush(SceneColors::withAlpha(colors.window, 0.97));
@@ -75,40 +68,36 @@ void paintAlert(QPainter& p, const ProxyAlertFrame& f, const SceneColors& colors
     p.drawText(dontAllow, Qt::AlignCenter, QStringLiteral("Don\u2019t Allow"));
     const QRectF allow = ProxyAlertIllustration::allowButtonRect();
     p.setPen(Qt::NoPen);
-    p.setBrush(SceneColors::withAlpha(colors.accent, f.allowPressed ? 0.7 : 1.0));
+    p.setBrush(SceneColors::withAlpha(colors.accent, pressed ? 0.7 : 1.0));
     p.drawRoundedRect(allow, 6, 6);
     p.setPen(Qt::white);
     p.drawText(allow, Qt::AlignCenter, QStringLiteral("Allow"));
-    p.restore();
 }
 
-void paintBadge(QPainter& p, const ProxyAlertFrame& f, const SceneColors& colors) {
-    if (f.badgeOpacity <= 0)
-        return;
-    const QString text = QStringLiteral("Proxy configuration added");
-    const QFont font = MockParts::font(p, 11, QFont::DemiBold);
-    const double textWidth = QFontMetricsF(font).horizontalAdvance(text);
-    const double icon = 13;
-    const QSizeF size(12 + icon + 6 + textWidth + 12, std::max(icon, QFontMetricsF(font).height()) + 14);
-    const QRectF badge(QPointF(200 - size.width() / 2, 125 - size.height() / 2), size);
-    p.save();
-    p.setOpacity(p.opacity() * f.badgeOpacity);
-    p.translate(badge.center());
-    p.scale(f.badgeScale, f.badgeScale);
-    p.translate(-badge.center());
+const QString kBadgeText = QStringLiteral("Proxy configuration added");
+constexpr double kBadgeIcon = 13;
+
+// The badge sits at the scene's centre and is as wide as its text.
+QRectF badgeRect(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    const QSizeF size(12 + kBadgeIcon + 6 + metrics.horizontalAdvance(kBadgeText) + 12,
+                      std::max(kBadgeIcon, metrics.height()) + 14);
+    return {QPointF(200 - size.width() / 2, 125 - size.height() / 2), size};
+}
+
+void paintBadgeBody(QPainter& p, const QRectF& badge, const QFont& font, const SceneColors& colors) {
     MockParts::paintShadow(p, badge, badge.height() / 2, 8, QPointF(0, 2), 0.12);
     MockParts::fillCapsule(p, badge, colors.window.lighter(104));
     p.setPen(QPen(colors.primaryAt(0.08), 1));
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(badge.adjusted(0.5, 0.5, -0.5, -0.5), badge.height() / 2 - 0.5,
                       badge.height() / 2 - 0.5);
-    MockParts::paintSymbol(p, QRectF(badge.left() + 12, badge.top(), icon, badge.height()),
-                           QStringLiteral("checkmark.circle.fill"), icon, Palette::green());
+    MockParts::paintSymbol(p, QRectF(badge.left() + 12, badge.top(), kBadgeIcon, badge.height()),
+                           QStringLiteral("checkmark.circle.fill"), kBadgeIcon, Palette::green());
     p.setFont(font);
     p.setPen(Palette::green());
-    p.drawText(QRectF(badge.left() + 12 + icon + 6, badge.top(), textWidth + 2, badge.height()),
-               Qt::AlignLeft | Qt::AlignVCenter, text);
-    p.restore();
+    p.drawText(QRectF(badge.left() + 12 + kBadgeIcon + 6, badge.top(), badge.width(), badge.height()),
+               Qt::AlignLeft | Qt::AlignVCenter, kBadgeText);
 }
 
 } // namespace
@@ -127,51 +116,85 @@ QRectF ProxyAlertIllustration::allowButtonRect() {
 }
 
 void ProxyAlertIllustration::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::PaletteChange)
-        m_window = {};
+    if (event->type() == QEvent::PaletteChange) {
+        for (CachedLayer* layer : {&m_window, &m_blurred, &m_alert, &m_badge})
+            layer->clear();
+    }
     LoopingTimelineWidget::changeEvent(event);
 }
 
 void ProxyAlertIllustration::paintFrame(QPainter& painter, double t) {
     const ProxyAlertFrame f = ProxyAlertFrame::at(t, m_allowButton, m_rest);
     const SceneColors colors = SceneColors::of(palette());
+    const qreal dpr = devicePixelRatioF();
     const double scale = std::min({1.0, width() / kScene.width(), height() / kScene.height()});
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.translate((width() - kScene.width() * scale) / 2, (height() - kScene.height() * scale) / 2);
     painter.scale(scale, scale);
 
-    const qreal dpr = devicePixelRatioF();
-    if (m_window.isNull() || !qFuzzyCompare(m_window.devicePixelRatio(), dpr)) {
-        m_window = QPixmap((kWindow.size() + QSizeF(8, 8)).toSize() * dpr);
-        m_window.setDevicePixelRatio(dpr);
-        m_window.fill(Qt::transparent);
-        QPainter p(&m_window);
-        p.setRenderHint(QPainter::Antialiasing);
+    // The window never changes; its blur changes only while the alert comes and goes. A small
+    // blur is made from copies of the window spread over the radius, averaged.
+    const QRectF windowArea = kWindow.adjusted(-4, -4, 4, 4);
+    const auto paintWindow = [&](QPainter& p) {
         p.translate(4, 4);
-        const QRectF rect(QPointF(0, 0), kWindow.size());
-        MockParts::paintMiniWindow(p, rect, colors, [&](QPainter& inner) {
+        MockParts::paintMiniWindow(p, QRectF(QPointF(0, 0), kWindow.size()), colors, [&](QPainter& inner) {
             double y = 40;
             for (double lineWidth : ProxyAlertFrame::kLineWidths) {
                 MockParts::fillCapsule(inner, QRectF(24, y, lineWidth, 8), colors.primaryAt(0.08));
                 y += 8 + 8;
             }
         });
-    }
-    // A small blur, made from copies of the window spread over the radius.
-    const QPointF at = kWindow.topLeft() - QPointF(4, 4);
-    const double r = f.windowBlur;
-    if (r < 0.05) {
-        painter.drawPixmap(at, m_window);
+    };
+    const auto blurKey = static_cast<quint64>(std::lround(std::max(f.windowBlur, 0.0) * 20));
+    if (blurKey == 0) {
+        m_window.draw(painter, windowArea, dpr, 0, paintWindow);
     } else {
-        const QPointF offsets[] = {{0, 0}, {-r, 0}, {r, 0}, {0, -r}, {0, r}};
-        const double base = painter.opacity();
-        for (size_t i = 0; i < std::size(offsets); ++i) {
-            painter.setOpacity(base / static_cast<double>(i + 1));
-            painter.drawPixmap(at + offsets[i] * 0.6, m_window);
-        }
-        painter.setOpacity(base);
+        const double r = f.windowBlur * 0.6;
+        m_blurred.draw(painter, windowArea, dpr, blurKey, [&](QPainter& p) {
+            QPixmap sharp(windowArea.size().toSize() * dpr);
+            sharp.setDevicePixelRatio(dpr);
+            sharp.fill(Qt::transparent);
+            {
+                QPainter sp(&sharp);
+                sp.setRenderHint(QPainter::Antialiasing);
+                paintWindow(sp);
+            }
+            const QPointF offsets[] = {{0, 0}, {-r, 0}, {r, 0}, {0, -r}, {0, r}};
+            for (size_t i = 0; i < std::size(offsets); ++i) {
+                p.setOpacity(1.0 / static_cast<double>(i + 1));
+                p.drawPixmap(offsets[i], sharp);
+            }
+        });
     }
-    paintAlert(painter, f, colors);
-    paintBadge(painter, f, colors);
+
+    if (f.alertOpacity > 0) {
+        painter.save();
+        painter.setOpacity(f.alertOpacity);
+        painter.translate(kAlert.center());
+        painter.scale(f.alertScale, f.alertScale);
+        painter.translate(-kAlert.center());
+        const QRectF area = kAlert.adjusted(-20, -20, 20, 28);
+        m_alert.draw(painter, area, dpr, f.allowPressed ? 1 : 0, [&](QPainter& p) {
+            p.translate(-area.topLeft());
+            paintAlertBody(p, f.allowPressed, colors);
+        });
+        painter.restore();
+    }
+    if (f.badgeOpacity > 0) {
+        const QFont font = MockParts::font(painter, 11, QFont::DemiBold);
+        const QRectF badge = badgeRect(font);
+        painter.save();
+        painter.setOpacity(f.badgeOpacity);
+        painter.translate(badge.center());
+        painter.scale(f.badgeScale, f.badgeScale);
+        painter.translate(-badge.center());
+        const QRectF area = badge.adjusted(-10, -10, 10, 12);
+        m_badge.draw(painter, area, dpr, 0, [&](QPainter& p) {
+            p.translate(-area.topLeft());
+            paintBadgeBody(p, badge, font, colors);
+        });
+        painter.restore();
+    }
     Pointer::paint(painter, f.pointer, ProxyAlertFrame::kClicks, t, f.pointerOpacity);
 }
 

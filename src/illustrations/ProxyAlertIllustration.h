@@ -1,8 +1,8 @@
 #pragma once
 
+#include "illustrations/CachedLayer.h"
 #include "illustrations/LoopingTimelineWidget.h"
 
-#include <QPixmap>
 #include <QPointF>
 
 namespace quorvex {
@@ -28,8 +28,10 @@ protected:
 private:
     QPointF m_allowButton;
     QPointF m_rest;
-    // The window behind the alert never changes: it is drawn once and blurred from the picture.
-    QPixmap m_window;
+    CachedLayer m_window;
+    CachedLayer m_blurred;
+    CachedLayer m_alert;
+    CachedLayer m_badge;
 };
 
 } // namespace quorvex

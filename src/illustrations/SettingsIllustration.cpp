@@ -5,8 +5,12 @@
 #include "illustrations/Pointer.h"
 #include "ui/Palette.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
 
 namespace quorvex {
 namespace {
@@ -103,48 +107,20 @@ void paintToolbar(QPainter& p, const SceneColors& colors) {
                QStringLiteral("Login Items"));
 }
 
-void paintPane(QPainter& p, const SettingsFrame& f, const SceneColors& colors) {
-    p.save();
-    p.setClipRect(kPane, Qt::IntersectClip);
-    p.translate(kPaneColumnLeft, kPaneColumnTop - f.scrollOffset);
-    LoginItemsPane::paint(p, kPaneColumnWidth, f.highlight, colors);
-    p.restore();
-    if (f.indicatorOpacity > 0) {
-        p.save();
-        p.setOpacity(p.opacity() * f.indicatorOpacity);
-        MockParts::fillCapsule(p, QRectF(kPane.right() - 4 - 3, kPane.top() + f.indicatorY, 4, 60),
-                               colors.primaryAt(0.3));
-        p.restore();
-    }
+quint64 quantised(double value) {
+    return static_cast<quint64>(std::lround(std::clamp(value, 0.0, 1.0) * 64));
 }
 
-void paintSheet(QPainter& p, const SettingsFrame& f, const SceneColors& colors) {
-    if (f.sheetOpacity <= 0)
-        return;
-    const QRectF sheet(kSheetOrigin, QSizeF(kSheetWidth, LoginItemsPane::kSheetHeight + 2 * kSheetPadding));
-    p.save();
-    p.setOpacity(p.opacity() * f.sheetOpacity);
-    // Scaled about its top edge, so it grows downwards from where it hangs.
-    p.translate(sheet.center().x(), sheet.top());
-    p.scale(f.sheetScale, f.sheetScale);
-    p.translate(-sheet.center().x(), -sheet.top());
+void paintSheetBody(QPainter& p, const QRectF& sheet, const SettingsFrame& f, const SceneColors& colors) {
     MockParts::paintShadow(p, sheet, 10, 14, QPointF(0, 6), 0.25);
     p.setPen(Qt::NoPen);
     p.setBrush(colors.window);
     p.drawRoundedRect(sheet, 10, 10);
     p.translate(sheet.left() + kSheetPadding, sheet.top() + kSheetPadding);
     LoginItemsPane::paintSheet(p, kSheetWidth - 2 * kSheetPadding, f.toggleOn, f.donePressed, colors);
-    p.restore();
 }
 
-void paintDialog(QPainter& p, const SettingsFrame& f, const SceneColors& colors) {
-    if (f.dialogOpacity <= 0)
-        return;
-    p.save();
-    p.setOpacity(p.opacity() * f.dialogOpacity);
-    p.translate(kDialog.center());
-    p.scale(f.dialogScale, f.dialogScale);
-    p.translate(-kDialog.center());
+void paintDialogBody(QPainter& p, bool pressed, const SceneColors& colors) {
     MockParts::paintShadow(p, kDialog, 16, 18, QPointF(0, 8), 0.25);
     p.setPen(Qt::NoPen);
     p.setBrush(SceneColors::withAlpha(colors.window, 0.97));
@@ -174,10 +150,9 @@ void paintDialog(QPainter& p, const SettingsFrame& f, const SceneColors& colors)
     p.setPen(Qt::white);
     p.drawText(ok, Qt::AlignCenter, QStringLiteral("OK"));
     const QRectF open = SettingsIllustration::openSettingsButtonRect();
-    MockParts::fillCapsule(p, open, colors.primaryAt(f.dialogButtonPressed ? 0.18 : 0.08));
+    MockParts::fillCapsule(p, open, colors.primaryAt(pressed ? 0.18 : 0.08));
     p.setPen(colors.primary);
     p.drawText(open, Qt::AlignCenter, QStringLiteral("Open System Settings"));
-    p.restore();
 }
 
 } // namespace
@@ -207,10 +182,20 @@ QRectF SettingsIllustration::doneButtonRect() {
         .translated(kSheetOrigin + QPointF(kSheetPadding, kSheetPadding));
 }
 
+void SettingsIllustration::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) {
+        for (CachedLayer* layer : {&m_chrome, &m_pane, &m_sheet, &m_dialog})
+            layer->clear();
+    }
+    LoopingTimelineWidget::changeEvent(event);
+}
+
 void SettingsIllustration::paintFrame(QPainter& painter, double t) {
     const SettingsFrame f = SettingsFrame::at(t, m_targets);
     const SceneColors colors = SceneColors::of(palette());
+    const qreal dpr = devicePixelRatioF();
     const double scale = std::min({1.0, width() / kScene.width(), height() / kScene.height()});
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.translate((width() - kScene.width() * scale) / 2, (height() - kScene.height() * scale) / 2);
     painter.scale(scale, scale);
 
@@ -221,17 +206,62 @@ void SettingsIllustration::paintFrame(QPainter& painter, double t) {
         painter.translate(scene.center());
         painter.scale(f.windowScale, f.windowScale);
         painter.translate(-scene.center());
-        MockParts::paintMiniWindow(painter, scene, colors, [&](QPainter& p) {
-            paintSidebar(p, colors);
-            paintPane(p, f, colors);
-            paintToolbar(p, colors);
-            if (f.dimming > 0)
-                p.fillRect(scene, QColor::fromRgbF(0, 0, 0, static_cast<float>(f.dimming)));
-            paintSheet(p, f, colors);
+        // The window's fixed parts, then the pane's column slid under its clip, then what lies over it.
+        m_chrome.draw(painter, scene, dpr, 0, [&](QPainter& p) {
+            MockParts::paintMiniWindow(p, scene, colors, [&](QPainter& inner) {
+                paintSidebar(inner, colors);
+                paintToolbar(inner, colors);
+            });
+        });
+        painter.save();
+        painter.setClipRect(kPane, Qt::IntersectClip);
+        const QRectF column(kPaneColumnLeft, kPaneColumnTop - f.scrollOffset, kPaneColumnWidth,
+                            LoginItemsPane::kHeight);
+        m_pane.draw(painter, column, dpr, quantised(f.highlight),
+                    [&](QPainter& p) { LoginItemsPane::paint(p, kPaneColumnWidth, f.highlight, colors); });
+        painter.restore();
+        if (f.indicatorOpacity > 0) {
+            painter.save();
+            painter.setOpacity(painter.opacity() * f.indicatorOpacity);
+            MockParts::fillCapsule(painter, QRectF(kPane.right() - 4 - 3, kPane.top() + f.indicatorY, 4, 60),
+                                   colors.primaryAt(0.3));
+            painter.restore();
+        }
+        if (f.dimming > 0) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor::fromRgbF(0, 0, 0, static_cast<float>(f.dimming)));
+            painter.drawRoundedRect(scene, 12, 12);
+        }
+        if (f.sheetOpacity > 0) {
+            const QRectF sheet(kSheetOrigin,
+                               QSizeF(kSheetWidth, LoginItemsPane::kSheetHeight + 2 * kSheetPadding));
+            painter.setOpacity(painter.opacity() * f.sheetOpacity);
+            // Scaled about its top edge, so it grows downwards from where it hangs.
+            painter.translate(sheet.center().x(), sheet.top());
+            painter.scale(f.sheetScale, f.sheetScale);
+            painter.translate(-sheet.center().x(), -sheet.top());
+            const QRectF area = sheet.adjusted(-16, -16, 16, 24);
+            m_sheet.draw(painter, area, dpr, quantised(f.toggleOn) << 1 | (f.donePressed ? 1 : 0),
+                         [&](QPainter& p) {
+                             p.translate(-area.topLeft());
+                             paintSheetBody(p, sheet, f, colors);
+                         });
+        }
+        painter.restore();
+    }
+    if (f.dialogOpacity > 0) {
+        painter.save();
+        painter.setOpacity(f.dialogOpacity);
+        painter.translate(kDialog.center());
+        painter.scale(f.dialogScale, f.dialogScale);
+        painter.translate(-kDialog.center());
+        const QRectF area = kDialog.adjusted(-20, -20, 20, 28);
+        m_dialog.draw(painter, area, dpr, f.dialogButtonPressed ? 1 : 0, [&](QPainter& p) {
+            p.translate(-area.topLeft());
+            paintDialogBody(p, f.dialogButtonPressed, colors);
         });
         painter.restore();
     }
-    paintDialog(painter, f, colors);
     Pointer::paint(painter, f.pointer, SettingsFrame::kClicks, t, f.pointerOpacity);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "illustrations/CachedLayer.h"
 #include "illustrations/LoopingTimelineWidget.h"
 #include "illustrations/SettingsFrame.h"
 
@@ -26,9 +27,14 @@ public:
 
 protected:
     void paintFrame(QPainter& painter, double t) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     SettingsTargets m_targets;
+    CachedLayer m_chrome;
+    CachedLayer m_pane;
+    CachedLayer m_sheet;
+    CachedLayer m_dialog;
 };
 
 } // namespace quorvex

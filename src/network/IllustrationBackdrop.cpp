@@ -2,6 +2,7 @@
 
 #include "ui/Palette.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
@@ -22,9 +23,29 @@ IllustrationBackdrop::IllustrationBackdrop(QWidget* drawing, QWidget* parent)
     setAccessibleName(m_drawing->accessibleName());
 }
 
+void IllustrationBackdrop::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange)
+        m_picture = {};
+    QWidget::changeEvent(event);
+}
+
 void IllustrationBackdrop::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
+    // The drawing on top repaints every frame and this backdrop under it with it: the gradient is
+    // made once per size and blitted after.
+    const qreal dpr = devicePixelRatioF();
+    if (m_picture.isNull() || m_picture.deviceIndependentSize() != QSizeF(size()) ||
+        !qFuzzyCompare(m_picture.devicePixelRatio(), dpr)) {
+        m_picture = QPixmap(size() * dpr);
+        m_picture.setDevicePixelRatio(dpr);
+        m_picture.fill(Qt::transparent);
+        QPainter painter(&m_picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        paintBackdrop(painter);
+    }
+    QPainter(this).drawPixmap(0, 0, m_picture);
+}
+
+void IllustrationBackdrop::paintBackdrop(QPainter& painter) const {
     const QRectF area = rect();
     QPainterPath shape;
     shape.addRoundedRect(area, kCornerRadius, kCornerRadius);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
 
 namespace quorvex {
@@ -16,9 +17,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void paintBackdrop(QPainter& painter) const;
+
     QWidget* m_drawing;
+    QPixmap m_picture;
 };
 
 } // namespace quorvex
