@@ -8,7 +8,7 @@
 #include <QDateTime>
 #include <QEvent>
 #include <QPainter>
-#include <QPainterPathStroker>
+#include <QPainterPath>
 
 #include <cmath>
 #include <numbers>
@@ -70,8 +70,10 @@ double DoneIllustration::drawn() const {
 }
 
 void DoneIllustration::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::PaletteChange)
+    if (event->type() == QEvent::PaletteChange) {
         m_menuBar.clear();
+        m_badge.clear();
+    }
     LoopingTimelineWidget::changeEvent(event);
 }
 
@@ -101,14 +103,28 @@ void DoneIllustration::paintFrame(QPainter& painter, double t) {
         }
     }
 
-    const double d = kDisc * f.discScale;
-    const QRectF disc(centre - QPointF(d / 2, d / 2), QSizeF(d, d));
-    painter.setPen(Qt::NoPen);
-    if (f.verified)
-        painter.setBrush(Palette::gradient(Palette::green(), disc));
-    else
-        painter.setBrush(colors.primaryAt(0.08));
-    painter.drawEllipse(disc);
+    // The disc and its check settle after the spring: they are redrawn only while they move.
+    const double side = kDisc * std::max(f.discScale, 1.0) + 2;
+    const QRectF badgeArea(centre - QPointF(side / 2, side / 2), QSizeF(side, side));
+    const auto badgeKey = static_cast<quint64>(std::lround(f.discScale * 1000)) << 12 |
+                          static_cast<quint64>(std::lround(f.checkTrim * 1000)) << 1 | (f.verified ? 1 : 0);
+    m_badge.draw(painter, badgeArea, devicePixelRatioF(), badgeKey, [&](QPainter& p) {
+        const QPointF middle(side / 2, side / 2);
+        const double d = kDisc * f.discScale;
+        const QRectF disc(middle - QPointF(d / 2, d / 2), QSizeF(d, d));
+        p.setPen(Qt::NoPen);
+        if (f.verified)
+            p.setBrush(Palette::gradient(Palette::green(), disc));
+        else
+            p.setBrush(colors.primaryAt(0.08));
+        p.drawEllipse(disc);
+        if (f.checkTrim > 0) {
+            const QRectF frame(middle - QPointF(18, 14), QSizeF(36, 28));
+            p.setPen(QPen(Qt::white, 7, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(trimmed(DoneFrame::checkmarkPath(frame), f.checkTrim));
+        }
+    });
 
     if (f.hourglass) {
         painter.save();
@@ -117,13 +133,6 @@ void DoneIllustration::paintFrame(QPainter& painter, double t) {
         MockParts::paintSymbol(painter, QRectF(-18, -18, 36, 36), QStringLiteral("hourglass"), 30,
                                colors.secondary);
         painter.restore();
-    }
-
-    if (f.checkTrim > 0) {
-        const QRectF frame(centre - QPointF(18, 14), QSizeF(36, 28));
-        painter.setPen(QPen(Qt::white, 7, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(trimmed(DoneFrame::checkmarkPath(frame), f.checkTrim));
     }
 
     // The bar changes with the clock's minute; the status item's symbol pulses over it twice a

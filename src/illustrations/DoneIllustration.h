@@ -36,6 +36,7 @@ private:
     QString m_symbol;
     bool m_verified;
     double m_playedAt;
+    CachedLayer m_badge;
     CachedLayer m_menuBar;
     QRectF m_statusItem;
 };

@@ -149,7 +149,8 @@ void ProxyAlertIllustration::paintFrame(QPainter& painter, double t) {
     if (blurKey == 0) {
         m_window.draw(painter, windowArea, dpr, 0, paintWindow);
     } else {
-        const double r = f.windowBlur * 0.6;
+        // Drawn at the key's radius, so the picture does not depend on the frame that made it.
+        const double r = static_cast<double>(blurKey) / 20 * 0.6;
         m_blurred.draw(painter, windowArea, dpr, blurKey, [&](QPainter& p) {
             QPixmap sharp(windowArea.size().toSize() * dpr);
             sharp.setDevicePixelRatio(dpr);

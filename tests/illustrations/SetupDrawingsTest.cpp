@@ -114,3 +114,67 @@ TEST(SetupDrawingsTest, DrawingsScheduleNothingWhileHidden) {
 
 } // namespace
 } // namespace quorvex
+
+namespace quorvex {
+namespace {
+
+int largestChannelDifference(const QImage& a, const QImage& b) {
+    if (a.size() != b.size())
+        return 255;
+    const QImage x = a.convertToFormat(QImage::Format_ARGB32);
+    const QImage y = b.convertToFormat(QImage::Format_ARGB32);
+    int largest = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int col = 0; col < x.width(); ++col) {
+            const QRgb p = x.pixel(col, row);
+            const QRgb q = y.pixel(col, row);
+            largest = std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    return largest;
+}
+
+// A drawing that has run through the loop, with its pictures of the rarely changing layers made
+// at other moments, must draw each moment exactly as a fresh one does.
+template <typename Make>
+void expectRunningMatchesFresh(const Make& make, std::initializer_list<double> times) {
+    test::FakeClock clock;
+    auto running = make(clock);
+    running->setReduceMotion(false);
+    running->resize(400, 250);
+    running->show();
+    double now = 0;
+    for (double t : times) {
+        SCOPED_TRACE(testing::Message() << "t=" << t);
+        clock.advance(t - now);
+        now = t;
+        test::FakeClock freshClock;
+        auto fresh = make(freshClock);
+        fresh->setReduceMotion(false);
+        fresh->resize(400, 250);
+        fresh->show();
+        freshClock.advance(t);
+        // Blending a picture and painting the same shapes directly may differ by a rounding step;
+        // a stale picture (a pressed shade, a tint, a switch left behind) differs by far more.
+        EXPECT_LE(largestChannelDifference(running->grab().toImage(), fresh->grab().toImage()), 3);
+    }
+}
+
+TEST(SetupDrawingsTest, RunningDrawingsMatchFreshOnesAtEveryMoment) {
+    // Moments on both sides of each change of the cached layers: pressed buttons, the highlight,
+    // the switch, the sheet, the blur and the badge.
+    expectRunningMatchesFresh(
+        [](Clock& clock) { return std::make_unique<SettingsIllustration>(clock, kGuideTargets); },
+        {0.5, 1.85, 2.0, 4.5, 5.4, 6.6, 7.9, 8.6, 9.75, 10.5, 11.6, 12.95});
+    expectRunningMatchesFresh(
+        [](Clock& clock) {
+            return std::make_unique<ProxyAlertIllustration>(clock, QPointF(252, 196), QPointF(330, 240));
+        },
+        {0.5, 1.5, 2.4, 2.7, 3.1, 4.5, 5.6, 6.2});
+    expectRunningMatchesFresh(
+        [](Clock& clock) { return std::make_unique<DoneIllustration>(clock, QStringLiteral("wifi"), true); },
+        {0.1, 0.3, 0.5, 1.6});
+}
+
+} // namespace
+} // namespace quorvex
