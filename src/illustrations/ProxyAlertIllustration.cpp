@@ -115,6 +115,14 @@ QRectF ProxyAlertIllustration::allowButtonRect() {
     return dontAllow.translated(dontAllow.width() + 8, 0);
 }
 
+std::optional<size_t> ProxyAlertIllustration::frameDigest(double t) const {
+    const ProxyAlertFrame f = ProxyAlertFrame::at(t, m_allowButton, m_rest);
+    const auto ring = Pointer::ringProgress(ProxyAlertFrame::kClicks, t);
+    return digestOf({f.alertScale, f.alertOpacity, f.windowBlur, f.badgeScale, f.badgeOpacity,
+                     double(f.allowPressed), f.pointer.x(), f.pointer.y(), f.pointerOpacity,
+                     double(Pointer::pressed(ProxyAlertFrame::kClicks, t)), ring.value_or(-1)});
+}
+
 void ProxyAlertIllustration::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) {
         for (CachedLayer* layer : {&m_window, &m_blurred, &m_alert, &m_badge})

@@ -24,6 +24,7 @@ public:
 protected:
     void paintFrame(QPainter& painter, double t) override;
     void changeEvent(QEvent* event) override;
+    std::optional<size_t> frameDigest(double t) const override;
 
 private:
     QPointF m_allowButton;

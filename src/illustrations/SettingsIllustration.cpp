@@ -182,6 +182,16 @@ QRectF SettingsIllustration::doneButtonRect() {
         .translated(kSheetOrigin + QPointF(kSheetPadding, kSheetPadding));
 }
 
+std::optional<size_t> SettingsIllustration::frameDigest(double t) const {
+    const SettingsFrame f = SettingsFrame::at(t, m_targets);
+    const auto ring = Pointer::ringProgress(SettingsFrame::kClicks, t);
+    return digestOf({f.dialogScale, f.dialogOpacity, double(f.dialogButtonPressed), f.windowOpacity,
+                     f.windowScale, f.scrollOffset, f.indicatorY, f.indicatorOpacity, f.highlight,
+                     f.sheetScale, f.sheetOpacity, f.dimming, f.toggleOn, double(f.donePressed),
+                     f.pointer.x(), f.pointer.y(), f.pointerOpacity,
+                     double(Pointer::pressed(SettingsFrame::kClicks, t)), ring.value_or(-1)});
+}
+
 void SettingsIllustration::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) {
         for (CachedLayer* layer : {&m_chrome, &m_pane, &m_sheet, &m_dialog})

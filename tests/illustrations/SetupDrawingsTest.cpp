@@ -9,6 +9,9 @@
 #include <QImage>
 #include <QPixmap>
 
+#include <functional>
+#include <memory>
+
 #include <gtest/gtest.h>
 
 namespace quorvex {
@@ -174,6 +177,57 @@ TEST(SetupDrawingsTest, RunningDrawingsMatchFreshOnesAtEveryMoment) {
     expectRunningMatchesFresh(
         [](Clock& clock) { return std::make_unique<DoneIllustration>(clock, QStringLiteral("wifi"), true); },
         {0.1, 0.3, 0.5, 1.6});
+}
+
+} // namespace
+} // namespace quorvex
+
+namespace quorvex {
+namespace {
+
+TEST(SetupDrawingsTest, FramesAtRestAreSkippedAndMovingOnesAreNot) {
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<LoopingTimelineWidget>(Clock&)> make;
+        double from, to;
+        bool skipped;
+    };
+    const Case cases[] = {
+        // The switch is on, the click's ring has faded at 8.25 s, and the pointer rests until 8.8 s.
+        {"approval at rest",
+         [](Clock& c) { return std::make_unique<SettingsIllustration>(c, kGuideTargets); }, 8.3, 8.7, true},
+        {"approval scrolling",
+         [](Clock& c) { return std::make_unique<SettingsIllustration>(c, kGuideTargets); }, 4.2, 4.8, false},
+        // The badge holds and the pointer has gone from 4.1 to 5.4 s.
+        {"proxy at rest",
+         [](Clock& c) {
+             return std::make_unique<ProxyAlertIllustration>(c, QPointF(252, 196), QPointF(330, 240));
+         },
+         4.2, 5.3, true},
+        {"proxy clicking",
+         [](Clock& c) {
+             return std::make_unique<ProxyAlertIllustration>(c, QPointF(252, 196), QPointF(330, 240));
+         },
+         2.32, 2.7, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FakeClock clock;
+        auto drawing = c.make(clock);
+        drawing->setReduceMotion(false);
+        drawing->resize(400, 250);
+        drawing->show();
+        clock.advance(c.from);
+        const int before = drawing->framesSkipped();
+        clock.advance(c.to - c.from);
+        const int skipped = drawing->framesSkipped() - before;
+        const int frames = static_cast<int>((c.to - c.from) / LoopingTimelineWidget::kFrameInterval);
+        if (c.skipped) {
+            EXPECT_GE(skipped, frames - 1);
+        } else {
+            EXPECT_EQ(skipped, 0);
+        }
+    }
 }
 
 } // namespace
