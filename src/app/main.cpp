@@ -13,6 +13,7 @@
 #include "devices/DeviceFlows.h"
 #include "devices/PhysicalDevices.h"
 #include "network/NetworkSystem.h"
+#include "network/SetupIllustrations.h"
 #include "panel/DeviceHub.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
@@ -51,7 +52,8 @@ void setNames() {
 // The composition root: the one place that picks the implementation of each neighbouring
 // service. Each provisional line gives way to the real subsystem when it lands.
 std::unique_ptr<quorvex::NetworkSystem> makeNetwork() {
-    return std::make_unique<quorvex::NetworkSystem>(quorvex::systemClock());
+    return std::make_unique<quorvex::NetworkSystem>(quorvex::systemClock(),
+                                                    quorvex::setupIllustrations(quorvex::systemClock()));
 }
 
 // The device screenshots read the user's screenshot settings through this one function.
