@@ -10,6 +10,7 @@
 #include "devices/DeviceFlows.h"
 #include "devices/PhysicalDevices.h"
 #include "network/NetworkSystem.h"
+#include "network/SetupIllustrations.h"
 #include "panel/DeviceHub.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
@@ -109,7 +110,7 @@ struct Menu {
     SimulatorActions actions;
     Permissions permissions;
     // The real network side, with no daemon to answer: nothing shaped, as on a fresh install.
-    NetworkSystem networkSystem{systemClock()};
+    NetworkSystem networkSystem{systemClock(), setupIllustrations(systemClock())};
     HeadlessWindowSystem windowSystem;
     HeadlessGlobalHotKeys hotKeyService;
     HotKeyRegistry hotKeys{hotKeyService};
