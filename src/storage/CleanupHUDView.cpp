@@ -258,9 +258,9 @@ bool CleanupHUDView::isAnimating() const {
     case Mark::ring:
         return m_clock.now() - m_ringStart < CleanupMarks::kRingDuration;
     case Mark::success:
-        return markAge() < CleanupMarks::kSuccessDuration;
+        return markAge() < CleanupMarks::successDuration();
     case Mark::failure:
-        return markAge() < CleanupMarks::kFailureDuration;
+        return markAge() < CleanupMarks::failureDuration();
     }
     return false;
 }

@@ -4,6 +4,7 @@
 #include "ui/CheckmarkShape.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
+#include "ui/Spring.h"
 
 #include <QConicalGradient>
 #include <QEasingCurve>
@@ -33,10 +34,8 @@ double easeOut(double t) {
 }
 
 // The bouncy entrance of the discs: overshoots a little and settles.
-double pop(double elapsed, double duration) {
-    QEasingCurve curve(QEasingCurve::OutBack);
-    curve.setOvershoot(2.2);
-    return curve.valueForProgress(progress(elapsed, 0.0, duration));
+double pop(double elapsed, double response, double damping) {
+    return Spring(response, damping).value(std::max(0.0, elapsed));
 }
 
 void paintBacking(QPainter& painter, const QRectF& rect, const QColor& material) {
@@ -90,6 +89,14 @@ QRectF scaled(const QRectF& rect, double scale) {
 
 } // namespace
 
+double successDuration() {
+    return std::max(1.15, Spring(0.5, 0.55).settlingDuration());
+}
+
+double failureDuration() {
+    return std::max(0.8, Spring(0.45, 0.6).settlingDuration());
+}
+
 double spinnerAngle(double elapsed) {
     const double turns = std::fmod(std::max(0.0, elapsed) / 0.9, 1.0);
     return turns * 360.0;
@@ -100,12 +107,13 @@ double ringFraction(double from, double to, double elapsed) {
 }
 
 SuccessFrame success(double elapsed) {
-    return {pop(elapsed, 0.6), easeOut(progress(elapsed, 0.25, 0.35)), easeOut(progress(elapsed, 0.35, 0.8))};
+    return {pop(elapsed, 0.5, 0.55), easeOut(progress(elapsed, 0.25, 0.35)),
+            easeOut(progress(elapsed, 0.35, 0.8))};
 }
 
 FailureFrame failure(double elapsed) {
     const double s = progress(elapsed, 0.3, 0.5);
-    return {pop(elapsed, 0.5), std::sin(s * kPi * 6.0) * 8.0 * (1.0 - s)};
+    return {pop(elapsed, 0.45, 0.6), std::sin(s * kPi * 6.0) * 8.0 * (1.0 - s)};
 }
 
 void paintSpinner(QPainter& painter, const QRectF& rect, double elapsed, const QColor& accent,

@@ -31,9 +31,9 @@ struct FailureFrame {
 };
 FailureFrame failure(double elapsed);
 
-/// How long each entrance runs; the spinner never stops.
-constexpr double kSuccessDuration = 1.15;
-constexpr double kFailureDuration = 0.9;
+/// How long each entrance runs (until its springs settle); the spinner never stops.
+double successDuration();
+double failureDuration();
 constexpr double kRingDuration = 0.3;
 
 /// Painting, in a square `rect` of the mark's size; the backing reaches 8 beyond it and the
