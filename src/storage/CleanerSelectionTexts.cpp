@@ -1,16 +1,12 @@
 #include "storage/CleanerSelectionTexts.h"
 
-#include "ui/ByteCountFormatter.h"
+#include "storage/CleanerLook.h"
 
 #include <QStringList>
 
 #include <map>
 
 namespace quorvex {
-
-QString CleanerSelectionTexts::sizeText(std::int64_t bytes) {
-    return bytes == 0 ? QStringLiteral("Empty") : ByteCountFormatter::file(bytes);
-}
 
 QString CleanerSelectionTexts::selectedText(int count) {
     return QStringLiteral("%1 item%2 selected").arg(count).arg(count == 1 ? "" : "s");

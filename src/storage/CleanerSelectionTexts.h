@@ -14,8 +14,6 @@ namespace quorvex {
 /// What the selection bar and the review sheet say about the model's selection, as plain values.
 /// Pure; the widgets only lay these out.
 struct CleanerSelectionTexts {
-    /// Every byte total of the cleaner's views: "Empty" for nothing, else the file-size text.
-    static QString sizeText(std::int64_t bytes);
     /// "1 item selected", "2 items selected".
     static QString selectedText(int count);
     /// "Clean 3.4 GB?"

@@ -25,33 +25,6 @@ QColor CleanerStyle::hairline(const QPalette& palette) {
     return color;
 }
 
-QColor CleanerStyle::tint(CleanupCategory::Tint tint) {
-    using Tint = CleanupCategory::Tint;
-    switch (tint) {
-    case Tint::blue:
-        return Palette::blue();
-    case Tint::indigo:
-        return Palette::indigo();
-    case Tint::purple:
-        return Palette::purple();
-    case Tint::brown:
-        return Palette::brown();
-    case Tint::teal:
-        return Palette::teal();
-    case Tint::cyan:
-        return Palette::cyan();
-    case Tint::pink:
-        return Palette::pink();
-    case Tint::green:
-        return Palette::green();
-    case Tint::orange:
-        return Palette::orange();
-    case Tint::gray:
-        return Palette::gray();
-    }
-    return Palette::gray();
-}
-
 QPushButton* CleanerStyle::prominentButton(const QString& title, const QString& symbol, QWidget* parent) {
     auto* button = new QPushButton(title, parent);
     if (!symbol.isEmpty())

@@ -18,8 +18,6 @@ struct CleanerStyle {
     static QColor secondary(const QPalette& palette);
     static QColor barMaterial(const QPalette& palette);
     static QColor hairline(const QPalette& palette);
-    /// The colour of a category's tint.
-    static QColor tint(CleanupCategory::Tint tint);
     /// A filled red button with a symbol and a white title (the cleaner's destructive actions).
     static QPushButton* prominentButton(const QString& title, const QString& symbol, QWidget* parent);
     /// A symbol and a text side by side, both in `color`; the text wraps.

@@ -1,7 +1,10 @@
 #include "storage/ConfirmationSheet.h"
 
+#include "storage/CleanerLook.h"
 #include "storage/CleanerSelectionTexts.h"
 #include "storage/CleanerStyle.h"
+#include "storage/SafetyBadge.h"
+#include "ui/CategoryIcon.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
 #include "ui/Symbols.h"
@@ -34,55 +37,6 @@ QLabel* secondaryLabel(const QString& text, const QFont& font, QWidget* parent) 
     return label;
 }
 
-QString safetyText(CleanupCategory::Safety safety) {
-    switch (safety) {
-    case CleanupCategory::Safety::safe:
-        return QStringLiteral("Safe");
-    case CleanupCategory::Safety::review:
-        return QStringLiteral("Review");
-    case CleanupCategory::Safety::verify:
-        return QStringLiteral("Verify");
-    }
-    return {};
-}
-
-QColor safetyColor(CleanupCategory::Safety safety) {
-    switch (safety) {
-    case CleanupCategory::Safety::safe:
-        return Palette::green();
-    case CleanupCategory::Safety::review:
-        return Palette::orange();
-    case CleanupCategory::Safety::verify:
-        return Palette::red();
-    }
-    return Palette::gray();
-}
-
-// Provisional icon and badge of a category card, until the cleaner's shared icon and safety
-// badge widgets are composed here.
-QLabel* provisionalCategoryIcon(const QString& symbol, const QColor& tint, int size, QWidget* parent) {
-    auto* icon = new QLabel(parent);
-    icon->setFixedSize(size, size);
-    icon->setAlignment(Qt::AlignCenter);
-    icon->setPixmap(Symbols::pixmap(symbol, QSize(size * 6 / 10, size * 6 / 10), Qt::white));
-    icon->setStyleSheet(
-        QStringLiteral("background: %1; border-radius: %2px;").arg(tint.name()).arg(size / 4));
-    return icon;
-}
-
-QLabel* provisionalSafetyBadge(CleanupCategory::Safety safety, QWidget* parent) {
-    auto* badge = new QLabel(safetyText(safety), parent);
-    badge->setFont(Fonts::caption(QFont::DemiBold));
-    const QColor color = safetyColor(safety);
-    badge->setStyleSheet(QStringLiteral("color: %1; background: rgba(%2,%3,%4,38); border-radius: 6px;"
-                                        " padding: 1px 6px;")
-                             .arg(color.name())
-                             .arg(color.red())
-                             .arg(color.green())
-                             .arg(color.blue()));
-    return badge;
-}
-
 QWidget* groupCard(const CleanerSelectionTexts::Group& group, QWidget* parent) {
     auto* card = new QFrame(parent);
     card->setObjectName(QStringLiteral("categoryCard"));
@@ -92,8 +46,7 @@ QWidget* groupCard(const CleanerSelectionTexts::Group& group, QWidget* parent) {
     auto* row = new QHBoxLayout(card);
     row->setContentsMargins(10, 10, 10, 10);
     row->setSpacing(10);
-    row->addWidget(provisionalCategoryIcon(group.symbol, CleanerStyle::tint(group.tint), 26, card), 0,
-                   Qt::AlignTop);
+    row->addWidget(new CategoryIcon(group.symbol, categoryColor(group.tint), 26, card), 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
     auto* first = new QHBoxLayout;
@@ -105,7 +58,7 @@ QWidget* groupCard(const CleanerSelectionTexts::Group& group, QWidget* parent) {
     semibold.setWeight(QFont::DemiBold);
     title->setFont(semibold);
     first->addWidget(title);
-    first->addWidget(provisionalSafetyBadge(group.safety, card));
+    first->addWidget(new SafetyBadge(group.safety, card));
     first->addStretch(1);
     auto* size = new QLabel(group.sizeText, card);
     size->setObjectName(QStringLiteral("cardSize"));

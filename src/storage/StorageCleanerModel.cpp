@@ -76,7 +76,8 @@ CleanupCategory StorageCleanerModel::category(Kind kind) const {
 std::vector<CleanupItem> StorageCleanerModel::visibleItems(Kind kind) const {
     std::vector<CleanupItem> items = category(kind).items;
     if (kind == Kind::archives && m_archiveFilter)
-        std::erase_if(items, [&](const CleanupItem& item) { return item.bundleID != m_archiveFilter; });
+        std::erase_if(items,
+                      [&](const CleanupItem& item) { return item.bundleID != m_archiveFilter->bundleID; });
     return items;
 }
 
@@ -171,8 +172,18 @@ void StorageCleanerModel::selectRecommended() {
     setSelection(std::move(selection));
 }
 
-void StorageCleanerModel::setArchiveFilter(std::optional<QString> bundleID) {
-    m_archiveFilter = std::move(bundleID);
+void StorageCleanerModel::setSection(std::optional<Section> section) {
+    if (section == m_section)
+        return;
+    m_section = section;
+    emit sectionChanged();
+    emit changed();
+}
+
+void StorageCleanerModel::setArchiveFilter(std::optional<ArchiveFilter> filter) {
+    if (filter == m_archiveFilter)
+        return;
+    m_archiveFilter = std::move(filter);
     emit changed();
 }
 

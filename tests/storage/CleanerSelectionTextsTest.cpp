@@ -1,6 +1,7 @@
 #include "storage/CleanerSelectionTexts.h"
 
 #include "CleanerModelFixture.h"
+#include "storage/CleanerLook.h"
 #include "ui/ByteCountFormatter.h"
 
 #include <gtest/gtest.h>
@@ -56,8 +57,8 @@ TEST(CleanerSelectionTextsTest, TheSimctlNoteAgreesWithItsCount) {
 }
 
 TEST(CleanerSelectionTextsTest, SizesReadEmptyForNothing) {
-    EXPECT_EQ(CleanerSelectionTexts::sizeText(0), "Empty");
-    EXPECT_EQ(CleanerSelectionTexts::sizeText(1'500'000), ByteCountFormatter::file(1'500'000));
+    EXPECT_EQ(sizeText(0), "Empty");
+    EXPECT_EQ(sizeText(1'500'000), ByteCountFormatter::file(1'500'000));
     EXPECT_EQ(CleanerSelectionTexts::sheetHeadline(0), "Clean Empty?");
 }
 

@@ -1,6 +1,7 @@
 #include "storage/ConfirmationSheet.h"
 
 #include "CleanerModelFixture.h"
+#include "storage/CleanerLook.h"
 #include "storage/CleanerSelectionTexts.h"
 #include "storage/Disclaimer.h"
 #include "storage/SelectionBar.h"
@@ -98,7 +99,7 @@ TEST_F(ConfirmationSheetTest, CardsFollowTheKindsOrderAndShowEachKindsSize) {
     ASSERT_EQ(cards.size(), 2);
     EXPECT_EQ(cards[0]->property("kind").toString(), "derivedData");
     EXPECT_EQ(cards[0]->findChild<QLabel*>("cardTitles")->text(), "App-abc, Kit-def");
-    EXPECT_EQ(cards[0]->findChild<QLabel*>("cardSize")->text(), CleanerSelectionTexts::sizeText(5'000'000));
+    EXPECT_EQ(cards[0]->findChild<QLabel*>("cardSize")->text(), sizeText(5'000'000));
     EXPECT_EQ(cards[1]->property("kind").toString(), "simulators");
 }
 

@@ -248,7 +248,7 @@ TEST_F(StorageCleanerModelTest, QuickSelectionsAndTheArchiveFilter) {
     model.selectRecommended();
     EXPECT_EQ(model.selection(), QSet<QString>{"b"});
 
-    model.setArchiveFilter(QStringLiteral("com.example.a"));
+    model.setArchiveFilter(StorageCleanerModel::ArchiveFilter{"com.example.a", "A"});
     ASSERT_EQ(model.visibleItems(Kind::archives).size(), 1u);
     EXPECT_EQ(model.selectedCount(Kind::archives), 1);
     EXPECT_EQ(model.totalBytes(), 60);

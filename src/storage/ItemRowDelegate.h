@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDateTime>
+#include <QStyledItemDelegate>
+
+#include <functional>
+
+namespace quorvex {
+
+/// Paints a CategoryItemsModel's rows as ItemRows; the hover tint comes from the view's
+/// mouse-over state.
+class ItemRowDelegate final : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    /// `now` dates the rows' detail lines (the current time unless a test gives another).
+    explicit ItemRowDelegate(QObject* parent = nullptr, std::function<QDateTime()> now = {});
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+private:
+    std::function<QDateTime()> m_now;
+};
+
+} // namespace quorvex
