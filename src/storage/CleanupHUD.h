@@ -4,11 +4,10 @@
 
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 
 #include <cstdint>
 #include <optional>
-
-class QWidget;
 
 namespace quorvex {
 
