@@ -63,3 +63,21 @@ QWidget* CleanerStyle::iconLabel(const QString& symbol, const QString& text, con
 }
 
 } // namespace quorvex
+
+namespace quorvex {
+
+void CleanerStyle::wrapAt(QWidget* widget, int width) {
+    auto* label = qobject_cast<QLabel*>(widget);
+    int textWidth = width;
+    if (!label) {
+        label = widget->findChild<QLabel*>(QStringLiteral("text"));
+        const QLabel* icon = widget->findChild<QLabel*>(QStringLiteral("icon"));
+        if (!label || !icon)
+            return;
+        textWidth = width - icon->pixmap().deviceIndependentSize().toSize().width() - 6;
+    }
+    label->setFixedWidth(textWidth);
+    label->setFixedHeight(label->heightForWidth(textWidth));
+}
+
+} // namespace quorvex

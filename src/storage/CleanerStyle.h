@@ -23,6 +23,10 @@ struct CleanerStyle {
     /// A symbol and a text side by side, both in `color`; the text wraps.
     static QWidget* iconLabel(const QString& symbol, const QString& text, const QColor& color,
                               const QFont& font, QWidget* parent);
+    /// Fixes a wrapping label (or the text of an iconLabel) at `width` and the height its text
+    /// needs there. A window that takes its layout's size hint never asks a label for its height
+    /// at a width, so without this the label guesses and leaves gaps or cuts lines.
+    static void wrapAt(QWidget* label, int width);
 };
 
 } // namespace quorvex

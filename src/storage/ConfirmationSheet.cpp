@@ -26,6 +26,10 @@ namespace {
 
 constexpr int kWidth = 520;
 constexpr int kListHeight = 220;
+constexpr int kContentWidth = kWidth - 2 * 24;
+// A card's text column: the content less the card's padding, its icon, the gap beside it and room
+// for the list's scroll bar.
+constexpr int kCardTextWidth = kContentWidth - 2 * 10 - 26 - 10 - 18;
 
 QLabel* secondaryLabel(const QString& text, const QFont& font, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -66,6 +70,7 @@ QWidget* groupCard(const CleanerSelectionTexts::Group& group, QWidget* parent) {
     texts->addLayout(first);
     QLabel* titles = secondaryLabel(group.titlesLine, Fonts::caption(), card);
     titles->setObjectName(QStringLiteral("cardTitles"));
+    CleanerStyle::wrapAt(titles, kCardTextWidth);
     texts->addWidget(titles);
     row->addLayout(texts, 1);
     return card;
@@ -135,6 +140,7 @@ ConfirmationSheet::ConfirmationSheet(StorageCleanerModel& model, std::function<v
                                       "accept that deleted data may not be recoverable."),
                        Fonts::caption(), this);
     consent->setObjectName(QStringLiteral("consent"));
+    CleanerStyle::wrapAt(consent, kContentWidth);
     column->addWidget(consent);
 
     m_explanations = new QVBoxLayout;
@@ -190,6 +196,7 @@ void ConfirmationSheet::refresh() {
         m_note = CleanerStyle::iconLabel(QStringLiteral("iphone.slash"), *sheet.simctlNote,
                                          CleanerStyle::secondary(palette()), Fonts::callout(), this);
         m_note->setObjectName(QStringLiteral("simctlNote"));
+        CleanerStyle::wrapAt(m_note, kContentWidth);
         m_explanations->addWidget(m_note);
     }
     m_confirmButton->setEnabled(sheet.itemCount > 0);
@@ -205,6 +212,7 @@ void ConfirmationSheet::refreshMode() {
         texts.symbol, texts.explanation,
         texts.destructive ? Palette::red() : CleanerStyle::secondary(palette()), Fonts::callout(), this);
     m_explanation->setObjectName(QStringLiteral("modeExplanation"));
+    CleanerStyle::wrapAt(m_explanation, kContentWidth);
     m_explanations->insertWidget(0, m_explanation);
 }
 
