@@ -76,9 +76,17 @@ StorageCleanerView::StorageCleanerView(StorageCleanerModel& model, SpaceSaved& s
         new SidebarRow(QStringLiteral("Overview"), QStringLiteral("chart.pie.fill"), Palette::blue());
     m_overviewRow->setObjectName(QStringLiteral("overviewRow"));
     addRow(m_overviewRow);
-    auto* header = new QListWidgetItem(QStringLiteral("Categories"), m_sidebar);
-    header->setFlags(Qt::NoItemFlags);
+    auto* header = new QLabel(QStringLiteral("Categories"));
+    header->setObjectName(QStringLiteral("categoriesHeader"));
     header->setFont(Fonts::caption(QFont::DemiBold));
+    header->setContentsMargins(10, 12, 8, 2);
+    QPalette headerPalette = header->palette();
+    headerPalette.setColor(QPalette::WindowText, CleanerStyle::secondary(headerPalette));
+    header->setPalette(headerPalette);
+    auto* headerItem = new QListWidgetItem(m_sidebar);
+    headerItem->setFlags(Qt::NoItemFlags);
+    headerItem->setSizeHint(header->sizeHint());
+    m_sidebar->setItemWidget(headerItem, header);
     for (Kind kind : CleanupCategory::allKinds) {
         const CleanupCategory category = m_model.category(kind);
         auto* rowWidget = new SidebarRow(category.title, category.symbol, categoryColor(category.tint));
