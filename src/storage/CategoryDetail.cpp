@@ -19,8 +19,9 @@
 #include <QListView>
 #include <QPainter>
 #include <QPainterPath>
-#include <QStackedWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace quorvex {
 namespace {
@@ -59,6 +60,17 @@ private:
 class ItemListView final : public QListView {
 public:
     using QListView::QListView;
+
+    // As tall as its rows, so a short list ends where its rows end; a long one gets the room
+    // the page has and scrolls.
+    QSize sizeHint() const override {
+        const qint64 rows = model() ? model()->rowCount() : 0;
+        const qint64 height = rows * ItemRow::height() + 2 * frameWidth();
+        return {QListView::sizeHint().width(), static_cast<int>(std::min<qint64>(height, QWIDGETSIZE_MAX))};
+    }
+    QSize minimumSizeHint() const override {
+        return {0, std::min(sizeHint().height(), 3 * ItemRow::height())};
+    }
 
 protected:
     void paintEvent(QPaintEvent* event) override {
@@ -149,11 +161,20 @@ CategoryDetail::CategoryDetail(StorageCleanerModel& model, Kind kind, QWidget* p
     page->addWidget(m_selectionBar);
 
     // The list, or a note in its place.
-    m_content = new QStackedWidget(this);
+    // Exactly one of the list and the two notes is shown; a hidden one takes no room.
+    m_content = new QWidget(this);
+    auto* contentLayout = new QVBoxLayout(m_content);
+    contentLayout->setContentsMargins(0, 0, 0, 0);
     m_items = new CategoryItemsModel(m_model, kind, this);
     m_list = new ItemListView(m_content);
     m_list->setModel(m_items);
-    m_list->setItemDelegate(new ItemRowDelegate(m_list, std::move(now)));
+    auto* delegate = new ItemRowDelegate(m_list, std::move(now));
+    m_list->setItemDelegate(delegate);
+    connect(m_items, &CategoryItemsModel::selectionChanged, delegate, [this, delegate] {
+        if (m_list->isVisible())
+            delegate->startSelectionSpring();
+    });
+    connect(delegate, &ItemRowDelegate::frame, m_list->viewport(), qOverload<>(&QWidget::update));
     m_list->setUniformItemSizes(true);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -169,7 +190,10 @@ CategoryDetail::CategoryDetail(StorageCleanerModel& model, Kind kind, QWidget* p
         if (index.isValid())
             m_model.toggle(m_items->item(index.row()));
     });
-    m_content->addWidget(m_list);
+    m_list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
+    m_content->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
+    connect(m_items, &QAbstractItemModel::modelReset, m_list, &QWidget::updateGeometry);
+    contentLayout->addWidget(m_list);
 
     auto* scanning = new QWidget(m_content);
     scanning->setMinimumHeight(120);
@@ -179,7 +203,8 @@ CategoryDetail::CategoryDetail(StorageCleanerModel& model, Kind kind, QWidget* p
     scanningLayout->addWidget(new ActivitySpinner(16, scanning));
     scanningLayout->addWidget(secondaryLabel(QStringLiteral("Scanning\u2026"), Fonts::body(), scanning));
     scanningLayout->addStretch(1);
-    m_content->addWidget(scanning);
+    contentLayout->addWidget(scanning);
+    m_scanningNote = scanning;
 
     auto* empty = new QWidget(m_content);
     empty->setMinimumHeight(160);
@@ -194,8 +219,10 @@ CategoryDetail::CategoryDetail(StorageCleanerModel& model, Kind kind, QWidget* p
     nothing->setFont(Fonts::system(13, QFont::DemiBold));
     emptyLayout->addWidget(nothing, 0, Qt::AlignHCenter);
     emptyLayout->addStretch(1);
-    m_content->addWidget(empty);
+    contentLayout->addWidget(empty);
+    m_emptyNote = empty;
     page->addWidget(m_content, 1);
+    page->addStretch(0);
 
     connect(&m_model, &StorageCleanerModel::changed, this, &CategoryDetail::refresh);
     refresh();
@@ -253,7 +280,7 @@ void CategoryDetail::refresh() {
     m_selectionBar->setVisible(!items.empty());
     for (std::size_t i = 0; i < m_quickChips.size() && i < category.quickSelections.size(); ++i) {
         const QuickSelectionChip chip =
-            QuickSelectionChip::make(m_model, m_kind, category.quickSelections[i]);
+            QuickSelectionChip::make(items, m_model.selection(), category.quickSelections[i]);
         m_quickChips[i]->setText(chip.text);
         m_quickChips[i]->setSymbol(chip.symbol);
         m_quickChips[i]->setActive(chip.active);
@@ -261,16 +288,19 @@ void CategoryDetail::refresh() {
     }
 
     // A rescan keeps a list that is already there; the notes show only while nothing is listed.
-    if (!items.empty())
-        m_content->setCurrentIndex(static_cast<int>(Content::list));
-    else if (m_model.scanning().count(m_kind))
-        m_content->setCurrentIndex(static_cast<int>(Content::scanning));
-    else
-        m_content->setCurrentIndex(static_cast<int>(Content::empty));
+    const Content shown = !items.empty()                     ? Content::list
+                          : m_model.scanning().count(m_kind) ? Content::scanning
+                                                             : Content::empty;
+    m_list->setVisible(shown == Content::list);
+    m_scanningNote->setVisible(shown == Content::scanning);
+    m_emptyNote->setVisible(shown == Content::empty);
 }
 
 CategoryDetail::Content CategoryDetail::content() const {
-    return static_cast<Content>(m_content->currentIndex());
+    const auto* self = const_cast<CategoryDetail*>(this);
+    if (m_list->isVisibleTo(self))
+        return Content::list;
+    return m_scanningNote->isVisibleTo(self) ? Content::scanning : Content::empty;
 }
 
 QString CategoryDetail::totalText() const {

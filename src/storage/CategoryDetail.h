@@ -10,7 +10,6 @@
 
 class QLabel;
 class QListView;
-class QStackedWidget;
 
 namespace quorvex {
 
@@ -64,7 +63,9 @@ private:
     std::vector<ChipButton*> m_quickChips;
     ChipButton* m_all = nullptr;
     ChipButton* m_none = nullptr;
-    QStackedWidget* m_content = nullptr;
+    QWidget* m_content = nullptr;
+    QWidget* m_scanningNote = nullptr;
+    QWidget* m_emptyNote = nullptr;
     QListView* m_list = nullptr;
 };
 

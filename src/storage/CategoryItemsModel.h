@@ -3,6 +3,7 @@
 #include "storage/CleanupCategory.h"
 
 #include <QAbstractListModel>
+#include <QSet>
 
 #include <vector>
 
@@ -16,6 +17,7 @@ class StorageCleanerModel;
 class CategoryItemsModel final : public QAbstractListModel {
     Q_OBJECT
 public:
+    using Kind = CleanupCategory::Kind;
     CategoryItemsModel(StorageCleanerModel& model, CleanupCategory::Kind kind, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -26,14 +28,22 @@ public:
     /// The category's presentation (its items are not kept here).
     const CleanupCategory& category() const { return m_category; }
     bool isSelected(int row) const;
+    /// Whether the row's selection changed with the model's latest selection change.
+    bool selectionJustChanged(int row) const;
 
     /// Reads the cleaner's model again.
     void refresh();
+
+signals:
+    /// Rows kept their items but some changed selection (selectionJustChanged tells which).
+    void selectionChanged();
 
 private:
     StorageCleanerModel& m_model;
     CleanupCategory m_category;
     std::vector<CleanupItem> m_items;
+    QSet<QString> m_selection;       // the selection the rows show
+    QSet<QString> m_selectionBefore; // and the one before its latest change
 };
 
 } // namespace quorvex

@@ -3,12 +3,15 @@
 #include "storage/CleanerLook.h"
 #include "storage/StorageCleanerModel.h"
 #include "ui/Fonts.h"
+#include "ui/Spring.h"
 
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QVariantAnimation>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -78,7 +81,71 @@ DonutChart::DonutChart(StorageCleanerModel& model, QWidget* parent)
     setFixedSize(static_cast<int>(kSide), static_cast<int>(kSide));
     setMouseTracking(true);
     setToolTip(QStringLiteral("Click a slice to open its category"));
-    connect(&m_model, &StorageCleanerModel::changed, this, qOverload<>(&QWidget::update));
+    m_fade = new QVariantAnimation(this);
+    m_fade->setDuration(150);
+    m_fade->setEasingCurve(QEasingCurve::OutCubic);
+    m_fade->setStartValue(1.0);
+    m_fade->setEndValue(1.0);
+    connect(m_fade, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
+    m_move = new SpringAnimation(Spring(0.5, 1.0), this);
+    m_move->setStartValue(0.0);
+    m_move->setEndValue(1.0);
+    connect(m_move, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
+    m_moveTo = spans(slices(m_model));
+    connect(&m_model, &StorageCleanerModel::changed, this, &DonutChart::follow);
+}
+
+std::vector<DonutChart::Span> DonutChart::spans(const std::vector<Slice>& slices) {
+    QStringList order;
+    for (Kind kind : CleanupCategory::allKinds)
+        order << CleanupCategory::rawValue(kind);
+    order << QStringLiteral("empty");
+    const double total = grandTotal(slices);
+    std::vector<Span> made;
+    double at = 0;
+    for (const QString& kind : order) {
+        const auto slice =
+            std::find_if(slices.begin(), slices.end(), [&](const Slice& each) { return each.kind == kind; });
+        const double width =
+            slice != slices.end() && total > 0 ? static_cast<double>(slice->size) / total : 0;
+        made.push_back({kind, at, at + width, slice != slices.end() ? slice->tint : QColor()});
+        at += width;
+    }
+    return made;
+}
+
+std::vector<DonutChart::Span> DonutChart::blend(const std::vector<Span>& from, const std::vector<Span>& to,
+                                                double progress) {
+    if (from.size() != to.size())
+        return to;
+    std::vector<Span> blended = to;
+    for (std::size_t i = 0; i < to.size(); ++i) {
+        blended[i].from = from[i].from + (to[i].from - from[i].from) * progress;
+        blended[i].to = from[i].to + (to[i].to - from[i].to) * progress;
+        // A slice on its way out keeps its colour while it shrinks.
+        if (!blended[i].tint.isValid())
+            blended[i].tint = from[i].tint;
+    }
+    return blended;
+}
+
+std::vector<DonutChart::Span> DonutChart::shownSpans() const {
+    if (m_move->state() != QAbstractAnimation::Running || m_moveFrom.empty())
+        return m_moveTo;
+    return blend(m_moveFrom, m_moveTo, m_move->currentValue().toReal());
+}
+
+void DonutChart::follow() {
+    std::vector<Span> target = spans(slices(m_model));
+    if (target == m_moveTo)
+        return update();
+    const bool animate = isVisible();
+    m_moveFrom = shownSpans();
+    m_moveTo = std::move(target);
+    m_move->stop();
+    if (animate)
+        m_move->start();
+    update();
 }
 
 std::vector<DonutChart::Slice> DonutChart::slices(const StorageCleanerModel& model) {
@@ -141,6 +208,31 @@ qreal DonutChart::opacity(const Slice& slice) const {
     return !selected || CleanupCategory::rawValue(*selected) == slice.kind ? 1.0 : kDimmedOpacity;
 }
 
+qreal DonutChart::shownOpacity(const Slice& slice) const {
+    const qreal target = opacity(slice);
+    const auto from = m_fadeFrom.find(slice.kind);
+    if (from == m_fadeFrom.end() || m_fade->state() != QAbstractAnimation::Running)
+        return target;
+    const qreal progress = m_fade->currentValue().toReal();
+    return from->second + (target - from->second) * progress;
+}
+
+void DonutChart::select(std::optional<double> value) {
+    const std::optional<Kind> before = selectedKind();
+    std::map<QString, qreal> shown;
+    for (const Slice& slice : slices(m_model))
+        shown[slice.kind] = shownOpacity(slice);
+    m_selectedValue = value;
+    if (selectedKind() == before)
+        return;
+    m_fadeFrom = std::move(shown);
+    m_fade->stop();
+    m_fade->setStartValue(0.0);
+    m_fade->setEndValue(1.0);
+    m_fade->start();
+    update();
+}
+
 QSize DonutChart::sizeHint() const {
     return {static_cast<int>(kSide), static_cast<int>(kSide)};
 }
@@ -148,27 +240,26 @@ QSize DonutChart::sizeHint() const {
 void DonutChart::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const std::vector<Slice> shown = slices(m_model);
-    const double total = grandTotal(shown);
     const QPointF centre(width() / 2.0, height() / 2.0);
     const double outer = std::min(width(), height()) / 2.0;
     const double inner = outer * kInnerRatio;
 
-    if (shown.size() == 1) {
+    const std::vector<Span> ring = shownSpans();
+    const auto whole = std::find_if(ring.begin(), ring.end(),
+                                    [](const Span& span) { return span.to - span.from > 1 - 1e-9; });
+    if (whole != ring.end()) {
         // One slice is the whole ring, with no edges to inset or round.
-        QPainterPath ring;
-        ring.addEllipse(centre, outer, outer);
-        ring.addEllipse(centre, inner, inner);
-        painter.setOpacity(opacity(shown.front()));
-        painter.fillPath(ring, shown.front().tint);
+        QPainterPath path;
+        path.addEllipse(centre, outer, outer);
+        path.addEllipse(centre, inner, inner);
+        painter.setOpacity(shownOpacity({whole->kind, 1, whole->tint}));
+        painter.fillPath(path, whole->tint);
     } else {
-        double start = 0;
-        for (const Slice& slice : shown) {
-            const double end = start + static_cast<double>(slice.size);
-            painter.setOpacity(opacity(slice));
-            paintSector(painter, centre, inner, outer, start / total * kTwoPi, end / total * kTwoPi,
-                        slice.tint);
-            start = end;
+        for (const Span& span : ring) {
+            if (span.to - span.from <= 1e-9)
+                continue;
+            painter.setOpacity(shownOpacity({span.kind, 1, span.tint}));
+            paintSector(painter, centre, inner, outer, span.from * kTwoPi, span.to * kTwoPi, span.tint);
         }
     }
     painter.setOpacity(1);
@@ -192,17 +283,11 @@ void DonutChart::paintEvent(QPaintEvent*) {
 }
 
 void DonutChart::mouseMoveEvent(QMouseEvent* event) {
-    const std::optional<Kind> before = selectedKind();
-    m_selectedValue = angleValue(event->position(), QSizeF(size()), slices(m_model));
-    if (selectedKind() != before)
-        update();
+    select(angleValue(event->position(), QSizeF(size()), slices(m_model)));
 }
 
 void DonutChart::leaveEvent(QEvent*) {
-    if (!m_selectedValue)
-        return;
-    m_selectedValue.reset();
-    update();
+    select(std::nullopt);
 }
 
 void DonutChart::mouseReleaseEvent(QMouseEvent* event) {

@@ -6,8 +6,11 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
+
+class QVariantAnimation;
 
 namespace quorvex {
 
@@ -24,6 +27,16 @@ public:
         std::int64_t size = 0;
         QColor tint;
         friend bool operator==(const Slice&, const Slice&) = default;
+    };
+
+    /// Where a slice lies on the ring, as fractions of the whole turn; a kind without bytes is a
+    /// span of no width at its place in the order, so slices can grow from and shrink to nothing.
+    struct Span {
+        QString kind;
+        double from = 0;
+        double to = 0;
+        QColor tint;
+        friend bool operator==(const Span&, const Span&) = default;
     };
 
     static constexpr qreal kSide = 200;
@@ -47,9 +60,15 @@ public:
     /// The value along the running sum of sizes at `point`'s angle.
     static double angleValue(QPointF point, QSizeF size, const std::vector<Slice>& slices);
 
+    /// Every kind's span (and the placeholder's last) for these slices.
+    static std::vector<Span> spans(const std::vector<Slice>& slices);
+    /// The spans part of the way (`progress` 0 to 1) from `from` to `to`.
+    static std::vector<Span> blend(const std::vector<Span>& from, const std::vector<Span>& to,
+                                   double progress);
+
     /// The kind under the pointer, none while the pointer is elsewhere.
     std::optional<CleanupCategory::Kind> selectedKind() const;
-    /// The opacity a slice is drawn with now.
+    /// The opacity a slice settles at: 1, or dimmed while another slice is under the pointer.
     qreal opacity(const Slice& slice) const;
 
     QSize sizeHint() const override;
@@ -61,8 +80,20 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    void select(std::optional<double> value);
+    void follow();
+    std::vector<Span> shownSpans() const;
+    /// The opacity drawn this frame, on its way from where it was to opacity(slice).
+    qreal shownOpacity(const Slice& slice) const;
+
     StorageCleanerModel& m_model;
     std::optional<double> m_selectedValue;
+    std::map<QString, qreal> m_fadeFrom; // opacities when the selection last changed
+    QVariantAnimation* m_fade = nullptr;
+    // The ring moves to new sizes on a spring, with the figure in the hole.
+    std::vector<Span> m_moveFrom;
+    std::vector<Span> m_moveTo;
+    QVariantAnimation* m_move = nullptr;
 };
 
 } // namespace quorvex

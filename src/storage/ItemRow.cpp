@@ -130,19 +130,49 @@ QString ItemRow::checkSymbol() const {
     return m_selected ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle");
 }
 
-QColor ItemRow::checkColor(const QPalette& palette) const {
-    const QColor primary = palette.color(QPalette::WindowText);
-    if (m_item.isProtected())
-        return tertiaryText(primary);
-    return m_selected ? palette.color(QPalette::Highlight) : secondaryText(primary);
+namespace {
+
+QColor mix(const QColor& from, const QColor& to, qreal progress) {
+    if (progress >= 1)
+        return to;
+    const auto blend = [&](float a, float b) { return a + (b - a) * static_cast<float>(progress); };
+    // Premultiplied, so a fade from clear does not pass through black.
+    const QColor a = from.toRgb();
+    const QColor b = to.toRgb();
+    const float alpha = blend(a.alphaF(), b.alphaF());
+    if (alpha <= 0)
+        return Qt::transparent;
+    const auto channel = [&](float x, float xa, float y, float ya) { return blend(x * xa, y * ya) / alpha; };
+    return QColor::fromRgbF(channel(a.redF(), a.alphaF(), b.redF(), b.alphaF()),
+                            channel(a.greenF(), a.alphaF(), b.greenF(), b.alphaF()),
+                            channel(a.blueF(), a.alphaF(), b.blueF(), b.alphaF()), alpha);
 }
 
-QColor ItemRow::background(const QPalette& palette, bool hovering) const {
-    if (m_selected)
+QColor checkColorFor(const QPalette& palette, bool isProtected, bool selected) {
+    const QColor primary = palette.color(QPalette::WindowText);
+    if (isProtected)
+        return tertiaryText(primary);
+    return selected ? palette.color(QPalette::Highlight) : secondaryText(primary);
+}
+
+QColor backgroundFor(const QPalette& palette, bool selected, bool hovering) {
+    if (selected)
         return withAlpha(palette.color(QPalette::Highlight), 0.08);
     if (hovering)
         return withAlpha(palette.color(QPalette::WindowText), 0.03);
     return Qt::transparent;
+}
+
+} // namespace
+
+QColor ItemRow::checkColor(const QPalette& palette) const {
+    return mix(checkColorFor(palette, m_item.isProtected(), !m_selected),
+               checkColorFor(palette, m_item.isProtected(), m_selected), m_progress);
+}
+
+QColor ItemRow::background(const QPalette& palette, bool hovering) const {
+    return mix(backgroundFor(palette, !m_selected, hovering), backgroundFor(palette, m_selected, hovering),
+               m_progress);
 }
 
 int ItemRow::height() {

@@ -21,6 +21,10 @@ class ItemRow {
 public:
     ItemRow(const CleanupItem& item, const CleanupCategory& category, bool selected);
 
+    /// How far the row has come from its other selection state (0 just toggled, 1 settled):
+    /// the fill and the check's colour blend over that way while the selection spring runs.
+    void setSelectionProgress(qreal progress) { m_progress = progress; }
+
     /// The state chips' texts, in display order.
     static QStringList tagLabels(const CleanupItem& item, CleanupCategory::Kind kind);
     /// The line under the title: reason and subtitle for a protected item, else the subtitle with
@@ -50,6 +54,7 @@ private:
     const CleanupItem& m_item;
     const CleanupCategory& m_category;
     bool m_selected;
+    qreal m_progress = 1;
 };
 
 } // namespace quorvex

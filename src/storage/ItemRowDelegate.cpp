@@ -2,6 +2,7 @@
 
 #include "storage/CategoryItemsModel.h"
 #include "storage/ItemRow.h"
+#include "ui/Spring.h"
 
 #include <QPainter>
 
@@ -12,6 +13,15 @@ ItemRowDelegate::ItemRowDelegate(QObject* parent, std::function<QDateTime()> now
     , m_now(std::move(now)) {
     if (!m_now)
         m_now = [] { return QDateTime::currentDateTimeUtc(); };
+    m_spring = new SpringAnimation(Spring(0.5, 0.85), this);
+    m_spring->setStartValue(0.0);
+    m_spring->setEndValue(1.0);
+    connect(m_spring, &QVariantAnimation::valueChanged, this, &ItemRowDelegate::frame);
+}
+
+void ItemRowDelegate::startSelectionSpring() {
+    m_spring->stop();
+    m_spring->start();
 }
 
 void ItemRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -20,7 +30,9 @@ void ItemRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     if (!items)
         return QStyledItemDelegate::paint(painter, option, index);
     const int row = index.row();
-    const ItemRow shown(items->item(row), items->category(), items->isSelected(row));
+    ItemRow shown(items->item(row), items->category(), items->isSelected(row));
+    if (m_spring->state() == QAbstractAnimation::Running && items->selectionJustChanged(row))
+        shown.setSelectionProgress(m_spring->currentValue().toReal());
     shown.paint(*painter, QRectF(option.rect), option.palette, option.state.testFlag(QStyle::State_MouseOver),
                 m_now(), row > 0);
 }

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QTextLayout>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
 
 #include <cmath>
 
@@ -69,6 +70,7 @@ constexpr qreal kCardIcon = 36;
 constexpr qreal kCardSpacing = 12;
 constexpr qreal kCardLineSpacing = 4;
 constexpr int kSpinnerSide = 16;
+constexpr int kHoverMs = 150;
 
 QFont cardTitleFont() {
     return Fonts::system(13, QFont::DemiBold);
@@ -149,6 +151,12 @@ CategoryCard::CategoryCard(StorageCleanerModel& model, Kind kind, QWidget* paren
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_spinner = new ActivitySpinner(kSpinnerSide, this);
+    m_hover = new QVariantAnimation(this);
+    m_hover->setDuration(kHoverMs);
+    m_hover->setEasingCurve(QEasingCurve::OutCubic);
+    m_hover->setStartValue(0.04);
+    m_hover->setEndValue(0.04);
+    connect(m_hover, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
     connect(this, &CategoryCard::clicked, this,
             [this] { m_model.setSection(StorageCleanerModel::Section::category(m_kind)); });
     connect(&m_model, &StorageCleanerModel::changed, this, &CategoryCard::refresh);
@@ -190,14 +198,21 @@ void CategoryCard::resizeEvent(QResizeEvent*) {
                     static_cast<int>(kCardPadding + (title - kSpinnerSide) / 2));
 }
 
+void CategoryCard::fadeBackground(qreal target) {
+    m_hover->stop();
+    m_hover->setStartValue(m_hover->currentValue().isValid() ? m_hover->currentValue() : QVariant(target));
+    m_hover->setEndValue(target);
+    m_hover->start();
+}
+
 void CategoryCard::enterEvent(QEnterEvent* event) {
     QAbstractButton::enterEvent(event);
-    update();
+    fadeBackground(0.07);
 }
 
 void CategoryCard::leaveEvent(QEvent* event) {
     QAbstractButton::leaveEvent(event);
-    update();
+    fadeBackground(0.04);
 }
 
 void CategoryCard::paintEvent(QPaintEvent*) {
@@ -206,7 +221,8 @@ void CategoryCard::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(withAlpha(primary, backgroundOpacity()));
+    const QVariant shade = m_hover->currentValue();
+    painter.setBrush(withAlpha(primary, shade.isValid() ? shade.toReal() : backgroundOpacity()));
     painter.drawRoundedRect(QRectF(rect()), 14, 14);
 
     CategoryIcon::paint(painter, QRectF(kCardPadding, kCardPadding, kCardIcon, kCardIcon), shown.symbol,

@@ -9,6 +9,7 @@
 
 class QLabel;
 class QPushButton;
+class QVariantAnimation;
 
 namespace quorvex {
 
@@ -48,7 +49,7 @@ public:
     /// The size text, or empty while the kind scans and the spinner shows.
     QString sizeLabel() const;
     bool isScanning() const;
-    /// The share of the primary colour the background is filled with.
+    /// The share of the primary colour the background settles at: more while hovered.
     qreal backgroundOpacity() const { return underMouse() ? 0.07 : 0.04; }
 
     QSize sizeHint() const override;
@@ -62,10 +63,12 @@ protected:
 
 private:
     void refresh();
+    void fadeBackground(qreal target);
 
     StorageCleanerModel& m_model;
     CleanupCategory::Kind m_kind;
     ActivitySpinner* m_spinner = nullptr;
+    QVariantAnimation* m_hover = nullptr; // the background's opacity on its way to the target
 };
 
 /// The storage cleaner's overview page: total in use with the space-saved badge, the donut chart

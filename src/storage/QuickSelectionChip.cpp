@@ -1,21 +1,22 @@
 #include "storage/QuickSelectionChip.h"
 
 #include "storage/CleanerLook.h"
-#include "storage/StorageCleanerModel.h"
-
-#include <algorithm>
 
 namespace quorvex {
 
-QuickSelectionChip QuickSelectionChip::make(const StorageCleanerModel& model, CleanupCategory::Kind kind,
+QuickSelectionChip QuickSelectionChip::make(const std::vector<CleanupItem>& listed,
+                                            const QSet<QString>& selected,
                                             const CleanupCategory::QuickSelection& selection) {
-    const std::vector<CleanupItem> matching = model.items(kind, selection.tag);
     QuickSelectionChip chip;
-    chip.count = static_cast<int>(matching.size());
-    chip.enabled = !matching.empty();
-    chip.active = chip.enabled && std::all_of(matching.begin(), matching.end(), [&](const CleanupItem& item) {
-                      return model.selection().contains(item.id);
-                  });
+    bool all = true;
+    for (const CleanupItem& item : listed) {
+        if (!item.tags.count(selection.tag) || item.isProtected())
+            continue;
+        ++chip.count;
+        all = all && selected.contains(item.id);
+    }
+    chip.enabled = chip.count > 0;
+    chip.active = chip.enabled && all;
     chip.symbol = chip.active ? QStringLiteral("checkmark.circle.fill") : selection.symbol;
     chip.text = selection.title + kLabelJoin + QString::number(chip.count);
     return chip;

@@ -2,14 +2,16 @@
 
 #include "storage/CleanupCategory.h"
 
+#include <QSet>
 #include <QString>
+
+#include <vector>
 
 namespace quorvex {
 
-class StorageCleanerModel;
-
 /// What one quick-selection chip of a category page shows: its count covers the listed items
-/// that carry the tag and are not protected; it is active when all of those are selected.
+/// that carry the tag and are not protected (the ones the model's tag toggle acts on); it is
+/// active when all of those are selected.
 struct QuickSelectionChip {
     QString text;   // "<title> · <count>"
     QString symbol; // a check while active, else the quick selection's own
@@ -17,7 +19,9 @@ struct QuickSelectionChip {
     bool active = false;
     bool enabled = false;
 
-    static QuickSelectionChip make(const StorageCleanerModel& model, CleanupCategory::Kind kind,
+    /// `listed`: the page's items (the model's visible items of the kind); `selected`: the
+    /// model's selection.
+    static QuickSelectionChip make(const std::vector<CleanupItem>& listed, const QSet<QString>& selected,
                                    const CleanupCategory::QuickSelection& selection);
 };
 

@@ -4,10 +4,15 @@
 #include "storage/SpaceSaved.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
+#include "ui/Symbols.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPainter>
+#include <QRawFont>
+#include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quorvex {
@@ -21,6 +26,26 @@ const QString kCaption = QStringLiteral("cleaned up so far");
 
 QFont broomFont() {
     return Fonts::system(26);
+}
+
+// Whether some installed font draws the broom; without one it would show as an empty box, so
+// the badge draws the eraser symbol in its place.
+bool broomDrawable() {
+    static const bool drawable = [] {
+        QTextLayout layout(kBroom, broomFont());
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        return !runs.isEmpty() && std::all_of(runs.begin(), runs.end(), [](const QGlyphRun& run) {
+            return run.rawFont().supportsCharacter(kBroom.toUcs4().front());
+        });
+    }();
+    return drawable;
+}
+
+qreal broomWidth() {
+    return broomDrawable() ? QFontMetricsF(broomFont()).horizontalAdvance(kBroom) : 26;
 }
 QFont figureFont() {
     QFont font = Fonts::system(20, QFont::Bold);
@@ -55,7 +80,7 @@ QSize SpaceSavedBadge::sizeHint() const {
     const QFontMetricsF caption(Fonts::caption());
     const qreal textWidth =
         std::max(figureMetrics.horizontalAdvance(figure()), caption.horizontalAdvance(kCaption));
-    const qreal width = broom.horizontalAdvance(kBroom) + kSpacing + textWidth + 2 * kPaddingX;
+    const qreal width = broomWidth() + kSpacing + textWidth + 2 * kPaddingX;
     const qreal height =
         std::max(broom.height(), figureMetrics.height() + 1 + caption.height()) + 2 * kPaddingY;
     return {static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(height))};
@@ -69,14 +94,19 @@ void SpaceSavedBadge::paintEvent(QPaintEvent*) {
     painter.setBrush(withAlpha(Palette::green(), 0.12));
     painter.drawRoundedRect(box, 14, 14);
 
-    const QFontMetricsF broom(broomFont());
     const QFontMetricsF figureMetrics(figureFont());
     const QFontMetricsF caption(Fonts::caption());
     const qreal inner = height() - 2 * kPaddingY;
     qreal x = kPaddingX;
-    painter.setFont(broomFont());
-    painter.drawText(QRectF(x, kPaddingY, broom.horizontalAdvance(kBroom), inner), Qt::AlignVCenter, kBroom);
-    x += broom.horizontalAdvance(kBroom) + kSpacing;
+    if (broomDrawable()) {
+        painter.setFont(broomFont());
+        painter.drawText(QRectF(x, kPaddingY, broomWidth(), inner), Qt::AlignVCenter, kBroom);
+    } else {
+        const QPixmap eraser = Symbols::pixmap(QStringLiteral("eraser"), QSize(26, 26), Palette::green(),
+                                               std::max(devicePixelRatioF(), 1.0));
+        painter.drawPixmap(QRectF(x, kPaddingY + (inner - 26) / 2, 26, 26), eraser, QRectF(eraser.rect()));
+    }
+    x += broomWidth() + kSpacing;
 
     const qreal stack = figureMetrics.height() + 1 + caption.height();
     const qreal top = kPaddingY + (inner - stack) / 2;

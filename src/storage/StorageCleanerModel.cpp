@@ -75,10 +75,13 @@ CleanupCategory StorageCleanerModel::category(Kind kind) const {
 
 std::vector<CleanupItem> StorageCleanerModel::visibleItems(Kind kind) const {
     std::vector<CleanupItem> items = category(kind).items;
-    if (kind == Kind::archives && m_archiveFilter)
-        std::erase_if(items,
-                      [&](const CleanupItem& item) { return item.bundleID != m_archiveFilter->bundleID; });
+    std::erase_if(items, [&](const CleanupItem& item) { return !isVisible(kind, item); });
     return items;
+}
+
+bool StorageCleanerModel::isVisible(Kind kind, const CleanupItem& item) const {
+    // Only archives are limited to one app; an archive without a bundle belongs to none.
+    return kind != Kind::archives || !m_archiveFilter || item.bundleID == m_archiveFilter->bundleID;
 }
 
 std::int64_t StorageCleanerModel::totalBytes() const {

@@ -69,6 +69,9 @@ public:
     const std::map<Kind, CleanupCategory>& categories() const { return m_categories; }
     const std::set<Kind>& scanning() const { return m_scanning; }
     std::vector<CleanupItem> visibleItems(Kind kind) const;
+    /// Whether `item` of `kind` is among visibleItems(kind): the archive filter's test, for views
+    /// that walk categories() in place instead of copying a long list.
+    bool isVisible(Kind kind, const CleanupItem& item) const;
     std::int64_t totalBytes() const;
 
     const QSet<QString>& selection() const { return m_selection; }

@@ -8,8 +8,8 @@
 #include <unicode/reldatefmt.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <array>
-#include <cmath>
 #include <memory>
 
 namespace quorvex::Formatters {
@@ -29,36 +29,59 @@ QString abbreviatedDateTime(const QDateTime& dateTime) {
 }
 
 QString relativeDate(const QDateTime& date, const QDateTime& now) {
-    const double seconds = static_cast<double>(date.toMSecsSinceEpoch() - now.toMSecsSinceEpoch()) / 1000.0;
-    const double magnitude = std::abs(seconds);
-    // The largest unit with at least one whole step, as calendar lengths on average.
-    struct Unit {
-        double seconds;
-        URelativeDateTimeUnit unit;
-    };
-    static constexpr std::array<Unit, 7> units{{{365.2425 * 86400, UDAT_REL_UNIT_YEAR},
-                                                {30.436875 * 86400, UDAT_REL_UNIT_MONTH},
-                                                {7 * 86400, UDAT_REL_UNIT_WEEK},
-                                                {86400, UDAT_REL_UNIT_DAY},
-                                                {3600, UDAT_REL_UNIT_HOUR},
-                                                {60, UDAT_REL_UNIT_MINUTE},
-                                                {1, UDAT_REL_UNIT_SECOND}}};
-    Unit chosen = units.back();
-    for (const Unit& unit : units)
-        if (magnitude >= unit.seconds) {
-            chosen = unit;
-            break;
-        }
-    const double count = std::trunc(magnitude / chosen.seconds);
-    // "0 seconds ago" rather than "in 0 seconds" for now itself, as the platform writes it.
-    const double offset = seconds > 0 && count > 0 ? count : -count;
+    const bool future = date > now;
+    const QDateTime from = (future ? now : date).toLocalTime();
+    const QDateTime to = (future ? date : now).toLocalTime();
+    const qint64 seconds = from.secsTo(to);
 
+    // Under a day by the clock; from a day on by the calendar, so a date eight calendar months
+    // back reads "8 months ago" whatever the months' lengths.
+    double count = 0;
+    URelativeDateTimeUnit unit = UDAT_REL_UNIT_SECOND;
+    if (seconds < 60) {
+        count = static_cast<double>(seconds);
+    } else if (seconds < 3600) {
+        count = static_cast<double>(seconds / 60);
+        unit = UDAT_REL_UNIT_MINUTE;
+    } else if (seconds < 86400) {
+        count = static_cast<double>(seconds / 3600);
+        unit = UDAT_REL_UNIT_HOUR;
+    } else {
+        int months = (to.date().year() - from.date().year()) * 12 + to.date().month() - from.date().month();
+        if (from.addMonths(months) > to)
+            --months;
+        qint64 days = from.date().daysTo(to.date());
+        if (from.addDays(days) > to)
+            --days;
+        if (months >= 12) {
+            count = months / 12;
+            unit = UDAT_REL_UNIT_YEAR;
+        } else if (months >= 1) {
+            count = months;
+            unit = UDAT_REL_UNIT_MONTH;
+        } else if (days >= 7) {
+            count = static_cast<double>(days / 7);
+            unit = UDAT_REL_UNIT_WEEK;
+        } else {
+            count = static_cast<double>(std::max<qint64>(days, 1));
+            unit = UDAT_REL_UNIT_DAY;
+        }
+    }
+    // A negative offset is in the past; now itself reads "0 seconds ago", as the platform writes it.
+    const double offset = future && count > 0 ? count : -count;
+
+    // Building the formatter loads locale data, many times the cost of a formatting; list rows
+    // format on every paint, so each thread keeps one.
+    thread_local std::unique_ptr<icu::RelativeDateTimeFormatter> formatter = [] {
+        UErrorCode made = U_ZERO_ERROR;
+        auto built = std::make_unique<icu::RelativeDateTimeFormatter>(made);
+        return U_SUCCESS(made) ? std::move(built) : nullptr;
+    }();
     UErrorCode status = U_ZERO_ERROR;
-    icu::RelativeDateTimeFormatter formatter(status);
     icu::UnicodeString text;
-    if (U_SUCCESS(status))
-        formatter.formatNumeric(offset, chosen.unit, text, status);
-    if (U_FAILURE(status))
+    if (formatter)
+        formatter->formatNumeric(offset, unit, text, status);
+    if (!formatter || U_FAILURE(status))
         return QLocale().toString(date.toLocalTime(), QLocale::ShortFormat);
     return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
 }

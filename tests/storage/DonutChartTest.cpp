@@ -135,3 +135,33 @@ TEST(DonutChartTest, ThePointerDimsEveryOtherSlice) {
     EXPECT_EQ(chart.selectedKind(), std::nullopt);
     EXPECT_EQ(chart.opacity(slices[1]), 1.0);
 }
+
+TEST(DonutChartTest, TheRingMovesBetweenSizesWithoutGapsOrOverlaps) {
+    World world;
+    const std::vector<DonutChart::Span> before = DonutChart::spans(DonutChart::slices(world.model));
+    const std::vector<DonutChart::Span> after = DonutChart::spans(twoSlices(world));
+    ASSERT_EQ(before.size(), CleanupCategory::allKinds.size() + 1);
+    EXPECT_EQ(before.back().kind, "empty");
+    EXPECT_DOUBLE_EQ(before.back().to - before.back().from, 1.0);
+    EXPECT_DOUBLE_EQ(after[0].to, 0.25);   // derived data: 100 of 400 bytes
+    EXPECT_DOUBLE_EQ(after[1].from, 0.25); // simulators: no width, at its place
+    EXPECT_DOUBLE_EQ(after[1].to, 0.25);
+    EXPECT_DOUBLE_EQ(after[3].to, 1.0);       // archives
+    EXPECT_DOUBLE_EQ(after.back().from, 1.0); // the placeholder has gone
+
+    for (double progress : {0.0, 0.3, 0.5, 1.0}) {
+        const std::vector<DonutChart::Span> shown = DonutChart::blend(before, after, progress);
+        SCOPED_TRACE(progress);
+        EXPECT_DOUBLE_EQ(shown.front().from, 0.0);
+        for (std::size_t i = 1; i < shown.size(); ++i)
+            EXPECT_DOUBLE_EQ(shown[i].from, shown[i - 1].to) << shown[i].kind.toStdString();
+        EXPECT_DOUBLE_EQ(shown.back().to, 1.0);
+        // The grey ring keeps its colour while it shrinks away.
+        EXPECT_TRUE(shown.back().tint.isValid());
+    }
+    const std::vector<DonutChart::Span> arrived = DonutChart::blend(before, after, 1.0);
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        EXPECT_DOUBLE_EQ(arrived[i].from, after[i].from);
+        EXPECT_DOUBLE_EQ(arrived[i].to, after[i].to);
+    }
+}
