@@ -54,6 +54,7 @@ QWidget* CleanerStyle::iconLabel(const QString& symbol, const QString& text, con
     label->setObjectName(QStringLiteral("text"));
     label->setFont(font);
     label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);

@@ -28,6 +28,8 @@ SelectionBar::SelectionBar(StorageCleanerModel& model, std::function<void()> rev
         CleanerStyle::iconLabel(QStringLiteral("hand.tap"), QStringLiteral("Select items to clean"),
                                 CleanerStyle::secondary(palette()), Fonts::body(), m_left);
     hint->setObjectName(QStringLiteral("selectionHint"));
+    // One short line: it keeps its width instead of wrapping in the narrow stack.
+    hint->findChild<QLabel*>(QStringLiteral("text"))->setWordWrap(false);
     auto* summary = new QWidget(m_left);
     auto* texts = new QVBoxLayout(summary);
     texts->setContentsMargins(0, 0, 0, 0);
@@ -42,9 +44,16 @@ SelectionBar::SelectionBar(StorageCleanerModel& model, std::function<void()> rev
     m_bytes->setFont(Fonts::system(15, QFont::Bold));
     texts->addWidget(m_count);
     texts->addWidget(m_bytes);
-    m_left->addWidget(hint);
+    // The hint is one line, centred against the two lines of the summary it takes turns with.
+    auto* hintPage = new QWidget(m_left);
+    auto* hintColumn = new QVBoxLayout(hintPage);
+    hintColumn->setContentsMargins(0, 0, 0, 0);
+    hintColumn->addStretch(1);
+    hintColumn->addWidget(hint);
+    hintColumn->addStretch(1);
+    m_left->addWidget(hintPage);
     m_left->addWidget(summary);
-    row->addWidget(m_left);
+    row->addWidget(m_left, 0, Qt::AlignVCenter);
     row->addStretch(1);
 
     m_review =
