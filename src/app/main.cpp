@@ -9,7 +9,6 @@
 #include "app/StatusMenuController.h"
 #include "app/TerminationSignals.h"
 #include "app/TrayWaiter.h"
-#include "app/provisional/ProvisionalCleanerWindow.h"
 #include "devices/DeviceFlows.h"
 #include "devices/PhysicalDevices.h"
 #include "network/NetworkSystem.h"
@@ -17,13 +16,19 @@
 #include "panel/DeviceHub.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
+#include "platform/FreedesktopTrash.h"
 #include "platform/HotKey.h"
 #include "platform/LogLevel.h"
 #include "platform/SystemClock.h"
 #include "platform/WindowSystem.h"
 #include "platform/Workspace.h"
 #include "simulator/SimulatorApps.h"
+#include "storage/CategoryScan.h"
+#include "storage/Cleanup.h"
 #include "storage/CleanupFlows.h"
+#include "storage/CleanupHUD.h"
+#include "storage/SpaceSaved.h"
+#include "storage/StorageCleanerWindow.h"
 #include "tools/Environment.h"
 #include "windows/ActionWindowsController.h"
 #include "windows/ScreenshotSettings.h"
@@ -63,6 +68,18 @@ quorvex::DeviceFlows::ScreenshotChoices screenshotChoices() {
             ScreenshotSettings::copyToClipboard()};
 }
 
+// The storage cleaner over the real scanners, the user's Trash, the program's busy flag and the
+// shared progress panel.
+std::unique_ptr<quorvex::StorageCleanerWindow> makeCleanerWindow() {
+    using namespace quorvex;
+    static FreedesktopTrash trash;
+    return std::make_unique<StorageCleanerWindow>(StorageCleanerWindow::Dependencies{
+        [](CleanupCategory::Kind kind) {
+            return CategoryScan::scan(kind, [] { return QDateTime::currentDateTime(); });
+        },
+        trash, Cleanup::shared(), CleanupHUD::shared(), SpaceSaved::shared(), !isRunningTests()});
+}
+
 struct ProgramServices {
     std::unique_ptr<quorvex::WindowSystem> windowSystem;
     std::unique_ptr<quorvex::DeviceHubService> deviceHub;
@@ -88,7 +105,7 @@ struct ProgramServices {
                 Clipboard::system(), ScreenshotThumbnail::shared()),
             std::make_unique<DeviceFlows>(PhysicalDevices::shared(), screenshotChoices, Workspace::system()),
             std::make_unique<CleanupFlows>(SimulatorApps::shared()),
-            std::make_unique<ProvisionalCleanerWindow>(),
+            makeCleanerWindow(),
         };
     }
 
