@@ -6,12 +6,12 @@
 #include "actions/SimulatorActions.h"
 #include "app/StatusMenuController.h"
 #include "app/Updates.h"
-#include "app/provisional/ProvisionalCleanerWindow.h"
 #include "devices/DeviceFlows.h"
 #include "devices/PhysicalDevices.h"
 #include "network/NetworkSystem.h"
 #include "network/SetupIllustrations.h"
 #include "panel/DeviceHub.h"
+#include "storage/CleanerWindowService.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/HotKey.h"
@@ -74,6 +74,11 @@ struct NoActionWindows final : ActionWindowsService {
     void screenshot(const QString&, bool) override {}
 };
 
+// Opening the menu never opens the cleaner.
+struct NoCleanerWindow final : CleanerWindowService {
+    void show(const std::optional<QString>&, const std::optional<SimulatorApp>&) override {}
+};
+
 struct Menu {
     explicit Menu(bool shared)
         : result(world(shared))
@@ -119,7 +124,7 @@ struct Menu {
     NoActionWindows windows;
     DeviceFlows deviceFlows{physicalDevices, {}, Workspace::system()};
     CleanupFlows cleanupFlows{simulatorApps};
-    ProvisionalCleanerWindow cleaner;
+    NoCleanerWindow cleaner;
     Updates updates;
     std::unique_ptr<StatusMenuController> controller;
 };
