@@ -13,11 +13,8 @@
 #include <QCoreApplication>
 
 namespace quorvex {
-namespace {
 
-// Stands for the system settings pane: here an administrator approves the extension on the
-// daemon's command line.
-void showHowToApprove() {
+void NetworkSystem::showHowToApprove() {
     Alert alert;
     alert.message = QStringLiteral("Allow the network extension");
     alert.informativeText = QStringLiteral("An administrator approves it in a terminal:\n\n"
@@ -26,8 +23,6 @@ void showHowToApprove() {
     Dialogs::shared().runAlert(alert);
 }
 
-} // namespace
-
 NetworkSystem::NetworkSystem(Clock& clock)
     : m_control(std::make_unique<SocketExtensionControl>())
     , m_executor(std::make_unique<WorkerThreadExecutor>()) {
@@ -35,9 +30,9 @@ NetworkSystem::NetworkSystem(Clock& clock)
     options.executablePath = QCoreApplication::applicationFilePath().toStdString();
     options.installPrefix = QUORVEX_INSTALL_PREFIX;
     m_proxy = std::make_unique<ProxyController>(*m_control, *m_executor, clock, std::move(options));
-    m_guide = std::make_unique<SetupGuide>(
-        *m_proxy, clock,
-        SetupGuideWidgetWindow::factory(PlaceholderIllustration::factory(), &showHowToApprove));
+    m_guide = std::make_unique<SetupGuide>(*m_proxy, clock,
+                                           SetupGuideWidgetWindow::factory(PlaceholderIllustration::factory(),
+                                                                           &NetworkSystem::showHowToApprove));
     m_model = std::make_unique<NetworkModel>(*m_proxy, *m_guide, sharedDefaults());
 }
 
