@@ -27,15 +27,21 @@ QWidgetAction* MenuRowView::enclosingAction() const {
     return nullptr;
 }
 
-void MenuRowView::setState(bool hovered, bool focused) {
+void MenuRowView::setState(bool hovered, bool keyboard) {
     const bool before = isHighlighted();
+    const bool keyboardBefore = m_keyboard;
     m_hovered = hovered;
-    m_focused = focused;
-    if (before == isHighlighted())
+    m_keyboard = keyboard;
+    if (before == isHighlighted() && keyboardBefore == m_keyboard)
         return;
     highlightUpdated();
     update();
-    emit highlightChanged(isHighlighted());
+    if (before != isHighlighted())
+        emit highlightChanged(isHighlighted());
+}
+
+void MenuRowView::takeKeyboard() {
+    setState(m_hovered, hasFocus());
 }
 
 void MenuRowView::paintHighlight(const QColor& color, qreal horizontalInset, qreal verticalInset) {
@@ -59,20 +65,19 @@ void MenuRowView::enterEvent(QEnterEvent* event) {
         static_cast<QMenu*>(parentWidget())->setActiveAction(action);
     m_hovered = true;
     setFocus(Qt::MouseFocusReason);
-    setState(true, hasFocus());
+    setState(true, false);
 }
 
 void MenuRowView::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
-    // Leaving the row ends its highlight, the focus a click or the pointer gave it included.
-    if (hasFocus())
-        clearFocus();
+    // Leaving the row ends its highlight. The focus stays: clearing it left the menu without a
+    // focus widget, and the next arrow key then closed the whole menu instead of moving on.
     setState(false, false);
 }
 
 void MenuRowView::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
-    setState(m_hovered, isInteractive());
+    setState(m_hovered, isInteractive() && event->reason() != Qt::MouseFocusReason);
 }
 
 void MenuRowView::focusOutEvent(QFocusEvent* event) {
@@ -94,7 +99,8 @@ void MenuRowView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space:
-        if (isInteractive()) {
+        // Only the row the user sees highlighted answers; after the pointer left, the menu does.
+        if (isInteractive() && isHighlighted()) {
             activate();
             event->accept();
             return;

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QToolButton>
@@ -113,7 +114,7 @@ void PermissionRowView::refresh() {
 }
 
 int PermissionRowView::focusRingButton() const {
-    return hasFocus() && m_keyboardFocus ? m_keyboardButton : -1;
+    return hasFocus() && hasKeyboardFocus() ? m_keyboardButton : -1;
 }
 
 void PermissionRowView::tapped(int tag) {
@@ -130,7 +131,7 @@ void PermissionRowView::activate() {
 void PermissionRowView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
         m_keyboardButton = (m_keyboardButton + (event->key() == Qt::Key_Right ? 1 : 2)) % 3;
-        m_keyboardFocus = true;
+        takeKeyboard();
         update();
         event->accept();
         return;
@@ -138,16 +139,10 @@ void PermissionRowView::keyPressEvent(QKeyEvent* event) {
     MenuRowView::keyPressEvent(event);
 }
 
-void PermissionRowView::focusInEvent(QFocusEvent* event) {
-    // The pointer gives the row the focus too (one highlighted row at a time); only the
-    // keyboard's focus draws the ring.
-    m_keyboardFocus = event->reason() != Qt::MouseFocusReason;
-    MenuRowView::focusInEvent(event);
-}
-
-void PermissionRowView::enterEvent(QEnterEvent* event) {
-    m_keyboardFocus = false;
-    MenuRowView::enterEvent(event);
+void PermissionRowView::mouseReleaseEvent(QMouseEvent* event) {
+    // A click beside the buttons would otherwise press the keyboard's button (Grant at first):
+    // a permission must never change from a click on the row's title.
+    event->accept();
 }
 
 void PermissionRowView::highlightUpdated() {

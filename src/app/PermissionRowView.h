@@ -15,7 +15,8 @@ namespace quorvex {
 /// A menu row for one privacy service of an app (or all of them): its title and one button per
 /// action, Grant, Revoke and Reset, tagged 0, 1 and 2 in that order. The action applied last shows
 /// as a filled symbol in its colour (green, red, blue); the others are secondary outlines. With
-/// the keyboard, Left and Right pick a button, shown by a focus ring, and Return presses it.
+/// the keyboard, Left and Right pick a button, shown by a focus ring, and Return presses it. A
+/// click changes something only on a button: the rest of the row is no button of its own.
 class PermissionRowView final : public MenuRowView {
     Q_OBJECT
 public:
@@ -39,8 +40,7 @@ public:
 protected:
     void activate() override;
     void keyPressEvent(QKeyEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void highlightUpdated() override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -52,8 +52,6 @@ private:
     Perform m_perform;
     QList<QAbstractButton*> m_buttons;
     int m_keyboardButton = 0;
-    // The focus came from the keyboard (the menu's arrows), not from the pointer.
-    bool m_keyboardFocus = false;
 };
 
 } // namespace quorvex

@@ -102,9 +102,10 @@ QPixmap Symbols::pixmap(const QString& name, QSize size, const QColor& color, qr
     const qreal unit = bounds.width() / 24.0;
     const QPointF centre = bounds.center();
     // A glyph inside our circle is drawn smaller, as the set's circled icons do.
-    const QRectF inner = how.icon.contains(QStringLiteral("circle"))
-                             ? bounds
-                             : QRectF(bounds.topLeft() + QPointF(6 * unit, 6 * unit), bounds.size() * 0.5);
+    const QRectF inner =
+        how.icon.contains(QStringLiteral("circle"))
+            ? bounds
+            : QRectF(bounds.topLeft() + QPointF(4.8 * unit, 4.8 * unit), bounds.size() * 0.6);
     switch (how.shape) {
     case Drawing::Shape::plain:
         renderer.render(&painter, bounds);

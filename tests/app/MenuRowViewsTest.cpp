@@ -34,7 +34,7 @@ TEST(CopyRowViewTest, AClickCopiesEveryValueAndShowsCopiedUntilTheClockRestoresT
     EXPECT_EQ(row.valueText(0), "Copied");
     EXPECT_EQ(row.iconTint(), Palette::green());
     clock.advance(1.0);
-    QTest::keyClick(&row, Qt::Key_Return); // a second copy restarts the period
+    QTest::mouseClick(&row, Qt::LeftButton, {}, QPoint(100, 10)); // a second copy restarts the period
     clock.advance(1.0);
     EXPECT_EQ(row.valueText(0), "Copied") << "the first click's restore gave way to the second's";
     clock.advance(0.3);
@@ -184,6 +184,10 @@ TEST(PermissionRowViewTest, EachButtonPerformsTheActionOfItsTagAndTheKeyboardMov
                              {PermissionAction::grant, PermissionAction::revoke, PermissionAction::reset}));
     EXPECT_EQ(row.state(), PermissionAction::revoke)
         << "the recorded state comes from the model, not the click";
+    performed.clear();
+    QLabel* title = row.findChild<QLabel*>("title");
+    QTest::mouseClick(&row, Qt::LeftButton, {}, title->geometry().center());
+    EXPECT_TRUE(performed.empty()) << "a click on the title changes no permission";
 
     performed.clear();
     row.show();
@@ -252,6 +256,15 @@ TEST(PermissionRowViewTest, ClickingOneRowAndMovingToTheNextLeavesOnlyTheNextHig
     // Leaving every row clears the highlight.
     QTest::mouseMove(window, QPoint(menu.width() / 2, menu.height() + 40));
     EXPECT_EQ(highlighted(), QList<int>{});
+
+    // The arrows still reach the menu from there (it had no current row left, so Up comes in
+    // from the bottom) instead of closing it.
+    QTest::keyClick(window, Qt::Key_Up);
+    EXPECT_TRUE(menu.isVisible());
+    EXPECT_EQ(highlighted(), QList<int>{2});
+    EXPECT_EQ(rows[2]->focusRingButton(), 0) << "reached by the keyboard: the ring shows";
+    QTest::keyClick(window, Qt::Key_Return);
+    EXPECT_EQ(clicks, 2) << "Return presses the ringed button";
 }
 
 } // namespace
