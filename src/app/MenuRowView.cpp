@@ -61,6 +61,10 @@ void MenuRowView::enterEvent(QEnterEvent* event) {
         return;
     // The pointer took over: make this the menu's active row and give it the keyboard, so the row
     // that was clicked or reached by the arrows before loses its highlight (one row at a time).
+    takePointer();
+}
+
+void MenuRowView::takePointer() {
     if (QWidgetAction* action = enclosingAction())
         static_cast<QMenu*>(parentWidget())->setActiveAction(action);
     m_hovered = true;
@@ -70,8 +74,8 @@ void MenuRowView::enterEvent(QEnterEvent* event) {
 
 void MenuRowView::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
-    // Leaving the row ends its highlight. The focus stays: clearing it left the menu without a
-    // focus widget, and the next arrow key then closed the whole menu instead of moving on.
+    // Leaving the row ends its highlight. The focus stays, so a key pressed now still goes
+    // through this row to its menu, as it would from a plain item.
     setState(false, false);
 }
 
@@ -82,7 +86,15 @@ void MenuRowView::focusInEvent(QFocusEvent* event) {
 
 void MenuRowView::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
-    setState(m_hovered, false);
+    // The arrows moved on to another row while the pointer rests here: the highlight goes with
+    // them, so the menu never shows two highlighted rows. Moving the pointer brings it back.
+    setState(false, false);
+}
+
+void MenuRowView::mouseMoveEvent(QMouseEvent* event) {
+    QWidget::mouseMoveEvent(event);
+    if (!m_hovered && isInteractive() && rect().contains(event->position().toPoint()))
+        takePointer();
 }
 
 void MenuRowView::mouseReleaseEvent(QMouseEvent* event) {

@@ -39,6 +39,7 @@ protected:
     void leaveEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     /// A key the row handles itself puts the keyboard on it.
@@ -46,6 +47,8 @@ protected:
 
 private:
     void setState(bool hovered, bool keyboard);
+    /// The pointer is on the row: it becomes the menu's active row, with the focus.
+    void takePointer();
     QWidgetAction* enclosingAction() const;
 
     bool m_hovered = false;

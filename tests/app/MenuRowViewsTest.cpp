@@ -253,6 +253,12 @@ TEST(PermissionRowViewTest, ClickingOneRowAndMovingToTheNextLeavesOnlyTheNextHig
     for (QAbstractButton* button : rows[0]->buttons())
         EXPECT_FALSE(button->isDown());
 
+    // The arrows take over from the row under the pointer: still one highlighted row.
+    QTest::keyClick(window, Qt::Key_Up);
+    EXPECT_EQ(highlighted(), QList<int>{0}) << "the row under the pointer gives the highlight up";
+    QTest::mouseMove(window, pointAt(rows[1]) + QPoint(0, 2));
+    EXPECT_EQ(highlighted(), QList<int>{1}) << "moving the pointer takes it back";
+
     // Leaving every row clears the highlight.
     QTest::mouseMove(window, QPoint(menu.width() / 2, menu.height() + 40));
     EXPECT_EQ(highlighted(), QList<int>{});
