@@ -1,6 +1,7 @@
 #include "app/MenuRowView.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -53,6 +54,16 @@ void MenuRowView::paintHighlight(const QColor& color, qreal horizontalInset, qre
     path.addRoundedRect(
         QRectF(rect()).adjusted(horizontalInset, verticalInset, -horizontalInset, -verticalInset), 5, 5);
     painter.fillPath(path, color);
+}
+
+void MenuRowView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The pointer over a label is over the row: labels would keep the moves that bring the
+    // highlight back, and a click on them belongs to the row anyway. A label with a tool tip of
+    // its own (an elided line) keeps the pointer, or the tip would never show.
+    for (QLabel* label : findChildren<QLabel*>())
+        if (label->toolTip().isEmpty())
+            label->setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void MenuRowView::enterEvent(QEnterEvent* event) {

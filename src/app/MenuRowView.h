@@ -35,6 +35,7 @@ protected:
     /// The highlight behind the row: the bounds inset by `horizontalInset` and `verticalInset`.
     void paintHighlight(const QColor& color, qreal horizontalInset, qreal verticalInset);
 
+    void showEvent(QShowEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;

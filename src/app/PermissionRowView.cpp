@@ -70,9 +70,6 @@ PermissionRowView::PermissionRowView(const QString& title, const QString& symbol
     label->setTextFormat(Qt::PlainText);
     label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     layout->addWidget(label, 1, Qt::AlignVCenter);
-    // The pointer over the symbol or the title is over the row itself (hover, clicks).
-    icon->setAttribute(Qt::WA_TransparentForMouseEvents);
-    label->setAttribute(Qt::WA_TransparentForMouseEvents);
     layout->addSpacing(14);
     for (int tag = 0; tag < 3; ++tag) {
         const PermissionAction action = kActions[tag];
