@@ -1,6 +1,7 @@
 #include "simulator/Toast.h"
 
 #include "platform/Clock.h"
+#include "platform/Compositing.h"
 #include "platform/GuiThread.h"
 #include "platform/SystemClock.h"
 #include "simulator/ToastView.h"
@@ -60,6 +61,11 @@ void ToastPresenter::show(const ToastMessage& message) {
     layout->addWidget(new ToastView(message.title, message.detail, message.symbol, message.failed, m_window));
     layout->activate();
     m_window->adjustSize();
+    // Without a compositor the shadow's see-through margin would show as a black frame.
+    if (desktopBlendsTranslucentWindows())
+        m_window->clearMask();
+    else
+        m_window->setMask(ToastView::bubbleRegion(m_window->size()));
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect visible = screen->availableGeometry();

@@ -116,6 +116,16 @@ ToastView::ToastView(const QString& title, const std::optional<QString>& detail,
     row->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+QRegion ToastView::bubbleRegion(QSize size) {
+    const QRectF bubble = QRectF(QPointF(0, 0), QSizeF(size))
+                              .adjusted(kOuterMargin, kOuterMargin, -kOuterMargin, -kOuterMargin);
+    if (bubble.isEmpty())
+        return {};
+    QPainterPath path;
+    path.addRoundedRect(bubble, bubble.height() / 2.0, bubble.height() / 2.0);
+    return QRegion(path.toFillPolygon().toPolygon());
+}
+
 void ToastView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);

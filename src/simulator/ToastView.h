@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QRegion>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -17,6 +19,10 @@ public:
 
     static constexpr int kOuterMargin = 16;
     static constexpr int kMaxContentWidth = 420;
+
+    /// The opaque capsule of a toast of `size`, without the shadow around it: what a desktop that
+    /// cannot blend should show of the window.
+    static QRegion bubbleRegion(QSize size);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,4 +1,5 @@
 #include "simulator/Toast.h"
+#include "simulator/ToastView.h"
 
 #include "support/FakeClock.h"
 
@@ -96,3 +97,32 @@ TEST(ToastTest, WindowNeverTakesFocusOrClicksAndSitsAtTheTopCentre) {
     EXPECT_EQ(window->y(), visible.top() + 12);
     EXPECT_LE(std::abs(window->geometry().center().x() - visible.center().x()), 1);
 }
+
+namespace quorvex {
+namespace {
+
+// On a desktop that cannot blend, the window is cut to this shape: the capsule only, never the
+// shadow's margin (which would show black) nor the square corners around the round ends.
+TEST(ToastTest, BubbleRegionIsTheCapsuleWithoutTheShadowMargin) {
+    const QSize size(300, 80); // a 268 x 48 capsule inside the 16-pixel margin
+    const QRegion region = ToastView::bubbleRegion(size);
+    struct Case {
+        const char* where;
+        QPoint point;
+        bool inside;
+    };
+    const Case cases[] = {
+        {"centre", {150, 40}, true},
+        {"middle of the straight top edge", {150, 17}, true},
+        {"shadow margin above", {150, 8}, false},
+        {"shadow margin left", {8, 40}, false},
+        {"square corner beside a round end", {17, 17}, false},
+        {"inside the left round end", {30, 40}, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(region.contains(c.point), c.inside) << c.where;
+    EXPECT_TRUE(ToastView::bubbleRegion(QSize(20, 20)).isEmpty()) << "smaller than the margins";
+}
+
+} // namespace
+} // namespace quorvex
