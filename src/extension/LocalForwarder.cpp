@@ -100,28 +100,6 @@ private:
 
 namespace {
 
-// The relay owns its flow; the front keeps a second handle to feed it datagrams.
-class SharedUDPFlow final : public UDPFlow {
-public:
-    explicit SharedUDPFlow(std::shared_ptr<UDPFlow> flow)
-        : m_flow(std::move(flow)) {}
-    void open(std::function<void(std::error_code)> completion) override {
-        m_flow->open(std::move(completion));
-    }
-    void readDatagrams(std::function<void(std::vector<Datagram>, std::error_code)> completion) override {
-        m_flow->readDatagrams(std::move(completion));
-    }
-    void writeDatagrams(std::vector<Datagram> datagrams,
-                        std::function<void(std::error_code)> completion) override {
-        m_flow->writeDatagrams(std::move(datagrams), std::move(completion));
-    }
-    void closeRead(std::error_code error) override { m_flow->closeRead(error); }
-    void closeWrite(std::error_code error) override { m_flow->closeWrite(error); }
-
-private:
-    std::shared_ptr<UDPFlow> m_flow;
-};
-
 std::string text(const asio::ip::tcp::endpoint& endpoint) {
     const auto address = endpoint.address();
     return (address.is_v6() ? "[" + address.to_string() + "]" : address.to_string()) + ":" +

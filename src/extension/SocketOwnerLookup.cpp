@@ -82,10 +82,13 @@ std::optional<std::uint64_t> SocketOwnerLookup::socketInode(Protocol protocol,
     message.request.sdiag_family = local.is_v4() ? AF_INET : AF_INET6;
     message.request.sdiag_protocol = protocol == Protocol::TCP ? IPPROTO_TCP : IPPROTO_UDP;
     message.request.idiag_states = ~0U;
-    message.request.id.idiag_sport = htons(localPort);
-    message.request.id.idiag_dport = htons(remotePort);
-    putAddress(message.request.id.idiag_src, local);
-    putAddress(message.request.id.idiag_dst, remote);
+    // The kernel looks a UDP socket up as the receiver of a datagram from src to dst, so for UDP
+    // the remote goes first; that lookup also finds unconnected and wildcard-bound sockets.
+    const bool udp = protocol == Protocol::UDP;
+    message.request.id.idiag_sport = htons(udp ? remotePort : localPort);
+    message.request.id.idiag_dport = htons(udp ? localPort : remotePort);
+    putAddress(message.request.id.idiag_src, udp ? remote : local);
+    putAddress(message.request.id.idiag_dst, udp ? local : remote);
     message.request.id.idiag_if = 0;
     message.request.id.idiag_cookie[0] = INET_DIAG_NOCOOKIE;
     message.request.id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;

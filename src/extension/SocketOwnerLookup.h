@@ -29,8 +29,9 @@ public:
 
     explicit SocketOwnerLookup(std::filesystem::path procRoot = "/proc", PathFilter wanted = {});
 
-    /// The inode of the socket bound to `local` and connected to `remote` (0 for an unconnected
-    /// UDP socket's remote); none when the kernel knows no such socket.
+    /// The inode of the socket bound to `local` and connected to `remote` (for UDP, also one that
+    /// is unconnected or bound to the wildcard address and would receive from `remote`); none when
+    /// the kernel knows no such socket.
     static std::optional<std::uint64_t> socketInode(Protocol protocol, const asio::ip::address& localAddress,
                                                     std::uint16_t localPort,
                                                     const asio::ip::address& remoteAddress,

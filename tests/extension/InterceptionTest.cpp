@@ -141,6 +141,11 @@ protected:
             m_spaces->in(m_spaces->server, {socat, "TCP-LISTEN:9000,fork,reuseaddr", "EXEC:cat"})));
         m_processes.push_back(std::make_unique<Background>(m_spaces->in(
             m_spaces->client, {socat, "TCP-LISTEN:9001,bind=127.0.0.1,fork,reuseaddr", "EXEC:cat"})));
+        // UDP echoes, one per address, so each answers from the address it was sent to.
+        for (const char* address : {"198.18.0.2", "198.18.0.3"})
+            m_processes.push_back(std::make_unique<Background>(m_spaces->in(
+                m_spaces->server,
+                {socat, std::string("UDP4-RECVFROM:9000,bind=") + address + ",fork,reuseaddr", "EXEC:cat"})));
         m_socket = (m_folder.path() / "control.sock").string();
         m_processes.push_back(std::make_unique<Background>(
             m_spaces->in(m_spaces->client, {QUORVEX_EXTENSION_DAEMON, "--socket", m_socket, "--state-dir",
@@ -153,6 +158,10 @@ protected:
         for (int attempt = 0; attempt < 100 && probe(m_ordinary, "198.18.0.2", 9000).outcome != "ok";
              ++attempt)
             std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        for (const char* address : {"198.18.0.2", "198.18.0.3"})
+            for (int attempt = 0; attempt < 20 && probe(m_ordinary, address, 9000, true).outcome != "ok";
+                 ++attempt)
+                std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
 
     void TearDown() override {
@@ -160,9 +169,11 @@ protected:
         m_spaces.reset();
     }
 
-    Probe probe(const std::string& binary, const std::string& host, int port) const {
-        const auto result =
-            SystemCommand::run(m_spaces->in(m_spaces->client, {binary, host, std::to_string(port)}));
+    Probe probe(const std::string& binary, const std::string& host, int port, bool udp = false) const {
+        std::vector<std::string> command = {binary, host, std::to_string(port)};
+        if (udp)
+            command.insert(command.begin() + 1, "--udp");
+        const auto result = SystemCommand::run(m_spaces->in(m_spaces->client, command));
         Probe outcome;
         std::istringstream(result.output) >> outcome.outcome >> outcome.milliseconds;
         return outcome;
@@ -243,6 +254,32 @@ TEST_F(InterceptionTest, PlanUpdatesTakeEffectOnTheNextFlow) {
     EXPECT_EQ(probe(m_ordinary, "198.18.0.2", 9000).outcome, "ok");
     EXPECT_FALSE(m_control->sendMessage(id, "{}")) << "an undecodable plan is refused";
     EXPECT_NE(probe(m_app, "198.18.0.2", 9000).outcome, "ok") << "and the plan in force stays";
+}
+
+// UDP is intercepted like TCP: the app's datagrams go through its rule's link and come back
+// from the address it sent to, another process's are passed, a blocked host gets nothing.
+TEST_F(InterceptionTest, UdpFlowsAreShapedPassedAndRefusedLikeConnections) {
+    LinkConditions slow;
+    slow.upDelayMs = 250;
+    slow.downDelayMs = 250;
+    ThrottlePlan plan;
+    plan.rules.push_back({"Demo.app", "custom", {{"slow", 10, slow}}});
+    plan.blockedHosts = std::vector<std::string>{"198.18.0.3"};
+    const auto id = startTunnel(plan);
+
+    const auto shaped = probe(m_app, "198.18.0.2", 9000, true);
+    EXPECT_EQ(shaped.outcome, "ok") << "the answer comes from the original destination";
+    EXPECT_GE(shaped.milliseconds, 450);
+    const auto ordinary = probe(m_ordinary, "198.18.0.2", 9000, true);
+    EXPECT_EQ(ordinary.outcome, "ok");
+    EXPECT_LT(ordinary.milliseconds, 400);
+    EXPECT_EQ(probe(m_app, "198.18.0.3", 9000, true).outcome, "timeout") << "a blocked host is dropped";
+    EXPECT_EQ(probe(m_ordinary, "198.18.0.3", 9000, true).outcome, "ok") << "for the app only";
+
+    ASSERT_TRUE(m_control->stopTunnel(id));
+    const auto after = probe(m_app, "198.18.0.2", 9000, true);
+    EXPECT_EQ(after.outcome, "ok");
+    EXPECT_LT(after.milliseconds, 400);
 }
 
 } // namespace

@@ -124,5 +124,37 @@ TEST(SocketOwnerLookup, FindsTheProcessBehindATcpConnection) {
               std::nullopt);
 }
 
+// An app's UDP socket is found whether it is connected to the destination or not (the usual
+// case: bound to the wildcard address, sending with sendto). The kernel's UDP lookup takes the
+// remote first; with the TCP order neither socket was found.
+TEST(SocketOwnerLookup, FindsUdpSocketsConnectedOrNot) {
+    const auto loopback = asio::ip::make_address("127.0.0.1");
+    const auto server = test::bindUdp();
+    const std::uint16_t serverPort = test::portOf(server.get());
+
+    test::Fd unconnected(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    ASSERT_EQ(::bind(unconnected.get(), reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+    test::Fd connected(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    const auto serverAddress = test::loopback(serverPort);
+    ASSERT_EQ(
+        ::connect(connected.get(), reinterpret_cast<const sockaddr*>(&serverAddress), sizeof serverAddress),
+        0);
+
+    SocketOwnerLookup lookup;
+    for (const int fd : {unconnected.get(), connected.get()}) {
+        const std::uint16_t port = test::portOf(fd);
+        const auto owner =
+            lookup.owner(SocketOwnerLookup::Protocol::UDP, loopback, port, loopback, serverPort);
+        ASSERT_TRUE(owner) << "socket on port " << port;
+        EXPECT_EQ(owner->pid, ::getpid());
+    }
+    EXPECT_NE(SocketOwnerLookup::socketInode(SocketOwnerLookup::Protocol::UDP, loopback,
+                                             test::portOf(unconnected.get()), loopback, serverPort),
+              SocketOwnerLookup::socketInode(SocketOwnerLookup::Protocol::UDP, loopback,
+                                             test::portOf(connected.get()), loopback, serverPort));
+}
+
 } // namespace
 } // namespace quorvex
