@@ -67,6 +67,18 @@ private:
 // Two namespaces joined by veth; deleted (with every rule and route made in them) on destruction.
 class NamespacePair final {
 public:
+    /// Namespaces someone else made and deletes.
+    struct Existing {
+        std::string client;
+        std::string server;
+    };
+    explicit NamespacePair(Existing existing)
+        : client(std::move(existing.client))
+        , server(std::move(existing.server))
+        , m_owned(false) {}
+    NamespacePair(const NamespacePair&) = delete;
+    NamespacePair& operator=(const NamespacePair&) = delete;
+
     NamespacePair() {
         const std::string id = std::to_string(::getpid());
         client = "qvx-c-" + id;
@@ -95,6 +107,8 @@ public:
         }
     }
     ~NamespacePair() {
+        if (!m_owned)
+            return;
         SystemCommand::run({ipCommand(), "netns", "del", client});
         SystemCommand::run({ipCommand(), "netns", "del", server});
     }
@@ -106,6 +120,9 @@ public:
     std::string client;
     std::string server;
     std::string failure;
+
+private:
+    bool m_owned = true;
 };
 
 /// The echo servers in the server namespace: TCP on 198.18.0.2:9000 (also .3), UDP on each of
