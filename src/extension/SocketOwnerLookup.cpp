@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quorvex {
@@ -26,6 +27,8 @@ public:
         if (m_fd >= 0)
             ::close(m_fd);
     }
+    Descriptor(Descriptor&& other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1)) {}
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return m_fd; }
@@ -65,11 +68,20 @@ std::optional<std::uint64_t> SocketOwnerLookup::socketInode(Protocol protocol,
     if (local.is_v4() != remote.is_v4())
         return std::nullopt;
 
-    const Descriptor socket(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
+    // One netlink socket per thread, kept: making and closing one for every new flow was a
+    // measurable part of what interception adds to a connect. Answers carry their request's
+    // sequence number, so a late answer to an earlier request is never taken for this one.
+    thread_local const Descriptor socket = [] {
+        Descriptor made(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
+        if (made.get() >= 0) {
+            timeval timeout{1, 0};
+            ::setsockopt(made.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        }
+        return made;
+    }();
+    thread_local std::uint32_t sequence = 0;
     if (socket.get() < 0)
         return std::nullopt;
-    timeval timeout{1, 0};
-    ::setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
 
     struct {
         nlmsghdr header;
@@ -78,7 +90,7 @@ std::optional<std::uint64_t> SocketOwnerLookup::socketInode(Protocol protocol,
     message.header.nlmsg_len = sizeof message;
     message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
     message.header.nlmsg_flags = NLM_F_REQUEST;
-    message.header.nlmsg_seq = 1;
+    message.header.nlmsg_seq = ++sequence;
     message.request.sdiag_family = local.is_v4() ? AF_INET : AF_INET6;
     message.request.sdiag_protocol = protocol == Protocol::TCP ? IPPROTO_TCP : IPPROTO_UDP;
     message.request.idiag_states = ~0U;
@@ -100,22 +112,24 @@ std::optional<std::uint64_t> SocketOwnerLookup::socketInode(Protocol protocol,
         return std::nullopt;
 
     alignas(nlmsghdr) char buffer[8192];
-    const ssize_t length = ::recv(socket.get(), buffer, sizeof buffer, 0);
-    if (length <= 0)
-        return std::nullopt;
-    auto remaining = static_cast<unsigned int>(length);
-    for (auto* header = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(header, remaining);
-         header = NLMSG_NEXT(header, remaining)) {
-        if (header->nlmsg_type == NLMSG_ERROR || header->nlmsg_type == NLMSG_DONE)
+    for (;;) {
+        const ssize_t length = ::recv(socket.get(), buffer, sizeof buffer, 0);
+        if (length <= 0)
             return std::nullopt;
-        if (header->nlmsg_type != SOCK_DIAG_BY_FAMILY ||
-            header->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
-            continue;
-        const auto* reply = static_cast<const inet_diag_msg*>(NLMSG_DATA(header));
-        if (reply->idiag_inode != 0)
-            return reply->idiag_inode;
+        auto remaining = static_cast<unsigned int>(length);
+        for (auto* header = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(header, remaining);
+             header = NLMSG_NEXT(header, remaining)) {
+            if (header->nlmsg_seq != message.header.nlmsg_seq)
+                continue; // the answer to a request that timed out
+            if (header->nlmsg_type == NLMSG_ERROR || header->nlmsg_type == NLMSG_DONE)
+                return std::nullopt;
+            if (header->nlmsg_type != SOCK_DIAG_BY_FAMILY ||
+                header->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
+                continue;
+            const auto* reply = static_cast<const inet_diag_msg*>(NLMSG_DATA(header));
+            return reply->idiag_inode != 0 ? std::optional<std::uint64_t>(reply->idiag_inode) : std::nullopt;
+        }
     }
-    return std::nullopt;
 }
 
 std::optional<ProcessToken> SocketOwnerLookup::ownerOfInode(std::uint64_t inode) {
