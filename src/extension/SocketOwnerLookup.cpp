@@ -1,16 +1,19 @@
 #include "extension/SocketOwnerLookup.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -132,40 +135,101 @@ std::optional<std::uint64_t> SocketOwnerLookup::socketInode(Protocol protocol,
     }
 }
 
-std::optional<ProcessToken> SocketOwnerLookup::ownerOfInode(std::uint64_t inode) {
-    const std::string wanted = "socket:[" + std::to_string(inode) + "]";
+std::optional<long> SocketOwnerLookup::lastPid() const {
+    // The fifth field of loadavg is the pid most recently handed out in our pid namespace.
+    const int fd = ::open((m_procRoot / "loadavg").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    char text[128];
+    const ssize_t size = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (size <= 0)
+        return std::nullopt;
+    text[size] = '\0';
+    const char* last = std::strrchr(text, ' ');
+    if (!last)
+        return std::nullopt;
+    char* end = nullptr;
+    const long pid = std::strtol(last + 1, &end, 10);
+    return pid > 0 && end != last + 1 ? std::optional<long>(pid) : std::nullopt;
+}
+
+void SocketOwnerLookup::learn(long pid, std::uint64_t entryInode) {
+    Known& known = m_processes[pid];
+    known.seen = true;
+    if (known.entryInode == entryInode)
+        return;
+    // New here, or a new process under a reused pid.
+    known.entryInode = entryInode;
+    std::error_code error;
+    const auto path = std::filesystem::read_symlink(m_procRoot / std::to_string(pid) / "exe", error);
+    known.wanted = !error && (!m_wanted || m_wanted(path.string()));
+}
+
+void SocketOwnerLookup::scanAll() {
     DIR* processes = ::opendir(m_procRoot.c_str());
     if (!processes)
-        return std::nullopt;
+        return;
     for (auto& [pid, known] : m_processes)
         known.seen = false;
-    std::vector<long> candidates;
     while (const dirent* entry = ::readdir(processes)) {
         char* end = nullptr;
         const long pid = std::strtol(entry->d_name, &end, 10);
-        if (pid <= 0 || *end != '\0')
-            continue;
-        Known& known = m_processes[pid];
-        if (known.entryInode != entry->d_ino) {
-            // New here, or a new process under a reused pid.
-            known.entryInode = entry->d_ino;
-            std::error_code error;
-            const auto path = std::filesystem::read_symlink(m_procRoot / entry->d_name / "exe", error);
-            known.wanted = !error && (!m_wanted || m_wanted(path.string()));
-        }
-        known.seen = true;
-        if (known.wanted)
-            candidates.push_back(pid);
+        if (pid > 0 && *end == '\0')
+            learn(pid, entry->d_ino);
     }
     ::closedir(processes);
     std::erase_if(m_processes, [](const auto& item) { return !item.second.seen; });
+}
+
+void SocketOwnerLookup::refresh() {
+    // Listing /proc instantiates an entry for every process: with a few hundred of them it was
+    // most of what a new flow cost. Pids are handed out in increasing order, so when only a few
+    // were handed out since the last look, those are looked at alone; a wrap or a larger gap
+    // lists everything. A pid read before looking can only make the next look do more.
+    const auto last = lastPid();
+    if (!last || !m_lastPid || *last < *m_lastPid || *last - *m_lastPid > maximumProbedPids) {
+        scanAll();
+    } else {
+        for (long pid = *m_lastPid + 1; pid <= *last; ++pid) {
+            struct stat entry {};
+            if (::stat((m_procRoot / std::to_string(pid)).c_str(), &entry) != 0)
+                continue; // gone already
+            if (!isThreadGroupLeader(pid))
+                continue; // a thread: its process is (or will be) known under its own pid
+            learn(pid, entry.st_ino);
+        }
+    }
+    m_lastPid = last;
+}
+
+bool SocketOwnerLookup::isThreadGroupLeader(long pid) const {
+    // /proc/PID/task/PID exists for threads as well; the status file says which group it leads.
+    std::ifstream status(m_procRoot / std::to_string(pid) / "status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Tgid:", 0) == 0)
+            return std::strtol(line.c_str() + 5, nullptr, 10) == pid;
+    return false;
+}
+
+std::optional<ProcessToken> SocketOwnerLookup::ownerOfInode(std::uint64_t inode) {
+    const std::string wanted = "socket:[" + std::to_string(inode) + "]";
+    refresh();
+    std::vector<long> candidates;
+    for (const auto& [pid, known] : m_processes)
+        if (known.wanted)
+            candidates.push_back(pid);
 
     char target[64];
     for (const long pid : candidates) {
         const std::string fdFolder = (m_procRoot / std::to_string(pid) / "fd").string();
         DIR* descriptors = ::opendir(fdFolder.c_str());
-        if (!descriptors)
-            continue; // gone, or not ours to read
+        if (!descriptors) {
+            if (errno == ENOENT)
+                m_processes.erase(pid); // ended since it was listed
+            continue;                   // or not ours to read
+        }
         const int folder = ::dirfd(descriptors);
         bool found = false;
         while (const dirent* fd = ::readdir(descriptors)) {
