@@ -480,6 +480,12 @@ void TransparentInterceptor::handle(asio::ip::tcp::socket socket) {
     const int fd = socket.release(error);
     if (error)
         return;
+    if (!path) {
+        // Not a simulator app: passed whatever the plan says, so without a trip to the queue.
+        ++m_passedCount;
+        m_passed.pass(fd, target);
+        return;
+    }
     // Decided and acted on from the queue: waiting here for the decision cost two thread hand-offs
     // per flow instead of one, all of it added to the app's first round trip.
     m_queue.post([this, fd, protocol, target, path, host, remote = remote.str()] {
