@@ -100,28 +100,6 @@ private:
 
 namespace {
 
-// The relay owns its flow; the front keeps a second handle to feed it datagrams.
-class SharedUDPFlow final : public UDPFlow {
-public:
-    explicit SharedUDPFlow(std::shared_ptr<UDPFlow> flow)
-        : m_flow(std::move(flow)) {}
-    void open(std::function<void(std::error_code)> completion) override {
-        m_flow->open(std::move(completion));
-    }
-    void readDatagrams(std::function<void(std::vector<Datagram>, std::error_code)> completion) override {
-        m_flow->readDatagrams(std::move(completion));
-    }
-    void writeDatagrams(std::vector<Datagram> datagrams,
-                        std::function<void(std::error_code)> completion) override {
-        m_flow->writeDatagrams(std::move(datagrams), std::move(completion));
-    }
-    void closeRead(std::error_code error) override { m_flow->closeRead(error); }
-    void closeWrite(std::error_code error) override { m_flow->closeWrite(error); }
-
-private:
-    std::shared_ptr<UDPFlow> m_flow;
-};
-
 std::string text(const asio::ip::tcp::endpoint& endpoint) {
     const auto address = endpoint.address();
     return (address.is_v6() ? "[" + address.to_string() + "]" : address.to_string()) + ":" +
@@ -146,6 +124,9 @@ LocalForwarder::~LocalForwarder() {
 }
 
 void LocalForwarder::start() {
+    // Made now, while descriptors are there: made on the first unshaped flow, it could find none.
+    if (m_options.tcp && m_options.passUnshaped && !m_passThrough)
+        m_passThrough = std::make_unique<PassThroughPool>();
     if (m_options.tcp) {
         m_acceptor.open(m_options.listen.protocol());
         m_acceptor.set_option(asio::socket_base::reuse_address(true));
@@ -200,10 +181,12 @@ void LocalForwarder::accept() {
             return;
         if (error) {
             // Out of descriptors the same failure comes back at once: re-arming at once burnt a
-            // core and starved new clients. Pause, and say it once.
-            if (!m_acceptFailureLogged) {
+            // core and starved new clients. Pause, and say it once a minute: each pause frees a
+            // descriptor or two (a reset flow), so accepts succeed and fail by turns meanwhile.
+            const double now = m_state.clock().now();
+            if (!(now - m_acceptFailureLoggedAt < acceptFailureLogSeconds)) {
                 m_state.logger().error("Accepting failed: %{public}s", error.message());
-                m_acceptFailureLogged = true;
+                m_acceptFailureLoggedAt = now;
             }
             m_acceptRetry = m_state.clock().schedule(acceptBackOffSeconds, [this, alive] {
                 if (*alive && m_acceptor.is_open())
@@ -211,8 +194,7 @@ void LocalForwarder::accept() {
             });
             return;
         }
-        m_acceptFailureLogged = false;
-        {
+        try {
             std::error_code ignored;
             const std::string peer = text(socket.remote_endpoint(ignored));
             const std::string host = m_options.target.address().to_string();
@@ -224,8 +206,6 @@ void LocalForwarder::accept() {
             } else if (link->isCut()) {
                 socket.close(ignored);
             } else if (m_options.passUnshaped && link->isUnlimited()) {
-                if (!m_passThrough)
-                    m_passThrough = std::make_unique<PassThroughPool>();
                 const int fd = socket.release(ignored);
                 if (!ignored)
                     m_passThrough->pass(fd, m_options.target);
@@ -233,6 +213,15 @@ void LocalForwarder::accept() {
                 m_state.logger().debug("TCP %{public}s → %{public}s", peer, text(m_options.target));
                 TCPRelay::start(m_state, m_context,
                                 std::make_unique<SocketTCPFlow>(std::move(socket), m_options.target), link);
+            }
+        } catch (const std::exception& failure) {
+            // Out of descriptors for the flow's other side, say: this client is reset, the next
+            // one is served.
+            m_state.logger().error("Relaying a connection failed: %{public}s", failure.what());
+            if (socket.is_open()) {
+                std::error_code ignored;
+                socket.set_option(asio::socket_base::linger(true, 0), ignored);
+                socket.close(ignored);
             }
         }
         accept();

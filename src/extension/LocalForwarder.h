@@ -38,6 +38,8 @@ public:
 
     /// How long accepting pauses after a failure (out of descriptors), on the state's clock.
     static constexpr double acceptBackOffSeconds = 0.1;
+    /// An accept failure that keeps coming back is logged again only after this long.
+    static constexpr double acceptFailureLogSeconds = 60;
 
     LocalForwarder(ExtensionState& state, asio::io_context& context, Options options);
     ~LocalForwarder();
@@ -67,7 +69,7 @@ private:
     asio::ip::udp::endpoint m_udpPeer;
     std::map<asio::ip::udp::endpoint, std::shared_ptr<FrontUDPFlow>> m_udpFlows;
     std::unique_ptr<ScheduledCall> m_acceptRetry;
-    bool m_acceptFailureLogged = false;
+    double m_acceptFailureLoggedAt = -acceptFailureLogSeconds;
     std::unique_ptr<PassThroughPool> m_passThrough;
     std::shared_ptr<bool> m_alive;
 };

@@ -5,9 +5,13 @@
 #include <asio/post.hpp>
 #include <asio/steady_timer.hpp>
 
+#include "platform/Logger.h"
+
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <future>
 
 namespace quorvex {
@@ -20,16 +24,40 @@ void reset(asio::ip::tcp::socket& socket) {
     socket.close(ignored);
 }
 
+// For a descriptor no socket object took over yet.
+void reset(int fd) {
+    const linger now{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    ::close(fd);
+}
+
+const Logger& logger() {
+    static const Logger instance("com.zelmora.Quorvex", "passthrough");
+    return instance;
+}
+
 } // namespace
 
 PassThroughPool::PassThroughPool(int mark, unsigned loops)
     : m_mark(mark) {
     if (loops == 0)
         loops = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-    for (unsigned index = 0; index < loops; ++index) {
-        auto loop = std::make_unique<Loop>();
-        loop->thread = std::thread([context = &loop->context] { context->run(); });
-        m_loops.push_back(std::move(loop));
+    // All reactors first: if one cannot be made, no thread has started yet.
+    for (unsigned index = 0; index < loops; ++index)
+        m_loops.push_back(std::make_unique<Loop>());
+    for (auto& loop : m_loops)
+        loop->thread = std::thread([context = &loop->context] { run(*context); });
+}
+
+void PassThroughPool::run(asio::io_context& context) {
+    // A handler that throws leaves run(); the loop carries other flows, so it goes on.
+    for (;;) {
+        try {
+            context.run();
+            return;
+        } catch (const std::exception& error) {
+            logger().error("Pass-through loop: %{public}s", error.what());
+        }
     }
 }
 
@@ -44,14 +72,39 @@ PassThroughPool::~PassThroughPool() {
 
 void PassThroughPool::pass(int appSocket, const asio::ip::tcp::endpoint& target) {
     Loop& loop = *m_loops[m_next++ % m_loops.size()];
-    asio::post(loop.context, [&loop, appSocket, target, mark = m_mark] {
-        auto app = std::make_shared<asio::ip::tcp::socket>(loop.context, target.protocol(), appSocket);
+    asio::post(loop.context, [this, &loop, appSocket, target] {
+        try {
+            carry(loop, appSocket, target);
+        } catch (const std::exception& error) {
+            logger().error("Passing a flow to %{public}s failed: %{public}s", target.address().to_string(),
+                           error.what());
+        }
+    });
+}
+
+void PassThroughPool::carry(Loop& loop, int appSocket, const asio::ip::tcp::endpoint& target) {
+    const int mark = m_mark;
+    std::shared_ptr<asio::ip::tcp::socket> app;
+    try {
+        app = std::make_shared<asio::ip::tcp::socket>(loop.context, target.protocol(), appSocket);
+    } catch (...) {
+        reset(appSocket);
+        throw;
+    }
+    try {
         auto network = std::make_shared<asio::ip::tcp::socket>(loop.context);
         std::error_code error;
         network->open(target.protocol(), error);
-        if (error || (mark != 0 &&
-                      ::setsockopt(network->native_handle(), SOL_SOCKET, SO_MARK, &mark, sizeof mark) != 0))
+        if (!error && mark != 0 &&
+            ::setsockopt(network->native_handle(), SOL_SOCKET, SO_MARK, &mark, sizeof mark) != 0)
+            error = std::error_code(errno, std::system_category());
+        if (error) {
+            if (!m_openFailing.exchange(true))
+                logger().error("Cannot open a connection to %{public}s: %{public}s",
+                               target.address().to_string(), error.message());
             return reset(*app);
+        }
+        m_openFailing = false;
         auto deadline = std::make_shared<asio::steady_timer>(
             loop.context, std::chrono::milliseconds(static_cast<long long>(connectSeconds * 1000)));
         deadline->async_wait([network](std::error_code waitError) {
@@ -67,12 +120,23 @@ void PassThroughPool::pass(int appSocket, const asio::ip::tcp::endpoint& target)
             std::error_code ignored;
             network->set_option(asio::ip::tcp::no_delay(true), ignored);
             app->set_option(asio::ip::tcp::no_delay(true), ignored);
-            auto pump = SplicePump::start(std::move(*app), std::move(*network));
-            const std::lock_guard lock(loop.mutex);
-            std::erase_if(loop.pumps, [](const auto& weak) { return weak.expired(); });
-            loop.pumps.push_back(pump);
+            try {
+                auto pump = SplicePump::start(std::move(*app), std::move(*network));
+                const std::lock_guard lock(loop.mutex);
+                std::erase_if(loop.pumps, [](const auto& weak) { return weak.expired(); });
+                loop.pumps.push_back(pump);
+            } catch (const std::exception& failure) {
+                logger().error("Passing a flow failed: %{public}s", failure.what());
+                if (app->is_open())
+                    reset(*app);
+                if (network->is_open())
+                    reset(*network);
+            }
         });
-    });
+    } catch (...) {
+        reset(*app);
+        throw;
+    }
 }
 
 void PassThroughPool::closeAll() {

@@ -1,5 +1,7 @@
 #include "extension/RelayQueue.h"
 
+#include "platform/Logger.h"
+
 #include <asio/post.hpp>
 #include <asio/steady_timer.hpp>
 
@@ -92,7 +94,16 @@ RelayQueue::RelayQueue()
         ::pthread_setname_np(::pthread_self(), "Quorvex.relay");
         // The default 50 us of timer slack would be lost link time on every piece at high caps.
         ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-        m_context.run();
+        // Every relay lives on this thread: one whose handler threw (out of descriptors, say) must
+        // not take the others, and the process, with it.
+        for (;;) {
+            try {
+                m_context.run();
+                return;
+            } catch (const std::exception& error) {
+                Logger("com.zelmora.Quorvex", "relay").error("Relay queue: %{public}s", error.what());
+            }
+        }
     });
 }
 

@@ -20,7 +20,8 @@ namespace quorvex {
 /// Only processes whose executable path `wanted` accepts are searched: the daemon asks about
 /// simulator apps, and walking every descriptor of every process for each new flow cost
 /// milliseconds. Each process's path is read once and kept with the inode of its /proc entry,
-/// which a new process under a reused pid does not share, so a reused pid is read again.
+/// which a new process under a reused pid does not share, so a reused pid is read again. /proc is
+/// listed whole only when many pids were handed out since the last look (see `refresh`).
 /// Not thread-safe: one caller at a time.
 class SocketOwnerLookup final {
 public:
@@ -29,8 +30,9 @@ public:
 
     explicit SocketOwnerLookup(std::filesystem::path procRoot = "/proc", PathFilter wanted = {});
 
-    /// The inode of the socket bound to `local` and connected to `remote` (0 for an unconnected
-    /// UDP socket's remote); none when the kernel knows no such socket.
+    /// The inode of the socket bound to `local` and connected to `remote` (for UDP, also one that
+    /// is unconnected or bound to the wildcard address and would receive from `remote`); none when
+    /// the kernel knows no such socket.
     static std::optional<std::uint64_t> socketInode(Protocol protocol, const asio::ip::address& localAddress,
                                                     std::uint16_t localPort,
                                                     const asio::ip::address& remoteAddress,
@@ -45,7 +47,17 @@ public:
                                       std::uint16_t localPort, const asio::ip::address& remoteAddress,
                                       std::uint16_t remotePort);
 
+    /// At most this many pids handed out since the last look are looked at one by one; more
+    /// lists /proc whole.
+    static constexpr long maximumProbedPids = 64;
+
 private:
+    std::optional<long> lastPid() const;
+    void refresh();
+    void scanAll();
+    void learn(long pid, std::uint64_t entryInode);
+    bool isThreadGroupLeader(long pid) const;
+
     struct Known {
         std::uint64_t entryInode = 0;
         bool wanted = false;
@@ -55,6 +67,7 @@ private:
     std::filesystem::path m_procRoot;
     PathFilter m_wanted;
     std::unordered_map<long, Known> m_processes;
+    std::optional<long> m_lastPid;
 };
 
 } // namespace quorvex

@@ -6,13 +6,19 @@
 #include "extension/SystemCommand.h"
 #include "extension/TCPRelay.h"
 #include "extension/TransparentProxyProvider.h"
+#include "extension/TransparentUDPFlow.h"
+#include "extension/UDPRelay.h"
 
+#include "extension/Link.h"
 #include <asio/ip/v6_only.hpp>
 #include <asio/post.hpp>
 #include <asio/steady_timer.hpp>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include <future>
 #include <sstream>
@@ -38,6 +44,12 @@ void reset(asio::ip::tcp::socket& socket) {
     std::error_code ignored;
     socket.set_option(asio::socket_base::linger(true, 0), ignored);
     socket.close(ignored);
+}
+
+void reset(int fd) {
+    const linger now{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    ::close(fd);
 }
 
 std::unique_ptr<asio::ip::tcp::acceptor> transparentListener(asio::io_context& context,
@@ -75,6 +87,66 @@ std::unique_ptr<asio::ip::tcp::acceptor> transparentListener(asio::io_context& c
     return acceptor;
 }
 
+// A UDP socket that receives the datagrams tproxy hands it, each with its original destination.
+std::unique_ptr<asio::ip::udp::socket> transparentReceiver(asio::io_context& context,
+                                                           const asio::ip::udp& protocol, std::uint16_t port,
+                                                           std::string& failure) {
+    auto socket = std::make_unique<asio::ip::udp::socket>(context);
+    std::error_code error;
+    socket->open(protocol, error);
+    if (error) {
+        failure = error.message();
+        return nullptr;
+    }
+    const int on = 1;
+    const bool v6 = protocol == asio::ip::udp::v6();
+    if (v6)
+        socket->set_option(asio::ip::v6_only(true), error);
+    socket->set_option(asio::socket_base::reuse_address(true), error);
+    const int fd = socket->native_handle();
+    if (::setsockopt(fd, v6 ? SOL_IPV6 : SOL_IP, v6 ? IPV6_TRANSPARENT : IP_TRANSPARENT, &on, sizeof on) !=
+            0 ||
+        ::setsockopt(fd, v6 ? SOL_IPV6 : SOL_IP, v6 ? IPV6_RECVORIGDSTADDR : IP_RECVORIGDSTADDR, &on,
+                     sizeof on) != 0) {
+        failure = "transparent sockets need CAP_NET_ADMIN";
+        return nullptr;
+    }
+    const int mark = TransparentInterceptor::ownMark;
+    ::setsockopt(fd, SOL_SOCKET, SO_MARK, &mark, sizeof mark);
+    socket->bind(
+        {v6 ? asio::ip::address(asio::ip::address_v6::any()) : asio::ip::address(asio::ip::address_v4::any()),
+         port},
+        error);
+    if (!error)
+        socket->non_blocking(true, error);
+    if (error) {
+        failure = "cannot receive UDP on port " + std::to_string(port) + ": " + error.message();
+        return nullptr;
+    }
+    return socket;
+}
+
+// A socket that sends from `from` (an address of another host): answers to the app leave from
+// the destination it sent to. Marked, so the interception leaves it alone. -1 when it cannot.
+int replySocket(const asio::ip::udp::endpoint& from) {
+    const bool v6 = from.protocol() == asio::ip::udp::v6();
+    const int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return -1;
+    const int on = 1;
+    const int mark = TransparentInterceptor::ownMark;
+    if (::setsockopt(fd, v6 ? SOL_IPV6 : SOL_IP, v6 ? IPV6_TRANSPARENT : IP_TRANSPARENT, &on, sizeof on) !=
+            0 ||
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+        ::setsockopt(fd, SOL_SOCKET, SO_MARK, &mark, sizeof mark) != 0 ||
+        (v6 && ::setsockopt(fd, SOL_IPV6, IPV6_V6ONLY, &on, sizeof on) != 0) ||
+        ::bind(fd, from.data(), static_cast<socklen_t>(from.size())) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 } // namespace
 
 TransparentInterceptor::TransparentInterceptor(RelayQueue& queue, ExtensionState& state,
@@ -107,14 +179,18 @@ std::string TransparentInterceptor::ruleset(std::uint16_t port, bool ipv6) {
           << "    ip daddr 127.0.0.0/8 return\n"
           << "    ip6 daddr ::1 return\n"
           // Only connections this machine opened: replies of local servers keep their way.
-          << "    meta l4proto tcp ct direction original meta mark set " << intercept << "\n"
+          << "    meta l4proto { tcp, udp } ct direction original meta mark set " << intercept << "\n"
           << "  }\n"
           << "  chain prerouting {\n"
           << "    type filter hook prerouting priority mangle; policy accept;\n"
           << "    meta mark " << intercept << " ip protocol tcp tproxy ip to 127.0.0.1:" << port
+          << " accept\n"
+          << "    meta mark " << intercept << " ip protocol udp tproxy ip to 127.0.0.1:" << port
           << " accept\n";
     if (ipv6)
         rules << "    meta mark " << intercept << " ip6 nexthdr tcp tproxy ip6 to [::1]:" << port
+              << " accept\n"
+              << "    meta mark " << intercept << " ip6 nexthdr udp tproxy ip6 to [::1]:" << port
               << " accept\n";
     rules << "  }\n"
           << "}\n";
@@ -177,6 +253,13 @@ std::optional<std::string> TransparentInterceptor::start() {
     std::string ignored;
     m_v6 = transparentListener(context, asio::ip::tcp::v6(), m_port, ignored);
     m_ipv6 = m_v6 != nullptr;
+    m_udp4 = transparentReceiver(context, asio::ip::udp::v4(), m_port, failure);
+    if (!m_udp4) {
+        stop();
+        return "Cannot intercept flows: " + failure;
+    }
+    if (m_ipv6)
+        m_udp6 = transparentReceiver(context, asio::ip::udp::v6(), m_port, ignored);
     m_state.setOutboundMark(ownMark);
     if (auto error = installRules()) {
         stop();
@@ -186,31 +269,178 @@ std::optional<std::string> TransparentInterceptor::start() {
     m_started = true;
     m_accepted = 0;
     m_passedCount = 0;
+    m_udpFlowsSeen = 0;
     runOn(context, [this] {
         accept(*m_v4);
         if (m_v6)
             accept(*m_v6);
+        receive(*m_udp4);
+        if (m_udp6)
+            receive(*m_udp6);
+        m_udpSweep = std::make_unique<asio::steady_timer>(m_acceptContext);
+        sweepUDP();
     });
     return std::nullopt;
 }
 
 void TransparentInterceptor::stop() {
-    if (m_v4 || m_v6) {
-        runOn(m_acceptContext, [this] {
+    std::vector<std::shared_ptr<TransparentUDPFlow>> ending;
+    if (m_v4 || m_v6 || m_udp4 || m_udp6) {
+        runOn(m_acceptContext, [this, &ending] {
             std::error_code ignored;
             if (m_v4)
                 m_v4->close(ignored);
             if (m_v6)
                 m_v6->close(ignored);
+            if (m_udp4)
+                m_udp4->close(ignored);
+            if (m_udp6)
+                m_udp6->close(ignored);
+            m_udpSweep.reset();
+            for (auto& [key, entry] : m_udpFlows)
+                if (entry.flow)
+                    ending.push_back(std::move(entry.flow));
+            m_udpFlows.clear();
         });
     }
+    if (!ending.empty() || m_unshaped)
+        m_queue.sync([this, &ending] {
+            for (const auto& flow : ending)
+                flow->end();
+            ending.clear();
+            m_unshaped.reset();
+        });
     if (m_started)
         removeRules(false);
     m_started = false;
+    // Decisions of flows accepted before the listeners closed are still on the queue: let them
+    // land first, so no flow is passed after the pool was emptied.
+    if (!m_queue.isCurrent())
+        m_queue.sync([] {});
     m_passed.closeAll();
     runOn(m_acceptContext, [this] {
         m_v4.reset();
         m_v6.reset();
+        m_udp4.reset();
+        m_udp6.reset();
+    });
+}
+
+void TransparentInterceptor::receive(asio::ip::udp::socket& socket) {
+    socket.async_wait(asio::socket_base::wait_read, [this, &socket](std::error_code error) {
+        if (!socket.is_open() || error == asio::error::operation_aborted)
+            return;
+        // Everything waiting, then wait again: one wakeup may bring many datagrams.
+        std::vector<std::uint8_t> buffer(65536);
+        for (int count = 0; count < 64; ++count) {
+            sockaddr_storage source{};
+            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(sockaddr_in6))];
+            iovec vector{buffer.data(), buffer.size()};
+            msghdr message{};
+            message.msg_name = &source;
+            message.msg_namelen = sizeof source;
+            message.msg_iov = &vector;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            const ssize_t length = ::recvmsg(socket.native_handle(), &message, MSG_DONTWAIT);
+            if (length < 0)
+                break;
+            std::optional<asio::ip::udp::endpoint> destination;
+            for (cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
+                if ((header->cmsg_level == SOL_IP && header->cmsg_type == IP_ORIGDSTADDR) ||
+                    (header->cmsg_level == SOL_IPV6 && header->cmsg_type == IPV6_ORIGDSTADDR)) {
+                    asio::ip::udp::endpoint endpoint;
+                    const std::size_t size =
+                        header->cmsg_level == SOL_IP ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
+                    std::memcpy(endpoint.data(), CMSG_DATA(header), size);
+                    endpoint.resize(size);
+                    destination = endpoint;
+                }
+            }
+            asio::ip::udp::endpoint app;
+            std::memcpy(app.data(), &source, std::min<std::size_t>(message.msg_namelen, sizeof source));
+            app.resize(message.msg_namelen);
+            if (!destination || message.msg_flags & MSG_TRUNC)
+                continue;
+            handleDatagram(app, *destination,
+                           std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + length));
+        }
+        receive(socket);
+    });
+}
+
+void TransparentInterceptor::handleDatagram(asio::ip::udp::endpoint app, asio::ip::udp::endpoint destination,
+                                            std::vector<std::uint8_t> payload) {
+    const auto now = std::chrono::steady_clock::now();
+    const auto key = std::make_pair(app, destination);
+    auto it = m_udpFlows.find(key);
+    if (it != m_udpFlows.end() && it->second.flow && it->second.flow->isClosed()) {
+        m_udpFlows.erase(it); // its relay ended (cut, plan changed): decide again
+        it = m_udpFlows.end();
+    }
+    if (it == m_udpFlows.end()) {
+        ++m_udpFlowsSeen;
+        const auto token = m_owners.owner(SocketOwnerLookup::Protocol::UDP, app.address(), app.port(),
+                                          destination.address(), destination.port());
+        const auto path = m_classifier.simulatorAppPath(token);
+        const std::string host = TransparentProxyProvider::hostOf(destination.address());
+        std::ostringstream remote;
+        remote << destination;
+        auto decision = m_queue.sync([&] {
+            auto made = m_provider.decide(path, host, TransparentProxyProvider::Transport::UDP, remote.str());
+            // Passing needs a socket of our own all the same; an unshaped link carries it.
+            if (made.action == TransparentProxyProvider::Action::Pass) {
+                if (!m_unshaped)
+                    m_unshaped = Link::create(m_state.clock(), m_state.registry(), m_state.logger());
+                made.link = m_unshaped;
+            }
+            return made;
+        });
+        UDPEntry entry;
+        using Action = TransparentProxyProvider::Action;
+        if (decision.action == Action::Relay || decision.action == Action::Pass) {
+            const int reply = replySocket(destination);
+            if (reply < 0) {
+                m_state.logger().error("Cannot answer UDP from %{public}s", remote.str());
+            } else {
+                entry.flow = std::make_shared<TransparentUDPFlow>(m_queue.context(), reply, app, destination);
+                if (decision.action == Action::Pass)
+                    ++m_passedCount;
+                m_queue.post([this, flow = entry.flow, link = decision.link] {
+                    UDPRelay::start(m_state, m_queue.context(), std::make_unique<SharedUDPFlow>(flow), link);
+                });
+            }
+        }
+        it = m_udpFlows.emplace(key, std::move(entry)).first;
+    }
+    it->second.lastActivity = now;
+    if (auto flow = it->second.flow)
+        m_queue.post([flow, payload = std::move(payload)]() mutable { flow->arrive(std::move(payload)); });
+}
+
+void TransparentInterceptor::sweepUDP() {
+    if (!m_udpSweep)
+        return;
+    m_udpSweep->expires_after(std::chrono::seconds(1));
+    m_udpSweep->async_wait([this](std::error_code error) {
+        if (error || !m_udpSweep)
+            return;
+        const auto idle = std::chrono::duration<double>(udpIdleSeconds);
+        const auto now = std::chrono::steady_clock::now();
+        for (auto it = m_udpFlows.begin(); it != m_udpFlows.end();) {
+            auto& entry = it->second;
+            if (entry.flow && entry.flow->isClosed()) {
+                it = m_udpFlows.erase(it);
+            } else if (now - entry.lastActivity > idle) {
+                if (entry.flow)
+                    m_queue.post([flow = entry.flow] { flow->end(); });
+                it = m_udpFlows.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        sweepUDP();
     });
 }
 
@@ -246,38 +476,40 @@ void TransparentInterceptor::handle(asio::ip::tcp::socket socket) {
     const std::string host = TransparentProxyProvider::hostOf(target.address());
     std::ostringstream remote;
     remote << target;
-    const auto decision = m_queue.sync([&] {
-        return m_provider.decide(path, host, TransparentProxyProvider::Transport::TCP, remote.str());
-    });
-
-    using Action = TransparentProxyProvider::Action;
-    switch (decision.action) {
-    case Action::Refuse:
-        return reset(socket);
-    case Action::Close:
-        socket.shutdown(asio::socket_base::shutdown_both, error);
-        socket.close(error);
+    const auto protocol = target.protocol();
+    const int fd = socket.release(error);
+    if (error)
         return;
-    case Action::Relay: {
-        const auto protocol = target.protocol();
-        const int fd = socket.release(error);
-        if (error)
+    if (!path) {
+        // Not a simulator app: passed whatever the plan says, so without a trip to the queue.
+        ++m_passedCount;
+        m_passed.pass(fd, target);
+        return;
+    }
+    // Decided and acted on from the queue: waiting here for the decision cost two thread hand-offs
+    // per flow instead of one, all of it added to the app's first round trip.
+    m_queue.post([this, fd, protocol, target, path, host, remote = remote.str()] {
+        auto decision = m_provider.decide(path, host, TransparentProxyProvider::Transport::TCP, remote);
+        using Action = TransparentProxyProvider::Action;
+        switch (decision.action) {
+        case Action::Refuse:
+            return reset(fd);
+        case Action::Close:
+            ::shutdown(fd, SHUT_RDWR);
+            ::close(fd);
             return;
-        m_queue.post([this, fd, protocol, target, link = decision.link] {
+        case Action::Relay: {
             asio::ip::tcp::socket moved(m_queue.context(), protocol, fd);
             TCPRelay::start(m_state, m_queue.context(),
-                            std::make_unique<SocketTCPFlow>(std::move(moved), target), link);
-        });
-        return;
-    }
-    case Action::Pass: {
-        ++m_passedCount;
-        const int fd = socket.release(error);
-        if (!error)
+                            std::make_unique<SocketTCPFlow>(std::move(moved), target), decision.link);
+            return;
+        }
+        case Action::Pass:
+            ++m_passedCount;
             m_passed.pass(fd, target);
-        return;
-    }
-    }
+            return;
+        }
+    });
 }
 
 } // namespace quorvex

@@ -8,9 +8,13 @@
 #include <asio/executor_work_guard.hpp>
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
+#include <asio/ip/udp.hpp>
+#include <asio/steady_timer.hpp>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,17 +24,24 @@
 namespace quorvex {
 
 class ExtensionState;
+class Link;
 class RelayQueue;
 class TransparentProxyProvider;
+class TransparentUDPFlow;
 
 /// The system's flow interception on Linux, in the daemon's network namespace. While started:
-/// - nftables table "inet quorvex" marks TCP packets that local processes send on connections
+/// - nftables table "inet quorvex" marks TCP and UDP packets that local processes send on flows
 ///   they opened (never to 127.0.0.0/8 or ::1, never of the daemon's own sockets, which carry
-///   `ownMark`); policy routing sends marked packets back in through lo, where a tproxy rule hands
-///   them to the daemon's IP_TRANSPARENT listeners on `port`;
+///   `ownMark`); policy routing sends marked packets back in through lo, where tproxy rules hand
+///   them to the daemon's IP_TRANSPARENT listeners on `port` (TCP and UDP);
 /// - each accepted connection's original destination is its local address; its source process
 ///   comes from the classifier; the provider decides: pass untouched (spliced to a connection of
-///   our own), refuse (reset), close, or relay through the rule's link on the relay queue.
+///   our own), refuse (reset), close, or relay through the rule's link on the relay queue;
+/// - UDP datagrams carry their original destination (IP_RECVORIGDSTADDR). Each (app socket,
+///   destination) pair is one flow, decided on its first datagram like a connection: relayed
+///   through the rule's link, passed through an unshaped one, or (refused, cut) dropped until it
+///   has been silent `udpIdleSeconds`. Answers go back from a transparent socket bound to the
+///   destination, so they come from where the app sent.
 /// Stopping removes the table, the rules and routes, closes the listeners and every passed flow.
 class TransparentInterceptor final : public FlowSource {
 public:
@@ -39,6 +50,8 @@ public:
     static constexpr int interceptMark = 0x5177;
     static constexpr int routeTable = 5177;
     static constexpr double connectSeconds = 10;
+    /// A UDP flow silent this long ends (and is decided again on its next datagram).
+    static constexpr double udpIdleSeconds = 60;
 
     TransparentInterceptor(RelayQueue& queue, ExtensionState& state, TransparentProxyProvider& provider,
                            std::uint16_t port = defaultPort);
@@ -53,10 +66,16 @@ public:
     /// Flows accepted since the start, and how many of them passed untouched.
     std::size_t acceptedCount() const { return m_accepted; }
     std::size_t passedCount() const { return m_passedCount; }
+    /// UDP flows decided since the start.
+    std::size_t udpFlowCount() const { return m_udpFlowsSeen; }
 
 private:
     void accept(asio::ip::tcp::acceptor& acceptor);
     void handle(asio::ip::tcp::socket socket);
+    void receive(asio::ip::udp::socket& socket);
+    void handleDatagram(asio::ip::udp::endpoint app, asio::ip::udp::endpoint destination,
+                        std::vector<std::uint8_t> payload);
+    void sweepUDP();
     void removeRules(bool quiet);
     std::optional<std::string> installRules();
 
@@ -73,6 +92,18 @@ private:
     PassThroughPool m_passed;
     std::unique_ptr<asio::ip::tcp::acceptor> m_v4;
     std::unique_ptr<asio::ip::tcp::acceptor> m_v6;
+    std::unique_ptr<asio::ip::udp::socket> m_udp4;
+    std::unique_ptr<asio::ip::udp::socket> m_udp6;
+    // UDP flows by (app endpoint, original destination), on the accept thread. A null flow is
+    // one whose datagrams are dropped (refused or cut).
+    struct UDPEntry {
+        std::shared_ptr<TransparentUDPFlow> flow;
+        std::chrono::steady_clock::time_point lastActivity;
+    };
+    std::map<std::pair<asio::ip::udp::endpoint, asio::ip::udp::endpoint>, UDPEntry> m_udpFlows;
+    std::unique_ptr<asio::steady_timer> m_udpSweep;
+    std::shared_ptr<Link> m_unshaped; // passed UDP flows' link; on the relay queue
+    std::atomic<std::size_t> m_udpFlowsSeen{0};
     std::atomic<std::size_t> m_accepted{0};
     std::atomic<std::size_t> m_passedCount{0};
     bool m_started = false;

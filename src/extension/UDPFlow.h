@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -29,6 +30,28 @@ public:
                                 std::function<void(std::error_code)> completion) = 0;
     virtual void closeRead(std::error_code error) = 0;
     virtual void closeWrite(std::error_code error) = 0;
+};
+
+/// Hands a relay (which owns its flow) a flow that its source also keeps, to feed it datagrams.
+class SharedUDPFlow final : public UDPFlow {
+public:
+    explicit SharedUDPFlow(std::shared_ptr<UDPFlow> flow)
+        : m_flow(std::move(flow)) {}
+    void open(std::function<void(std::error_code)> completion) override {
+        m_flow->open(std::move(completion));
+    }
+    void readDatagrams(std::function<void(std::vector<Datagram>, std::error_code)> completion) override {
+        m_flow->readDatagrams(std::move(completion));
+    }
+    void writeDatagrams(std::vector<Datagram> datagrams,
+                        std::function<void(std::error_code)> completion) override {
+        m_flow->writeDatagrams(std::move(datagrams), std::move(completion));
+    }
+    void closeRead(std::error_code error) override { m_flow->closeRead(error); }
+    void closeWrite(std::error_code error) override { m_flow->closeWrite(error); }
+
+private:
+    std::shared_ptr<UDPFlow> m_flow;
 };
 
 } // namespace quorvex

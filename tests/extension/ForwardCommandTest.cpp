@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -15,7 +16,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 namespace quorvex {
 namespace {
@@ -68,9 +68,66 @@ long cpuTicks(pid_t pid) {
     return ticks;
 }
 
+// The front's output, read as it comes: waiting is polling the pipe the test gave it, bounded.
+class ChildOutput final {
+public:
+    explicit ChildOutput(int fd)
+        : m_fd(fd) {}
+    ~ChildOutput() { ::close(m_fd); }
+
+    /// Reads until `text` has appeared, the pipe ends or `limit` passes without it.
+    bool waitFor(const std::string& text, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (m_log.find(text) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                until - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || !readSome(left))
+                return false;
+        }
+        return true;
+    }
+    /// Reads what arrives within `window`; false when the pipe ended.
+    bool readFor(std::chrono::milliseconds window) {
+        const auto until = std::chrono::steady_clock::now() + window;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                until - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return true;
+            pollfd entry{m_fd, POLLIN, 0};
+            if (::poll(&entry, 1, static_cast<int>(left.count())) == 1 && !readSome(left))
+                return false;
+        }
+    }
+    const std::string& log() const { return m_log; }
+    std::size_t count(const std::string& text) const {
+        std::size_t found = 0;
+        for (auto at = m_log.find(text); at != std::string::npos; at = m_log.find(text, at + 1))
+            ++found;
+        return found;
+    }
+
+private:
+    bool readSome(std::chrono::milliseconds limit) {
+        if (!test::waitReadable(m_fd, limit))
+            return true;
+        char buffer[4096];
+        const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
+        if (count <= 0)
+            return false;
+        m_log.append(buffer, static_cast<std::size_t>(count));
+        return true;
+    }
+
+    int m_fd;
+    std::string m_log;
+};
+
 // Out of descriptors, the front re-armed its accept at once: 40,850 failed accepts in 2 s at 100%
-// CPU while new clients timed out.
-TEST(ForwardCommand, OutOfDescriptorsItPausesInsteadOfSpinning) {
+// CPU while new clients timed out. Later its pass-through loops made their reactors on first use,
+// on their own threads, and the first flow to reach one while descriptors were out ended the
+// process ("terminate ... eventfd_select_interrupter: Too many open files").
+TEST(ForwardCommand, OutOfDescriptorsItPausesSurvivesAndServesAgain) {
     const test::Fd target = test::listenTcp();
     int output[2];
     ASSERT_EQ(::pipe2(output, O_CLOEXEC), 0);
@@ -79,40 +136,64 @@ TEST(ForwardCommand, OutOfDescriptorsItPausesInsteadOfSpinning) {
     if (child == 0) {
         ::dup2(output[1], 1);
         ::dup2(output[1], 2);
-        const rlimit few{24, 24};
+        // Room for the front's loops and a few flows, no more.
+        const rlimit few{64, 64};
         ::setrlimit(RLIMIT_NOFILE, &few);
         ::execl(QUORVEX_FORWARD, QUORVEX_FORWARD, "--target", targetText.c_str(), "--tcp-only",
                 static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(output[1]);
-    FILE* lines = ::fdopen(output[0], "r");
+    ChildOutput out(output[0]);
+    struct Ending {
+        pid_t child;
+        ~Ending() {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
+    } ending{child};
+    ASSERT_TRUE(out.waitFor("ready\n")) << out.log();
     unsigned port = 0;
-    char line[256];
-    while (std::fgets(line, sizeof line, lines) && std::strncmp(line, "ready", 5) != 0)
-        std::sscanf(line, "tcp %*s %u", &port);
+    std::sscanf(out.log().c_str(), "tcp %*s %u", &port);
     ASSERT_NE(port, 0u);
 
-    // Each relayed flow takes two descriptors; forty clients run the front out of them.
+    // Each passed flow takes its two sockets and two pipes; sixty clients run the front out.
     std::vector<test::Fd> clients;
-    for (int index = 0; index < 40; ++index)
+    for (int index = 0; index < 60; ++index)
         clients.push_back(test::connectTcp(static_cast<std::uint16_t>(port)));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(out.waitFor("Accepting failed")) << out.log();
+
+    // Idle while out: nothing more to say, and next to no CPU.
     const long before = cpuTicks(child);
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_TRUE(out.readFor(std::chrono::seconds(1))) << "the front ended:\n" << out.log();
     const long used = cpuTicks(child) - before;
-    ::kill(child, SIGTERM);
-    ::waitpid(child, nullptr, 0);
-    std::string log;
-    while (std::fgets(line, sizeof line, lines))
-        log += line;
-    std::fclose(lines);
     EXPECT_LT(used, ::sysconf(_SC_CLK_TCK) / 5) << "more than a fifth of a core while out of descriptors";
-    std::size_t count = 0;
-    for (auto at = log.find("Accepting failed"); at != std::string::npos;
-         at = log.find("Accepting failed", at + 1))
-        ++count;
-    EXPECT_EQ(count, 1u) << log;
+    EXPECT_EQ(out.count("Accepting failed"), 1u) << out.log();
+    ASSERT_EQ(::waitpid(child, nullptr, WNOHANG), 0) << "the front ended:\n" << out.log();
+
+    // Descriptors come back once the flows end; the next client is carried to the target.
+    clients.clear();
+    std::vector<test::Fd> ended;
+    bool served = false;
+    for (int attempt = 0; attempt < 20 && !served; ++attempt) {
+        while (test::waitReadable(target.get(), std::chrono::milliseconds(0)))
+            ended.emplace_back(::accept4(target.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        ended.clear(); // the earlier flows' far ends: closing them lets their pumps finish
+        const test::Fd client = test::connectTcp(static_cast<std::uint16_t>(port));
+        test::sendAll(client.get(), {'p', 'i', 'n', 'g'});
+        while (!served && test::waitReadable(target.get(), std::chrono::milliseconds(250))) {
+            test::Fd far(::accept4(target.get(), nullptr, nullptr, SOCK_CLOEXEC));
+            const auto got = test::receiveAll(far.get(), 4, std::chrono::milliseconds(250));
+            if (got.data == std::vector<std::uint8_t>{'p', 'i', 'n', 'g'}) {
+                test::sendAll(far.get(), {'p', 'o', 'n', 'g'});
+                served = test::receiveAll(client.get(), 4, std::chrono::seconds(5)).data ==
+                         std::vector<std::uint8_t>{'p', 'o', 'n', 'g'};
+            }
+        }
+    }
+    EXPECT_TRUE(served) << out.log();
+    EXPECT_EQ(::waitpid(child, nullptr, WNOHANG), 0) << "the front ended:\n" << out.log();
+    EXPECT_EQ(out.log().find("terminate"), std::string::npos) << out.log();
 }
 
 } // namespace

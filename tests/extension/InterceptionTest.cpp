@@ -2,6 +2,7 @@
 // joined by veth to a server namespace on 198.18.0.0/15. Nothing is installed in the machine's
 // own namespace; deleting the namespaces on every exit path removes whatever the test made.
 #include "ControlDaemon.h"
+#include "NamespacePair.h"
 
 #include "extension/SystemCommand.h"
 #include "extension/TransparentInterceptor.h"
@@ -9,108 +10,21 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
 #include <sstream>
 #include <thread>
 
-extern char** environ;
-
 namespace quorvex {
 namespace {
 
+using test::Background;
+using test::NamespacePair;
 using test::ScratchFolder;
 
 const std::string ip = SystemCommand::locate("ip");
 
-// A process started in the background and ended (SIGTERM, then SIGKILL) on destruction.
-class Background final {
-public:
-    explicit Background(const std::vector<std::string>& arguments) {
-        std::vector<char*> argv;
-        for (const auto& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        if (::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Background() {
-        if (m_pid <= 0)
-            return;
-        ::kill(m_pid, SIGTERM);
-        for (int wait = 0; wait < 50; ++wait) {
-            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid)
-                return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-    }
-    Background(const Background&) = delete;
-    Background& operator=(const Background&) = delete;
-    bool running() const { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
-
-private:
-    pid_t m_pid = -1;
-};
-
-// Two namespaces joined by veth; deleted (with every rule and route made in them) on destruction.
-class NamespacePair final {
-public:
-    NamespacePair() {
-        const std::string id = std::to_string(::getpid());
-        client = "qvx-c-" + id;
-        server = "qvx-s-" + id;
-        const std::string a = "qvxa" + id;
-        const std::string b = "qvxb" + id;
-        const std::vector<std::vector<std::string>> steps = {
-            {ip, "netns", "add", client},
-            {ip, "netns", "add", server},
-            {ip, "-n", client, "link", "add", a, "type", "veth", "peer", "name", b, "netns", server},
-            {ip, "-n", client, "addr", "add", "198.18.0.1/15", "dev", a},
-            {ip, "-n", server, "addr", "add", "198.18.0.2/15", "dev", b},
-            {ip, "-n", server, "addr", "add", "198.18.0.3/15", "dev", b},
-            {ip, "-n", client, "link", "set", a, "up"},
-            {ip, "-n", server, "link", "set", b, "up"},
-            {ip, "-n", client, "link", "set", "lo", "up"},
-            {ip, "-n", server, "link", "set", "lo", "up"},
-        };
-        for (const auto& step : steps) {
-            const auto result = SystemCommand::run(step);
-            if (!result.ok()) {
-                failure =
-                    "cannot make network namespaces (" + step[1] + " " + step[2] + "): " + result.output;
-                return;
-            }
-        }
-    }
-    ~NamespacePair() {
-        SystemCommand::run({ip, "netns", "del", client});
-        SystemCommand::run({ip, "netns", "del", server});
-    }
-    std::vector<std::string> in(const std::string& space, std::vector<std::string> command) const {
-        command.insert(command.begin(), {ip, "netns", "exec", space});
-        return command;
-    }
-
-    std::string client;
-    std::string server;
-    std::string failure;
-};
-
-struct Probe {
-    std::string outcome;
-    long long milliseconds = 0;
-};
+using test::Probe;
 
 class InterceptionTest : public testing::Test {
 protected:
@@ -129,18 +43,8 @@ protected:
 
         // The same probe binary as an ordinary process and as an app in a simulator's app container.
         m_ordinary = QUORVEX_NETPROBE;
-        const auto bundle = m_folder.path() /
-                            "Library/Developer/CoreSimulator/Devices/5A1E0F7B/data/Containers/Bundle/"
-                            "Application/9C2D3E4F/Demo.app";
-        std::filesystem::create_directories(bundle);
-        m_app = (bundle / "Demo").string();
-        std::filesystem::copy_file(m_ordinary, m_app);
-
-        const std::string socat = SystemCommand::locate("socat");
-        m_processes.push_back(std::make_unique<Background>(
-            m_spaces->in(m_spaces->server, {socat, "TCP-LISTEN:9000,fork,reuseaddr", "EXEC:cat"})));
-        m_processes.push_back(std::make_unique<Background>(m_spaces->in(
-            m_spaces->client, {socat, "TCP-LISTEN:9001,bind=127.0.0.1,fork,reuseaddr", "EXEC:cat"})));
+        m_app = test::installSimulatorApp(m_folder.path(), m_ordinary);
+        m_processes = test::startEchoServers(*m_spaces);
         m_socket = (m_folder.path() / "control.sock").string();
         m_processes.push_back(std::make_unique<Background>(
             m_spaces->in(m_spaces->client, {QUORVEX_EXTENSION_DAEMON, "--socket", m_socket, "--state-dir",
@@ -153,6 +57,10 @@ protected:
         for (int attempt = 0; attempt < 100 && probe(m_ordinary, "198.18.0.2", 9000).outcome != "ok";
              ++attempt)
             std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        for (const char* address : {"198.18.0.2", "198.18.0.3"})
+            for (int attempt = 0; attempt < 20 && probe(m_ordinary, address, 9000, true).outcome != "ok";
+                 ++attempt)
+                std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
 
     void TearDown() override {
@@ -160,12 +68,8 @@ protected:
         m_spaces.reset();
     }
 
-    Probe probe(const std::string& binary, const std::string& host, int port) const {
-        const auto result =
-            SystemCommand::run(m_spaces->in(m_spaces->client, {binary, host, std::to_string(port)}));
-        Probe outcome;
-        std::istringstream(result.output) >> outcome.outcome >> outcome.milliseconds;
-        return outcome;
+    Probe probe(const std::string& binary, const std::string& host, int port, bool udp = false) const {
+        return test::runProbe(*m_spaces, binary, host, port, udp);
     }
 
     std::string startTunnel(const ThrottlePlan& plan) {
@@ -243,6 +147,32 @@ TEST_F(InterceptionTest, PlanUpdatesTakeEffectOnTheNextFlow) {
     EXPECT_EQ(probe(m_ordinary, "198.18.0.2", 9000).outcome, "ok");
     EXPECT_FALSE(m_control->sendMessage(id, "{}")) << "an undecodable plan is refused";
     EXPECT_NE(probe(m_app, "198.18.0.2", 9000).outcome, "ok") << "and the plan in force stays";
+}
+
+// UDP is intercepted like TCP: the app's datagrams go through its rule's link and come back
+// from the address it sent to, another process's are passed, a blocked host gets nothing.
+TEST_F(InterceptionTest, UdpFlowsAreShapedPassedAndRefusedLikeConnections) {
+    LinkConditions slow;
+    slow.upDelayMs = 250;
+    slow.downDelayMs = 250;
+    ThrottlePlan plan;
+    plan.rules.push_back({"Demo.app", "custom", {{"slow", 10, slow}}});
+    plan.blockedHosts = std::vector<std::string>{"198.18.0.3"};
+    const auto id = startTunnel(plan);
+
+    const auto shaped = probe(m_app, "198.18.0.2", 9000, true);
+    EXPECT_EQ(shaped.outcome, "ok") << "the answer comes from the original destination";
+    EXPECT_GE(shaped.milliseconds, 450);
+    const auto ordinary = probe(m_ordinary, "198.18.0.2", 9000, true);
+    EXPECT_EQ(ordinary.outcome, "ok");
+    EXPECT_LT(ordinary.milliseconds, 400);
+    EXPECT_EQ(probe(m_app, "198.18.0.3", 9000, true).outcome, "timeout") << "a blocked host is dropped";
+    EXPECT_EQ(probe(m_ordinary, "198.18.0.3", 9000, true).outcome, "ok") << "for the app only";
+
+    ASSERT_TRUE(m_control->stopTunnel(id));
+    const auto after = probe(m_app, "198.18.0.2", 9000, true);
+    EXPECT_EQ(after.outcome, "ok");
+    EXPECT_LT(after.milliseconds, 400);
 }
 
 } // namespace

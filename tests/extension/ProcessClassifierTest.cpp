@@ -124,5 +124,75 @@ TEST(SocketOwnerLookup, FindsTheProcessBehindATcpConnection) {
               std::nullopt);
 }
 
+// An app's UDP socket is found whether it is connected to the destination or not (the usual
+// case: bound to the wildcard address, sending with sendto). The kernel's UDP lookup takes the
+// remote first; with the TCP order neither socket was found.
+TEST(SocketOwnerLookup, FindsUdpSocketsConnectedOrNot) {
+    const auto loopback = asio::ip::make_address("127.0.0.1");
+    const auto server = test::bindUdp();
+    const std::uint16_t serverPort = test::portOf(server.get());
+
+    test::Fd unconnected(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    ASSERT_EQ(::bind(unconnected.get(), reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+    test::Fd connected(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    const auto serverAddress = test::loopback(serverPort);
+    ASSERT_EQ(
+        ::connect(connected.get(), reinterpret_cast<const sockaddr*>(&serverAddress), sizeof serverAddress),
+        0);
+
+    SocketOwnerLookup lookup;
+    for (const int fd : {unconnected.get(), connected.get()}) {
+        const std::uint16_t port = test::portOf(fd);
+        const auto owner =
+            lookup.owner(SocketOwnerLookup::Protocol::UDP, loopback, port, loopback, serverPort);
+        ASSERT_TRUE(owner) << "socket on port " << port;
+        EXPECT_EQ(owner->pid, ::getpid());
+    }
+    EXPECT_NE(SocketOwnerLookup::socketInode(SocketOwnerLookup::Protocol::UDP, loopback,
+                                             test::portOf(unconnected.get()), loopback, serverPort),
+              SocketOwnerLookup::socketInode(SocketOwnerLookup::Protocol::UDP, loopback,
+                                             test::portOf(connected.get()), loopback, serverPort));
+}
+
+// After the first look, only pids handed out since are looked at: a process started after it must
+// still be found, and one that ended must not be reported.
+TEST(SocketOwnerLookup, FindsAProcessStartedAfterTheFirstLook) {
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    SocketOwnerLookup lookup("/proc", [&](const std::string& path) { return path == self; });
+    EXPECT_EQ(lookup.ownerOfInode(1), std::nullopt); // the first look lists everything
+
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(release[1]); // so that the parent's close is the end of the pipe
+        const auto socket = test::bindUdp();
+        const std::uint16_t port = test::portOf(socket.get());
+        (void)!::write(ready[1], &port, sizeof port);
+        char byte;
+        (void)!::read(release[0], &byte, 1);
+        ::_exit(0);
+    }
+    std::uint16_t port = 0;
+    ASSERT_EQ(::read(ready[0], &port, sizeof port), static_cast<ssize_t>(sizeof port));
+    const auto loopback = asio::ip::make_address("127.0.0.1");
+    const auto owner = lookup.owner(SocketOwnerLookup::Protocol::UDP, loopback, port, loopback, 9);
+    ASSERT_TRUE(owner);
+    EXPECT_EQ(owner->pid, child);
+
+    const auto inode =
+        SocketOwnerLookup::socketInode(SocketOwnerLookup::Protocol::UDP, loopback, port, loopback, 9);
+    ASSERT_TRUE(inode);
+    ::close(release[1]);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_EQ(lookup.ownerOfInode(*inode), std::nullopt) << "the process has ended";
+    for (const int fd : {ready[0], ready[1], release[0]})
+        ::close(fd);
+}
+
 } // namespace
 } // namespace quorvex
