@@ -9,6 +9,9 @@
 
 namespace quorvex {
 
+class ActionWindowsService;
+class MenuFlows;
+
 /// The window tracker, the window shortcuts and the side panel. GUI thread.
 class DeviceHubService {
 public:
@@ -45,6 +48,13 @@ public:
     };
     /// The window shortcuts, in the order they are installed (none where there are none).
     virtual std::vector<WindowShortcut> windowShortcuts() const { return {}; }
+
+    /// Hands the side panel the status menu's flows and the action windows, which exist only
+    /// once the application has launched. Both must stay alive while the panel can be used.
+    virtual void connectPanel(MenuFlows& flows, ActionWindowsService& actionWindows) {
+        (void)flows;
+        (void)actionWindows;
+    }
 };
 
 } // namespace quorvex

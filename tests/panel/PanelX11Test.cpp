@@ -5,15 +5,17 @@
 #include "network/NetworkProfile.h"
 #include "network/NetworkService.h"
 #include "panel/DeviceHubPanel.h"
+#include "panel/DeviceHubPanelView.h"
 #include "panel/DeviceHubShortcuts.h"
 #include "panel/DeviceHubTracker.h"
-#include "panel/PanelPlaceholderView.h"
+#include "panel/PanelServices.h"
 #include "panel/SidePanelWindow.h"
 #include "panel/X11Desktop.h"
 #include "platform/HotKey.h"
 #include "platform/SystemClock.h"
 #include "platform/x11/X11GlobalHotKeys.h"
 #include "platform/x11/X11WindowSystem.h"
+#include "support/RecordingWorkspace.h"
 #include "support/XvfbServer.h"
 
 #include <QApplication>
@@ -142,7 +144,7 @@ struct PanelOnX11 : ::testing::Test {
             *defaults,
             {},
             [this]() -> std::unique_ptr<PanelWindow> {
-                auto window = std::make_unique<SidePanelWindow>(*windows, new PanelPlaceholderView(*panel));
+                auto window = std::make_unique<SidePanelWindow>(*windows, new DeviceHubPanelView(*services));
                 sideWindow = window.get();
                 return window;
             },
@@ -157,10 +159,13 @@ struct PanelOnX11 : ::testing::Test {
                                              {},
                                              {},
                                              {}});
+        services = std::make_unique<PanelServices>(
+            PanelServices{*panel, *tracker, *shortcuts, systemClock(), workspace, {}, {}, {}});
     }
     void TearDown() override {
         shortcuts.reset();
-        panel.reset();
+        panel.reset(); // its window's view uses the services
+        services.reset();
         tracker.reset();
         registry.reset();
     }
@@ -188,6 +193,8 @@ struct PanelOnX11 : ::testing::Test {
     std::unique_ptr<DeviceHubTracker> tracker;
     std::unique_ptr<DeviceHubPanel> panel;
     std::unique_ptr<DeviceHubShortcuts> shortcuts;
+    test::RecordingWorkspace workspace;
+    std::unique_ptr<PanelServices> services;
     SidePanelWindow* sideWindow = nullptr;
     std::vector<bool> shots;
 };
