@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 namespace quorvex {
 namespace {
 
@@ -356,11 +358,15 @@ TEST_F(BarFixture, StatusBarPresetsRunOnTheDeviceAndReportWhereTheyFailed) {
     for (const Case& c : std::vector<Case>{{"still there", world.connected, "Didn’t work on Ana’s iPhone"},
                                            {"unplugged meanwhile", {}, "Didn’t work on the device"}}) {
         SCOPED_TRACE(c.name);
-        world.statusBarSucceeds = false;
-        QFuture<void> reset = bar->runStatusBarJob("Status bar reset", [this, c] {
-            QMetaObject::invokeMethod(qApp, [this, c] { world.connected = c.connectedAtTheEnd; });
+        // The command fails only after the device list has changed.
+        std::promise<void> gate;
+        std::shared_future<void> opened = gate.get_future().share();
+        QFuture<void> reset = bar->runStatusBarJob("Status bar reset", [opened] {
+            opened.wait();
             return false;
         });
+        world.connected = c.connectedAtTheEnd;
+        gate.set_value();
         PanelViewWorld::finish(reset);
         EXPECT_EQ(toasts.messages().back(), (ToastMessage{c.title, std::nullopt, "menubar.rectangle", true}));
         world.connected = {device("D1", "Ana’s iPhone", "iPhone 14", {kCapability})};
