@@ -17,6 +17,8 @@
 #include <QEasingCurve>
 #include <QGraphicsBlurEffect>
 #include <QGraphicsOpacityEffect>
+#include <QGraphicsPixmapItem>
+#include <QGraphicsScene>
 #include <QLabel>
 #include <QMimeData>
 #include <QPainter>
@@ -28,6 +30,74 @@
 #include <algorithm>
 
 namespace quorvex {
+
+// Stands in for the content while a drag hovers: a still picture of it, taken when the drag
+// came, drawn blurred and dimmed on the panel's card. A picture, not graphics effects on the
+// live widgets: effects nest badly (a widget takes only one) and break up over scroll areas.
+class ContentVeil final : public QWidget {
+public:
+    explicit ContentVeil(QWidget* parent)
+        : QWidget(parent) {
+        setObjectName(QStringLiteral("contentVeil"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        hide();
+    }
+
+    void capture(QWidget* content) {
+        const QPixmap picture = content->grab();
+        m_sharp = picture.toImage();
+        m_blurred = blurred(m_sharp, DeviceHubPanelView::kVeilBlurRadius * picture.devicePixelRatio());
+        m_blurred.setDevicePixelRatio(picture.devicePixelRatio());
+    }
+    void release() {
+        m_sharp = {};
+        m_blurred = {};
+    }
+    /// 0: the picture as it is; 1: fully blurred and dimmed.
+    void setAmount(double amount) {
+        m_amount = amount;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath card;
+        card.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), DeviceHubPanelView::kCornerRadius,
+                            DeviceHubPanelView::kCornerRadius);
+        painter.fillPath(card, DeviceHubPanelView::panelColour(DeviceHubPanelView::isDark(palette())));
+        painter.setClipPath(card);
+        const double opacity = 1.0 - (1.0 - DeviceHubPanelView::kVeilOpacity) * m_amount;
+        // Between the two pictures while the veil fades, so the blur seems to grow.
+        painter.setOpacity(opacity * (1.0 - m_amount));
+        painter.drawImage(QPoint(0, 0), m_sharp);
+        painter.setOpacity(opacity * m_amount);
+        painter.drawImage(QPoint(0, 0), m_blurred);
+    }
+
+private:
+    static QImage blurred(const QImage& image, double radius) {
+        // Qt's blur lives in the graphics-view effects; a scene of one picture renders it.
+        QGraphicsScene scene;
+        auto* item = new QGraphicsPixmapItem(QPixmap::fromImage(image));
+        auto* blur = new QGraphicsBlurEffect;
+        blur->setBlurRadius(radius);
+        blur->setBlurHints(QGraphicsBlurEffect::QualityHint);
+        item->setGraphicsEffect(blur);
+        scene.addItem(item);
+        QImage result(image.size(), QImage::Format_ARGB32_Premultiplied);
+        result.fill(Qt::transparent);
+        QPainter painter(&result);
+        scene.render(&painter, QRectF(result.rect()), QRectF(image.rect()));
+        return result;
+    }
+
+    QImage m_sharp;
+    QImage m_blurred;
+    double m_amount = 0;
+};
+
 namespace {
 
 using Kind = PanelRootState::Kind;
@@ -126,23 +196,14 @@ DeviceHubPanelView::DeviceHubPanelView(PanelServices& services, QWidget* parent)
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    m_dimmed = new QWidget(this);
-    outer->addWidget(m_dimmed);
-    auto* dimmedLayout = new QVBoxLayout(m_dimmed);
-    dimmedLayout->setContentsMargins(0, 0, 0, 0);
-    m_blurred = new QWidget(m_dimmed);
-    dimmedLayout->addWidget(m_blurred);
-    m_dim = new QGraphicsOpacityEffect(m_dimmed);
-    m_dim->setEnabled(false);
-    m_dimmed->setGraphicsEffect(m_dim);
-    m_blur = new QGraphicsBlurEffect(m_blurred);
-    m_blur->setEnabled(false);
-    m_blurred->setGraphicsEffect(m_blur);
+    m_content = new QWidget(this);
+    outer->addWidget(m_content);
+    m_contentVeil = new ContentVeil(this);
 
-    auto* column = new QVBoxLayout(m_blurred);
+    auto* column = new QVBoxLayout(m_content);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    m_full = new QWidget(m_blurred);
+    m_full = new QWidget(m_content);
     auto* fullTop = new QVBoxLayout(m_full);
     fullTop->setContentsMargins(0, 0, 0, 0);
     fullTop->setSpacing(0);
@@ -151,7 +212,7 @@ DeviceHubPanelView::DeviceHubPanelView(PanelServices& services, QWidget* parent)
     fullTop->addWidget(divider(m_full));
     column->addWidget(m_full);
 
-    m_stack = new QStackedWidget(m_blurred);
+    m_stack = new QStackedWidget(m_content);
     m_stack->setObjectName(QStringLiteral("panelStates"));
     column->addWidget(m_stack, 1);
 
@@ -229,11 +290,11 @@ DeviceHubPanelView::DeviceHubPanelView(PanelServices& services, QWidget* parent)
 DeviceHubPanelView::~DeviceHubPanelView() = default;
 
 double DeviceHubPanelView::blurRadius() const {
-    return m_blur->isEnabled() ? m_blur->blurRadius() : 0.0;
+    return kVeilBlurRadius * m_veil;
 }
 
 double DeviceHubPanelView::contentOpacity() const {
-    return m_dim->isEnabled() ? m_dim->opacity() : 1.0;
+    return 1.0 - (1.0 - kVeilOpacity) * m_veil;
 }
 
 DropHighlight* DeviceHubPanelView::dropHighlight() const {
@@ -284,9 +345,12 @@ void DeviceHubPanelView::refresh() {
         showFooter(device.has_value());
         m_bar->refresh();
     }
-    // The target may change under a hovering drag; the highlight names the current one.
+    // The target may change under a hovering drag; the highlight names the current one, and the
+    // veil shows the new content.
     if (m_highlight && m_dropTargeted)
         showHighlight();
+    if (!m_contentVeil->isHidden())
+        m_contentVeil->capture(m_content);
 }
 
 void DeviceHubPanelView::showDevice() {
@@ -351,6 +415,7 @@ void DeviceHubPanelView::paintEvent(QPaintEvent*) {
 
 void DeviceHubPanelView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    m_contentVeil->setGeometry(rect());
     if (m_highlight)
         m_highlight->setGeometry(rect());
 }
@@ -451,11 +516,18 @@ void DeviceHubPanelView::stepVeil() {
 }
 
 void DeviceHubPanelView::applyVeil() {
-    const bool veiled = m_veil > 0.0;
-    m_blur->setEnabled(veiled);
-    m_dim->setEnabled(veiled);
-    m_blur->setBlurRadius(kVeilBlurRadius * m_veil);
-    m_dim->setOpacity(1.0 - (1.0 - kVeilOpacity) * m_veil);
+    if (m_veil > 0.0 && m_contentVeil->isHidden()) {
+        m_contentVeil->capture(m_content);
+        m_contentVeil->setGeometry(rect());
+        m_contentVeil->show();
+        m_contentVeil->raise();
+        if (m_highlight)
+            m_highlight->raise();
+    } else if (m_veil <= 0.0 && !m_contentVeil->isHidden()) {
+        m_contentVeil->hide();
+        m_contentVeil->release();
+    }
+    m_contentVeil->setAmount(m_veil);
     if (m_highlightFade)
         m_highlightFade->setOpacity(m_veil);
 }

@@ -8,7 +8,6 @@
 #include <memory>
 #include <optional>
 
-class QGraphicsBlurEffect;
 class QGraphicsOpacityEffect;
 class QLabel;
 class QStackedWidget;
@@ -16,6 +15,7 @@ class QVBoxLayout;
 
 namespace quorvex {
 
+class ContentVeil;
 class DropHighlight;
 class ScheduledCall;
 class SimulatorBar;
@@ -82,10 +82,8 @@ private:
     PanelServices& m_services;
     PanelRootState::Kind m_state = PanelRootState::Kind::NoSimulator;
 
-    QWidget* m_dimmed;  // the group that dims (opacity effect)
-    QWidget* m_blurred; // the group that blurs, inside the dimmed one
-    QGraphicsOpacityEffect* m_dim;
-    QGraphicsBlurEffect* m_blur;
+    QWidget* m_content; // everything but the card, the veil and the highlight
+    ContentVeil* m_contentVeil;
     QWidget* m_full; // bar, divider, content, footer
     SimulatorBar* m_bar;
     QStackedWidget* m_stack; // one page per state

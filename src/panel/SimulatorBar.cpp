@@ -44,7 +44,8 @@ public:
 
     QSize sizeHint() const override {
         const QFontMetrics metrics(font());
-        int width = metrics.horizontalAdvance(text());
+        // One point more than the advance: the elision below measures with fractional widths.
+        int width = metrics.horizontalAdvance(text()) + 1;
         if (showsChevron())
             width += kSpacing + kChevron;
         return {width, metrics.height()};

@@ -5,6 +5,7 @@
 #include "panel/widgets/DropHighlight.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QLabel>
 #include <QMimeData>
@@ -185,6 +186,9 @@ TEST_F(PanelViewFixture, ADragBlursAndDimsTheContentUnderTheHighlightAndLeavingR
     world.clock.advance(DeviceHubPanelView::kVeilDuration);
     EXPECT_DOUBLE_EQ(view->blurRadius(), 8.0);
     EXPECT_DOUBLE_EQ(view->contentOpacity(), 0.35);
+    auto* veil = view->findChild<QWidget*>("contentVeil");
+    ASSERT_NE(veil, nullptr);
+    EXPECT_TRUE(veil->isVisible());
 
     drag(QEvent::DragLeave, *files);
     EXPECT_FALSE(view->isDropTargeted());
@@ -193,6 +197,7 @@ TEST_F(PanelViewFixture, ADragBlursAndDimsTheContentUnderTheHighlightAndLeavingR
     EXPECT_EQ(view->blurRadius(), 0.0);
     EXPECT_EQ(view->contentOpacity(), 1.0);
     EXPECT_EQ(world.clock.pendingCount(), 0u) << "no frame is scheduled once the fade is over";
+    EXPECT_TRUE(veil->isHidden()) << "the live content shows again";
 }
 
 TEST_F(PanelViewFixture, TheHighlightNamesTheTargetOrNothingWithoutOne) {
@@ -291,6 +296,56 @@ TEST(DeviceHubPanelViewColourTest, ThePanelColourFollowsTheAppearance) {
     light.setColor(QPalette::Window, QColor(236, 236, 236));
     EXPECT_TRUE(DeviceHubPanelView::isDark(dark));
     EXPECT_FALSE(DeviceHubPanelView::isDark(light));
+}
+
+} // namespace
+} // namespace quorvex
+
+namespace quorvex {
+namespace {
+
+// Not a check: pictures of every state for a look by eye, kept only when QUORVEX_SHOTS_DIR is set.
+TEST_F(PanelViewFixture, PicturesOfEveryState) {
+    const QString folder = qEnvironmentVariable("QUORVEX_SHOTS_DIR");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "QUORVEX_SHOTS_DIR is not set";
+    QDir().mkpath(folder);
+    const SimulatorApp notes = PanelViewWorld::app("org.demo.notes", "Notes", {"U1"});
+    const PhysicalDevice phone{"D1", "Ana’s iPhone", QStringLiteral("iPhone 14"), {}, {}};
+    struct Shot {
+        const char* file;
+        std::vector<SimulatorDevice> booted;
+        std::vector<PhysicalDevice> connected;
+        std::vector<SimulatorApp> apps;
+        std::optional<QString> pick;
+        bool collapsed;
+        bool dragging;
+        QSize size;
+    };
+    const std::vector<Shot> shots = {
+        {"no-simulator.png", {}, {}, {}, std::nullopt, false, false, {316, 520}},
+        {"no-apps.png", {kPhone}, {}, {}, std::nullopt, false, false, {316, 520}},
+        {"app.png", {kPhone, kPad}, {}, {notes}, "U1", false, false, {316, 520}},
+        {"connected-device.png", {kPhone}, {phone}, {notes}, "D1", false, false, {316, 520}},
+        {"collapsed.png", {kPhone}, {}, {notes}, std::nullopt, true, false, {44, 120}},
+        {"dragging.png", {kPhone}, {}, {notes}, "U1", false, true, {316, 520}},
+    };
+    for (const Shot& shot : shots) {
+        world.booted = shot.booted;
+        world.connected = shot.connected;
+        world.apps = shot.apps;
+        world.panel->setCollapsed(shot.collapsed);
+        world.panel->setDeviceOverride(shot.pick);
+        make();
+        view->resize(shot.size);
+        if (shot.dragging) {
+            drag(QEvent::DragEnter, *plainText("https://example.com"));
+            world.clock.advance(1);
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(view->grab().save(QDir(folder).filePath(shot.file)));
+    }
 }
 
 } // namespace
