@@ -74,7 +74,7 @@ QFuture<void> installProfile(const std::filesystem::path& file, const PhysicalDe
 }
 
 void saveDeviceSnapshot(DeviceFlowsService& flows, const DeviceApp& app, const PhysicalDevice& device) {
-    const std::optional<QString> name = flows.promptSnapshotName(app);
+    const std::optional<QString> name = flows.promptSnapshotName(app, device);
     if (!name)
         return;
     Toast::show(QStringLiteral("Saving snapshot…"), std::nullopt, QStringLiteral("clock.arrow.circlepath"),

@@ -22,6 +22,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPromise>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
@@ -62,20 +63,26 @@ void DeviceFlows::showPushWindow(const PhysicalDevice& device) {
 }
 
 template <typename Result>
-void DeviceFlows::runLongTask(std::function<Result()> work, std::function<void(Result)> done) {
+QFuture<void> DeviceFlows::runLongTask(std::function<Result()> work, std::function<void(Result)> done) {
+    auto ended = std::make_shared<QPromise<void>>();
+    ended->start();
+    QFuture<void> future = ended->future();
     if (!Cleanup::shared().beginLongTask()) {
         showBusyToast();
-        return;
+        ended->finish();
+        return future;
     }
     auto* watcher = new QFutureWatcher<Result>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, done = std::move(done)] {
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, ended, done = std::move(done)] {
         watcher->deleteLater();
         // Cleared before the toast, so whoever reacts to the message may start the next task.
         Cleanup::shared().setWorking(false);
         done(watcher->result());
+        ended->finish();
         emit flowFinished();
     });
     watcher->setFuture(QtConcurrent::run(std::move(work)));
+    return future;
 }
 
 QString DeviceFlows::safeDeviceName(const QString& name) {
@@ -145,11 +152,8 @@ void DeviceFlows::screenshot(const PhysicalDevice& device, bool copy) {
     }));
 }
 
-std::optional<QString> DeviceFlows::promptSnapshotName(const DeviceApp& app) {
-    // The interface gives no device here; the text names the device the caller acts on only
-    // when one is connected and known.
-    const auto connected = devices();
-    const QString deviceName = connected.size() == 1 ? connected.front().name : QStringLiteral("the device");
+std::optional<QString> DeviceFlows::promptSnapshotName(const DeviceApp& app, const PhysicalDevice& device) {
+    const QString deviceName = device.name;
     QWidget accessory;
     auto* layout = new QVBoxLayout(&accessory);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -177,9 +181,10 @@ std::optional<QString> DeviceFlows::promptSnapshotName(const DeviceApp& app) {
     return name.isEmpty() ? QStringLiteral("Snapshot") : name;
 }
 
-void DeviceFlows::saveSnapshotFlow(const PhysicalDevice& device, const DeviceApp& app, const QString& name) {
+QFuture<void> DeviceFlows::saveSnapshotFlow(const PhysicalDevice& device, const DeviceApp& app,
+                                            const QString& name) {
     using Outcome = std::variant<DeviceSnapshot, QString>;
-    runLongTask<Outcome>(
+    return runLongTask<Outcome>(
         [bundleID = app.id, device, name]() -> Outcome {
             try {
                 return DeviceSnapshotStore::save(bundleID, device, name);
@@ -211,10 +216,10 @@ bool DeviceFlows::confirmRestoreSnapshot(const DeviceSnapshot& snapshot, const D
     return Dialogs::shared().runAlert(alert) == Dialogs::kFirstButton;
 }
 
-void DeviceFlows::restoreSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
-                                      const PhysicalDevice& device) {
+QFuture<void> DeviceFlows::restoreSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
+                                               const PhysicalDevice& device) {
     using Result = DeviceSnapshotStore::RestoreResult;
-    runLongTask<Result>(
+    return runLongTask<Result>(
         [snapshot, app, device] { return DeviceSnapshotStore::restore(snapshot, app, device); },
         [snapshot, app, device](Result result) {
             using Outcome = DeviceSnapshotStore::RestoreOutcome;
@@ -274,11 +279,11 @@ void DeviceFlows::deleteSnapshotFlow(const DeviceSnapshot& snapshot, const Devic
                 QStringLiteral("trash"), false);
 }
 
-void DeviceFlows::downloadAppDataFlow(const PhysicalDevice& device, const DeviceApp& app) {
+QFuture<void> DeviceFlows::downloadAppDataFlow(const PhysicalDevice& device, const DeviceApp& app) {
     const fs::path destination =
         freeName(homeDirectoryURL() / "Downloads", safeDeviceName(app.name) + QStringLiteral(" Data ") +
                                                        timestamp(QDateTime::currentDateTime()));
-    runLongTask<bool>(
+    return runLongTask<bool>(
         [bundleID = app.id, deviceID = device.id, destination] {
             std::error_code ignored;
             fs::create_directories(destination.parent_path(), ignored);

@@ -39,13 +39,14 @@ public:
     std::vector<DeviceApp> apps(const QString& deviceID) const override;
     void showPushWindow(const PhysicalDevice& device) override;
     void screenshot(const PhysicalDevice& device, bool copy) override;
-    std::optional<QString> promptSnapshotName(const DeviceApp& app) override;
-    void saveSnapshotFlow(const PhysicalDevice& device, const DeviceApp& app, const QString& name) override;
-    void downloadAppDataFlow(const PhysicalDevice& device, const DeviceApp& app) override;
+    std::optional<QString> promptSnapshotName(const DeviceApp& app, const PhysicalDevice& device) override;
+    QFuture<void> saveSnapshotFlow(const PhysicalDevice& device, const DeviceApp& app,
+                                   const QString& name) override;
+    QFuture<void> downloadAppDataFlow(const PhysicalDevice& device, const DeviceApp& app) override;
     bool confirmRestoreSnapshot(const DeviceSnapshot& snapshot, const DeviceApp& app,
                                 const PhysicalDevice& device) override;
-    void restoreSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
-                             const PhysicalDevice& device) override;
+    QFuture<void> restoreSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
+                                      const PhysicalDevice& device) override;
     void deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
                             const PhysicalDevice& device) override;
 
@@ -66,7 +67,7 @@ signals:
 
 private:
     template <typename Result>
-    void runLongTask(std::function<Result()> work, std::function<void(Result)> done);
+    QFuture<void> runLongTask(std::function<Result()> work, std::function<void(Result)> done);
 
     PhysicalDevices& m_inventory;
     ScreenshotSettingsReader m_screenshotSettings;

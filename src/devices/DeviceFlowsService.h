@@ -4,6 +4,7 @@
 #include "devices/DeviceSnapshot.h"
 #include "devices/PhysicalDevice.h"
 
+#include <QFuture>
 #include <QString>
 
 #include <optional>
@@ -25,18 +26,19 @@ public:
     virtual void screenshot(const PhysicalDevice& device, bool copy) = 0;
 
     // A device app's data. The flows test and hold the program-wide busy flag themselves and
-    // report with their own toasts.
-    /// Asks for a snapshot name; nothing when the user cancelled.
-    virtual std::optional<QString> promptSnapshotName(const DeviceApp& app) = 0;
-    virtual void saveSnapshotFlow(const PhysicalDevice& device, const DeviceApp& app,
-                                  const QString& name) = 0;
+    // report with their own toasts. Each returned future ends once the flow's result was shown,
+    // or at once when the flow was refused, so a caller can tell when its own flow is over.
+    /// Asks for a name for a snapshot of the app on `device`; nothing when the user cancelled.
+    virtual std::optional<QString> promptSnapshotName(const DeviceApp& app, const PhysicalDevice& device) = 0;
+    virtual QFuture<void> saveSnapshotFlow(const PhysicalDevice& device, const DeviceApp& app,
+                                           const QString& name) = 0;
     /// Copies the app's data off the device into a new folder and reveals it.
-    virtual void downloadAppDataFlow(const PhysicalDevice& device, const DeviceApp& app) = 0;
+    virtual QFuture<void> downloadAppDataFlow(const PhysicalDevice& device, const DeviceApp& app) = 0;
     /// Asks whether to restore the snapshot over the app's current data.
     virtual bool confirmRestoreSnapshot(const DeviceSnapshot& snapshot, const DeviceApp& app,
                                         const PhysicalDevice& device) = 0;
-    virtual void restoreSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
-                                     const PhysicalDevice& device) = 0;
+    virtual QFuture<void> restoreSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
+                                              const PhysicalDevice& device) = 0;
     /// Confirms, then deletes the saved snapshot.
     virtual void deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
                                     const PhysicalDevice& device) = 0;

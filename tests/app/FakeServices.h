@@ -140,24 +140,28 @@ public:
     }
     std::optional<QString> snapshotName; // the prompt's answer
     bool confirmsRestore = false;
-    std::optional<QString> promptSnapshotName(const DeviceApp& app) override {
-        calls << "prompt " + app.id;
+    std::optional<QString> promptSnapshotName(const DeviceApp& app, const PhysicalDevice& device) override {
+        calls << "prompt " + app.id + " " + device.id;
         return snapshotName;
     }
-    void saveSnapshotFlow(const PhysicalDevice& device, const DeviceApp& app, const QString& name) override {
+    QFuture<void> saveSnapshotFlow(const PhysicalDevice& device, const DeviceApp& app,
+                                   const QString& name) override {
         calls << "save " + device.id + " " + app.id + " " + name;
+        return QtFuture::makeReadyFuture();
     }
-    void downloadAppDataFlow(const PhysicalDevice& device, const DeviceApp& app) override {
+    QFuture<void> downloadAppDataFlow(const PhysicalDevice& device, const DeviceApp& app) override {
         calls << "download " + device.id + " " + app.id;
+        return QtFuture::makeReadyFuture();
     }
     bool confirmRestoreSnapshot(const DeviceSnapshot& snapshot, const DeviceApp&,
                                 const PhysicalDevice&) override {
         calls << "confirm restore " + snapshot.name;
         return confirmsRestore;
     }
-    void restoreSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
-                             const PhysicalDevice& device) override {
+    QFuture<void> restoreSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
+                                      const PhysicalDevice& device) override {
         calls << "restore " + snapshot.name + " " + app.id + " " + device.id;
+        return QtFuture::makeReadyFuture();
     }
     void deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp&,
                             const PhysicalDevice&) override {

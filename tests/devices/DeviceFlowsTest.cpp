@@ -72,9 +72,11 @@ protected:
 TEST_F(DeviceFlowsTest, SaveReportsTheSizeAndFailuresAndAlwaysClearsTheBusyFlag) {
     QSignalSpy spy(&m_flows, &DeviceFlows::flowFinished);
     deviceCopiesOut();
-    m_flows.saveSnapshotFlow(kDevice, kApp, "First");
+    const QFuture<void> flow = m_flows.saveSnapshotFlow(kDevice, kApp, "First");
     EXPECT_TRUE(Cleanup::shared().isWorking());
+    EXPECT_FALSE(flow.isFinished());
     ASSERT_TRUE(finished(spy));
+    EXPECT_TRUE(flow.isFinished()) << "the flow's future ends with its toast";
     EXPECT_FALSE(Cleanup::shared().isWorking());
     const auto snapshots = DeviceSnapshot::list("com.demo.maps");
     ASSERT_EQ(snapshots.size(), 1u);
@@ -97,9 +99,10 @@ TEST_F(DeviceFlowsTest, LongTasksWaitForEachOther) {
     Cleanup::shared().setWorking(true);
     const DeviceSnapshot snapshot{
         QUuid::createUuid(), "S", "com.demo.maps", "Ana’s iPhone", QDateTime::currentDateTimeUtc(), 0, {}};
-    m_flows.saveSnapshotFlow(kDevice, kApp, "x");
-    m_flows.restoreSnapshotFlow(snapshot, kApp, kDevice);
-    m_flows.downloadAppDataFlow(kDevice, kApp);
+    // Refused flows end at once, so a caller waiting for its flow is not left busy.
+    EXPECT_TRUE(m_flows.saveSnapshotFlow(kDevice, kApp, "x").isFinished());
+    EXPECT_TRUE(m_flows.restoreSnapshotFlow(snapshot, kApp, kDevice).isFinished());
+    EXPECT_TRUE(m_flows.downloadAppDataFlow(kDevice, kApp).isFinished());
     ASSERT_EQ(m_toasts.messages().size(), 3u);
     for (const ToastMessage& message : m_toasts.messages())
         EXPECT_EQ(message, (ToastMessage{Cleanup::kBusyTitle, Cleanup::kBusyDetail, "hourglass", true}));
@@ -135,12 +138,14 @@ TEST_F(DeviceFlowsTest, PromptGivesTheTrimmedNameOrSnapshotOrNothing) {
         });
     };
     answer("  Logged in \t", Dialogs::kFirstButton);
-    EXPECT_EQ(m_flows.promptSnapshotName(kApp), "Logged in");
+    EXPECT_EQ(m_flows.promptSnapshotName(kApp, kDevice), "Logged in");
     answer("", Dialogs::kFirstButton);
-    EXPECT_EQ(m_flows.promptSnapshotName(kApp), "Snapshot");
+    EXPECT_EQ(m_flows.promptSnapshotName(kApp, kDevice), "Snapshot");
     answer("ignored", Dialogs::kFirstButton + 1);
-    EXPECT_FALSE(m_flows.promptSnapshotName(kApp));
+    EXPECT_FALSE(m_flows.promptSnapshotName(kApp, kDevice));
     EXPECT_EQ(m_dialogs.alerts().back().message, "Save a snapshot of Maps");
+    EXPECT_EQ(m_dialogs.alerts().back().informativeText,
+              "Copies the app’s documents, settings, and caches from " + kDevice.name + ".");
     EXPECT_EQ(m_dialogs.alerts().back().buttons, (QStringList{"Save", "Cancel"}));
 }
 

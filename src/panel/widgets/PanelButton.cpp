@@ -15,6 +15,15 @@ PanelButton::PanelButton(const QString& text, bool prominent, QWidget* parent)
     setCursor(Qt::PointingHandCursor);
 }
 
+void PanelButton::setProminent(bool prominent) {
+    if (prominent == m_prominent)
+        return;
+    m_prominent = prominent;
+    setFont(Fonts::caption(prominent ? QFont::DemiBold : QFont::Normal));
+    updateGeometry();
+    update();
+}
+
 double PanelButton::opacity(bool pressed, bool enabled) {
     if (pressed)
         return 0.75;

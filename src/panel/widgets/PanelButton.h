@@ -13,6 +13,7 @@ public:
     explicit PanelButton(const QString& text, bool prominent = false, QWidget* parent = nullptr);
 
     bool isProminent() const { return m_prominent; }
+    void setProminent(bool prominent);
     QSize sizeHint() const override;
 
     /// The opacity the button is drawn with.
