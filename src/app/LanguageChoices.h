@@ -10,7 +10,8 @@
 
 namespace quorvex {
 
-/// The items of the language and region pop-ups of a simulator, titled in the user's language.
+/// The items of the status menu's language and region pop-ups of a simulator, titled in the
+/// user's language. The offered languages and their names are the side panel's (LanguageCodes).
 class LanguageChoices final {
 public:
     LanguageChoices() = delete;
@@ -26,17 +27,9 @@ public:
         int selected = 0;
     };
 
-    /// The languages offered, in menu order.
-    static const QStringList& languages();
-    /// "German", "Chinese (Simplified)": the name in the user's language, or the identifier when
-    /// there is none.
-    static QString languageName(const QString& identifier);
-    /// "Germany": the region's name in the user's language, or the code when there is none.
-    static QString regionName(const QString& code);
-
-    /// The language items with `current` preselected: the equal entry, else the first entry that
-    /// is a prefix of it ("en-US" selects "en"). A current language that matches neither gets an
-    /// item of its own, selected, so applying a new region never changes the language unasked.
+    /// The language items with `current` preselected: the offered code it stands for ("en-US"
+    /// selects "en", see LanguageCodes::match). A current language that matches none gets an item
+    /// of its own, selected, so applying a new region never changes the language unasked.
     static Items languageItems(const std::optional<QString>& current);
     /// The region items of `codes` with `current` preselected; a current region that is not among
     /// them gets an item of its own, selected, for the same reason.

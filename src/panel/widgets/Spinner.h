@@ -6,13 +6,15 @@ class QTimer;
 
 namespace quorvex {
 
-/// The small indeterminate progress wheel the cards show while something runs: twelve spokes
-/// fading round, 14 by 14. It turns only while visible.
+/// A small busy indicator: eight fading spokes turning while the spinner is visible. The timer
+/// runs only while it is shown, so a hidden spinner costs nothing.
 class Spinner final : public QWidget {
     Q_OBJECT
 public:
     explicit Spinner(QWidget* parent = nullptr);
-    QSize sizeHint() const override { return {14, 14}; }
+
+    QSize sizeHint() const override { return {16, 16}; }
+    bool isSpinning() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -14,7 +14,8 @@ ValueMenu::ValueMenu(const QString& value, QWidget* parent)
     setAutoRaise(true);
     setPopupMode(QToolButton::InstantPopup);
     setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    setLayoutDirection(Qt::RightToLeft); // the chevron after the value
+    setLayoutDirection(Qt::RightToLeft);         // the chevron after the value
+    m_menu->setLayoutDirection(Qt::LeftToRight); // the items' icons stay on their leading side
     setIcon(QIcon(Symbols::pixmap(QStringLiteral("chevron.up.chevron.down"), QSize(9, 9),
                                   palette().color(QPalette::PlaceholderText))));
     setIconSize(QSize(9, 9));
