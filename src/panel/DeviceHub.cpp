@@ -1,11 +1,14 @@
 #include "panel/DeviceHub.h"
 
+#include "actions/Permissions.h"
 #include "devices/PhysicalDevices.h"
 #include "panel/DeviceHubPanel.h"
 #include "panel/DeviceHubPanelView.h"
 #include "panel/DeviceHubShortcuts.h"
 #include "panel/DeviceHubTracker.h"
 #include "panel/DeviceScreenshot.h"
+#include "panel/DeviceSectionServices.h"
+#include "panel/LanguageTools.h"
 #include "panel/PanelServices.h"
 #include "panel/SidePanelWindow.h"
 #include "platform/Workspace.h"
@@ -66,6 +69,11 @@ DeviceHub::DeviceHub(Dependencies dependencies)
         *m_panel,
         *m_tracker,
         *m_shortcuts,
+        m_deps.simulatorApps,
+        m_deps.network,
+        Permissions::shared(),
+        LanguageTools::simulator(),
+        m_deps.defaults,
         m_deps.clock,
         Workspace::system(),
         PanelCommands::system(),
@@ -78,6 +86,7 @@ DeviceHub::~DeviceHub() {
     // The panel's window holds the view, which uses the services: both go before them.
     m_shortcuts.reset();
     m_panel.reset();
+    m_services.reset();
 }
 
 std::optional<SimulatorDevice> DeviceHub::targetDevice() const {
@@ -160,9 +169,12 @@ std::vector<DeviceHubService::WindowShortcut> DeviceHub::windowShortcuts() const
     return rows;
 }
 
-void DeviceHub::connectPanel(MenuFlows& flows, ActionWindowsService& actionWindows) {
+void DeviceHub::connectPanel(MenuFlows& flows, ActionWindowsService& actionWindows,
+                             DeviceFlowsService& deviceFlows) {
     m_services->menuFlows = &flows;
     m_services->actionWindows = &actionWindows;
+    m_deviceSections = std::make_unique<DeviceToolsSectionServices>(deviceFlows);
+    m_services->deviceSections = m_deviceSections.get();
 }
 
 void DeviceHub::setDropHandler(std::function<void(const QByteArray& uriList)> drop) {

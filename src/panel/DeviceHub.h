@@ -13,6 +13,7 @@ namespace quorvex {
 class Clipboard;
 class Clock;
 class DeviceScreenshot;
+class DeviceSectionServices;
 class DeviceHubPanel;
 class DeviceHubShortcuts;
 class DeviceHubTracker;
@@ -57,7 +58,8 @@ public:
     void installShortcuts() override;
     void startPanel() override;
     std::vector<WindowShortcut> windowShortcuts() const override;
-    void connectPanel(MenuFlows& flows, ActionWindowsService& actionWindows) override;
+    void connectPanel(MenuFlows& flows, ActionWindowsService& actionWindows,
+                      DeviceFlowsService& deviceFlows) override;
 
     /// Where the URLs dropped on the panel go ("text/uri-list" data).
     void setDropHandler(std::function<void(const QByteArray& uriList)> drop);
@@ -80,6 +82,7 @@ private:
     std::unique_ptr<DeviceScreenshot> m_screenshot;
     std::unique_ptr<DeviceHubShortcuts> m_shortcuts;
     std::unique_ptr<PanelServices> m_services;
+    std::unique_ptr<DeviceSectionServices> m_deviceSections;
 };
 
 } // namespace quorvex

@@ -368,9 +368,10 @@ void DeviceHubPanelView::showApp() {
     const QString identity = m_services.panel.targetUDID().value_or(QString()) + u'/' + app.id;
     if (m_appShown == identity)
         return;
-    clear(m_appHeaderSlot);
+    // The header follows the panel's app by itself; the cards are made for one app.
+    if (m_appHeaderSlot->isEmpty())
+        m_appHeaderSlot->addWidget(PanelSections::appHeader(m_services));
     clear(m_appColumn);
-    m_appHeaderSlot->addWidget(PanelSections::appHeader(m_services));
     m_appColumn->addWidget(PanelSections::networkSection(m_services, app));
     m_appColumn->addWidget(PanelSections::appActionsSection(m_services, app));
     m_appColumn->addWidget(PanelSections::permissionsSection(m_services, app));

@@ -10,6 +10,7 @@
 namespace quorvex {
 
 class ActionWindowsService;
+class DeviceFlowsService;
 class MenuFlows;
 
 /// The window tracker, the window shortcuts and the side panel. GUI thread.
@@ -49,11 +50,14 @@ public:
     /// The window shortcuts, in the order they are installed (none where there are none).
     virtual std::vector<WindowShortcut> windowShortcuts() const { return {}; }
 
-    /// Hands the side panel the status menu's flows and the action windows, which exist only
-    /// once the application has launched. Both must stay alive while the panel can be used.
-    virtual void connectPanel(MenuFlows& flows, ActionWindowsService& actionWindows) {
+    /// Hands the side panel the status menu's flows, the action windows and the device flows,
+    /// which exist only once the application has launched. They must stay alive while the panel
+    /// can be used.
+    virtual void connectPanel(MenuFlows& flows, ActionWindowsService& actionWindows,
+                              DeviceFlowsService& deviceFlows) {
         (void)flows;
         (void)actionWindows;
+        (void)deviceFlows;
     }
 };
 

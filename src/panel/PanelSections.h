@@ -12,7 +12,7 @@ struct PanelServices;
 /// One factory per slot of the side panel that holds a section built on its own. Each returns
 /// the section with its object name set to the slot's name (the section's class name in lower
 /// camel case), so the root view and its tests find a slot the same way whatever fills it.
-/// Sections not built yet are a labelled stand-in.
+/// A section whose services have not arrived yet (see PanelServices) is a labelled stand-in.
 namespace PanelSections {
 
 QWidget* physicalDeviceSection(PanelServices& services, const PhysicalDevice& device);

@@ -3,6 +3,7 @@
 #include "devices/PhysicalDeviceTools.h"
 
 #include <QByteArray>
+#include <QSettings>
 #include <QString>
 
 #include <functional>
@@ -14,7 +15,12 @@ class Clock;
 class DeviceHubPanel;
 class DeviceHubShortcuts;
 class DeviceHubTracker;
+class DeviceSectionServices;
+class LanguageTools;
 class MenuFlows;
+class NetworkService;
+class Permissions;
+class SimulatorApps;
 class Workspace;
 
 /// The simulator and device commands the panel's tools run. Each blocks and runs off the GUI
@@ -29,13 +35,18 @@ struct PanelCommands {
 };
 
 /// What the side panel's views read and reach besides the controller. DeviceHub owns it and
-/// outlives every view. The status menu's flows and the action windows exist only once the
-/// application has launched, so they are null until then and the tools that need them do
-/// nothing. GUI thread.
+/// outlives every view. The status menu's flows, the action windows and the device sections'
+/// services exist only once the application has launched, so they are null until then: the
+/// tools that need them do nothing and the sections that need them are not made. GUI thread.
 struct PanelServices {
     DeviceHubPanel& panel;
     DeviceHubTracker& tracker;
     DeviceHubShortcuts& shortcuts;
+    SimulatorApps& simulators;
+    NetworkService& network;
+    Permissions& permissions;
+    LanguageTools& languageTools;
+    QSettings& defaults;
     Clock& clock;
     Workspace& workspace;
     PanelCommands commands;
@@ -45,6 +56,7 @@ struct PanelServices {
     std::function<void(const QByteArray& uriList)> drop;
     MenuFlows* menuFlows = nullptr;
     ActionWindowsService* actionWindows = nullptr;
+    DeviceSectionServices* deviceSections = nullptr;
 };
 
 } // namespace quorvex

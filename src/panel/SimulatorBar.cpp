@@ -399,8 +399,9 @@ QWidget* SimulatorBar::statusBarTool(const ToolLook& look) {
 void SimulatorBar::showLanguageSection() {
     const std::optional<SimulatorApp> app = m_services.panel.app();
     std::optional<QString> identity;
+    // The section follows a change of simulator by itself; only another app makes it anew.
     if (m_showsLanguage && !isPhysical() && app)
-        identity = m_services.panel.targetUDID().value_or(QString()) + u'/' + app->id;
+        identity = app->id;
     if (identity == m_languageShown)
         return;
     clear(m_languageSlot);

@@ -1,8 +1,10 @@
 #include "panel/DeviceHubPanelView.h"
 
+#include "panel/FakeDeviceSection.h"
 #include "panel/PanelViewWorld.h"
 #include "panel/SimulatorBar.h"
 #include "panel/widgets/DropHighlight.h"
+#include "windows/ActionWindowsService.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -304,12 +306,25 @@ TEST(DeviceHubPanelViewColourTest, ThePanelColourFollowsTheAppearance) {
 namespace quorvex {
 namespace {
 
+class QuietWindows final : public ActionWindowsService {
+public:
+    void openDeepLinkWindow(const SimulatorApp&) override {}
+    void openPushWindow(const SimulatorApp&) override {}
+    void showStatusBarWindow(const std::vector<SimulatorDevice>&, const SimulatorDevice&) override {}
+    void screenshot(const QString&, bool) override {}
+};
+
 // Not a check: pictures of every state for a look by eye, kept only when QUORVEX_SHOTS_DIR is set.
 TEST_F(PanelViewFixture, PicturesOfEveryState) {
     const QString folder = qEnvironmentVariable("QUORVEX_SHOTS_DIR");
     if (folder.isEmpty())
         GTEST_SKIP() << "QUORVEX_SHOTS_DIR is not set";
     QDir().mkpath(folder);
+    // Every section as after launch.
+    QuietWindows actionWindows;
+    test::FakeDeviceSection deviceSections;
+    world.services->actionWindows = &actionWindows;
+    world.services->deviceSections = &deviceSections;
     const SimulatorApp notes = PanelViewWorld::app("org.demo.notes", "Notes", {"U1"});
     const PhysicalDevice phone{"D1", "Ana’s iPhone", QStringLiteral("iPhone 14"), {}, {}};
     struct Shot {
@@ -346,6 +361,7 @@ TEST_F(PanelViewFixture, PicturesOfEveryState) {
         QCoreApplication::processEvents();
         EXPECT_TRUE(view->grab().save(QDir(folder).filePath(shot.file)));
     }
+    view.reset();
 }
 
 } // namespace

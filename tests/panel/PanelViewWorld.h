@@ -1,13 +1,16 @@
 #pragma once
 
+#include "actions/Permissions.h"
 #include "network/NetworkProfile.h"
 #include "network/NetworkService.h"
 #include "panel/DeviceHubPanel.h"
 #include "panel/DeviceHubShortcuts.h"
 #include "panel/DeviceHubTracker.h"
 #include "panel/FakePanelWindow.h"
+#include "panel/LanguageTools.h"
 #include "panel/PanelServices.h"
 #include "platform/HotKey.h"
+#include "simulator/SimulatorApps.h"
 #include "support/FakeClock.h"
 #include "support/FakeHotKeys.h"
 #include "support/FakeWindowSystem.h"
@@ -43,6 +46,15 @@ public:
     void setProfile(const NetworkProfile&, const SimulatorApp&) override {}
 };
 
+// Simulators that answer nothing: the language card reads no values and every write fails.
+class SilentLanguageTools final : public LanguageTools {
+public:
+    DeviceTools::LanguageAndRegion languageAndRegion(const QString&) override { return {}; }
+    bool setLanguageAndRegion(const QString&, const QString&, const QString&) override { return false; }
+    bool terminateApp(const QString&, const QString&) override { return false; }
+    bool launchApp(const QString&, const QString&) override { return false; }
+};
+
 /// The side panel's controller, tracker and shortcuts on fakes, with scripted simulator and
 /// device commands, for the panel's views. Nothing is frontmost, so the target is the simulator
 /// booted last, or the device picked with `pick`.
@@ -56,6 +68,10 @@ struct PanelViewWorld {
     HotKeyRegistry registry{hotKeyService};
     RecordingWorkspace workspace;
     FakePanelWindow::State window;
+    SimulatorApps simulatorApps{clock, [] { return SimulatorApps::ScanResult{}; }};
+    Permissions permissions{[](PermissionAction, std::optional<PermissionService>, const QString&,
+                               const QString&) { return true; }};
+    SilentLanguageTools languageTools;
 
     std::vector<SimulatorDevice> booted;
     std::vector<PhysicalDevice> connected;
@@ -130,6 +146,11 @@ struct PanelViewWorld {
             std::make_unique<PanelServices>(PanelServices{*panel,
                                                           *tracker,
                                                           *shortcuts,
+                                                          simulatorApps,
+                                                          network,
+                                                          permissions,
+                                                          languageTools,
+                                                          *defaults,
                                                           clock,
                                                           workspace,
                                                           std::move(commands),

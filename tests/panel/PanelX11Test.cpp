@@ -2,12 +2,14 @@
 // has its own main: Qt must talk to the test's Xvfb (with openbox when it is installed) from the
 // start, so the panel is a real window there. Stand-in host windows are plain X windows of
 // another client that carry the host's WM_CLASS.
+#include "actions/Permissions.h"
 #include "network/NetworkProfile.h"
 #include "network/NetworkService.h"
 #include "panel/DeviceHubPanel.h"
 #include "panel/DeviceHubPanelView.h"
 #include "panel/DeviceHubShortcuts.h"
 #include "panel/DeviceHubTracker.h"
+#include "panel/LanguageTools.h"
 #include "panel/PanelServices.h"
 #include "panel/SidePanelWindow.h"
 #include "panel/X11Desktop.h"
@@ -15,6 +17,7 @@
 #include "platform/SystemClock.h"
 #include "platform/x11/X11GlobalHotKeys.h"
 #include "platform/x11/X11WindowSystem.h"
+#include "simulator/SimulatorApps.h"
 #include "support/RecordingWorkspace.h"
 #include "support/XvfbServer.h"
 
@@ -159,8 +162,19 @@ struct PanelOnX11 : ::testing::Test {
                                              {},
                                              {},
                                              {}});
-        services = std::make_unique<PanelServices>(
-            PanelServices{*panel, *tracker, *shortcuts, systemClock(), workspace, {}, {}, {}});
+        services = std::make_unique<PanelServices>(PanelServices{*panel,
+                                                                 *tracker,
+                                                                 *shortcuts,
+                                                                 SimulatorApps::shared(),
+                                                                 network,
+                                                                 Permissions::shared(),
+                                                                 LanguageTools::simulator(),
+                                                                 *defaults,
+                                                                 systemClock(),
+                                                                 workspace,
+                                                                 {},
+                                                                 {},
+                                                                 {}});
     }
     void TearDown() override {
         shortcuts.reset();
