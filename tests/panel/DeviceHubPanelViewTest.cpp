@@ -344,7 +344,18 @@ TEST_F(PanelViewFixture, PicturesOfEveryState) {
         {"connected-device.png", {kPhone}, {phone}, {notes}, "D1", false, false, {316, 520}},
         {"collapsed.png", {kPhone}, {}, {notes}, std::nullopt, true, false, {44, 120}},
         {"dragging.png", {kPhone}, {}, {notes}, "U1", false, true, {316, 520}},
+        {"app-dark.png", {kPhone, kPad}, {}, {notes}, "U1", false, false, {316, 520}},
     };
+    QPalette dark;
+    for (const auto& [role, colour] : std::vector<std::pair<QPalette::ColorRole, QColor>>{
+             {QPalette::Window, QColor(40, 40, 40)},
+             {QPalette::WindowText, Qt::white},
+             {QPalette::Base, QColor(30, 30, 30)},
+             {QPalette::Text, Qt::white},
+             {QPalette::Button, QColor(55, 55, 55)},
+             {QPalette::ButtonText, Qt::white},
+             {QPalette::PlaceholderText, QColor(160, 160, 160)}})
+        dark.setColor(role, colour);
     for (const Shot& shot : shots) {
         world.booted = shot.booted;
         world.connected = shot.connected;
@@ -352,6 +363,8 @@ TEST_F(PanelViewFixture, PicturesOfEveryState) {
         world.panel->setCollapsed(shot.collapsed);
         world.panel->setDeviceOverride(shot.pick);
         make();
+        if (QString::fromLatin1(shot.file).contains("dark"))
+            view->setPalette(dark);
         view->resize(shot.size);
         if (shot.dragging) {
             drag(QEvent::DragEnter, *plainText("https://example.com"));
