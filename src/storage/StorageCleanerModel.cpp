@@ -75,9 +75,13 @@ CleanupCategory StorageCleanerModel::category(Kind kind) const {
 
 std::vector<CleanupItem> StorageCleanerModel::visibleItems(Kind kind) const {
     std::vector<CleanupItem> items = category(kind).items;
-    if (kind == Kind::archives && m_archiveFilter)
-        std::erase_if(items, [&](const CleanupItem& item) { return item.bundleID != m_archiveFilter; });
+    std::erase_if(items, [&](const CleanupItem& item) { return !isVisible(kind, item); });
     return items;
+}
+
+bool StorageCleanerModel::isVisible(Kind kind, const CleanupItem& item) const {
+    // Only archives are limited to one app; an archive without a bundle belongs to none.
+    return kind != Kind::archives || !m_archiveFilter || item.bundleID == m_archiveFilter->bundleID;
 }
 
 std::int64_t StorageCleanerModel::totalBytes() const {
@@ -171,8 +175,18 @@ void StorageCleanerModel::selectRecommended() {
     setSelection(std::move(selection));
 }
 
-void StorageCleanerModel::setArchiveFilter(std::optional<QString> bundleID) {
-    m_archiveFilter = std::move(bundleID);
+void StorageCleanerModel::setSection(std::optional<Section> section) {
+    if (section == m_section)
+        return;
+    m_section = section;
+    emit sectionChanged();
+    emit changed();
+}
+
+void StorageCleanerModel::setArchiveFilter(std::optional<ArchiveFilter> filter) {
+    if (filter == m_archiveFilter)
+        return;
+    m_archiveFilter = std::move(filter);
     emit changed();
 }
 

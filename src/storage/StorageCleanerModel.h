@@ -29,6 +29,21 @@ public:
     using Kind = CleanupCategory::Kind;
     enum class Mode { trash, remove };
 
+    /// Which page the cleaner window shows: the overview, or one category.
+    struct Section {
+        std::optional<Kind> kind; // none = the overview
+        static Section overview() { return {}; }
+        static Section category(Kind kind) { return {kind}; }
+        friend bool operator==(const Section&, const Section&) = default;
+    };
+
+    /// Limits the archives list to the archives of one app.
+    struct ArchiveFilter {
+        QString bundleID;
+        QString appName;
+        friend bool operator==(const ArchiveFilter&, const ArchiveFilter&) = default;
+    };
+
     /// What the progress panel is told while a clean runs (the cleaner windows draw it).
     class Progress {
     public:
@@ -54,6 +69,9 @@ public:
     const std::map<Kind, CleanupCategory>& categories() const { return m_categories; }
     const std::set<Kind>& scanning() const { return m_scanning; }
     std::vector<CleanupItem> visibleItems(Kind kind) const;
+    /// Whether `item` of `kind` is among visibleItems(kind): the archive filter's test, for views
+    /// that walk categories() in place instead of copying a long list.
+    bool isVisible(Kind kind, const CleanupItem& item) const;
     std::int64_t totalBytes() const;
 
     const QSet<QString>& selection() const { return m_selection; }
@@ -67,8 +85,14 @@ public:
     std::vector<CleanupItem> recommendedItems() const;
     void selectRecommended();
 
-    /// Archives of one app only (bundle id); nothing = all apps.
-    void setArchiveFilter(std::optional<QString> bundleID);
+    /// The page shown; none means nothing is selected in the sidebar. Starts at the overview.
+    const std::optional<Section>& section() const { return m_section; }
+    /// Emits sectionChanged (and changed) only when the value differs.
+    void setSection(std::optional<Section> section);
+
+    /// Archives of one app only; nothing = all apps.
+    const std::optional<ArchiveFilter>& archiveFilter() const { return m_archiveFilter; }
+    void setArchiveFilter(std::optional<ArchiveFilter> filter);
 
     bool isCleaning() const { return m_cleaning; }
     /// Removes the selected items one after the other; returns at once. When the busy flag
@@ -77,6 +101,7 @@ public:
 
 signals:
     void changed();
+    void sectionChanged();
     void cleanFinished();
     /// A clean was refused because another long task runs; the window shows the busy toast.
     void cleanRefused();
@@ -97,7 +122,8 @@ private:
     std::set<Kind> m_scanning;
     std::map<Kind, unsigned> m_generation;
     QSet<QString> m_selection;
-    std::optional<QString> m_archiveFilter;
+    std::optional<Section> m_section = Section::overview();
+    std::optional<ArchiveFilter> m_archiveFilter;
     bool m_cleaning = false;
 };
 

@@ -18,6 +18,10 @@ QString fileSize(std::int64_t bytes);
 /// in local time, such as "Dec 10, 2026, 2:43 PM".
 QString abbreviatedDateTime(const QDateTime& dateTime);
 
+/// How long ago (or how far ahead) `date` is from `now` in the largest whole unit, numerically:
+/// "2 days ago", "in 3 hours", "1 week ago", "0 seconds ago".
+QString relativeDate(const QDateTime& date, const QDateTime& now);
+
 } // namespace Formatters
 
 } // namespace quorvex

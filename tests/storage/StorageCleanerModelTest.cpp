@@ -248,8 +248,32 @@ TEST_F(StorageCleanerModelTest, QuickSelectionsAndTheArchiveFilter) {
     model.selectRecommended();
     EXPECT_EQ(model.selection(), QSet<QString>{"b"});
 
-    model.setArchiveFilter(QStringLiteral("com.example.a"));
+    model.setArchiveFilter(StorageCleanerModel::ArchiveFilter{"com.example.a", "A"});
     ASSERT_EQ(model.visibleItems(Kind::archives).size(), 1u);
     EXPECT_EQ(model.selectedCount(Kind::archives), 1);
     EXPECT_EQ(model.totalBytes(), 60);
+}
+
+TEST_F(StorageCleanerModelTest, TheSectionAndTheArchiveFilterNotifyOnlyWhenTheyChange) {
+    using Section = StorageCleanerModel::Section;
+    EXPECT_EQ(model.section(), Section::overview());
+    QSignalSpy sections(&model, &StorageCleanerModel::sectionChanged);
+    QSignalSpy changes(&model, &StorageCleanerModel::changed);
+
+    model.setSection(Section::overview());
+    model.setArchiveFilter(std::nullopt);
+    EXPECT_EQ(sections.count(), 0);
+    EXPECT_EQ(changes.count(), 0);
+
+    model.setSection(Section::category(Kind::logs));
+    model.setSection(Section::category(Kind::logs));
+    model.setSection(std::nullopt);
+    EXPECT_EQ(sections.count(), 2);
+
+    const StorageCleanerModel::ArchiveFilter notes{"com.example.notes", "Notes"};
+    model.setArchiveFilter(notes);
+    model.setArchiveFilter(notes);
+    EXPECT_EQ(model.archiveFilter(), notes);
+    model.setArchiveFilter(std::nullopt);
+    EXPECT_EQ(changes.count(), 4); // two sections, the filter set and lifted
 }

@@ -6,7 +6,7 @@
 namespace quorvex {
 namespace {
 
-constexpr int kSpokes = 8;
+constexpr int kSpokes = 12;
 
 } // namespace
 
@@ -14,15 +14,13 @@ Spinner::Spinner(QWidget* parent)
     : QWidget(parent)
     , m_timer(new QTimer(this)) {
     setFixedSize(sizeHint());
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Pure decoration: its pace needs no clock of the program's.
     m_timer->setInterval(80);
     connect(m_timer, &QTimer::timeout, this, [this] {
         m_step = (m_step + 1) % kSpokes;
         update();
     });
-}
-
-bool Spinner::isSpinning() const {
-    return m_timer->isActive();
 }
 
 void Spinner::showEvent(QShowEvent* event) {
@@ -44,11 +42,11 @@ void Spinner::paintEvent(QPaintEvent*) {
     for (int i = 0; i < kSpokes; ++i) {
         // The spoke at the current step is darkest; the ones behind it fade out.
         const int age = (m_step - i + kSpokes) % kSpokes;
-        colour.setAlphaF(float(1.0 - 0.8 * age / kSpokes));
-        painter.setPen(QPen(colour, 1.6, Qt::SolidLine, Qt::RoundCap));
+        colour.setAlphaF(float(1.0 - 0.75 * age / double(kSpokes - 1)));
+        painter.setPen(QPen(colour, 1.5, Qt::SolidLine, Qt::RoundCap));
         painter.save();
-        painter.rotate(360.0 * i / kSpokes);
-        painter.drawLine(QPointF(0, -radius * 0.45), QPointF(0, -radius * 0.9));
+        painter.rotate(i * 360.0 / kSpokes);
+        painter.drawLine(QPointF(0, -radius * 0.45), QPointF(0, -radius + 0.75));
         painter.restore();
     }
 }

@@ -6,15 +6,13 @@ class QTimer;
 
 namespace quorvex {
 
-/// A small busy indicator: eight fading spokes turning while the spinner is visible. The timer
-/// runs only while it is shown, so a hidden spinner costs nothing.
+/// The small indeterminate progress wheel the cards show while something runs: twelve spokes
+/// fading round, 14 by 14. It turns only while visible.
 class Spinner final : public QWidget {
     Q_OBJECT
 public:
     explicit Spinner(QWidget* parent = nullptr);
-
-    QSize sizeHint() const override { return {16, 16}; }
-    bool isSpinning() const;
+    QSize sizeHint() const override { return {14, 14}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
