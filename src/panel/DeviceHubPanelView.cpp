@@ -338,6 +338,12 @@ void DeviceHubPanelView::refresh() {
     const int page =
         m_state == Kind::NoApps ? static_cast<int>(Kind::NoSimulator) : static_cast<int>(m_state);
     m_stack->setCurrentIndex(page);
+    // A stack is as large as its largest page; the pages not shown must not keep the collapsed
+    // window from shrinking to the strip.
+    for (int i = 0; i < m_stack->count(); ++i) {
+        const auto policy = i == page ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+        m_stack->widget(i)->setSizePolicy(policy, policy);
+    }
     if (collapsed) {
         clear(m_footerSlot);
         m_footerPhysical.reset();

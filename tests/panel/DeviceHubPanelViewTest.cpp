@@ -1,6 +1,7 @@
 #include "panel/DeviceHubPanelView.h"
 
 #include "panel/FakeDeviceSection.h"
+#include "panel/PanelPlacement.h"
 #include "panel/PanelViewWorld.h"
 #include "panel/SimulatorBar.h"
 #include "panel/widgets/DropHighlight.h"
@@ -135,6 +136,10 @@ TEST_F(PanelViewFixture, TheStripExpandsThePanelAndTheBarCollapsesIt) {
     make();
     auto* strip = view->findChild<QAbstractButton*>("collapsedStrip");
     ASSERT_NE(strip, nullptr);
+    // The window takes the strip's small size only if no hidden page asks for more.
+    const QSize least = view->minimumSizeHint();
+    EXPECT_LE(least.width(), PanelPlacement::kCollapsedWidth);
+    EXPECT_LE(least.height(), PanelPlacement::kCollapsedHeight);
     EXPECT_EQ(strip->toolTip(), "Show Quorvex");
     EXPECT_GE(strip->width(), view->width() - 2) << "the whole width reacts";
     QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(strip->width() - 3, strip->height() / 2));
@@ -342,7 +347,7 @@ TEST_F(PanelViewFixture, PicturesOfEveryState) {
         {"no-apps.png", {kPhone}, {}, {}, std::nullopt, false, false, {316, 520}},
         {"app.png", {kPhone, kPad}, {}, {notes}, "U1", false, false, {316, 520}},
         {"connected-device.png", {kPhone}, {phone}, {notes}, "D1", false, false, {316, 520}},
-        {"collapsed.png", {kPhone}, {}, {notes}, std::nullopt, true, false, {44, 120}},
+        {"collapsed.png", {kPhone}, {}, {notes}, std::nullopt, true, false, {26, 72}},
         {"dragging.png", {kPhone}, {}, {notes}, "U1", false, true, {316, 520}},
         {"app-dark.png", {kPhone, kPad}, {}, {notes}, "U1", false, false, {316, 520}},
     };
