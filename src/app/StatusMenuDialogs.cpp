@@ -5,6 +5,7 @@
 #include "app/LaunchWithArguments.h"
 #include "app/StatusMenuFlows.h"
 #include "devices/PhysicalDeviceTools.h"
+#include "panel/RecentURLs.h"
 #include "simulator/DeviceTools.h"
 #include "simulator/Toast.h"
 #include "storage/BusyToast.h"
@@ -16,7 +17,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QSettings>
-#include <QUrl>
 
 namespace quorvex {
 namespace {
@@ -25,36 +25,14 @@ QFuture<void> nothingStarted() {
     return QtFuture::makeReadyFuture();
 }
 
-// Spaces and tabs only: a line break inside the text is kept, so the URL check refuses it.
-QString trimmedSpacesAndTabs(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    while (begin < end && blank(text[begin]))
-        ++begin;
-    while (end > begin && blank(text[end - 1]))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 SimulatorDevice deviceOf(const SimulatorInstall& install) {
     return SimulatorDevice{install.udid, install.deviceName, std::nullopt};
 }
 
 } // namespace
 
-QStringList recentURLsAfterOpening(const QStringList& recent, const QString& url) {
-    QStringList result{url};
-    for (const QString& entry : recent)
-        if (entry != url && !result.contains(entry))
-            result << entry;
-    if (result.size() > kMaxRecentURLs)
-        result.resize(kMaxRecentURLs);
-    return result;
-}
-
 QFuture<void> promptOpenURL(const PhysicalDevice& device) {
-    const QStringList recent = sharedDefaults().value(kRecentURLsKey).toStringList();
+    const QStringList recent = sharedDefaults().value(RecentURLs::kSettingsKey).toStringList();
 
     QComboBox box;
     box.setObjectName(QStringLiteral("openURLField"));
@@ -74,15 +52,15 @@ QFuture<void> promptOpenURL(const PhysicalDevice& device) {
     if (Dialogs::shared().runAlert(alert) != Dialogs::kFirstButton)
         return nothingStarted();
 
-    const QString text = trimmedSpacesAndTabs(box.currentText());
-    const QUrl url(text, QUrl::StrictMode);
-    if (text.isEmpty() || !url.isValid() || url.scheme().isEmpty()) {
+    const std::optional<QString> openable = RecentURLs::openableText(box.currentText());
+    if (!openable) {
         Toast::show(QStringLiteral("That isn’t a URL"),
                     QStringLiteral("Include the scheme, like myapp:// or https://"), QStringLiteral("link"),
                     true);
         return nothingStarted();
     }
-    sharedDefaults().setValue(kRecentURLsKey, recentURLsAfterOpening(recent, text));
+    const QString text = *openable;
+    sharedDefaults().setValue(RecentURLs::kSettingsKey, RecentURLs::afterOpening(recent, text));
 
     const QString id = device.id;
     return runDeviceAction(QStringLiteral("Opened on ") + device.name, device,

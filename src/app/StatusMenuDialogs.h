@@ -21,12 +21,6 @@ class StatusMenuFlows;
 // reported by its runner's toast. The returned futures end after that toast, or at once when
 // nothing was started (cancelled, refused).
 
-/// The shared setting of the URLs opened on connected devices, newest first.
-inline const QString kRecentURLsKey = QStringLiteral("physicalDevice.recentURLs");
-constexpr qsizetype kMaxRecentURLs = 8;
-/// `recent` after opening `url`: the URL first, no duplicates, at most eight.
-QStringList recentURLsAfterOpening(const QStringList& recent, const QString& url);
-
 /// Asks for a URL (with the recent ones offered) and opens it on the device.
 QFuture<void> promptOpenURL(const PhysicalDevice& device);
 /// Tells that the device's apps are loading, then runs the launch-with-arguments flow.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devices/PhysicalDevice.h"
+#include "panel/RecentURLs.h"
 #include "simulator/Toast.h"
 
 #include <QStringList>
@@ -32,7 +33,7 @@ class PhysicalDeviceSection final : public QWidget {
     Q_OBJECT
 public:
     /// The history, newest first; the status menu reads the same key.
-    static inline const QString kRecentKey = QStringLiteral("physicalDevice.recentURLs");
+    static inline const QString kRecentKey = RecentURLs::kSettingsKey;
     /// Recent URLs shown while the list is folded.
     static constexpr qsizetype kFoldedCount = 2;
 

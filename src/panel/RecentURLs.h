@@ -14,6 +14,8 @@ public:
     RecentURLs() = delete;
 
     static constexpr qsizetype kMaxCount = 8;
+    /// Where the history is kept in the shared defaults.
+    static inline const QString kSettingsKey = QStringLiteral("physicalDevice.recentURLs");
 
     /// The history after opening `url`: it first, then the earlier entries without it, at most
     /// eight. An open that fails still counts, so this runs before its result is known.

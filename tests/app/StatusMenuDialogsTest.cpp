@@ -2,6 +2,7 @@
 #include "app/BlockedHostsSubmenuBuilder.h"
 
 #include "app/MenuTestWorld.h"
+#include "panel/RecentURLs.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeXcrun.h"
 #include "tools/Environment.h"
@@ -17,26 +18,7 @@ namespace {
 const PhysicalDevice kPhone{"00008110-AAAA", "Ana’s iPhone", std::nullopt, std::nullopt, {}};
 
 QStringList storedURLs() {
-    return sharedDefaults().value(kRecentURLsKey).toStringList();
-}
-
-TEST(StatusMenuDialogsTest, RecentURLsPutTheOpenedOneFirstWithoutDuplicatesAndKeepEight) {
-    struct Case {
-        const char* name;
-        QStringList recent;
-        QString opened;
-        QStringList expected;
-    };
-    const QStringList nine{"u1", "u2", "u3", "u4", "u5", "u6", "u7", "u8"};
-    const std::vector<Case> cases = {
-        {"into an empty list", {}, "myapp://a", {"myapp://a"}},
-        {"the third moves to the front", {"a:1", "b:2", "c:3", "d:4"}, "c:3", {"c:3", "a:1", "b:2", "d:4"}},
-        {"a ninth drops the oldest", nine, "new:9", QStringList{"new:9"} + nine.mid(0, 7)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(recentURLsAfterOpening(c.recent, c.opened), c.expected);
-    }
+    return sharedDefaults().value(RecentURLs::kSettingsKey).toStringList();
 }
 
 TEST(StatusMenuDialogsTest, OpenURLRefusesTextWithoutASchemeAndRemembersWhatItOpened) {
@@ -52,6 +34,7 @@ TEST(StatusMenuDialogsTest, OpenURLRefusesTextWithoutASchemeAndRemembersWhatItOp
     const std::vector<Case> cases = {
         {"a bare host and path", "example.com/path", {"https://old.example"}, {refused}, false},
         {"only spaces", "   ", {"https://old.example"}, {refused}, false},
+        {"a scheme that starts with a dash", "-x://y", {"https://old.example"}, {refused}, false},
         {"a custom scheme, trimmed",
          " \tmyapp://settings\t ",
          {"myapp://settings", "https://old.example"},
@@ -60,7 +43,7 @@ TEST(StatusMenuDialogsTest, OpenURLRefusesTextWithoutASchemeAndRemembersWhatItOp
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        sharedDefaults().setValue(kRecentURLsKey, QStringList{"https://old.example"});
+        sharedDefaults().setValue(RecentURLs::kSettingsKey, QStringList{"https://old.example"});
         test::FakeXcrun fake;
         fake.on({"devicectl", "device", "process", "openURL", "**"});
         test::FakeDialogs dialogs;
@@ -82,7 +65,7 @@ TEST(StatusMenuDialogsTest, OpenURLRefusesTextWithoutASchemeAndRemembersWhatItOp
         else
             EXPECT_TRUE(fake.argumentLists().empty());
     }
-    sharedDefaults().remove(kRecentURLsKey);
+    sharedDefaults().remove(RecentURLs::kSettingsKey);
 }
 
 TEST(StatusMenuDialogsTest, CancellingADialogStartsNothing) {
@@ -90,7 +73,7 @@ TEST(StatusMenuDialogsTest, CancellingADialogStartsNothing) {
     test::FakeDialogs dialogs;
     test::MenuTestWorld world;
     const SimulatorDevice simulator{"UDID-PHONE", "iPhone 15 Pro", std::nullopt};
-    sharedDefaults().remove(kRecentURLsKey);
+    sharedDefaults().remove(RecentURLs::kSettingsKey);
     dialogs.queueAnswer(Dialogs::kFirstButton + 1);
     ASSERT_TRUE(test::finishes(promptOpenURL(kPhone)));
     dialogs.queueAnswer(Dialogs::kFirstButton + 1);
@@ -98,7 +81,7 @@ TEST(StatusMenuDialogsTest, CancellingADialogStartsNothing) {
     ASSERT_TRUE(test::finishes(chooseProfile(kPhone)));                                // panel cancelled
     ASSERT_TRUE(test::finishes(chooseRootCertificate(world.controller(), simulator))); // panel cancelled
     EXPECT_TRUE(fake.argumentLists().empty());
-    EXPECT_FALSE(sharedDefaults().contains(kRecentURLsKey));
+    EXPECT_FALSE(sharedDefaults().contains(RecentURLs::kSettingsKey));
     ASSERT_EQ(dialogs.alerts().size(), 2u);
     EXPECT_EQ(dialogs.alerts()[1].message, "Reset the keychain of iPhone 15 Pro?");
     EXPECT_EQ(dialogs.alerts()[1].style, Alert::Style::Warning);
