@@ -78,10 +78,46 @@ QImage MenuIcons::statusItemImage(bool active, const QColor& color) {
 
     if (active) {
         p.setPen(Qt::NoPen);
-        p.setBrush(color);
+        p.setBrush(activeDotColor(color));
         p.drawEllipse(QRectF(13.4, 12.4, 4.2, 4.2));
     }
     return image;
+}
+
+MenuIcons::PanelShade MenuIcons::panelShade(const QColor& background) {
+    return statusGlyphColor(background) == QColor(Qt::white) ? PanelShade::dark : PanelShade::light;
+}
+
+QColor MenuIcons::statusGlyphColor(PanelShade shade) {
+    return shade == PanelShade::dark ? QColor(Qt::white) : QColor(0x1d, 0x1d, 0x1f);
+}
+
+QColor MenuIcons::activeDotColor(const QColor& glyph) {
+    // A light glyph sits on a dark panel: a bright orange. A dark glyph on a light panel: a deep
+    // one, as a bright orange on white is hard to see at this size.
+    return glyph.lightness() >= 128 ? QColor(0xff, 0x9f, 0x0a) : QColor(0xc2, 0x4e, 0x00);
+}
+
+QString MenuIcons::statusIconName(bool active) {
+    return active ? QStringLiteral("quorvex-tray-active-symbolic") : QStringLiteral("quorvex-tray-symbolic");
+}
+
+QIcon MenuIcons::statusIcon(bool active, PanelShade shade, bool byName) {
+    QIcon glyph(QPixmap::fromImage(statusItemImage(active, statusGlyphColor(shade))));
+    if (!byName)
+        return glyph;
+    // Our copies of the themed icons, for a desktop that has not installed them. Without a theme
+    // name Qt looks nothing up by name; the base theme every theme inherits serves then.
+    static const bool searchPathAdded = [] {
+        QIcon::setFallbackSearchPaths(QIcon::fallbackSearchPaths() << QStringLiteral(":/icons/tray"));
+        if (QIcon::themeName().isEmpty())
+            QIcon::setThemeName(QStringLiteral("hicolor"));
+        return true;
+    }();
+    Q_UNUSED(searchPathAdded);
+    // Not fromTheme's fallback form: it drops a scalable icon as having no sizes.
+    const QIcon themed = QIcon::fromTheme(statusIconName(active));
+    return themed.isNull() ? glyph : themed;
 }
 
 QString MenuIcons::statusItemDescription(bool active) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QIcon>
 #include <QImage>
 #include <QRect>
 #include <QSizeF>
@@ -20,11 +21,25 @@ public:
 
     /// The 18 × 18 status glyph: sliders with a sparkle, plus a dot when network changes are
     /// active. Drawn in `color` on transparent; the caller picks the colour that suits its panel
-    /// (there is no template tinting here).
+    /// (there is no template tinting here). The active dot is orange, light or dark to stand out
+    /// on the panel the colour was chosen for, so the active glyph never reads as the idle one.
     static QImage statusItemImage(bool active, const QColor& color = Qt::black);
     /// The glyph colour for a panel of `background`: white on a dark panel, near-black on a light
     /// one, whichever contrasts more.
     static QColor statusGlyphColor(const QColor& background);
+    /// The glyph's two variants: for a light panel (dark glyph) and for a dark one (light glyph).
+    enum class PanelShade { light, dark };
+    static PanelShade panelShade(const QColor& background);
+    static QColor statusGlyphColor(PanelShade shade);
+    /// The colour of the active dot on a glyph drawn in `glyph`.
+    static QColor activeDotColor(const QColor& glyph);
+    /// The themed icon names of the glyph ("quorvex-tray-symbolic", "quorvex-tray-active-symbolic"),
+    /// for tray hosts that draw icons by name in the panel's own colours.
+    static QString statusIconName(bool active);
+    /// The tray icon: for a host that looks icons up by name, the themed icon (its own theme's
+    /// copy if installed, else ours) with the glyph of `shade` as the pixels it falls back to;
+    /// otherwise just the glyph of `shade`.
+    static QIcon statusIcon(bool active, PanelShade shade, bool byName);
     /// The panel colour under a tray icon at `geometry`, read from the screen around the glyph
     /// (its corners); nothing when the screen cannot be read there.
     static std::optional<QColor> panelColorAt(const QRect& geometry);

@@ -1,6 +1,7 @@
 #include "app/MenuRowView.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -27,15 +28,21 @@ QWidgetAction* MenuRowView::enclosingAction() const {
     return nullptr;
 }
 
-void MenuRowView::setState(bool hovered, bool focused) {
+void MenuRowView::setState(bool hovered, bool keyboard) {
     const bool before = isHighlighted();
+    const bool keyboardBefore = m_keyboard;
     m_hovered = hovered;
-    m_focused = focused;
-    if (before == isHighlighted())
+    m_keyboard = keyboard;
+    if (before == isHighlighted() && keyboardBefore == m_keyboard)
         return;
     highlightUpdated();
     update();
-    emit highlightChanged(isHighlighted());
+    if (before != isHighlighted())
+        emit highlightChanged(isHighlighted());
+}
+
+void MenuRowView::takeKeyboard() {
+    setState(m_hovered, hasFocus());
 }
 
 void MenuRowView::paintHighlight(const QColor& color, qreal horizontalInset, qreal verticalInset) {
@@ -49,35 +56,56 @@ void MenuRowView::paintHighlight(const QColor& color, qreal horizontalInset, qre
     painter.fillPath(path, color);
 }
 
+void MenuRowView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The pointer over a label is over the row: labels would keep the moves that bring the
+    // highlight back, and a click on them belongs to the row anyway. A label with a tool tip of
+    // its own (an elided line) keeps the pointer, or the tip would never show.
+    for (QLabel* label : findChildren<QLabel*>())
+        if (label->toolTip().isEmpty())
+            label->setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
 void MenuRowView::enterEvent(QEnterEvent* event) {
     QWidget::enterEvent(event);
     if (!isInteractive())
         return;
     // The pointer took over: make this the menu's active row and give it the keyboard, so the row
     // that was clicked or reached by the arrows before loses its highlight (one row at a time).
+    takePointer();
+}
+
+void MenuRowView::takePointer() {
     if (QWidgetAction* action = enclosingAction())
         static_cast<QMenu*>(parentWidget())->setActiveAction(action);
     m_hovered = true;
     setFocus(Qt::MouseFocusReason);
-    setState(true, hasFocus());
+    setState(true, false);
 }
 
 void MenuRowView::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
-    // Leaving the row ends its highlight, the focus a click or the pointer gave it included.
-    if (hasFocus())
-        clearFocus();
+    // Leaving the row ends its highlight. The focus stays, so a key pressed now still goes
+    // through this row to its menu, as it would from a plain item.
     setState(false, false);
 }
 
 void MenuRowView::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
-    setState(m_hovered, isInteractive());
+    setState(m_hovered, isInteractive() && event->reason() != Qt::MouseFocusReason);
 }
 
 void MenuRowView::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
-    setState(m_hovered, false);
+    // The arrows moved on to another row while the pointer rests here: the highlight goes with
+    // them, so the menu never shows two highlighted rows. Moving the pointer brings it back.
+    setState(false, false);
+}
+
+void MenuRowView::mouseMoveEvent(QMouseEvent* event) {
+    QWidget::mouseMoveEvent(event);
+    if (!m_hovered && isInteractive() && rect().contains(event->position().toPoint()))
+        takePointer();
 }
 
 void MenuRowView::mouseReleaseEvent(QMouseEvent* event) {
@@ -94,7 +122,8 @@ void MenuRowView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space:
-        if (isInteractive()) {
+        // Only the row the user sees highlighted answers; after the pointer left, the menu does.
+        if (isInteractive() && isHighlighted()) {
             activate();
             event->accept();
             return;

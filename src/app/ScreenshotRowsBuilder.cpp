@@ -57,7 +57,7 @@ void ScreenshotRowsBuilder::fillOptions(MenuRows& rows) const {
     rows.push_back(MenuRow::action(
         QStringLiteral("Screenshot Folder: ") + ScreenshotSettings::folderDisplayName() + QStringLiteral("…"),
         QStringLiteral("folder"), std::nullopt, [] { ScreenshotSettings::chooseFolder(); }));
-    rows.push_back(MenuRow::action(QStringLiteral("Show Screenshots in Finder"),
+    rows.push_back(MenuRow::action(QStringLiteral("Show Screenshots in File Manager"),
                                    QStringLiteral("arrow.up.forward.app"), std::nullopt,
                                    [] { Workspace::system().openPath(ScreenshotSettings::folder()); }));
 }

@@ -15,6 +15,7 @@
 #include "app/Updates.h"
 #include "network/NetworkProfile.h"
 #include "platform/Dialogs.h"
+#include "platform/HotKey.h"
 #include "simulator/AppDataLocation.h"
 #include "simulator/AppDetails.h"
 #include "simulator/DeviceTools.h"
@@ -27,6 +28,8 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPalette>
@@ -42,7 +45,6 @@ namespace {
 StatusMenuController* g_shared = nullptr;
 
 // The key of the always-on repeat hot key, shown next to Quick Repeat.
-const QKeySequence kRepeatKey(Qt::CTRL | Qt::ALT | Qt::META | Qt::Key_R);
 const QKeySequence kQuitKey(Qt::CTRL | Qt::Key_Q);
 
 // The profile the setup guide's tour demonstrates: a slow, high-latency mobile link.
@@ -65,6 +67,7 @@ StatusMenuController::StatusMenuController(Models models, bool showStatusItem)
     m_menu.setObjectName(QStringLiteral("statusMenu"));
     if (showStatusItem) {
         m_statusItem = new QSystemTrayIcon(this);
+        m_trayDrawsByName = trayDrawsIconsByName();
         // Tray hosts hand the tool tip (set with the state below) to screen readers as the item's
         // name; the menu it opens carries the same name.
         m_menu.setAccessibleName(QStringLiteral("Quorvex"));
@@ -88,6 +91,13 @@ StatusMenuController::StatusMenuController(Models models, bool showStatusItem)
     }
 }
 
+bool StatusMenuController::trayDrawsIconsByName() {
+    // Qt hands the icon to a StatusNotifierItem host whenever one is registered, and an embedding
+    // (XEmbed) tray gets the pixels otherwise.
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    return bus && bus->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value();
+}
+
 StatusMenuController::~StatusMenuController() {
     if (g_shared == this)
         g_shared = nullptr;
@@ -103,20 +113,22 @@ void StatusMenuController::updateStatusIcon() {
     const QString toolTip =
         active ? QStringLiteral("Quorvex · ") + network.summary() : QStringLiteral("Quorvex");
     // The glyph follows the panel it sits on, not the window palette: a dark panel with the
-    // palette's black text colour hid it. Until the panel can be read, the palette decides.
-    QColor glyph = QApplication::palette().color(QPalette::WindowText);
-    if (m_statusItem)
+    // palette's black text colour hid it. A host that draws icons by name colours the themed icon
+    // for its panel itself; on an embedding tray the panel is read under the icon. Until it can
+    // be, the palette decides.
+    MenuIcons::PanelShade shade = MenuIcons::panelShade(QApplication::palette().color(QPalette::Window));
+    if (m_statusItem && !m_trayDrawsByName)
         if (const std::optional<QColor> panel = MenuIcons::panelColorAt(m_statusItem->geometry()))
-            glyph = MenuIcons::statusGlyphColor(*panel);
+            shade = MenuIcons::panelShade(*panel);
     // Redraw only on a real change: the model signals every change of any of its values.
-    if (m_iconSet && active == m_activeIcon && toolTip == m_toolTip && glyph == m_glyph)
+    if (m_iconSet && active == m_activeIcon && toolTip == m_toolTip && shade == m_shade)
         return;
     m_iconSet = true;
     m_activeIcon = active;
     m_toolTip = toolTip;
-    m_glyph = glyph;
+    m_shade = shade;
     if (m_statusItem) {
-        m_statusItem->setIcon(QIcon(QPixmap::fromImage(MenuIcons::statusItemImage(active, glyph))));
+        m_statusItem->setIcon(MenuIcons::statusIcon(active, shade, m_trayDrawsByName));
         m_statusItem->setToolTip(toolTip);
     }
 }
@@ -216,7 +228,7 @@ MenuRows StatusMenuController::buildMenu() {
         MenuRow repeat = MenuRow::action(first.kind.title(), QStringLiteral("arrow.clockwise"), std::nullopt,
                                          [actions] { actions->repeatLast(); });
         repeat.withSubtitle(QStringLiteral("Repeat for %1 on %2").arg(first.appName, first.deviceName));
-        repeat.shortcut = kRepeatKey;
+        repeat.shortcut = HotKey::repeatHotKeySequence();
         rows.push_back(std::move(repeat));
         rows.push_back(MenuRow::separator());
     }
@@ -352,6 +364,8 @@ void StatusMenuController::rebuildMenu() {
 void StatusMenuController::openMenu(std::optional<QPoint> position) {
     if (m_menu.isVisible())
         return;
+    // The panel may have changed colour since the last look (a theme switch, another panel).
+    updateStatusIcon();
     rebuildMenu();
     m_menu.popup(position.value_or(QCursor::pos()));
 }

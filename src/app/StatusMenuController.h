@@ -3,6 +3,7 @@
 #include "actions/AppSnapshot.h"
 #include "app/AppSubmenuBuilder.h"
 #include "app/ClearDataSubmenuBuilder.h"
+#include "app/MenuIcons.h"
 #include "app/MenuRow.h"
 #include "app/Services.h"
 #include "app/SimulatorSubmenuBuilder.h"
@@ -65,6 +66,8 @@ public:
 
     /// The live controller, if any.
     static StatusMenuController* shared();
+    /// Whether the session's tray host takes icons by name (a StatusNotifierItem watcher runs).
+    static bool trayDrawsIconsByName();
 
     /// Builds the whole menu from the current models; the previous lazy fillers are dropped.
     MenuRows buildMenu();
@@ -124,7 +127,9 @@ private:
     QString m_toolTip;
     bool m_activeIcon = false;
     bool m_iconSet = false;
-    QColor m_glyph;
+    MenuIcons::PanelShade m_shade = MenuIcons::PanelShade::light;
+    // The tray host draws icons by name (StatusNotifierItem), not the pixels we give it.
+    bool m_trayDrawsByName = false;
 };
 
 } // namespace quorvex

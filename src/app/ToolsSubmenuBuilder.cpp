@@ -2,13 +2,12 @@
 
 #include "app/MenuIcons.h"
 #include "network/NetworkService.h"
+#include "network/NetworkSystem.h"
 #include "panel/DeviceHubService.h"
 #include "simulator/SimulatorApps.h"
 #include "ui/Palette.h"
 
-#include <QDesktopServices>
 #include <QPixmap>
-#include <QUrl>
 
 namespace quorvex {
 
@@ -38,11 +37,11 @@ void ToolsSubmenuBuilder::appendExtensionState(MenuRows& rows) const {
     const NetworkService& network = m_context.network;
     if (network.awaitingApproval()) {
         rows.push_back(MenuRow::separator());
-        rows.push_back(MenuRow::info(QStringLiteral("Allow the extension in System Settings to continue."),
-                                     QStringLiteral("exclamationmark.shield")));
-        rows.push_back(MenuRow::action(QStringLiteral("Open Network Extensions Settings…"),
-                                       QStringLiteral("gear"), std::nullopt,
-                                       [] { openExtensionSettings(); }));
+        rows.push_back(
+            MenuRow::info(QStringLiteral("Allow the extension with “sudo quorvexctl approve” to continue."),
+                          QStringLiteral("exclamationmark.shield")));
+        rows.push_back(MenuRow::action(QStringLiteral("How to Allow the Extension…"), QStringLiteral("gear"),
+                                       std::nullopt, [] { NetworkSystem::showHowToApprove(); }));
     } else if (network.isBusy()) {
         rows.push_back(MenuRow::separator());
         rows.push_back(MenuRow::info(QStringLiteral("Applying…"), QStringLiteral("hourglass")));
@@ -50,11 +49,6 @@ void ToolsSubmenuBuilder::appendExtensionState(MenuRows& rows) const {
         rows.push_back(MenuRow::separator());
         rows.push_back(MenuRow::info(*error, QStringLiteral("exclamationmark.triangle")));
     }
-}
-
-void ToolsSubmenuBuilder::openExtensionSettings() {
-    QDesktopServices::openUrl(
-        QUrl(QStringLiteral("x-apple.systempreferences:com.apple.LoginItems-Settings.extension")));
 }
 
 } // namespace quorvex

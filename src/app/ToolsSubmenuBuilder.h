@@ -39,7 +39,6 @@ public:
     void fillSimulators(MenuRows& rows) const;
     /// Nothing, or a separator and the rows that tell what the network extension waits for.
     void appendExtensionState(MenuRows& rows) const;
-    static void openExtensionSettings();
 
 private:
     Context m_context;

@@ -12,11 +12,8 @@
 #include <QCoreApplication>
 
 namespace quorvex {
-namespace {
 
-// Stands for the system settings pane: here an administrator approves the extension on the
-// daemon's command line.
-void showHowToApprove() {
+void NetworkSystem::showHowToApprove() {
     Alert alert;
     alert.message = QStringLiteral("Allow the network extension");
     alert.informativeText = QStringLiteral("An administrator approves it in a terminal:\n\n"
@@ -24,8 +21,6 @@ void showHowToApprove() {
                                            "The setup guide moves on as soon as it is allowed.");
     Dialogs::shared().runAlert(alert);
 }
-
-} // namespace
 
 NetworkSystem::NetworkSystem(Clock& clock, IllustrationFactory illustrations)
     : m_control(std::make_unique<SocketExtensionControl>())
@@ -35,7 +30,8 @@ NetworkSystem::NetworkSystem(Clock& clock, IllustrationFactory illustrations)
     options.installPrefix = QUORVEX_INSTALL_PREFIX;
     m_proxy = std::make_unique<ProxyController>(*m_control, *m_executor, clock, std::move(options));
     m_guide = std::make_unique<SetupGuide>(
-        *m_proxy, clock, SetupGuideWidgetWindow::factory(std::move(illustrations), &showHowToApprove));
+        *m_proxy, clock,
+        SetupGuideWidgetWindow::factory(std::move(illustrations), &NetworkSystem::showHowToApprove));
     m_model = std::make_unique<NetworkModel>(*m_proxy, *m_guide, sharedDefaults());
 }
 

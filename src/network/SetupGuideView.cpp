@@ -128,9 +128,8 @@ SetupGuideView::PageTexts SetupGuideView::pageTexts(const SetupGuide& guide) {
     case Phase::ApproveExtension:
         return {QStringLiteral("Allow the network extension"),
                 QStringLiteral(
-                    "This computer asks to use a new network extension: click Open System Settings. An "
-                    "administrator approves it with “sudo quorvexctl approve”; you may be asked for your "
-                    "password.")};
+                    "This computer asks to use a new network extension. An administrator approves it in a "
+                    "terminal with “sudo quorvexctl approve”; you may be asked for your password.")};
     case Phase::AllowProxy:
         return {QStringLiteral("Allow the proxy configuration"),
                 QStringLiteral(
@@ -275,7 +274,7 @@ QWidget* SetupGuideView::makeDetail() {
         column->setSpacing(10);
         const std::vector<std::pair<QString, QString>> steps = {
             {QStringLiteral("puzzlepiece.extension"),
-             QStringLiteral("Allow the network extension in System Settings")},
+             QStringLiteral("Allow the network extension with “sudo quorvexctl approve”")},
             {QStringLiteral("network.badge.shield.half.filled"),
              QStringLiteral("Allow the proxy configuration")},
         };
@@ -298,7 +297,7 @@ QWidget* SetupGuideView::makeDetail() {
     }
     case Phase::ApproveExtension:
         return makeStepStatus(Phase::ApproveExtension, QStringLiteral("Extension allowed"),
-                              QStringLiteral("Waiting for you to allow it in System Settings…"),
+                              QStringLiteral("Waiting for “sudo quorvexctl approve”…"),
                               QStringLiteral("Not allowed yet"), true);
     case Phase::AllowProxy:
         return makeStepStatus(Phase::AllowProxy, QStringLiteral("Proxy configuration allowed"),
@@ -344,7 +343,7 @@ QWidget* SetupGuideView::makeStepStatus(Phase step, const QString& verified, con
     }
     row->addStretch();
     if (settingsButton && !complete) {
-        auto* open = new QPushButton(QStringLiteral("Open System Settings"));
+        auto* open = new QPushButton(QStringLiteral("How to Allow the Extension…"));
         open->setObjectName(QStringLiteral("openSettings"));
         connect(open, &QPushButton::clicked, this, [this] {
             if (m_openSettings)

@@ -25,7 +25,7 @@ public:
     static constexpr int kWidth = 580;
     static constexpr int kHeight = 600;
 
-    /// `openSettings` answers "Open System Settings"; `close` hides the window.
+    /// `openSettings` answers "How to Allow the Extension…"; `close` hides the window.
     SetupGuideView(SetupGuide& guide, IllustrationFactory illustrations, std::function<void()> openSettings,
                    std::function<void()> close, QWidget* parent = nullptr);
 

@@ -44,7 +44,7 @@ struct OpenPanel {
     bool multipleSelection = false;
     /// Name patterns the panel offers ("*.pem"); empty: any file.
     QStringList nameFilters;
-    /// The folder the panel starts in; empty: the platform's choice.
+    /// The folder the panel starts in; empty: the folder the last panel ended in, else home.
     std::filesystem::path directory;
 };
 
@@ -59,8 +59,10 @@ public:
     virtual ~Dialogs() = default;
 
     /// Activates the application, runs the alert modally and returns the chosen button's code.
-    /// The first button is the default (Return); Escape chooses a button titled "Cancel", or the
-    /// only button when there is one.
+    /// The first button is the default (Return) unless it is destructive: then the button titled
+    /// "Cancel" is, or none. Escape chooses "Cancel", or the only button when it is not
+    /// destructive. Titles are shown as written ("&" is no mnemonic); text fields of the
+    /// accessory that hold a proposed value have it selected.
     virtual int runAlert(const Alert& alert) = 0;
 
     /// Activates the application and runs an open panel modally. The chosen items, or an empty

@@ -9,6 +9,24 @@ constexpr quint32 kRepeatModifiers =
 
 } // namespace
 
+QKeySequence HotKey::repeatHotKeySequence() {
+    // Command is the Meta (Super) key here, as the X11 backend grabs it.
+    Qt::KeyboardModifiers modifiers;
+    if (kRepeatModifiers & HotKeyModifier::control)
+        modifiers |= Qt::ControlModifier;
+    if (kRepeatModifiers & HotKeyModifier::option)
+        modifiers |= Qt::AltModifier;
+    if (kRepeatModifiers & HotKeyModifier::command)
+        modifiers |= Qt::MetaModifier;
+    if (kRepeatModifiers & HotKeyModifier::shift)
+        modifiers |= Qt::ShiftModifier;
+    return QKeySequence(QKeyCombination(modifiers, Qt::Key_R));
+}
+
+QString HotKey::repeatHotKeyText() {
+    return repeatHotKeySequence().toString(QKeySequence::NativeText);
+}
+
 HotKey::HotKey(HotKeyRegistry& registry, quint32 id, quint32 keyCode, quint32 modifiers, Action action)
     : m_registry(registry)
     , m_action(std::move(action))

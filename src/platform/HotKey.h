@@ -2,7 +2,9 @@
 
 #include "platform/GlobalHotKeys.h"
 
+#include <QKeySequence>
 #include <QObject>
+#include <QString>
 
 #include <functional>
 #include <map>
@@ -28,6 +30,10 @@ public:
     /// The always-on ⌃⌥⌘R. The first call creates it with `action` and activates it; later calls
     /// return the same key (their `action` is not used). It is never deactivated.
     static HotKey& repeatHotKey(Action action, HotKeyRegistry& registry = sharedRegistry());
+    /// The repeat hot key as the desktop writes key combinations ("Ctrl+Alt+Meta+R"), for texts
+    /// that name it.
+    static QKeySequence repeatHotKeySequence();
+    static QString repeatHotKeyText();
 
     /// The registration held from the service; empty while unregistered or refused.
     std::optional<quint32> reference() const { return m_reference; }

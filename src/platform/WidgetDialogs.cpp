@@ -4,10 +4,13 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QStyle>
@@ -80,15 +83,22 @@ int WidgetDialogs::runAlert(const Alert& alert) {
     if (buttons.empty())
         buttons.push_back({QStringLiteral("OK"), false});
 
-    // The first button is the default and sits at the trailing end, the others before it.
+    // The first button sits at the trailing end, the others before it. It is the default, unless
+    // it destroys something: then Cancel is (or no button), so Return never deletes by habit.
     auto* row = new QHBoxLayout;
     row->addStretch();
-    QPushButton* first = nullptr;
+    QPushButton* defaultButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    const bool destructiveFirst = buttons.front().destructive;
     for (int index = static_cast<int>(buttons.size()) - 1; index >= 0; --index) {
         const AlertButton& spec = buttons[static_cast<size_t>(index)];
-        auto* button = new QPushButton(spec.title, &dialog);
+        // "&" would mark a mnemonic and vanish from the title; a title is shown as written.
+        auto* button =
+            new QPushButton(QString(spec.title).replace(QLatin1Char('&'), QLatin1String("&&")), &dialog);
         button->setObjectName(QStringLiteral("alertButton%1").arg(index));
         button->setProperty("destructive", spec.destructive);
+        // Only the chosen default answers Return, not whichever button has the focus.
+        button->setAutoDefault(false);
         if (spec.destructive) {
             QPalette palette = button->palette();
             palette.setColor(QPalette::ButtonText, QColor(0xd7, 0x26, 0x2e));
@@ -101,15 +111,20 @@ int WidgetDialogs::runAlert(const Alert& alert) {
             dialog.done(code);
         });
         row->addWidget(button);
-        if (index == 0)
-            first = button;
-        if (spec.title == QLatin1String("Cancel"))
+        if (index == 0 && !destructiveFirst)
+            defaultButton = button;
+        if (spec.title == QLatin1String("Cancel")) {
             dialog.escapeCode = code;
+            cancelButton = button;
+        }
     }
-    if (buttons.size() == 1)
+    // Escape is the way out of a lone button, unless that button destroys something.
+    if (buttons.size() == 1 && !destructiveFirst)
         dialog.escapeCode = Dialogs::kFirstButton;
-    first->setDefault(true);
-    first->setAutoDefault(true);
+    if (destructiveFirst)
+        defaultButton = cancelButton;
+    if (defaultButton)
+        defaultButton->setDefault(true);
 
     auto* body = new QHBoxLayout;
     body->addWidget(icon, 0, Qt::AlignTop);
@@ -120,14 +135,25 @@ int WidgetDialogs::runAlert(const Alert& alert) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
     message->setMinimumWidth(260);
 
-    // The focus widget must be set once the dialog is shown, or showing resets it.
-    QWidget* focus = alert.initialFocus ? alert.initialFocus : first;
+    // The focus widget must be set once the dialog is shown, or showing resets it. Without a
+    // default the dialog itself takes the focus, so Space presses nothing either.
+    QPointer<QWidget> focus = alert.initialFocus ? alert.initialFocus : defaultButton;
     QMetaObject::invokeMethod(
         &dialog,
-        [&dialog, focus] {
+        [&dialog, focus, accessory] {
             dialog.raise();
             dialog.activateWindow();
-            focus->setFocus(Qt::OtherFocusReason);
+            if (focus)
+                focus->setFocus(Qt::OtherFocusReason);
+            else
+                dialog.setFocus(Qt::OtherFocusReason);
+            // A field that proposes a value has it selected, so typing replaces it.
+            if (accessory)
+                for (QLineEdit* field : accessory->findChildren<QLineEdit*>())
+                    if (!field->isReadOnly() && !field->text().isEmpty())
+                        field->selectAll();
+            if (auto* field = qobject_cast<QLineEdit*>(accessory.data()); field && !field->isReadOnly())
+                field->selectAll();
         },
         Qt::QueuedConnection);
     const int result = dialog.exec();
@@ -156,11 +182,21 @@ std::vector<std::filesystem::path> WidgetDialogs::runOpenPanel(const OpenPanel& 
     }
     if (!panel.prompt.isEmpty())
         dialog.setLabelText(QFileDialog::Accept, panel.prompt);
+    // The given folder, else where the user was last, else home: never the process's working
+    // folder, which QFileDialog would start in and which means nothing to the user.
+    QString start;
     if (!panel.directory.empty())
-        dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(panel.directory.string())));
+        start = QFile::decodeName(QByteArray::fromStdString(panel.directory.string()));
+    else if (!m_lastDirectory.isEmpty() && QFileInfo(m_lastDirectory).isDir())
+        start = m_lastDirectory;
+    else
+        start = QDir::homePath();
+    dialog.setDirectory(start);
     dialog.activateWindow();
     std::vector<std::filesystem::path> chosen;
-    if (dialog.exec() != QDialog::Accepted)
+    const int answer = dialog.exec();
+    m_lastDirectory = dialog.directory().absolutePath();
+    if (answer != QDialog::Accepted)
         return chosen;
     for (const QString& file : dialog.selectedFiles())
         chosen.emplace_back(QFile::encodeName(file).toStdString());

@@ -18,7 +18,7 @@ class ItemRemoval final {
 public:
     static inline const QString kOutside = QStringLiteral("outside the folders Quorvex may clean");
     static inline const QString kNeedsPassword =
-        QStringLiteral("needs your password — drag it to the Trash in Finder");
+        QStringLiteral("needs your password — move it to the trash in your file manager");
     static inline const QString kSimulatorFailed = QStringLiteral("simctl couldn’t delete it");
     static inline const QString kRuntimeFailed = QStringLiteral("simctl couldn’t delete the runtime");
 

@@ -9,7 +9,9 @@ namespace quorvex {
 
 /// Draws the system symbol names that the program uses ("bell.badge", "link", ...) from a bundled
 /// icon set. Names map to icons through resources/icons/symbols.tsv; an unknown name draws the
-/// fallback (a question mark in a circle). GUI thread only.
+/// fallback (a question mark in a circle). A "NAME.circle" or "NAME.circle.fill" that the set has
+/// no circled or filled icon for is drawn from the glyph of NAME (or of its own row): inside a
+/// ring, or cut out of a filled disc. GUI thread only.
 class Symbols final {
 public:
     /// True when the name has an icon of its own (not the fallback).

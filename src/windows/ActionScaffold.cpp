@@ -1,5 +1,6 @@
 #include "windows/ActionScaffold.h"
 
+#include "platform/HotKey.h"
 #include "simulator/SimulatorApp.h"
 #include "simulator/SimulatorApps.h"
 #include "ui/Palette.h"
@@ -275,7 +276,8 @@ void ActionScaffold::refreshPresets() {
 
 void ActionScaffold::refreshRecents() {
     auto* section =
-        makeSection(QStringLiteral("Recent · ⌃⌥⌘R repeats the latest"), QStringLiteral("recentSection"));
+        makeSection(QStringLiteral("Recent · %1 repeats the latest").arg(HotKey::repeatHotKeyText()),
+                    QStringLiteral("recentSection"));
     int shown = 0;
     const QDateTime now = m_now ? m_now() : QDateTime::currentDateTime();
     for (const SimulatorActions::Recent& recent : m_actions.history()) {

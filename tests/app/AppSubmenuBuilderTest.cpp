@@ -264,11 +264,12 @@ TEST(AppSubmenuBuilderTest, APermissionChangeShowsOnEveryRowAndAllPermissionsNev
     auto states = [&] {
         std::map<QString, std::optional<PermissionAction>> result;
         for (const auto& [title, view] : views) {
-            std::optional<PermissionAction> checked;
-            for (QAbstractButton* button : view->buttons())
-                if (button->isChecked())
-                    checked = static_cast<PermissionAction>(button->property("tag").toInt());
-            result[title] = checked;
+            std::optional<PermissionAction> shown;
+            for (const PermissionAction action :
+                 {PermissionAction::grant, PermissionAction::revoke, PermissionAction::reset})
+                if (view->shownSymbol(action).endsWith(".fill"))
+                    shown = action;
+            result[title] = shown;
         }
         return result;
     };

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include <cmath>
+
 namespace quorvex {
 namespace {
 
@@ -112,9 +117,105 @@ TEST(MenuIconsTest, TheStatusGlyphTakesTheColourThatStandsOutOnItsPanel) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(MenuIcons::statusGlyphColor(c.panel), c.glyph);
     }
-    // On both variants the active glyph still differs from the inactive one.
-    for (const QColor& glyph : {QColor(Qt::white), QColor(0x1d, 0x1d, 0x1f)})
-        EXPECT_NE(MenuIcons::statusItemImage(true, glyph), MenuIcons::statusItemImage(false, glyph));
+}
+
+// WCAG contrast ratio of two opaque colours.
+double contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& color) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) +
+               0.0722 * channel(color.blueF());
+    };
+    const double x = luminance(a);
+    const double y = luminance(b);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+// Each panel gets its variant, and on each the active dot is a colour of its own that still
+// stands out from the panel: the active state is told apart by colour, not only by a shorter line.
+TEST(MenuIconsTest, BothVariantsShowTheActiveDotInAColourThatStandsOutOnTheirPanel) {
+    struct Case {
+        const char* name;
+        QColor panel;
+        MenuIcons::PanelShade shade;
+    };
+    const Case cases[] = {
+        {"light panel", QColor(0xee, 0xee, 0xee), MenuIcons::PanelShade::light},
+        {"white panel", Qt::white, MenuIcons::PanelShade::light},
+        {"dark panel", QColor(0x2b, 0x2b, 0x2b), MenuIcons::PanelShade::dark},
+        {"black panel", Qt::black, MenuIcons::PanelShade::dark},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(MenuIcons::panelShade(c.panel), c.shade);
+        const QColor glyph = MenuIcons::statusGlyphColor(c.shade);
+        EXPECT_GE(contrast(glyph, c.panel), 4.5);
+        const QImage active = MenuIcons::statusItemImage(true, glyph);
+        const QImage idle = MenuIcons::statusItemImage(false, glyph);
+        const QColor dot = at(active, 15.5, 14.5);
+        EXPECT_GT(dot.alpha(), 250);
+        EXPECT_NEAR(dot.hslHue(), 30, 12) << "orange";
+        EXPECT_GE(contrast(dot, c.panel), 3.0) << dot.name().toStdString();
+        EXPECT_GE(contrast(dot, glyph), 1.5) << "not the glyph's own colour";
+        EXPECT_NE(at(idle, 15.5, 14.5).rgb(), dot.rgb());
+    }
+}
+
+// Hosts that draw icons by name get our themed icon; its drawing is the same glyph, so the two
+// kinds of tray show one picture.
+TEST(MenuIconsTest, TheThemedIconsDrawTheSameGlyphAsThePainter) {
+    for (const bool active : {false, true}) {
+        SCOPED_TRACE(active ? "active" : "idle");
+        const QIcon themed = MenuIcons::statusIcon(active, MenuIcons::PanelShade::dark, true);
+        EXPECT_EQ(themed.name(), MenuIcons::statusIconName(active));
+        EXPECT_FALSE(themed.pixmap(QSize(22, 22)).isNull()) << "pixels for hosts that do not look names up";
+        EXPECT_TRUE(MenuIcons::statusIcon(active, MenuIcons::PanelShade::dark, false).name().isEmpty());
+
+        QSvgRenderer svg(QStringLiteral(":/icons/tray/%1.svg").arg(MenuIcons::statusIconName(active)));
+        ASSERT_TRUE(svg.isValid());
+        QImage drawn(36, 36, QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::transparent);
+        QPainter painter(&drawn);
+        painter.setRenderHint(QPainter::Antialiasing);
+        svg.render(&painter);
+        painter.end();
+        const QImage painted = MenuIcons::statusItemImage(active, Qt::black);
+        int differing = 0;
+        for (int y = 0; y < 36; ++y)
+            for (int x = 0; x < 36; ++x)
+                if ((qAlpha(drawn.pixel(x, y)) > 128) != (painted.pixelColor(x, y).alpha() > 128))
+                    ++differing;
+        EXPECT_LT(differing, 36 * 36 / 50) << "the same shape, give or take the antialiased edges";
+        if (active) {
+            EXPECT_NEAR(drawn.pixelColor(31, 29).hslHue(), 30, 12) << "the dot is orange there too";
+        }
+    }
+}
+
+// Saves the four glyphs on their panels when QUORVEX_SHOTS_DIR names a folder (for looking at,
+// never compared).
+TEST(MenuIconsTest, SavesTheTrayVariantsForLookingAt) {
+    const QString folder = qEnvironmentVariable("QUORVEX_SHOTS_DIR");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "QUORVEX_SHOTS_DIR not set";
+    const QColor panels[] = {QColor(0x2b, 0x2b, 0x2b), QColor(0xee, 0xee, 0xee)};
+    constexpr int scale = 6;
+    QImage sheet(2 * 26 * scale, 2 * 26 * scale, QImage::Format_ARGB32);
+    QPainter painter(&sheet);
+    for (int row = 0; row < 2; ++row) {
+        painter.fillRect(QRect(0, row * 26 * scale, sheet.width(), 26 * scale), panels[row]);
+        for (const bool active : {false, true}) {
+            const QImage glyph = MenuIcons::statusItemImage(
+                active, MenuIcons::statusGlyphColor(MenuIcons::panelShade(panels[row])));
+            painter.drawImage(QRect((active ? 26 : 0) * scale + 4 * scale, row * 26 * scale + 4 * scale,
+                                    18 * scale, 18 * scale),
+                              glyph);
+        }
+    }
+    painter.end();
+    EXPECT_TRUE(sheet.save(folder + "/tray-variants.png"));
 }
 
 TEST(MenuIconsTest, APanelColourIsReadOnlyWhereThereIsAScreen) {

@@ -12,8 +12,12 @@
 #include <QMenu>
 #include <QTest>
 #include <QWidgetAction>
+#include <QWindow>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
 
 namespace quorvex {
 namespace {
@@ -30,7 +34,7 @@ TEST(CopyRowViewTest, AClickCopiesEveryValueAndShowsCopiedUntilTheClockRestoresT
     EXPECT_EQ(row.valueText(0), "Copied");
     EXPECT_EQ(row.iconTint(), Palette::green());
     clock.advance(1.0);
-    QTest::keyClick(&row, Qt::Key_Return); // a second copy restarts the period
+    QTest::mouseClick(&row, Qt::LeftButton, {}, QPoint(100, 10)); // a second copy restarts the period
     clock.advance(1.0);
     EXPECT_EQ(row.valueText(0), "Copied") << "the first click's restore gave way to the second's";
     clock.advance(0.3);
@@ -106,63 +110,167 @@ TEST(EntitlementRowViewTest, ShowsTwelveValuesAndCountsTheRest) {
     EXPECT_EQ(one.lineTexts().first(), "Push Notifications");
 }
 
-TEST(PermissionRowViewTest, EachButtonPerformsTheActionOfItsTagAndTheLastActionIsChecked) {
+// The colour that most opaque pixels of a button's icon have, and how many there are.
+struct IconInk {
+    QColor color;
+    int pixels = 0;
+};
+
+IconInk iconInk(QAbstractButton* button) {
+    const QImage image = button->icon().pixmap(QSize(15, 15), 2.0).toImage();
+    std::map<QRgb, int> counts;
+    IconInk ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) > 200) {
+                ++ink.pixels;
+                ++counts[image.pixel(x, y) | 0xff000000u];
+            }
+    if (!counts.empty())
+        ink.color = QColor::fromRgb(std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
+                                        return a.second < b.second;
+                                    })->first);
+    return ink;
+}
+
+TEST(PermissionRowViewTest, TheRecordedActionShowsFilledInItsColourAndTheOthersAsOutlines) {
+    struct Case {
+        std::optional<PermissionAction> state;
+        QStringList symbols;
+    };
+    const Case cases[] = {
+        {std::nullopt, {"checkmark.circle", "xmark.circle", "arrow.counterclockwise.circle"}},
+        {PermissionAction::grant, {"checkmark.circle.fill", "xmark.circle", "arrow.counterclockwise.circle"}},
+        {PermissionAction::revoke,
+         {"checkmark.circle", "xmark.circle.fill", "arrow.counterclockwise.circle"}},
+        {PermissionAction::reset, {"checkmark.circle", "xmark.circle", "arrow.counterclockwise.circle.fill"}},
+    };
+    const QColor colours[] = {Palette::green(), Palette::red(), Palette::blue()};
+    PermissionRowView row("Camera", "camera", std::nullopt, [](PermissionAction) {});
+    EXPECT_EQ(row.size(), QSize(300, 26));
+    ASSERT_EQ(row.buttons().size(), 3);
+    const IconInk outline = iconInk(row.buttons()[2]);
+    for (const Case& c : cases) {
+        row.setState(c.state);
+        for (int tag = 0; tag < 3; ++tag) {
+            SCOPED_TRACE(c.symbols[tag].toStdString());
+            QAbstractButton* button = row.buttons()[tag];
+            const auto action = static_cast<PermissionAction>(tag);
+            EXPECT_EQ(row.shownSymbol(action), c.symbols[tag]);
+            EXPECT_EQ(button->toolTip(), QStringList({"Grant", "Revoke", "Reset"})[tag]);
+            EXPECT_EQ(button->accessibleName(), button->toolTip());
+            EXPECT_FALSE(button->isCheckable()) << "the state is in the symbol, not a pressed look";
+            const IconInk ink = iconInk(button);
+            if (c.state == action) {
+                EXPECT_EQ(ink.color.rgb(), colours[tag].rgb());
+                EXPECT_EQ(button->accessibleDescription(), "Applied last");
+            } else {
+                EXPECT_EQ(ink.color.rgb(), row.palette().color(QPalette::PlaceholderText).rgb());
+                EXPECT_TRUE(button->accessibleDescription().isEmpty());
+            }
+        }
+    }
+    // The reset symbol has no filled icon of its own: the filled one is still a solid disc.
+    EXPECT_GT(iconInk(row.buttons()[2]).pixels, 2 * outline.pixels);
+}
+
+TEST(PermissionRowViewTest, EachButtonPerformsTheActionOfItsTagAndTheKeyboardMovesAFocusRing) {
     std::vector<PermissionAction> performed;
     PermissionRowView row("Camera", "camera", PermissionAction::revoke,
                           [&](PermissionAction action) { performed.push_back(action); });
-    ASSERT_EQ(row.buttons().size(), 3);
-    EXPECT_TRUE(row.buttons()[1]->isChecked());
-    EXPECT_FALSE(row.buttons()[0]->isChecked());
-    QStringList titles;
-    for (QAbstractButton* button : row.buttons()) {
-        titles << button->text();
+    for (QAbstractButton* button : row.buttons())
         button->click();
-    }
-    EXPECT_EQ(titles, QStringList({"Grant", "Revoke", "Reset"}));
     EXPECT_EQ(performed, std::vector<PermissionAction>(
                              {PermissionAction::grant, PermissionAction::revoke, PermissionAction::reset}));
-    EXPECT_EQ(row.buttons()[0]->property("tag").toInt(), 0);
-    EXPECT_TRUE(row.buttons()[2]->isChecked()) << "the button pressed last is the current choice";
-    EXPECT_FALSE(row.buttons()[1]->isChecked());
+    EXPECT_EQ(row.state(), PermissionAction::revoke)
+        << "the recorded state comes from the model, not the click";
+    performed.clear();
+    QLabel* title = row.findChild<QLabel*>("title");
+    QTest::mouseClick(&row, Qt::LeftButton, {}, title->geometry().center());
+    EXPECT_TRUE(performed.empty()) << "a click on the title changes no permission";
 
     performed.clear();
-    row.setFocus();
+    row.show();
+    QApplication::setActiveWindow(&row);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&row));
+    // Whatever focus showing gave it, the keyboard takes over now.
+    row.clearFocus();
+    row.setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(row.focusRingButton(), 0);
     QTest::keyClick(&row, Qt::Key_Right);
     QTest::keyClick(&row, Qt::Key_Right);
+    EXPECT_EQ(row.focusRingButton(), 2);
+    for (QAbstractButton* button : row.buttons())
+        EXPECT_FALSE(button->isDown()) << "the keyboard's choice is a ring, never a pressed button";
+    QTest::keyClick(&row, Qt::Key_Right);
+    QTest::keyClick(&row, Qt::Key_Left);
     QTest::keyClick(&row, Qt::Key_Return);
     row.tapped(7); // no such tag: nothing
     EXPECT_EQ(performed, std::vector<PermissionAction>{PermissionAction::reset});
+
+    // The pointer's focus highlights the row but draws no ring.
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&row, &enter);
+    EXPECT_TRUE(row.isHighlighted());
+    EXPECT_EQ(row.focusRingButton(), -1);
 }
 
-TEST(PermissionRowViewTest, OnlyOneRowIsHighlightedAndLeavingARowClearsIt) {
+TEST(PermissionRowViewTest, ClickingOneRowAndMovingToTheNextLeavesOnlyTheNextHighlighted) {
     QMenu menu;
     std::vector<PermissionRowView*> rows;
-    for (const char* title : {"Camera", "Contacts"}) {
-        auto* row = new PermissionRowView(title, "camera", std::nullopt, [](PermissionAction) {});
+    int clicks = 0;
+    for (const char* title : {"Camera", "Contacts", "Photos"}) {
+        auto* row = new PermissionRowView(title, "camera", std::nullopt, [&](PermissionAction) { ++clicks; });
         auto* action = new QWidgetAction(&menu);
         action->setDefaultWidget(row);
         menu.addAction(action);
         rows.push_back(row);
     }
-    menu.show();
+    menu.popup(QPoint(100, 100));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
-    // The pointer over the first row, which a click left with the keyboard focus.
-    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QApplication::sendEvent(rows[0], &enter);
-    rows[0]->setFocus(Qt::MouseFocusReason);
-    ASSERT_TRUE(rows[0]->isHighlighted());
+    // Through the window, as the pointer does: Qt then finds the row under it and sends the
+    // enter and leave events itself.
+    QWindow* window = menu.windowHandle();
+    auto highlighted = [&] {
+        QList<int> result;
+        for (int i = 0; i < int(rows.size()); ++i)
+            if (rows[i]->isHighlighted())
+                result << i;
+        return result;
+    };
+    auto pointAt = [&](QWidget* widget) { return widget->mapTo(&menu, widget->rect().center()); };
 
-    // The pointer moves on to the next row.
-    QEvent leaveFirst(QEvent::Leave);
-    QApplication::sendEvent(rows[0], &leaveFirst);
-    QApplication::sendEvent(rows[1], &enter);
-    EXPECT_TRUE(rows[1]->isHighlighted());
-    EXPECT_FALSE(rows[0]->isHighlighted()) << "moving on takes the highlight along";
+    QTest::mouseMove(window, pointAt(rows[0]));
+    EXPECT_EQ(highlighted(), QList<int>{0});
+    QAbstractButton* grant = rows[0]->buttons()[0];
+    QTest::mouseMove(window, pointAt(grant));
+    QTest::mouseClick(window, Qt::LeftButton, {}, pointAt(grant));
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(highlighted(), QList<int>{0}) << "the row under the pointer stays highlighted after a click";
 
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(rows[1], &leave);
-    EXPECT_FALSE(rows[1]->isHighlighted());
-    EXPECT_FALSE(rows[0]->isHighlighted());
+    QTest::mouseMove(window, pointAt(rows[1]));
+    EXPECT_EQ(highlighted(), QList<int>{1}) << "moving on takes the highlight along";
+    for (QAbstractButton* button : rows[0]->buttons())
+        EXPECT_FALSE(button->isDown());
+
+    // The arrows take over from the row under the pointer: still one highlighted row.
+    QTest::keyClick(window, Qt::Key_Up);
+    EXPECT_EQ(highlighted(), QList<int>{0}) << "the row under the pointer gives the highlight up";
+    QTest::mouseMove(window, pointAt(rows[1]) + QPoint(0, 2));
+    EXPECT_EQ(highlighted(), QList<int>{1}) << "moving the pointer takes it back";
+
+    // Leaving every row clears the highlight.
+    QTest::mouseMove(window, QPoint(menu.width() / 2, menu.height() + 40));
+    EXPECT_EQ(highlighted(), QList<int>{});
+
+    // The arrows still reach the menu from there (it had no current row left, so Up comes in
+    // from the bottom) instead of closing it.
+    QTest::keyClick(window, Qt::Key_Up);
+    EXPECT_TRUE(menu.isVisible());
+    EXPECT_EQ(highlighted(), QList<int>{2});
+    EXPECT_EQ(rows[2]->focusRingButton(), 0) << "reached by the keyboard: the ring shows";
+    QTest::keyClick(window, Qt::Key_Return);
+    EXPECT_EQ(clicks, 2) << "Return presses the ringed button";
 }
 
 } // namespace

@@ -72,8 +72,8 @@ TEST(ToolsSubmenuBuilderTest, TheExtensionStateShowsTheMostPressingOfApprovalBus
          true,
          true,
          QString("Couldn’t start the proxy"),
-         {"---", "i Allow the extension in System Settings to continue.",
-          "Open Network Extensions Settings…"}},
+         {"---", "i Allow the extension with “sudo quorvexctl approve” to continue.",
+          "How to Allow the Extension…"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -87,7 +87,7 @@ TEST(SetupGuideViewTest, StepLinesFollowConfirmationAndMode) {
     world.begin();
     world.guide.primaryAction();
     ASSERT_EQ(world.guide.phase(), Phase::ApproveExtension);
-    EXPECT_TRUE(world.labels().contains("Waiting for you to allow it in System Settings…"));
+    EXPECT_TRUE(world.labels().contains("Waiting for “sudo quorvexctl approve”…"));
     EXPECT_TRUE(world.find<QWidget>("spinner"));
     world.setStatus({true, false, false});
     world.guide.go(Phase::ApproveExtension);

@@ -44,3 +44,50 @@ TEST(SymbolsTest, UnknownNameDrawsTheFallback) {
     EXPECT_EQ(fallback.toImage(),
               Symbols::pixmap(QStringLiteral("other.unknown"), QSize(16, 16), Qt::black).toImage());
 }
+
+namespace {
+
+int alphaAt(const QPixmap& pixmap, int x, int y) {
+    return qAlpha(pixmap.toImage().pixel(x, y));
+}
+
+} // namespace
+
+// The set has only the outline glyph of the circular arrow: the filled form is a disc with the
+// glyph cut out of it, the outline form the glyph inside a ring, both in the given colour.
+TEST(SymbolsTest, CircledNamesWithoutAnIconOfTheirOwnAreDrawnAroundTheGlyph) {
+    const QColor blue(0, 122, 255);
+    // 24 logical pixels at ratio 2: one unit of the set's 24-unit grid is two pixels.
+    const QPixmap filled =
+        Symbols::pixmap(QStringLiteral("arrow.counterclockwise.circle.fill"), {24, 24}, blue);
+    const QPixmap outline = Symbols::pixmap(QStringLiteral("arrow.counterclockwise.circle"), {24, 24}, blue);
+    ASSERT_EQ(filled.size(), QSize(48, 48));
+
+    EXPECT_GT(alphaAt(filled, 24, 24), 200) << "the middle of the disc is filled";
+    EXPECT_GT(alphaAt(filled, 24, 5), 200) << "so is its edge";
+    EXPECT_LT(alphaAt(filled, 14, 24), 60) << "the arrow's arc is cut out of the disc";
+    EXPECT_LT(alphaAt(filled, 1, 1), 10) << "outside the disc stays clear";
+    QColor sample;
+    opaquePixels(filled, &sample);
+    EXPECT_EQ(sample.rgb(), blue.rgb());
+
+    EXPECT_LT(alphaAt(outline, 24, 24), 10) << "the outline form is hollow";
+    EXPECT_GT(alphaAt(outline, 24, 6), 200) << "with a ring around";
+    EXPECT_GT(alphaAt(outline, 14, 24), 200) << "and the arrow inside";
+    EXPECT_GT(opaquePixels(filled), 2 * opaquePixels(outline));
+
+    // A glyph known only without the suffix gets the same treatment instead of the fallback.
+    EXPECT_TRUE(Symbols::contains(QStringLiteral("hammer.circle.fill")));
+    EXPECT_TRUE(Symbols::contains(QStringLiteral("questionmark.circle")));
+    EXPECT_GT(alphaAt(Symbols::pixmap(QStringLiteral("hammer.circle.fill"), {24, 24}, blue), 24, 6), 200);
+    EXPECT_FALSE(Symbols::contains(QStringLiteral("no.such.circle.fill")));
+}
+
+// Names the set has a filled icon for are drawn from it, not from a disc of ours.
+TEST(SymbolsTest, FilledIconsOfTheSetAreUsedAsTheyAre) {
+    const QPixmap check = Symbols::pixmap(QStringLiteral("checkmark.circle.fill"), {24, 24}, Qt::black);
+    EXPECT_GT(alphaAt(check, 24, 5), 200);
+    EXPECT_LT(alphaAt(check, 1, 1), 10);
+    EXPECT_NE(check.toImage(),
+              Symbols::pixmap(QStringLiteral("checkmark.circle"), {24, 24}, Qt::black).toImage());
+}

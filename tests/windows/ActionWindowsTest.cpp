@@ -266,6 +266,14 @@ TEST_F(ActionWindowsFixture, ListsShowSixPresetsAndFourRecentsOfTheWindowsKind) 
         m_actions->perform(Kind::deepLink(QString("myapp://%1").arg(i)), m_list[1], m_list[1].installs[1]);
     EXPECT_EQ(rows(push, "recentSection"), 4);
     EXPECT_EQ(rows(links, "recentSection"), 2);
+
+    // The heading names the repeat key the way this desktop writes key combinations.
+    QStringList headings;
+    for (QLabel* label : push.window()->findChildren<QLabel*>(QStringLiteral("sectionTitle")))
+        if (!label->isHidden())
+            headings << label->text();
+    EXPECT_TRUE(headings.contains("Recent · Meta+Ctrl+Alt+R repeats the latest"))
+        << headings.join(" | ").toStdString();
 }
 
 TEST_F(ActionWindowsFixture, PresetRowsShowTheirPayloadOnOneLineAndEditLoadsThem) {
