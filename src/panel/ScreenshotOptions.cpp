@@ -42,7 +42,7 @@ void ScreenshotOptions::rebuild() {
     addAction(QStringLiteral("Screenshot Folder: %1…").arg(ScreenshotSettings::folderDisplayName()), this,
               [] { ScreenshotSettings::chooseFolder(); });
     // The folder is not made here; the first screenshot saved there makes it.
-    addAction(QStringLiteral("Show Screenshots in Finder"), this,
+    addAction(QStringLiteral("Show Screenshots in File Manager"), this,
               [services] { services->workspace.openPath(ScreenshotSettings::folder()); });
 }
 

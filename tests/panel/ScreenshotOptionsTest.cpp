@@ -32,7 +32,7 @@ TEST_F(ScreenshotOptionsFixture, AFreshInstallShowsEverySwitchOnAndTheDesktop) {
         texts << (item->isSeparator() ? QStringLiteral("—") : item->text());
     EXPECT_EQ(texts, (QStringList{"Take Screenshot", "Copy Screenshot", "—", "Device Frame",
                                   "Clean Status Bar", "Copy to Clipboard", "—", "Screenshot Folder: Desktop…",
-                                  "Show Screenshots in Finder"}));
+                                  "Show Screenshots in File Manager"}));
     for (const char* name : {"Device Frame", "Clean Status Bar", "Copy to Clipboard"}) {
         ASSERT_TRUE(action(menu, name)->isCheckable());
         EXPECT_TRUE(action(menu, name)->isChecked()) << name;
@@ -68,7 +68,7 @@ TEST_F(ScreenshotOptionsFixture, TheCommandsTakeAndCopyAndTheFolderCanBeChosenAn
     action(menu, "Screenshot Folder: Desktop…")->trigger();
     menu.rebuild();
     ASSERT_NE(action(menu, "Screenshot Folder: Shots…"), nullptr);
-    action(menu, "Show Screenshots in Finder")->trigger();
+    action(menu, "Show Screenshots in File Manager")->trigger();
     ASSERT_EQ(world.workspace.requests().size(), 1u);
     EXPECT_EQ(world.workspace.requests().front().path, chosen);
     EXPECT_FALSE(std::filesystem::exists(chosen)) << "opening does not make the folder";
