@@ -78,6 +78,7 @@ void AppDelegate::applicationDidFinishLaunching(const Services& services) {
     m_statusMenu = std::make_unique<StatusMenuController>(std::move(models), true);
     HotKey::repeatHotKey([] { SimulatorActions::shared().repeatLast(); });
     services.deviceHub.installShortcuts();
+    services.deviceHub.connectPanel(*m_statusMenu, services.actionWindows, services.deviceFlows);
     services.deviceHub.startPanel();
     Updates::shared().start();
 }

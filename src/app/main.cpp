@@ -1,5 +1,6 @@
 // Program entry. A "--reset-setup" run resets the network setup and exits without ever touching
 // the display; a run under a test host starts nothing; a normal run lives in the system tray.
+#include "actions/PanelDrop.h"
 #include "actions/SimulatorActions.h"
 #include "app/AppDelegate.h"
 #include "app/AppLog.h"
@@ -14,6 +15,7 @@
 #include "network/NetworkSystem.h"
 #include "network/SetupIllustrations.h"
 #include "panel/DeviceHub.h"
+#include "panel/DeviceHubPanel.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/FreedesktopTrash.h"
@@ -83,6 +85,8 @@ std::unique_ptr<quorvex::StorageCleanerWindow> makeCleanerWindow() {
 struct ProgramServices {
     std::unique_ptr<quorvex::WindowSystem> windowSystem;
     std::unique_ptr<quorvex::DeviceHubService> deviceHub;
+    // Declared after the hub, so it is destroyed first: it acts on the hub's panel.
+    std::unique_ptr<quorvex::PanelDrop> panelDrop;
     std::unique_ptr<quorvex::ActionWindowsService> actionWindows;
     std::unique_ptr<quorvex::DeviceFlowsService> deviceFlows;
     std::unique_ptr<quorvex::CleanupFlowsService> cleanupFlows;
@@ -97,9 +101,15 @@ struct ProgramServices {
                                     PhysicalDevices::shared(), network, HotKey::sharedRegistry(),
                                     Clipboard::system(), [] { SimulatorActions::shared().repeatLast(); }});
         const DeviceHubService* hub = deviceHub.get();
+        // Drops on the side panel act on the panel's own device and app.
+        auto panelDrop = std::make_unique<PanelDrop>(deviceHub->panel(), systemClock(),
+                                                     SimulatorApps::shared(), SimulatorActions::shared());
+        deviceHub->setDropHandler(
+            [drop = panelDrop.get()](const QByteArray& uriList) { drop->handleUriList(uriList); });
         return {
             std::move(windowSystem),
             std::move(deviceHub),
+            std::move(panelDrop),
             std::make_unique<ActionWindowsController>(
                 SimulatorApps::shared(), SimulatorActions::shared(), [hub] { return hub->targetUDID(); },
                 Clipboard::system(), ScreenshotThumbnail::shared()),

@@ -1,11 +1,15 @@
 #include "panel/DeviceHub.h"
 
+#include "actions/Permissions.h"
 #include "devices/PhysicalDevices.h"
 #include "panel/DeviceHubPanel.h"
+#include "panel/DeviceHubPanelView.h"
 #include "panel/DeviceHubShortcuts.h"
 #include "panel/DeviceHubTracker.h"
 #include "panel/DeviceScreenshot.h"
-#include "panel/PanelPlaceholderView.h"
+#include "panel/DeviceSectionServices.h"
+#include "panel/LanguageTools.h"
+#include "panel/PanelServices.h"
 #include "panel/SidePanelWindow.h"
 #include "platform/Workspace.h"
 #include "simulator/SimulatorApps.h"
@@ -30,8 +34,17 @@ DeviceHub::DeviceHub(Dependencies dependencies)
         m_deps.clock,
         m_deps.defaults,
         [simulatorApps] { return simulatorApps->apps(); },
-        [this]() -> std::unique_ptr<PanelWindow> {
-            return std::make_unique<SidePanelWindow>(m_deps.windows, new PanelPlaceholderView(*m_panel));
+        [this, simulatorApps, physicalDevices]() -> std::unique_ptr<PanelWindow> {
+            auto* view = new DeviceHubPanelView(*m_services);
+            // The panel's own signal covers the target; the lists also change what the bar shows.
+            QObject::connect(simulatorApps, &SimulatorApps::devicesChanged, view,
+                             &DeviceHubPanelView::refresh);
+            QObject::connect(simulatorApps, &SimulatorApps::appsChanged, view, &DeviceHubPanelView::refresh);
+            QObject::connect(physicalDevices, &PhysicalDevices::devicesChanged, view,
+                             &DeviceHubPanelView::refresh);
+            QObject::connect(physicalDevices, &PhysicalDevices::capabilitiesChanged, view,
+                             &DeviceHubPanelView::refresh);
+            return std::make_unique<SidePanelWindow>(m_deps.windows, view);
         },
         [](const QString& udid) {
             return runTool(ToolPaths::xcrun(),
@@ -52,9 +65,29 @@ DeviceHub::DeviceHub(Dependencies dependencies)
         DeviceHubShortcuts::toggleAppearanceCommand(),
         DeviceHubShortcuts::memoryWarningCommand(),
     });
+    m_services = std::make_unique<PanelServices>(PanelServices{
+        *m_panel,
+        *m_tracker,
+        *m_shortcuts,
+        m_deps.simulatorApps,
+        m_deps.network,
+        Permissions::shared(),
+        LanguageTools::simulator(),
+        m_deps.defaults,
+        m_deps.clock,
+        Workspace::system(),
+        PanelCommands::system(),
+        [this](bool copy) { takeScreenshot(copy); },
+        {},
+    });
 }
 
-DeviceHub::~DeviceHub() = default;
+DeviceHub::~DeviceHub() {
+    // The panel's window holds the view, which uses the services: both go before them.
+    m_shortcuts.reset();
+    m_panel.reset();
+    m_services.reset();
+}
 
 std::optional<SimulatorDevice> DeviceHub::targetDevice() const {
     return m_tracker->targetDevice();
@@ -134,6 +167,18 @@ std::vector<DeviceHubService::WindowShortcut> DeviceHub::windowShortcuts() const
     for (const DeviceHubShortcuts::Shortcut& row : DeviceHubShortcuts::table())
         rows.push_back({row.keys, row.title});
     return rows;
+}
+
+void DeviceHub::connectPanel(MenuFlows& flows, ActionWindowsService& actionWindows,
+                             DeviceFlowsService& deviceFlows) {
+    m_services->menuFlows = &flows;
+    m_services->actionWindows = &actionWindows;
+    m_deviceSections = std::make_unique<DeviceToolsSectionServices>(deviceFlows);
+    m_services->deviceSections = m_deviceSections.get();
+}
+
+void DeviceHub::setDropHandler(std::function<void(const QByteArray& uriList)> drop) {
+    m_services->drop = std::move(drop);
 }
 
 void DeviceHub::startPanel() {

@@ -13,6 +13,7 @@ namespace quorvex {
 class Clipboard;
 class Clock;
 class DeviceScreenshot;
+class DeviceSectionServices;
 class DeviceHubPanel;
 class DeviceHubShortcuts;
 class DeviceHubTracker;
@@ -20,6 +21,7 @@ class HotKeyRegistry;
 class NetworkService;
 class PhysicalDevices;
 class SimulatorApps;
+struct PanelServices;
 class WindowSystem;
 
 /// The window tracker, the window shortcuts and the side panel together, as the menu-bar frame
@@ -56,10 +58,16 @@ public:
     void installShortcuts() override;
     void startPanel() override;
     std::vector<WindowShortcut> windowShortcuts() const override;
+    void connectPanel(MenuFlows& flows, ActionWindowsService& actionWindows,
+                      DeviceFlowsService& deviceFlows) override;
+
+    /// Where the URLs dropped on the panel go ("text/uri-list" data).
+    void setDropHandler(std::function<void(const QByteArray& uriList)> drop);
 
     DeviceHubTracker& tracker() { return *m_tracker; }
     DeviceHubPanel& panel() { return *m_panel; }
     DeviceHubShortcuts& shortcuts() { return *m_shortcuts; }
+    PanelServices& panelServices() { return *m_services; }
 
     /// A screenshot of the panel's target; "No device in ..." when there is none.
     void takeScreenshot(bool copy);
@@ -73,6 +81,8 @@ private:
     std::unique_ptr<DeviceHubPanel> m_panel;
     std::unique_ptr<DeviceScreenshot> m_screenshot;
     std::unique_ptr<DeviceHubShortcuts> m_shortcuts;
+    std::unique_ptr<PanelServices> m_services;
+    std::unique_ptr<DeviceSectionServices> m_deviceSections;
 };
 
 } // namespace quorvex

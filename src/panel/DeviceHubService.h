@@ -9,6 +9,10 @@
 
 namespace quorvex {
 
+class ActionWindowsService;
+class DeviceFlowsService;
+class MenuFlows;
+
 /// The window tracker, the window shortcuts and the side panel. GUI thread.
 class DeviceHubService {
 public:
@@ -45,6 +49,16 @@ public:
     };
     /// The window shortcuts, in the order they are installed (none where there are none).
     virtual std::vector<WindowShortcut> windowShortcuts() const { return {}; }
+
+    /// Hands the side panel the status menu's flows, the action windows and the device flows,
+    /// which exist only once the application has launched. They must stay alive while the panel
+    /// can be used.
+    virtual void connectPanel(MenuFlows& flows, ActionWindowsService& actionWindows,
+                              DeviceFlowsService& deviceFlows) {
+        (void)flows;
+        (void)actionWindows;
+        (void)deviceFlows;
+    }
 };
 
 } // namespace quorvex

@@ -2,18 +2,23 @@
 // has its own main: Qt must talk to the test's Xvfb (with openbox when it is installed) from the
 // start, so the panel is a real window there. Stand-in host windows are plain X windows of
 // another client that carry the host's WM_CLASS.
+#include "actions/Permissions.h"
 #include "network/NetworkProfile.h"
 #include "network/NetworkService.h"
 #include "panel/DeviceHubPanel.h"
+#include "panel/DeviceHubPanelView.h"
 #include "panel/DeviceHubShortcuts.h"
 #include "panel/DeviceHubTracker.h"
-#include "panel/PanelPlaceholderView.h"
+#include "panel/LanguageTools.h"
+#include "panel/PanelServices.h"
 #include "panel/SidePanelWindow.h"
 #include "panel/X11Desktop.h"
 #include "platform/HotKey.h"
 #include "platform/SystemClock.h"
 #include "platform/x11/X11GlobalHotKeys.h"
 #include "platform/x11/X11WindowSystem.h"
+#include "simulator/SimulatorApps.h"
+#include "support/RecordingWorkspace.h"
 #include "support/XvfbServer.h"
 
 #include <QApplication>
@@ -142,7 +147,7 @@ struct PanelOnX11 : ::testing::Test {
             *defaults,
             {},
             [this]() -> std::unique_ptr<PanelWindow> {
-                auto window = std::make_unique<SidePanelWindow>(*windows, new PanelPlaceholderView(*panel));
+                auto window = std::make_unique<SidePanelWindow>(*windows, new DeviceHubPanelView(*services));
                 sideWindow = window.get();
                 return window;
             },
@@ -157,10 +162,24 @@ struct PanelOnX11 : ::testing::Test {
                                              {},
                                              {},
                                              {}});
+        services = std::make_unique<PanelServices>(PanelServices{*panel,
+                                                                 *tracker,
+                                                                 *shortcuts,
+                                                                 SimulatorApps::shared(),
+                                                                 network,
+                                                                 Permissions::shared(),
+                                                                 LanguageTools::simulator(),
+                                                                 *defaults,
+                                                                 systemClock(),
+                                                                 workspace,
+                                                                 {},
+                                                                 {},
+                                                                 {}});
     }
     void TearDown() override {
         shortcuts.reset();
-        panel.reset();
+        panel.reset(); // its window's view uses the services
+        services.reset();
         tracker.reset();
         registry.reset();
     }
@@ -188,6 +207,8 @@ struct PanelOnX11 : ::testing::Test {
     std::unique_ptr<DeviceHubTracker> tracker;
     std::unique_ptr<DeviceHubPanel> panel;
     std::unique_ptr<DeviceHubShortcuts> shortcuts;
+    test::RecordingWorkspace workspace;
+    std::unique_ptr<PanelServices> services;
     SidePanelWindow* sideWindow = nullptr;
     std::vector<bool> shots;
 };

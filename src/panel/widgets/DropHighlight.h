@@ -16,6 +16,7 @@ public:
 
     static QString headline(const std::optional<QString>& device, bool physical);
     static QString caption(bool physical);
+    QString headline() const { return m_headline; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

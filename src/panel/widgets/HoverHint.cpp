@@ -15,6 +15,7 @@ HoverHint::HoverHint(QWidget* control, const QString& text, Qt::Alignment alignm
                      Clock& clock)
     : QObject(control)
     , m_control(control)
+    , m_text(text)
     , m_alignment(alignment)
     , m_placement(placement)
     , m_clock(clock)

@@ -32,6 +32,7 @@ public:
     ~HoverHint() override;
 
     bool isShown() const;
+    QString text() const { return m_text; }
     QWidget* bubble() const;
 
     /// Where a bubble of `size` goes for a control at `control` (both in screen coordinates).
@@ -45,6 +46,7 @@ private:
     void show();
 
     QWidget* m_control;
+    QString m_text;
     Qt::Alignment m_alignment;
     Placement m_placement;
     Clock& m_clock;
