@@ -1,0 +1,295 @@
+// Drops on the side panel against a real X server and the demo world answered by the fake xcrun:
+// the panel is a real window beside a stand-in host window, and what a drop starts is read back
+// from the fake tool's call log. This executable has its own main, so Qt runs on the test's Xvfb
+// from the start.
+#include "actions/PanelDrop.h"
+#include "actions/SimulatorActions.h"
+#include "devices/PhysicalDevices.h"
+#include "network/NetworkProfile.h"
+#include "network/NetworkService.h"
+#include "panel/DeviceHub.h"
+#include "panel/DeviceHubPanel.h"
+#include "panel/DeviceHubPanelView.h"
+#include "panel/DeviceHubTracker.h"
+#include "panel/X11Desktop.h"
+#include "platform/Clipboard.h"
+#include "platform/HotKey.h"
+#include "platform/SystemClock.h"
+#include "platform/x11/X11GlobalHotKeys.h"
+#include "platform/x11/X11WindowSystem.h"
+#include "simulator/SimulatorApps.h"
+#include "support/DemoWorld.h"
+#include "support/FakeXcrun.h"
+#include "support/FixtureHome.h"
+#include "support/XvfbServer.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <unistd.h>
+
+namespace quorvex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::DemoWorld;
+
+std::string g_display; // the Xvfb Qt runs on; empty when there is none
+test::X11Desktop* g_desktop = nullptr;
+
+const QString kHostTitle = QStringLiteral("iPhone 15 Pro \u2013 iOS 17.2");
+
+void shoot(const QString& name) {
+    const QString folder = qEnvironmentVariable("QUORVEX_SHOTS_DIR");
+    if (folder.isEmpty() || !g_desktop)
+        return;
+    QDir().mkpath(folder);
+    QTest::qWait(400); // let every client repaint what moved
+    g_desktop->sync();
+    g_desktop->grab().save(folder + "/" + name + ".png");
+}
+
+class QuietNetwork final : public NetworkService {
+public:
+    bool isActive() const override { return false; }
+    QString summary() const override { return {}; }
+    std::map<QString, AppNetwork> choice() const override { return {}; }
+    std::vector<HostRule> hostRules() const override { return {}; }
+    bool isBusy() const override { return false; }
+    std::optional<QString> lastError() const override { return std::nullopt; }
+    bool awaitingApproval() const override { return false; }
+    void stopProxyForQuit(std::function<void()> done) override { done(); }
+    void resetSetup(std::function<void(std::optional<QString>)> done) override { done(std::nullopt); }
+    void toggleHostRule(const QString&) override {}
+    void removeHostRule(const QString&) override {}
+    bool addHostRule(const QString&) override { return false; }
+    void showSetupGuideTour(const NetworkProfile&) override {}
+    NetworkProfile profile(const SimulatorApp&) const override { return NetworkProfile::basic().front(); }
+    void setProfile(const NetworkProfile&, const SimulatorApp&) override {}
+};
+
+// The program's own wiring of hub and drop handler (as the menu-bar frame builds it), on the
+// test's X server, with the demo world's simulators behind the fake xcrun.
+struct PanelDropOnX11 : ::testing::Test {
+    void SetUp() override {
+        if (g_display.empty())
+            GTEST_SKIP() << "Xvfb is not available";
+        DemoWorld::build(world);
+        world.answer(fake);
+        fake.on({"simctl", "**"}); // every other simulator command succeeds silently
+        windows = X11WindowSystem::connect(g_display.c_str());
+        hotKeyService = X11GlobalHotKeys::connect(g_display.c_str());
+        ASSERT_TRUE(windows && hotKeyService);
+        registry = std::make_unique<HotKeyRegistry>(*hotKeyService);
+        defaults = std::make_unique<QSettings>(folder.filePath("defaults.ini"), QSettings::IniFormat);
+        ASSERT_TRUE(QTest::qWaitFor([] { return SimulatorApps::shared().devices().size() == 2; }, 10000))
+            << "the inventory read the demo world";
+        hub = std::make_unique<DeviceHub>(DeviceHub::Dependencies{
+            *windows, systemClock(), *defaults, SimulatorApps::shared(), PhysicalDevices::shared(), network,
+            *registry, Clipboard::system(), [] {}});
+        drop = std::make_unique<PanelDrop>(hub->panel(), systemClock(), SimulatorApps::shared(),
+                                           SimulatorActions::shared());
+        hub->setDropHandler([this](const QByteArray& uriList) { drop->handleUriList(uriList); });
+    }
+    void TearDown() override {
+        drop.reset();
+        hub.reset();
+        registry.reset();
+    }
+
+    DeviceHubPanelView* view() const {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* found = top->findChild<DeviceHubPanelView*>(); found && top->isVisible())
+                return found;
+        return nullptr;
+    }
+
+    // Shows the panel beside a host window that shows the phone of the demo world.
+    xcb_window_t showBesideHost() {
+        const auto host =
+            g_desktop->createWindow("Simulator", kHostTitle, ::getppid(), QRect(60, 80, 360, 620), 0xb8bcc4);
+        hub->startPanel();
+        for (int attempt = 0; attempt < 10 && !hub->tracker().isFrontmost(); ++attempt) {
+            g_desktop->activate(host);
+            (void)QTest::qWaitFor([&] { return hub->tracker().isFrontmost(); }, 1000);
+        }
+        return host;
+    }
+
+    // What a drag hands the panel: the URLs as a file manager writes them.
+    static std::unique_ptr<QMimeData> dragData(const QList<QUrl>& urls) {
+        auto data = std::make_unique<QMimeData>();
+        data->setUrls(urls);
+        return data;
+    }
+
+    // Enters, moves over and drops on the panel's view at its centre, as the window system
+    // delivers a drag to the widget under the pointer.
+    void dropOnPanel(const QList<QUrl>& urls) {
+        DeviceHubPanelView* target = view();
+        ASSERT_TRUE(target);
+        const auto data = dragData(urls);
+        const QPoint centre = target->rect().center();
+        QDragEnterEvent enter(centre, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDragMoveEvent move(centre, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &move);
+        QDropEvent dropped(QPointF(centre), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropped);
+        EXPECT_TRUE(dropped.isAccepted());
+    }
+
+    // Waits, with a bound, for the fake tool to have been called with these arguments; a last
+    // argument "*" stands for any one argument.
+    bool called(const std::vector<std::string>& args) {
+        return QTest::qWaitFor(
+            [&] {
+                for (const auto& call : fake.argumentLists()) {
+                    if (call.size() != args.size())
+                        continue;
+                    bool same = true;
+                    for (size_t i = 0; i < args.size() && same; ++i)
+                        same = call[i] == args[i] || (i + 1 == args.size() && args[i] == "*");
+                    if (same)
+                        return true;
+                }
+                return false;
+            },
+            10000);
+    }
+
+    std::string logText() const {
+        std::string text;
+        for (const auto& call : fake.argumentLists()) {
+            for (const auto& arg : call)
+                text += arg + " ";
+            text += "\n";
+        }
+        return text;
+    }
+
+    test::FixtureHome world;
+    test::FakeXcrun fake;
+    QTemporaryDir folder;
+    QuietNetwork network;
+    std::unique_ptr<X11WindowSystem> windows;
+    std::unique_ptr<X11GlobalHotKeys> hotKeyService;
+    std::unique_ptr<HotKeyRegistry> registry;
+    std::unique_ptr<QSettings> defaults;
+    std::unique_ptr<DeviceHub> hub;
+    std::unique_ptr<PanelDrop> drop;
+};
+
+TEST_F(PanelDropOnX11, AnAppInstallsAPushFileIsSentAndALinkOpensOnTheHostsSimulator) {
+    const auto host = showBesideHost();
+    ASSERT_TRUE(hub->tracker().isFrontmost());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return view() && hub->panel().simulator() && hub->panel().simulator()->udid == DemoWorld::kPhone;
+        },
+        10000));
+    shoot("drop-1-beside-host");
+
+    const fs::path drops = fs::path(folder.path().toStdString()) / "drops";
+    const fs::path bundle = drops / "Dropped.app";
+    fs::create_directories(bundle);
+    std::ofstream(bundle / "Info.plist") << R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0"><dict><key>CFBundleIdentifier</key><string>com.example.dropped</string></dict></plist>
+)";
+    const fs::path push = drops / "welcome.apns";
+    std::ofstream(push) << R"({"aps":{"alert":"Hi"},"Simulator Target Bundle":"com.example.orders"})";
+    const std::string phone = DemoWorld::kPhone;
+
+    struct Case {
+        const char* what;
+        QUrl dropped;
+        std::vector<std::string> expected; // the tool call the drop must make
+    };
+    const Case cases[] = {
+        {"app bundle",
+         QUrl::fromLocalFile(QString::fromStdString(bundle.string())),
+         {"simctl", "install", phone, bundle.string()}},
+        {"push payload",
+         QUrl::fromLocalFile(QString::fromStdString(push.string())),
+         // The payload goes through a copy of the file.
+         {"simctl", "push", phone, "com.example.orders", "*"}},
+        {"link",
+         QUrl(QStringLiteral("https://example.com/orders?id=7")),
+         {"simctl", "openurl", phone, "https://example.com/orders?id=7"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fake.clearLog();
+        dropOnPanel({c.dropped});
+        EXPECT_TRUE(called(c.expected)) << logText();
+    }
+    // The installed app is launched once the inventory knows it.
+    fake.clearLog();
+    dropOnPanel({QUrl::fromLocalFile(QString::fromStdString(bundle.string()))});
+    EXPECT_TRUE(called({"simctl", "launch", phone, "com.example.dropped"}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drop->pendingTasks() == 0; }, 10000));
+    shoot("drop-2-after-drops");
+
+    xcb_destroy_window(g_desktop->connection(), host);
+    g_desktop->sync();
+}
+
+} // namespace
+} // namespace quorvex
+
+int main(int argc, char** argv) {
+    std::string home = (std::filesystem::temp_directory_path() / "quorvex-test-home-XXXXXX").string();
+    if (!::mkdtemp(home.data()))
+        return 2;
+    ::setenv("HOME", home.c_str(), 1);
+    for (const char* variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR",
+                                 "XCTestConfigurationFilePath", "QUORVEX_XCRUN", "QUORVEX_SQLITE3"})
+        ::unsetenv(variable);
+    ::setenv("QUORVEX_XCRUN", (home + "/no-xcrun").c_str(), 1);
+
+    // Listing the tests (as the build does) needs no X server.
+    bool listing = false;
+    for (int i = 1; i < argc; ++i)
+        listing = listing || std::string(argv[i]) == "--gtest_list_tests";
+
+    int result = 0;
+    {
+        std::optional<quorvex::test::XvfbServer> server;
+        if (!listing)
+            server.emplace("1280x800x24");
+        const bool running = server && server->isRunning();
+        std::unique_ptr<quorvex::test::X11Desktop> desktop;
+        if (running) {
+            quorvex::g_display = server->display();
+            ::setenv("DISPLAY", server->display().c_str(), 1);
+            ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+            desktop = std::make_unique<quorvex::test::X11Desktop>(server->display());
+            if (qEnvironmentVariable("QUORVEX_NO_WINDOW_MANAGER").isEmpty())
+                desktop->startWindowManager();
+            quorvex::g_desktop = desktop.get();
+        } else {
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        }
+        QApplication app(argc, argv);
+        ::testing::InitGoogleTest(&argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
+    return result;
+}
