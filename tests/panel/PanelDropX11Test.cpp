@@ -249,6 +249,60 @@ TEST_F(PanelDropOnX11, AnAppInstallsAPushFileIsSentAndALinkOpensOnTheHostsSimula
     g_desktop->sync();
 }
 
+// Pictures of the panel's contents as they look on screen, for a look by eye (never compared):
+// no host, a host showing no simulator the inventory knows, the phone with its apps, a drag
+// hovering over it and a connected device.
+TEST_F(PanelDropOnX11, RootStatesOnScreen) {
+    if (qEnvironmentVariable("QUORVEX_SHOTS_DIR").isEmpty())
+        GTEST_SKIP() << "QUORVEX_SHOTS_DIR is not set";
+    test::X11Desktop& desktop = *g_desktop;
+    hub->startPanel();
+    shoot("state-1-no-host");
+
+    const auto other =
+        desktop.createWindow("Simulator", QStringLiteral("Apple Vision Pro \u2013 visionOS 1.0"), ::getppid(),
+                             QRect(60, 80, 360, 620), 0x9aa0a8);
+    for (int attempt = 0; attempt < 10 && !hub->tracker().isFrontmost(); ++attempt) {
+        desktop.activate(other);
+        (void)QTest::qWaitFor([&] { return hub->tracker().isFrontmost(); }, 1000);
+    }
+    (void)QTest::qWaitFor([&] { return view() && !hub->panel().isSliding(); }, 5000);
+    shoot("state-2-host-without-simulator");
+    xcb_destroy_window(desktop.connection(), other);
+    desktop.sync();
+
+    const auto host = showBesideHost();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return view() && hub->panel().simulator() && !hub->panel().apps().empty(); }, 10000));
+    shoot("state-3-simulator-with-apps");
+
+    DeviceHubPanelView* target = view();
+    const auto data = dragData({QUrl::fromLocalFile(folder.filePath("Dropped.app"))});
+    QDragEnterEvent enter(target->rect().center(), Qt::CopyAction, data.get(), Qt::LeftButton,
+                          Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    ASSERT_TRUE(target->isDropTargeted());
+    shoot("state-4-drag-hovering");
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(target, &leave);
+
+    nlohmann::json device = {{"identifier", "00008110-DEMO"},
+                             {"deviceProperties", {{"name", "Ana’s iPhone"}}},
+                             {"hardwareProperties",
+                              {{"reality", "physical"}, {"platform", "iOS"}, {"marketingName", "iPhone 15"}}},
+                             {"connectionProperties", {{"tunnelState", "connected"}}}};
+    fake.on({"devicectl", "list", "devices", "--json-output", "-", "-q"},
+            nlohmann::json{{"result", {{"devices", nlohmann::json::array({device})}}}}.dump());
+    PhysicalDevices::shared().startPolling();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !PhysicalDevices::shared().devices().empty(); }, 10000));
+    hub->setDeviceOverride(QStringLiteral("00008110-DEMO"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hub->panel().physicalDevice().has_value(); }, 10000));
+    shoot("state-5-connected-device");
+
+    xcb_destroy_window(desktop.connection(), host);
+    desktop.sync();
+}
+
 } // namespace
 } // namespace quorvex
 
