@@ -1,7 +1,8 @@
 // Drops on the side panel against a real X server and the demo world answered by the fake xcrun:
-// the panel is a real window beside a stand-in host window, and what a drop starts is read back
-// from the fake tool's call log. This executable has its own main, so Qt runs on the test's Xvfb
-// from the start.
+// the panel is a real window beside a stand-in host window, items reach it both as the widget's
+// own drop events and as real drags through the X server from another window, and what a drop
+// starts is read back from the fake tool's call log. This executable has its own main, so Qt runs on the
+// test's Xvfb from the start.
 #include "actions/PanelDrop.h"
 #include "actions/SimulatorActions.h"
 #include "devices/PhysicalDevices.h"
@@ -25,13 +26,17 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
+
+#include <xcb/xtest.h>
 
 #include <gtest/gtest.h>
 
@@ -244,6 +249,123 @@ TEST_F(PanelDropOnX11, AnAppInstallsAPushFileIsSentAndALinkOpensOnTheHostsSimula
     EXPECT_TRUE(called({"simctl", "launch", phone, "com.example.dropped"}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return drop->pendingTasks() == 0; }, 10000));
     shoot("drop-2-after-drops");
+
+    xcb_destroy_window(g_desktop->connection(), host);
+    g_desktop->sync();
+}
+
+// The pointer of the test's X server, driven through XTest as a person's hand would move it.
+void pointer(uint8_t type, int x, int y, uint8_t button = 0) {
+    xcb_connection_t* connection = g_desktop->connection();
+    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_test_fake_input(connection, type, button, XCB_CURRENT_TIME, root, int16_t(x), int16_t(y), 0);
+    xcb_flush(connection);
+}
+
+// A real drag through the X server's drag-and-drop protocol: a small window of the test's own
+// starts a drag with the pointer held down, the pointer travels onto the panel, lingers and is
+// released there. What the panel receives is whatever the window system delivers. Returns the
+// drag's outcome; `hovered` tells whether the drop highlight showed on the way.
+Qt::DropAction dragOnto(QWidget& target, const QList<QUrl>& urls, bool& hovered, const QString& shot = {}) {
+    QWidget source;
+    source.setWindowTitle(QStringLiteral("Files"));
+    source.setGeometry(980, 300, 160, 120);
+    source.show();
+    if (!QTest::qWaitForWindowExposed(&source))
+        return Qt::IgnoreAction;
+    const QPoint from = source.mapToGlobal(source.rect().center());
+    const QPoint to = target.mapToGlobal(target.rect().center());
+    pointer(XCB_MOTION_NOTIFY, from.x(), from.y());
+    pointer(XCB_BUTTON_PRESS, from.x(), from.y(), 1);
+    g_desktop->sync();
+    QTest::qWait(50); // the press reaches the source before the drag grabs the pointer
+
+    // The hand's path, one step per timer tick, run inside the drag's own event loop.
+    std::vector<QPoint> path;
+    for (int step = 1; step <= 20; ++step)
+        path.push_back(from + (to - from) * step / 20);
+    for (int wiggle = 0; wiggle < 5; ++wiggle)
+        path.push_back(to + QPoint(wiggle % 2, 0));
+    size_t next = 0;
+    hovered = false;
+    QTimer hand;
+    hand.setInterval(30);
+    QObject::connect(&hand, &QTimer::timeout, [&] {
+        if (next < path.size()) {
+            pointer(XCB_MOTION_NOTIFY, path[next].x(), path[next].y());
+            if (next > 20) {
+                hovered = hovered || qobject_cast<DeviceHubPanelView*>(&target)->isDropTargeted();
+                if (next == path.size() - 1 && !shot.isEmpty())
+                    shoot(shot);
+            }
+            ++next;
+        } else {
+            pointer(XCB_BUTTON_RELEASE, to.x(), to.y(), 1);
+            hand.stop();
+        }
+    });
+    hand.start();
+
+    auto* drag = new QDrag(&source);
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    drag->setMimeData(data);
+    const Qt::DropAction done = drag->exec(Qt::CopyAction);
+    hand.stop();
+    return done;
+}
+
+TEST_F(PanelDropOnX11, RealDragsFromAnotherWindowInstallPushAndOpen) {
+    const auto host = showBesideHost();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return view() && hub->panel().simulator() && hub->panel().simulator()->udid == DemoWorld::kPhone;
+        },
+        10000));
+    (void)QTest::qWaitFor([&] { return !hub->panel().isSliding(); }, 5000);
+
+    const fs::path drops = fs::path(folder.path().toStdString()) / "dragged";
+    const fs::path bundle = drops / "Dragged.app";
+    fs::create_directories(bundle);
+    std::ofstream(bundle / "Info.plist") << R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>CFBundleIdentifier</key><string>com.example.dragged</string></dict></plist>
+)";
+    const fs::path push = drops / "sale.apns";
+    std::ofstream(push) << R"({"aps":{"alert":"Sale"},"Simulator Target Bundle":"com.example.weather"})";
+    const std::string phone = DemoWorld::kPhone;
+    struct Case {
+        const char* what;
+        QUrl dragged;
+        std::vector<std::string> expected;
+        const char* shot; // a picture while it hovers, or none
+    };
+    const Case cases[] = {
+        {"link",
+         QUrl(QStringLiteral("https://example.com/orders?id=9")),
+         {"simctl", "openurl", phone, "https://example.com/orders?id=9"},
+         "drag-hovering-real"},
+        {"app bundle",
+         QUrl::fromLocalFile(QString::fromStdString(bundle.string())),
+         {"simctl", "install", phone, bundle.string()},
+         nullptr},
+        {"push payload",
+         QUrl::fromLocalFile(QString::fromStdString(push.string())),
+         {"simctl", "push", phone, "com.example.weather", "*"},
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fake.clearLog();
+        DeviceHubPanelView* target = view();
+        ASSERT_TRUE(target);
+        bool hovered = false;
+        EXPECT_EQ(dragOnto(*target, {c.dragged}, hovered, c.shot ? QString::fromLatin1(c.shot) : QString()),
+                  Qt::CopyAction);
+        EXPECT_TRUE(hovered) << "the drop highlight showed while the drag hovered";
+        EXPECT_FALSE(target->isDropTargeted()) << "and went away with the drop";
+        EXPECT_TRUE(called(c.expected)) << logText();
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drop->pendingTasks() == 0; }, 10000));
 
     xcb_destroy_window(g_desktop->connection(), host);
     g_desktop->sync();
