@@ -372,8 +372,8 @@ TEST_F(PanelDropOnX11, RealDragsFromAnotherWindowInstallPushAndOpen) {
 }
 
 // Pictures of the panel's contents as they look on screen, for a look by eye (never compared):
-// no host, a host showing no simulator the inventory knows, the phone with its apps, a drag
-// hovering over it and a connected device.
+// no host, a host showing a simulator the inventory does not know, the phone with its apps, a
+// drag hovering over it, a connected device, and the host with every simulator shut down.
 TEST_F(PanelDropOnX11, RootStatesOnScreen) {
     if (qEnvironmentVariable("QUORVEX_SHOTS_DIR").isEmpty())
         GTEST_SKIP() << "QUORVEX_SHOTS_DIR is not set";
@@ -420,6 +420,16 @@ TEST_F(PanelDropOnX11, RootStatesOnScreen) {
     hub->setDeviceOverride(QStringLiteral("00008110-DEMO"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return hub->panel().physicalDevice().has_value(); }, 10000));
     shoot("state-5-connected-device");
+
+    // Every simulator shut down while the host stays in front: nothing is left to show.
+    hub->setDeviceOverride(std::nullopt);
+    fake.clearRules()
+        .on({"simctl", "list", "devices", "booted", "-j"}, R"({"devices":{}})")
+        .on({"devicectl", "list", "devices", "--json-output", "-", "-q"}, R"({"result":{"devices":[]}})");
+    (void)SimulatorApps::shared().refresh();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return SimulatorApps::shared().devices().empty() && !hub->panel().simulator(); }, 10000));
+    shoot("state-6-host-without-simulators");
 
     xcb_destroy_window(desktop.connection(), host);
     desktop.sync();
