@@ -265,10 +265,16 @@ void pointer(uint8_t type, int x, int y, uint8_t button = 0) {
 // A real drag through the X server's drag-and-drop protocol: a small window of the test's own
 // starts a drag with the pointer held down, the pointer travels onto the panel, lingers and is
 // released there. What the panel receives is whatever the window system delivers. Returns the
-// drag's outcome; `hovered` tells whether the drop highlight showed on the way.
-Qt::DropAction dragOnto(QWidget& target, const QList<QUrl>& urls, bool& hovered, const QString& shot = {}) {
+// drag's outcome; `hovered` tells whether the drop highlight showed on the way. A source that
+// is not activated leaves the host in front, so the panel's focus rule is not involved.
+Qt::DropAction dragOnto(QWidget& target, const QByteArray& uriList, bool& hovered, const QString& shot = {},
+                        bool activateSource = true) {
     QWidget source;
     source.setWindowTitle(QStringLiteral("Files"));
+    if (!activateSource) {
+        source.setAttribute(Qt::WA_ShowWithoutActivating);
+        source.setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    }
     source.setGeometry(980, 300, 160, 120);
     source.show();
     if (!QTest::qWaitForWindowExposed(&source))
@@ -308,7 +314,8 @@ Qt::DropAction dragOnto(QWidget& target, const QList<QUrl>& urls, bool& hovered,
 
     auto* drag = new QDrag(&source);
     auto* data = new QMimeData;
-    data->setUrls(urls);
+    // Written as a file manager or browser writes it.
+    data->setData(QStringLiteral("text/uri-list"), uriList);
     drag->setMimeData(data);
     const Qt::DropAction done = drag->exec(Qt::CopyAction);
     hand.stop();
@@ -359,7 +366,8 @@ TEST_F(PanelDropOnX11, RealDragsFromAnotherWindowInstallPushAndOpen) {
         DeviceHubPanelView* target = view();
         ASSERT_TRUE(target);
         bool hovered = false;
-        EXPECT_EQ(dragOnto(*target, {c.dragged}, hovered, c.shot ? QString::fromLatin1(c.shot) : QString()),
+        EXPECT_EQ(dragOnto(*target, c.dragged.toEncoded() + "\r\n", hovered,
+                           c.shot ? QString::fromLatin1(c.shot) : QString()),
                   Qt::CopyAction);
         EXPECT_TRUE(hovered) << "the drop highlight showed while the drag hovered";
         EXPECT_FALSE(target->isDropTargeted()) << "and went away with the drop";
@@ -367,6 +375,44 @@ TEST_F(PanelDropOnX11, RealDragsFromAnotherWindowInstallPushAndOpen) {
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return drop->pendingTasks() == 0; }, 10000));
 
+    xcb_destroy_window(g_desktop->connection(), host);
+    g_desktop->sync();
+}
+
+TEST_F(PanelDropOnX11, ARealDragOnAConnectedDeviceOpensItsLinkAndLeavesFilesAlone) {
+    const std::string id = "00008110-DRAG";
+    nlohmann::json device = {{"identifier", id},
+                             {"deviceProperties", {{"name", "Test iPhone"}}},
+                             {"hardwareProperties", {{"reality", "physical"}, {"platform", "iOS"}}},
+                             {"connectionProperties", {{"tunnelState", "connected"}}}};
+    fake.on({"devicectl", "list", "devices", "--json-output", "-", "-q"},
+            nlohmann::json{{"result", {{"devices", nlohmann::json::array({device})}}}}.dump())
+        .on({"devicectl", "device", "process", "openURL", "**"});
+    const auto host = showBesideHost();
+    PhysicalDevices::shared().startPolling();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !PhysicalDevices::shared().devices().empty(); }, 10000));
+    hub->setDeviceOverride(QString::fromStdString(id));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view() && hub->panel().physicalDevice().has_value(); }, 10000));
+    (void)QTest::qWaitFor([&] { return !hub->panel().isSliding(); }, 5000);
+
+    const fs::path bundle = fs::path(folder.path().toStdString()) / "Device.app";
+    fs::create_directories(bundle);
+    fake.clearLog();
+    bool hovered = false;
+    // Only the link is used, its path as dragged. (A Qt source re-encodes "text/uri-list" through
+    // QUrl, which lower-cases the host, so the host's case cannot be shown from here.)
+    const QByteArray items = QUrl::fromLocalFile(QString::fromStdString(bundle.string())).toEncoded() +
+                             "\r\nmyapp://orders/Item7\r\n";
+    EXPECT_EQ(dragOnto(*view(), items, hovered, {}, false), Qt::CopyAction);
+    EXPECT_TRUE(hovered);
+    EXPECT_TRUE(
+        called({"devicectl", "device", "process", "openURL", "--device", id, "myapp://orders/Item7", "-q"}))
+        << logText();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drop->pendingTasks() == 0; }, 10000));
+    for (const auto& call : fake.argumentLists())
+        EXPECT_FALSE(call.size() > 1 && call[0] == "simctl" && call[1] == "install") << logText();
+
+    hub->setDeviceOverride(std::nullopt);
     xcb_destroy_window(g_desktop->connection(), host);
     g_desktop->sync();
 }
