@@ -6,10 +6,10 @@
 #include "actions/SimulatorActions.h"
 #include "app/StatusMenuController.h"
 #include "app/Updates.h"
-#include "app/provisional/ProvisionalCleanerWindow.h"
 #include "devices/DeviceFlows.h"
 #include "devices/PhysicalDevices.h"
 #include "network/NetworkSystem.h"
+#include "network/SetupIllustrations.h"
 #include "panel/DeviceHub.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
@@ -19,6 +19,7 @@
 #include "platform/headless/HeadlessGlobalHotKeys.h"
 #include "platform/headless/HeadlessWindowSystem.h"
 #include "simulator/SimulatorApps.h"
+#include "storage/CleanerWindowService.h"
 #include "storage/Cleanup.h"
 #include "storage/CleanupFlows.h"
 #include "tools/Environment.h"
@@ -73,6 +74,11 @@ struct NoActionWindows final : ActionWindowsService {
     void screenshot(const QString&, bool) override {}
 };
 
+// Opening the menu never opens the cleaner.
+struct NoCleanerWindow final : CleanerWindowService {
+    void show(const std::optional<QString>&, const std::optional<SimulatorApp>&) override {}
+};
+
 struct Menu {
     explicit Menu(bool shared)
         : result(world(shared))
@@ -109,7 +115,7 @@ struct Menu {
     SimulatorActions actions;
     Permissions permissions;
     // The real network side, with no daemon to answer: nothing shaped, as on a fresh install.
-    NetworkSystem networkSystem{systemClock()};
+    NetworkSystem networkSystem{systemClock(), setupIllustrations(systemClock())};
     HeadlessWindowSystem windowSystem;
     HeadlessGlobalHotKeys hotKeyService;
     HotKeyRegistry hotKeys{hotKeyService};
@@ -118,7 +124,7 @@ struct Menu {
     NoActionWindows windows;
     DeviceFlows deviceFlows{physicalDevices, {}, Workspace::system()};
     CleanupFlows cleanupFlows{simulatorApps};
-    ProvisionalCleanerWindow cleaner;
+    NoCleanerWindow cleaner;
     Updates updates;
     std::unique_ptr<StatusMenuController> controller;
 };

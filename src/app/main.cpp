@@ -10,21 +10,27 @@
 #include "app/StatusMenuController.h"
 #include "app/TerminationSignals.h"
 #include "app/TrayWaiter.h"
-#include "app/provisional/ProvisionalCleanerWindow.h"
 #include "devices/DeviceFlows.h"
 #include "devices/PhysicalDevices.h"
 #include "network/NetworkSystem.h"
+#include "network/SetupIllustrations.h"
 #include "panel/DeviceHub.h"
 #include "panel/DeviceHubPanel.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
+#include "platform/FreedesktopTrash.h"
 #include "platform/HotKey.h"
 #include "platform/LogLevel.h"
 #include "platform/SystemClock.h"
 #include "platform/WindowSystem.h"
 #include "platform/Workspace.h"
 #include "simulator/SimulatorApps.h"
+#include "storage/CategoryScan.h"
+#include "storage/Cleanup.h"
 #include "storage/CleanupFlows.h"
+#include "storage/CleanupHUD.h"
+#include "storage/SpaceSaved.h"
+#include "storage/StorageCleanerWindow.h"
 #include "tools/Environment.h"
 #include "windows/ActionWindowsController.h"
 #include "windows/ScreenshotSettings.h"
@@ -53,7 +59,8 @@ void setNames() {
 // The composition root: the one place that picks the implementation of each neighbouring
 // service. Each provisional line gives way to the real subsystem when it lands.
 std::unique_ptr<quorvex::NetworkSystem> makeNetwork() {
-    return std::make_unique<quorvex::NetworkSystem>(quorvex::systemClock());
+    return std::make_unique<quorvex::NetworkSystem>(quorvex::systemClock(),
+                                                    quorvex::setupIllustrations(quorvex::systemClock()));
 }
 
 // The device screenshots read the user's screenshot settings through this one function.
@@ -61,6 +68,18 @@ quorvex::DeviceFlows::ScreenshotChoices screenshotChoices() {
     using quorvex::ScreenshotSettings;
     return {ScreenshotSettings::folder(), ScreenshotSettings::cleanStatusBar(),
             ScreenshotSettings::copyToClipboard()};
+}
+
+// The storage cleaner over the real scanners, the user's Trash, the program's busy flag and the
+// shared progress panel.
+std::unique_ptr<quorvex::StorageCleanerWindow> makeCleanerWindow() {
+    using namespace quorvex;
+    static FreedesktopTrash trash;
+    return std::make_unique<StorageCleanerWindow>(StorageCleanerWindow::Dependencies{
+        [](CleanupCategory::Kind kind) {
+            return CategoryScan::scan(kind, [] { return QDateTime::currentDateTime(); });
+        },
+        trash, Cleanup::shared(), CleanupHUD::shared(), SpaceSaved::shared(), !isRunningTests()});
 }
 
 struct ProgramServices {
@@ -96,7 +115,7 @@ struct ProgramServices {
                 Clipboard::system(), ScreenshotThumbnail::shared()),
             std::make_unique<DeviceFlows>(PhysicalDevices::shared(), screenshotChoices, Workspace::system()),
             std::make_unique<CleanupFlows>(SimulatorApps::shared()),
-            std::make_unique<ProvisionalCleanerWindow>(),
+            makeCleanerWindow(),
         };
     }
 

@@ -4,6 +4,7 @@
 #include "ui/Palette.h"
 #include "ui/Symbols.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -125,6 +126,14 @@ IntroIllustration::IntroIllustration(Clock& clock, QList<Profile> profiles, doub
     , m_profiles(std::move(profiles))
     , m_segment(segment) {}
 
+void IntroIllustration::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange) {
+        m_phonePill.clear();
+        m_computerPill.clear();
+    }
+    LoopingTimelineWidget::changeEvent(event);
+}
+
 void IntroIllustration::paintFrame(QPainter& painter, double t) {
     const int count = static_cast<int>(m_profiles.size());
     const int index = IntroFrame::indexAt(t, m_segment, count);
@@ -136,10 +145,17 @@ void IntroIllustration::paintFrame(QPainter& painter, double t) {
     const QRectF computer(origin.x() + 96 + 44, origin.y(), 200, 190);
     paintPhone(painter, phone, frame, palette());
     paintComputer(painter, computer, frame, palette());
-    paintPill(painter, phone.center().x(), phone.bottom() + 12, profile.symbol, profile.name,
-              Palette::orange());
-    paintPill(painter, computer.center().x(), computer.bottom() + 12, QStringLiteral("bolt.fill"),
-              QStringLiteral("This computer: full speed"), Palette::green());
+    // The pills' texts change only with the profile: they are pictured, not set every frame.
+    const qreal dpr = devicePixelRatioF();
+    const QRectF phonePill(phone.center().x() - 100, phone.bottom() + 12, 200, 32);
+    m_phonePill.draw(painter, phonePill, dpr, static_cast<quint64>(index), [&](QPainter& p) {
+        paintPill(p, phonePill.width() / 2, 0, profile.symbol, profile.name, Palette::orange());
+    });
+    const QRectF computerPill(computer.center().x() - 120, computer.bottom() + 12, 240, 32);
+    m_computerPill.draw(painter, computerPill, dpr, 0, [&](QPainter& p) {
+        paintPill(p, computerPill.width() / 2, 0, QStringLiteral("bolt.fill"),
+                  QStringLiteral("This computer: full speed"), Palette::green());
+    });
 }
 
 } // namespace quorvex

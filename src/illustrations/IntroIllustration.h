@@ -1,5 +1,6 @@
 #pragma once
 
+#include "illustrations/CachedLayer.h"
 #include "illustrations/LoopingTimelineWidget.h"
 
 #include <QList>
@@ -21,10 +22,13 @@ public:
 
 protected:
     void paintFrame(QPainter& painter, double t) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     QList<Profile> m_profiles;
     double m_segment;
+    CachedLayer m_phonePill;
+    CachedLayer m_computerPill;
 };
 
 } // namespace quorvex

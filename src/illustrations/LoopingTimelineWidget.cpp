@@ -7,6 +7,8 @@
 
 #include <QPainter>
 
+#include <functional>
+
 namespace quorvex {
 
 LoopingTimelineWidget::LoopingTimelineWidget(Clock& clock, double duration, double stillFrame,
@@ -24,6 +26,7 @@ void LoopingTimelineWidget::setReduceMotion(bool reduce) {
     if (reduce == m_reduceMotion)
         return;
     m_reduceMotion = reduce;
+    m_lastDigest.reset();
     if (reduce)
         m_tick.reset();
     else if (isVisible())
@@ -44,9 +47,23 @@ void LoopingTimelineWidget::paintEvent(QPaintEvent*) {
     paintFrame(painter, currentTime());
 }
 
+std::optional<size_t> LoopingTimelineWidget::frameDigest(double) const {
+    return std::nullopt;
+}
+
+size_t LoopingTimelineWidget::digestOf(std::initializer_list<double> values) {
+    size_t digest = 1469598103934665603ull;
+    for (double value : values) {
+        digest ^= std::hash<double>{}(value);
+        digest *= 1099511628211ull;
+    }
+    return digest;
+}
+
 void LoopingTimelineWidget::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     m_start = m_clock.now();
+    m_lastDigest.reset();
     qCDebug(illustrationsLog) << metaObject()->className() << "shown, animating:" << !m_reduceMotion;
     if (!m_reduceMotion)
         scheduleNextFrame();
@@ -63,7 +80,12 @@ void LoopingTimelineWidget::scheduleNextFrame() {
     m_tick = m_clock.schedule(kFrameInterval, [this] {
         // The handle of the call running now must outlive it: keep it until the next frame.
         m_spent = std::move(m_tick);
-        update();
+        const std::optional<size_t> digest = frameDigest(currentTime());
+        if (digest && digest == m_lastDigest)
+            ++m_skipped;
+        else
+            update();
+        m_lastDigest = digest;
         scheduleNextFrame();
     });
 }

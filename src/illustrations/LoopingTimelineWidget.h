@@ -2,7 +2,9 @@
 
 #include <QWidget>
 
+#include <initializer_list>
 #include <memory>
+#include <optional>
 
 class QPainter;
 
@@ -33,8 +35,16 @@ public:
     double duration() const { return m_duration; }
     double stillFrame() const { return m_stillFrame; }
 
+    /// Frames asked for while shown, and how many of them were skipped as unchanged.
+    int framesSkipped() const { return m_skipped; }
+
 protected:
     virtual void paintFrame(QPainter& painter, double t) = 0;
+    /// A digest of everything the frame at t shows. A frame whose digest equals the last one's is
+    /// not repainted, so a drawing at rest costs nothing; none (the default) repaints every frame.
+    virtual std::optional<size_t> frameDigest(double t) const;
+    /// Combines a frame's values into a digest.
+    static size_t digestOf(std::initializer_list<double> values);
 
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -50,6 +60,8 @@ private:
     bool m_reduceMotion;
     std::unique_ptr<ScheduledCall> m_tick;
     std::unique_ptr<ScheduledCall> m_spent;
+    std::optional<size_t> m_lastDigest;
+    int m_skipped = 0;
 };
 
 } // namespace quorvex

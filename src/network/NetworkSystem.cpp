@@ -1,7 +1,6 @@
 #include "network/NetworkSystem.h"
 
 #include "network/NetworkModel.h"
-#include "network/PlaceholderIllustration.h"
 #include "network/ProxyController.h"
 #include "network/SetupGuide.h"
 #include "network/SetupGuideWidgetWindow.h"
@@ -28,7 +27,7 @@ void showHowToApprove() {
 
 } // namespace
 
-NetworkSystem::NetworkSystem(Clock& clock)
+NetworkSystem::NetworkSystem(Clock& clock, IllustrationFactory illustrations)
     : m_control(std::make_unique<SocketExtensionControl>())
     , m_executor(std::make_unique<WorkerThreadExecutor>()) {
     ProxyController::Options options;
@@ -36,8 +35,7 @@ NetworkSystem::NetworkSystem(Clock& clock)
     options.installPrefix = QUORVEX_INSTALL_PREFIX;
     m_proxy = std::make_unique<ProxyController>(*m_control, *m_executor, clock, std::move(options));
     m_guide = std::make_unique<SetupGuide>(
-        *m_proxy, clock,
-        SetupGuideWidgetWindow::factory(PlaceholderIllustration::factory(), &showHowToApprove));
+        *m_proxy, clock, SetupGuideWidgetWindow::factory(std::move(illustrations), &showHowToApprove));
     m_model = std::make_unique<NetworkModel>(*m_proxy, *m_guide, sharedDefaults());
 }
 

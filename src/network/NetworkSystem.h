@@ -1,5 +1,7 @@
 #pragma once
 
+#include "network/IllustrationSpec.h"
+
 #include <memory>
 
 namespace quorvex {
@@ -17,7 +19,8 @@ class WorkerThreadExecutor;
 /// guide with its real window, and the network model the menu uses.
 class NetworkSystem final {
 public:
-    explicit NetworkSystem(Clock& clock);
+    /// `illustrations` draws the setup guide's pages.
+    NetworkSystem(Clock& clock, IllustrationFactory illustrations);
     ~NetworkSystem();
 
     NetworkService& service();

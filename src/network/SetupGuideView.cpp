@@ -1,5 +1,7 @@
 #include "network/SetupGuideView.h"
 
+#include "network/IllustrationBackdrop.h"
+
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
 #include "ui/Symbols.h"
@@ -228,7 +230,7 @@ void SetupGuideView::renderPage() {
         auto* page = new QVBoxLayout(m_page);
         page->setContentsMargins(28, 0, 28, 0);
         page->setSpacing(16);
-        m_illustration = m_illustrations(spec, m_page);
+        m_illustration = new IllustrationBackdrop(m_illustrations(spec, nullptr), m_page);
         m_illustration->setFixedHeight(270);
         m_illustration->setObjectName(QStringLiteral("illustration"));
         page->addWidget(m_illustration);
@@ -248,7 +250,7 @@ void SetupGuideView::renderPage() {
     } else if (spec != m_shownSpec) {
         // The last page's drawing follows the profile and the confirmation.
         auto* page = static_cast<QVBoxLayout*>(m_page->layout());
-        QWidget* replacement = m_illustrations(spec, m_page);
+        QWidget* replacement = new IllustrationBackdrop(m_illustrations(spec, nullptr), m_page);
         replacement->setFixedHeight(270);
         replacement->setObjectName(QStringLiteral("illustration"));
         delete page->replaceWidget(m_illustration, replacement);

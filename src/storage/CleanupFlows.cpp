@@ -4,9 +4,9 @@
 #include "platform/Dialogs.h"
 #include "platform/SystemClock.h"
 #include "simulator/SimulatorApps.h"
-#include "simulator/Toast.h"
 #include "storage/BusyToast.h"
 #include "storage/Cleanup.h"
+#include "storage/CleanupHUD.h"
 #include "storage/CleanupItem.h"
 #include "storage/FileError.h"
 #include "storage/ProjectFolders.h"
@@ -88,12 +88,14 @@ struct Outcome {
 } // namespace
 
 CleanupFlows::CleanupFlows(std::function<QString(const QString&)> bundleFolderOf,
-                           RunningApplications& running, Clock& clock, LongTaskGate& gate, QObject* parent)
+                           RunningApplications& running, Clock& clock, LongTaskGate& gate, CleanupHUD& hud,
+                           QObject* parent)
     : QObject(parent)
     , m_bundleFolderOf(std::move(bundleFolderOf))
     , m_running(running)
     , m_clock(clock)
-    , m_gate(gate) {}
+    , m_gate(gate)
+    , m_hud(hud) {}
 
 CleanupFlows::CleanupFlows(const SimulatorApps& apps)
     : CleanupFlows(
@@ -103,7 +105,7 @@ CleanupFlows::CleanupFlows(const SimulatorApps& apps)
                       return app.bundleFolder;
               return QString();
           },
-          RunningApplications::fromProc(), systemClock(), Cleanup::shared()) {}
+          RunningApplications::fromProc(), systemClock(), Cleanup::shared(), CleanupHUD::shared()) {}
 
 CleanupFlows::~CleanupFlows() = default;
 
@@ -209,24 +211,27 @@ void CleanupFlows::confirmAndRun(Target target, const std::optional<SimulatorApp
     const QString suffix = app ? QStringLiteral(" for ") + app->name : QString();
     Run run{titleOf(target) + suffix, doneTitleOf(target) + suffix, [locations] { return locations; },
             [](const QString& size) { return QStringLiteral("Freed ") + size + QLatin1Char('.'); }};
+    const CleanupHUD::RunToken token = m_hud.show(run.title);
     if (target != Target::everything) {
-        start(std::move(run));
+        start(std::move(run), token);
         return;
     }
-    Toast::show(QStringLiteral("Quitting Xcode…"), std::nullopt, QStringLiteral("hammer"), false);
+    if (!m_running.bundlePaths(kXcodeID).empty())
+        m_hud.update(token, QStringLiteral("Quitting Xcode…"), CleanupProgress::Phase::measuring());
     QPointer<CleanupFlows> self(this);
-    quitXcode([self, run = std::move(run)](bool quit) mutable {
+    quitXcode([self, token, run = std::move(run)](bool quit) mutable {
         if (!self)
             return;
         if (!quit) {
-            Toast::show(
-                QStringLiteral("Xcode didn’t quit"),
-                QStringLiteral("Nothing was deleted. Save or close your work in Xcode and try again."),
-                QStringLiteral("xmark.octagon"), true);
+            self->m_hud.update(token, QStringLiteral("Xcode didn’t quit"),
+                               CleanupProgress::Phase::failure(QStringLiteral(
+                                   "Nothing was deleted. Save or close your work in Xcode and try again.")));
             self->finish();
             return;
         }
-        self->start(std::move(run));
+        // The title named the quit while it ran; the run's own title comes back for the delete.
+        self->m_hud.update(token, run.title, CleanupProgress::Phase::measuring());
+        self->start(std::move(run), token);
     });
 }
 
@@ -248,13 +253,15 @@ void CleanupFlows::eraseAppData(const SimulatorApp& app) {
         return;
     }
     const QString place = placeOf(app);
+    const CleanupHUD::RunToken token = m_hud.show(QStringLiteral("Erasing ") + app.name);
     start(Run{QStringLiteral("Erasing ") + app.name,
               QStringLiteral("Erased ") + app.name + QStringLiteral("’s data"),
               [app] { return appDataLocations(app); },
               [place](const QString& size) {
                   return QStringLiteral("Freed ") + size + QStringLiteral(" on ") + place +
                          QStringLiteral(". The app starts fresh on next launch.");
-              }});
+              }},
+          token);
 }
 
 std::vector<fs::path> CleanupFlows::appDataLocations(const SimulatorApp& app) {
@@ -315,16 +322,28 @@ void CleanupFlows::pollXcode(std::set<std::string> listed, int pollsLeft, std::f
         });
 }
 
-void CleanupFlows::start(Run run) {
+// The worker measures, then deletes; each report hops to the GUI thread and reaches the panel
+// only while this run is still the panel's latest.
+void CleanupFlows::start(Run run, CleanupHUD::RunToken token) {
     QPointer<CleanupFlows> self(this);
-    QThreadPool::globalInstance()->start([self, run] {
+    const auto report = [self, token](std::int64_t done, std::int64_t total) {
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, token, done, total] {
+                if (self)
+                    self->m_hud.update(token, std::nullopt, CleanupProgress::Phase::deleting(done, total));
+            },
+            Qt::QueuedConnection);
+    };
+    QThreadPool::globalInstance()->start([self, run, token, report] {
         Outcome outcome;
         try {
             const std::vector<fs::path> roots = AppCleaning::insideLibrary(run.work());
             const std::vector<AppCleaning::Entry> entries = AppCleaning::measureEntries(roots);
             for (const AppCleaning::Entry& entry : entries)
                 outcome.total = saturatingSum(outcome.total, entry.size);
-            AppCleaning::deleteEntries(entries, roots, outcome.total, [](std::int64_t, std::int64_t) {});
+            report(0, outcome.total);
+            AppCleaning::deleteEntries(entries, roots, outcome.total, report);
         } catch (const FileError& error) {
             outcome.failure = error.description();
         } catch (const std::exception& error) {
@@ -332,18 +351,27 @@ void CleanupFlows::start(Run run) {
         }
         QMetaObject::invokeMethod(
             self.data(),
-            [self, run, outcome] {
+            [self, run, token, outcome] {
                 if (!self)
                     return;
                 if (outcome.failure) {
-                    Toast::show(QStringLiteral("Couldn’t finish cleaning"), *outcome.failure,
-                                QStringLiteral("xmark.octagon"), true);
+                    self->m_hud.update(token, QStringLiteral("Couldn’t finish cleaning"),
+                                       CleanupProgress::Phase::failure(*outcome.failure));
                 } else {
                     SpaceSaved::shared().add(outcome.total);
-                    Toast::show(run.doneTitle,
-                                outcome.total < 1 ? QStringLiteral("There was nothing to delete.")
-                                                  : run.successText(StorageFormats::fileSize(outcome.total)),
-                                QStringLiteral("checkmark.circle"), false);
+                    self->m_hud.update(token, std::nullopt,
+                                       CleanupProgress::Phase::deleting(outcome.total, outcome.total));
+                    const QString message = outcome.total < 1
+                                                ? QStringLiteral("There was nothing to delete.")
+                                                : run.successText(StorageFormats::fileSize(outcome.total));
+                    // The full ring stays a moment before the success mark. The busy flag is free
+                    // already, so the next cleanup may start meanwhile; its run then owns the
+                    // panel and this late report is dropped.
+                    self->m_pause = self->m_clock.schedule(kFullRingPause, [self, token, run, message] {
+                        if (self)
+                            self->m_hud.update(token, run.doneTitle,
+                                               CleanupProgress::Phase::success(message));
+                    });
                 }
                 self->finish();
             },

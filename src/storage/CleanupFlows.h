@@ -12,6 +12,7 @@
 
 namespace quorvex {
 
+class CleanupHUD;
 class Clock;
 class ScheduledCall;
 class LongTaskGate;
@@ -20,7 +21,9 @@ class SimulatorApps;
 
 /// The cleanup flows of the status menu: one kind of Xcode data for one app's project or for the
 /// whole account, and the erase of one simulator app's data. Each run asks in an alert, then
-/// measures and deletes on a worker thread and ends with a toast; it holds the program's one busy
+/// measures and deletes on a worker thread, shown on the shared progress panel as a run of its
+/// own (so reports of a run that another cleanup has since replaced are dropped); it holds the
+/// program's one busy
 /// flag from acceptance to its end, so it never runs beside a storage clean, a snapshot or a
 /// download. GUI thread.
 class CleanupFlows final : public QObject, public CleanupFlowsService {
@@ -29,13 +32,15 @@ public:
     static inline const QString kXcodeID = QStringLiteral("com.apple.dt.Xcode");
     static constexpr int kQuitPolls = 120;
     static constexpr double kQuitPollInterval = 0.5;
+    /// How long a finished run shows its full ring before the success mark.
+    static constexpr double kFullRingPause = 0.3;
 
     /// `bundleFolderOf` names the ".app" folder of an app by its bundle identifier (empty when
     /// unknown), for the project-folder lookup the menu makes by identifier.
     CleanupFlows(std::function<QString(const QString&)> bundleFolderOf, RunningApplications& running,
-                 Clock& clock, LongTaskGate& gate, QObject* parent = nullptr);
-    /// The program's flows: apps from `apps`, processes from /proc, the system clock and the shared
-    /// busy flag.
+                 Clock& clock, LongTaskGate& gate, CleanupHUD& hud, QObject* parent = nullptr);
+    /// The program's flows: apps from `apps`, processes from /proc, the system clock, the shared
+    /// busy flag and the shared progress panel.
     explicit CleanupFlows(const SimulatorApps& apps);
     ~CleanupFlows() override;
 
@@ -68,14 +73,16 @@ private:
                        const std::vector<std::filesystem::path>& locations);
     void quitXcode(std::function<void(bool)> done);
     void pollXcode(std::set<std::string> listed, int pollsLeft, std::function<void(bool)> done);
-    void start(Run run);
+    void start(Run run, std::uint64_t token);
     void finish();
 
     std::function<QString(const QString&)> m_bundleFolderOf;
     RunningApplications& m_running;
     Clock& m_clock;
     LongTaskGate& m_gate;
+    CleanupHUD& m_hud;
     std::unique_ptr<ScheduledCall> m_poll;
+    std::unique_ptr<ScheduledCall> m_pause;
 };
 
 } // namespace quorvex

@@ -1,4 +1,4 @@
-#include "app/provisional/ProvisionalCleanerWindow.h"
+#include "app/provisional/NotAvailableYet.h"
 #include "simulator/Toast.h"
 
 #include <QSignalSpy>
@@ -12,8 +12,7 @@ namespace {
 
 TEST(ProvisionalServicesTest, AFeatureThatIsNotThereYetSaysSoInAToast) {
     QSignalSpy toasts(&Toast::presenter(), &ToastPresenter::toastShown);
-    ProvisionalCleanerWindow window;
-    window.show(std::nullopt, std::nullopt);
+    showNotAvailableYet(QStringLiteral("Storage Cleaner"));
     ASSERT_EQ(toasts.size(), 1);
     const auto toast = toasts.at(0).at(0).value<ToastMessage>();
     EXPECT_EQ(toast.title, "Storage Cleaner");

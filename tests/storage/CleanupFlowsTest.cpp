@@ -1,6 +1,7 @@
 #include "storage/CleanupFlows.h"
 
 #include "storage/Cleanup.h"
+#include "storage/CleanupHUD.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeRunningApplications.h"
@@ -71,9 +72,22 @@ protected:
     test::FakeRunningApplications running;
     test::FakeDialogs dialogs;
     test::ToastLog toasts;
+    CleanupHUD hud{clock};
     CleanupFlows flows{
         [](const QString& id) { return id == "com.example.My" ? QStringLiteral("My.app") : QString(); },
-        running, clock, Cleanup::shared()};
+        running, clock, Cleanup::shared(), hud};
+    // Every phase the panel went through, in order.
+    std::vector<CleanupProgress::Phase> phases;
+    QMetaObject::Connection recording = QObject::connect(&hud.progress(), &CleanupProgress::changed, [this] {
+        if (phases.empty() || !(phases.back() == hud.progress().phase()))
+            phases.push_back(hud.progress().phase());
+    });
+    ~CleanupFlowsTest() override { QObject::disconnect(recording); }
+    // The panel's title and detail once the full ring has had its pause.
+    std::pair<QString, CleanupProgress::Phase> shown() {
+        clock.advance(CleanupFlows::kFullRingPause);
+        return {hud.progress().title(), hud.progress().phase()};
+    }
     SimulatorApp app;
     fs::path library;
     fs::path derivedData;
@@ -111,12 +125,35 @@ TEST_F(CleanupFlowsTest, PerAppDerivedDataCleanKeepsTheProjectFolderAndItsPackag
     EXPECT_TRUE(fs::exists(project / "SourcePackages/checkouts/Lib/Lib.swift"));
     EXPECT_FALSE(fs::exists(project / "Build"));
     EXPECT_FALSE(fs::exists(project / "Index.noindex"));
-    ASSERT_FALSE(toasts.messages().empty());
-    EXPECT_EQ(toasts.messages().back().title, "DerivedData cleaned for My");
-    EXPECT_TRUE(toasts.messages().back().detail->startsWith("Freed "));
+    const auto [title, phase] = shown();
+    EXPECT_EQ(title, "DerivedData cleaned for My");
+    EXPECT_EQ(phase.kind, CleanupProgress::Phase::Kind::success);
+    EXPECT_TRUE(phase.message.startsWith("Freed "));
+    // Measuring, the ring from 0 to the full total, then the success mark.
+    ASSERT_GE(phases.size(), 4u);
+    EXPECT_EQ(phases.front(), CleanupProgress::Phase::measuring());
+    const std::int64_t total = phases[phases.size() - 2].total;
+    EXPECT_GT(total, 0);
+    EXPECT_EQ(phases[1], CleanupProgress::Phase::deleting(0, total));
+    EXPECT_EQ(phases[phases.size() - 2], CleanupProgress::Phase::deleting(total, total));
+    EXPECT_TRUE(toasts.messages().empty());
     EXPECT_FALSE(Cleanup::shared().isWorking());
     // With the products gone the folder is still the app's, through the remembered names.
     EXPECT_EQ(flows.findProjectFolders(app.id).size(), 1u);
+}
+
+// The busy flag is free during the full ring's pause, so another cleanup may take the panel; the
+// earlier run's success, due after the pause, must not replace the newer run's display.
+TEST_F(CleanupFlowsTest, AFinishedRunsLateSuccessLeavesANewerRunAlone) {
+    makeProject();
+    QSignalSpy ended(&flows, &CleanupFlows::runEnded);
+    flows.clean(Target::derivedData, app);
+    ASSERT_TRUE(ran(ended));
+    ASSERT_FALSE(Cleanup::shared().isWorking());
+    hud.show("Moving to Trash");
+    const auto [title, phase] = shown();
+    EXPECT_EQ(title, "Moving to Trash");
+    EXPECT_EQ(phase, CleanupProgress::Phase::measuring());
 }
 
 TEST_F(CleanupFlowsTest, DecliningOrNothingToCleanDeletesNothingAndFreesTheFlag) {
@@ -169,12 +206,17 @@ TEST_F(CleanupFlowsTest, EverythingAsksXcodeToQuitAndDeletesNothingWhenItStays) 
         dialogs.alerts()[0].informativeText.startsWith("Xcode quits first. This permanently deletes:\n"));
     EXPECT_EQ(dialogs.alerts()[0].buttons.front(), "Quit Xcode and Delete");
     EXPECT_EQ(running.quitRequests[CleanupFlows::kXcodeID], 1);
+    EXPECT_EQ(hud.progress().title(), "Quitting Xcode…");
+    EXPECT_EQ(hud.progress().phase(), CleanupProgress::Phase::measuring());
 
     clock.advance(CleanupFlows::kQuitPolls * CleanupFlows::kQuitPollInterval - 1);
     EXPECT_EQ(ended.count(), 0);
     clock.advance(2);
     ASSERT_EQ(ended.count(), 1);
-    EXPECT_EQ(toasts.titles().back(), "Xcode didn’t quit");
+    EXPECT_EQ(hud.progress().title(), "Xcode didn’t quit");
+    EXPECT_EQ(hud.progress().phase(),
+              CleanupProgress::Phase::failure(
+                  "Nothing was deleted. Save or close your work in Xcode and try again."));
     EXPECT_TRUE(fs::exists(project / "Index.noindex/index.db"));
     EXPECT_FALSE(Cleanup::shared().isWorking());
 }
@@ -191,7 +233,7 @@ TEST_F(CleanupFlowsTest, EverythingCleansOnceXcodeHasQuit) {
     ASSERT_TRUE(ran(ended));
     EXPECT_FALSE(fs::exists(derivedData));
     EXPECT_FALSE(fs::exists(library / "Caches/org.swift.swiftpm"));
-    EXPECT_EQ(toasts.titles().back(), "All Xcode data cleaned");
+    EXPECT_EQ(shown().first, "All Xcode data cleaned");
 }
 
 TEST_F(CleanupFlowsTest, EraseStopsTheAppAndKeepsContainersAndMetadata) {
@@ -227,7 +269,7 @@ TEST_F(CleanupFlowsTest, EraseStopsTheAppAndKeepsContainersAndMetadata) {
     EXPECT_TRUE(fs::exists(group / ".com.apple.mobile_container_manager.metadata.plist"));
     EXPECT_TRUE(fs::is_empty(group / "Library"));
     EXPECT_FALSE(fs::exists(group / "shared.db"));
-    EXPECT_EQ(toasts.titles().back(), "Erased My’s data");
-    EXPECT_TRUE(
-        toasts.messages().back().detail->endsWith(" on 2 simulators. The app starts fresh on next launch."));
+    const auto [title, phase] = shown();
+    EXPECT_EQ(title, "Erased My’s data");
+    EXPECT_TRUE(phase.message.endsWith(" on 2 simulators. The app starts fresh on next launch."));
 }

@@ -1,0 +1,155 @@
+#include "illustrations/DoneIllustration.h"
+
+#include "illustrations/DoneFrame.h"
+#include "illustrations/MockParts.h"
+#include "platform/Clock.h"
+#include "ui/Palette.h"
+
+#include <QDateTime>
+#include <QEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+#include <numbers>
+
+namespace quorvex {
+namespace {
+
+constexpr double kBadgeHeight = 150;
+constexpr double kSpacing = 28;
+constexpr double kMenuBarHeight = MockParts::kMenuBarHeight;
+constexpr double kDisc = 84;
+
+// The first `fraction` of a polyline's length.
+QPainterPath trimmed(const QPainterPath& path, double fraction) {
+    QPainterPath out;
+    if (fraction <= 0 || path.elementCount() == 0)
+        return out;
+    double total = 0;
+    for (int i = 1; i < path.elementCount(); ++i)
+        total += QLineF(path.elementAt(i - 1), path.elementAt(i)).length();
+    double left = total * std::min(fraction, 1.0);
+    out.moveTo(path.elementAt(0));
+    for (int i = 1; i < path.elementCount() && left > 0; ++i) {
+        const QLineF segment(path.elementAt(i - 1), path.elementAt(i));
+        if (segment.length() <= left) {
+            out.lineTo(segment.p2());
+            left -= segment.length();
+        } else {
+            out.lineTo(segment.pointAt(left / segment.length()));
+            left = 0;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+DoneIllustration::DoneIllustration(Clock& clock, QString profileSymbol, bool verified, QWidget* parent)
+    : LoopingTimelineWidget(clock, DoneFrame::kRingDuration, DoneFrame::kRingStillFrame, parent)
+    , m_clock(clock)
+    , m_symbol(std::move(profileSymbol))
+    , m_verified(verified)
+    , m_playedAt(clock.now()) {
+    setAccessibleName(verified ? QStringLiteral("Setup confirmed")
+                               : QStringLiteral("Waiting for confirmation"));
+}
+
+void DoneIllustration::setVerified(bool verified) {
+    if (verified == m_verified)
+        return;
+    m_verified = verified;
+    setAccessibleName(verified ? QStringLiteral("Setup confirmed")
+                               : QStringLiteral("Waiting for confirmation"));
+    play();
+}
+
+double DoneIllustration::drawn() const {
+    return DoneFrame::drawnProgress(m_clock.now() - m_playedAt, m_verified, reduceMotion());
+}
+
+void DoneIllustration::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) {
+        m_menuBar.clear();
+        m_badge.clear();
+    }
+    LoopingTimelineWidget::changeEvent(event);
+}
+
+void DoneIllustration::showEvent(QShowEvent* event) {
+    LoopingTimelineWidget::showEvent(event);
+    play();
+}
+
+void DoneIllustration::play() {
+    m_playedAt = m_clock.now();
+    update();
+}
+
+void DoneIllustration::paintFrame(QPainter& painter, double t) {
+    const DoneFrame f = DoneFrame::at(t, m_verified, drawn());
+    const SceneColors colors = SceneColors::of(palette());
+    const double top = (height() - (kBadgeHeight + kSpacing + kMenuBarHeight)) / 2;
+    const QPointF centre(width() / 2.0, top + kBadgeHeight / 2);
+
+    if (f.rings) {
+        for (const DoneFrame::Ring& ring : f.ring) {
+            painter.setPen(QPen(SceneColors::withAlpha(Palette::green(), ring.opacity), 2, Qt::SolidLine,
+                                Qt::FlatCap, Qt::MiterJoin));
+            painter.setBrush(Qt::NoBrush);
+            const double r = ring.side / 2 - 1;
+            painter.drawEllipse(centre, r, r);
+        }
+    }
+
+    // The disc and its check settle after the spring: they are redrawn only while they move.
+    const double side = kDisc * std::max(f.discScale, 1.0) + 2;
+    const QRectF badgeArea(centre - QPointF(side / 2, side / 2), QSizeF(side, side));
+    const auto badgeKey = static_cast<quint64>(std::lround(f.discScale * 1000)) << 12 |
+                          static_cast<quint64>(std::lround(f.checkTrim * 1000)) << 1 | (f.verified ? 1 : 0);
+    m_badge.draw(painter, badgeArea, devicePixelRatioF(), badgeKey, [&](QPainter& p) {
+        const QPointF middle(side / 2, side / 2);
+        const double d = kDisc * f.discScale;
+        const QRectF disc(middle - QPointF(d / 2, d / 2), QSizeF(d, d));
+        p.setPen(Qt::NoPen);
+        if (f.verified)
+            p.setBrush(Palette::gradient(Palette::green(), disc));
+        else
+            p.setBrush(colors.primaryAt(0.08));
+        p.drawEllipse(disc);
+        if (f.checkTrim > 0) {
+            const QRectF frame(middle - QPointF(18, 14), QSizeF(36, 28));
+            p.setPen(QPen(Qt::white, 7, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(trimmed(DoneFrame::checkmarkPath(frame), f.checkTrim));
+        }
+    });
+
+    if (f.hourglass) {
+        painter.save();
+        painter.translate(centre);
+        painter.rotate(f.hourglassAngle);
+        MockParts::paintSymbol(painter, QRectF(-18, -18, 36, 36), QStringLiteral("hourglass"), 30,
+                               colors.secondary);
+        painter.restore();
+    }
+
+    // The bar changes with the clock's minute; the status item's symbol pulses over it twice a
+    // loop, and a still frame holds it at rest.
+    const QRectF barArea(0, top + kBadgeHeight + kSpacing - 4, width(), kMenuBarHeight + 8);
+    const auto minute = static_cast<quint64>(QDateTime::currentSecsSinceEpoch() / 60);
+    m_menuBar.draw(painter, barArea, devicePixelRatioF(), minute, [&](QPainter& p) {
+        m_statusItem =
+            MockParts::paintMenuBarMock(p, QPointF(barArea.width() / 2, 4 + kMenuBarHeight / 2), {}, colors)
+                .translated(barArea.topLeft());
+    });
+    const double pulse =
+        reduceMotion() ? 0 : 0.5 - 0.5 * std::cos(2 * std::numbers::pi * t / (DoneFrame::kRingDuration / 2));
+    painter.save();
+    painter.setOpacity(1 - 0.55 * pulse);
+    MockParts::paintSymbol(painter, m_statusItem, m_symbol, 13, colors.accent);
+    painter.restore();
+}
+
+} // namespace quorvex

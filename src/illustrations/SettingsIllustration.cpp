@@ -1,0 +1,278 @@
+#include "illustrations/SettingsIllustration.h"
+
+#include "illustrations/LoginItemsPane.h"
+#include "illustrations/MockParts.h"
+#include "illustrations/Pointer.h"
+#include "ui/Palette.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quorvex {
+namespace {
+
+constexpr double kSidebarWidth = 124;
+constexpr QRectF kPane{124, 40, 276, 210};
+constexpr double kPaneColumnLeft = kPane.left() + 12;
+constexpr double kPaneColumnTop = kPane.top() + 6;
+constexpr double kPaneColumnWidth = kPane.width() - 24;
+constexpr QPointF kSheetOrigin{145, 60};
+constexpr double kSheetWidth = 232;
+constexpr double kSheetPadding = 12;
+
+// The dialog's pieces, top to bottom, in fixed boxes so its buttons stay where the pointer goes.
+constexpr double kDialogWidth = 200;
+constexpr double kDialogPadding = 14;
+constexpr double kDialogIcon = 34;
+constexpr double kDialogTitle = 26;
+constexpr double kDialogMessage = 22;
+constexpr double kDialogButton = 20;
+constexpr double kDialogHeight = kDialogPadding + kDialogIcon + 7 + kDialogTitle + 7 + kDialogMessage + 7 +
+                                 3 + kDialogButton + 5 + kDialogButton + kDialogPadding;
+constexpr QRectF kDialog{(400 - kDialogWidth) / 2, (250 - kDialogHeight) / 2, kDialogWidth, kDialogHeight};
+
+QRectF dialogOkButton() {
+    return {kDialog.left() + kDialogPadding, kDialog.bottom() - kDialogPadding - 2 * kDialogButton - 5,
+            kDialogWidth - 2 * kDialogPadding, kDialogButton};
+}
+
+struct SidebarRow {
+    const char* symbol;
+    QColor tile;
+    const char* title;
+    bool selected;
+};
+
+void paintSidebar(QPainter& p, const SceneColors& colors) {
+    p.fillRect(QRectF(0, 0, kSidebarWidth, 250), colors.primaryAt(0.035));
+    p.setPen(Qt::NoPen);
+    p.setBrush(colors.primaryAt(0.07));
+    p.drawRoundedRect(QRectF(8, 34, kSidebarWidth - 16, 18), 9, 9);
+    const SidebarRow rows[] = {
+        {"wifi", Palette::blue(), "Wi\u2011Fi", false},
+        {"network", Palette::blue(), "Network", false},
+        {"network.badge.shield.half.filled", Palette::blue(), "VPN", false},
+        {"gearshape.fill", Palette::gray(), "General", true},
+        {"accessibility", Palette::blue(), "Accessibility", false},
+        {"circle.lefthalf.filled", Qt::black, "Appearance", false},
+    };
+    double y = 34 + 18 + 6 + 4;
+    p.setFont(MockParts::font(p, 9));
+    for (const SidebarRow& row : rows) {
+        const QRectF rect(8, y, kSidebarWidth - 16, 21);
+        if (row.selected) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(colors.accent);
+            p.drawRoundedRect(rect, 6, 6);
+        }
+        const QRectF tile(rect.left() + 5, rect.center().y() - 7.5, 15, 15);
+        p.setPen(Qt::NoPen);
+        p.setBrush(row.tile);
+        p.drawRoundedRect(tile, 4, 4);
+        MockParts::paintSymbol(p, tile, QString::fromLatin1(row.symbol), 9, Qt::white);
+        p.setPen(row.selected ? QColor(Qt::white) : colors.primary);
+        p.drawText(QRectF(tile.right() + 6, rect.top(), rect.right() - tile.right() - 11, rect.height()),
+                   Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, QString::fromUtf8(row.title));
+        y += 21 + 4;
+    }
+}
+
+void paintChevron(QPainter& p, QPointF centre, bool left, const QColor& color) {
+    p.setPen(QPen(color, 1.3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    const double dx = left ? -1.5 : 1.5;
+    const QPointF points[] = {centre + QPointF(-dx, -3), centre + QPointF(dx, 0), centre + QPointF(-dx, 3)};
+    p.drawPolyline(points, 3);
+}
+
+void paintToolbar(QPainter& p, const SceneColors& colors) {
+    const QRectF bar(kSidebarWidth, 0, 276, 40);
+    p.fillRect(bar, colors.window);
+    p.fillRect(QRectF(bar.left(), bar.bottom() - 1, bar.width(), 1), colors.primaryAt(0.1 * 0.6));
+    const QRectF buttons(bar.left() + 10, bar.center().y() - 10, 8 + 8 + 8 + 0.5 + 8 + 8 + 8, 20);
+    p.setPen(QPen(colors.primaryAt(0.1), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(buttons.adjusted(0.5, 0.5, -0.5, -0.5), 9.5, 9.5);
+    paintChevron(p, QPointF(buttons.left() + 12, buttons.center().y()), true, colors.secondary);
+    p.fillRect(QRectF(buttons.center().x() - 0.25, buttons.center().y() - 5, 0.5, 10),
+               colors.primaryAt(0.15));
+    paintChevron(p, QPointF(buttons.right() - 12, buttons.center().y()), false, colors.secondary);
+    p.setFont(MockParts::font(p, 11, QFont::DemiBold));
+    p.setPen(colors.primary);
+    p.drawText(QRectF(buttons.right() + 10, bar.top(), 180, bar.height()), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Login Items"));
+}
+
+quint64 quantised(double value) {
+    return static_cast<quint64>(std::lround(std::clamp(value, 0.0, 1.0) * 64));
+}
+
+void paintSheetBody(QPainter& p, const QRectF& sheet, const SettingsFrame& f, const SceneColors& colors) {
+    MockParts::paintShadow(p, sheet, 10, 14, QPointF(0, 6), 0.25);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colors.window);
+    p.drawRoundedRect(sheet, 10, 10);
+    p.translate(sheet.left() + kSheetPadding, sheet.top() + kSheetPadding);
+    LoginItemsPane::paintSheet(p, kSheetWidth - 2 * kSheetPadding, f.toggleOn, f.donePressed, colors);
+}
+
+void paintDialogBody(QPainter& p, bool pressed, const SceneColors& colors) {
+    MockParts::paintShadow(p, kDialog, 16, 18, QPointF(0, 8), 0.25);
+    p.setPen(Qt::NoPen);
+    p.setBrush(SceneColors::withAlpha(colors.window, 0.97));
+    p.drawRoundedRect(kDialog, 16, 16);
+
+    const double left = kDialog.left() + kDialogPadding;
+    const double width = kDialogWidth - 2 * kDialogPadding;
+    double y = kDialog.top() + kDialogPadding;
+    const QRectF icon(left, y, kDialogIcon, kDialogIcon);
+    p.setBrush(colors.primaryAt(0.06));
+    p.drawRoundedRect(icon, 8, 8);
+    MockParts::paintSymbol(p, icon, QStringLiteral("lock.shield.fill"), 22, Palette::gray());
+    y += kDialogIcon + 7;
+    p.setFont(MockParts::font(p, 10, QFont::Bold));
+    p.setPen(colors.primary);
+    p.drawText(QRectF(left, y, width, kDialogTitle), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+               QStringLiteral("\u201cQuorvex\u201d would like to use a new network extension"));
+    y += kDialogTitle + 7;
+    p.setFont(MockParts::font(p, 8.5));
+    p.setPen(colors.secondary);
+    p.drawText(QRectF(left, y, width, kDialogMessage), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+               QStringLiteral("You can enable this extension in Login Items & Extensions."));
+
+    p.setFont(MockParts::font(p, 9, QFont::Medium));
+    const QRectF ok = dialogOkButton();
+    MockParts::fillCapsule(p, ok, colors.accent);
+    p.setPen(Qt::white);
+    p.drawText(ok, Qt::AlignCenter, QStringLiteral("OK"));
+    const QRectF open = SettingsIllustration::openSettingsButtonRect();
+    MockParts::fillCapsule(p, open, colors.primaryAt(pressed ? 0.18 : 0.08));
+    p.setPen(colors.primary);
+    p.drawText(open, Qt::AlignCenter, QStringLiteral("Open System Settings"));
+}
+
+} // namespace
+
+SettingsIllustration::SettingsIllustration(Clock& clock, SettingsTargets targets, QWidget* parent)
+    : LoopingTimelineWidget(clock, SettingsFrame::kDuration, SettingsFrame::kStillFrame, parent)
+    , m_targets(targets) {
+    setAccessibleName(QStringLiteral("Allowing the network extension in the system settings"));
+}
+
+QRectF SettingsIllustration::openSettingsButtonRect() {
+    return dialogOkButton().translated(0, kDialogButton + 5);
+}
+
+QRectF SettingsIllustration::infoButtonRect(double scrollOffset) {
+    return LoginItemsPane::appInfoButton(kPaneColumnWidth)
+        .translated(kPaneColumnLeft, kPaneColumnTop - scrollOffset);
+}
+
+QRectF SettingsIllustration::toggleRect() {
+    return LoginItemsPane::sheetToggle(kSheetWidth - 2 * kSheetPadding)
+        .translated(kSheetOrigin + QPointF(kSheetPadding, kSheetPadding));
+}
+
+QRectF SettingsIllustration::doneButtonRect() {
+    return LoginItemsPane::sheetDoneButton(kSheetWidth - 2 * kSheetPadding)
+        .translated(kSheetOrigin + QPointF(kSheetPadding, kSheetPadding));
+}
+
+std::optional<size_t> SettingsIllustration::frameDigest(double t) const {
+    const SettingsFrame f = SettingsFrame::at(t, m_targets);
+    const auto ring = Pointer::ringProgress(SettingsFrame::kClicks, t);
+    return digestOf({f.dialogScale, f.dialogOpacity, double(f.dialogButtonPressed), f.windowOpacity,
+                     f.windowScale, f.scrollOffset, f.indicatorY, f.indicatorOpacity, f.highlight,
+                     f.sheetScale, f.sheetOpacity, f.dimming, f.toggleOn, double(f.donePressed),
+                     f.pointer.x(), f.pointer.y(), f.pointerOpacity,
+                     double(Pointer::pressed(SettingsFrame::kClicks, t)), ring.value_or(-1)});
+}
+
+void SettingsIllustration::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) {
+        for (CachedLayer* layer : {&m_chrome, &m_pane, &m_sheet, &m_dialog})
+            layer->clear();
+    }
+    LoopingTimelineWidget::changeEvent(event);
+}
+
+void SettingsIllustration::paintFrame(QPainter& painter, double t) {
+    const SettingsFrame f = SettingsFrame::at(t, m_targets);
+    const SceneColors colors = SceneColors::of(palette());
+    const qreal dpr = devicePixelRatioF();
+    const double scale = std::min({1.0, width() / kScene.width(), height() / kScene.height()});
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.translate((width() - kScene.width() * scale) / 2, (height() - kScene.height() * scale) / 2);
+    painter.scale(scale, scale);
+
+    const QRectF scene(QPointF(0, 0), kScene);
+    if (f.windowOpacity > 0) {
+        painter.save();
+        painter.setOpacity(f.windowOpacity);
+        painter.translate(scene.center());
+        painter.scale(f.windowScale, f.windowScale);
+        painter.translate(-scene.center());
+        // The window's fixed parts, then the pane's column slid under its clip, then what lies over it.
+        m_chrome.draw(painter, scene, dpr, 0, [&](QPainter& p) {
+            MockParts::paintMiniWindow(p, scene, colors, [&](QPainter& inner) {
+                paintSidebar(inner, colors);
+                paintToolbar(inner, colors);
+            });
+        });
+        painter.save();
+        painter.setClipRect(kPane, Qt::IntersectClip);
+        const QRectF column(kPaneColumnLeft, kPaneColumnTop - f.scrollOffset, kPaneColumnWidth,
+                            LoginItemsPane::kHeight);
+        m_pane.draw(painter, column, dpr, quantised(f.highlight),
+                    [&](QPainter& p) { LoginItemsPane::paint(p, kPaneColumnWidth, f.highlight, colors); });
+        painter.restore();
+        if (f.indicatorOpacity > 0) {
+            painter.save();
+            painter.setOpacity(painter.opacity() * f.indicatorOpacity);
+            MockParts::fillCapsule(painter, QRectF(kPane.right() - 4 - 3, kPane.top() + f.indicatorY, 4, 60),
+                                   colors.primaryAt(0.3));
+            painter.restore();
+        }
+        if (f.dimming > 0) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor::fromRgbF(0, 0, 0, static_cast<float>(f.dimming)));
+            painter.drawRoundedRect(scene, 12, 12);
+        }
+        if (f.sheetOpacity > 0) {
+            const QRectF sheet(kSheetOrigin,
+                               QSizeF(kSheetWidth, LoginItemsPane::kSheetHeight + 2 * kSheetPadding));
+            painter.setOpacity(painter.opacity() * f.sheetOpacity);
+            // Scaled about its top edge, so it grows downwards from where it hangs.
+            painter.translate(sheet.center().x(), sheet.top());
+            painter.scale(f.sheetScale, f.sheetScale);
+            painter.translate(-sheet.center().x(), -sheet.top());
+            const QRectF area = sheet.adjusted(-16, -16, 16, 24);
+            m_sheet.draw(painter, area, dpr, quantised(f.toggleOn) << 1 | (f.donePressed ? 1 : 0),
+                         [&](QPainter& p) {
+                             p.translate(-area.topLeft());
+                             paintSheetBody(p, sheet, f, colors);
+                         });
+        }
+        painter.restore();
+    }
+    if (f.dialogOpacity > 0) {
+        painter.save();
+        painter.setOpacity(f.dialogOpacity);
+        painter.translate(kDialog.center());
+        painter.scale(f.dialogScale, f.dialogScale);
+        painter.translate(-kDialog.center());
+        const QRectF area = kDialog.adjusted(-20, -20, 20, 28);
+        m_dialog.draw(painter, area, dpr, f.dialogButtonPressed ? 1 : 0, [&](QPainter& p) {
+            p.translate(-area.topLeft());
+            paintDialogBody(p, f.dialogButtonPressed, colors);
+        });
+        painter.restore();
+    }
+    Pointer::paint(painter, f.pointer, SettingsFrame::kClicks, t, f.pointerOpacity);
+}
+
+} // namespace quorvex

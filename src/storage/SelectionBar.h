@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QPushButton;
+class QStackedWidget;
+
+namespace quorvex {
+
+class StorageCleanerModel;
+
+/// The bar pinned under the cleaner's page: what is selected (count and size) and "Review &
+/// Clean…", which is enabled only with a selection and while no clean runs. Redraws from the
+/// model. GUI thread.
+class SelectionBar final : public QWidget {
+    Q_OBJECT
+public:
+    SelectionBar(StorageCleanerModel& model, std::function<void()> review, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void refresh();
+
+    StorageCleanerModel& m_model;
+    QStackedWidget* m_left = nullptr;
+    QLabel* m_count = nullptr;
+    QLabel* m_bytes = nullptr;
+    QPushButton* m_review = nullptr;
+};
+
+} // namespace quorvex

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+
+namespace quorvex {
+
+class CategoryIcon;
+
+/// One row of the cleaner's sidebar: the category icon, the title over a detail line (its size or
+/// "Scanning…"), and the count of selected items in an accent capsule when there are any.
+class SidebarRow final : public QWidget {
+    Q_OBJECT
+public:
+    SidebarRow(const QString& title, const QString& symbol, const QColor& tint, QWidget* parent = nullptr);
+
+    void setDetail(const QString& detail);
+    QString detail() const;
+    /// Shown only above 0.
+    void setBadge(int badge);
+    int badge() const { return m_badgeCount; }
+
+private:
+    QLabel* m_detail = nullptr;
+    QLabel* m_badge = nullptr;
+    int m_badgeCount = 0;
+};
+
+} // namespace quorvex
