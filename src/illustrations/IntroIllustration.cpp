@@ -134,13 +134,31 @@ void IntroIllustration::changeEvent(QEvent* event) {
     LoopingTimelineWidget::changeEvent(event);
 }
 
+QPointF IntroIllustration::sceneOrigin() const {
+    return {(width() - kScene.width()) / 2, (height() - kScene.height()) / 2};
+}
+
+QRegion IntroIllustration::movingRegion(double t) const {
+    // A new profile changes the phone's pill: everything is repainted then.
+    if (IntroFrame::indexAt(t, m_segment, static_cast<int>(m_profiles.size())) != m_paintedIndex)
+        return rect();
+    // Otherwise only the phone's page and the computer's bars move; from the top of the one to
+    // the bottom of the other, with a pixel of antialiasing either side.
+    const QPointF origin = sceneOrigin();
+    const QRectF page(origin.x() + 12, origin.y() + 30, 96 - 24, 4 + 7 + 44 + 7 + 4 * (6 + 7));
+    const QRectF bars(origin.x() + 96 + 44 + 100 - 85 + 14, origin.y() + 190 - 8 - 112 + 14 + 10, 170 - 28,
+                      34);
+    return page.united(bars).adjusted(-2, -2, 2, 2).toAlignedRect();
+}
+
 void IntroIllustration::paintFrame(QPainter& painter, double t) {
     const int count = static_cast<int>(m_profiles.size());
     const int index = IntroFrame::indexAt(t, m_segment, count);
     const Profile profile = count > 0 ? m_profiles[index] : Profile{};
     const IntroFrame frame = IntroFrame::at(t, m_segment, count, profile.id);
+    m_paintedIndex = index;
 
-    const QPointF origin((width() - kScene.width()) / 2, (height() - kScene.height()) / 2);
+    const QPointF origin = sceneOrigin();
     const QRectF phone(origin, QSizeF(96, 190));
     const QRectF computer(origin.x() + 96 + 44, origin.y(), 200, 190);
     paintPhone(painter, phone, frame, palette());
