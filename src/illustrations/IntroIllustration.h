@@ -32,6 +32,8 @@ private:
     double m_segment;
     CachedLayer m_phonePill;
     CachedLayer m_computerPill;
+    CachedLayer m_phoneCase;
+    CachedLayer m_computer;
     int m_paintedIndex = -1;
 };
 
