@@ -20,6 +20,9 @@ constexpr double kBadgeHeight = 150;
 constexpr double kSpacing = 28;
 constexpr double kMenuBarHeight = MockParts::kMenuBarHeight;
 constexpr double kDisc = 84;
+// The widest a ring grows, and the most the badge's spring overshoots (a generous bound).
+constexpr double kMaxRing = 84 + 70;
+constexpr double kMaxDiscScale = 1.5;
 
 // The first `fraction` of a polyline's length.
 QPainterPath trimmed(const QPainterPath& path, double fraction) {
@@ -73,6 +76,7 @@ void DoneIllustration::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) {
         m_menuBar.clear();
         m_badge.clear();
+        m_rings.clear();
     }
     LoopingTimelineWidget::changeEvent(event);
 }
@@ -87,19 +91,67 @@ void DoneIllustration::play() {
     update();
 }
 
+double DoneIllustration::badgeTop() const {
+    return (height() - (kBadgeHeight + kSpacing + kMenuBarHeight)) / 2;
+}
+
+QPointF DoneIllustration::badgeCentre() const {
+    return {width() / 2.0, badgeTop() + kBadgeHeight / 2};
+}
+
+QRegion DoneIllustration::movingRegion(double) const {
+    // The bar shows the time: a new minute repaints it all.
+    if (QDateTime::currentSecsSinceEpoch() / 60 != m_paintedMinute)
+        return rect();
+    // The rings reach kMaxRing across; the badge's spring overshoot and the turning hourglass stay
+    // inside them. The pulsing status item is the only other moving part.
+    const double reach = kMaxRing / 2 + 3;
+    const double badge = kDisc * kMaxDiscScale / 2 + 3;
+    const double half = std::max(reach, badge);
+    QRegion region(QRectF(badgeCentre() - QPointF(half, half), QSizeF(2 * half, 2 * half)).toAlignedRect());
+    if (!m_statusItem.isEmpty())
+        region |= m_statusItem.adjusted(-2, -2, 2, 2).toAlignedRect();
+    return region;
+}
+
+const QPixmap& DoneIllustration::ringPicture(int side) {
+    // Stroking a large antialiased circle every frame costs far more than blitting it: each width a
+    // ring passes through is drawn once, opaque, and faded as it is blitted.
+    const qreal dpr = devicePixelRatioF();
+    if (!qFuzzyCompare(m_ringsRatio, dpr)) {
+        m_rings.clear();
+        m_ringsRatio = dpr;
+    }
+    QPixmap& picture = m_rings[side];
+    if (picture.isNull()) {
+        const int extent = side + 2;
+        picture = QPixmap(QSize(extent, extent) * dpr);
+        picture.setDevicePixelRatio(dpr);
+        picture.fill(Qt::transparent);
+        QPainter p(&picture);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(Palette::green(), 2, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+        p.setBrush(Qt::NoBrush);
+        const double r = side / 2.0 - 1;
+        p.drawEllipse(QPointF(extent / 2.0, extent / 2.0), r, r);
+    }
+    return picture;
+}
+
 void DoneIllustration::paintFrame(QPainter& painter, double t) {
     const DoneFrame f = DoneFrame::at(t, m_verified, drawn());
     const SceneColors colors = SceneColors::of(palette());
-    const double top = (height() - (kBadgeHeight + kSpacing + kMenuBarHeight)) / 2;
-    const QPointF centre(width() / 2.0, top + kBadgeHeight / 2);
+    const double top = badgeTop();
+    const QPointF centre = badgeCentre();
 
     if (f.rings) {
         for (const DoneFrame::Ring& ring : f.ring) {
-            painter.setPen(QPen(SceneColors::withAlpha(Palette::green(), ring.opacity), 2, Qt::SolidLine,
-                                Qt::FlatCap, Qt::MiterJoin));
-            painter.setBrush(Qt::NoBrush);
-            const double r = ring.side / 2 - 1;
-            painter.drawEllipse(centre, r, r);
+            painter.save();
+            painter.setOpacity(ring.opacity);
+            const QPixmap& picture = ringPicture(static_cast<int>(std::lround(ring.side)));
+            const QSizeF size = picture.deviceIndependentSize();
+            painter.drawPixmap(centre - QPointF(size.width() / 2, size.height() / 2), picture);
+            painter.restore();
         }
     }
 
@@ -138,7 +190,8 @@ void DoneIllustration::paintFrame(QPainter& painter, double t) {
     // The bar changes with the clock's minute; the status item's symbol pulses over it twice a
     // loop, and a still frame holds it at rest.
     const QRectF barArea(0, top + kBadgeHeight + kSpacing - 4, width(), kMenuBarHeight + 8);
-    const auto minute = static_cast<quint64>(QDateTime::currentSecsSinceEpoch() / 60);
+    m_paintedMinute = QDateTime::currentSecsSinceEpoch() / 60;
+    const auto minute = static_cast<quint64>(m_paintedMinute);
     m_menuBar.draw(painter, barArea, devicePixelRatioF(), minute, [&](QPainter& p) {
         m_statusItem =
             MockParts::paintMenuBarMock(p, QPointF(barArea.width() / 2, 4 + kMenuBarHeight / 2), {}, colors)

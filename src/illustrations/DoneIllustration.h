@@ -3,7 +3,10 @@
 #include "illustrations/CachedLayer.h"
 #include "illustrations/LoopingTimelineWidget.h"
 
+#include <QPixmap>
 #include <QString>
+
+#include <map>
 
 namespace quorvex {
 
@@ -26,11 +29,16 @@ public:
 
 protected:
     void paintFrame(QPainter& painter, double t) override;
+    QRegion movingRegion(double t) const override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
     void play();
+    double badgeTop() const;
+    QPointF badgeCentre() const;
+    /// A ring `side` pixels across, opaque, cached per width.
+    const QPixmap& ringPicture(int side);
 
     Clock& m_clock;
     QString m_symbol;
@@ -39,6 +47,9 @@ private:
     CachedLayer m_badge;
     CachedLayer m_menuBar;
     QRectF m_statusItem;
+    qint64 m_paintedMinute = -1;
+    std::map<int, QPixmap> m_rings;
+    qreal m_ringsRatio = 0;
 };
 
 } // namespace quorvex

@@ -55,14 +55,20 @@ void paintPill(QPainter& p, double centreX, double top, const QString& symbol, c
                Qt::AlignLeft | Qt::AlignVCenter, text);
 }
 
-void paintPhone(QPainter& p, const QRectF& body, const IntroFrame& frame, const QPalette& palette) {
+// The phone's case and notch, which never change.
+void paintPhoneCase(QPainter& p, const QRectF& body, const QPalette& palette) {
     const QColor primary = palette.color(QPalette::WindowText);
-    const QColor accent = palette.color(QPalette::Highlight);
     p.setPen(Qt::NoPen);
     p.setBrush(palette.color(QPalette::Window));
     p.drawRoundedRect(body, 22, 22);
     strokeInside(p, body, 22, withAlpha(primary, 0.75), 4);
     fillCapsule(p, QRectF(body.center().x() - 17, body.top() + 10, 34, 9), withAlpha(primary, 0.85));
+}
+
+// The page loading on the phone's screen.
+void paintPhonePage(QPainter& p, const QRectF& body, const IntroFrame& frame, const QPalette& palette) {
+    const QColor primary = palette.color(QPalette::WindowText);
+    const QColor accent = palette.color(QPalette::Highlight);
 
     const double left = body.left() + 12;
     const double width = body.width() - 24;
@@ -84,18 +90,14 @@ void paintPhone(QPainter& p, const QRectF& body, const IntroFrame& frame, const 
     p.setOpacity(1);
 }
 
-void paintComputer(QPainter& p, const QRectF& column, const IntroFrame& frame, const QPalette& palette) {
-    const QColor primary = palette.color(QPalette::WindowText);
-    const QRectF screen(column.center().x() - 85, column.bottom() - 8 - 112, 170, 112);
-    p.setPen(Qt::NoPen);
-    p.setBrush(palette.color(QPalette::Window));
-    p.drawRoundedRect(screen, 8, 8);
-    strokeInside(p, screen, 8, withAlpha(primary, 0.75), 4);
+QRectF computerScreen(const QRectF& column) {
+    return {column.center().x() - 85, column.bottom() - 8 - 112, 170, 112};
+}
 
-    const QRectF inner = screen.adjusted(14, 14, -14, -14);
-    double y = inner.top();
-    fillCapsule(p, QRectF(inner.left(), y, inner.width(), 4), Palette::green());
-    y += 4 + 6;
+// The computer's three bars, growing and shrinking on its screen.
+void paintComputerBars(QPainter& p, const QRectF& column, const IntroFrame& frame) {
+    const QRectF inner = computerScreen(column).adjusted(14, 14, -14, -14);
+    const double y = inner.top() + 4 + 6;
     const double barWidth = (inner.width() - 12) / 3;
     for (size_t i = 0; i < frame.macBarScale.size(); ++i) {
         const double h = 34 * frame.macBarScale[i];
@@ -104,7 +106,21 @@ void paintComputer(QPainter& p, const QRectF& column, const IntroFrame& frame, c
         p.drawRoundedRect(
             QRectF(inner.left() + static_cast<double>(i) * (barWidth + 6), y + 34 - h, barWidth, h), 4, 4);
     }
-    y += 34 + 6;
+}
+
+// The computer without its bars, which never changes.
+void paintComputerBody(QPainter& p, const QRectF& column, const QPalette& palette) {
+    const QColor primary = palette.color(QPalette::WindowText);
+    const QRectF screen = computerScreen(column);
+    p.setPen(Qt::NoPen);
+    p.setBrush(palette.color(QPalette::Window));
+    p.drawRoundedRect(screen, 8, 8);
+    strokeInside(p, screen, 8, withAlpha(primary, 0.75), 4);
+
+    const QRectF inner = screen.adjusted(14, 14, -14, -14);
+    double y = inner.top();
+    fillCapsule(p, QRectF(inner.left(), y, inner.width(), 4), Palette::green());
+    y += 4 + 6 + 34 + 6;
     fillCapsule(p, QRectF(inner.left(), y, 90, 6), withAlpha(primary, 0.14));
     fillCapsule(p, QRectF(inner.left(), y + 12, 60, 6), withAlpha(primary, 0.14));
 
@@ -130,8 +146,27 @@ void IntroIllustration::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange) {
         m_phonePill.clear();
         m_computerPill.clear();
+        m_phoneCase.clear();
+        m_computer.clear();
     }
     LoopingTimelineWidget::changeEvent(event);
+}
+
+QPointF IntroIllustration::sceneOrigin() const {
+    return {(width() - kScene.width()) / 2, (height() - kScene.height()) / 2};
+}
+
+QRegion IntroIllustration::movingRegion(double t) const {
+    // A new profile changes the phone's pill: everything is repainted then.
+    if (IntroFrame::indexAt(t, m_segment, static_cast<int>(m_profiles.size())) != m_paintedIndex)
+        return rect();
+    // Otherwise only the phone's page and the computer's bars move; from the top of the one to
+    // the bottom of the other, with a pixel of antialiasing either side.
+    const QPointF origin = sceneOrigin();
+    const QRectF page(origin.x() + 12, origin.y() + 30, 96 - 24, 4 + 7 + 44 + 7 + 4 * (6 + 7));
+    const QRectF bars(origin.x() + 96 + 44 + 100 - 85 + 14, origin.y() + 190 - 8 - 112 + 14 + 10, 170 - 28,
+                      34);
+    return page.united(bars).adjusted(-2, -2, 2, 2).toAlignedRect();
 }
 
 void IntroIllustration::paintFrame(QPainter& painter, double t) {
@@ -139,14 +174,24 @@ void IntroIllustration::paintFrame(QPainter& painter, double t) {
     const int index = IntroFrame::indexAt(t, m_segment, count);
     const Profile profile = count > 0 ? m_profiles[index] : Profile{};
     const IntroFrame frame = IntroFrame::at(t, m_segment, count, profile.id);
+    m_paintedIndex = index;
 
-    const QPointF origin((width() - kScene.width()) / 2, (height() - kScene.height()) / 2);
+    const QPointF origin = sceneOrigin();
     const QRectF phone(origin, QSizeF(96, 190));
     const QRectF computer(origin.x() + 96 + 44, origin.y(), 200, 190);
-    paintPhone(painter, phone, frame, palette());
-    paintComputer(painter, computer, frame, palette());
-    // The pills' texts change only with the profile: they are pictured, not set every frame.
+    // The phone's case and the computer are pictured once; the page and the bars move over them.
     const qreal dpr = devicePixelRatioF();
+    m_phoneCase.draw(painter, phone, dpr, 0, [&](QPainter& p) {
+        p.translate(-phone.topLeft());
+        paintPhoneCase(p, phone, palette());
+    });
+    paintPhonePage(painter, phone, frame, palette());
+    m_computer.draw(painter, computer, dpr, 0, [&](QPainter& p) {
+        p.translate(-computer.topLeft());
+        paintComputerBody(p, computer, palette());
+    });
+    paintComputerBars(painter, computer, frame);
+    // The pills' texts change only with the profile: they are pictured, not set every frame.
     const QRectF phonePill(phone.center().x() - 100, phone.bottom() + 12, 200, 32);
     m_phonePill.draw(painter, phonePill, dpr, static_cast<quint64>(index), [&](QPainter& p) {
         paintPill(p, phonePill.width() / 2, 0, profile.symbol, profile.name, Palette::orange());

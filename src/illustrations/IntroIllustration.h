@@ -23,12 +23,18 @@ public:
 protected:
     void paintFrame(QPainter& painter, double t) override;
     void changeEvent(QEvent* event) override;
+    QRegion movingRegion(double t) const override;
 
 private:
+    QPointF sceneOrigin() const;
+
     QList<Profile> m_profiles;
     double m_segment;
     CachedLayer m_phonePill;
     CachedLayer m_computerPill;
+    CachedLayer m_phoneCase;
+    CachedLayer m_computer;
+    int m_paintedIndex = -1;
 };
 
 } // namespace quorvex

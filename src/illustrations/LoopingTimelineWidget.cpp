@@ -27,6 +27,7 @@ void LoopingTimelineWidget::setReduceMotion(bool reduce) {
         return;
     m_reduceMotion = reduce;
     m_lastDigest.reset();
+    m_lastMoving = {};
     if (reduce)
         m_tick.reset();
     else if (isVisible())
@@ -51,6 +52,14 @@ std::optional<size_t> LoopingTimelineWidget::frameDigest(double) const {
     return std::nullopt;
 }
 
+QRegion LoopingTimelineWidget::movingRegion(double) const {
+    return rect();
+}
+
+QRegion LoopingTimelineWidget::nextFrameRegion() const {
+    return movingRegion(currentTime()) | m_lastMoving;
+}
+
 size_t LoopingTimelineWidget::digestOf(std::initializer_list<double> values) {
     size_t digest = 1469598103934665603ull;
     for (double value : values) {
@@ -64,6 +73,7 @@ void LoopingTimelineWidget::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     m_start = m_clock.now();
     m_lastDigest.reset();
+    m_lastMoving = {};
     qCDebug(illustrationsLog) << metaObject()->className() << "shown, animating:" << !m_reduceMotion;
     if (!m_reduceMotion)
         scheduleNextFrame();
@@ -80,12 +90,15 @@ void LoopingTimelineWidget::scheduleNextFrame() {
     m_tick = m_clock.schedule(kFrameInterval, [this] {
         // The handle of the call running now must outlive it: keep it until the next frame.
         m_spent = std::move(m_tick);
-        const std::optional<size_t> digest = frameDigest(currentTime());
+        const double t = currentTime();
+        const std::optional<size_t> digest = frameDigest(t);
+        const QRegion moving = movingRegion(t);
         if (digest && digest == m_lastDigest)
             ++m_skipped;
         else
-            update();
+            update((moving | m_lastMoving).boundingRect());
         m_lastDigest = digest;
+        m_lastMoving = moving;
         scheduleNextFrame();
     });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRegion>
 #include <QWidget>
 
 #include <initializer_list>
@@ -37,12 +38,18 @@ public:
 
     /// Frames asked for while shown, and how many of them were skipped as unchanged.
     int framesSkipped() const { return m_skipped; }
+    /// What the next frame repaints: the region moving now joined with the last frame's.
+    QRegion nextFrameRegion() const;
 
 protected:
     virtual void paintFrame(QPainter& painter, double t) = 0;
     /// A digest of everything the frame at t shows. A frame whose digest equals the last one's is
     /// not repainted, so a drawing at rest costs nothing; none (the default) repaints every frame.
     virtual std::optional<size_t> frameDigest(double t) const;
+    /// Where the frame at t may differ from other frames. Between frames only this, joined with the
+    /// last frame's, is repainted, so the still parts and the backdrop under them are not redrawn
+    /// sixty times a second; the whole widget (the default) when anything may move anywhere.
+    virtual QRegion movingRegion(double t) const;
     /// Combines a frame's values into a digest.
     static size_t digestOf(std::initializer_list<double> values);
 
@@ -61,6 +68,7 @@ private:
     std::unique_ptr<ScheduledCall> m_tick;
     std::unique_ptr<ScheduledCall> m_spent;
     std::optional<size_t> m_lastDigest;
+    QRegion m_lastMoving;
     int m_skipped = 0;
 };
 

@@ -51,6 +51,15 @@ QPainterPath Pointer::arrowPath(QSizeF size) {
     return path;
 }
 
+QRectF Pointer::bounds(QPointF position, std::span<const double> clicks, double t) {
+    // The widest ring is ringDiameter(1) across with a 2 pixel pen; the arrow, its shadow and its
+    // outline stay within a few pixels of its size below and right of the tip.
+    const QPointF at = tip(position, ringProgress(clicks, t));
+    const double ring = ringDiameter(1) / 2 + 3;
+    const double reach = std::max(ring, std::max(kArrowSize.width(), kArrowSize.height()) + 4);
+    return {at.x() - ring, at.y() - ring, ring + reach, ring + reach};
+}
+
 void Pointer::paint(QPainter& painter, QPointF position, std::span<const double> clicks, double t,
                     double opacity) {
     const auto ring = ringProgress(clicks, t);

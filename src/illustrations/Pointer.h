@@ -30,6 +30,8 @@ struct Pointer {
     static QPointF tip(QPointF position, std::optional<double> ring);
     /// The arrow outline in a rectangle of `size`, tip at (0, 0).
     static QPainterPath arrowPath(QSizeF size);
+    /// Everything paint() may cover for these arguments: the arrow and its click ring.
+    static QRectF bounds(QPointF position, std::span<const double> clicks, double t);
 
     static void paint(QPainter& painter, QPointF position, std::span<const double> clicks, double t,
                       double opacity);

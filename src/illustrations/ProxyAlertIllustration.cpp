@@ -123,16 +123,55 @@ std::optional<size_t> ProxyAlertIllustration::frameDigest(double t) const {
                      double(Pointer::pressed(ProxyAlertFrame::kClicks, t)), ring.value_or(-1)});
 }
 
+QRegion ProxyAlertIllustration::movingRegion(double t) const {
+    if (!m_paintedTime)
+        return rect();
+    const double was = *m_paintedTime;
+    const ProxyAlertFrame a = ProxyAlertFrame::at(was, m_allowButton, m_rest);
+    const ProxyAlertFrame b = ProxyAlertFrame::at(t, m_allowButton, m_rest);
+    const auto blurKey = [](const ProxyAlertFrame& f) {
+        return std::lround(std::max(f.windowBlur, 0.0) * 20);
+    };
+    // The window behind everything, or the badge (whose size depends on the font), changing:
+    // all of it is repainted.
+    if (blurKey(a) != blurKey(b) || a.badgeOpacity != b.badgeOpacity || a.badgeScale != b.badgeScale)
+        return rect();
+    QRectF scene;
+    if (a.alertOpacity != b.alertOpacity || a.alertScale != b.alertScale ||
+        a.allowPressed != b.allowPressed) {
+        const double scale = std::max({1.0, a.alertScale, b.alertScale});
+        const QRectF area = kAlert.adjusted(-20, -20, 20, 28);
+        const QSizeF size = area.size() * scale;
+        const QPointF centre = kAlert.center();
+        scene |= QRectF(centre + (area.topLeft() - centre) * scale, size);
+    }
+    const auto& clicks = ProxyAlertFrame::kClicks;
+    if (a.pointer != b.pointer || a.pointerOpacity != b.pointerOpacity ||
+        Pointer::pressed(clicks, was) != Pointer::pressed(clicks, t) ||
+        Pointer::ringProgress(clicks, was) != Pointer::ringProgress(clicks, t)) {
+        scene |= Pointer::bounds(a.pointer, clicks, was);
+        scene |= Pointer::bounds(b.pointer, clicks, t);
+    }
+    if (scene.isEmpty())
+        return {};
+    const double scale = std::min({1.0, width() / kScene.width(), height() / kScene.height()});
+    const QPointF offset((width() - kScene.width() * scale) / 2, (height() - kScene.height() * scale) / 2);
+    const QRectF mapped(offset + scene.topLeft() * scale, scene.size() * scale);
+    return mapped.adjusted(-2, -2, 2, 2).toAlignedRect();
+}
+
 void ProxyAlertIllustration::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) {
         for (CachedLayer* layer : {&m_window, &m_blurred, &m_alert, &m_badge})
             layer->clear();
+        m_paintedTime.reset();
     }
     LoopingTimelineWidget::changeEvent(event);
 }
 
 void ProxyAlertIllustration::paintFrame(QPainter& painter, double t) {
     const ProxyAlertFrame f = ProxyAlertFrame::at(t, m_allowButton, m_rest);
+    m_paintedTime = t;
     const SceneColors colors = SceneColors::of(palette());
     const qreal dpr = devicePixelRatioF();
     const double scale = std::min({1.0, width() / kScene.width(), height() / kScene.height()});

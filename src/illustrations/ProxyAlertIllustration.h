@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "illustrations/CachedLayer.h"
 #include "illustrations/LoopingTimelineWidget.h"
 
@@ -25,6 +27,7 @@ protected:
     void paintFrame(QPainter& painter, double t) override;
     void changeEvent(QEvent* event) override;
     std::optional<size_t> frameDigest(double t) const override;
+    QRegion movingRegion(double t) const override;
 
 private:
     QPointF m_allowButton;
@@ -33,6 +36,8 @@ private:
     CachedLayer m_blurred;
     CachedLayer m_alert;
     CachedLayer m_badge;
+    /// The moment the last paint drew, to tell which parts the next frame changes.
+    std::optional<double> m_paintedTime;
 };
 
 } // namespace quorvex

@@ -192,16 +192,54 @@ std::optional<size_t> SettingsIllustration::frameDigest(double t) const {
                      double(Pointer::pressed(SettingsFrame::kClicks, t)), ring.value_or(-1)});
 }
 
+QRegion SettingsIllustration::movingRegion(double t) const {
+    if (!m_paintedTime)
+        return rect();
+    const double was = *m_paintedTime;
+    const SettingsFrame a = SettingsFrame::at(was, m_targets);
+    const SettingsFrame b = SettingsFrame::at(t, m_targets);
+    const auto& clicks = SettingsFrame::kClicks;
+    // The dialog, the window's entrance, the sheet and the switch repaint everything; the pane's
+    // scrolling and its row's tint repaint the pane, while the window sits at full size.
+    const bool restChanged =
+        a.dialogScale != b.dialogScale || a.dialogOpacity != b.dialogOpacity ||
+        a.dialogButtonPressed != b.dialogButtonPressed || a.windowOpacity != b.windowOpacity ||
+        a.windowScale != b.windowScale || a.sheetScale != b.sheetScale || a.sheetOpacity != b.sheetOpacity ||
+        a.dimming != b.dimming || a.toggleOn != b.toggleOn || a.donePressed != b.donePressed;
+    const bool paneChanged = a.scrollOffset != b.scrollOffset || a.indicatorY != b.indicatorY ||
+                             a.indicatorOpacity != b.indicatorOpacity ||
+                             quantised(a.highlight) != quantised(b.highlight) || a.highlight != b.highlight;
+    if (restChanged || (paneChanged && b.windowScale != 1))
+        return rect();
+    QRectF scene;
+    if (paneChanged)
+        scene |= kPane;
+    if (a.pointer != b.pointer || a.pointerOpacity != b.pointerOpacity ||
+        Pointer::pressed(clicks, was) != Pointer::pressed(clicks, t) ||
+        Pointer::ringProgress(clicks, was) != Pointer::ringProgress(clicks, t)) {
+        scene |= Pointer::bounds(a.pointer, clicks, was);
+        scene |= Pointer::bounds(b.pointer, clicks, t);
+    }
+    if (scene.isEmpty())
+        return {};
+    const double scale = std::min({1.0, width() / kScene.width(), height() / kScene.height()});
+    const QPointF offset((width() - kScene.width() * scale) / 2, (height() - kScene.height() * scale) / 2);
+    const QRectF mapped(offset + scene.topLeft() * scale, scene.size() * scale);
+    return mapped.adjusted(-2, -2, 2, 2).toAlignedRect();
+}
+
 void SettingsIllustration::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) {
         for (CachedLayer* layer : {&m_chrome, &m_pane, &m_sheet, &m_dialog})
             layer->clear();
+        m_paintedTime.reset();
     }
     LoopingTimelineWidget::changeEvent(event);
 }
 
 void SettingsIllustration::paintFrame(QPainter& painter, double t) {
     const SettingsFrame f = SettingsFrame::at(t, m_targets);
+    m_paintedTime = t;
     const SceneColors colors = SceneColors::of(palette());
     const qreal dpr = devicePixelRatioF();
     const double scale = std::min({1.0, width() / kScene.width(), height() / kScene.height()});

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "illustrations/CachedLayer.h"
 #include "illustrations/LoopingTimelineWidget.h"
 #include "illustrations/SettingsFrame.h"
@@ -29,6 +31,7 @@ protected:
     void paintFrame(QPainter& painter, double t) override;
     void changeEvent(QEvent* event) override;
     std::optional<size_t> frameDigest(double t) const override;
+    QRegion movingRegion(double t) const override;
 
 private:
     SettingsTargets m_targets;
@@ -36,6 +39,8 @@ private:
     CachedLayer m_pane;
     CachedLayer m_sheet;
     CachedLayer m_dialog;
+    /// The moment the last paint drew, to tell which parts the next frame changes.
+    std::optional<double> m_paintedTime;
 };
 
 } // namespace quorvex
