@@ -1,5 +1,6 @@
 #include "app/PermissionRowView.h"
 
+#include "actions/PermissionLook.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
 #include "ui/Symbols.h"
@@ -20,30 +21,6 @@ constexpr PermissionAction kActions[] = {PermissionAction::grant, PermissionActi
 constexpr QSize kRowSize(300, 26);
 constexpr QSize kStateSymbolSize(15, 15);
 constexpr QSize kServiceSymbolSize(11, 11);
-
-QString outlineSymbol(PermissionAction action) {
-    switch (action) {
-    case PermissionAction::grant:
-        return QStringLiteral("checkmark.circle");
-    case PermissionAction::revoke:
-        return QStringLiteral("xmark.circle");
-    case PermissionAction::reset:
-        return QStringLiteral("arrow.counterclockwise.circle");
-    }
-    return {};
-}
-
-QColor recordedColor(PermissionAction action) {
-    switch (action) {
-    case PermissionAction::grant:
-        return Palette::green();
-    case PermissionAction::revoke:
-        return Palette::red();
-    case PermissionAction::reset:
-        return Palette::blue();
-    }
-    return {};
-}
 
 } // namespace
 
@@ -92,7 +69,7 @@ PermissionRowView::PermissionRowView(const QString& title, const QString& symbol
 }
 
 QString PermissionRowView::shownSymbol(PermissionAction action) const {
-    return m_state == action ? outlineSymbol(action) + QStringLiteral(".fill") : outlineSymbol(action);
+    return PermissionLook::symbol(action, m_state == action);
 }
 
 void PermissionRowView::setState(std::optional<PermissionAction> state) {
@@ -107,7 +84,7 @@ void PermissionRowView::refresh() {
         const bool recorded = m_state == action;
         auto* button = m_buttons[tag];
         button->setIcon(QIcon(Symbols::pixmap(shownSymbol(action), kStateSymbolSize,
-                                              recorded ? recordedColor(action) : secondary)));
+                                              recorded ? PermissionLook::color(action) : secondary)));
         // A screen reader hears which action was applied last, as a sighted user sees it.
         button->setAccessibleDescription(recorded ? QStringLiteral("Applied last") : QString());
     }

@@ -1,5 +1,6 @@
 #include "panel/PermissionsSection.h"
 
+#include "actions/PermissionLook.h"
 #include "actions/Permissions.h"
 #include "panel/widgets/HoverHint.h"
 #include "panel/widgets/SettingsGroup.h"
@@ -20,30 +21,6 @@ namespace {
 constexpr std::array kActions = {PermissionAction::grant, PermissionAction::revoke, PermissionAction::reset};
 constexpr int kIconSize = 15;
 constexpr int kFoldMilliseconds = 500;
-
-QString outlinedSymbol(PermissionAction action) {
-    switch (action) {
-    case PermissionAction::grant:
-        return QStringLiteral("checkmark.circle");
-    case PermissionAction::revoke:
-        return QStringLiteral("xmark.circle");
-    case PermissionAction::reset:
-        return QStringLiteral("arrow.counterclockwise.circle");
-    }
-    return {};
-}
-
-QColor actionColour(PermissionAction action) {
-    switch (action) {
-    case PermissionAction::grant:
-        return Palette::green();
-    case PermissionAction::revoke:
-        return Palette::red();
-    case PermissionAction::reset:
-        return Palette::blue();
-    }
-    return {};
-}
 
 } // namespace
 
@@ -100,8 +77,8 @@ void PermissionsSection::setShowsAll(bool showsAll) {
 PermissionsSection::ActionIcon PermissionsSection::actionIcon(PermissionAction action,
                                                               std::optional<PermissionAction> last) {
     if (last == action)
-        return {outlinedSymbol(action) + QStringLiteral(".fill"), actionColour(action)};
-    return {outlinedSymbol(action), std::nullopt};
+        return {PermissionLook::symbol(action, true), PermissionLook::color(action)};
+    return {PermissionLook::symbol(action, false), std::nullopt};
 }
 
 std::vector<PermissionService> PermissionsSection::shownServices(bool showsAll) {
