@@ -19,6 +19,24 @@
 
 namespace quorvex {
 
+SceneFit SceneFit::of(QSizeF scene, QSize widget) {
+    SceneFit fit;
+    fit.scale = std::min({1.0, widget.width() / scene.width(), widget.height() / scene.height()});
+    fit.offset = QPointF((widget.width() - scene.width() * fit.scale) / 2,
+                         (widget.height() - scene.height() * fit.scale) / 2);
+    return fit;
+}
+
+void SceneFit::apply(QPainter& painter) const {
+    painter.translate(offset);
+    painter.scale(scale, scale);
+}
+
+QRect SceneFit::toWidget(const QRectF& scene) const {
+    const QRectF mapped(offset + scene.topLeft() * scale, scene.size() * scale);
+    return mapped.adjusted(-2, -2, 2, 2).toAlignedRect();
+}
+
 SceneColors SceneColors::of(const QPalette& palette) {
     const QColor text = palette.color(QPalette::WindowText);
     return {text, withAlpha(text, 0.55), palette.color(QPalette::Highlight), palette.color(QPalette::Window)};

@@ -2,7 +2,10 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPointF>
+#include <QRect>
 #include <QRectF>
+#include <QSize>
 #include <QString>
 
 #include <functional>
@@ -22,6 +25,18 @@ struct SceneColors {
     static SceneColors of(const QPalette& palette);
     static QColor withAlpha(QColor color, double alpha);
     QColor primaryAt(double alpha) const { return withAlpha(primary, alpha); }
+};
+
+/// How a drawing's fixed scene sits in its widget: scaled down to fit (never up) and centred.
+struct SceneFit {
+    double scale = 1;
+    QPointF offset;
+
+    static SceneFit of(QSizeF scene, QSize widget);
+    /// Moves and scales the painter from widget pixels to scene points.
+    void apply(QPainter& painter) const;
+    /// The widget pixels a rectangle of the scene covers, with a 2-pixel margin for antialiasing.
+    QRect toWidget(const QRectF& scene) const;
 };
 
 /// The small mock views the setup drawings share: a window frame, the app's mark, the on/off

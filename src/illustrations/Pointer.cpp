@@ -88,4 +88,12 @@ void Pointer::paint(QPainter& painter, QPointF position, std::span<const double>
     painter.restore();
 }
 
+QRectF Pointer::changedBounds(std::span<const double> clicks, double was, QPointF wasPosition,
+                              double wasOpacity, double t, QPointF position, double opacity) {
+    if (wasPosition == position && wasOpacity == opacity && pressed(clicks, was) == pressed(clicks, t) &&
+        ringProgress(clicks, was) == ringProgress(clicks, t))
+        return {};
+    return bounds(wasPosition, clicks, was) | bounds(position, clicks, t);
+}
+
 } // namespace quorvex

@@ -32,6 +32,10 @@ struct Pointer {
     static QPainterPath arrowPath(QSizeF size);
     /// Everything paint() may cover for these arguments: the arrow and its click ring.
     static QRectF bounds(QPointF position, std::span<const double> clicks, double t);
+    /// What must be repainted of the pointer between a frame at `was` and one at `t`: both
+    /// frames' bounds when its place, opacity, press or ring changed, else nothing.
+    static QRectF changedBounds(std::span<const double> clicks, double was, QPointF wasPosition,
+                                double wasOpacity, double t, QPointF position, double opacity);
 
     static void paint(QPainter& painter, QPointF position, std::span<const double> clicks, double t,
                       double opacity);

@@ -214,18 +214,10 @@ QRegion SettingsIllustration::movingRegion(double t) const {
     QRectF scene;
     if (paneChanged)
         scene |= kPane;
-    if (a.pointer != b.pointer || a.pointerOpacity != b.pointerOpacity ||
-        Pointer::pressed(clicks, was) != Pointer::pressed(clicks, t) ||
-        Pointer::ringProgress(clicks, was) != Pointer::ringProgress(clicks, t)) {
-        scene |= Pointer::bounds(a.pointer, clicks, was);
-        scene |= Pointer::bounds(b.pointer, clicks, t);
-    }
+    scene |= Pointer::changedBounds(clicks, was, a.pointer, a.pointerOpacity, t, b.pointer, b.pointerOpacity);
     if (scene.isEmpty())
         return {};
-    const double scale = std::min({1.0, width() / kScene.width(), height() / kScene.height()});
-    const QPointF offset((width() - kScene.width() * scale) / 2, (height() - kScene.height() * scale) / 2);
-    const QRectF mapped(offset + scene.topLeft() * scale, scene.size() * scale);
-    return mapped.adjusted(-2, -2, 2, 2).toAlignedRect();
+    return SceneFit::of(kScene, size()).toWidget(scene);
 }
 
 void SettingsIllustration::changeEvent(QEvent* event) {
@@ -242,10 +234,9 @@ void SettingsIllustration::paintFrame(QPainter& painter, double t) {
     m_paintedTime = t;
     const SceneColors colors = SceneColors::of(palette());
     const qreal dpr = devicePixelRatioF();
-    const double scale = std::min({1.0, width() / kScene.width(), height() / kScene.height()});
+    const SceneFit fit = SceneFit::of(kScene, size());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.translate((width() - kScene.width() * scale) / 2, (height() - kScene.height() * scale) / 2);
-    painter.scale(scale, scale);
+    fit.apply(painter);
 
     const QRectF scene(QPointF(0, 0), kScene);
     if (f.windowOpacity > 0) {
