@@ -4,6 +4,7 @@
 #include "network/NetworkProfile.h"
 #include "network/NetworkService.h"
 #include "panel/DeviceHubShortcuts.h"
+#include "panel/QuietNetwork.h"
 #include "platform/HotKey.h"
 #include "platform/headless/HeadlessWindowSystem.h"
 #include "simulator/SimulatorApps.h"
@@ -18,32 +19,13 @@
 namespace quorvex {
 namespace {
 
-class IdleNetwork final : public NetworkService {
-public:
-    bool isActive() const override { return false; }
-    QString summary() const override { return {}; }
-    std::map<QString, AppNetwork> choice() const override { return {}; }
-    std::vector<HostRule> hostRules() const override { return {}; }
-    bool isBusy() const override { return false; }
-    std::optional<QString> lastError() const override { return std::nullopt; }
-    bool awaitingApproval() const override { return false; }
-    void stopProxyForQuit(std::function<void()> done) override { done(); }
-    void resetSetup(std::function<void(std::optional<QString>)> done) override { done(std::nullopt); }
-    void toggleHostRule(const QString&) override {}
-    void removeHostRule(const QString&) override {}
-    bool addHostRule(const QString&) override { return false; }
-    void showSetupGuideTour(const NetworkProfile&) override {}
-    NetworkProfile profile(const SimulatorApp&) const override { return NetworkProfile::basic().front(); }
-    void setProfile(const NetworkProfile&, const SimulatorApp&) override {}
-};
-
 // Without a display nothing is frontmost and nothing is booted: the hub still answers sensibly.
 TEST(DeviceHubTest, WithoutADisplayOrADeviceTheHubSaysSoAndListsItsShortcuts) {
     test::FakeClock clock;
     HeadlessWindowSystem windows;
     SimulatorApps simulatorApps(clock, [] { return SimulatorApps::ScanResult{}; });
     PhysicalDevices physicalDevices(clock);
-    IdleNetwork network;
+    test::QuietNetwork network;
     test::FakeHotKeys hotKeyService;
     HotKeyRegistry registry(hotKeyService);
     test::FakeClipboard clipboard;

@@ -12,6 +12,7 @@
 #include "panel/DeviceHubPanel.h"
 #include "panel/DeviceHubPanelView.h"
 #include "panel/DeviceHubTracker.h"
+#include "panel/QuietNetwork.h"
 #include "panel/X11Desktop.h"
 #include "platform/Clipboard.h"
 #include "platform/HotKey.h"
@@ -66,25 +67,6 @@ void shoot(const QString& name) {
     g_desktop->sync();
     g_desktop->grab().save(folder + "/" + name + ".png");
 }
-
-class QuietNetwork final : public NetworkService {
-public:
-    bool isActive() const override { return false; }
-    QString summary() const override { return {}; }
-    std::map<QString, AppNetwork> choice() const override { return {}; }
-    std::vector<HostRule> hostRules() const override { return {}; }
-    bool isBusy() const override { return false; }
-    std::optional<QString> lastError() const override { return std::nullopt; }
-    bool awaitingApproval() const override { return false; }
-    void stopProxyForQuit(std::function<void()> done) override { done(); }
-    void resetSetup(std::function<void(std::optional<QString>)> done) override { done(std::nullopt); }
-    void toggleHostRule(const QString&) override {}
-    void removeHostRule(const QString&) override {}
-    bool addHostRule(const QString&) override { return false; }
-    void showSetupGuideTour(const NetworkProfile&) override {}
-    NetworkProfile profile(const SimulatorApp&) const override { return NetworkProfile::basic().front(); }
-    void setProfile(const NetworkProfile&, const SimulatorApp&) override {}
-};
 
 // The program's own wiring of hub and drop handler (as the menu-bar frame builds it), on the
 // test's X server, with the demo world's simulators behind the fake xcrun.
@@ -193,7 +175,7 @@ struct PanelDropOnX11 : ::testing::Test {
     test::FixtureHome world;
     test::FakeXcrun fake;
     QTemporaryDir folder;
-    QuietNetwork network;
+    test::QuietNetwork network;
     std::unique_ptr<X11WindowSystem> windows;
     std::unique_ptr<X11GlobalHotKeys> hotKeyService;
     std::unique_ptr<HotKeyRegistry> registry;

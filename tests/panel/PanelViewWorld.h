@@ -9,6 +9,7 @@
 #include "panel/FakePanelWindow.h"
 #include "panel/LanguageTools.h"
 #include "panel/PanelServices.h"
+#include "panel/QuietNetwork.h"
 #include "platform/HotKey.h"
 #include "simulator/SimulatorApps.h"
 #include "support/FakeClock.h"
@@ -25,26 +26,6 @@
 #include <mutex>
 
 namespace quorvex::test {
-
-// A network that is never busy and never changes: the panel's views only need it to exist.
-class QuietPanelNetwork final : public NetworkService {
-public:
-    bool isActive() const override { return false; }
-    QString summary() const override { return {}; }
-    std::map<QString, AppNetwork> choice() const override { return {}; }
-    std::vector<HostRule> hostRules() const override { return {}; }
-    bool isBusy() const override { return false; }
-    std::optional<QString> lastError() const override { return std::nullopt; }
-    bool awaitingApproval() const override { return false; }
-    void stopProxyForQuit(std::function<void()> done) override { done(); }
-    void resetSetup(std::function<void(std::optional<QString>)> done) override { done(std::nullopt); }
-    void toggleHostRule(const QString&) override {}
-    void removeHostRule(const QString&) override {}
-    bool addHostRule(const QString&) override { return false; }
-    void showSetupGuideTour(const NetworkProfile&) override {}
-    NetworkProfile profile(const SimulatorApp&) const override { return NetworkProfile::basic().front(); }
-    void setProfile(const NetworkProfile&, const SimulatorApp&) override {}
-};
 
 // Simulators that answer nothing: the language card reads no values and every write fails.
 class SilentLanguageTools final : public LanguageTools {
@@ -63,7 +44,7 @@ struct PanelViewWorld {
     std::unique_ptr<QSettings> defaults;
     FakeWindowSystem windows;
     FakeClock clock;
-    QuietPanelNetwork network;
+    test::QuietNetwork network;
     FakeHotKeys hotKeyService;
     HotKeyRegistry registry{hotKeyService};
     RecordingWorkspace workspace;

@@ -11,6 +11,7 @@
 #include "panel/DeviceHubTracker.h"
 #include "panel/LanguageTools.h"
 #include "panel/PanelServices.h"
+#include "panel/QuietNetwork.h"
 #include "panel/SidePanelWindow.h"
 #include "panel/X11Desktop.h"
 #include "platform/HotKey.h"
@@ -57,25 +58,6 @@ void shoot(test::X11Desktop& desktop, const QString& name) {
     desktop.sync();
     desktop.grab().save(folder + "/" + name + ".png");
 }
-
-class QuietNetwork final : public NetworkService {
-public:
-    bool isActive() const override { return false; }
-    QString summary() const override { return {}; }
-    std::map<QString, AppNetwork> choice() const override { return {}; }
-    std::vector<HostRule> hostRules() const override { return {}; }
-    bool isBusy() const override { return false; }
-    std::optional<QString> lastError() const override { return std::nullopt; }
-    bool awaitingApproval() const override { return false; }
-    void stopProxyForQuit(std::function<void()> done) override { done(); }
-    void resetSetup(std::function<void(std::optional<QString>)> done) override { done(std::nullopt); }
-    void toggleHostRule(const QString&) override {}
-    void removeHostRule(const QString&) override {}
-    bool addHostRule(const QString&) override { return false; }
-    void showSetupGuideTour(const NetworkProfile&) override {}
-    NetworkProfile profile(const SimulatorApp&) const override { return NetworkProfile::basic().front(); }
-    void setProfile(const NetworkProfile&, const SimulatorApp&) override {}
-};
 
 TEST(X11WindowSystemTest, WithoutAWindowManagerFocusAndTheRootsChildrenTellTheStory) {
     test::XvfbServer xvfb;
@@ -203,7 +185,7 @@ struct PanelOnX11 : ::testing::Test {
     std::unique_ptr<X11GlobalHotKeys> hotKeyService;
     std::unique_ptr<HotKeyRegistry> registry;
     std::unique_ptr<QSettings> defaults;
-    QuietNetwork network;
+    test::QuietNetwork network;
     std::unique_ptr<DeviceHubTracker> tracker;
     std::unique_ptr<DeviceHubPanel> panel;
     std::unique_ptr<DeviceHubShortcuts> shortcuts;
