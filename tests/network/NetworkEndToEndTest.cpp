@@ -47,16 +47,26 @@ TEST(NetworkEndToEndTest, TheChosenProfileShapesTheSimulatorAppOnly) {
         [&] { return test::runProbe(spaces, ordinary, "198.18.0.2", 9000).outcome == "ok"; }, 5000))
         << "the echo server did not come up";
 
-    WorkerThreadExecutor executor;
     test::FakeClock clock;
-    ProxyController proxy(control, executor, clock, {"/opt/qv/bin/quorvex", "/opt/qv"});
     QTemporaryDir scratch;
     QSettings defaults(scratch.filePath("defaults.ini"), QSettings::IniFormat);
     test::FakeDialogs dialogs;
     int presents = 0;
-    SetupGuide guide(proxy, clock,
-                     [&](SetupGuide&) { return std::make_unique<test::RecordingWindow>(&presents); });
-    NetworkModel model(proxy, guide, defaults);
+    // The program's network side; a restart of the program makes a new one over the same
+    // defaults and the same daemon.
+    struct AppSide {
+        WorkerThreadExecutor executor;
+        ProxyController proxy;
+        SetupGuide guide;
+        NetworkModel model;
+        AppSide(ExtensionControl& control, Clock& clock, QSettings& defaults, int& presents)
+            : proxy(control, executor, clock, {"/opt/qv/bin/quorvex", "/opt/qv"})
+            , guide(proxy, clock,
+                    [&presents](SetupGuide&) { return std::make_unique<test::RecordingWindow>(&presents); })
+            , model(proxy, guide, defaults) {}
+    };
+    auto side = std::make_unique<AppSide>(control, clock, defaults, presents);
+    SetupGuide& guide = side->guide;
 
     SimulatorApp demo;
     demo.id = "com.example.Demo";
@@ -65,11 +75,11 @@ TEST(NetworkEndToEndTest, TheChosenProfileShapesTheSimulatorAppOnly) {
     demo.devices = {"5A1E0F7B"};
 
     // A first run: the guide opens, its Continue activates the extension and runs the choice.
-    model.setProfile(*NetworkProfile::builtIn("edge"), demo);
+    side->model.setProfile(*NetworkProfile::builtIn("edge"), demo);
     ASSERT_TRUE(QTest::qWaitFor([&] { return guide.isWindowVisible(); }, 5000));
     guide.primaryAction();
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return !guide.isWorking() && model.profile(demo).id == "edge"; }, 10000))
+        QTest::qWaitFor([&] { return !guide.isWorking() && side->model.profile(demo).id == "edge"; }, 10000))
         << (guide.error() ? guide.error()->toStdString() : std::string("no error"));
 
     // Edge: 400 ms down and 440 ms up; the handshake and the echo each cross both ways.
@@ -84,20 +94,28 @@ TEST(NetworkEndToEndTest, TheChosenProfileShapesTheSimulatorAppOnly) {
     EXPECT_GE(datagram.milliseconds, 800);
 
     // A blocked host is refused to the app, and to no one else.
-    ASSERT_TRUE(model.addHostRule("198.18.0.3"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.hostRules().size() == 1; }, 5000));
+    ASSERT_TRUE(side->model.addHostRule("198.18.0.3"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return side->model.hostRules().size() == 1; }, 5000));
     EXPECT_EQ(test::runProbe(spaces, app, "198.18.0.3", 9000).outcome, "reset");
     EXPECT_EQ(test::runProbe(spaces, ordinary, "198.18.0.3", 9000).outcome, "ok");
 
+    // A restart of the program while the proxy runs: the choice comes back from the running plan
+    // and the app is still shaped.
+    side.reset();
+    side = std::make_unique<AppSide>(control, clock, defaults, presents);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return side->model.profile(demo).id == "edge"; }, 5000))
+        << "the choice did not survive the restart";
+    EXPECT_GE(test::runProbe(spaces, app, "198.18.0.2", 9000).milliseconds, 1200);
+
     // Back to no limit: the app goes straight through again.
-    model.setProfile(*NetworkProfile::builtIn("unlimited"), demo);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.profile(demo).id == "unlimited"; }, 5000));
+    side->model.setProfile(*NetworkProfile::builtIn("unlimited"), demo);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return side->model.profile(demo).id == "unlimited"; }, 5000));
     const auto freed = test::runProbe(spaces, app, "198.18.0.2", 9000);
     EXPECT_EQ(freed.outcome, "ok");
     EXPECT_LT(freed.milliseconds, 400);
 
     bool stopped = false;
-    model.stopProxyForQuit([&] { stopped = true; });
+    side->model.stopProxyForQuit([&] { stopped = true; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return stopped; }, 5000));
     const auto tables =
         SystemCommand::run(spaces.in(spaces.client, {SystemCommand::locate("nft"), "list", "tables"}));
