@@ -57,7 +57,7 @@ void setNames() {
 }
 
 // The composition root: the one place that picks the implementation of each neighbouring
-// service. Each provisional line gives way to the real subsystem when it lands.
+// service.
 std::unique_ptr<quorvex::NetworkSystem> makeNetwork() {
     return std::make_unique<quorvex::NetworkSystem>(quorvex::systemClock(),
                                                     quorvex::setupIllustrations(quorvex::systemClock()));
