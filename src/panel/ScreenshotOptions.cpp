@@ -36,7 +36,8 @@ void ScreenshotOptions::rebuild() {
         toggle->setCheckable(true);
         toggle->setChecked(ScreenshotSettings::isOn(key));
         // Always a Boolean from here on, so a stored value of another type is replaced.
-        connect(toggle, &QAction::toggled, this, [key](bool on) { ScreenshotSettings::setOn(key, on); });
+        connect(toggle, &QAction::toggled, this,
+                [setting = key](bool on) { ScreenshotSettings::setOn(setting, on); });
     }
     addSeparator();
     addAction(QStringLiteral("Screenshot Folder: %1…").arg(ScreenshotSettings::folderDisplayName()), this,
