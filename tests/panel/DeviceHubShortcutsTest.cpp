@@ -1,4 +1,5 @@
 #include "panel/DeviceHubShortcuts.h"
+#include "panel/QuietNetwork.h"
 
 #include "network/NetworkProfile.h"
 #include "network/NetworkService.h"
@@ -24,25 +25,13 @@ using test::FakeWindowSystem;
 
 const QString kSimulator = QStringLiteral("com.apple.iphonesimulator");
 
-class ScriptedNetwork final : public NetworkService {
+class ScriptedNetwork final : public test::QuietNetwork {
 public:
     bool busy = false;
     std::map<QString, std::string> profiles;
     QStringList changes;
 
-    bool isActive() const override { return false; }
-    QString summary() const override { return {}; }
-    std::map<QString, AppNetwork> choice() const override { return {}; }
-    std::vector<HostRule> hostRules() const override { return {}; }
     bool isBusy() const override { return busy; }
-    std::optional<QString> lastError() const override { return std::nullopt; }
-    bool awaitingApproval() const override { return false; }
-    void stopProxyForQuit(std::function<void()> done) override { done(); }
-    void resetSetup(std::function<void(std::optional<QString>)> done) override { done(std::nullopt); }
-    void toggleHostRule(const QString&) override {}
-    void removeHostRule(const QString&) override {}
-    bool addHostRule(const QString&) override { return false; }
-    void showSetupGuideTour(const NetworkProfile&) override {}
     NetworkProfile profile(const SimulatorApp& app) const override {
         const auto it = profiles.find(app.id);
         const std::string id = it == profiles.end() ? "unlimited" : it->second;

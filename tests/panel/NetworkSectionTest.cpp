@@ -1,4 +1,5 @@
 #include "panel/NetworkSection.h"
+#include "panel/QuietNetwork.h"
 
 #include "network/NetworkService.h"
 #include "panel/widgets/Segments.h"
@@ -20,21 +21,10 @@ NetworkProfile builtIn(const char* id) {
 
 // Remembers one profile per bundle ID like the real model ("unlimited" clears it) and reports
 // each change synchronously, as the real model does when a commit ends at once.
-class FakeNetwork final : public NetworkService {
+class FakeNetwork final : public test::QuietNetwork {
 public:
     bool isActive() const override { return !m_profiles.empty(); }
-    QString summary() const override { return {}; }
-    std::map<QString, AppNetwork> choice() const override { return {}; }
-    std::vector<HostRule> hostRules() const override { return {}; }
     bool isBusy() const override { return m_busy; }
-    std::optional<QString> lastError() const override { return std::nullopt; }
-    bool awaitingApproval() const override { return false; }
-    void stopProxyForQuit(std::function<void()> done) override { done(); }
-    void resetSetup(std::function<void(std::optional<QString>)> done) override { done(std::nullopt); }
-    void toggleHostRule(const QString&) override {}
-    void removeHostRule(const QString&) override {}
-    bool addHostRule(const QString&) override { return false; }
-    void showSetupGuideTour(const NetworkProfile&) override {}
     NetworkProfile profile(const SimulatorApp& app) const override {
         const auto found = m_profiles.find(app.id);
         return found == m_profiles.end() ? builtIn("unlimited") : found->second;

@@ -2,6 +2,7 @@
 #include "panel/LanguageTools.h"
 #include "panel/NetworkSection.h"
 #include "panel/PermissionsSection.h"
+#include "panel/QuietNetwork.h"
 
 #include "actions/Permissions.h"
 #include "network/NetworkService.h"
@@ -23,21 +24,10 @@ namespace {
 
 // Pictures of the three cards in the panel's colours, for looking at (never compared). Runs only
 // when QUORVEX_SHOTS_DIR names a folder.
-class ShotNetwork final : public NetworkService {
+class ShotNetwork final : public test::QuietNetwork {
 public:
     bool isActive() const override { return true; }
-    QString summary() const override { return {}; }
-    std::map<QString, AppNetwork> choice() const override { return {}; }
-    std::vector<HostRule> hostRules() const override { return {}; }
     bool isBusy() const override { return busy; }
-    std::optional<QString> lastError() const override { return std::nullopt; }
-    bool awaitingApproval() const override { return false; }
-    void stopProxyForQuit(std::function<void()> done) override { done(); }
-    void resetSetup(std::function<void(std::optional<QString>)> done) override { done(std::nullopt); }
-    void toggleHostRule(const QString&) override {}
-    void removeHostRule(const QString&) override {}
-    bool addHostRule(const QString&) override { return false; }
-    void showSetupGuideTour(const NetworkProfile&) override {}
     NetworkProfile profile(const SimulatorApp&) const override { return current; }
     void setProfile(const NetworkProfile& profile, const SimulatorApp&) override { current = profile; }
 
