@@ -157,7 +157,9 @@ TransparentInterceptor::TransparentInterceptor(RelayQueue& queue, ExtensionState
     , m_port(port)
     , m_owners("/proc",
                [](const std::string& path) { return path.find("/CoreSimulator/") != std::string::npos; })
-    , m_passed(ownMark) {
+    , m_passed(ownMark)
+    , m_gate(m_acceptContext, gateQueue,
+             [this](const FlowGate::Packet& packet) { return decideNewFlow(packet); }) {
     m_acceptThread = std::thread([this] { m_acceptContext.run(); });
 }
 
@@ -168,19 +170,35 @@ TransparentInterceptor::~TransparentInterceptor() {
     m_acceptThread.join();
 }
 
-std::string TransparentInterceptor::ruleset(std::uint16_t port, bool ipv6) {
+std::string TransparentInterceptor::ruleset(std::uint16_t port, bool ipv6, bool gated) {
     const std::string own = hex(ownMark);
     const std::string intercept = hex(interceptMark);
+    const std::string pass = hex(passMark);
+    const std::string refuse = hex(refuseMark);
     std::ostringstream rules;
     rules << "table inet quorvex {\n"
           << "  chain output {\n"
-          << "    type route hook output priority mangle; policy accept;\n"
+          // After iptables' mangle chain, where the gate's queue rule lives.
+          << "    type route hook output priority mangle + 10; policy accept;\n"
           << "    meta mark " << own << " return\n"
           << "    ip daddr 127.0.0.0/8 return\n"
           << "    ip6 daddr ::1 return\n"
           // Only connections this machine opened: replies of local servers keep their way.
-          << "    meta l4proto { tcp, udp } ct direction original meta mark set " << intercept << "\n"
-          << "  }\n"
+          << "    ct direction reply return\n";
+    if (gated)
+        // The gate's verdict arrives as the first packet's mark; the connection keeps it.
+        rules << "    meta mark { " << intercept << ", " << pass << ", " << refuse
+              << " } ct mark set meta mark\n"
+              << "    ct mark " << pass
+              << " return\n"
+              // Only the opening packet: the reset this sends back belongs to the flow as well.
+              << "    ct mark " << refuse << " tcp flags & (syn | rst) == syn reject with tcp reset\n"
+              << "    ct mark " << refuse << " meta l4proto udp reject\n"
+              << "    ct mark " << refuse << " return\n"
+              << "    ct mark " << intercept << " meta mark set " << intercept << "\n";
+    else
+        rules << "    meta l4proto { tcp, udp } meta mark set " << intercept << "\n";
+    rules << "  }\n"
           << "  chain prerouting {\n"
           << "    type filter hook prerouting priority mangle; policy accept;\n"
           << "    meta mark " << intercept << " ip protocol tcp tproxy ip to 127.0.0.1:" << port
@@ -197,10 +215,65 @@ std::string TransparentInterceptor::ruleset(std::uint16_t port, bool ipv6) {
     return rules.str();
 }
 
+std::string TransparentInterceptor::gateRules(bool ipv6) {
+    const std::string queue = "-j NFQUEUE --queue-num " + std::to_string(gateQueue) + " --queue-bypass";
+    const std::string fresh = "-m conntrack --ctstate NEW --ctdir ORIGINAL";
+    std::ostringstream rules;
+    rules << "*mangle\n"
+          << ":QUORVEX_GATE - [0:0]\n"
+          << "-A QUORVEX_GATE -d " << (ipv6 ? "::1/128" : "127.0.0.0/8")
+          << " -j RETURN\n"
+          // The daemon's own sockets, and flows decided already.
+          << "-A QUORVEX_GATE -m mark ! --mark 0 -j RETURN\n"
+          << "-A QUORVEX_GATE -m connmark ! --mark 0 -j RETURN\n"
+          << "-A QUORVEX_GATE -p tcp --syn " << fresh << " " << queue << "\n"
+          << "-A QUORVEX_GATE -p udp " << fresh << " " << queue << "\n"
+          << "-I OUTPUT -j QUORVEX_GATE\n"
+          << "COMMIT\n";
+    return rules.str();
+}
+
+std::uint32_t TransparentInterceptor::decideNewFlow(const FlowGate::Packet& packet) {
+    const auto protocol = packet.protocol == FlowGate::Protocol::TCP ? SocketOwnerLookup::Protocol::TCP
+                                                                     : SocketOwnerLookup::Protocol::UDP;
+    const auto token = m_owners.owner(protocol, packet.source, packet.sourcePort, packet.destination,
+                                      packet.destinationPort);
+    const auto path = m_classifier.simulatorAppPath(token);
+    if (!path)
+        return passMark; // not a simulator app: no trip to the relay queue
+    const std::string host = TransparentProxyProvider::hostOf(packet.destination);
+    const auto action = m_queue.sync([&] { return m_provider.choose(path, host).action; });
+    using Action = TransparentProxyProvider::Action;
+    switch (action) {
+    case Action::Pass:
+        return passMark;
+    case Action::Refuse:
+        return refuseMark;
+    case Action::Close:
+    case Action::Relay:
+        break;
+    }
+    return interceptMark;
+}
+
+std::optional<std::string> TransparentInterceptor::installGateRules() {
+    const auto restore = [](bool ipv6) {
+        return SystemCommand::locate(ipv6 ? "ip6tables-restore" : "iptables-restore");
+    };
+    for (const bool ipv6 : {false, true}) {
+        if (ipv6 && !m_ipv6)
+            break;
+        const auto loaded = SystemCommand::run({restore(ipv6), "--noflush"}, gateRules(ipv6));
+        if (!loaded.ok())
+            return loaded.output.empty() ? restore(ipv6) + " failed" : loaded.output;
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> TransparentInterceptor::installRules() {
     const std::string nft = SystemCommand::locate("nft");
     const std::string ip = SystemCommand::locate("ip");
-    const auto loaded = SystemCommand::run({nft, "-f", "-"}, ruleset(m_port, m_ipv6));
+    const auto loaded = SystemCommand::run({nft, "-f", "-"}, ruleset(m_port, m_ipv6, m_gate.isOpen()));
     if (!loaded.ok())
         return "nftables refused the interception rules: " + loaded.output;
     const std::string mark = hex(interceptMark);
@@ -238,6 +311,20 @@ void TransparentInterceptor::removeRules(bool quiet) {
         if (!result.ok() && !quiet)
             m_state.logger().error("Removing interception: %{public}s", result.output);
     }
+    for (const char* tables : {"iptables", "ip6tables"}) {
+        const std::string program = SystemCommand::locate(tables);
+        const bool installed = m_gated && (tables == std::string("iptables") || m_ipv6);
+        for (const char* step : {"-D", "-F", "-X"}) {
+            std::vector<std::string> command{program, "-t", "mangle", step};
+            if (step == std::string("-D"))
+                command.insert(command.end(), {"OUTPUT", "-j", "QUORVEX_GATE"});
+            else
+                command.push_back("QUORVEX_GATE");
+            const auto result = SystemCommand::run(command);
+            if (!result.ok() && !quiet && installed)
+                m_state.logger().error("Removing interception: %{public}s", result.output);
+        }
+    }
 }
 
 std::optional<std::string> TransparentInterceptor::start() {
@@ -261,10 +348,26 @@ std::optional<std::string> TransparentInterceptor::start() {
     if (m_ipv6)
         m_udp6 = transparentReceiver(context, asio::ip::udp::v6(), m_port, ignored);
     m_state.setOutboundMark(ownMark);
+    std::optional<std::string> unheld;
+    runOn(context, [this, &unheld] { unheld = m_gate.open(); });
     if (auto error = installRules()) {
         stop();
         removeRules(true);
         return error;
+    }
+    // The table first: a verdict that came before it would have no rule to carry it out.
+    if (!unheld)
+        unheld = installGateRules();
+    m_gated = !unheld;
+    if (unheld) {
+        m_state.logger().info("New flows are decided once they reach the daemon: %{public}s", *unheld);
+        runOn(context, [this] { m_gate.close(); });
+        removeRules(true);
+        if (auto error = installRules()) { // the ruleset without the gate
+            stop();
+            removeRules(true);
+            return error;
+        }
     }
     m_started = true;
     m_accepted = 0;
@@ -313,6 +416,8 @@ void TransparentInterceptor::stop() {
     if (m_started)
         removeRules(false);
     m_started = false;
+    runOn(m_acceptContext, [this] { m_gate.close(); });
+    m_gated = false;
     // Decisions of flows accepted before the listeners closed are still on the queue: let them
     // land first, so no flow is passed after the pool was emptied.
     if (!m_queue.isCurrent())

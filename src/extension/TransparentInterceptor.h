@@ -1,5 +1,6 @@
 #pragma once
 
+#include "extension/FlowGate.h"
 #include "extension/FlowSource.h"
 #include "extension/PassThroughPool.h"
 #include "extension/ProcessClassifier.h"
@@ -30,24 +31,34 @@ class TransparentProxyProvider;
 class TransparentUDPFlow;
 
 /// The system's flow interception on Linux, in the daemon's network namespace. While started:
-/// - nftables table "inet quorvex" marks TCP and UDP packets that local processes send on flows
-///   they opened (never to 127.0.0.0/8 or ::1, never of the daemon's own sockets, which carry
-///   `ownMark`); policy routing sends marked packets back in through lo, where tproxy rules hand
-///   them to the daemon's IP_TRANSPARENT listeners on `port` (TCP and UDP);
-/// - each accepted connection's original destination is its local address; its source process
-///   comes from the classifier; the provider decides: pass untouched (spliced to a connection of
-///   our own), refuse (reset), close, or relay through the rule's link on the relay queue;
+/// - the first packet of each new TCP or UDP flow that a local process opens (never to
+///   127.0.0.0/8 or ::1, never of the daemon's own sockets, which carry `ownMark`) waits in the
+///   kernel for the FlowGate: its source process comes from the classifier and the provider
+///   decides. Ordinary processes' flows, and those the plan leaves alone, go on inside the kernel
+///   untouched (`passMark`); a flow to a blocked host is refused there, before any handshake
+///   (TCP reset, ICMP unreachable for UDP: `refuseMark`); the rest are intercepted;
+/// - nftables table "inet quorvex" turns a flow's verdict into its connection mark, and marks
+///   every packet of an intercepted flow: policy routing sends those back in through lo, where
+///   tproxy rules hand them to the daemon's IP_TRANSPARENT listeners on `port` (TCP and UDP);
+/// - each accepted connection's original destination is its local address; the provider decides
+///   again with the plan of that moment: relay through the rule's link on the relay queue, close,
+///   pass (spliced to a connection of our own), or refuse (reset);
 /// - UDP datagrams carry their original destination (IP_RECVORIGDSTADDR). Each (app socket,
 ///   destination) pair is one flow, decided on its first datagram like a connection: relayed
 ///   through the rule's link, passed through an unshaped one, or (refused, cut) dropped until it
 ///   has been silent `udpIdleSeconds`. Answers go back from a transparent socket bound to the
 ///   destination, so they come from where the app sent.
-/// Stopping removes the table, the rules and routes, closes the listeners and every passed flow.
+/// Where the kernel offers no netfilter queue (or iptables is missing), every new flow is
+/// intercepted and decided in the daemon alone, as above.
+/// Stopping removes the tables, the rules and routes, closes the listeners and every passed flow.
 class TransparentInterceptor final : public FlowSource {
 public:
     static constexpr std::uint16_t defaultPort = 15177;
     static constexpr int ownMark = 0x5176;
     static constexpr int interceptMark = 0x5177;
+    static constexpr int passMark = 0x5178;
+    static constexpr int refuseMark = 0x5179;
+    static constexpr std::uint16_t gateQueue = 5177;
     static constexpr int routeTable = 5177;
     static constexpr double connectSeconds = 10;
     /// A UDP flow silent this long ends (and is decided again on its next datagram).
@@ -60,14 +71,22 @@ public:
     std::optional<std::string> start() override;
     void stop() override;
 
-    /// The nftables script that start loads.
-    static std::string ruleset(std::uint16_t port, bool ipv6);
+    /// The nftables script that start loads; `gated`: new flows wait for the FlowGate's verdict.
+    static std::string ruleset(std::uint16_t port, bool ipv6, bool gated);
+    /// The iptables-restore script that sends new flows to the gate's queue (nftables here has
+    /// no queue statement of its own); `ipv6` for ip6tables.
+    static std::string gateRules(bool ipv6);
+
+    /// Whether new flows are decided before they reach the daemon (see FlowGate).
+    bool isGated() const { return m_gated; }
 
     /// Flows accepted since the start, and how many of them passed untouched.
     std::size_t acceptedCount() const { return m_accepted; }
     std::size_t passedCount() const { return m_passedCount; }
     /// UDP flows decided since the start.
     std::size_t udpFlowCount() const { return m_udpFlowsSeen; }
+    /// New flows the gate decided since the start.
+    std::size_t gatedCount() const { return m_gate.decidedCount(); }
 
 private:
     void accept(asio::ip::tcp::acceptor& acceptor);
@@ -76,8 +95,10 @@ private:
     void handleDatagram(asio::ip::udp::endpoint app, asio::ip::udp::endpoint destination,
                         std::vector<std::uint8_t> payload);
     void sweepUDP();
+    std::uint32_t decideNewFlow(const FlowGate::Packet& packet);
     void removeRules(bool quiet);
     std::optional<std::string> installRules();
+    std::optional<std::string> installGateRules();
 
     RelayQueue& m_queue;
     ExtensionState& m_state;
@@ -90,6 +111,7 @@ private:
         asio::make_work_guard(m_acceptContext)};
     std::thread m_acceptThread;
     PassThroughPool m_passed;
+    FlowGate m_gate; // on the accept thread: it shares the owner lookup
     std::unique_ptr<asio::ip::tcp::acceptor> m_v4;
     std::unique_ptr<asio::ip::tcp::acceptor> m_v6;
     std::unique_ptr<asio::ip::udp::socket> m_udp4;
@@ -108,6 +130,7 @@ private:
     std::atomic<std::size_t> m_passedCount{0};
     bool m_started = false;
     bool m_ipv6 = false;
+    std::atomic<bool> m_gated{false};
 };
 
 } // namespace quorvex

@@ -54,9 +54,8 @@ std::string TransparentProxyProvider::hostOf(const asio::ip::address& address) {
 }
 
 TransparentProxyProvider::Decision
-TransparentProxyProvider::decide(const std::optional<std::string>& simulatorPath,
-                                 const std::optional<std::string>& remoteHost, Transport transport,
-                                 const std::string& remote) {
+TransparentProxyProvider::choose(const std::optional<std::string>& simulatorPath,
+                                 const std::optional<std::string>& remoteHost) {
     if (!simulatorPath)
         return {};
     if (remoteHost && !remoteHost->empty() &&
@@ -73,11 +72,21 @@ TransparentProxyProvider::decide(const std::optional<std::string>& simulatorPath
         return {};
     if (link->isCut())
         return {Action::Close, nullptr};
+    return {Action::Relay, std::move(link)};
+}
+
+TransparentProxyProvider::Decision
+TransparentProxyProvider::decide(const std::optional<std::string>& simulatorPath,
+                                 const std::optional<std::string>& remoteHost, Transport transport,
+                                 const std::string& remote) {
+    auto decision = choose(simulatorPath, remoteHost);
+    if (decision.action != Action::Relay)
+        return decision;
     if (transport == Transport::TCP)
         m_state.logger().debug("TCP %{public}s → %{public}s", *simulatorPath, remote);
     else
         m_state.logger().debug("UDP %{public}s", *simulatorPath);
-    return {Action::Relay, std::move(link)};
+    return decision;
 }
 
 } // namespace quorvex

@@ -52,6 +52,11 @@ public:
 
     /// The host text of a peer address: dotted IPv4 for an IPv4-mapped IPv6 address, so blocked
     /// IPv4 entries meet peers seen on dual-stack sockets.
+    /// The same decision without the flow's log line: for a first look at a flow that is decided
+    /// again (and logged) when it reaches the daemon.
+    Decision choose(const std::optional<std::string>& simulatorPath,
+                    const std::optional<std::string>& remoteHost);
+
     static std::string hostOf(const asio::ip::address& address);
 
 private:

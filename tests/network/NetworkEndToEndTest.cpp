@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace quorvex {
@@ -96,7 +97,10 @@ TEST(NetworkEndToEndTest, TheChosenProfileShapesTheSimulatorAppOnly) {
     // A blocked host is refused to the app, and to no one else.
     ASSERT_TRUE(side->model.addHostRule("198.18.0.3"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return side->model.hostRules().size() == 1; }, 5000));
-    EXPECT_EQ(test::runProbe(spaces, app, "198.18.0.3", 9000).outcome, "reset");
+    // Refused before the handshake where the kernel holds new flows for the daemon, reset right
+    // after it elsewhere (the extension's own interception test tells which applies).
+    EXPECT_THAT(test::runProbe(spaces, app, "198.18.0.3", 9000).outcome,
+                testing::AnyOf(testing::Eq("refused"), testing::Eq("reset")));
     EXPECT_EQ(test::runProbe(spaces, ordinary, "198.18.0.3", 9000).outcome, "ok");
 
     // A restart of the program while the proxy runs: the choice comes back from the running plan
