@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -220,6 +221,11 @@ std::optional<ProcessToken> SocketOwnerLookup::ownerOfInode(std::uint64_t inode)
     for (const auto& [pid, known] : m_processes)
         if (known.wanted)
             candidates.push_back(pid);
+    // Each candidate costs a walk through its descriptors: the owner of the last flow first (an
+    // app opens flows in bursts), then in pid order, the same from one flow to the next.
+    std::sort(candidates.begin(), candidates.end(), [this](long left, long right) {
+        return std::make_pair(left != m_lastOwner, left) < std::make_pair(right != m_lastOwner, right);
+    });
 
     char target[64];
     for (const long pid : candidates) {
@@ -243,8 +249,10 @@ std::optional<ProcessToken> SocketOwnerLookup::ownerOfInode(std::uint64_t inode)
             }
         }
         ::closedir(descriptors);
-        if (found)
+        if (found) {
+            m_lastOwner = pid;
             return ProcessToken::of(static_cast<pid_t>(pid), m_procRoot);
+        }
     }
     return std::nullopt;
 }

@@ -68,6 +68,7 @@ private:
     PathFilter m_wanted;
     std::unordered_map<long, Known> m_processes;
     std::optional<long> m_lastPid;
+    long m_lastOwner = 0;
 };
 
 } // namespace quorvex
