@@ -14,6 +14,7 @@
 #include "panel/DeviceHubTracker.h"
 #include "panel/QuietNetwork.h"
 #include "panel/X11Desktop.h"
+#include "panel/X11TestMain.h"
 #include "platform/Clipboard.h"
 #include "platform/HotKey.h"
 #include "platform/SystemClock.h"
@@ -53,32 +54,31 @@ namespace {
 namespace fs = std::filesystem;
 using test::DemoWorld;
 
-std::string g_display; // the Xvfb Qt runs on; empty when there is none
-test::X11Desktop* g_desktop = nullptr;
+using test::x11;
 
 const QString kHostTitle = QStringLiteral("iPhone 15 Pro \u2013 iOS 17.2");
 
 void shoot(const QString& name) {
     const QString folder = qEnvironmentVariable("QUORVEX_SHOTS_DIR");
-    if (folder.isEmpty() || !g_desktop)
+    if (folder.isEmpty() || !x11().desktop)
         return;
     QDir().mkpath(folder);
     QTest::qWait(400); // let every client repaint what moved
-    g_desktop->sync();
-    g_desktop->grab().save(folder + "/" + name + ".png");
+    x11().desktop->sync();
+    x11().desktop->grab().save(folder + "/" + name + ".png");
 }
 
 // The program's own wiring of hub and drop handler (as the menu-bar frame builds it), on the
 // test's X server, with the demo world's simulators behind the fake xcrun.
 struct PanelDropOnX11 : ::testing::Test {
     void SetUp() override {
-        if (g_display.empty())
+        if (x11().display.empty())
             GTEST_SKIP() << "Xvfb is not available";
         DemoWorld::build(world);
         world.answer(fake);
         fake.on({"simctl", "**"}); // every other simulator command succeeds silently
-        windows = X11WindowSystem::connect(g_display.c_str());
-        hotKeyService = X11GlobalHotKeys::connect(g_display.c_str());
+        windows = X11WindowSystem::connect(x11().display.c_str());
+        hotKeyService = X11GlobalHotKeys::connect(x11().display.c_str());
         ASSERT_TRUE(windows && hotKeyService);
         registry = std::make_unique<HotKeyRegistry>(*hotKeyService);
         defaults = std::make_unique<QSettings>(folder.filePath("defaults.ini"), QSettings::IniFormat);
@@ -106,11 +106,11 @@ struct PanelDropOnX11 : ::testing::Test {
 
     // Shows the panel beside a host window that shows the phone of the demo world.
     xcb_window_t showBesideHost() {
-        const auto host =
-            g_desktop->createWindow("Simulator", kHostTitle, ::getppid(), QRect(60, 80, 360, 620), 0xb8bcc4);
+        const auto host = x11().desktop->createWindow("Simulator", kHostTitle, ::getppid(),
+                                                      QRect(60, 80, 360, 620), 0xb8bcc4);
         hub->startPanel();
         for (int attempt = 0; attempt < 10 && !hub->tracker().isFrontmost(); ++attempt) {
-            g_desktop->activate(host);
+            x11().desktop->activate(host);
             (void)QTest::qWaitFor([&] { return hub->tracker().isFrontmost(); }, 1000);
         }
         // The title is read a moment after the window comes to the front; a device picked by hand
@@ -235,13 +235,13 @@ TEST_F(PanelDropOnX11, AnAppInstallsAPushFileIsSentAndALinkOpensOnTheHostsSimula
     ASSERT_TRUE(QTest::qWaitFor([&] { return drop->pendingTasks() == 0; }, 10000));
     shoot("drop-2-after-drops");
 
-    xcb_destroy_window(g_desktop->connection(), host);
-    g_desktop->sync();
+    xcb_destroy_window(x11().desktop->connection(), host);
+    x11().desktop->sync();
 }
 
 // The pointer of the test's X server, driven through XTest as a person's hand would move it.
 void pointer(uint8_t type, int x, int y, uint8_t button = 0) {
-    xcb_connection_t* connection = g_desktop->connection();
+    xcb_connection_t* connection = x11().desktop->connection();
     xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
     xcb_test_fake_input(connection, type, button, XCB_CURRENT_TIME, root, int16_t(x), int16_t(y), 0);
     xcb_flush(connection);
@@ -262,7 +262,7 @@ Qt::DropAction dragOnto(QWidget& target, const QByteArray& uriList, bool& hovere
     const QPoint to = target.mapToGlobal(target.rect().center());
     pointer(XCB_MOTION_NOTIFY, from.x(), from.y());
     pointer(XCB_BUTTON_PRESS, from.x(), from.y(), 1);
-    g_desktop->sync();
+    x11().desktop->sync();
     QTest::qWait(50); // the press reaches the source before the drag grabs the pointer
 
     // The hand's path, one step per timer tick, run inside the drag's own event loop.
@@ -354,8 +354,8 @@ TEST_F(PanelDropOnX11, RealDragsFromAnotherWindowInstallPushAndOpen) {
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return drop->pendingTasks() == 0; }, 10000));
 
-    xcb_destroy_window(g_desktop->connection(), host);
-    g_desktop->sync();
+    xcb_destroy_window(x11().desktop->connection(), host);
+    x11().desktop->sync();
 }
 
 TEST_F(PanelDropOnX11, ARealDragOnAConnectedDeviceOpensItsLinkAndLeavesFilesAlone) {
@@ -392,8 +392,8 @@ TEST_F(PanelDropOnX11, ARealDragOnAConnectedDeviceOpensItsLinkAndLeavesFilesAlon
         EXPECT_FALSE(call.size() > 1 && call[0] == "simctl" && call[1] == "install") << logText();
 
     hub->setDeviceOverride(std::nullopt);
-    xcb_destroy_window(g_desktop->connection(), host);
-    g_desktop->sync();
+    xcb_destroy_window(x11().desktop->connection(), host);
+    x11().desktop->sync();
 }
 
 // Pictures of the panel's contents as they look on screen, for a look by eye (never compared):
@@ -402,7 +402,7 @@ TEST_F(PanelDropOnX11, ARealDragOnAConnectedDeviceOpensItsLinkAndLeavesFilesAlon
 TEST_F(PanelDropOnX11, RootStatesOnScreen) {
     if (qEnvironmentVariable("QUORVEX_SHOTS_DIR").isEmpty())
         GTEST_SKIP() << "QUORVEX_SHOTS_DIR is not set";
-    test::X11Desktop& desktop = *g_desktop;
+    test::X11Desktop& desktop = *x11().desktop;
     hub->startPanel();
     shoot("state-1-no-host");
 
@@ -462,45 +462,3 @@ TEST_F(PanelDropOnX11, RootStatesOnScreen) {
 
 } // namespace
 } // namespace quorvex
-
-int main(int argc, char** argv) {
-    std::string home = (std::filesystem::temp_directory_path() / "quorvex-test-home-XXXXXX").string();
-    if (!::mkdtemp(home.data()))
-        return 2;
-    ::setenv("HOME", home.c_str(), 1);
-    for (const char* variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR",
-                                 "XCTestConfigurationFilePath", "QUORVEX_XCRUN", "QUORVEX_SQLITE3"})
-        ::unsetenv(variable);
-    ::setenv("QUORVEX_XCRUN", (home + "/no-xcrun").c_str(), 1);
-
-    // Listing the tests (as the build does) needs no X server.
-    bool listing = false;
-    for (int i = 1; i < argc; ++i)
-        listing = listing || std::string(argv[i]) == "--gtest_list_tests";
-
-    int result = 0;
-    {
-        std::optional<quorvex::test::XvfbServer> server;
-        if (!listing)
-            server.emplace("1280x800x24");
-        const bool running = server && server->isRunning();
-        std::unique_ptr<quorvex::test::X11Desktop> desktop;
-        if (running) {
-            quorvex::g_display = server->display();
-            ::setenv("DISPLAY", server->display().c_str(), 1);
-            ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-            desktop = std::make_unique<quorvex::test::X11Desktop>(server->display());
-            if (qEnvironmentVariable("QUORVEX_NO_WINDOW_MANAGER").isEmpty())
-                desktop->startWindowManager();
-            quorvex::g_desktop = desktop.get();
-        } else {
-            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        }
-        QApplication app(argc, argv);
-        ::testing::InitGoogleTest(&argc, argv);
-        result = RUN_ALL_TESTS();
-    }
-    std::error_code ignored;
-    std::filesystem::remove_all(home, ignored);
-    return result;
-}

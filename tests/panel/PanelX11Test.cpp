@@ -14,6 +14,7 @@
 #include "panel/QuietNetwork.h"
 #include "panel/SidePanelWindow.h"
 #include "panel/X11Desktop.h"
+#include "panel/X11TestMain.h"
 #include "platform/HotKey.h"
 #include "platform/SystemClock.h"
 #include "platform/x11/X11GlobalHotKeys.h"
@@ -42,9 +43,7 @@
 namespace quorvex {
 namespace {
 
-std::string g_display;  // the Xvfb Qt runs on; empty when there is none
-bool g_managed = false; // openbox manages it
-test::X11Desktop* g_desktop = nullptr;
+using test::x11;
 
 const QString kHostTitle = QStringLiteral("iPhone 15 Pro Max – iOS 17.2");
 
@@ -106,10 +105,10 @@ TEST(X11WindowSystemTest, WithoutAWindowManagerFocusAndTheRootsChildrenTellTheSt
 // The whole chain on the Xvfb that Qt runs on.
 struct PanelOnX11 : ::testing::Test {
     void SetUp() override {
-        if (g_display.empty())
+        if (x11().display.empty())
             GTEST_SKIP() << "Xvfb is not available";
-        windows = X11WindowSystem::connect(g_display.c_str());
-        hotKeyService = X11GlobalHotKeys::connect(g_display.c_str());
+        windows = X11WindowSystem::connect(x11().display.c_str());
+        hotKeyService = X11GlobalHotKeys::connect(x11().display.c_str());
         ASSERT_TRUE(windows && hotKeyService);
         registry = std::make_unique<HotKeyRegistry>(*hotKeyService);
         defaults = std::make_unique<QSettings>(folder.filePath("defaults.ini"), QSettings::IniFormat);
@@ -169,7 +168,7 @@ struct PanelOnX11 : ::testing::Test {
     // Asks for the activation again now and then: a busy window manager may drop a request.
     template <typename Predicate> bool activateUntil(xcb_window_t window, Predicate done) {
         for (int attempt = 0; attempt < 10; ++attempt) {
-            g_desktop->activate(window);
+            x11().desktop->activate(window);
             if (QTest::qWaitFor(done, 1000))
                 return true;
         }
@@ -177,7 +176,7 @@ struct PanelOnX11 : ::testing::Test {
     }
 
     QRect panelGeometry() {
-        return sideWindow ? g_desktop->geometry(xcb_window_t(sideWindow->number())) : QRect();
+        return sideWindow ? x11().desktop->geometry(xcb_window_t(sideWindow->number())) : QRect();
     }
 
     QTemporaryDir folder;
@@ -196,7 +195,7 @@ struct PanelOnX11 : ::testing::Test {
 };
 
 TEST_F(PanelOnX11, ThePanelFollowsTheHostAndTheShortcutsWorkOnlyWhileItIsInFront) {
-    test::X11Desktop& desktop = *g_desktop;
+    test::X11Desktop& desktop = *x11().desktop;
     const auto host =
         desktop.createWindow("Simulator", kHostTitle, ::getppid(), QRect(60, 80, 360, 560), 0xb8bcc4);
     const auto editor =
@@ -215,13 +214,13 @@ TEST_F(PanelOnX11, ThePanelFollowsTheHostAndTheShortcutsWorkOnlyWhileItIsInFront
     EXPECT_EQ(panelGeometry().height(), hostOuter.height());
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return panel->simulator() && panel->simulator()->udid == "U1"; }, 5000));
-    shoot(desktop, g_managed ? "1-beside-host-openbox" : "1-beside-host");
+    shoot(desktop, x11().managed ? "1-beside-host-openbox" : "1-beside-host");
 
     // The host moves: the panel follows, on events, well before the safety poll.
     desktop.move(host, 260, 60);
     const QRect moved = desktop.geometry(host);
     ASSERT_TRUE(QTest::qWaitFor([&] { return panelGeometry().left() == moved.right() + 1 + 6; }, 1900));
-    shoot(desktop, g_managed ? "2-followed-openbox" : "2-followed");
+    shoot(desktop, x11().managed ? "2-followed-openbox" : "2-followed");
 
     desktop.type({XK_Control_L, XK_Alt_L, XK_s});
     ASSERT_TRUE(QTest::qWaitFor([&] { return shots.size() == 1; }, 5000));
@@ -234,13 +233,13 @@ TEST_F(PanelOnX11, ThePanelFollowsTheHostAndTheShortcutsWorkOnlyWhileItIsInFront
     desktop.type({XK_Control_L, XK_Alt_L, XK_s});
     QTest::qWait(300);
     EXPECT_EQ(shots.size(), 2u);
-    shoot(desktop, g_managed ? "3-other-app-openbox" : "3-other-app");
+    shoot(desktop, x11().managed ? "3-other-app-openbox" : "3-other-app");
 
     // Back to the host, then the panel turned off: it slides under the host and is gone.
     ASSERT_TRUE(activateUntil(host, [&] { return tracker->isFrontmost(); }));
     panel->setEnabled(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !sideWindow->isVisible() && !panel->isSliding(); }, 5000));
-    shoot(desktop, g_managed ? "4-panel-off-openbox" : "4-panel-off");
+    shoot(desktop, x11().managed ? "4-panel-off-openbox" : "4-panel-off");
     xcb_destroy_window(desktop.connection(), host);
     xcb_destroy_window(desktop.connection(), editor);
     desktop.sync();
@@ -248,45 +247,3 @@ TEST_F(PanelOnX11, ThePanelFollowsTheHostAndTheShortcutsWorkOnlyWhileItIsInFront
 
 } // namespace
 } // namespace quorvex
-
-int main(int argc, char** argv) {
-    std::string home = (std::filesystem::temp_directory_path() / "quorvex-test-home-XXXXXX").string();
-    if (!::mkdtemp(home.data()))
-        return 2;
-    ::setenv("HOME", home.c_str(), 1);
-    for (const char* variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR",
-                                 "XCTestConfigurationFilePath", "QUORVEX_XCRUN", "QUORVEX_SQLITE3"})
-        ::unsetenv(variable);
-    ::setenv("QUORVEX_XCRUN", (home + "/no-xcrun").c_str(), 1);
-
-    // Listing the tests (as the build does) needs no X server.
-    bool listing = false;
-    for (int i = 1; i < argc; ++i)
-        listing = listing || std::string(argv[i]) == "--gtest_list_tests";
-
-    int result = 0;
-    {
-        std::optional<quorvex::test::XvfbServer> server;
-        if (!listing)
-            server.emplace("1280x800x24");
-        const bool running = server && server->isRunning();
-        std::unique_ptr<quorvex::test::X11Desktop> desktop;
-        if (running) {
-            quorvex::g_display = server->display();
-            ::setenv("DISPLAY", server->display().c_str(), 1);
-            ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-            desktop = std::make_unique<quorvex::test::X11Desktop>(server->display());
-            quorvex::g_managed =
-                qEnvironmentVariable("QUORVEX_NO_WINDOW_MANAGER").isEmpty() && desktop->startWindowManager();
-            quorvex::g_desktop = desktop.get();
-        } else {
-            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        }
-        QApplication app(argc, argv);
-        ::testing::InitGoogleTest(&argc, argv);
-        result = RUN_ALL_TESTS();
-    }
-    std::error_code ignored;
-    std::filesystem::remove_all(home, ignored);
-    return result;
-}
