@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quorvex {
 
@@ -14,6 +15,8 @@ public:
     virtual std::optional<std::string> start() = 0;
     /// Stops intercepting and removes everything start installed.
     virtual void stop() = 0;
+    /// The plan now in force blocks these hosts (names or addresses, as the plan has them).
+    virtual void blockedHostsChanged(const std::vector<std::string>& hosts) { (void)hosts; }
 };
 
 } // namespace quorvex

@@ -241,7 +241,7 @@ std::uint32_t TransparentInterceptor::decideNewFlow(const FlowGate::Packet& pack
     const auto path = m_classifier.simulatorAppPath(token);
     if (!path)
         return passMark; // not a simulator app: no trip to the relay queue
-    const std::string host = TransparentProxyProvider::hostOf(packet.destination);
+    const std::string host = hostFor(packet.destination);
     const auto action = m_queue.sync([&] { return m_provider.choose(path, host).action; });
     using Action = TransparentProxyProvider::Action;
     switch (action) {
@@ -254,6 +254,19 @@ std::uint32_t TransparentInterceptor::decideNewFlow(const FlowGate::Packet& pack
         break;
     }
     return interceptMark;
+}
+
+void TransparentInterceptor::blockedHostsChanged(const std::vector<std::string>& hosts) {
+    m_blockedNames.setBlockedHosts(hosts);
+    // Flows the app opens right after the plan applies should meet the names' addresses; a
+    // resolver that hangs must not hold the app's request for long, though.
+    m_blockedNames.waitUntilResolved(std::chrono::seconds(1));
+}
+
+std::string TransparentInterceptor::hostFor(const asio::ip::address& address) const {
+    if (auto name = m_blockedNames.nameOf(address))
+        return *name;
+    return TransparentProxyProvider::hostOf(address);
 }
 
 std::optional<std::string> TransparentInterceptor::installGateRules() {
@@ -489,7 +502,7 @@ void TransparentInterceptor::handleDatagram(asio::ip::udp::endpoint app, asio::i
         const auto token = m_owners.owner(SocketOwnerLookup::Protocol::UDP, app.address(), app.port(),
                                           destination.address(), destination.port());
         const auto path = m_classifier.simulatorAppPath(token);
-        const std::string host = TransparentProxyProvider::hostOf(destination.address());
+        const std::string host = hostFor(destination.address());
         std::ostringstream remote;
         remote << destination;
         auto decision = m_queue.sync([&] {
@@ -578,7 +591,7 @@ void TransparentInterceptor::handle(asio::ip::tcp::socket socket) {
     const auto token = m_owners.owner(SocketOwnerLookup::Protocol::TCP, app.address(), app.port(),
                                       target.address(), target.port());
     const auto path = m_classifier.simulatorAppPath(token);
-    const std::string host = TransparentProxyProvider::hostOf(target.address());
+    const std::string host = hostFor(target.address());
     std::ostringstream remote;
     remote << target;
     const auto protocol = target.protocol();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "extension/BlockedHostAddresses.h"
 #include "extension/FlowGate.h"
 #include "extension/FlowSource.h"
 #include "extension/PassThroughPool.h"
@@ -48,6 +49,7 @@ class TransparentUDPFlow;
 ///   through the rule's link, passed through an unshaped one, or (refused, cut) dropped until it
 ///   has been silent `udpIdleSeconds`. Answers go back from a transparent socket bound to the
 ///   destination, so they come from where the app sent.
+/// A blocked host name is matched by the addresses it resolves to (BlockedHostAddresses).
 /// Where the kernel offers no netfilter queue (or iptables is missing), every new flow is
 /// intercepted and decided in the daemon alone, as above.
 /// Stopping removes the tables, the rules and routes, closes the listeners and every passed flow.
@@ -70,6 +72,7 @@ public:
 
     std::optional<std::string> start() override;
     void stop() override;
+    void blockedHostsChanged(const std::vector<std::string>& hosts) override;
 
     /// The nftables script that start loads; `gated`: new flows wait for the FlowGate's verdict.
     static std::string ruleset(std::uint16_t port, bool ipv6, bool gated);
@@ -96,6 +99,8 @@ private:
                         std::vector<std::uint8_t> payload);
     void sweepUDP();
     std::uint32_t decideNewFlow(const FlowGate::Packet& packet);
+    // The host a flow to `address` is matched by: a blocked name it resolves to, else its text.
+    std::string hostFor(const asio::ip::address& address) const;
     void removeRules(bool quiet);
     std::optional<std::string> installRules();
     std::optional<std::string> installGateRules();
@@ -112,6 +117,7 @@ private:
     std::thread m_acceptThread;
     PassThroughPool m_passed;
     FlowGate m_gate; // on the accept thread: it shares the owner lookup
+    BlockedHostAddresses m_blockedNames;
     std::unique_ptr<asio::ip::tcp::acceptor> m_v4;
     std::unique_ptr<asio::ip::tcp::acceptor> m_v6;
     std::unique_ptr<asio::ip::udp::socket> m_udp4;

@@ -18,6 +18,8 @@ std::optional<std::string> TransparentProxyProvider::start(const std::optional<s
         return "The plan cannot be read: " + error;
     }
     m_queue.sync([&] { m_state.applyPlan(*decoded); });
+    if (m_source)
+        m_source->blockedHostsChanged(decoded->blockedHosts.value_or(std::vector<std::string>{}));
     if (m_source && !m_started) {
         if (auto failure = m_source->start()) {
             m_state.logger().error("Failed to apply proxy settings: %{public}s", *failure);
@@ -44,6 +46,8 @@ std::optional<std::string> TransparentProxyProvider::message(const std::string& 
     if (!decoded)
         return "The plan cannot be read: " + error;
     m_queue.sync([&] { m_state.applyPlan(*decoded); });
+    if (m_source)
+        m_source->blockedHostsChanged(decoded->blockedHosts.value_or(std::vector<std::string>{}));
     return std::nullopt;
 }
 

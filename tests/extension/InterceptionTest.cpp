@@ -154,6 +154,22 @@ TEST_F(InterceptionTest, ShapesSimulatorAppsOnlyAndStoppingRestoresDirectTraffic
     EXPECT_EQ(state.find("QUORVEX_GATE"), std::string::npos) << state;
 }
 
+// The kernel shows the daemon addresses only: a blocked name meets the flows to the addresses it
+// resolves to here (the client namespace's hosts file names the servers).
+TEST_F(InterceptionTest, ABlockedNameRefusesFlowsToItsAddresses) {
+    ThrottlePlan plan;
+    plan.rules.push_back({"Demo.app", "custom", {{"fine", 10, LinkConditions{}}}});
+    plan.blockedHosts = std::vector<std::string>{"blocked.test"};
+    const auto id = startTunnel(plan);
+    EXPECT_EQ(probe(m_app, "198.18.0.3", 9000).outcome, gated() ? "refused" : "reset");
+    EXPECT_EQ(probe(m_app, "198.18.0.2", 9000).outcome, "ok") << "other names' addresses are not";
+    EXPECT_EQ(probe(m_ordinary, "198.18.0.3", 9000).outcome, "ok") << "and other processes are not";
+
+    plan.blockedHosts = std::vector<std::string>{};
+    ASSERT_TRUE(m_control->sendMessage(id, plan.encode()));
+    EXPECT_EQ(probe(m_app, "198.18.0.3", 9000).outcome, "ok") << "unblocked with the next plan";
+}
+
 TEST_F(InterceptionTest, PlanUpdatesTakeEffectOnTheNextFlow) {
     ThrottlePlan plan;
     plan.rules.push_back({"Demo.app", "custom", {{"fine", 10, LinkConditions{}}}});

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -105,13 +106,22 @@ public:
                 return;
             }
         }
+        // Names for the servers' addresses, seen by whatever `ip netns exec` starts in the client
+        // namespace (it mounts the namespace's own files over /etc).
+        std::error_code error;
+        std::filesystem::create_directories(etcFolder(), error);
+        std::ofstream(etcFolder() / "hosts")
+            << "127.0.0.1 localhost\n198.18.0.2 echo.test\n198.18.0.3 blocked.test\n";
     }
     ~NamespacePair() {
         if (!m_owned)
             return;
         SystemCommand::run({ipCommand(), "netns", "del", client});
         SystemCommand::run({ipCommand(), "netns", "del", server});
+        std::error_code ignored;
+        std::filesystem::remove_all(etcFolder(), ignored);
     }
+    std::filesystem::path etcFolder() const { return std::filesystem::path("/etc/netns") / client; }
     std::vector<std::string> in(const std::string& space, std::vector<std::string> command) const {
         command.insert(command.begin(), {ipCommand(), "netns", "exec", space});
         return command;
