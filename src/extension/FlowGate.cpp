@@ -83,7 +83,7 @@ FlowGate::FlowGate(asio::io_context& context, std::uint16_t queue, Decide decide
     : m_queue(queue)
     , m_decide(std::move(decide))
     , m_socket(context)
-    , m_buffer(65536) {}
+    , m_buffer(16384) {}
 
 FlowGate::~FlowGate() {
     std::error_code ignored;
@@ -161,7 +161,8 @@ bool FlowGate::configure(const std::vector<std::uint8_t>& request, std::string& 
             failure = "the kernel did not answer";
             return false;
         }
-        const ssize_t length = ::recv(fd, m_buffer.data(), m_buffer.size(), MSG_DONTWAIT);
+        const ssize_t length =
+            ::recv(fd, m_buffer.data(), m_buffer.size() * sizeof m_buffer[0], MSG_DONTWAIT);
         if (length < 0) {
             if (errno == EAGAIN || errno == EINTR)
                 continue;
@@ -194,7 +195,8 @@ void FlowGate::wait() {
 void FlowGate::drain() {
     const int fd = m_socket.native_handle();
     for (;;) {
-        const ssize_t length = ::recv(fd, m_buffer.data(), m_buffer.size(), MSG_DONTWAIT);
+        const ssize_t length =
+            ::recv(fd, m_buffer.data(), m_buffer.size() * sizeof m_buffer[0], MSG_DONTWAIT);
         if (length < 0) {
             if (errno == EINTR || errno == ENOBUFS)
                 continue;

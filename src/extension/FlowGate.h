@@ -68,7 +68,7 @@ private:
     Decide m_decide;
     asio::posix::stream_descriptor m_socket;
     std::uint32_t m_sequence = 0;
-    std::vector<std::uint8_t> m_buffer;
+    std::vector<std::uint32_t> m_buffer; // words: netlink messages start 4-byte aligned
     std::atomic<std::size_t> m_decided{0};
 };
 

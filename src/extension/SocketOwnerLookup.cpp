@@ -115,7 +115,7 @@ std::optional<std::uint64_t> SocketOwnerLookup::socketInode(Protocol protocol,
                  sizeof kernel) < 0)
         return std::nullopt;
 
-    alignas(nlmsghdr) char buffer[8192];
+    std::uint32_t buffer[2048]; // words: netlink messages start 4-byte aligned
     for (;;) {
         const ssize_t length = ::recv(socket.get(), buffer, sizeof buffer, 0);
         if (length <= 0)
