@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QPixmap>
 #include <QRectF>
 
@@ -14,17 +15,28 @@ namespace quorvex {
 /// ratio changes; every other frame blits it, which keeps a shown drawing cheap on the CPU.
 class CachedLayer final {
 public:
+    /// Rows of device pixels blitted at once: Qt's raster engine hands taller blits to its GUI
+    /// thread pool, whose wake-ups cost more than a drawing's whole frame.
+    static constexpr int kBandRows = 64;
+
     /// Draws the layer covering `rect` (in the painter's coordinates). `paint` draws it with the
-    /// origin at rect's top-left and runs only when the picture must be made again.
+    /// origin at rect's top-left and runs only when the picture must be made again. Under a
+    /// translation or a scale the picture lands on whole device pixels.
     void draw(QPainter& painter, const QRectF& rect, qreal devicePixelRatio, quint64 key,
               const std::function<void(QPainter&)>& paint);
     /// Forgets the picture, for instance when the palette changes.
-    void clear() { m_pixmap = {}; }
+    void clear() {
+        m_pixmap = {};
+        m_scaled = {};
+    }
 
 private:
     QPixmap m_pixmap;
     QSizeF m_size;
     quint64 m_key = 0;
+    /// The picture scaled for the last scaled draw, and which picture it was made from.
+    QImage m_scaled;
+    qint64 m_scaledFrom = 0;
 };
 
 } // namespace quorvex
