@@ -48,11 +48,13 @@ QColor SceneColors::withAlpha(QColor color, double alpha) {
 }
 
 QFont MockParts::font(const QPainter& painter, double pixels, QFont::Weight weight) {
-    QFont font = painter.font();
-    const int dpi = painter.device() ? painter.device()->logicalDpiY() : 96;
-    font.setPointSizeF(pixels * 72.0 / std::max(dpi, 1));
-    font.setWeight(weight);
-    return font;
+    return font(painter.font(), painter.device() ? painter.device()->logicalDpiY() : 96, pixels, weight);
+}
+
+QFont MockParts::font(QFont base, int dpi, double pixels, QFont::Weight weight) {
+    base.setPointSizeF(pixels * 72.0 / std::max(dpi, 1));
+    base.setWeight(weight);
+    return base;
 }
 
 void MockParts::fillCapsule(QPainter& painter, const QRectF& rect, const QColor& color) {
