@@ -40,9 +40,10 @@ QRectF scaledAbout(const QRectF& rect, QPointF anchor, double scale) {
     return {anchor + (rect.topLeft() - anchor) * scale, rect.size() * scale};
 }
 
-// The window's blur in the steps its picture is made at.
-quint64 blurKey(const ProxyAlertFrame& f) {
-    return static_cast<quint64>(std::lround(std::max(f.windowBlur, 0.0) * 20));
+// The window's blur radius in whole device pixels. Its copies are blitted on whole pixels, so the
+// picture changes only when this does, and only then is the window behind the alert repainted.
+quint64 blurPixels(const ProxyAlertFrame& f, qreal dpr) {
+    return static_cast<quint64>(std::lround(std::max(f.windowBlur, 0.0) * 0.6 * dpr));
 }
 
 QRectF buttonRow() {
@@ -154,7 +155,8 @@ QRegion ProxyAlertIllustration::movingRegion(double t) const {
     // The window behind everything changing its blur repaints the scene; the alert and the badge
     // repaint their own boxes, as large as they grow.
     QRectF scene;
-    if (blurKey(a) != blurKey(b))
+    const qreal dpr = devicePixelRatioF();
+    if (blurPixels(a, dpr) != blurPixels(b, dpr))
         scene = QRectF(QPointF(0, 0), kScene);
     if (a.alertOpacity != b.alertOpacity || a.alertScale != b.alertScale || a.allowPressed != b.allowPressed)
         scene |= scaledAbout(kAlertArea, kAlert.center(), std::max({1.0, a.alertScale, b.alertScale}));
@@ -200,12 +202,11 @@ void ProxyAlertIllustration::paintFrame(QPainter& painter, double t) {
             }
         });
     };
-    const quint64 blur = blurKey(f);
+    const quint64 blur = blurPixels(f, dpr);
     if (blur == 0) {
         m_window.draw(painter, windowArea, dpr, 0, paintWindow);
     } else {
-        // Drawn at the key's radius, so the picture does not depend on the frame that made it.
-        const double r = static_cast<double>(blur) / 20 * 0.6;
+        const double r = static_cast<double>(blur) / dpr;
         m_blurred.draw(painter, windowArea, dpr, blur, [&](QPainter& p) {
             QPixmap sharp(windowArea.size().toSize() * dpr);
             sharp.setDevicePixelRatio(dpr);

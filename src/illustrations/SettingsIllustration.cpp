@@ -248,7 +248,7 @@ QRegion SettingsIllustration::movingRegion(double t) const {
 
 void SettingsIllustration::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) {
-        for (CachedLayer* layer : {&m_chrome, &m_pane, &m_sheet, &m_dialog})
+        for (CachedLayer* layer : {&m_chrome, &m_pane, &m_dimming, &m_sheet, &m_dialog})
             layer->clear();
         m_paintedTime.reset();
     }
@@ -293,9 +293,15 @@ void SettingsIllustration::paintFrame(QPainter& painter, double t) {
             painter.restore();
         }
         if (f.dimming > 0) {
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(QColor::fromRgbF(0, 0, 0, static_cast<float>(f.dimming)));
-            painter.drawRoundedRect(scene, 12, 12);
+            // A picture faded rather than a large antialiased fill, which Qt hands to its threads.
+            painter.save();
+            painter.setOpacity(painter.opacity() * f.dimming);
+            m_dimming.draw(painter, scene, dpr, 0, [&](QPainter& p) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(Qt::black);
+                p.drawRoundedRect(scene, 12, 12);
+            });
+            painter.restore();
         }
         if (f.sheetOpacity > 0) {
             const QRectF sheet = sheetRect();
