@@ -4,25 +4,20 @@
 
 #include <algorithm>
 #include <cmath>
-#include <type_traits>
 
 namespace quorvex {
 namespace {
 
 // Blits `picture` with its top-left at `origin` (device coordinates, whole pixels) in bands no
 // taller than kBandRows, each of which Qt blends on the calling thread.
-template <typename Picture> void blitInBands(QPainter& painter, QPointF origin, const Picture& picture) {
+void blitInBands(QPainter& painter, QPointF origin, const QPixmap& picture) {
     const qreal dpr = picture.devicePixelRatio();
     const int width = picture.width();
     const int height = picture.height();
     for (int y = 0; y < height; y += CachedLayer::kBandRows) {
         const int rows = std::min(CachedLayer::kBandRows, height - y);
-        const QRectF target(origin.x(), origin.y() + y / dpr, width / dpr, rows / dpr);
-        const QRectF source(0, y, width, rows);
-        if constexpr (std::is_same_v<Picture, QImage>)
-            painter.drawImage(target, picture, source);
-        else
-            painter.drawPixmap(target, picture, source);
+        painter.drawPixmap(QRectF(origin.x(), origin.y() + y / dpr, width / dpr, rows / dpr), picture,
+                           QRectF(0, y, width, rows));
     }
 }
 
@@ -60,15 +55,19 @@ void CachedLayer::draw(QPainter& painter, const QRectF& rect, qreal devicePixelR
     if (world.type() <= QTransform::TxTranslate) {
         blitInBands(painter, origin, m_pixmap);
     } else {
-        // Scaled once per size with the smooth single-threaded scaler, then blitted like the rest.
-        const QSize pixels(std::max(1, static_cast<int>(std::lround(target.width() * dpr))),
-                           std::max(1, static_cast<int>(std::lround(target.height() * dpr))));
-        if (m_scaled.size() != pixels || m_scaledFrom != m_pixmap.cacheKey()) {
-            m_scaled = m_pixmap.toImage().scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            m_scaled.setDevicePixelRatio(dpr);
-            m_scaledFrom = m_pixmap.cacheKey();
+        // Scaled, the picture is drawn through the transform as before, once per band of the
+        // device rows it covers: the clip keeps each pass short enough for the calling thread.
+        const QRect covered = target.toAlignedRect().adjusted(-1, -1, 1, 1);
+        const int band = std::max(1, static_cast<int>(kBandRows / dpr));
+        for (int y = covered.top(); y <= covered.bottom(); y += band) {
+            painter.save();
+            painter.setClipRect(
+                QRect(covered.left(), y, covered.width(), std::min(band, covered.bottom() + 1 - y)),
+                Qt::IntersectClip);
+            painter.setWorldTransform(world);
+            painter.drawPixmap(rect.topLeft(), m_pixmap);
+            painter.restore();
         }
-        blitInBands(painter, origin, m_scaled);
     }
     painter.restore();
 }

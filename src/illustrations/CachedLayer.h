@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QImage>
 #include <QPixmap>
 #include <QRectF>
 
@@ -21,22 +20,16 @@ public:
 
     /// Draws the layer covering `rect` (in the painter's coordinates). `paint` draws it with the
     /// origin at rect's top-left and runs only when the picture must be made again. Under a
-    /// translation or a scale the picture lands on whole device pixels.
+    /// translation the picture lands on whole device pixels.
     void draw(QPainter& painter, const QRectF& rect, qreal devicePixelRatio, quint64 key,
               const std::function<void(QPainter&)>& paint);
     /// Forgets the picture, for instance when the palette changes.
-    void clear() {
-        m_pixmap = {};
-        m_scaled = {};
-    }
+    void clear() { m_pixmap = {}; }
 
 private:
     QPixmap m_pixmap;
     QSizeF m_size;
     quint64 m_key = 0;
-    /// The picture scaled for the last scaled draw, and which picture it was made from.
-    QImage m_scaled;
-    qint64 m_scaledFrom = 0;
 };
 
 } // namespace quorvex
