@@ -57,6 +57,9 @@ void CachedLayer::draw(QPainter& painter, const QRectF& rect, qreal devicePixelR
     } else {
         // Scaled, the picture is drawn through the transform as before, once per band of the
         // device rows it covers: the clip keeps each pass short enough for the calling thread.
+        // Its edges are transparent margin, so antialiasing them (which makes Qt split the
+        // pass over its threads whatever the clip) changes nothing.
+        painter.setRenderHint(QPainter::Antialiasing, false);
         const QRect covered = target.toAlignedRect().adjusted(-1, -1, 1, 1);
         const int band = std::max(1, static_cast<int>(kBandRows / dpr));
         for (int y = covered.top(); y <= covered.bottom(); y += band) {
