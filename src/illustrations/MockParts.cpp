@@ -69,7 +69,12 @@ void MockParts::paintSymbol(QPainter& painter, const QRectF& rect, const QString
     const QSizeF box(size, size);
     const QRectF at(rect.center() - QPointF(size / 2, size / 2), box);
     const int pixels = static_cast<int>(std::ceil(size));
+    // The symbol's picture has a transparent margin: antialiasing its edges changes nothing, and
+    // with it Qt's raster engine splits even this small scaled blit over its thread pool.
+    const bool antialiased = painter.testRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::Antialiasing, false);
     painter.drawPixmap(at, Symbols::pixmap(name, QSize(pixels, pixels), color, 2.0), QRectF());
+    painter.setRenderHint(QPainter::Antialiasing, antialiased);
 }
 
 void MockParts::paintMiniWindow(QPainter& painter, const QRectF& rect, const SceneColors& colors,

@@ -133,7 +133,7 @@ void paintSheetBody(QPainter& p, const QRectF& sheet, const SettingsFrame& f, co
     p.setBrush(colors.window);
     p.drawRoundedRect(sheet, 10, 10);
     p.translate(sheet.left() + kSheetPadding, sheet.top() + kSheetPadding);
-    LoginItemsPane::paintSheet(p, kSheetWidth - 2 * kSheetPadding, f.toggleOn, f.donePressed, colors);
+    LoginItemsPane::paintSheet(p, kSheetWidth - 2 * kSheetPadding, std::nullopt, f.donePressed, colors);
 }
 
 void paintDialogBody(QPainter& p, bool pressed, const SceneColors& colors) {
@@ -311,11 +311,13 @@ void SettingsIllustration::paintFrame(QPainter& painter, double t) {
             painter.scale(f.sheetScale, f.sheetScale);
             painter.translate(-sheet.center().x(), -sheet.top());
             const QRectF area = sheetArea();
-            m_sheet.draw(painter, area, dpr, quantised(f.toggleOn) << 1 | (f.donePressed ? 1 : 0),
-                         [&](QPainter& p) {
-                             p.translate(-area.topLeft());
-                             paintSheetBody(p, sheet, f, colors);
-                         });
+            m_sheet.draw(painter, area, dpr, f.donePressed ? 1 : 0, [&](QPainter& p) {
+                p.translate(-area.topLeft());
+                paintSheetBody(p, sheet, f, colors);
+            });
+            // The switch slides for a fifth of a second; drawn over the picture, it leaves the
+            // sheet's shadow and text alone instead of picturing them again each frame.
+            MockParts::paintMiniToggle(painter, toggleRect().topLeft(), f.toggleOn, colors);
         }
         painter.restore();
     }
