@@ -53,6 +53,10 @@ void CachedLayer::draw(QPainter& painter, const QRectF& rect, qreal devicePixelR
     painter.save();
     painter.setWorldTransform(QTransform());
     if (world.type() <= QTransform::TxTranslate) {
+        // One picture pixel to one device pixel: neither hint changes a pixel, and with them a
+        // faded blit takes Qt's general path, which hands long passes to its thread pool.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.setRenderHint(QPainter::Antialiasing, false);
         blitInBands(painter, origin, m_pixmap);
     } else {
         // Scaled, the picture is drawn through the transform as before, once per band of the

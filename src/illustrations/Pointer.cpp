@@ -73,6 +73,9 @@ QRectF Pointer::changedBounds(std::span<const double> clicks, double was, QPoint
 
 namespace {
 
+// Rows of the ring stroked at once.
+constexpr int kRingBandRows = 6;
+
 // Room around the arrow in its picture, for its outline and its shadow.
 constexpr double kArrowMargin = 3;
 
@@ -117,15 +120,26 @@ void Pointer::paint(QPainter& painter, QPointF position, std::span<const double>
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(painter.opacity() * opacity);
+    const QTransform world = painter.worldTransform();
     if (ring) {
         const double d = ringDiameter(*ring);
         QColor accent = QPalette().color(QPalette::Highlight);
         accent.setAlphaF(static_cast<float>(1 - *ring));
         painter.setPen(QPen(accent, 2));
         painter.setBrush(Qt::NoBrush);
-        painter.drawEllipse(QRectF(at.x() - d / 2, at.y() - d / 2, d, d));
+        const QRectF circle(at.x() - d / 2, at.y() - d / 2, d, d);
+        // Stroked in one pass, a large antialiased ring is enough spans for Qt's raster engine to
+        // hand it to its thread pool; clipped to short bands of whole rows it stays on this thread.
+        const QRect rows = world.mapRect(circle.adjusted(-2, -2, 2, 2)).toAlignedRect();
+        for (int y = rows.top(); y <= rows.bottom(); y += kRingBandRows) {
+            painter.save();
+            painter.setWorldTransform(QTransform());
+            painter.setClipRect(QRect(rows.left(), y, rows.width(), kRingBandRows), Qt::IntersectClip);
+            painter.setWorldTransform(world);
+            painter.drawEllipse(circle);
+            painter.restore();
+        }
     }
-    const QTransform world = painter.worldTransform();
     const qreal dpr = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
     if (world.type() <= QTransform::TxTranslate) {
         // The tip lands on the device pixel grid where a tip on a half point would (a resting
