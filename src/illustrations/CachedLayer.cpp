@@ -32,10 +32,18 @@ void CachedLayer::draw(QPainter& painter, const QRectF& rect, qreal devicePixelR
         m_pixmap = QPixmap(pixels);
         m_pixmap.setDevicePixelRatio(devicePixelRatio);
         m_pixmap.fill(Qt::transparent);
+        // Painted once per band of rows under a clip: a layer's large antialiased shapes (shadows,
+        // cards) in one pass would make Qt hand each fill to its thread pool.
         QPainter layer(&m_pixmap);
-        layer.setRenderHint(QPainter::Antialiasing);
-        layer.setFont(painter.font());
-        paint(layer);
+        for (int y = 0; y < pixels.height(); y += kBandRows) {
+            layer.save();
+            layer.setClipRect(QRectF(0, y / devicePixelRatio, rect.width(),
+                                     std::min(kBandRows, pixels.height() - y) / devicePixelRatio));
+            layer.setRenderHint(QPainter::Antialiasing);
+            layer.setFont(painter.font());
+            paint(layer);
+            layer.restore();
+        }
         m_size = rect.size();
         m_key = key;
     }

@@ -208,18 +208,11 @@ void ProxyAlertIllustration::paintFrame(QPainter& painter, double t) {
     } else {
         const double r = static_cast<double>(blur) / dpr;
         m_blurred.draw(painter, windowArea, dpr, blur, [&](QPainter& p) {
-            QPixmap sharp(windowArea.size().toSize() * dpr);
-            sharp.setDevicePixelRatio(dpr);
-            sharp.fill(Qt::transparent);
-            {
-                QPainter sp(&sharp);
-                sp.setRenderHint(QPainter::Antialiasing);
-                paintWindow(sp);
-            }
+            // Copies of the sharp window's picture, spread over the radius and averaged.
             const QPointF offsets[] = {{0, 0}, {-r, 0}, {r, 0}, {0, -r}, {0, r}};
             for (size_t i = 0; i < std::size(offsets); ++i) {
                 p.setOpacity(1.0 / static_cast<double>(i + 1));
-                p.drawPixmap(offsets[i], sharp);
+                m_window.draw(p, QRectF(offsets[i], windowArea.size()), dpr, 0, paintWindow);
             }
         });
     }
