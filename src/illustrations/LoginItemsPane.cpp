@@ -173,8 +173,8 @@ constexpr double kSheetButtonTop = kSheetBoxTop + kSheetBoxHeight + 10;
 
 } // namespace
 
-void LoginItemsPane::paintSheet(QPainter& painter, double width, double toggleOn, bool donePressed,
-                                const SceneColors& colors) {
+void LoginItemsPane::paintSheet(QPainter& painter, double width, std::optional<double> toggleOn,
+                                bool donePressed, const SceneColors& colors) {
     MockParts::paintAppMark(painter, QRectF(0, 0, 22, 22));
     paintText(painter, QRectF(29, 0, width - 29, 22), QStringLiteral("Quorvex"), 10.5, QFont::Bold,
               colors.primary, Qt::AlignLeft | Qt::AlignVCenter);
@@ -189,7 +189,8 @@ void LoginItemsPane::paintSheet(QPainter& painter, double width, double toggleOn
               QFont::Medium, colors.primary);
     paintText(painter, QRectF(8, box.top() + 8 + 13 + 1, textWidth, 10),
               QStringLiteral("Throttles simulator traffic"), 7.5, QFont::Normal, colors.secondary);
-    MockParts::paintMiniToggle(painter, toggle.topLeft(), toggleOn, colors);
+    if (toggleOn)
+        MockParts::paintMiniToggle(painter, toggle.topLeft(), *toggleOn, colors);
 
     const QRectF done = sheetDoneButton(width);
     painter.setPen(Qt::NoPen);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QRectF>
 
 class QPainter;
@@ -24,8 +26,9 @@ struct LoginItemsPane {
     static QRectF appExtensionRow(double width);
     static QRectF appInfoButton(double width);
 
-    /// Draws the sheet's column `width` wide at the painter's origin.
-    static void paintSheet(QPainter& painter, double width, double toggleOn, bool donePressed,
+    /// Draws the sheet's column `width` wide at the painter's origin; without `toggleOn` the
+    /// switch is left out, for a caller that draws it over a picture of the rest.
+    static void paintSheet(QPainter& painter, double width, std::optional<double> toggleOn, bool donePressed,
                            const SceneColors& colors);
     static QRectF sheetToggle(double width);
     static QRectF sheetDoneButton(double width);

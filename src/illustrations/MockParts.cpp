@@ -48,11 +48,13 @@ QColor SceneColors::withAlpha(QColor color, double alpha) {
 }
 
 QFont MockParts::font(const QPainter& painter, double pixels, QFont::Weight weight) {
-    QFont font = painter.font();
-    const int dpi = painter.device() ? painter.device()->logicalDpiY() : 96;
-    font.setPointSizeF(pixels * 72.0 / std::max(dpi, 1));
-    font.setWeight(weight);
-    return font;
+    return font(painter.font(), painter.device() ? painter.device()->logicalDpiY() : 96, pixels, weight);
+}
+
+QFont MockParts::font(QFont base, int dpi, double pixels, QFont::Weight weight) {
+    base.setPointSizeF(pixels * 72.0 / std::max(dpi, 1));
+    base.setWeight(weight);
+    return base;
 }
 
 void MockParts::fillCapsule(QPainter& painter, const QRectF& rect, const QColor& color) {
@@ -67,7 +69,12 @@ void MockParts::paintSymbol(QPainter& painter, const QRectF& rect, const QString
     const QSizeF box(size, size);
     const QRectF at(rect.center() - QPointF(size / 2, size / 2), box);
     const int pixels = static_cast<int>(std::ceil(size));
+    // The symbol's picture has a transparent margin: antialiasing its edges changes nothing, and
+    // with it Qt's raster engine splits even this small scaled blit over its thread pool.
+    const bool antialiased = painter.testRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::Antialiasing, false);
     painter.drawPixmap(at, Symbols::pixmap(name, QSize(pixels, pixels), color, 2.0), QRectF());
+    painter.setRenderHint(QPainter::Antialiasing, antialiased);
 }
 
 void MockParts::paintMiniWindow(QPainter& painter, const QRectF& rect, const SceneColors& colors,

@@ -45,6 +45,8 @@ struct SceneFit {
 struct MockParts {
     /// A font of `pixels` scene points (fractions kept), whatever the screen's resolution.
     static QFont font(const QPainter& painter, double pixels, QFont::Weight weight = QFont::Normal);
+    /// The same from `base` on a device of `dpi` dots per inch, for sizing outside a paint.
+    static QFont font(QFont base, int dpi, double pixels, QFont::Weight weight = QFont::Normal);
 
     /// A window with traffic lights over `content`, clipped to its rounded corners.
     static void paintMiniWindow(QPainter& painter, const QRectF& rect, const SceneColors& colors,

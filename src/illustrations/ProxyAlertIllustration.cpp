@@ -9,6 +9,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quorvex {
@@ -26,6 +27,24 @@ constexpr double kAlertButtons = 22;
 constexpr double kAlertHeight =
     kAlertPadding + kAlertIcon + 8 + kAlertTitle + 8 + kAlertMessage + 8 + 4 + kAlertButtons + kAlertPadding;
 constexpr QRectF kAlert{(400 - kAlertWidth) / 2, (250 - kAlertHeight) / 2 + 5, kAlertWidth, kAlertHeight};
+
+// What the alert's and the badge's pictures cover: the card and its shadow.
+constexpr QRectF kAlertArea = kAlert.adjusted(-20, -20, 20, 28);
+
+QRectF badgeArea(const QRectF& badge) {
+    return badge.adjusted(-10, -10, 10, 12);
+}
+
+// `rect` scaled by `scale` about `anchor`.
+QRectF scaledAbout(const QRectF& rect, QPointF anchor, double scale) {
+    return {anchor + (rect.topLeft() - anchor) * scale, rect.size() * scale};
+}
+
+// The window's blur radius in whole device pixels. Its copies are blitted on whole pixels, so the
+// picture changes only when this does, and only then is the window behind the alert repainted.
+quint64 blurPixels(const ProxyAlertFrame& f, qreal dpr) {
+    return static_cast<quint64>(std::lround(std::max(f.windowBlur, 0.0) * 0.6 * dpr));
+}
 
 QRectF buttonRow() {
     return {kAlert.left() + kAlertPadding, kAlert.bottom() - kAlertPadding - kAlertButtons,
@@ -76,6 +95,10 @@ void paintAlertBody(QPainter& p, bool pressed, const SceneColors& colors) {
 
 const QString kBadgeText = QStringLiteral("Proxy configuration added");
 constexpr double kBadgeIcon = 13;
+
+QFont badgeFont(const QFont& base, int dpi) {
+    return MockParts::font(base, dpi, 11, QFont::DemiBold);
+}
 
 // The badge sits at the scene's centre and is as wide as its text.
 QRectF badgeRect(const QFont& font) {
@@ -129,21 +152,17 @@ QRegion ProxyAlertIllustration::movingRegion(double t) const {
     const double was = *m_paintedTime;
     const ProxyAlertFrame a = ProxyAlertFrame::at(was, m_allowButton, m_rest);
     const ProxyAlertFrame b = ProxyAlertFrame::at(t, m_allowButton, m_rest);
-    const auto blurKey = [](const ProxyAlertFrame& f) {
-        return std::lround(std::max(f.windowBlur, 0.0) * 20);
-    };
-    // The window behind everything, or the badge (whose size depends on the font), changing:
-    // all of it is repainted.
-    if (blurKey(a) != blurKey(b) || a.badgeOpacity != b.badgeOpacity || a.badgeScale != b.badgeScale)
-        return rect();
+    // The window behind everything changing its blur repaints the scene; the alert and the badge
+    // repaint their own boxes, as large as they grow.
     QRectF scene;
-    if (a.alertOpacity != b.alertOpacity || a.alertScale != b.alertScale ||
-        a.allowPressed != b.allowPressed) {
-        const double scale = std::max({1.0, a.alertScale, b.alertScale});
-        const QRectF area = kAlert.adjusted(-20, -20, 20, 28);
-        const QSizeF size = area.size() * scale;
-        const QPointF centre = kAlert.center();
-        scene |= QRectF(centre + (area.topLeft() - centre) * scale, size);
+    const qreal dpr = devicePixelRatioF();
+    if (blurPixels(a, dpr) != blurPixels(b, dpr))
+        scene = QRectF(QPointF(0, 0), kScene);
+    if (a.alertOpacity != b.alertOpacity || a.alertScale != b.alertScale || a.allowPressed != b.allowPressed)
+        scene |= scaledAbout(kAlertArea, kAlert.center(), std::max({1.0, a.alertScale, b.alertScale}));
+    if (a.badgeOpacity != b.badgeOpacity || a.badgeScale != b.badgeScale) {
+        const QRectF badge = badgeRect(badgeFont(font(), logicalDpiY()));
+        scene |= scaledAbout(badgeArea(badge), badge.center(), std::max({1.0, a.badgeScale, b.badgeScale}));
     }
     const auto& clicks = ProxyAlertFrame::kClicks;
     scene |= Pointer::changedBounds(clicks, was, a.pointer, a.pointerOpacity, t, b.pointer, b.pointerOpacity);
@@ -183,25 +202,17 @@ void ProxyAlertIllustration::paintFrame(QPainter& painter, double t) {
             }
         });
     };
-    const auto blurKey = static_cast<quint64>(std::lround(std::max(f.windowBlur, 0.0) * 20));
-    if (blurKey == 0) {
+    const quint64 blur = blurPixels(f, dpr);
+    if (blur == 0) {
         m_window.draw(painter, windowArea, dpr, 0, paintWindow);
     } else {
-        // Drawn at the key's radius, so the picture does not depend on the frame that made it.
-        const double r = static_cast<double>(blurKey) / 20 * 0.6;
-        m_blurred.draw(painter, windowArea, dpr, blurKey, [&](QPainter& p) {
-            QPixmap sharp(windowArea.size().toSize() * dpr);
-            sharp.setDevicePixelRatio(dpr);
-            sharp.fill(Qt::transparent);
-            {
-                QPainter sp(&sharp);
-                sp.setRenderHint(QPainter::Antialiasing);
-                paintWindow(sp);
-            }
+        const double r = static_cast<double>(blur) / dpr;
+        m_blurred.draw(painter, windowArea, dpr, blur, [&](QPainter& p) {
+            // Copies of the sharp window's picture, spread over the radius and averaged.
             const QPointF offsets[] = {{0, 0}, {-r, 0}, {r, 0}, {0, -r}, {0, r}};
             for (size_t i = 0; i < std::size(offsets); ++i) {
                 p.setOpacity(1.0 / static_cast<double>(i + 1));
-                p.drawPixmap(offsets[i], sharp);
+                m_window.draw(p, QRectF(offsets[i], windowArea.size()), dpr, 0, paintWindow);
             }
         });
     }
@@ -212,7 +223,7 @@ void ProxyAlertIllustration::paintFrame(QPainter& painter, double t) {
         painter.translate(kAlert.center());
         painter.scale(f.alertScale, f.alertScale);
         painter.translate(-kAlert.center());
-        const QRectF area = kAlert.adjusted(-20, -20, 20, 28);
+        const QRectF area = kAlertArea;
         m_alert.draw(painter, area, dpr, f.allowPressed ? 1 : 0, [&](QPainter& p) {
             p.translate(-area.topLeft());
             paintAlertBody(p, f.allowPressed, colors);
@@ -220,14 +231,14 @@ void ProxyAlertIllustration::paintFrame(QPainter& painter, double t) {
         painter.restore();
     }
     if (f.badgeOpacity > 0) {
-        const QFont font = MockParts::font(painter, 11, QFont::DemiBold);
+        const QFont font = badgeFont(painter.font(), painter.device()->logicalDpiY());
         const QRectF badge = badgeRect(font);
         painter.save();
         painter.setOpacity(f.badgeOpacity);
         painter.translate(badge.center());
         painter.scale(f.badgeScale, f.badgeScale);
         painter.translate(-badge.center());
-        const QRectF area = badge.adjusted(-10, -10, 10, 12);
+        const QRectF area = badgeArea(badge);
         m_badge.draw(painter, area, dpr, 0, [&](QPainter& p) {
             p.translate(-area.topLeft());
             paintBadgeBody(p, badge, font, colors);

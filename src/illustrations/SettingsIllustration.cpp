@@ -35,6 +35,22 @@ constexpr double kDialogHeight = kDialogPadding + kDialogIcon + 7 + kDialogTitle
                                  3 + kDialogButton + 5 + kDialogButton + kDialogPadding;
 constexpr QRectF kDialog{(400 - kDialogWidth) / 2, (250 - kDialogHeight) / 2, kDialogWidth, kDialogHeight};
 
+// What the dialog's and the sheet's pictures cover: the card and its shadow.
+constexpr QRectF kDialogArea = kDialog.adjusted(-20, -20, 20, 28);
+
+QRectF sheetRect() {
+    return {kSheetOrigin, QSizeF(kSheetWidth, LoginItemsPane::kSheetHeight + 2 * kSheetPadding)};
+}
+
+QRectF sheetArea() {
+    return sheetRect().adjusted(-16, -16, 16, 24);
+}
+
+// `rect` scaled by `scale` about `anchor`.
+QRectF scaledAbout(const QRectF& rect, QPointF anchor, double scale) {
+    return {anchor + (rect.topLeft() - anchor) * scale, rect.size() * scale};
+}
+
 QRectF dialogOkButton() {
     return {kDialog.left() + kDialogPadding, kDialog.bottom() - kDialogPadding - 2 * kDialogButton - 5,
             kDialogWidth - 2 * kDialogPadding, kDialogButton};
@@ -117,7 +133,7 @@ void paintSheetBody(QPainter& p, const QRectF& sheet, const SettingsFrame& f, co
     p.setBrush(colors.window);
     p.drawRoundedRect(sheet, 10, 10);
     p.translate(sheet.left() + kSheetPadding, sheet.top() + kSheetPadding);
-    LoginItemsPane::paintSheet(p, kSheetWidth - 2 * kSheetPadding, f.toggleOn, f.donePressed, colors);
+    LoginItemsPane::paintSheet(p, kSheetWidth - 2 * kSheetPadding, std::nullopt, f.donePressed, colors);
 }
 
 void paintDialogBody(QPainter& p, bool pressed, const SceneColors& colors) {
@@ -199,21 +215,31 @@ QRegion SettingsIllustration::movingRegion(double t) const {
     const SettingsFrame a = SettingsFrame::at(was, m_targets);
     const SettingsFrame b = SettingsFrame::at(t, m_targets);
     const auto& clicks = SettingsFrame::kClicks;
-    // The dialog, the window's entrance, the sheet and the switch repaint everything; the pane's
-    // scrolling and its row's tint repaint the pane, while the window sits at full size.
-    const bool restChanged =
-        a.dialogScale != b.dialogScale || a.dialogOpacity != b.dialogOpacity ||
-        a.dialogButtonPressed != b.dialogButtonPressed || a.windowOpacity != b.windowOpacity ||
-        a.windowScale != b.windowScale || a.sheetScale != b.sheetScale || a.sheetOpacity != b.sheetOpacity ||
-        a.dimming != b.dimming || a.toggleOn != b.toggleOn || a.donePressed != b.donePressed;
+    // The window's entrance and the sheet's coming and going (with the dimming over the whole
+    // window) repaint the scene. Otherwise each part repaints its own box: the dialog, the sheet
+    // while its switch or Done button changes, and the pane while it scrolls or tints its row,
+    // each only while the window sits at full size.
+    const bool windowChanged = a.windowOpacity != b.windowOpacity || a.windowScale != b.windowScale ||
+                               a.sheetScale != b.sheetScale || a.sheetOpacity != b.sheetOpacity ||
+                               a.dimming != b.dimming;
+    const bool dialogChanged = a.dialogScale != b.dialogScale || a.dialogOpacity != b.dialogOpacity ||
+                               a.dialogButtonPressed != b.dialogButtonPressed;
+    const bool sheetChanged = a.toggleOn != b.toggleOn || a.donePressed != b.donePressed;
     const bool paneChanged = a.scrollOffset != b.scrollOffset || a.indicatorY != b.indicatorY ||
                              a.indicatorOpacity != b.indicatorOpacity ||
                              quantised(a.highlight) != quantised(b.highlight) || a.highlight != b.highlight;
-    if (restChanged || (paneChanged && b.windowScale != 1))
-        return rect();
     QRectF scene;
-    if (paneChanged)
-        scene |= kPane;
+    if (windowChanged || ((sheetChanged || paneChanged) && b.windowScale != 1)) {
+        scene = QRectF(QPointF(0, 0), kScene);
+    } else {
+        if (paneChanged)
+            scene |= kPane;
+        if (sheetChanged && (a.sheetOpacity > 0 || b.sheetOpacity > 0))
+            scene |= scaledAbout(sheetArea(), QPointF(kSheetOrigin.x() + kSheetWidth / 2, kSheetOrigin.y()),
+                                 std::max({1.0, a.sheetScale, b.sheetScale}));
+    }
+    if (dialogChanged)
+        scene |= scaledAbout(kDialogArea, kDialog.center(), std::max({1.0, a.dialogScale, b.dialogScale}));
     scene |= Pointer::changedBounds(clicks, was, a.pointer, a.pointerOpacity, t, b.pointer, b.pointerOpacity);
     if (scene.isEmpty())
         return {};
@@ -222,7 +248,7 @@ QRegion SettingsIllustration::movingRegion(double t) const {
 
 void SettingsIllustration::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) {
-        for (CachedLayer* layer : {&m_chrome, &m_pane, &m_sheet, &m_dialog})
+        for (CachedLayer* layer : {&m_chrome, &m_pane, &m_dimming, &m_sheet, &m_dialog})
             layer->clear();
         m_paintedTime.reset();
     }
@@ -267,24 +293,31 @@ void SettingsIllustration::paintFrame(QPainter& painter, double t) {
             painter.restore();
         }
         if (f.dimming > 0) {
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(QColor::fromRgbF(0, 0, 0, static_cast<float>(f.dimming)));
-            painter.drawRoundedRect(scene, 12, 12);
+            // A picture faded rather than a large antialiased fill, which Qt hands to its threads.
+            painter.save();
+            painter.setOpacity(painter.opacity() * f.dimming);
+            m_dimming.draw(painter, scene, dpr, 0, [&](QPainter& p) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(Qt::black);
+                p.drawRoundedRect(scene, 12, 12);
+            });
+            painter.restore();
         }
         if (f.sheetOpacity > 0) {
-            const QRectF sheet(kSheetOrigin,
-                               QSizeF(kSheetWidth, LoginItemsPane::kSheetHeight + 2 * kSheetPadding));
+            const QRectF sheet = sheetRect();
             painter.setOpacity(painter.opacity() * f.sheetOpacity);
             // Scaled about its top edge, so it grows downwards from where it hangs.
             painter.translate(sheet.center().x(), sheet.top());
             painter.scale(f.sheetScale, f.sheetScale);
             painter.translate(-sheet.center().x(), -sheet.top());
-            const QRectF area = sheet.adjusted(-16, -16, 16, 24);
-            m_sheet.draw(painter, area, dpr, quantised(f.toggleOn) << 1 | (f.donePressed ? 1 : 0),
-                         [&](QPainter& p) {
-                             p.translate(-area.topLeft());
-                             paintSheetBody(p, sheet, f, colors);
-                         });
+            const QRectF area = sheetArea();
+            m_sheet.draw(painter, area, dpr, f.donePressed ? 1 : 0, [&](QPainter& p) {
+                p.translate(-area.topLeft());
+                paintSheetBody(p, sheet, f, colors);
+            });
+            // The switch slides for a fifth of a second; drawn over the picture, it leaves the
+            // sheet's shadow and text alone instead of picturing them again each frame.
+            MockParts::paintMiniToggle(painter, toggleRect().topLeft(), f.toggleOn, colors);
         }
         painter.restore();
     }
@@ -294,7 +327,7 @@ void SettingsIllustration::paintFrame(QPainter& painter, double t) {
         painter.translate(kDialog.center());
         painter.scale(f.dialogScale, f.dialogScale);
         painter.translate(-kDialog.center());
-        const QRectF area = kDialog.adjusted(-20, -20, 20, 28);
+        const QRectF area = kDialogArea;
         m_dialog.draw(painter, area, dpr, f.dialogButtonPressed ? 1 : 0, [&](QPainter& p) {
             p.translate(-area.topLeft());
             paintDialogBody(p, f.dialogButtonPressed, colors);

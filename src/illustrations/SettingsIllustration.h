@@ -37,6 +37,7 @@ private:
     SettingsTargets m_targets;
     CachedLayer m_chrome;
     CachedLayer m_pane;
+    CachedLayer m_dimming;
     CachedLayer m_sheet;
     CachedLayer m_dialog;
     /// The moment the last paint drew, to tell which parts the next frame changes.

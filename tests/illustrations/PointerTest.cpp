@@ -5,6 +5,10 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -61,6 +65,39 @@ TEST(PointerTest, PaintsTheArrowAtTheTip) {
     EXPECT_EQ(image.pixelColor(22, 27).rgb(), QColor(Qt::black).rgb());
     // Right of the wing nothing is drawn.
     EXPECT_EQ(image.pixelColor(40, 22).alpha(), 0);
+}
+
+// Under a translation the arrow is blitted from a picture, under any other transform it is
+// filled; at rest on whole points, pressed or not, at either pixel ratio, both must look the same.
+TEST(PointerTest, ArrowPictureMatchesTheFilledArrowAtRest) {
+    auto largestDifference = [](const QImage& a, const QImage& b) {
+        int largest = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+                largest = std::max({largest, std::abs(p.red() - q.red()), std::abs(p.green() - q.green()),
+                                    std::abs(p.blue() - q.blue()), std::abs(p.alpha() - q.alpha())});
+            }
+        return largest;
+    };
+    const std::array<double, 1> clicks{1.0};
+    for (qreal dpr : {1.0, 2.0}) {
+        for (double t : {0.0, 1.05}) {
+            SCOPED_TRACE(testing::Message() << "ratio " << dpr << " at " << t);
+            auto draw = [&](bool filled) {
+                QImage image(QSize(60, 60) * dpr, QImage::Format_ARGB32_Premultiplied);
+                image.setDevicePixelRatio(dpr);
+                image.fill(Qt::white);
+                QPainter painter(&image);
+                painter.translate(7, 3);
+                if (filled)
+                    painter.scale(1.000001, 1.000001);
+                Pointer::paint(painter, QPointF(20, 20), clicks, t, 1);
+                return image;
+            };
+            EXPECT_LE(largestDifference(draw(false), draw(true)), 2);
+        }
+    }
 }
 
 } // namespace

@@ -39,11 +39,11 @@ TEST(SetupDrawingsShotsTest, SavesFramesWhenAskedTo) {
         IntroIllustration intro(clock, {{"edge", "Edge", "cellularbars"}}, 2.2);
         save(intro, QStringLiteral("intro-still"), -1);
     }
-    for (double t : {-1.0, 1.0, 1.85, 4.6, 5.4, 7.9}) {
+    for (double t : {-1.0, 0.4, 1.0, 1.85, 2.4, 4.6, 5.4, 6.6, 7.9, 10.0}) {
         SettingsIllustration settings(clock, targets);
         save(settings, t < 0 ? QStringLiteral("settings-still") : QStringLiteral("settings-%1").arg(t), t);
     }
-    for (double t : {-1.0, 2.4, 3.5}) {
+    for (double t : {-1.0, 0.5, 2.4, 2.7, 3.1, 3.5, 5.6}) {
         ProxyAlertIllustration proxy(clock, {252, 196}, {330, 240});
         save(proxy, t < 0 ? QStringLiteral("proxy-still") : QStringLiteral("proxy-%1").arg(t), t);
     }
