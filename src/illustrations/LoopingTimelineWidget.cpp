@@ -5,6 +5,7 @@
 #include "illustrations/MotionPreference.h"
 #include "platform/Clock.h"
 
+#include <QEvent>
 #include <QPainter>
 
 #include <functional>
@@ -45,7 +46,15 @@ double LoopingTimelineWidget::currentTime() const {
 void LoopingTimelineWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    paintFrame(painter, currentTime());
+    const double t = currentTime();
+    paintFrame(painter, t);
+    m_paintedTime = t;
+}
+
+void LoopingTimelineWidget::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange)
+        m_paintedTime.reset();
+    QWidget::changeEvent(event);
 }
 
 std::optional<size_t> LoopingTimelineWidget::frameDigest(double) const {

@@ -52,10 +52,14 @@ protected:
     virtual QRegion movingRegion(double t) const;
     /// Combines a frame's values into a digest.
     static size_t digestOf(std::initializer_list<double> values);
+    /// The loop time the last paint drew, to tell what the next frame changes; none before the
+    /// first paint and after a palette change (the next paint redraws everything).
+    std::optional<double> paintedTime() const { return m_paintedTime; }
 
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void scheduleNextFrame();
@@ -69,6 +73,7 @@ private:
     std::unique_ptr<ScheduledCall> m_spent;
     std::optional<size_t> m_lastDigest;
     QRegion m_lastMoving;
+    std::optional<double> m_paintedTime;
     int m_skipped = 0;
 };
 

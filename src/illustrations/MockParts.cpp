@@ -37,6 +37,12 @@ QRect SceneFit::toWidget(const QRectF& scene) const {
     return mapped.adjusted(-2, -2, 2, 2).toAlignedRect();
 }
 
+void MockParts::scaleAbout(QPainter& painter, QPointF anchor, double scale) {
+    painter.translate(anchor);
+    painter.scale(scale, scale);
+    painter.translate(-anchor);
+}
+
 SceneColors SceneColors::of(const QPalette& palette) {
     const QColor text = palette.color(QPalette::WindowText);
     return {text, withAlpha(text, 0.55), palette.color(QPalette::Highlight), palette.color(QPalette::Window)};

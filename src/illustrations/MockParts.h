@@ -64,6 +64,8 @@ struct MockParts {
     static QRectF paintMenuBarMock(QPainter& painter, QPointF centre, const QString& symbol,
                                    const SceneColors& colors);
     static constexpr double kMenuBarHeight = 34;
+    /// Scales what is drawn next by `scale` about `anchor`, as a layer pops in or out.
+    static void scaleAbout(QPainter& painter, QPointF anchor, double scale);
     static void fillCapsule(QPainter& painter, const QRectF& rect, const QColor& color);
     /// A symbol of `size` points centred in `rect`.
     static void paintSymbol(QPainter& painter, const QRectF& rect, const QString& name, double size,

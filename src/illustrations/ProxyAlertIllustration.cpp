@@ -147,9 +147,10 @@ std::optional<size_t> ProxyAlertIllustration::frameDigest(double t) const {
 }
 
 QRegion ProxyAlertIllustration::movingRegion(double t) const {
-    if (!m_paintedTime)
+    const auto painted = paintedTime();
+    if (!painted)
         return rect();
-    const double was = *m_paintedTime;
+    const double was = *painted;
     const ProxyAlertFrame a = ProxyAlertFrame::at(was, m_allowButton, m_rest);
     const ProxyAlertFrame b = ProxyAlertFrame::at(t, m_allowButton, m_rest);
     // The window behind everything changing its blur repaints the scene; the alert and the badge
@@ -172,17 +173,14 @@ QRegion ProxyAlertIllustration::movingRegion(double t) const {
 }
 
 void ProxyAlertIllustration::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::PaletteChange) {
+    if (event->type() == QEvent::PaletteChange)
         for (CachedLayer* layer : {&m_window, &m_blurred, &m_alert, &m_badge})
             layer->clear();
-        m_paintedTime.reset();
-    }
     LoopingTimelineWidget::changeEvent(event);
 }
 
 void ProxyAlertIllustration::paintFrame(QPainter& painter, double t) {
     const ProxyAlertFrame f = ProxyAlertFrame::at(t, m_allowButton, m_rest);
-    m_paintedTime = t;
     const SceneColors colors = SceneColors::of(palette());
     const qreal dpr = devicePixelRatioF();
     const SceneFit fit = SceneFit::of(kScene, size());
@@ -220,9 +218,7 @@ void ProxyAlertIllustration::paintFrame(QPainter& painter, double t) {
     if (f.alertOpacity > 0) {
         painter.save();
         painter.setOpacity(f.alertOpacity);
-        painter.translate(kAlert.center());
-        painter.scale(f.alertScale, f.alertScale);
-        painter.translate(-kAlert.center());
+        MockParts::scaleAbout(painter, kAlert.center(), f.alertScale);
         const QRectF area = kAlertArea;
         m_alert.draw(painter, area, dpr, f.allowPressed ? 1 : 0, [&](QPainter& p) {
             p.translate(-area.topLeft());
@@ -235,9 +231,7 @@ void ProxyAlertIllustration::paintFrame(QPainter& painter, double t) {
         const QRectF badge = badgeRect(font);
         painter.save();
         painter.setOpacity(f.badgeOpacity);
-        painter.translate(badge.center());
-        painter.scale(f.badgeScale, f.badgeScale);
-        painter.translate(-badge.center());
+        MockParts::scaleAbout(painter, badge.center(), f.badgeScale);
         const QRectF area = badgeArea(badge);
         m_badge.draw(painter, area, dpr, 0, [&](QPainter& p) {
             p.translate(-area.topLeft());

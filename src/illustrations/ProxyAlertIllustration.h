@@ -36,8 +36,6 @@ private:
     CachedLayer m_blurred;
     CachedLayer m_alert;
     CachedLayer m_badge;
-    /// The moment the last paint drew, to tell which parts the next frame changes.
-    std::optional<double> m_paintedTime;
 };
 
 } // namespace quorvex

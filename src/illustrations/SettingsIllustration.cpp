@@ -209,9 +209,10 @@ std::optional<size_t> SettingsIllustration::frameDigest(double t) const {
 }
 
 QRegion SettingsIllustration::movingRegion(double t) const {
-    if (!m_paintedTime)
+    const auto painted = paintedTime();
+    if (!painted)
         return rect();
-    const double was = *m_paintedTime;
+    const double was = *painted;
     const SettingsFrame a = SettingsFrame::at(was, m_targets);
     const SettingsFrame b = SettingsFrame::at(t, m_targets);
     const auto& clicks = SettingsFrame::kClicks;
@@ -247,17 +248,14 @@ QRegion SettingsIllustration::movingRegion(double t) const {
 }
 
 void SettingsIllustration::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::PaletteChange) {
+    if (event->type() == QEvent::PaletteChange)
         for (CachedLayer* layer : {&m_chrome, &m_pane, &m_dimming, &m_sheet, &m_dialog})
             layer->clear();
-        m_paintedTime.reset();
-    }
     LoopingTimelineWidget::changeEvent(event);
 }
 
 void SettingsIllustration::paintFrame(QPainter& painter, double t) {
     const SettingsFrame f = SettingsFrame::at(t, m_targets);
-    m_paintedTime = t;
     const SceneColors colors = SceneColors::of(palette());
     const qreal dpr = devicePixelRatioF();
     const SceneFit fit = SceneFit::of(kScene, size());
@@ -268,9 +266,7 @@ void SettingsIllustration::paintFrame(QPainter& painter, double t) {
     if (f.windowOpacity > 0) {
         painter.save();
         painter.setOpacity(f.windowOpacity);
-        painter.translate(scene.center());
-        painter.scale(f.windowScale, f.windowScale);
-        painter.translate(-scene.center());
+        MockParts::scaleAbout(painter, scene.center(), f.windowScale);
         // The window's fixed parts, then the pane's column slid under its clip, then what lies over it.
         m_chrome.draw(painter, scene, dpr, 0, [&](QPainter& p) {
             MockParts::paintMiniWindow(p, scene, colors, [&](QPainter& inner) {
@@ -307,9 +303,7 @@ void SettingsIllustration::paintFrame(QPainter& painter, double t) {
             const QRectF sheet = sheetRect();
             painter.setOpacity(painter.opacity() * f.sheetOpacity);
             // Scaled about its top edge, so it grows downwards from where it hangs.
-            painter.translate(sheet.center().x(), sheet.top());
-            painter.scale(f.sheetScale, f.sheetScale);
-            painter.translate(-sheet.center().x(), -sheet.top());
+            MockParts::scaleAbout(painter, QPointF(sheet.center().x(), sheet.top()), f.sheetScale);
             const QRectF area = sheetArea();
             m_sheet.draw(painter, area, dpr, f.donePressed ? 1 : 0, [&](QPainter& p) {
                 p.translate(-area.topLeft());
@@ -324,9 +318,7 @@ void SettingsIllustration::paintFrame(QPainter& painter, double t) {
     if (f.dialogOpacity > 0) {
         painter.save();
         painter.setOpacity(f.dialogOpacity);
-        painter.translate(kDialog.center());
-        painter.scale(f.dialogScale, f.dialogScale);
-        painter.translate(-kDialog.center());
+        MockParts::scaleAbout(painter, kDialog.center(), f.dialogScale);
         const QRectF area = kDialogArea;
         m_dialog.draw(painter, area, dpr, f.dialogButtonPressed ? 1 : 0, [&](QPainter& p) {
             p.translate(-area.topLeft());

@@ -40,8 +40,6 @@ private:
     CachedLayer m_dimming;
     CachedLayer m_sheet;
     CachedLayer m_dialog;
-    /// The moment the last paint drew, to tell which parts the next frame changes.
-    std::optional<double> m_paintedTime;
 };
 
 } // namespace quorvex
