@@ -1,11 +1,11 @@
 // One warm push (cached provider token, reused HTTP/2 connection) against the local stand-in for
 // the push service, side by side with the curl command line doing the same request in the same
 // run. Prints the median and the 90th percentile of 200 pushes each. Loopback only.
-#include "devices/Apns.h"
-#include "devices/ApnsClient.h"
-#include "devices/ApnsTestServer.h"
-#include "devices/SigningKey.h"
-#include "devices/TestKeys.h"
+#include "devices/core/Apns.h"
+#include "devices/core/ApnsClient.h"
+#include "devices/core/SigningKey.h"
+#include "devices/core/TestKeys.h"
+#include "devices/flows/ApnsTestServer.h"
 #include "tools/ToolRunner.h"
 
 #include <QCoreApplication>

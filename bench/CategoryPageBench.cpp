@@ -2,9 +2,9 @@
 // page and paint its first frame) and to paint one frame of scrolling. The reference is a
 // QListWidget holding the same items as two-line texts with an icon, opened and scrolled the same
 // way in the same run. Goals: opening under 100 ms, a scroll frame under 16.7 ms (60 frames/s).
-#include "storage/CategoryDetail.h"
+#include "storage/cleaner/CategoryDetail.h"
 
-#include "storage/CleanerWorld.h"
+#include "storage/cleaner/CleanerWorld.h"
 
 #include <benchmark/benchmark.h>
 

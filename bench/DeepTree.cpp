@@ -5,8 +5,8 @@
 //   quorvex-deep-tree size <folder>           prints allocatedSize (all cores) and its seconds
 //   quorvex-deep-tree remove <item>           removes the item with the guarded delete (it must lie
 //                                             in $HOME/Library) and prints the seconds it took
-#include "storage/AllocatedSize.h"
-#include "storage/Cleanup.h"
+#include "storage/files/AllocatedSize.h"
+#include "storage/files/Cleanup.h"
 
 #include <chrono>
 #include <cstdio>

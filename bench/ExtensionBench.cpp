@@ -9,7 +9,7 @@
 //   tunnel SOCKET on PLAN | tunnel SOCKET off   start or stop the daemon's tunnel
 #include "extension/ProcessClassifier.h"
 #include "extension/SocketOwnerLookup.h"
-#include "network/SocketExtensionControl.h"
+#include "network/control/SocketExtensionControl.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

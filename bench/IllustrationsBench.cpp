@@ -5,10 +5,10 @@
 // while it is hidden.
 
 #include "illustrations/LoopingTimelineWidget.h"
-#include "network/IllustrationBackdrop.h"
-#include "network/IllustrationSpec.h"
-#include "network/SetupIllustrations.h"
-#include "platform/SystemClock.h"
+#include "network/guide/IllustrationBackdrop.h"
+#include "network/guide/IllustrationSpec.h"
+#include "network/guide/SetupIllustrations.h"
+#include "platform/data/SystemClock.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

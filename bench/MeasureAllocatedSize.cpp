@@ -2,7 +2,7 @@
 //
 //   quorvex-measure-size <path> <threads (0 = all cores)> <runs>
 // prints: <bytes> <best seconds>
-#include "storage/AllocatedSize.h"
+#include "storage/files/AllocatedSize.h"
 
 #include <chrono>
 #include <cstdio>

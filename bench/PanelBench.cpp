@@ -5,11 +5,11 @@
 //   follow <moves>   time from moving the host window to the panel's new position on the server,
 //                    median and p99, against the bare round trip of moving a window and seeing
 //                    its own ConfigureNotify.
-#include "panel/DeviceHubPanel.h"
-#include "panel/DeviceHubTracker.h"
-#include "panel/SidePanelWindow.h"
-#include "platform/SystemClock.h"
-#include "platform/x11/X11WindowSystem.h"
+#include "panel/controller/DeviceHubPanel.h"
+#include "panel/controller/DeviceHubTracker.h"
+#include "panel/controller/SidePanelWindow.h"
+#include "platform/data/SystemClock.h"
+#include "platform/gui/x11/X11WindowSystem.h"
 
 #include <QApplication>
 #include <QEventLoop>

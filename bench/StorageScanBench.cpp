@@ -7,7 +7,7 @@
 //   quorvex-storage-scan scan <home>           scans every kind at once with HOME=<home>; prints the bytes
 //                                              of all items, the seconds, and the peak resident
 //                                              memory in KiB
-#include "storage/CategoryScan.h"
+#include "storage/engine/CategoryScan.h"
 
 #include <QCoreApplication>
 

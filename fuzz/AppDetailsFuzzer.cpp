@@ -1,7 +1,7 @@
 // libFuzzer entry for the entitlements reader. The first byte picks what the rest is: an
 // executable (even) for the Mach-O walk and the property-list parse of its section, or a
 // property list (odd) for the checks made before libplist sees binary data.
-#include "platform/PlistSettingsFormat.h"
+#include "platform/data/PlistSettingsFormat.h"
 #include "simulator/AppDetails.h"
 #include "simulator/SimulatorApp.h"
 

@@ -1,6 +1,6 @@
 // libFuzzer target for the old-style property-list reader: any input must give a value or an
 // error, with no crash, no hang and no read out of range (the target runs under ASan and UBSan).
-#include "platform/OldStylePropertyList.h"
+#include "platform/data/OldStylePropertyList.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "actions/Permissions.h"
 
 #include "actions/ActionsLog.h"
-#include "platform/Dialogs.h"
-#include "platform/GuiThread.h"
+#include "platform/data/GuiThread.h"
+#include "platform/gui/Dialogs.h"
 #include "simulator/DeviceTools.h"
 #include "simulator/SimulatorApp.h"
 #include "tools/Environment.h"

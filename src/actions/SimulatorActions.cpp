@@ -1,7 +1,7 @@
 #include "actions/SimulatorActions.h"
 
 #include "actions/ActionsLog.h"
-#include "platform/GuiThread.h"
+#include "platform/data/GuiThread.h"
 #include "simulator/SimulatorApp.h"
 #include "simulator/Toast.h"
 #include "tools/Environment.h"

@@ -1,7 +1,7 @@
 #include "actions/SnapshotFileOperations.h"
 
-#include "storage/Cleanup.h"
-#include "storage/FileError.h"
+#include "storage/files/Cleanup.h"
+#include "storage/files/FileError.h"
 
 #include <cerrno>
 #include <cstdio>

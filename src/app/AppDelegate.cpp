@@ -5,11 +5,11 @@
 #include "app/AppLog.h"
 #include "app/StatusMenuController.h"
 #include "app/Updates.h"
-#include "platform/Clock.h"
-#include "platform/Dialogs.h"
-#include "platform/HotKey.h"
+#include "platform/core/Clock.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/HotKey.h"
 #include "simulator/SimulatorApps.h"
-#include "storage/Cleanup.h"
+#include "storage/files/Cleanup.h"
 #include "tools/Environment.h"
 
 #include <QCoreApplication>

@@ -2,8 +2,8 @@
 
 #include "app/HostField.h"
 #include "app/StatusMenuDialogs.h"
-#include "network/NetworkService.h"
-#include "platform/Dialogs.h"
+#include "network/model/NetworkService.h"
+#include "platform/gui/Dialogs.h"
 
 #include <QLineEdit>
 

@@ -1,8 +1,8 @@
 #include "app/ClearDataSubmenuBuilder.h"
 
-#include "storage/CleanerWindowService.h"
-#include "storage/Cleanup.h"
-#include "storage/CleanupFlowsService.h"
+#include "storage/cleaner/CleanerWindowService.h"
+#include "storage/cleaner/CleanupFlowsService.h"
+#include "storage/files/Cleanup.h"
 
 #include <vector>
 

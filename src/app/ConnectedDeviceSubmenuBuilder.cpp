@@ -3,7 +3,7 @@
 #include "app/DeviceActions.h"
 #include "app/ScreenshotRowsBuilder.h"
 #include "app/StatusMenuDialogs.h"
-#include "devices/DeviceFlowsService.h"
+#include "devices/core/DeviceFlowsService.h"
 #include "ui/Formatters.h"
 #include "ui/Palette.h"
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/MenuRow.h"
-#include "devices/DeviceApp.h"
-#include "devices/DeviceSnapshot.h"
-#include "devices/PhysicalDevice.h"
+#include "devices/core/DeviceApp.h"
+#include "devices/core/DeviceSnapshot.h"
+#include "devices/core/PhysicalDevice.h"
 
 #include <vector>
 

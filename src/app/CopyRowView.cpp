@@ -1,6 +1,6 @@
 #include "app/CopyRowView.h"
 
-#include "platform/Clock.h"
+#include "platform/core/Clock.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
 #include "ui/Symbols.h"

@@ -1,6 +1,6 @@
 #include "app/DeviceActions.h"
 
-#include "devices/DeviceApp.h"
+#include "devices/core/DeviceApp.h"
 #include "simulator/Toast.h"
 
 #include <QCoreApplication>

@@ -2,10 +2,10 @@
 
 #include "app/MenuRow.h"
 #include "app/Services.h"
-#include "devices/DeviceApp.h"
-#include "devices/DeviceSnapshot.h"
-#include "devices/PhysicalDevice.h"
-#include "devices/PhysicalDeviceTools.h"
+#include "devices/core/DeviceApp.h"
+#include "devices/core/DeviceSnapshot.h"
+#include "devices/core/PhysicalDevice.h"
+#include "devices/core/PhysicalDeviceTools.h"
 
 #include <QFuture>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "app/EntitlementRowView.h"
 
-#include "platform/Clock.h"
+#include "platform/core/Clock.h"
 #include "ui/Fonts.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "app/HostAppSubmenuBuilder.h"
 
-#include "panel/DeviceHubService.h"
+#include "panel/sections/DeviceHubService.h"
 
 namespace quorvex {
 void HostAppSubmenuBuilder::fill(MenuRows& rows) const {

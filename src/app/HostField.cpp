@@ -1,6 +1,6 @@
 #include "app/HostField.h"
 
-#include "network/ThrottlePlan.h"
+#include "network/plan/ThrottlePlan.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
 

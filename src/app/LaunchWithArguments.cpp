@@ -1,9 +1,9 @@
 #include "app/LaunchWithArguments.h"
 
 #include "app/MenuItems.h"
-#include "devices/DeviceApp.h"
-#include "devices/SplitQuotedWords.h"
-#include "platform/Dialogs.h"
+#include "devices/core/DeviceApp.h"
+#include "devices/core/SplitQuotedWords.h"
+#include "platform/gui/Dialogs.h"
 #include "simulator/Toast.h"
 #include "tools/Environment.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "devices/PhysicalDevice.h"
+#include "devices/core/PhysicalDevice.h"
 
 #include <QFuture>
 #include <QString>

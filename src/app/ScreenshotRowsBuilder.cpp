@@ -1,7 +1,7 @@
 #include "app/ScreenshotRowsBuilder.h"
 
-#include "panel/DeviceHubService.h"
-#include "platform/Workspace.h"
+#include "panel/sections/DeviceHubService.h"
+#include "platform/gui/Workspace.h"
 #include "ui/Palette.h"
 #include "windows/ScreenshotSettings.h"
 

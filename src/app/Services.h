@@ -1,10 +1,10 @@
 #pragma once
 
-#include "devices/DeviceFlowsService.h"
-#include "network/NetworkService.h"
-#include "panel/DeviceHubService.h"
-#include "storage/CleanerWindowService.h"
-#include "storage/CleanupFlowsService.h"
+#include "devices/core/DeviceFlowsService.h"
+#include "network/model/NetworkService.h"
+#include "panel/sections/DeviceHubService.h"
+#include "storage/cleaner/CleanerWindowService.h"
+#include "storage/cleaner/CleanupFlowsService.h"
 #include "windows/ActionWindowsService.h"
 
 namespace quorvex {

@@ -1,11 +1,11 @@
 #include "app/SnapshotFlows.h"
 
 #include "actions/SnapshotStore.h"
-#include "platform/Dialogs.h"
+#include "platform/gui/Dialogs.h"
 #include "simulator/Toast.h"
-#include "storage/BusyToast.h"
-#include "storage/Cleanup.h"
-#include "storage/FileError.h"
+#include "storage/cleaner/BusyToast.h"
+#include "storage/files/Cleanup.h"
+#include "storage/files/FileError.h"
 #include "ui/Formatters.h"
 
 #include <QCoreApplication>

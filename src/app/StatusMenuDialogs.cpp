@@ -4,12 +4,12 @@
 #include "app/HostField.h"
 #include "app/LaunchWithArguments.h"
 #include "app/StatusMenuFlows.h"
-#include "devices/PhysicalDeviceTools.h"
-#include "panel/RecentURLs.h"
+#include "devices/core/PhysicalDeviceTools.h"
+#include "panel/sections/RecentURLs.h"
 #include "simulator/DeviceTools.h"
 #include "simulator/Toast.h"
-#include "storage/BusyToast.h"
-#include "storage/Cleanup.h"
+#include "storage/cleaner/BusyToast.h"
+#include "storage/files/Cleanup.h"
 #include "tools/Environment.h"
 
 #include <QComboBox>

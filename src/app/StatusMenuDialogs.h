@@ -1,7 +1,7 @@
 #pragma once
 
-#include "devices/PhysicalDevice.h"
-#include "platform/Dialogs.h"
+#include "devices/core/PhysicalDevice.h"
+#include "platform/gui/Dialogs.h"
 #include "simulator/SimulatorApp.h"
 
 #include <QFuture>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "actions/AppSnapshot.h"
-#include "panel/MenuFlows.h"
+#include "panel/sections/MenuFlows.h"
 #include "simulator/SimulatorApp.h"
 
 #include <QFuture>

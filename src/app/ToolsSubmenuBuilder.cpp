@@ -1,9 +1,9 @@
 #include "app/ToolsSubmenuBuilder.h"
 
 #include "app/MenuIcons.h"
-#include "network/NetworkService.h"
-#include "network/NetworkSystem.h"
-#include "panel/DeviceHubService.h"
+#include "network/guide/NetworkSystem.h"
+#include "network/model/NetworkService.h"
+#include "panel/sections/DeviceHubService.h"
 #include "simulator/SimulatorApps.h"
 #include "ui/Palette.h"
 

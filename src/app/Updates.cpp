@@ -6,8 +6,8 @@
 
 #include "app/Appcast.h"
 #include "app/FeedDownload.h"
-#include "platform/Dialogs.h"
-#include "platform/PlistSettingsFormat.h"
+#include "platform/data/PlistSettingsFormat.h"
+#include "platform/gui/Dialogs.h"
 #include "ui/Fonts.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "extension/ControlServer.h"
 
-#include "network/ControlProtocol.h"
-#include "platform/Logger.h"
+#include "network/control/ControlProtocol.h"
+#include "platform/core/Logger.h"
 
 #include <asio/read.hpp>
 #include <asio/write.hpp>

@@ -1,6 +1,6 @@
 #include "extension/ControlService.h"
 
-#include "network/ControlProtocol.h"
+#include "network/control/ControlProtocol.h"
 
 #include <unistd.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "extension/ProxyTunnel.h"
-#include "network/ExtensionControl.h"
-#include "platform/Logger.h"
+#include "network/control/ExtensionControl.h"
+#include "platform/core/Logger.h"
 
 #include <nlohmann/json.hpp>
 

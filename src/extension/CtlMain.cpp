@@ -1,7 +1,7 @@
 // quorvexctl: the administrator's command for the network extension daemon, in place of the
 // system's settings and its proxy-permission alert.
-#include "network/ControlProtocol.h"
-#include "network/SocketExtensionControl.h"
+#include "network/control/ControlProtocol.h"
+#include "network/control/SocketExtensionControl.h"
 
 #include <cstdio>
 #include <string>

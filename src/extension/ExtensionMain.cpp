@@ -8,7 +8,7 @@
 #include "extension/RelayQueue.h"
 #include "extension/TransparentInterceptor.h"
 #include "extension/TransparentProxyProvider.h"
-#include "network/ControlProtocol.h"
+#include "network/control/ControlProtocol.h"
 
 #include <asio/io_context.hpp>
 #include <asio/signal_set.hpp>

@@ -2,9 +2,9 @@
 
 #include "extension/Link.h"
 #include "extension/RelayRegistry.h"
-#include "network/ThrottlePlan.h"
-#include "platform/Clock.h"
-#include "platform/Logger.h"
+#include "network/plan/ThrottlePlan.h"
+#include "platform/core/Clock.h"
+#include "platform/core/Logger.h"
 
 #include <functional>
 #include <map>

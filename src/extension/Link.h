@@ -1,9 +1,9 @@
 #pragma once
 
 #include "extension/LinkShaper.h"
-#include "network/NetworkProfile.h"
-#include "platform/Clock.h"
-#include "platform/Logger.h"
+#include "network/plan/NetworkProfile.h"
+#include "platform/core/Clock.h"
+#include "platform/core/Logger.h"
 
 #include <cstdint>
 #include <memory>

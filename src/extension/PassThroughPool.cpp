@@ -5,7 +5,7 @@
 #include <asio/post.hpp>
 #include <asio/steady_timer.hpp>
 
-#include "platform/Logger.h"
+#include "platform/core/Logger.h"
 
 #include <sys/socket.h>
 #include <unistd.h>

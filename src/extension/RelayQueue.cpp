@@ -1,6 +1,6 @@
 #include "extension/RelayQueue.h"
 
-#include "platform/Logger.h"
+#include "platform/core/Logger.h"
 
 #include <asio/post.hpp>
 #include <asio/steady_timer.hpp>

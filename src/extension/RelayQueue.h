@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Clock.h"
+#include "platform/core/Clock.h"
 
 #include <asio/executor_work_guard.hpp>
 #include <asio/io_context.hpp>

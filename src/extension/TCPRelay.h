@@ -3,7 +3,7 @@
 #include "extension/Closable.h"
 #include "extension/SocketStream.h"
 #include "extension/TCPFlow.h"
-#include "platform/Clock.h"
+#include "platform/core/Clock.h"
 
 #include <asio/io_context.hpp>
 

@@ -2,7 +2,7 @@
 
 #include "illustrations/DoneFrame.h"
 #include "illustrations/MockParts.h"
-#include "platform/Clock.h"
+#include "platform/core/Clock.h"
 #include "ui/Palette.h"
 
 #include <QDateTime>

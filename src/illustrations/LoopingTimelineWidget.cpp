@@ -3,7 +3,7 @@
 #include "illustrations/Curves.h"
 #include "illustrations/IllustrationsLog.h"
 #include "illustrations/MotionPreference.h"
-#include "platform/Clock.h"
+#include "platform/core/Clock.h"
 
 #include <QEvent>
 #include <QPainter>

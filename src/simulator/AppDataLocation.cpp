@@ -1,6 +1,6 @@
 #include "simulator/AppDataLocation.h"
 
-#include "platform/Workspace.h"
+#include "platform/gui/Workspace.h"
 #include "simulator/CodePointOrder.h"
 
 #include <algorithm>

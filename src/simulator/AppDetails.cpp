@@ -1,7 +1,7 @@
 #include "simulator/AppDetails.h"
 
-#include "platform/PlistSettingsFormat.h"
-#include "platform/PropertyList.h"
+#include "platform/data/PlistSettingsFormat.h"
+#include "platform/data/PropertyList.h"
 #include "simulator/SimulatorApp.h"
 
 #include <QCollator>

@@ -1,9 +1,9 @@
 #include "simulator/SimulatorApps.h"
 
-#include "platform/Clock.h"
-#include "platform/GuiThread.h"
-#include "platform/PropertyList.h"
-#include "platform/SystemClock.h"
+#include "platform/core/Clock.h"
+#include "platform/data/GuiThread.h"
+#include "platform/data/PropertyList.h"
+#include "platform/data/SystemClock.h"
 #include "tools/Environment.h"
 #include "tools/ToolPaths.h"
 #include "tools/ToolRunner.h"

@@ -1,9 +1,9 @@
 #include "simulator/Toast.h"
 
-#include "platform/Clock.h"
-#include "platform/Compositing.h"
-#include "platform/GuiThread.h"
-#include "platform/SystemClock.h"
+#include "platform/core/Clock.h"
+#include "platform/data/GuiThread.h"
+#include "platform/data/SystemClock.h"
+#include "platform/gui/Compositing.h"
 #include "simulator/ToastView.h"
 
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #include "tools/Environment.h"
 
-#include "platform/PlistSettingsFormat.h"
+#include "platform/data/PlistSettingsFormat.h"
 
 #include <QDir>
 #include <QSettings>

@@ -1,6 +1,6 @@
 #include "windows/ActionScaffold.h"
 
-#include "platform/HotKey.h"
+#include "platform/gui/HotKey.h"
 #include "simulator/SimulatorApp.h"
 #include "simulator/SimulatorApps.h"
 #include "ui/Palette.h"

@@ -1,6 +1,6 @@
 #include "windows/DeviceScreen.h"
 
-#include "platform/PropertyList.h"
+#include "platform/data/PropertyList.h"
 #include "tools/PathText.h"
 #include "tools/ToolPaths.h"
 #include "tools/ToolRunner.h"

@@ -1,6 +1,6 @@
 #include "windows/ScreenshotFlow.h"
 
-#include "platform/Clipboard.h"
+#include "platform/gui/Clipboard.h"
 #include "simulator/DeviceTools.h"
 #include "simulator/Toast.h"
 #include "windows/DeviceScreen.h"

@@ -1,6 +1,6 @@
 #include "windows/ScreenshotSettings.h"
 
-#include "platform/Dialogs.h"
+#include "platform/gui/Dialogs.h"
 #include "tools/Environment.h"
 #include "tools/PathText.h"
 

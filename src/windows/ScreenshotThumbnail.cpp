@@ -1,8 +1,8 @@
 #include "windows/ScreenshotThumbnail.h"
 
-#include "platform/Clock.h"
-#include "platform/SystemClock.h"
-#include "platform/Workspace.h"
+#include "platform/core/Clock.h"
+#include "platform/data/SystemClock.h"
+#include "platform/gui/Workspace.h"
 #include "tools/PathText.h"
 #include "tools/ToolPaths.h"
 #include "windows/ThumbnailView.h"

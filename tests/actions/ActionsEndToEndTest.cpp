@@ -4,7 +4,7 @@
 #include "actions/SimulatorActions.h"
 
 #include "ActionsTestSupport.h"
-#include "platform/PlistSettingsFormat.h"
+#include "platform/data/PlistSettingsFormat.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeXcrun.h"
 #include "support/FixtureHome.h"

@@ -1,6 +1,6 @@
 #include "FailingFileOperations.h"
 
-#include "storage/FileError.h"
+#include "storage/files/FileError.h"
 
 #include <cerrno>
 

@@ -1,7 +1,7 @@
 #include "actions/SnapshotFileOperations.h"
 
 #include "SnapshotWorld.h"
-#include "storage/FileError.h"
+#include "storage/files/FileError.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "FailingFileOperations.h"
 #include "SnapshotWorld.h"
-#include "storage/FileError.h"
+#include "storage/files/FileError.h"
 
 #include <functional>
 #include <stdexcept>

@@ -3,9 +3,9 @@
 #include "FailingFileOperations.h"
 #include "SnapshotWorld.h"
 #include "simulator/Toast.h"
-#include "storage/AllocatedSize.h"
-#include "storage/Cleanup.h"
-#include "storage/FileError.h"
+#include "storage/files/AllocatedSize.h"
+#include "storage/files/Cleanup.h"
+#include "storage/files/FileError.h"
 
 #include <QSignalSpy>
 

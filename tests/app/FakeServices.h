@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Services.h"
-#include "network/NetworkProfile.h"
+#include "network/plan/NetworkProfile.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #include "app/HostAppSubmenuBuilder.h"
 
-#include "panel/DeviceHubShortcuts.h"
+#include "panel/controller/DeviceHubShortcuts.h"
 
 #include "app/MenuTestWorld.h"
 #include "support/QtPrinters.h"

@@ -1,6 +1,6 @@
 #include "app/LanguageChoices.h"
 
-#include "panel/LanguageCodes.h"
+#include "panel/sections/LanguageCodes.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>

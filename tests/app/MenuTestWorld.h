@@ -12,7 +12,7 @@
 #include "app/Updates.h"
 #include "simulator/SimulatorApps.h"
 #include "simulator/Toast.h"
-#include "storage/Cleanup.h"
+#include "storage/files/Cleanup.h"
 #include "support/FakeClock.h"
 #include "support/ToastLog.h"
 #include "tools/Environment.h"

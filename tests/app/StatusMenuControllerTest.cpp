@@ -8,7 +8,7 @@
 #include "app/Updates.h"
 #include "simulator/SimulatorApps.h"
 #include "simulator/Toast.h"
-#include "storage/Cleanup.h"
+#include "storage/files/Cleanup.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeXcrun.h"

@@ -2,7 +2,7 @@
 #include "app/BlockedHostsSubmenuBuilder.h"
 
 #include "app/MenuTestWorld.h"
-#include "panel/RecentURLs.h"
+#include "panel/sections/RecentURLs.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeXcrun.h"
 #include "tools/Environment.h"

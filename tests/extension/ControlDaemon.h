@@ -5,7 +5,7 @@
 #include "extension/ExtensionState.h"
 #include "extension/RelayQueue.h"
 #include "extension/TransparentProxyProvider.h"
-#include "network/SocketExtensionControl.h"
+#include "network/control/SocketExtensionControl.h"
 
 #include <asio/executor_work_guard.hpp>
 

@@ -2,8 +2,8 @@
 #include "ControlDaemon.h"
 #include "Loopback.h"
 
-#include "network/ControlProtocol.h"
-#include "network/NetworkProfile.h"
+#include "network/control/ControlProtocol.h"
+#include "network/plan/NetworkProfile.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 #include "ControlDaemon.h"
 #include "support/FakeExtensionControl.h"
 
-#include "network/ControlProtocol.h"
-#include "network/NetworkProfile.h"
-#include "network/ThrottlePlan.h"
+#include "network/control/ControlProtocol.h"
+#include "network/plan/NetworkProfile.h"
+#include "network/plan/ThrottlePlan.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 
 #include "extension/SystemCommand.h"
 #include "extension/TransparentInterceptor.h"
-#include "network/SocketExtensionControl.h"
+#include "network/control/SocketExtensionControl.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Logger.h"
+#include "platform/core/Logger.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "simulator/AppDetails.h"
 
-#include "platform/PlistSettingsFormat.h"
+#include "platform/data/PlistSettingsFormat.h"
 #include "simulator/SimulatorApp.h"
 #include "tools/Environment.h"
 

@@ -1,6 +1,6 @@
 #include "simulator/SimulatorApps.h"
 
-#include "platform/PlistSettingsFormat.h"
+#include "platform/data/PlistSettingsFormat.h"
 #include "support/DemoWorld.h"
 #include "support/FakeClock.h"
 #include "support/FakeXcrun.h"

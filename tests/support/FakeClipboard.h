@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Clipboard.h"
+#include "platform/gui/Clipboard.h"
 
 #include <QByteArray>
 #include <QImage>

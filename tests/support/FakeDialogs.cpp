@@ -1,6 +1,6 @@
 #include "support/FakeDialogs.h"
 
-#include "platform/GuiThread.h"
+#include "platform/data/GuiThread.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "network/ExtensionControl.h"
-#include "network/ThrottlePlan.h"
+#include "network/control/ExtensionControl.h"
+#include "network/plan/ThrottlePlan.h"
 
 #include <algorithm>
 #include <deque>

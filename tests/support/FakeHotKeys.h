@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/GlobalHotKeys.h"
+#include "platform/gui/GlobalHotKeys.h"
 
 #include <algorithm>
 #include <map>

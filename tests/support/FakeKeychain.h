@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Keychain.h"
+#include "platform/data/Keychain.h"
 
 #include <map>
 #include <utility>

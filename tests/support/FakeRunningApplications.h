@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storage/RunningApplications.h"
+#include "storage/engine/RunningApplications.h"
 
 #include <map>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Trash.h"
+#include "platform/data/Trash.h"
 
 #include <cerrno>
 #include <filesystem>

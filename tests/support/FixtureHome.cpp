@@ -1,6 +1,6 @@
 #include "support/FixtureHome.h"
 
-#include "platform/PlistSettingsFormat.h"
+#include "platform/data/PlistSettingsFormat.h"
 #include "support/FakeXcrun.h"
 
 #include <QColor>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Workspace.h"
+#include "platform/gui/Workspace.h"
 
 #include <filesystem>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "tools/FileGuards.h"
 
-#include "platform/PlistSettingsFormat.h"
+#include "platform/data/PlistSettingsFormat.h"
 #include "support/ScopedApplicationsFolders.h"
 #include "tools/Environment.h"
 

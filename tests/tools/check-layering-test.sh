@@ -1,51 +1,51 @@
 #!/usr/bin/env bash
-# The layering check on small trees: allowed includes pass; an upward include, an include of
-# app/ from below, a folder missing from the table and an extension include outside its units
-# each fail and are named.
+# The library-graph check on small trees: allowed includes pass; an include outside the graph, a
+# library folder missing from the table, a CMake link list that disagrees with the table either
+# way and a cycle each fail and are named.
 set -euo pipefail
 script=$1
-table=$2
 python=python3
 [ -x /usr/bin/python3 ] && python=/usr/bin/python3 # see scripts/check-layering
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 
+# A tree of three libraries: base < mid (base) < top/one (base mid); <table> replaces the table.
 tree() {
-  rm -rf "$root/src" && mkdir -p "$root/scripts" "$root/src"
-  cp "$table" "$root/scripts/layering.txt"
-  for folder in platform tools ui simulator actions storage devices network windows panel app extension; do
-    mkdir -p "$root/src/$folder"
-  done
+  rm -rf "$root/src" "$root/scripts" && mkdir -p "$root/scripts" "$root/src"
+  printf '%s\n' "${1:-base:}" "${2:-mid: base}" "${3:-top/one: base mid}" >"$root/scripts/layering.txt"
+  library base quorvex_base ""
+  library mid quorvex_mid "quorvex_base"
+  library top/one quorvex_top_one "quorvex_base quorvex_mid"
 }
-expect() { # expect <pass|fail> <file> <include> [text the report must name]
-  tree
-  echo "#include \"$3\"" >"$root/src/$2"
+library() { # library <folder> <target> <linked targets>
+  mkdir -p "$root/src/$1"
+  printf 'add_library(%s STATIC A.cpp)\ntarget_link_libraries(%s PUBLIC %s Qt6::Core PRIVATE quorvex_warnings)\n' \
+    "$2" "$2" "$3" >"$root/src/$1/CMakeLists.txt"
+}
+check() { # check <pass|fail> [text the report must name]
   if output=$("$python" "$script" "$root" 2>&1); then outcome=pass; else outcome=fail; fi
   if [ "$outcome" != "$1" ]; then
-    echo "src/$2 including $3: expected $1, got $outcome: $output"
+    echo "case '$case': expected $1, got $outcome: $output"
     exit 1
   fi
-  if [ -n "${4:-}" ] && ! grep -qF "$4" <<<"$output"; then
-    echo "src/$2 including $3: the report does not name '$4': $output"
+  if [ -n "${2:-}" ] && ! grep -qF "$2" <<<"$output"; then
+    echo "case '$case': the report does not name '$2': $output"
     exit 1
   fi
 }
+include() { mkdir -p "$(dirname "$root/src/$1")"; echo "#include \"$2\"" >"$root/src/$1"; }
 
-expect pass app/Main.cpp panel/DeviceHubService.h
-expect pass simulator/Toast.cpp tools/ToolRunner.h
-expect pass tools/ToolRunner.cpp tools/UniqueFd.h
-expect pass extension/Link.h platform/Clock.h
-expect pass extension/Link.h network/ThrottlePlan.h
-expect pass actions/PanelDrop.h devices/PhysicalDevice.h # a listed exception
-expect fail tools/ToolRunner.cpp simulator/Toast.h "src/tools/ToolRunner.cpp:1"
-expect fail storage/Cleanup.cpp app/Services.h 'may not include "app/Services.h"'
-expect fail actions/Other.cpp devices/PhysicalDevice.h "src/actions/Other.cpp:1"
-expect fail extension/Link.h platform/SystemClock.h "platform/SystemClock.h"
-expect fail extension/Link.h network/NetworkService.h "network/NetworkService.h"
-tree
-mkdir -p "$root/src/newpart"
-if "$python" "$script" "$root" >/dev/null 2>&1; then
-  echo "a folder missing from the table passed"
-  exit 1
-fi
+case="allowed includes"; tree
+include top/one/A.cpp mid/M.h; include mid/sub/B.cpp base/X.h; include base/A.cpp base/Y.h
+check pass
+case="an include outside the graph"; tree; include mid/A.cpp top/one/T.h
+check fail 'src/mid/A.cpp:1: mid may not include "top/one/T.h"'
+case="a library folder missing from the table"; tree; library other quorvex_other ""
+check fail "src/other: no 'other: ...' line"
+case="a link the table does not give"; tree "base:" "mid:"
+check fail "src/mid/CMakeLists.txt links base"
+case="a table edge CMake does not link"; tree "base:" "mid: base top/one"
+check fail "mid uses top/one, which src/mid/CMakeLists.txt does not link"
+case="a cycle"; tree "base: mid" "mid: base"; library base quorvex_base "quorvex_mid"
+check fail "the graph has a cycle"
 echo "layering check: all cases behave"

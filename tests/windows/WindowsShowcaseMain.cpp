@@ -2,9 +2,9 @@
 // against the demo world on a real X display, and saves what they look like as PNGs.
 // Usage: DISPLAY=:n quorvex-windows-showcase <output folder>
 #include "actions/SimulatorActions.h"
-#include "platform/Clipboard.h"
-#include "platform/SystemClock.h"
-#include "platform/Workspace.h"
+#include "platform/data/SystemClock.h"
+#include "platform/gui/Clipboard.h"
+#include "platform/gui/Workspace.h"
 #include "simulator/SimulatorApps.h"
 #include "support/DemoWorld.h"
 #include "support/FakeXcrun.h"

@@ -1,6 +1,6 @@
 #include "panel/widgets/HoverHint.h"
 
-#include "platform/Clock.h"
+#include "platform/core/Clock.h"
 #include "ui/Fonts.h"
 
 #include <QEvent>

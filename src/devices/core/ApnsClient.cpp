@@ -1,0 +1,141 @@
+#include "devices/core/ApnsClient.h"
+
+#include "devices/core/DevicesLog.h"
+#include <QPromise>
+
+#include <curl/curl.h>
+
+#include <memory>
+
+namespace quorvex {
+
+namespace {
+
+size_t collect(char* data, size_t size, size_t count, void* target) {
+    static_cast<QByteArray*>(target)->append(data, qsizetype(size * count));
+    return size * count;
+}
+
+struct SlistFree {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+} // namespace
+
+ApnsClient::ApnsClient()
+    : ApnsClient(Options{}) {}
+
+ApnsClient::ApnsClient(Options options)
+    : m_options(std::move(options)) {
+    static std::once_flag global;
+    std::call_once(global, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    m_worker = std::thread([this] { run(); });
+}
+
+ApnsClient::~ApnsClient() {
+    {
+        std::lock_guard lock(m_lock);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_worker.join();
+}
+
+ApnsClient& ApnsClient::shared() {
+    static ApnsClient client;
+    return client;
+}
+
+QFuture<ApnsClient::Response> ApnsClient::send(Apns::Request request) {
+    auto promise = std::make_shared<QPromise<Response>>();
+    QFuture<Response> future = promise->future();
+    promise->start();
+    {
+        std::lock_guard lock(m_lock);
+        m_queue.push_back([this, promise, request = std::move(request)](void* handle) {
+            promise->addResult(perform(handle, request));
+            promise->finish();
+        });
+    }
+    m_wake.notify_one();
+    return future;
+}
+
+void ApnsClient::run() {
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
+    for (;;) {
+        std::function<void(void*)> task;
+        {
+            std::unique_lock lock(m_lock);
+            m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+            if (m_queue.empty())
+                return;
+            task = std::move(m_queue.front());
+            m_queue.pop_front();
+        }
+        task(handle.get());
+    }
+}
+
+ApnsClient::Response ApnsClient::perform(void* rawHandle, const Apns::Request& request) {
+    Response response;
+    CURL* handle = static_cast<CURL*>(rawHandle);
+    if (!handle) {
+        response.error = QStringLiteral("The HTTP client couldn’t start.");
+        return response;
+    }
+    // Options are set afresh for every request; the connection cache of the handle survives
+    // curl_easy_reset, so the HTTP/2 connection is still reused.
+    curl_easy_reset(handle);
+    std::unique_ptr<curl_slist, SlistFree> headers;
+    curl_slist* list = nullptr;
+    for (const auto& [name, value] : request.headers)
+        list = curl_slist_append(list, (name + ": " + value).c_str());
+    // An empty value after the colon removes a header curl would otherwise add by itself.
+    for (const char* suppressed : {"Accept:", "Content-Type:", "Content-Length:", "User-Agent:", "Expect:"})
+        list = curl_slist_append(list, suppressed);
+    headers.reset(list);
+    std::unique_ptr<curl_slist, SlistFree> connectTo;
+    if (m_options.connectTo)
+        connectTo.reset(curl_slist_append(nullptr, m_options.connectTo->c_str()));
+
+    curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS));
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(handle, CURLOPT_POST, 1L);
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.body.constData());
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.size()));
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT, request.timeoutSeconds);
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response.body);
+    if (connectTo)
+        curl_easy_setopt(handle, CURLOPT_CONNECT_TO, connectTo.get());
+    if (m_options.caFile)
+        curl_easy_setopt(handle, CURLOPT_CAINFO, m_options.caFile->c_str());
+
+    const CURLcode result = curl_easy_perform(handle);
+    if (result != CURLE_OK) {
+        response.body.clear();
+        response.error = QString::fromUtf8(curl_easy_strerror(result));
+        qCWarning(devicesLog) << "push request failed:" << response.error;
+        return response;
+    }
+    long version = 0;
+    curl_easy_getinfo(handle, CURLINFO_HTTP_VERSION, &version);
+    response.http2 = version == CURL_HTTP_VERSION_2_0;
+    if (!response.http2) {
+        // The service speaks HTTP/2 only; an answer in another version came from someone else.
+        response.body.clear();
+        response.error = QStringLiteral("The server didn’t answer over HTTP/2.");
+        qCWarning(devicesLog) << "push answered over HTTP version" << version << "instead of HTTP/2";
+        return response;
+    }
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &response.status);
+    // Status only: the body may name the device token, and the request carries the signed key.
+    qCDebug(devicesLog) << "push answered with status" << response.status;
+    return response;
+}
+
+} // namespace quorvex

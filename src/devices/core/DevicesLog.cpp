@@ -1,0 +1,3 @@
+#include "devices/core/DevicesLog.h"
+
+Q_LOGGING_CATEGORY(devicesLog, "quorvex.devices", QtInfoMsg)

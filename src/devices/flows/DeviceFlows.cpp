@@ -1,0 +1,301 @@
+#include "devices/flows/DeviceFlows.h"
+
+#include "devices/core/ApnsClient.h"
+#include "devices/core/DeviceSnapshotStore.h"
+#include "devices/core/PhysicalDeviceTools.h"
+#include "devices/core/PhysicalDevices.h"
+#include "devices/core/UserFacingError.h"
+#include "devices/flows/DevicePushWindow.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/Workspace.h"
+#include "simulator/Toast.h"
+#include "storage/cleaner/BusyToast.h"
+#include "storage/files/Cleanup.h"
+#include "tools/Environment.h"
+#include "tools/FileGuards.h"
+#include "ui/ByteCountFormatter.h"
+#include "ui/Formatters.h"
+
+#include <QClipboard>
+#include <QFutureWatcher>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPromise>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+
+#include <QtConcurrent/QtConcurrentRun>
+#include <variant>
+
+namespace quorvex {
+
+namespace fs = std::filesystem;
+
+DeviceFlows::DeviceFlows(PhysicalDevices& inventory, ScreenshotSettingsReader screenshotSettings,
+                         Workspace& workspace, ApnsClient* client)
+    : m_inventory(inventory)
+    , m_screenshotSettings(std::move(screenshotSettings))
+    , m_workspace(workspace)
+    , m_client(client) {}
+
+DeviceFlows::~DeviceFlows() = default;
+
+std::vector<PhysicalDevice> DeviceFlows::devices() const {
+    return m_inventory.devices();
+}
+
+std::vector<DeviceApp> DeviceFlows::apps(const QString& deviceID) const {
+    const auto& apps = m_inventory.apps();
+    const auto found = apps.find(deviceID);
+    return found == apps.end() ? std::vector<DeviceApp>{} : found->second;
+}
+
+DevicePushWindow& DeviceFlows::pushWindow() {
+    if (!m_pushWindow)
+        m_pushWindow = std::make_unique<DevicePushWindow>(m_client ? *m_client : ApnsClient::shared());
+    return *m_pushWindow;
+}
+
+void DeviceFlows::showPushWindow(const PhysicalDevice& device) {
+    pushWindow().show(device);
+}
+
+template <typename Result>
+QFuture<void> DeviceFlows::runLongTask(std::function<Result()> work, std::function<void(Result)> done) {
+    auto ended = std::make_shared<QPromise<void>>();
+    ended->start();
+    QFuture<void> future = ended->future();
+    if (!Cleanup::shared().beginLongTask()) {
+        showBusyToast();
+        ended->finish();
+        return future;
+    }
+    auto* watcher = new QFutureWatcher<Result>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, ended, done = std::move(done)] {
+        watcher->deleteLater();
+        // Cleared before the toast, so whoever reacts to the message may start the next task.
+        Cleanup::shared().setWorking(false);
+        done(watcher->result());
+        ended->finish();
+        emit flowFinished();
+    });
+    watcher->setFuture(QtConcurrent::run(std::move(work)));
+    return future;
+}
+
+QString DeviceFlows::safeDeviceName(const QString& name) {
+    QString result = name;
+    for (QChar& c : result)
+        if (c == QLatin1Char('/') || c == QLatin1Char(':') || c == QLatin1Char('\\'))
+            c = QLatin1Char('-');
+    QString trimmed = result;
+    trimmed.remove(QLatin1Char(' ')).remove(QLatin1Char('\t'));
+    return trimmed.isEmpty() ? QStringLiteral("Device") : result;
+}
+
+QString DeviceFlows::timestamp(const QDateTime& date) {
+    return QLocale::c().toString(date.toLocalTime(), QStringLiteral("dd.MM.yyyy 'at' HH.mm.ss"));
+}
+
+fs::path DeviceFlows::freeName(const fs::path& folder, const QString& base, const QString& extension) {
+    fs::path candidate = folder / (base + extension).toStdString();
+    for (int n = 2; itemExists(candidate); ++n)
+        candidate = folder / (base + QStringLiteral(" %1").arg(n) + extension).toStdString();
+    return candidate;
+}
+
+void DeviceFlows::screenshot(const PhysicalDevice& device, bool copy) {
+    const ScreenshotChoices choices = m_screenshotSettings();
+    const bool toClipboard = copy || choices.copyToClipboard;
+    auto temporary = std::make_shared<QTemporaryDir>();
+    const fs::path destination =
+        copy ? fs::path(temporary->path().toStdString()) / "screenshot.png"
+             : freeName(choices.folder,
+                        QStringLiteral("Screenshot ") + safeDeviceName(device.name) + QLatin1Char(' ') +
+                            timestamp(QDateTime::currentDateTime()),
+                        QStringLiteral(".png"));
+    const QString id = device.id;
+    const bool clean = choices.cleanStatusBar;
+    auto* watcher = new QFutureWatcher<bool>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this,
+            [this, watcher, destination, toClipboard, copy, temporary] {
+                watcher->deleteLater();
+                if (!watcher->result()) {
+                    Toast::show(QStringLiteral("Couldn’t take the screenshot"),
+                                QStringLiteral("Is the device unlocked and connected?"),
+                                QStringLiteral("camera"), true);
+                } else {
+                    if (toClipboard)
+                        QGuiApplication::clipboard()->setImage(
+                            QImage(QString::fromStdString(destination.string())));
+                    Toast::show(copy ? QStringLiteral("Screenshot copied")
+                                     : QStringLiteral("Screenshot saved"),
+                                copy ? std::nullopt
+                                     : std::optional(QString::fromStdString(destination.filename().string())),
+                                QStringLiteral("camera"), false);
+                }
+                emit flowFinished();
+            });
+    watcher->setFuture(QtConcurrent::run([id, destination, clean] {
+        std::error_code ignored;
+        fs::create_directories(destination.parent_path(), ignored);
+        // A preset the user chose stays; otherwise wear a clean one only for the capture.
+        const bool applied =
+            clean && !PhysicalDeviceTools::isOverridden(id) &&
+            PhysicalDeviceTools::setStatusBar(PhysicalDeviceTools::StatusBarPreset::screenshot, id, false);
+        const bool captured = PhysicalDeviceTools::captureScreenshot(id, destination);
+        if (applied)
+            PhysicalDeviceTools::clearStatusBar(id);
+        return captured;
+    }));
+}
+
+std::optional<QString> DeviceFlows::promptSnapshotName(const DeviceApp& app, const PhysicalDevice& device) {
+    const QString deviceName = device.name;
+    QWidget accessory;
+    auto* layout = new QVBoxLayout(&accessory);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* field = new QLineEdit(QStringLiteral("Snapshot ") +
+                                    Formatters::abbreviatedDateTime(QDateTime::currentDateTime()),
+                                &accessory);
+    field->setObjectName(QStringLiteral("snapshotName"));
+    field->setFixedSize(280, 24);
+    field->selectAll();
+    layout->addWidget(field);
+    Alert alert;
+    alert.message = QStringLiteral("Save a snapshot of ") + app.name;
+    alert.informativeText = QStringLiteral("Copies the app’s documents, settings, and caches from ") +
+                            deviceName + QLatin1Char('.');
+    alert.buttons = {{QStringLiteral("Save")}, {QStringLiteral("Cancel")}};
+    alert.accessory = &accessory;
+    alert.initialFocus = field;
+    if (Dialogs::shared().runAlert(alert) != Dialogs::kFirstButton)
+        return std::nullopt;
+    QString name = field->text();
+    while (!name.isEmpty() && (name.front() == QLatin1Char(' ') || name.front() == QLatin1Char('\t')))
+        name.remove(0, 1);
+    while (!name.isEmpty() && (name.back() == QLatin1Char(' ') || name.back() == QLatin1Char('\t')))
+        name.chop(1);
+    return name.isEmpty() ? QStringLiteral("Snapshot") : name;
+}
+
+QFuture<void> DeviceFlows::saveSnapshotFlow(const PhysicalDevice& device, const DeviceApp& app,
+                                            const QString& name) {
+    using Outcome = std::variant<DeviceSnapshot, QString>;
+    return runLongTask<Outcome>(
+        [bundleID = app.id, device, name]() -> Outcome {
+            try {
+                return DeviceSnapshotStore::save(bundleID, device, name);
+            } catch (const UserFacingError& error) {
+                return error.message();
+            }
+        },
+        [](Outcome outcome) {
+            if (const auto* snapshot = std::get_if<DeviceSnapshot>(&outcome))
+                Toast::show(QStringLiteral("Saved “") + snapshot->name + QStringLiteral("”"),
+                            ByteCountFormatter::file(snapshot->size),
+                            QStringLiteral("clock.arrow.circlepath"), false);
+            else
+                Toast::show(QStringLiteral("Couldn’t save the snapshot"), std::get<QString>(outcome),
+                            QStringLiteral("exclamationmark.triangle"), true);
+        });
+}
+
+bool DeviceFlows::confirmRestoreSnapshot(const DeviceSnapshot& snapshot, const DeviceApp& app,
+                                         const PhysicalDevice& device) {
+    Alert alert;
+    alert.style = Alert::Style::Warning;
+    alert.message = QStringLiteral("Restore “") + snapshot.name + QStringLiteral("”?");
+    alert.informativeText =
+        app.name + QStringLiteral(" is stopped and its current data on ") + device.name +
+        QStringLiteral(" is replaced with the snapshot. Its current data can’t be recovered "
+                       "unless you save a snapshot first.");
+    alert.buttons = {{QStringLiteral("Restore"), true}, {QStringLiteral("Cancel")}};
+    return Dialogs::shared().runAlert(alert) == Dialogs::kFirstButton;
+}
+
+QFuture<void> DeviceFlows::restoreSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
+                                               const PhysicalDevice& device) {
+    using Result = DeviceSnapshotStore::RestoreResult;
+    return runLongTask<Result>(
+        [snapshot, app, device] { return DeviceSnapshotStore::restore(snapshot, app, device); },
+        [snapshot, app, device](Result result) {
+            using Outcome = DeviceSnapshotStore::RestoreOutcome;
+            const QString symbol = QStringLiteral("arrow.uturn.backward.circle");
+            switch (result.outcome) {
+            case Outcome::restored:
+                Toast::show(QStringLiteral("Restored “") + snapshot.name + QStringLiteral("”"),
+                            QStringLiteral("Open ") + app.name + QStringLiteral(" to see it."), symbol,
+                            false);
+                break;
+            case Outcome::rolledBack:
+                Toast::show(QStringLiteral("Couldn’t restore the snapshot"),
+                            app.name + QStringLiteral("’s data was put back as it was."), symbol, true);
+                break;
+            case Outcome::notStarted:
+                Toast::show(QStringLiteral("Couldn’t restore the snapshot"),
+                            QStringLiteral("Nothing was changed. Is ") + device.name +
+                                QStringLiteral(" unlocked and connected?"),
+                            symbol, true);
+                break;
+            case Outcome::failed: {
+                QString detail = QStringLiteral("Restore the snapshot again, or reinstall ") + app.name +
+                                 QStringLiteral(" from Xcode.");
+                if (result.keptBackup)
+                    detail += QStringLiteral(" The app’s previous data is kept in ") +
+                              QString::fromStdString(result.keptBackup->string()) + QLatin1Char('.');
+                Toast::show(QStringLiteral("Restore failed partway"), detail,
+                            QStringLiteral("exclamationmark.triangle"), true);
+                break;
+            }
+            }
+        });
+}
+
+void DeviceFlows::deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp&,
+                                     const PhysicalDevice& device) {
+    Alert alert;
+    alert.message = QStringLiteral("Delete “") + snapshot.name + QStringLiteral("”?");
+    alert.informativeText = QStringLiteral("The saved copy on this computer is deleted. The app’s data on ") +
+                            device.name + QStringLiteral(" isn’t affected.");
+    alert.buttons = {{QStringLiteral("Delete"), true}, {QStringLiteral("Cancel")}};
+    if (Dialogs::shared().runAlert(alert) != Dialogs::kFirstButton)
+        return;
+    // A restore reads the snapshot's folder while it runs.
+    if (Cleanup::shared().isWorking()) {
+        showBusyToast();
+        return;
+    }
+    try {
+        DeviceSnapshotStore::remove(snapshot);
+    } catch (const UserFacingError& error) {
+        Toast::show(QStringLiteral("Couldn’t delete the snapshot"), error.message(),
+                    QStringLiteral("exclamationmark.triangle"), true);
+        return;
+    }
+    Toast::show(QStringLiteral("Deleted “") + snapshot.name + QStringLiteral("”"), std::nullopt,
+                QStringLiteral("trash"), false);
+}
+
+QFuture<void> DeviceFlows::downloadAppDataFlow(const PhysicalDevice& device, const DeviceApp& app) {
+    const fs::path destination =
+        freeName(homeDirectoryURL() / "Downloads", safeDeviceName(app.name) + QStringLiteral(" Data ") +
+                                                       timestamp(QDateTime::currentDateTime()));
+    return runLongTask<bool>(
+        [bundleID = app.id, deviceID = device.id, destination] {
+            std::error_code ignored;
+            fs::create_directories(destination.parent_path(), ignored);
+            return DeviceApp::copyAppData(bundleID, deviceID, destination);
+        },
+        [this, destination](bool copied) {
+            if (copied)
+                m_workspace.revealInFileManager(destination);
+            else
+                Toast::show(QStringLiteral("Couldn’t download the app’s data"), std::nullopt,
+                            QStringLiteral("arrow.down.circle"), true);
+        });
+}
+
+} // namespace quorvex

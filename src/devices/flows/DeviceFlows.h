@@ -1,0 +1,79 @@
+#pragma once
+
+#include "devices/core/DeviceFlowsService.h"
+
+#include <QObject>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace quorvex {
+
+class ApnsClient;
+class DevicePushWindow;
+class PhysicalDevices;
+class Workspace;
+
+/// The connected-device flows behind the menus: the push window, screenshots, and saving,
+/// restoring, deleting and downloading a device app's data. Slow device work runs on the thread
+/// pool; the flows hold the program's busy flag (Cleanup) meanwhile and report with toasts.
+/// `flowFinished` tells when an asynchronous flow has shown its result. GUI thread.
+class DeviceFlows final : public QObject, public DeviceFlowsService {
+    Q_OBJECT
+public:
+    /// The user's screenshot choices, read before every screenshot.
+    struct ScreenshotChoices {
+        std::filesystem::path folder;
+        bool cleanStatusBar = true;
+        bool copyToClipboard = true;
+    };
+    using ScreenshotSettingsReader = std::function<ScreenshotChoices()>;
+
+    /// Without a client the push window uses ApnsClient::shared().
+    DeviceFlows(PhysicalDevices& inventory, ScreenshotSettingsReader screenshotSettings, Workspace& workspace,
+                ApnsClient* client = nullptr);
+    ~DeviceFlows() override;
+
+    std::vector<PhysicalDevice> devices() const override;
+    std::vector<DeviceApp> apps(const QString& deviceID) const override;
+    void showPushWindow(const PhysicalDevice& device) override;
+    void screenshot(const PhysicalDevice& device, bool copy) override;
+    std::optional<QString> promptSnapshotName(const DeviceApp& app, const PhysicalDevice& device) override;
+    QFuture<void> saveSnapshotFlow(const PhysicalDevice& device, const DeviceApp& app,
+                                   const QString& name) override;
+    QFuture<void> downloadAppDataFlow(const PhysicalDevice& device, const DeviceApp& app) override;
+    bool confirmRestoreSnapshot(const DeviceSnapshot& snapshot, const DeviceApp& app,
+                                const PhysicalDevice& device) override;
+    QFuture<void> restoreSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
+                                      const PhysicalDevice& device) override;
+    void deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
+                            const PhysicalDevice& device) override;
+
+    /// The push window, created on first use.
+    DevicePushWindow& pushWindow();
+
+    /// "Ana/B:C" gives "Ana-B-C"; a name of blanks only gives "Device".
+    static QString safeDeviceName(const QString& name);
+    /// "09.12.2026 at 09.05.07" in local time.
+    static QString timestamp(const QDateTime& date);
+    /// `folder/base`, or `folder/base n` for the first n from 2 at which nothing exists.
+    static std::filesystem::path freeName(const std::filesystem::path& folder, const QString& base,
+                                          const QString& extension = {});
+
+signals:
+    /// An asynchronous flow (save, restore, download, screenshot) has ended and shown its toast.
+    void flowFinished();
+
+private:
+    template <typename Result>
+    QFuture<void> runLongTask(std::function<Result()> work, std::function<void(Result)> done);
+
+    PhysicalDevices& m_inventory;
+    ScreenshotSettingsReader m_screenshotSettings;
+    Workspace& m_workspace;
+    ApnsClient* m_client;
+    std::unique_ptr<DevicePushWindow> m_pushWindow;
+};
+
+} // namespace quorvex

@@ -1,0 +1,600 @@
+#include "devices/flows/DevicePushWindow.h"
+
+#include "actions/SimulatorActions.h"
+#include "devices/core/SigningKey.h"
+#include "devices/core/UserFacingError.h"
+#include "platform/gui/Dialogs.h"
+#include "simulator/Toast.h"
+#include "tools/Environment.h"
+#include "ui/Fonts.h"
+#include "ui/Symbols.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QFutureWatcher>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QStringDecoder>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace quorvex {
+
+const QString DevicePushWindow::kDefaultPayload =
+    QStringLiteral("{\n"
+                   "  \"aps\": {\n"
+                   "    \"alert\": { \"title\": \"Hello\", \"body\": \"This is a test notification.\" },\n"
+                   "    \"sound\": \"default\"\n"
+                   "  }\n"
+                   "}");
+
+const QString DevicePushWindow::kTokenHelpCode =
+    QStringLiteral("func application(_ application: UIApplication,\n"
+                   "                 didRegisterForRemoteNotificationsWithDeviceToken deviceToken: Data) {\n"
+                   "    print(\"APNs token:\", deviceToken.map { String(format: \"%02x\", $0) }.joined())\n"
+                   "}");
+
+namespace {
+
+const QString kLastAppKey = QStringLiteral("apns.lastApp");
+
+QString tokenKey(const QString& bundleID) {
+    return QStringLiteral("apns.token.") + bundleID;
+}
+
+QString environmentKey(const QString& bundleID) {
+    return QStringLiteral("apns.environment.") + bundleID;
+}
+
+QLabel* captionLabel(QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setFont(Fonts::caption());
+    label->setForegroundRole(QPalette::PlaceholderText);
+    label->setWordWrap(true);
+    return label;
+}
+
+QProgressBar* smallSpinner(QWidget* parent) {
+    auto* bar = new QProgressBar(parent);
+    bar->setRange(0, 0);
+    bar->setTextVisible(false);
+    bar->setFixedSize(40, 8);
+    bar->hide();
+    return bar;
+}
+
+QFont monospaced() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSizeF(Fonts::body().pointSizeF());
+    return font;
+}
+
+} // namespace
+
+DevicePushWindow::DevicePushWindow(ApnsClient& client, AppLoader loader, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_client(client)
+    , m_loader(std::move(loader))
+    , m_credentials(Apns::loadCredentials()) {
+    if (!m_loader)
+        m_loader = [](const QString& deviceID) {
+            return QtConcurrent::run([deviceID] { return DeviceApp::listApps(deviceID, false); });
+        };
+    setWindowTitle(QStringLiteral("Send Push Notification"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    build();
+    refresh();
+}
+
+DevicePushWindow::~DevicePushWindow() = default;
+
+void DevicePushWindow::build() {
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(20, 20, 20, 20);
+    root->setSpacing(16);
+
+    // Key box.
+    auto* keyBox = new QFrame(this);
+    keyBox->setObjectName(QStringLiteral("keyBox"));
+    keyBox->setStyleSheet(
+        QStringLiteral("#keyBox { background: rgba(128,128,128,0.08); border-radius: 10px; }"));
+    auto* keyRow = new QHBoxLayout(keyBox);
+    keyRow->setContentsMargins(12, 12, 12, 12);
+    keyRow->setSpacing(10);
+    m_keyIcon = new QLabel(keyBox);
+    keyRow->addWidget(m_keyIcon);
+    auto* keyTexts = new QVBoxLayout;
+    keyTexts->setSpacing(1);
+    m_keyTitle = new QLabel(keyBox);
+    m_keyTitle->setFont(Fonts::callout(QFont::Medium));
+    m_keyDetail = captionLabel(keyBox);
+    keyTexts->addWidget(m_keyTitle);
+    keyTexts->addWidget(m_keyDetail);
+    keyRow->addLayout(keyTexts, 1);
+    m_keyButton = new QPushButton(keyBox);
+    m_removeButton = new QPushButton(QStringLiteral("Remove"), keyBox);
+    keyRow->addWidget(m_keyButton);
+    keyRow->addWidget(m_removeButton);
+    connect(m_keyButton, &QPushButton::clicked, this, &DevicePushWindow::importKey);
+    connect(m_removeButton, &QPushButton::clicked, this, &DevicePushWindow::removeKey);
+    root->addWidget(keyBox);
+
+    // App, token and environment.
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(10);
+    const auto label = [this](const QString& text) {
+        auto* result = new QLabel(text, this);
+        result->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        return result;
+    };
+    grid->addWidget(label(QStringLiteral("App")), 0, 0);
+    auto* appRow = new QHBoxLayout;
+    m_appPicker = new QComboBox(this);
+    m_appPicker->setMinimumWidth(260);
+    m_appsProgress = smallSpinner(this);
+    appRow->addWidget(m_appPicker);
+    appRow->addWidget(m_appsProgress);
+    appRow->addStretch();
+    grid->addLayout(appRow, 0, 1);
+    connect(m_appPicker, &QComboBox::activated, this, [this](int index) {
+        if (index >= 0)
+            setAppID(m_appPicker->itemData(index).toString());
+    });
+
+    grid->addWidget(label(QStringLiteral("Device token")), 1, 0, Qt::AlignTop | Qt::AlignRight);
+    auto* tokenColumn = new QVBoxLayout;
+    tokenColumn->setSpacing(6);
+    auto* tokenRow = new QHBoxLayout;
+    tokenRow->setSpacing(6);
+    m_tokenField = new QLineEdit(this);
+    m_tokenField->setPlaceholderText(QStringLiteral("a1b2c3…"));
+    m_tokenField->setFont(monospaced());
+    m_helpButton = new QToolButton(this);
+    m_helpButton->setAutoRaise(true);
+    m_helpButton->setIcon(QIcon(Symbols::pixmap(QStringLiteral("questionmark.circle"), {15, 15},
+                                                palette().color(QPalette::PlaceholderText))));
+    m_helpButton->setToolTip(QStringLiteral("Where do I find the device token?"));
+    tokenRow->addWidget(m_tokenField, 1);
+    tokenRow->addWidget(m_helpButton);
+    m_tokenHint = captionLabel(this);
+    tokenColumn->addLayout(tokenRow);
+    tokenColumn->addWidget(m_tokenHint);
+    grid->addLayout(tokenColumn, 1, 1);
+    connect(m_tokenField, &QLineEdit::textChanged, this, [this] { refresh(); });
+    connect(m_helpButton, &QToolButton::clicked, this, &DevicePushWindow::showTokenHelp);
+
+    grid->addWidget(label(QStringLiteral("Environment")), 2, 0);
+    auto* segments = new QHBoxLayout;
+    segments->setSpacing(0);
+    m_environmentGroup = new QButtonGroup(this);
+    for (const Apns::Environment environment : Apns::kAllEnvironments) {
+        auto* button =
+            new QPushButton(environment == Apns::Environment::production ? QStringLiteral("Production")
+                                                                         : QStringLiteral("Development"),
+                            this);
+        button->setCheckable(true);
+        m_environmentGroup->addButton(button, int(environment));
+        segments->addWidget(button);
+    }
+    segments->addStretch();
+    grid->addLayout(segments, 2, 1);
+    connect(m_environmentGroup, &QButtonGroup::idClicked, this,
+            [this](int id) { setEnvironment(Apns::Environment(id)); });
+    grid->setColumnStretch(1, 1);
+    root->addLayout(grid);
+
+    // Payload.
+    auto* payloadBlock = new QVBoxLayout;
+    payloadBlock->setSpacing(8);
+    auto* header = new QHBoxLayout;
+    auto* payloadTitle = new QLabel(QStringLiteral("Payload"), this);
+    QFont headline = font();
+    headline.setWeight(QFont::DemiBold);
+    payloadTitle->setFont(headline);
+    auto* templates = new QToolButton(this);
+    templates->setText(QStringLiteral("Templates"));
+    templates->setPopupMode(QToolButton::InstantPopup);
+    auto* templateMenu = new QMenu(templates);
+    for (const auto& row : SimulatorActions::pushTemplates()) {
+        const QString text = row.payload;
+        templateMenu->addAction(row.name, this, [this, text] { setPayload(text); });
+    }
+    templates->setMenu(templateMenu);
+    header->addWidget(payloadTitle);
+    header->addStretch();
+    header->addWidget(templates);
+    payloadBlock->addLayout(header);
+    m_payloadEditor = new QPlainTextEdit(this);
+    m_payloadEditor->setFont(monospaced());
+    m_payloadEditor->setFixedHeight(150);
+    m_payloadEditor->setPlainText(kDefaultPayload);
+    payloadBlock->addWidget(m_payloadEditor);
+    m_payloadMessage = new QLabel(this);
+    m_payloadMessage->setFont(Fonts::caption());
+    payloadBlock->addWidget(m_payloadMessage);
+    root->addLayout(payloadBlock);
+    connect(m_payloadEditor, &QPlainTextEdit::textChanged, this, [this] { refresh(); });
+
+    // Footer.
+    auto* footer = new QHBoxLayout;
+    m_sendProgress = smallSpinner(this);
+    footer->addWidget(m_sendProgress);
+    footer->addStretch();
+    m_sendButton = new QPushButton(QStringLiteral("Send Push"), this);
+    m_sendButton->setIcon(QIcon(
+        Symbols::pixmap(QStringLiteral("bell.badge"), {16, 16}, palette().color(QPalette::ButtonText))));
+    m_sendButton->setDefault(true);
+    m_sendButton->setAutoDefault(true);
+    footer->addWidget(m_sendButton);
+    root->addLayout(footer);
+    connect(m_sendButton, &QPushButton::clicked, this, &DevicePushWindow::send);
+
+    setFixedWidth(540);
+}
+
+void DevicePushWindow::refreshKeyBox() {
+    const bool stored = m_credentials.has_value();
+    const QColor tint = stored ? palette().color(QPalette::Highlight) : QColor(255, 149, 0);
+    m_keyIcon->setPixmap(Symbols::pixmap(QStringLiteral("key.fill"), {18, 18}, tint, devicePixelRatioF()));
+    if (stored) {
+        m_keyTitle->setText(QStringLiteral("Key ") + m_credentials->keyID + QStringLiteral(" · Team ") +
+                            m_credentials->teamID);
+        m_keyDetail->setText(m_credentials->fileName + QStringLiteral(", stored in your Keychain"));
+        m_keyButton->setText(QStringLiteral("Change…"));
+    } else {
+        m_keyTitle->setText(QStringLiteral("Add your APNs key"));
+        m_keyDetail->setText(QStringLiteral("Real devices only receive pushes through Apple’s push service, "
+                                            "signed with your team’s .p8 key."));
+        m_keyButton->setText(QStringLiteral("Add Key…"));
+    }
+    m_removeButton->setVisible(stored);
+}
+
+void DevicePushWindow::refresh() {
+    m_updatingViews = true;
+    refreshKeyBox();
+    m_appPicker->clear();
+    for (const DeviceApp& app : m_apps)
+        m_appPicker->addItem(app.name, app.id);
+    m_appPicker->setEnabled(!m_apps.empty());
+    if (m_appID)
+        m_appPicker->setCurrentIndex(m_appPicker->findData(*m_appID));
+    m_appsProgress->setVisible(m_loadingApps);
+    const auto hint = tokenHint();
+    m_tokenHint->setText(hint.value_or(QString()));
+    m_tokenHint->setVisible(hint.has_value());
+    if (auto* button = m_environmentGroup->button(int(m_environment)))
+        button->setChecked(true);
+    const auto message = payloadMessage();
+    const QString orange = QStringLiteral("#ff9500");
+    m_payloadEditor->setStyleSheet(
+        QStringLiteral("QPlainTextEdit { border: 1px solid %1; border-radius: 8px; padding: 6px; "
+                       "background: rgba(128,128,128,0.08); }")
+            .arg(message ? orange : QStringLiteral("rgba(128,128,128,0.25)")));
+    m_payloadMessage->setText(
+        message ? QStringLiteral("<span style='color:%1'>⚠</span> %2").arg(orange, message->toHtmlEscaped())
+                : QStringLiteral("<span style='color:#34c759'>✔</span> Valid payload"));
+    m_sendProgress->setVisible(m_sending);
+    m_sendButton->setEnabled(canSend());
+    m_updatingViews = false;
+}
+
+void DevicePushWindow::show(const PhysicalDevice& device) {
+    m_device = device;
+    setWindowTitle(QStringLiteral("Send Push Notification to ") + device.name);
+    QWidget::show();
+    raise();
+    activateWindow();
+    m_loadingApps = true;
+    refresh();
+    // Loads for an earlier device may still arrive; only the latest may fill the list.
+    const quint64 generation = ++m_loadGeneration;
+    auto* watcher = new QFutureWatcher<std::vector<DeviceApp>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        if (generation != m_loadGeneration)
+            return;
+        applyApps(watcher->future().isValid() && watcher->future().resultCount() > 0
+                      ? watcher->result()
+                      : std::vector<DeviceApp>{});
+    });
+    watcher->setFuture(m_loader(device.id));
+}
+
+void DevicePushWindow::applyApps(std::vector<DeviceApp> apps) {
+    m_apps = std::move(apps);
+    m_loadingApps = false;
+    const auto has = [this](const QString& id) {
+        return std::any_of(m_apps.begin(), m_apps.end(), [&](const DeviceApp& app) { return app.id == id; });
+    };
+    if (m_appID && has(*m_appID)) {
+        // Kept.
+    } else if (m_apps.empty()) {
+        m_appID.reset();
+    } else {
+        const QString last = sharedDefaults().value(kLastAppKey).toString();
+        setAppID(has(last) ? last : m_apps.front().id);
+    }
+    refresh();
+    emit appsLoaded();
+}
+
+void DevicePushWindow::setAppID(const std::optional<QString>& appID) {
+    const auto previous = m_appID;
+    m_appID = appID;
+    if (appID && appID != previous) {
+        QSettings& defaults = sharedDefaults();
+        m_tokenField->setText(defaults.value(tokenKey(*appID)).toString());
+        m_environment = defaults.value(environmentKey(*appID)).toString() == QLatin1String("production")
+                            ? Apns::Environment::production
+                            : Apns::Environment::sandbox;
+    }
+    refresh();
+}
+
+QString DevicePushWindow::token() const {
+    return m_tokenField->text();
+}
+
+void DevicePushWindow::setToken(const QString& token) {
+    m_tokenField->setText(token);
+}
+
+void DevicePushWindow::setEnvironment(Apns::Environment environment) {
+    m_environment = environment;
+    refresh();
+}
+
+QString DevicePushWindow::payload() const {
+    return m_payloadEditor->toPlainText();
+}
+
+void DevicePushWindow::setPayload(const QString& payload) {
+    m_payloadEditor->setPlainText(payload);
+}
+
+std::optional<QString> DevicePushWindow::tokenHint() const {
+    const QString normalized = Apns::normalizedToken(token());
+    if (normalized.isEmpty())
+        return QStringLiteral("Paste the app’s device token");
+    if (!Apns::isValidToken(normalized))
+        return QStringLiteral("Device tokens are at least 64 hex characters");
+    return std::nullopt;
+}
+
+std::optional<QString> DevicePushWindow::payloadMessage() const {
+    return SimulatorActions::validatePushPayload(payload());
+}
+
+bool DevicePushWindow::canSend() const {
+    const bool hasApp = m_appID && std::any_of(m_apps.begin(), m_apps.end(),
+                                               [this](const DeviceApp& app) { return app.id == *m_appID; });
+    return !payloadMessage() && !tokenHint() && hasApp && m_credentials && !m_sending;
+}
+
+void DevicePushWindow::send() {
+    const auto found = std::find_if(m_apps.begin(), m_apps.end(),
+                                    [this](const DeviceApp& app) { return m_appID && app.id == *m_appID; });
+    if (found == m_apps.end() || !m_credentials || !m_device)
+        return;
+    const DeviceApp app = *found;
+    const Apns::Credentials credentials = *m_credentials;
+    const PhysicalDevice device = *m_device;
+    const QString payloadText = payload();
+    const QString tokenText = token();
+    // Remembered before sending, whatever the outcome.
+    QSettings& defaults = sharedDefaults();
+    defaults.setValue(tokenKey(app.id), tokenText);
+    defaults.setValue(environmentKey(app.id), Apns::rawValue(m_environment));
+    defaults.setValue(kLastAppKey, app.id);
+    defaults.sync();
+    m_sending = true;
+    refresh();
+
+    const auto fail = [this](const QString& title, const std::optional<QString>& detail) {
+        Toast::show(title, detail, QStringLiteral("bell.slash"), true);
+        m_sending = false;
+        refresh();
+        emit sendFinished();
+    };
+    std::optional<Apns::Request> request;
+    try {
+        const SigningKey key = Apns::loadSigningKey();
+        const QString providerToken = Apns::providerToken(credentials, key, QDateTime::currentDateTimeUtc());
+        request = Apns::request(tokenText, app.id, payloadText, m_environment, providerToken);
+    } catch (const UserFacingError& error) {
+        fail(QStringLiteral("Couldn’t send the push"), error.message());
+        return;
+    }
+    if (!request) {
+        const QString reason = QStringLiteral("BadDeviceToken");
+        fail(QStringLiteral("APNs rejected the push: ") + reason, Apns::hint(reason));
+        return;
+    }
+    auto* watcher = new QFutureWatcher<ApnsClient::Response>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, app, device] {
+        watcher->deleteLater();
+        finishSend(watcher->result(), app, device);
+    });
+    watcher->setFuture(m_client.send(std::move(*request)));
+}
+
+void DevicePushWindow::finishSend(const ApnsClient::Response& response, const DeviceApp& app,
+                                  const PhysicalDevice& device) {
+    if (!response.error.isEmpty()) {
+        Toast::show(QStringLiteral("Couldn’t send the push"), response.error, QStringLiteral("bell.slash"),
+                    true);
+    } else if (response.status == 200) {
+        Toast::show(QStringLiteral("Push sent"), app.name + QStringLiteral(" on ") + device.name,
+                    QStringLiteral("bell.badge"), false);
+    } else {
+        QString reason = Apns::statusText(int(response.status));
+        const QJsonDocument answer = QJsonDocument::fromJson(response.body);
+        if (answer.isObject() && answer.object().value(QLatin1String("reason")).isString())
+            reason = answer.object().value(QLatin1String("reason")).toString();
+        // A refused token must not be reused for the next 40 minutes.
+        if (Apns::isTokenRejection(reason))
+            Apns::dropCachedToken();
+        Toast::show(QStringLiteral("APNs rejected the push: ") + reason, Apns::hint(reason),
+                    QStringLiteral("bell.slash"), true);
+    }
+    m_sending = false;
+    refresh();
+    emit sendFinished();
+}
+
+void DevicePushWindow::importKey() {
+    OpenPanel panel;
+    panel.message = QStringLiteral(
+        "Choose your APNs key (AuthKey_XXXXXXXXXX.p8) from Certificates, Identifiers & Profiles › Keys");
+    panel.nameFilters = {QStringLiteral("*.p8")};
+    const auto chosen = Dialogs::shared().runOpenPanel(panel);
+    if (chosen.empty())
+        return;
+    const QString path = QString::fromStdString(chosen.front().string());
+    QFile file(path);
+    // A .p8 file is a few hundred bytes; anything huge is not one.
+    if (!file.open(QIODevice::ReadOnly) || file.size() > 1 << 20)
+        return;
+    const QByteArray bytes = file.readAll();
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder(bytes);
+    if (decoder.hasError())
+        return;
+    try {
+        SigningKey::fromPem(text.trimmed().toUtf8());
+    } catch (const UserFacingError&) {
+        Toast::show(
+            QStringLiteral("That isn’t an APNs key"),
+            QStringLiteral(
+                "Choose the .p8 file you downloaded for a key with Apple Push Notifications service."),
+            QStringLiteral("key"), true);
+        return;
+    }
+
+    const QString fileName = QFileInfo(path).fileName();
+    QWidget accessory;
+    auto* form = new QGridLayout(&accessory);
+    form->setVerticalSpacing(8);
+    auto* keyField = new QLineEdit(Apns::keyID(fileName).value_or(QString()), &accessory);
+    keyField->setObjectName(QStringLiteral("keyID"));
+    keyField->setPlaceholderText(QStringLiteral("Key ID (10 characters)"));
+    keyField->setFixedWidth(200);
+    auto* teamField = new QLineEdit(m_credentials ? m_credentials->teamID : QString(), &accessory);
+    teamField->setObjectName(QStringLiteral("teamID"));
+    teamField->setPlaceholderText(QStringLiteral("Team ID (10 characters)"));
+    teamField->setFixedWidth(200);
+    form->addWidget(new QLabel(QStringLiteral("Key ID:"), &accessory), 0, 0, Qt::AlignRight);
+    form->addWidget(keyField, 0, 1);
+    form->addWidget(new QLabel(QStringLiteral("Team ID:"), &accessory), 1, 0, Qt::AlignRight);
+    form->addWidget(teamField, 1, 1);
+
+    Alert alert;
+    alert.message = QStringLiteral("Key details");
+    alert.informativeText = QStringLiteral(
+        "Find both on developer.apple.com: the Key ID next to the key, the Team ID under Membership.");
+    alert.buttons = {{QStringLiteral("Save Key")}, {QStringLiteral("Cancel")}};
+    alert.accessory = &accessory;
+    alert.initialFocus = !keyField->text().isEmpty() && teamField->text().isEmpty() ? teamField : keyField;
+    if (Dialogs::shared().runAlert(alert) != Dialogs::kFirstButton)
+        return;
+    const auto cleaned = [](const QString& value) {
+        QString result = value;
+        while (!result.isEmpty() &&
+               (result.front() == QLatin1Char(' ') || result.front() == QLatin1Char('\t')))
+            result.remove(0, 1);
+        while (!result.isEmpty() && (result.back() == QLatin1Char(' ') || result.back() == QLatin1Char('\t')))
+            result.chop(1);
+        return result.toUpper();
+    };
+    const QString keyID = cleaned(keyField->text());
+    const QString teamID = cleaned(teamField->text());
+    if (keyID.size() != 10 || teamID.size() != 10) {
+        Toast::show(QStringLiteral("Key ID and Team ID have 10 characters each"), std::nullopt,
+                    QStringLiteral("key"), true);
+        return;
+    }
+    const Apns::Credentials credentials{keyID, teamID, fileName};
+    try {
+        Apns::saveKey(bytes, credentials);
+    } catch (const UserFacingError& error) {
+        Toast::show(QStringLiteral("Couldn’t save the key"), error.message(), QStringLiteral("key"), true);
+        return;
+    }
+    m_credentials = credentials;
+    refresh();
+    Toast::show(QStringLiteral("Push key saved"), QStringLiteral("Stored in your Keychain"),
+                QStringLiteral("key"), false);
+}
+
+void DevicePushWindow::removeKey() {
+    Apns::removeKey();
+    m_credentials.reset();
+    refresh();
+}
+
+void DevicePushWindow::showTokenHelp() {
+    auto* popover = new QFrame(this, Qt::Popup);
+    popover->setAttribute(Qt::WA_DeleteOnClose);
+    popover->setFixedWidth(420);
+    auto* column = new QVBoxLayout(popover);
+    column->setContentsMargins(16, 16, 16, 16);
+    auto* title = new QLabel(QStringLiteral("Where do I find the device token?"), popover);
+    title->setFont(Fonts::system(Fonts::callout().pointSizeF(), QFont::DemiBold));
+    column->addWidget(title);
+    auto* intro =
+        new QLabel(QStringLiteral("Apple gives the token only to your app, so the app has to print it. Add "
+                                  "this to your app delegate (or wherever you register for remote "
+                                  "notifications):"),
+                   popover);
+    intro->setWordWrap(true);
+    column->addWidget(intro);
+    auto* codeRow = new QHBoxLayout;
+    auto* code = new QLabel(kTokenHelpCode, popover);
+    QFont codeFont = monospaced();
+    codeFont.setPointSizeF(11);
+    code->setFont(codeFont);
+    code->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    code->setWordWrap(true);
+    auto* copy = new QToolButton(popover);
+    copy->setAutoRaise(true);
+    copy->setIcon(
+        QIcon(Symbols::pixmap(QStringLiteral("doc.on.doc"), {14, 14}, palette().color(QPalette::Text))));
+    copy->setToolTip(QStringLiteral("Copy code"));
+    connect(copy, &QToolButton::clicked, popover,
+            [] { QGuiApplication::clipboard()->setText(kTokenHelpCode); });
+    codeRow->addWidget(code, 1);
+    codeRow->addWidget(copy, 0, Qt::AlignTop);
+    column->addLayout(codeRow);
+    auto* outro = captionLabel(popover);
+    outro->setFont(Fonts::callout());
+    outro->setText(QStringLiteral(
+        "Run the app on the device from Xcode, allow notifications, and copy the token from Xcode’s console. "
+        "For "
+        "TestFlight or App Store builds, read it in Console.app (select the device, filter for “APNs "
+        "token”). The "
+        "token differs between Development and Production builds and changes after reinstalling."));
+    column->addWidget(outro);
+    popover->adjustSize();
+    popover->move(m_helpButton->mapToGlobal(QPoint(0, m_helpButton->height())));
+    popover->show();
+}
+
+} // namespace quorvex

@@ -1,3 +1,0 @@
-#include "network/NetworkLog.h"
-
-Q_LOGGING_CATEGORY(networkSideLog, "quorvex.network", QtInfoMsg)

@@ -1,1 +1,0 @@
-#include "network/NetworkService.h"

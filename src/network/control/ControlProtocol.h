@@ -1,0 +1,46 @@
+#pragma once
+
+#include "network/control/ExtensionControl.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quorvex {
+
+/// The wire format between the app (or `quorvexctl`) and the extension daemon, shared by both
+/// sides. Each message is one frame: a 4-byte big-endian length, then that many bytes of JSON.
+/// A request is an object {"operation": name, ...arguments}; a reply is {"ok": true, "result": ...}
+/// or {"ok": false, "error": text, "kind": "failed" | "notFound" | "denied"}.
+///
+/// Operations: "requestActivation", "deactivate", "activationState", "loadConfigurations",
+/// "saveConfiguration" {"configuration"}, "removeConfiguration" {"id"}, "startTunnel" {"id"},
+/// "stopTunnel" {"id"}, "status" {"id"}, "sendMessage" {"id", "message"}; for the administrator
+/// (root only): "approve", "allowProxy", "reset", "overview".
+struct ControlProtocol {
+    /// Frames larger than this are refused by both sides (a plan is a few kilobytes).
+    static constexpr std::uint32_t maximumFrameBytes = 4 * 1024 * 1024;
+
+    /// The socket path: QUORVEX_EXTENSION_SOCKET when set, else /run/quorvex/extension.sock.
+    static std::string defaultSocketPath();
+
+    static std::string frame(std::string_view body);
+    /// The body length announced by a 4-byte header.
+    static std::uint32_t frameLength(const unsigned char header[4]);
+
+    static nlohmann::json toJson(const ProxyConfiguration& configuration);
+    static std::optional<ProxyConfiguration> configurationFromJson(const nlohmann::json& json,
+                                                                   std::string* error = nullptr);
+    static nlohmann::json toJson(const ActivationState& state);
+    static std::optional<ActivationState> activationFromJson(const nlohmann::json& json);
+
+    static nlohmann::json success(nlohmann::json result = nullptr);
+    static nlohmann::json failure(std::string_view text, ControlErrorKind kind = ControlErrorKind::Failed);
+    static std::string kindName(ControlErrorKind kind);
+    static ControlErrorKind kindFromName(std::string_view name);
+};
+
+} // namespace quorvex

@@ -1,0 +1,416 @@
+#include "network/guide/SetupGuideView.h"
+
+#include "network/guide/IllustrationBackdrop.h"
+
+#include "ui/Fonts.h"
+#include "ui/Palette.h"
+#include "ui/Symbols.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace quorvex {
+namespace {
+
+using Phase = SetupGuide::Phase;
+using Mode = SetupGuide::Mode;
+
+const std::vector<std::pair<Phase, QString>>& indicatorSteps() {
+    static const std::vector<std::pair<Phase, QString>> steps = {
+        {Phase::ApproveExtension, QStringLiteral("Extension")},
+        {Phase::AllowProxy, QStringLiteral("Proxy")},
+        {Phase::Done, QStringLiteral("Done")},
+    };
+    return steps;
+}
+
+QColor accent() {
+    return Palette::blue();
+}
+
+QString rgba(QColor color, double alpha) {
+    color.setAlphaF(float(alpha));
+    return QStringLiteral("rgba(%1,%2,%3,%4)")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(alpha);
+}
+
+QLabel* symbolLabel(const QString& symbol, const QColor& color, int size, QWidget* parent = nullptr) {
+    auto* label = new QLabel(parent);
+    label->setPixmap(Symbols::pixmap(symbol, QSize(size, size), color, 2.0));
+    label->setFixedSize(size, size);
+    label->setAccessibleName(symbol);
+    return label;
+}
+
+QLabel* textLabel(const QString& text, const QFont& font, const QString& style = {}) {
+    auto* label = new QLabel(text);
+    label->setFont(font);
+    if (!style.isEmpty())
+        label->setStyleSheet(style);
+    return label;
+}
+
+QString secondaryStyle() {
+    return QStringLiteral("color: rgba(0,0,0,0.55);");
+}
+
+QWidget* spinner() {
+    // An indeterminate bar stands in for the small spinning indicator.
+    auto* bar = new QProgressBar;
+    bar->setRange(0, 0);
+    bar->setTextVisible(false);
+    bar->setFixedSize(28, 8);
+    bar->setObjectName(QStringLiteral("spinner"));
+    return bar;
+}
+
+void clear(QLayout* layout) {
+    while (QLayoutItem* item = layout->takeAt(0)) {
+        if (QWidget* widget = item->widget()) {
+            // Later: the button whose click led here may still be delivering its signal.
+            widget->hide();
+            widget->deleteLater();
+        } else if (QLayout* inner = item->layout())
+            clear(inner);
+        delete item;
+    }
+}
+
+} // namespace
+
+SetupGuideView::SetupGuideView(SetupGuide& guide, IllustrationFactory illustrations,
+                               std::function<void()> openSettings, std::function<void()> close,
+                               QWidget* parent)
+    : QWidget(parent)
+    , m_guide(guide)
+    , m_illustrations(std::move(illustrations))
+    , m_openSettings(std::move(openSettings))
+    , m_close(std::move(close)) {
+    setFixedSize(kWidth, kHeight);
+    setAutoFillBackground(true);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    m_indicator = new QHBoxLayout;
+    m_indicator->setSpacing(8);
+    m_indicator->setContentsMargins(0, 36, 0, 20);
+    column->addLayout(m_indicator);
+
+    m_pageArea = new QVBoxLayout;
+    m_pageArea->setContentsMargins(0, 0, 0, 0);
+    m_pageArea->setAlignment(Qt::AlignTop);
+    column->addLayout(m_pageArea, 1);
+
+    m_footer = new QHBoxLayout;
+    m_footer->setContentsMargins(24, 12, 24, 26);
+    m_footer->setSpacing(10);
+    column->addLayout(m_footer);
+
+    connect(&m_guide, &SetupGuide::changed, this, &SetupGuideView::render);
+    render();
+}
+
+SetupGuideView::PageTexts SetupGuideView::pageTexts(const SetupGuide& guide) {
+    switch (guide.phase()) {
+    case Phase::Intro:
+        return {QStringLiteral("Control your simulators’ network, not this computer’s"),
+                QStringLiteral(
+                    "Quorvex routes only simulator traffic through its network extension, to slow it down or "
+                    "block hosts. This computer asks for two quick approvals the first time.")};
+    case Phase::ApproveExtension:
+        return {QStringLiteral("Allow the network extension"),
+                QStringLiteral(
+                    "This computer asks to use a new network extension. An administrator approves it in a "
+                    "terminal with “sudo quorvexctl approve”; you may be asked for your password.")};
+    case Phase::AllowProxy:
+        return {QStringLiteral("Allow the proxy configuration"),
+                QStringLiteral(
+                    "This computer asks whether Quorvex may add a proxy configuration. Click Allow. Only "
+                    "simulator traffic is slowed down. Everything else passes through untouched.")};
+    case Phase::Done:
+        break;
+    }
+    const bool verified = guide.isComplete(Phase::Done);
+    const bool unlimited = guide.profile().id == "unlimited";
+    const bool bothApproved = guide.status().extensionApproved && guide.status().proxyAllowed;
+    PageTexts texts;
+    if (verified) {
+        if (guide.mode() == Mode::Tour)
+            texts.title = QStringLiteral("You’re all set");
+        else if (unlimited)
+            texts.title = QStringLiteral("Host blocking is on");
+        else
+            texts.title = QStringLiteral("Simulators are on ") + QString::fromStdString(guide.profile().name);
+        texts.message =
+            unlimited ? QStringLiteral("Manage blocked hosts any time from the menu bar. Removing them or "
+                                       "quitting the app turns blocking off.")
+                      : QStringLiteral("Change the speed any time from the menu bar. Choosing No Limit or "
+                                       "quitting the app turns the limiter off.");
+    } else {
+        texts.title = guide.mode() == Mode::Live && bothApproved ? QStringLiteral("Almost there")
+                                                                 : QStringLiteral("Not set up yet");
+        texts.message =
+            bothApproved ? QStringLiteral("Both approvals are confirmed. This computer is starting the speed "
+                                          "limiter, which usually takes a second.")
+                         : QStringLiteral("Finish the steps before this one. The checkmarks turn on as soon "
+                                          "as this computer confirms each step.");
+    }
+    return texts;
+}
+
+IllustrationSpec SetupGuideView::illustrationSpec() const {
+    switch (m_guide.phase()) {
+    case Phase::Intro:
+        return IllustrationSpec::intro();
+    case Phase::ApproveExtension:
+        return IllustrationSpec::settings();
+    case Phase::AllowProxy:
+        return IllustrationSpec::proxyAlert();
+    case Phase::Done:
+        break;
+    }
+    return IllustrationSpec::done(m_guide.profile(), m_guide.isComplete(Phase::Done));
+}
+
+void SetupGuideView::render() {
+    renderIndicator();
+    renderPage();
+    renderFooter();
+}
+
+void SetupGuideView::renderIndicator() {
+    clear(m_indicator);
+    m_indicator->addStretch();
+    for (const auto& [step, title] : indicatorSteps()) {
+        const bool done = m_guide.isComplete(step);
+        const bool current = m_guide.phase() == step;
+        auto* button = new QPushButton;
+        button->setObjectName(QStringLiteral("step-") + title);
+        button->setFlat(true);
+        button->setCursor(Qt::PointingHandCursor);
+        const QColor symbolColor = done ? Palette::green() : current ? accent() : Palette::gray();
+        const QString symbol = done      ? QStringLiteral("checkmark.circle.fill")
+                               : current ? QStringLiteral("circle.inset.filled")
+                                         : QStringLiteral("circle");
+        button->setIcon(QIcon(Symbols::pixmap(symbol, QSize(14, 14), symbolColor, 2.0)));
+        button->setIconSize(QSize(14, 14));
+        button->setText(title);
+        button->setFont(Fonts::caption(QFont::Medium));
+        const QString textColor = current ? accent().name()
+                                  : done  ? QStringLiteral("palette(window-text)")
+                                          : QStringLiteral("gray");
+        button->setStyleSheet(
+            QStringLiteral("QPushButton { border: none; border-radius: 12px; padding: 5px 10px; "
+                           "color: %1; background: %2; } QPushButton:disabled { color: %3; }")
+                .arg(textColor, current ? rgba(accent(), 0.14) : QStringLiteral("transparent"),
+                     current ? accent().name() : textColor));
+        button->setEnabled(m_guide.canReach(step));
+        // Copied, not captured: clang 14 cannot capture a structured binding.
+        const auto target = step;
+        connect(button, &QPushButton::clicked, this, [this, target] { m_guide.go(target); });
+        m_indicator->addWidget(button);
+    }
+    m_indicator->addStretch();
+}
+
+void SetupGuideView::renderPage() {
+    const IllustrationSpec spec = illustrationSpec();
+    if (m_shownPhase != m_guide.phase()) {
+        clear(m_pageArea);
+        m_page = new QWidget;
+        auto* page = new QVBoxLayout(m_page);
+        page->setContentsMargins(28, 0, 28, 0);
+        page->setSpacing(16);
+        m_illustration = new IllustrationBackdrop(m_illustrations(spec, nullptr), m_page);
+        m_illustration->setFixedHeight(270);
+        m_illustration->setObjectName(QStringLiteral("illustration"));
+        page->addWidget(m_illustration);
+        m_title = textLabel({}, Fonts::system(17, QFont::DemiBold));
+        m_title->setObjectName(QStringLiteral("title"));
+        page->addWidget(m_title);
+        m_message = textLabel({}, Fonts::body(), secondaryStyle());
+        m_message->setObjectName(QStringLiteral("message"));
+        m_message->setWordWrap(true);
+        page->addWidget(m_message);
+        m_detailSlot = new QVBoxLayout;
+        page->addLayout(m_detailSlot);
+        page->addStretch();
+        m_pageArea->addWidget(m_page);
+        m_shownPhase = m_guide.phase();
+        m_shownSpec = spec;
+    } else if (spec != m_shownSpec) {
+        // The last page's drawing follows the profile and the confirmation.
+        auto* page = static_cast<QVBoxLayout*>(m_page->layout());
+        QWidget* replacement = new IllustrationBackdrop(m_illustrations(spec, nullptr), m_page);
+        replacement->setFixedHeight(270);
+        replacement->setObjectName(QStringLiteral("illustration"));
+        delete page->replaceWidget(m_illustration, replacement);
+        delete m_illustration;
+        m_illustration = replacement;
+        m_shownSpec = spec;
+    }
+    const PageTexts texts = pageTexts(m_guide);
+    m_title->setText(texts.title);
+    m_message->setText(texts.message);
+    clear(m_detailSlot);
+    if (QWidget* detail = makeDetail())
+        m_detailSlot->addWidget(detail);
+}
+
+QWidget* SetupGuideView::makeDetail() {
+    switch (m_guide.phase()) {
+    case Phase::Intro: {
+        auto* rows = new QWidget;
+        auto* column = new QVBoxLayout(rows);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(10);
+        const std::vector<std::pair<QString, QString>> steps = {
+            {QStringLiteral("puzzlepiece.extension"),
+             QStringLiteral("Allow the network extension with “sudo quorvexctl approve”")},
+            {QStringLiteral("network.badge.shield.half.filled"),
+             QStringLiteral("Allow the proxy configuration")},
+        };
+        int number = 0;
+        for (const auto& [symbol, text] : steps) {
+            auto* row = new QHBoxLayout;
+            row->setSpacing(10);
+            auto* badge = textLabel(
+                QString::number(++number), Fonts::caption(QFont::Bold),
+                QStringLiteral("color: white; background: %1; border-radius: 10px;").arg(accent().name()));
+            badge->setFixedSize(20, 20);
+            badge->setAlignment(Qt::AlignCenter);
+            row->addWidget(badge);
+            row->addWidget(symbolLabel(symbol, accent(), 20));
+            row->addWidget(textLabel(text, Fonts::body()));
+            row->addStretch();
+            column->addLayout(row);
+        }
+        return rows;
+    }
+    case Phase::ApproveExtension:
+        return makeStepStatus(Phase::ApproveExtension, QStringLiteral("Extension allowed"),
+                              QStringLiteral("Waiting for “sudo quorvexctl approve”…"),
+                              QStringLiteral("Not allowed yet"), true);
+    case Phase::AllowProxy:
+        return makeStepStatus(Phase::AllowProxy, QStringLiteral("Proxy configuration allowed"),
+                              QStringLiteral("Waiting for you to click Allow…"),
+                              QStringLiteral("Not allowed yet"), false);
+    case Phase::Done:
+        break;
+    }
+    const SetupStatus& status = m_guide.status();
+    if (m_guide.isComplete(Phase::Done) || m_guide.mode() != Mode::Live || m_guide.error() ||
+        !status.extensionApproved || !status.proxyAllowed)
+        return nullptr;
+    auto* line = new QWidget;
+    line->setObjectName(QStringLiteral("starting"));
+    auto* row = new QHBoxLayout(line);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(10);
+    row->addStretch();
+    row->addWidget(spinner());
+    row->addWidget(
+        textLabel(QStringLiteral("Starting the speed limiter…"), Fonts::callout(), secondaryStyle()));
+    row->addStretch();
+    return line;
+}
+
+QWidget* SetupGuideView::makeStepStatus(Phase step, const QString& verified, const QString& waiting,
+                                        const QString& notYet, bool settingsButton) {
+    auto* line = new QWidget;
+    line->setObjectName(QStringLiteral("stepStatus"));
+    auto* row = new QHBoxLayout(line);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(8);
+    const bool complete = m_guide.isComplete(step);
+    if (complete) {
+        row->addWidget(symbolLabel(QStringLiteral("checkmark.circle.fill"), Palette::green(), 16));
+        row->addWidget(textLabel(verified, Fonts::callout()));
+    } else if (m_guide.mode() == Mode::Live) {
+        row->addWidget(spinner());
+        row->addWidget(textLabel(waiting, Fonts::callout(), secondaryStyle()));
+    } else {
+        row->addWidget(symbolLabel(QStringLiteral("circle.dashed"), Palette::gray(), 16));
+        row->addWidget(textLabel(notYet, Fonts::callout(), secondaryStyle()));
+    }
+    row->addStretch();
+    if (settingsButton && !complete) {
+        auto* open = new QPushButton(QStringLiteral("How to Allow the Extension…"));
+        open->setObjectName(QStringLiteral("openSettings"));
+        connect(open, &QPushButton::clicked, this, [this] {
+            if (m_openSettings)
+                m_openSettings();
+        });
+        row->addWidget(open);
+    }
+    return line;
+}
+
+void SetupGuideView::renderFooter() {
+    clear(m_footer);
+    const Phase phase = m_guide.phase();
+    if (const auto previous = SetupGuide::previous(phase)) {
+        auto* back = new QPushButton(
+            QIcon(Symbols::pixmap(QStringLiteral("chevron.left"), QSize(14, 14), Palette::gray(), 2.0)),
+            QStringLiteral("Back"));
+        back->setObjectName(QStringLiteral("back"));
+        connect(back, &QPushButton::clicked, this, [this, target = *previous] { m_guide.go(target); });
+        m_footer->addWidget(back);
+    }
+    if (const auto& error = m_guide.error()) {
+        auto* label = new QWidget;
+        label->setObjectName(QStringLiteral("error"));
+        auto* row = new QHBoxLayout(label);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(6);
+        row->addWidget(symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), Palette::orange(), 14), 0,
+                       Qt::AlignTop);
+        auto* text =
+            textLabel(*error, Fonts::callout(), QStringLiteral("color: %1;").arg(Palette::orange().name()));
+        text->setObjectName(QStringLiteral("errorText"));
+        text->setWordWrap(true);
+        // At most two lines of callout text.
+        text->setMaximumHeight(2 * QFontMetrics(text->font()).lineSpacing());
+        row->addWidget(text, 1);
+        m_footer->addWidget(label, 1);
+    } else {
+        m_footer->addStretch();
+    }
+    if (!(phase == Phase::Done && m_guide.isComplete(Phase::Done))) {
+        auto* cancel = new QPushButton(m_guide.mode() == Mode::Live ? QStringLiteral("Not Now")
+                                                                    : QStringLiteral("Close"));
+        cancel->setObjectName(QStringLiteral("cancel"));
+        cancel->setShortcut(QKeySequence(Qt::Key_Escape));
+        connect(cancel, &QPushButton::clicked, this, [this] {
+            if (m_close)
+                m_close();
+        });
+        m_footer->addWidget(cancel);
+    }
+    auto* primary = new QPushButton(m_guide.primaryButtonTitle());
+    primary->setObjectName(QStringLiteral("primary"));
+    primary->setDefault(true);
+    primary->setAutoDefault(true);
+    primary->setMinimumSize(72, 28);
+    QFont font = Fonts::body();
+    font.setWeight(QFont::Medium);
+    primary->setFont(font);
+    primary->setStyleSheet(
+        QStringLiteral("QPushButton { color: white; background: %1; border: none; border-radius: 14px; "
+                       "padding: 4px 16px; } QPushButton:pressed { background: %2; } "
+                       "QPushButton:disabled { color: gray; background: rgba(0,0,0,0.08); }")
+            .arg(accent().name(), rgba(accent(), 0.8)));
+    primary->setEnabled(m_guide.canContinue());
+    connect(primary, &QPushButton::clicked, this, [this] { m_guide.primaryAction(); });
+    m_footer->addWidget(primary);
+}
+
+} // namespace quorvex

@@ -1,0 +1,3 @@
+#include "network/model/NetworkLog.h"
+
+Q_LOGGING_CATEGORY(networkSideLog, "quorvex.network", QtInfoMsg)

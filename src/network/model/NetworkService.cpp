@@ -1,0 +1,1 @@
+#include "network/model/NetworkService.h"

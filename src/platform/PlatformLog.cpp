@@ -1,3 +1,0 @@
-#include "platform/PlatformLog.h"
-
-Q_LOGGING_CATEGORY(platformLog, "quorvex.platform", QtInfoMsg)

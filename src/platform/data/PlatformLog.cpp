@@ -1,0 +1,3 @@
+#include "platform/data/PlatformLog.h"
+
+Q_LOGGING_CATEGORY(platformLog, "quorvex.platform", QtInfoMsg)

@@ -1,0 +1,483 @@
+// Ownership: the object owns its xcb connection, the EWMH atom table and the socket notifier that
+// reads the connection on the GUI thread. Queries pipeline their requests (all cookies first,
+// then the replies) so a window list costs one round trip per kind of request, not per window.
+// Reading a reply can pull events into xcb's queue without the socket becoming readable again,
+// so every query is followed by a queued drain of that queue.
+#include "platform/gui/x11/X11WindowSystem.h"
+
+#include <QSocketNotifier>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+namespace quorvex {
+namespace {
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T> using XcbPtr = std::unique_ptr<T, FreeDeleter>;
+
+// Layers of the window list, after the order of the desktop's own window levels.
+constexpr int kNormalLayer = 0;
+constexpr int kFloatingLayer = 3;
+constexpr int kDockLayer = 20;
+constexpr int kMenuLayer = 24;
+
+} // namespace
+
+struct X11WindowSystem::Private {
+    X11WindowSystem* owner = nullptr;
+    xcb_connection_t* connection = nullptr;
+    mutable xcb_ewmh_connection_t ewmh{}; // the library takes it non-const even for reads
+    bool ewmhReady = false;
+    int screenNumber = 0;
+    xcb_window_t root = 0;
+    std::unique_ptr<QSocketNotifier> notifier;
+    bool changePending = false;
+    std::vector<xcb_window_t> watched;
+
+    ~Private() {
+        notifier.reset();
+        if (ewmhReady)
+            xcb_ewmh_connection_wipe(&ewmh);
+        if (connection)
+            xcb_disconnect(connection);
+    }
+
+    // --- events ---
+
+    void readEvents() {
+        bool relevant = false;
+        bool clientsChanged = false;
+        while (XcbPtr<xcb_generic_event_t> event{xcb_poll_for_event(connection)}) {
+            switch (event->response_type & 0x7f) {
+            case XCB_PROPERTY_NOTIFY: {
+                const auto* e = reinterpret_cast<const xcb_property_notify_event_t*>(event.get());
+                if (e->window == root) {
+                    if (e->atom == ewmh._NET_CLIENT_LIST_STACKING || e->atom == ewmh._NET_CLIENT_LIST)
+                        clientsChanged = true;
+                    if (e->atom == ewmh._NET_ACTIVE_WINDOW || e->atom == ewmh._NET_CLIENT_LIST_STACKING ||
+                        e->atom == ewmh._NET_CLIENT_LIST || e->atom == ewmh._NET_WORKAREA ||
+                        e->atom == ewmh._NET_SUPPORTING_WM_CHECK)
+                        relevant = true;
+                } else {
+                    relevant = true; // a title, frame extents or state of a watched window
+                }
+                break;
+            }
+            case XCB_MAP_NOTIFY:
+            case XCB_UNMAP_NOTIFY:
+            case XCB_CREATE_NOTIFY:
+            case XCB_DESTROY_NOTIFY:
+            case XCB_REPARENT_NOTIFY:
+                clientsChanged = true;
+                relevant = true;
+                break;
+            case XCB_CONFIGURE_NOTIFY:
+            case XCB_FOCUS_IN:
+            case XCB_FOCUS_OUT:
+                relevant = true;
+                break;
+            default:
+                break;
+            }
+        }
+        if (clientsChanged)
+            watchClients();
+        if (relevant)
+            scheduleChanged();
+    }
+
+    void scheduleDrain() {
+        if (notifier)
+            QMetaObject::invokeMethod(
+                notifier.get(), [this] { readEvents(); }, Qt::QueuedConnection);
+    }
+
+    // One signal per event-loop turn, however many events arrived.
+    void scheduleChanged() {
+        if (changePending)
+            return;
+        changePending = true;
+        QMetaObject::invokeMethod(
+            owner,
+            [this] {
+                changePending = false;
+                emit owner->changed();
+            },
+            Qt::QueuedConnection);
+    }
+
+    // Titles, extents and states live on the client windows, not on the root.
+    void watchClients() {
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        for (xcb_window_t window : stackingBottomToTop()) {
+            if (std::find(watched.begin(), watched.end(), window) == watched.end()) {
+                xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &mask);
+                watched.push_back(window);
+            }
+        }
+        if (watched.size() > 512)
+            watched.erase(watched.begin(), watched.begin() + 256);
+        xcb_flush(connection);
+    }
+
+    // --- queries ---
+
+    bool hasWindowManager() const {
+        xcb_window_t check = 0;
+        if (!xcb_ewmh_get_supporting_wm_check_reply(&ewmh, xcb_ewmh_get_supporting_wm_check(&ewmh, root),
+                                                    &check, nullptr))
+            return false;
+        return check != 0;
+    }
+
+    std::vector<xcb_window_t> stackingBottomToTop() const {
+        std::vector<xcb_window_t> result;
+        if (hasWindowManager()) {
+            xcb_ewmh_get_windows_reply_t list;
+            if (xcb_ewmh_get_client_list_stacking_reply(
+                    &ewmh, xcb_ewmh_get_client_list_stacking(&ewmh, screenNumber), &list, nullptr)) {
+                result.assign(list.windows, list.windows + list.windows_len);
+                xcb_ewmh_get_windows_reply_wipe(&list);
+                return result;
+            }
+        }
+        XcbPtr<xcb_query_tree_reply_t> tree{
+            xcb_query_tree_reply(connection, xcb_query_tree(connection, root), nullptr)};
+        if (tree) {
+            const xcb_window_t* children = xcb_query_tree_children(tree.get());
+            result.assign(children, children + xcb_query_tree_children_length(tree.get()));
+        }
+        return result;
+    }
+
+    std::optional<QString> windowClass(xcb_get_property_reply_t* reply) const {
+        if (!reply || reply->value_len == 0)
+            return std::nullopt;
+        const char* value = static_cast<const char*>(xcb_get_property_value(reply));
+        const int length = xcb_get_property_value_length(reply);
+        // Instance name, NUL, class name, NUL.
+        const char* end = value + length;
+        const char* instanceEnd = static_cast<const char*>(std::memchr(value, '\0', size_t(length)));
+        if (!instanceEnd || instanceEnd + 1 >= end)
+            return QString::fromLocal8Bit(value, length);
+        const char* klass = instanceEnd + 1;
+        const char* classEnd = static_cast<const char*>(std::memchr(klass, '\0', size_t(end - klass)));
+        return QString::fromLocal8Bit(klass, int((classEnd ? classEnd : end) - klass));
+    }
+
+    struct ClientInfo {
+        xcb_window_t window = 0;
+        bool viewable = false;
+        std::optional<QString> windowClass;
+        std::optional<qint64> pid;
+        Window window_;
+    };
+
+    std::vector<ClientInfo> describe(const std::vector<xcb_window_t>& windows) const {
+        struct Cookies {
+            xcb_get_window_attributes_cookie_t attributes;
+            xcb_get_geometry_cookie_t geometry;
+            xcb_translate_coordinates_cookie_t origin;
+            xcb_get_property_cookie_t windowClass;
+            xcb_get_property_cookie_t pid;
+            xcb_get_property_cookie_t extents;
+            xcb_get_property_cookie_t type;
+            xcb_get_property_cookie_t state;
+        };
+        std::vector<Cookies> cookies;
+        cookies.reserve(windows.size());
+        for (xcb_window_t w : windows) {
+            cookies.push_back({
+                xcb_get_window_attributes(connection, w),
+                xcb_get_geometry(connection, w),
+                xcb_translate_coordinates(connection, w, root, 0, 0),
+                xcb_get_property(connection, 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
+                xcb_get_property(connection, 0, w, ewmh._NET_WM_PID, XCB_ATOM_CARDINAL, 0, 1),
+                xcb_get_property(connection, 0, w, ewmh._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 0, 4),
+                xcb_get_property(connection, 0, w, ewmh._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 0, 16),
+                xcb_get_property(connection, 0, w, ewmh._NET_WM_STATE, XCB_ATOM_ATOM, 0, 32),
+            });
+        }
+        std::vector<ClientInfo> result;
+        result.reserve(windows.size());
+        for (size_t i = 0; i < windows.size(); ++i) {
+            const Cookies& c = cookies[i];
+            ClientInfo info;
+            info.window = windows[i];
+            XcbPtr<xcb_get_window_attributes_reply_t> attributes{
+                xcb_get_window_attributes_reply(connection, c.attributes, nullptr)};
+            XcbPtr<xcb_get_geometry_reply_t> geometry{
+                xcb_get_geometry_reply(connection, c.geometry, nullptr)};
+            XcbPtr<xcb_translate_coordinates_reply_t> origin{
+                xcb_translate_coordinates_reply(connection, c.origin, nullptr)};
+            XcbPtr<xcb_get_property_reply_t> klass{
+                xcb_get_property_reply(connection, c.windowClass, nullptr)};
+            XcbPtr<xcb_get_property_reply_t> pid{xcb_get_property_reply(connection, c.pid, nullptr)};
+            XcbPtr<xcb_get_property_reply_t> extents{xcb_get_property_reply(connection, c.extents, nullptr)};
+            XcbPtr<xcb_get_property_reply_t> type{xcb_get_property_reply(connection, c.type, nullptr)};
+            XcbPtr<xcb_get_property_reply_t> state{xcb_get_property_reply(connection, c.state, nullptr)};
+
+            info.viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+            info.windowClass = windowClass(klass.get());
+            if (pid && pid->value_len == 1)
+                info.pid = qint64(*static_cast<const uint32_t*>(xcb_get_property_value(pid.get())));
+
+            Window& w = info.window_;
+            w.number = windows[i];
+            w.ownerPID = info.pid;
+            w.ownerName = info.windowClass.value_or(QString());
+            if (geometry && origin) {
+                double left = 0, right = 0, top = 0, bottom = 0;
+                if (extents && extents->value_len == 4) {
+                    const auto* e = static_cast<const uint32_t*>(xcb_get_property_value(extents.get()));
+                    left = e[0], right = e[1], top = e[2], bottom = e[3];
+                }
+                w.bounds = QRectF(origin->dst_x - left, origin->dst_y - top, geometry->width + left + right,
+                                  geometry->height + top + bottom);
+            }
+            int layer = kNormalLayer;
+            if (attributes && attributes->override_redirect)
+                layer = kMenuLayer;
+            if (type && type->value_len > 0) {
+                const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(type.get()));
+                const xcb_atom_t t = atoms[0];
+                if (t == ewmh._NET_WM_WINDOW_TYPE_DOCK)
+                    layer = kDockLayer;
+                else if (t == ewmh._NET_WM_WINDOW_TYPE_MENU || t == ewmh._NET_WM_WINDOW_TYPE_DROPDOWN_MENU ||
+                         t == ewmh._NET_WM_WINDOW_TYPE_POPUP_MENU || t == ewmh._NET_WM_WINDOW_TYPE_TOOLTIP ||
+                         t == ewmh._NET_WM_WINDOW_TYPE_NOTIFICATION || t == ewmh._NET_WM_WINDOW_TYPE_COMBO ||
+                         t == ewmh._NET_WM_WINDOW_TYPE_DND)
+                    layer = kMenuLayer;
+                else if (t == ewmh._NET_WM_WINDOW_TYPE_UTILITY || t == ewmh._NET_WM_WINDOW_TYPE_TOOLBAR ||
+                         t == ewmh._NET_WM_WINDOW_TYPE_SPLASH)
+                    layer = kFloatingLayer;
+            }
+            if (state && state->value_len > 0) {
+                const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(state.get()));
+                for (uint32_t k = 0; k < state->value_len; ++k) {
+                    if (atoms[k] == ewmh._NET_WM_STATE_ABOVE && layer == kNormalLayer)
+                        layer = kFloatingLayer;
+                }
+            }
+            w.layer = layer;
+            result.push_back(std::move(info));
+        }
+        return result;
+    }
+
+    std::optional<QString> title(xcb_window_t window) const {
+        xcb_ewmh_get_utf8_strings_reply_t name;
+        if (xcb_ewmh_get_wm_name_reply(&ewmh, xcb_ewmh_get_wm_name(&ewmh, window), &name, nullptr)) {
+            QString text = QString::fromUtf8(name.strings, int(name.strings_len));
+            xcb_ewmh_get_utf8_strings_reply_wipe(&name);
+            return text;
+        }
+        XcbPtr<xcb_get_property_reply_t> legacy{xcb_get_property_reply(
+            connection, xcb_get_property(connection, 0, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 0, 1024),
+            nullptr)};
+        if (legacy && legacy->value_len > 0)
+            return QString::fromLatin1(static_cast<const char*>(xcb_get_property_value(legacy.get())),
+                                       xcb_get_property_value_length(legacy.get()));
+        return std::nullopt;
+    }
+
+    // The client window that is active: the window manager's word, else the top-level ancestor of
+    // the input focus.
+    std::optional<xcb_window_t> activeClient() const {
+        if (hasWindowManager()) {
+            xcb_window_t active = 0;
+            if (xcb_ewmh_get_active_window_reply(&ewmh, xcb_ewmh_get_active_window(&ewmh, screenNumber),
+                                                 &active, nullptr) &&
+                active != 0)
+                return active;
+            return std::nullopt;
+        }
+        XcbPtr<xcb_get_input_focus_reply_t> focus{
+            xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr)};
+        if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT ||
+            focus->focus == root)
+            return std::nullopt;
+        xcb_window_t window = focus->focus;
+        for (int depth = 0; depth < 64; ++depth) {
+            XcbPtr<xcb_query_tree_reply_t> tree{
+                xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr)};
+            if (!tree)
+                return std::nullopt;
+            if (tree->parent == root || tree->parent == XCB_NONE)
+                return window;
+            window = tree->parent;
+        }
+        return std::nullopt;
+    }
+};
+
+std::unique_ptr<X11WindowSystem> X11WindowSystem::connect(const char* displayName) {
+    auto d = std::make_unique<Private>();
+    d->connection = xcb_connect(displayName, &d->screenNumber);
+    if (!d->connection || xcb_connection_has_error(d->connection))
+        return nullptr;
+    const xcb_setup_t* setup = xcb_get_setup(d->connection);
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
+    for (int i = 0; i < d->screenNumber && it.rem; ++i)
+        xcb_screen_next(&it);
+    if (!it.rem)
+        return nullptr;
+    d->root = it.data->root;
+    xcb_intern_atom_cookie_t* cookies = xcb_ewmh_init_atoms(d->connection, &d->ewmh);
+    if (!xcb_ewmh_init_atoms_replies(&d->ewmh, cookies, nullptr))
+        return nullptr;
+    d->ewmhReady = true;
+    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(d->connection, d->root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(d->connection);
+    return std::unique_ptr<X11WindowSystem>(new X11WindowSystem(std::move(d)));
+}
+
+X11WindowSystem::X11WindowSystem(std::unique_ptr<Private> p)
+    : d(std::move(p)) {
+    d->owner = this;
+    d->notifier =
+        std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(d->connection), QSocketNotifier::Read);
+    QObject::connect(d->notifier.get(), &QSocketNotifier::activated, d->notifier.get(),
+                     [this] { d->readEvents(); });
+    d->watchClients();
+    d->scheduleDrain();
+}
+
+X11WindowSystem::~X11WindowSystem() = default;
+
+QString X11WindowSystem::bundleIDForClass(const QString& windowClass) {
+    if (windowClass == QLatin1String("Simulator"))
+        return QStringLiteral("com.apple.iphonesimulator");
+    if (windowClass == QLatin1String("DeviceHub"))
+        return QStringLiteral("com.apple.dt.Devices");
+    return windowClass;
+}
+
+bool X11WindowSystem::hasWindowManager() const {
+    return d->hasWindowManager();
+}
+
+std::optional<WindowSystem::Activation> X11WindowSystem::frontmostApplication() const {
+    const std::optional<xcb_window_t> active = d->activeClient();
+    std::optional<Activation> result;
+    if (active) {
+        const auto infos = d->describe({*active});
+        if (!infos.empty() && infos.front().windowClass && !infos.front().windowClass->isEmpty()) {
+            const auto& info = infos.front();
+            result =
+                Activation{{bundleIDForClass(*info.windowClass), info.pid.value_or(0), *info.windowClass},
+                           quint64(*active)};
+        }
+    }
+    d->scheduleDrain();
+    return result;
+}
+
+std::vector<WindowSystem::Application> X11WindowSystem::runningApplications(const QString& bundleID) const {
+    std::vector<Application> result;
+    for (const auto& info : d->describe(d->stackingBottomToTop())) {
+        if (!info.windowClass || bundleIDForClass(*info.windowClass) != bundleID)
+            continue;
+        Application app{bundleID, info.pid.value_or(0), *info.windowClass};
+        if (std::find(result.begin(), result.end(), app) == result.end())
+            result.push_back(app);
+    }
+    d->scheduleDrain();
+    return result;
+}
+
+std::vector<WindowSystem::Window> X11WindowSystem::windowList() const {
+    std::vector<xcb_window_t> stacking = d->stackingBottomToTop();
+    std::reverse(stacking.begin(), stacking.end());
+    std::vector<Window> result;
+    for (auto& info : d->describe(stacking)) {
+        if (info.viewable)
+            result.push_back(std::move(info.window_));
+    }
+    d->scheduleDrain();
+    return result;
+}
+
+std::optional<QString> X11WindowSystem::focusedWindowTitle(qint64 pid) const {
+    std::optional<xcb_window_t> window;
+    if (const auto active = d->activeClient()) {
+        const auto infos = d->describe({*active});
+        if (!infos.empty() && infos.front().pid == pid)
+            window = *active;
+    }
+    if (!window) {
+        for (const Window& w : windowList()) {
+            if (w.ownerPID == pid && w.layer == kNormalLayer && w.number) {
+                window = xcb_window_t(*w.number);
+                break;
+            }
+        }
+    }
+    std::optional<QString> result;
+    if (window)
+        result = d->title(*window);
+    d->scheduleDrain();
+    return result;
+}
+
+bool X11WindowSystem::isProcessRunning(qint64 pid) const {
+    if (pid <= 0)
+        return false;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+std::vector<WindowSystem::Screen> X11WindowSystem::screens() const {
+    XcbPtr<xcb_get_geometry_reply_t> geometry{
+        xcb_get_geometry_reply(d->connection, xcb_get_geometry(d->connection, d->root), nullptr)};
+    if (!geometry)
+        return {};
+    const double width = geometry->width, height = geometry->height;
+    // The root's rectangle, turned so y grows upwards from its bottom edge.
+    const auto flip = [height](double x, double y, double w, double h) {
+        return QRectF(x, height - y - h, w, h);
+    };
+    Screen screen{flip(0, 0, width, height), flip(0, 0, width, height)};
+    xcb_ewmh_get_workarea_reply_t workarea;
+    if (xcb_ewmh_get_workarea_reply(&d->ewmh, xcb_ewmh_get_workarea(&d->ewmh, d->screenNumber), &workarea,
+                                    nullptr)) {
+        if (workarea.workarea_len > 0) {
+            const xcb_ewmh_geometry_t& a = workarea.workarea[0];
+            if (a.width > 0 && a.height > 0)
+                screen.visibleFrame = flip(a.x, a.y, a.width, a.height);
+        }
+        xcb_ewmh_get_workarea_reply_wipe(&workarea);
+    }
+    d->scheduleDrain();
+    return {screen};
+}
+
+void X11WindowSystem::orderWindow(quint64 window, Order order, quint64 relativeTo) {
+    const uint32_t mode = order == Order::Above ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
+    if (d->hasWindowManager()) {
+        // Frames belong to the window manager: ask it to restack, as a pager would (source 2).
+        xcb_ewmh_request_restack_window(&d->ewmh, d->screenNumber, xcb_window_t(window),
+                                        xcb_window_t(relativeTo), xcb_stack_mode_t(mode));
+    } else {
+        const uint32_t values[] = {uint32_t(relativeTo), mode};
+        xcb_configure_window(d->connection, xcb_window_t(window),
+                             XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
+    }
+    xcb_flush(d->connection);
+    d->scheduleDrain();
+}
+
+bool X11WindowSystem::openApplication(const QString&) {
+    return false; // no registry of applications by bundle identifier on this desktop
+}
+
+} // namespace quorvex

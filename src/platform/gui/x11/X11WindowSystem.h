@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/gui/WindowSystem.h"
+
+#include <memory>
+
+namespace quorvex {
+
+/// The window system on X11 through a connection of its own: the active window from
+/// _NET_ACTIVE_WINDOW, windows from _NET_CLIENT_LIST_STACKING, applications from WM_CLASS and
+/// _NET_WM_PID, frames including _NET_FRAME_EXTENTS, titles from _NET_WM_NAME. Without a window
+/// manager it falls back to the input focus and the root's children in stacking order. Events
+/// (PropertyNotify, ConfigureNotify, map changes) are read by a socket notifier on the GUI thread
+/// and coalesced into one `changed` per event-loop turn.
+class X11WindowSystem final : public WindowSystem {
+public:
+    /// Connects to `displayName` (null: $DISPLAY). Null when no display answers.
+    static std::unique_ptr<X11WindowSystem> connect(const char* displayName = nullptr);
+    ~X11WindowSystem() override;
+
+    /// The application a WM_CLASS class name stands for ("Simulator" for the simulator app).
+    static QString bundleIDForClass(const QString& windowClass);
+
+    std::optional<Activation> frontmostApplication() const override;
+    std::vector<Application> runningApplications(const QString& bundleID) const override;
+    std::vector<Window> windowList() const override;
+    std::optional<QString> focusedWindowTitle(qint64 pid) const override;
+    bool canReadWindowTitles() const override { return true; }
+    bool requestTitleAccess() override { return true; }
+    bool isProcessRunning(qint64 pid) const override;
+    std::vector<Screen> screens() const override;
+    void orderWindow(quint64 window, Order order, quint64 relativeTo) override;
+    bool knowsApplication(const QString&) const override { return false; }
+    bool openApplication(const QString& bundleID) override;
+
+    /// Whether a window manager announces itself (_NET_SUPPORTING_WM_CHECK).
+    bool hasWindowManager() const;
+
+private:
+    struct Private;
+    explicit X11WindowSystem(std::unique_ptr<Private> d);
+    std::unique_ptr<Private> d;
+};
+
+} // namespace quorvex

@@ -1,3 +1,0 @@
-#include "storage/StorageLog.h"
-
-Q_LOGGING_CATEGORY(storageLog, "quorvex.storage", QtInfoMsg)

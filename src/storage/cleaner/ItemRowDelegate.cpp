@@ -1,0 +1,44 @@
+#include "storage/cleaner/ItemRowDelegate.h"
+
+#include "storage/cleaner/CategoryItemsModel.h"
+#include "storage/cleaner/ItemRow.h"
+#include "ui/Spring.h"
+
+#include <QPainter>
+
+namespace quorvex {
+
+ItemRowDelegate::ItemRowDelegate(QObject* parent, std::function<QDateTime()> now)
+    : QStyledItemDelegate(parent)
+    , m_now(std::move(now)) {
+    if (!m_now)
+        m_now = [] { return QDateTime::currentDateTimeUtc(); };
+    m_spring = new SpringAnimation(Spring(0.5, 0.85), this);
+    m_spring->setStartValue(0.0);
+    m_spring->setEndValue(1.0);
+    connect(m_spring, &QVariantAnimation::valueChanged, this, &ItemRowDelegate::frame);
+}
+
+void ItemRowDelegate::startSelectionSpring() {
+    m_spring->stop();
+    m_spring->start();
+}
+
+void ItemRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const {
+    const auto* items = qobject_cast<const CategoryItemsModel*>(index.model());
+    if (!items)
+        return QStyledItemDelegate::paint(painter, option, index);
+    const int row = index.row();
+    ItemRow shown(items->item(row), items->category(), items->isSelected(row));
+    if (m_spring->state() == QAbstractAnimation::Running && items->selectionJustChanged(row))
+        shown.setSelectionProgress(m_spring->currentValue().toReal());
+    shown.paint(*painter, QRectF(option.rect), option.palette, option.state.testFlag(QStyle::State_MouseOver),
+                m_now(), row > 0);
+}
+
+QSize ItemRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+    return {option.rect.width() > 0 ? option.rect.width() : 400, ItemRow::height()};
+}
+
+} // namespace quorvex

@@ -1,0 +1,130 @@
+#include "storage/engine/AppCleaning.h"
+
+#include "storage/engine/CleanupItem.h"
+#include "storage/engine/LogScanner.h"
+#include "storage/engine/ProjectFolders.h"
+#include "storage/files/AllocatedSize.h"
+#include "storage/files/FileError.h"
+#include "storage/files/GuardedDelete.h"
+#include "tools/Environment.h"
+#include "tools/FileGuards.h"
+
+#include <sys/stat.h>
+
+namespace quorvex {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<fs::path> entriesOf(const fs::path& folder) {
+    std::vector<fs::path> entries;
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    for (const fs::directory_iterator end; !error && it != end; it.increment(error))
+        entries.push_back(it->path());
+    return entries;
+}
+
+// A folder itself, not a link to one.
+bool isRealFolder(const fs::path& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
+std::vector<fs::path> AppCleaning::candidates(Target target, const std::optional<App>& app,
+                                              const std::function<QDateTime()>& now) {
+    const fs::path library = homeDirectoryURL() / "Library";
+    const fs::path derivedData = library / "Developer/Xcode/DerivedData";
+    const std::vector<fs::path> packageCaches = {library / "Caches/org.swift.swiftpm",
+                                                 library / "Developer/Xcode/SourcePackages"};
+    std::vector<fs::path> locations;
+    if (target == Target::documentation)
+        return {library / "Developer/Xcode/DocumentationCache", library / "Developer/Shared/Documentation"};
+    if (target == Target::oldLogs) {
+        std::vector<CleanupItem> logs = LogScanner::scanLogs(now);
+        sortCleanupItemsBySize(logs);
+        for (const CleanupItem& item : logs)
+            if ((item.tags.count(CleanupItem::Tag::old) || item.tags.count(CleanupItem::Tag::orphaned)) &&
+                item.removal.kind == CleanupRemoval::Kind::file)
+                locations.push_back(item.removal.file);
+        return locations;
+    }
+    if (!app) {
+        if (target == Target::derivedData)
+            return {derivedData};
+        if (target == Target::packages)
+            return packageCaches;
+        return {derivedData, packageCaches[0], packageCaches[1]};
+    }
+    for (const fs::path& project : ProjectFolders::find(app->bundleID, app->bundleFolder)) {
+        if (target == Target::derivedData) {
+            for (const fs::path& entry : entriesOf(project))
+                if (entry.filename() != "SourcePackages")
+                    locations.push_back(entry);
+        } else if (target == Target::packages) {
+            locations.push_back(project / "SourcePackages");
+        } else {
+            locations.push_back(project);
+        }
+    }
+    return locations;
+}
+
+std::vector<fs::path> AppCleaning::insideLibrary(const std::vector<fs::path>& locations) {
+    std::vector<fs::path> kept;
+    for (const fs::path& location : locations)
+        if (GuardedDelete::isInsideUserLibrary(location))
+            kept.push_back(location);
+    return kept;
+}
+
+std::vector<AppCleaning::Entry> AppCleaning::measureEntries(const std::vector<fs::path>& roots) {
+    std::vector<Entry> entries;
+    for (const fs::path& root : roots) {
+        if (!isRealFolder(root)) {
+            entries.push_back({root, allocatedSize(root)});
+            continue;
+        }
+        for (const fs::path& entry : entriesOf(root)) {
+            if (!isRealFolder(entry)) {
+                entries.push_back({entry, allocatedSize(entry)});
+                continue;
+            }
+            for (const fs::path& inner : entriesOf(entry))
+                entries.push_back({inner, allocatedSize(inner)});
+        }
+    }
+    return entries;
+}
+
+void AppCleaning::deleteEntries(const std::vector<Entry>& entries, const std::vector<fs::path>& roots,
+                                std::int64_t total,
+                                const std::function<void(std::int64_t, std::int64_t)>& progress) {
+    std::int64_t done = 0;
+    std::int64_t posted = 0;
+    for (const Entry& entry : entries) {
+        if (itemExists(entry.path)) {
+            if (!GuardedDelete::isInsideUserLibrary(entry.path))
+                throw FileError::writeNoPermission(entry.path);
+            GuardedDelete::removeItem(entry.path);
+        }
+        done = saturatingSum(done, entry.size);
+        const std::int64_t delta = done - posted;
+        if ((total <= 399 && delta > 0) || (total > 399 && delta >= total / 200)) {
+            progress(done, total);
+            posted = done;
+        }
+    }
+    for (const fs::path& root : roots) {
+        if (!itemExists(root))
+            continue;
+        if (!GuardedDelete::isInsideUserLibrary(root))
+            throw FileError::writeNoPermission(root);
+        GuardedDelete::removeItem(root);
+    }
+    progress(done, total);
+}
+
+} // namespace quorvex

@@ -1,0 +1,3 @@
+#include "storage/files/StorageLog.h"
+
+Q_LOGGING_CATEGORY(storageLog, "quorvex.storage", QtInfoMsg)

@@ -1,0 +1,199 @@
+#include "devices/flows/DevicePushWindow.h"
+
+#include "devices/core/TestKeys.h"
+#include "support/FakeDialogs.h"
+#include "support/FakeKeychain.h"
+#include "support/QtPrinters.h"
+#include "support/ToastLog.h"
+#include "tools/Environment.h"
+
+#include <QLineEdit>
+#include <QPromise>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+
+namespace quorvex {
+namespace {
+
+const PhysicalDevice kPhone{"P1", "Ana’s iPhone", {}, {}, {}};
+const PhysicalDevice kPad{"P2", "Ana’s iPad", {}, {}, {}};
+DeviceApp app(const char* id, const char* name) {
+    return {id, name, std::nullopt, std::nullopt};
+}
+
+// App loads the test finishes by hand, in any order.
+class ControlledLoads {
+public:
+    DevicePushWindow::AppLoader loader() {
+        return [this](const QString& deviceID) {
+            auto promise = std::make_shared<QPromise<std::vector<DeviceApp>>>();
+            promise->start();
+            m_pending.push_back({deviceID, promise});
+            return promise->future();
+        };
+    }
+    void finish(const QString& deviceID, std::vector<DeviceApp> apps) {
+        for (auto it = m_pending.begin(); it != m_pending.end(); ++it)
+            if (it->first == deviceID) {
+                it->second->addResult(std::move(apps));
+                it->second->finish();
+                m_pending.erase(it);
+                QCoreApplication::processEvents();
+                return;
+            }
+        ADD_FAILURE() << "no load pending for " << deviceID.toStdString();
+    }
+
+private:
+    std::vector<std::pair<QString, std::shared_ptr<QPromise<std::vector<DeviceApp>>>>> m_pending;
+};
+
+class DevicePushWindowTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        m_window.hide();
+        sharedDefaults().clear();
+    }
+    test::FakeKeychain m_keychain;
+    test::FakeDialogs m_dialogs;
+    test::ToastLog m_toasts;
+    ApnsClient m_client;
+    ControlledLoads m_loads;
+    DevicePushWindow m_window{m_client, m_loads.loader()};
+};
+
+TEST_F(DevicePushWindowTest, ALateLoadForThePreviousDeviceDoesNotReplaceTheList) {
+    m_window.show(kPhone);
+    m_window.show(kPad);
+    m_loads.finish("P2", {app("com.pad.only", "Pad App")});
+    m_loads.finish("P1", {app("com.phone.only", "Phone App")});
+    ASSERT_EQ(m_window.apps().size(), 1u);
+    EXPECT_EQ(m_window.apps()[0].id, "com.pad.only");
+    EXPECT_EQ(m_window.appID(), "com.pad.only");
+    EXPECT_FALSE(m_window.isLoadingApps());
+    EXPECT_EQ(m_window.windowTitle(), "Send Push Notification to Ana’s iPad");
+}
+
+TEST_F(DevicePushWindowTest, ChoosesTheLastAppAndRestoresItsSettings) {
+    QSettings& defaults = sharedDefaults();
+    defaults.setValue("apns.lastApp", "com.demo.b");
+    defaults.setValue("apns.token.com.demo.b", "<b token>");
+    defaults.setValue("apns.environment.com.demo.b", "production");
+    m_window.show(kPhone);
+    EXPECT_TRUE(m_window.isLoadingApps());
+    m_loads.finish("P1", {app("com.demo.a", "A"), app("com.demo.b", "B")});
+    EXPECT_EQ(m_window.appID(), "com.demo.b");
+    EXPECT_EQ(m_window.token(), "<b token>");
+    EXPECT_EQ(m_window.environment(), Apns::Environment::production);
+
+    // Another app without saved settings empties the token; switching back restores it.
+    m_window.setAppID("com.demo.a");
+    EXPECT_EQ(m_window.token(), "");
+    EXPECT_EQ(m_window.environment(), Apns::Environment::sandbox);
+    m_window.setAppID("com.demo.b");
+    EXPECT_EQ(m_window.token(), "<b token>");
+
+    // The chosen app stays when the next device has it too; an empty list clears the choice.
+    m_window.show(kPad);
+    m_loads.finish("P2", {app("com.demo.b", "B"), app("com.demo.c", "C")});
+    EXPECT_EQ(m_window.appID(), "com.demo.b");
+    m_window.show(kPhone);
+    m_loads.finish("P1", {});
+    EXPECT_FALSE(m_window.appID());
+    EXPECT_FALSE(m_window.canSend());
+}
+
+TEST_F(DevicePushWindowTest, SendIsEnabledOnlyWithAValidPayloadTokenAppAndKey) {
+    Apns::saveKey(test::makeP256Key().privatePem, {"ABCDE12345", "TEAM123456", "AuthKey_ABCDE12345.p8"});
+    DevicePushWindow window(m_client, m_loads.loader());
+    window.show(kPhone);
+    m_loads.finish("P1", {app("com.demo.a", "A")});
+    EXPECT_EQ(window.tokenHint(), "Paste the app’s device token");
+    window.setToken(QString(63, QLatin1Char('a')));
+    EXPECT_EQ(window.tokenHint(), "Device tokens are at least 64 hex characters");
+    window.setToken("<" + QString(32, QLatin1Char('A')) + " " + QString(32, QLatin1Char('b')) + ">");
+    EXPECT_FALSE(window.tokenHint());
+    EXPECT_EQ(window.payload(), DevicePushWindow::kDefaultPayload);
+    EXPECT_EQ(DevicePushWindow::kDefaultPayload.size(), 116);
+    EXPECT_EQ(DevicePushWindow::kTokenHelpCode.size(), 217);
+    EXPECT_TRUE(window.canSend());
+    EXPECT_TRUE(window.sendButton()->isEnabled());
+    window.setPayload("{}");
+    EXPECT_EQ(window.payloadMessage(), "The payload needs an \"aps\" dictionary.");
+    EXPECT_FALSE(window.sendButton()->isEnabled());
+    window.setPayload(DevicePushWindow::kDefaultPayload);
+    window.removeKey();
+    EXPECT_FALSE(window.credentials());
+    EXPECT_FALSE(window.canSend());
+    EXPECT_TRUE(m_keychain.items().empty());
+    window.hide();
+}
+
+TEST_F(DevicePushWindowTest, ImportingAKeyChecksTheFileAndTheIdentifiers) {
+    QTemporaryDir folder;
+    const auto write = [&](const char* name, const QByteArray& text) {
+        const std::filesystem::path path = std::filesystem::path(folder.path().toStdString()) / name;
+        std::ofstream(path, std::ios::binary) << text.toStdString();
+        return path;
+    };
+    const test::TestKey key = test::makeP256Key();
+    const auto keyFile = write("AuthKey_abcde12345.p8", key.privatePem);
+    const auto answerWith = [this](const QString& keyID, const QString& teamID) {
+        m_dialogs.queueAnswer([keyID, teamID](const Alert& alert) {
+            if (!keyID.isNull())
+                alert.accessory->findChild<QLineEdit*>("keyID")->setText(keyID);
+            alert.accessory->findChild<QLineEdit*>("teamID")->setText(teamID);
+            return Dialogs::kFirstButton;
+        });
+    };
+    struct Case {
+        const char* what;
+        std::filesystem::path file;
+        QString keyID; // null: keep the prefilled one
+        QString teamID;
+        std::optional<QString> toast;
+    };
+    const Case cases[] = {
+        {"not a key", write("notes.p8", "hello"), {}, {}, QStringLiteral("That isn’t an APNs key")},
+        {"not UTF-8", write("binary.p8", QByteArray("\xff\xfe\x00", 3)), {}, {}, std::nullopt},
+        {"short team ID", keyFile, {}, "TEAM", QStringLiteral("Key ID and Team ID have 10 characters each")},
+        {"saved", keyFile, {}, "  team123456 ", QStringLiteral("Push key saved")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const size_t before = m_toasts.messages().size();
+        m_dialogs.queuePanelAnswer({c.file});
+        if (c.file == keyFile) // the other files never reach the alert
+            answerWith(c.keyID, c.teamID);
+        m_window.importKey();
+        if (c.toast) {
+            ASSERT_EQ(m_toasts.messages().size(), before + 1);
+            EXPECT_EQ(m_toasts.messages().back().title, *c.toast);
+        } else {
+            EXPECT_EQ(m_toasts.messages().size(), before);
+        }
+    }
+    const Apns::Credentials expected{"ABCDE12345", "TEAM123456", "AuthKey_abcde12345.p8"};
+    EXPECT_EQ(m_window.credentials(), expected);
+    EXPECT_EQ(Apns::loadCredentials(), expected);
+    EXPECT_EQ(m_keychain.read(Apns::kKeychainService, "ABCDE12345"), key.privatePem);
+
+    // A failing keychain leaves the stored key and the shown one as they were.
+    m_keychain.setFailWrites(true);
+    m_dialogs.queuePanelAnswer({write("AuthKey_ZZZZZ99999.p8", test::makeP256Key().privatePem)});
+    answerWith({}, "TEAM123456");
+    m_window.importKey();
+    EXPECT_EQ(m_toasts.messages().back().title, "Couldn’t save the key");
+    EXPECT_EQ(m_window.credentials(), expected);
+    EXPECT_EQ(m_keychain.read(Apns::kKeychainService, "ABCDE12345"), key.privatePem);
+}
+
+} // namespace
+} // namespace quorvex

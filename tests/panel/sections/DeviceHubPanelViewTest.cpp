@@ -1,0 +1,386 @@
+#include "panel/sections/DeviceHubPanelView.h"
+
+#include "panel/controller/PanelPlacement.h"
+#include "panel/sections/FakeDeviceSection.h"
+#include "panel/sections/PanelViewWorld.h"
+#include "panel/sections/SimulatorBar.h"
+#include "panel/widgets/DropHighlight.h"
+#include "windows/ActionWindowsService.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QStackedWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace quorvex {
+namespace {
+
+using Kind = PanelRootState::Kind;
+using test::PanelViewWorld;
+
+struct PanelViewFixture : ::testing::Test {
+    PanelViewWorld world;
+    std::vector<QByteArray> drops;
+    std::unique_ptr<DeviceHubPanelView> view;
+
+    void make() {
+        world.services->drop = [this](const QByteArray& uriList) { drops.push_back(uriList); };
+        view = std::make_unique<DeviceHubPanelView>(*world.services);
+        view->resize(316, 560);
+        view->show();
+    }
+    void TearDown() override { view.reset(); }
+
+    QString text(const char* name) const {
+        const auto* label = view->findChild<QLabel*>(name);
+        return label ? label->text() : QString();
+    }
+    bool drag(QEvent::Type type, const QMimeData& data) {
+        if (type == QEvent::DragEnter) {
+            QDragEnterEvent event(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(view.get(), &event);
+            return event.isAccepted();
+        }
+        if (type == QEvent::Drop) {
+            QDropEvent event(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(view.get(), &event);
+            return event.isAccepted();
+        }
+        QDragLeaveEvent event;
+        QCoreApplication::sendEvent(view.get(), &event);
+        return true;
+    }
+    static std::unique_ptr<QMimeData> plainText(const QString& value) {
+        auto data = std::make_unique<QMimeData>();
+        data->setText(value);
+        return data;
+    }
+};
+
+const SimulatorDevice kPhone{"U1", "iPhone 15", QDateTime::fromSecsSinceEpoch(10)};
+const SimulatorDevice kPad{"U2", "iPad Air", QDateTime::fromSecsSinceEpoch(20)};
+const PhysicalDevice kDevice{"D1", "Ana’s iPhone", QStringLiteral("iPhone 14"), {}, {}};
+
+TEST_F(PanelViewFixture, TheControllerDecidesWhichOfTheFiveContentsIsShown) {
+    struct Case {
+        const char* name;
+        std::vector<SimulatorDevice> booted;
+        std::vector<PhysicalDevice> connected;
+        std::vector<SimulatorApp> apps;
+        std::optional<QString> pick;
+        bool collapsed;
+        Kind state;
+        const char* slot; // a widget only that state shows
+    };
+    const SimulatorApp notes = PanelViewWorld::app("org.demo.notes", "Notes", {"U1"});
+    const std::vector<Case> cases = {
+        {"nothing runs", {}, {}, {}, std::nullopt, false, Kind::NoSimulator, "emptyState"},
+        {"a simulator without apps", {kPhone}, {}, {}, std::nullopt, false, Kind::NoApps, "emptyState"},
+        {"a simulator with an app", {kPhone}, {}, {notes}, std::nullopt, false, Kind::App, "networkSection"},
+        {"a connected device wins over the apps of the simulator",
+         {kPhone},
+         {kDevice},
+         {notes},
+         "D1",
+         false,
+         Kind::ConnectedDevice,
+         "physicalDeviceSection"},
+        {"collapsed wins over everything",
+         {kPhone},
+         {kDevice},
+         {notes},
+         "D1",
+         true,
+         Kind::Collapsed,
+         "collapsedStrip"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        world.booted = c.booted;
+        world.connected = c.connected;
+        world.apps = c.apps;
+        world.panel->setCollapsed(c.collapsed);
+        world.panel->setDeviceOverride(c.pick);
+        make();
+        EXPECT_EQ(view->state(), c.state);
+        const auto* slot = view->findChild<QWidget*>(c.slot);
+        ASSERT_NE(slot, nullptr);
+        EXPECT_TRUE(slot->isVisible());
+        EXPECT_EQ(view->simulatorBar()->isVisible(), !c.collapsed);
+        EXPECT_EQ(view->findChild<QWidget*>("panelFooter") != nullptr, !c.collapsed);
+    }
+}
+
+TEST_F(PanelViewFixture, EmptyStatesNameTheHostOrTheSimulator) {
+    make();
+    EXPECT_EQ(text("emptyTitle"), "No Simulator Running");
+    EXPECT_EQ(text("emptyDescription"), "Start a simulator in Simulator.");
+    EXPECT_EQ(view->findChild<QLabel*>("emptySymbol")->property("symbol"), "iphone.slash");
+
+    world.booted = {kPhone};
+    view->refresh();
+    EXPECT_EQ(view->state(), Kind::NoApps);
+    EXPECT_EQ(text("emptyTitle"), "No Apps Installed");
+    EXPECT_EQ(text("emptyDescription"), "Install an app on iPhone 15 to control it here.");
+    EXPECT_EQ(view->findChild<QLabel*>("emptySymbol")->property("symbol"), "square.dashed");
+}
+
+TEST_F(PanelViewFixture, TheStripExpandsThePanelAndTheBarCollapsesIt) {
+    world.booted = {kPhone};
+    world.panel->setCollapsed(true);
+    make();
+    auto* strip = view->findChild<QAbstractButton*>("collapsedStrip");
+    ASSERT_NE(strip, nullptr);
+    // The window takes the strip's small size only if no hidden page asks for more.
+    const QSize least = view->minimumSizeHint();
+    EXPECT_LE(least.width(), PanelPlacement::kCollapsedWidth);
+    EXPECT_LE(least.height(), PanelPlacement::kCollapsedHeight);
+    EXPECT_EQ(strip->toolTip(), "Show Quorvex");
+    EXPECT_GE(strip->width(), view->width() - 2) << "the whole width reacts";
+    QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(strip->width() - 3, strip->height() / 2));
+    EXPECT_FALSE(world.panel->isCollapsed());
+    EXPECT_EQ(view->state(), Kind::NoApps);
+
+    QTest::mouseClick(view->findChild<QAbstractButton*>("collapseButton"), Qt::LeftButton);
+    EXPECT_TRUE(world.panel->isCollapsed());
+    EXPECT_EQ(world.defaults->value(DeviceHubPanel::kCollapsedKey), QVariant(true))
+        << "kept for the next launch";
+    EXPECT_EQ(view->state(), Kind::Collapsed);
+}
+
+// Sections keep their own state while they stay: only a new app or device makes them anew.
+TEST_F(PanelViewFixture, SectionsAreMadeAnewOnlyForAnotherAppOrDevice) {
+    world.booted = {kPhone, kPad};
+    world.apps = {PanelViewWorld::app("org.demo.notes", "Notes", {"U1", "U2"}),
+                  PanelViewWorld::app("org.demo.maps", "Maps", {"U1", "U2"})};
+    make();
+    QWidget* first = view->findChild<QWidget*>("networkSection");
+    ASSERT_NE(first, nullptr);
+    view->refresh();
+    EXPECT_EQ(view->findChild<QWidget*>("networkSection"), first) << "the same app";
+
+    world.panel->setApp(world.apps[1]);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QWidget* second = view->findChild<QWidget*>("networkSection");
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, first);
+
+    world.pick("U1"); // the same app on another simulator is another section
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_NE(view->findChild<QWidget*>("networkSection"), second);
+}
+
+TEST_F(PanelViewFixture, ADragBlursAndDimsTheContentUnderTheHighlightAndLeavingRestoresIt) {
+    world.booted = {kPhone};
+    make();
+    auto files = std::make_unique<QMimeData>();
+    files->setUrls({QUrl::fromLocalFile("/tmp/a.png")});
+
+    EXPECT_TRUE(drag(QEvent::DragEnter, *files));
+    EXPECT_TRUE(view->isDropTargeted());
+    ASSERT_NE(view->dropHighlight(), nullptr);
+    EXPECT_EQ(view->dropHighlight()->headline(), "Drop on iPhone 15");
+    EXPECT_EQ(view->blurRadius(), 0.0) << "fades in from nothing";
+
+    world.clock.advance(DeviceHubPanelView::kVeilDuration / 2);
+    EXPECT_GT(view->blurRadius(), 0.0);
+    EXPECT_LT(view->blurRadius(), DeviceHubPanelView::kVeilBlurRadius);
+    world.clock.advance(DeviceHubPanelView::kVeilDuration);
+    EXPECT_DOUBLE_EQ(view->blurRadius(), 8.0);
+    EXPECT_DOUBLE_EQ(view->contentOpacity(), 0.35);
+    auto* veil = view->findChild<QWidget*>("contentVeil");
+    ASSERT_NE(veil, nullptr);
+    EXPECT_TRUE(veil->isVisible());
+
+    drag(QEvent::DragLeave, *files);
+    EXPECT_FALSE(view->isDropTargeted());
+    EXPECT_EQ(view->dropHighlight(), nullptr);
+    world.clock.advance(DeviceHubPanelView::kVeilDuration + 0.02);
+    EXPECT_EQ(view->blurRadius(), 0.0);
+    EXPECT_EQ(view->contentOpacity(), 1.0);
+    EXPECT_EQ(world.clock.pendingCount(), 0u) << "no frame is scheduled once the fade is over";
+    EXPECT_TRUE(veil->isHidden()) << "the live content shows again";
+}
+
+TEST_F(PanelViewFixture, TheHighlightNamesTheTargetOrNothingWithoutOne) {
+    struct Case {
+        const char* name;
+        std::vector<SimulatorDevice> booted;
+        std::vector<PhysicalDevice> connected;
+        std::optional<QString> pick;
+        QString headline;
+    };
+    const std::vector<Case> cases = {
+        {"no target", {}, {}, std::nullopt, "Drop on the simulator"},
+        {"a simulator", {kPhone}, {}, std::nullopt, "Drop on iPhone 15"},
+        {"a connected device", {kPhone}, {kDevice}, "D1", "Drop links on Ana’s iPhone"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        world.booted = c.booted;
+        world.connected = c.connected;
+        world.panel->setDeviceOverride(c.pick);
+        make();
+        ASSERT_TRUE(drag(QEvent::DragEnter, *plainText("https://example.com")));
+        ASSERT_NE(view->dropHighlight(), nullptr);
+        EXPECT_EQ(view->dropHighlight()->headline(), c.headline);
+    }
+}
+
+TEST_F(PanelViewFixture, ADragWithoutLinksFilesOrTextIsNotTaken) {
+    make();
+    QMimeData image;
+    image.setData("image/png", QByteArray("\x89PNG", 4));
+    EXPECT_FALSE(drag(QEvent::DragEnter, image));
+    EXPECT_FALSE(view->isDropTargeted());
+    EXPECT_EQ(view->dropHighlight(), nullptr);
+}
+
+TEST_F(PanelViewFixture, DropsAreAcceptedAndOnlyTheirURLsAreHandedOn) {
+    world.booted = {kPhone};
+    make();
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<QMimeData>()> data;
+        std::optional<QByteArray> handedOn;
+    };
+    const std::vector<Case> cases = {
+        {"a sentence", [] { return plainText("call me maybe"); }, std::nullopt},
+        {"a bare host name", [] { return plainText("example.com"); }, std::nullopt},
+        {"a link among spaces and line breaks",
+         [] { return plainText("  \n https://Example.com/Orders \n"); },
+         QByteArray("https://Example.com/Orders\r\n")},
+        {"two files in drag order",
+         [] {
+             auto data = std::make_unique<QMimeData>();
+             data->setUrls({QUrl::fromLocalFile("/tmp/b.apns"), QUrl::fromLocalFile("/tmp/a.png")});
+             return data;
+         },
+         QByteArray("file:///tmp/b.apns\r\nfile:///tmp/a.png\r\n")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        drops.clear();
+        const auto data = c.data();
+        drag(QEvent::DragEnter, *data);
+        EXPECT_TRUE(drag(QEvent::Drop, *data)) << "always accepted";
+        EXPECT_FALSE(view->isDropTargeted());
+        EXPECT_TRUE(drops.empty()) << "handed on after the drop event has been answered";
+        QCoreApplication::processEvents();
+        if (c.handedOn) {
+            ASSERT_EQ(drops.size(), 1u);
+            EXPECT_EQ(drops.front(), *c.handedOn);
+        } else {
+            EXPECT_TRUE(drops.empty());
+        }
+    }
+}
+
+TEST_F(PanelViewFixture, TheCollapsedStripIsADropTargetToo) {
+    world.booted = {kPhone};
+    world.panel->setCollapsed(true);
+    make();
+    const auto data = plainText("myapp://open");
+    EXPECT_TRUE(drag(QEvent::DragEnter, *data));
+    EXPECT_NE(view->dropHighlight(), nullptr);
+    drag(QEvent::Drop, *data);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(drops.size(), 1u);
+    EXPECT_EQ(drops.front(), "myapp://open\r\n");
+}
+
+TEST(DeviceHubPanelViewColourTest, ThePanelColourFollowsTheAppearance) {
+    EXPECT_EQ(DeviceHubPanelView::panelColour(true), QColor::fromRgbF(0.13f, 0.13f, 0.13f));
+    EXPECT_EQ(DeviceHubPanelView::panelColour(false), QColor::fromRgbF(0.925f, 0.925f, 0.925f));
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(30, 30, 30));
+    QPalette light;
+    light.setColor(QPalette::Window, QColor(236, 236, 236));
+    EXPECT_TRUE(DeviceHubPanelView::isDark(dark));
+    EXPECT_FALSE(DeviceHubPanelView::isDark(light));
+}
+
+} // namespace
+} // namespace quorvex
+
+namespace quorvex {
+namespace {
+
+class QuietWindows final : public ActionWindowsService {
+public:
+    void openDeepLinkWindow(const SimulatorApp&) override {}
+    void openPushWindow(const SimulatorApp&) override {}
+    void showStatusBarWindow(const std::vector<SimulatorDevice>&, const SimulatorDevice&) override {}
+    void screenshot(const QString&, bool) override {}
+};
+
+// Not a check: pictures of every state for a look by eye, kept only when QUORVEX_SHOTS_DIR is set.
+TEST_F(PanelViewFixture, PicturesOfEveryState) {
+    const QString folder = qEnvironmentVariable("QUORVEX_SHOTS_DIR");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "QUORVEX_SHOTS_DIR is not set";
+    QDir().mkpath(folder);
+    // Every section as after launch.
+    QuietWindows actionWindows;
+    test::FakeDeviceSection deviceSections;
+    world.services->actionWindows = &actionWindows;
+    world.services->deviceSections = &deviceSections;
+    const SimulatorApp notes = PanelViewWorld::app("org.demo.notes", "Notes", {"U1"});
+    const PhysicalDevice phone{"D1", "Ana’s iPhone", QStringLiteral("iPhone 14"), {}, {}};
+    struct Shot {
+        const char* file;
+        std::vector<SimulatorDevice> booted;
+        std::vector<PhysicalDevice> connected;
+        std::vector<SimulatorApp> apps;
+        std::optional<QString> pick;
+        bool collapsed;
+        bool dragging;
+        QSize size;
+    };
+    const std::vector<Shot> shots = {
+        {"no-simulator.png", {}, {}, {}, std::nullopt, false, false, {316, 520}},
+        {"no-apps.png", {kPhone}, {}, {}, std::nullopt, false, false, {316, 520}},
+        {"app.png", {kPhone, kPad}, {}, {notes}, "U1", false, false, {316, 520}},
+        {"connected-device.png", {kPhone}, {phone}, {notes}, "D1", false, false, {316, 520}},
+        {"collapsed.png", {kPhone}, {}, {notes}, std::nullopt, true, false, {26, 72}},
+        {"dragging.png", {kPhone}, {}, {notes}, "U1", false, true, {316, 520}},
+        {"app-dark.png", {kPhone, kPad}, {}, {notes}, "U1", false, false, {316, 520}},
+    };
+    QPalette dark;
+    for (const auto& [role, colour] : std::vector<std::pair<QPalette::ColorRole, QColor>>{
+             {QPalette::Window, QColor(40, 40, 40)},
+             {QPalette::WindowText, Qt::white},
+             {QPalette::Base, QColor(30, 30, 30)},
+             {QPalette::Text, Qt::white},
+             {QPalette::Button, QColor(55, 55, 55)},
+             {QPalette::ButtonText, Qt::white},
+             {QPalette::PlaceholderText, QColor(160, 160, 160)}})
+        dark.setColor(role, colour);
+    for (const Shot& shot : shots) {
+        world.booted = shot.booted;
+        world.connected = shot.connected;
+        world.apps = shot.apps;
+        world.panel->setCollapsed(shot.collapsed);
+        world.panel->setDeviceOverride(shot.pick);
+        make();
+        if (QString::fromLatin1(shot.file).contains("dark"))
+            view->setPalette(dark);
+        view->resize(shot.size);
+        if (shot.dragging) {
+            drag(QEvent::DragEnter, *plainText("https://example.com"));
+            world.clock.advance(1);
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(view->grab().save(QDir(folder).filePath(shot.file)));
+    }
+    view.reset();
+}
+
+} // namespace
+} // namespace quorvex

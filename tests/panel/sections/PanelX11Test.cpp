@@ -1,0 +1,249 @@
+// The tracker, the side panel and the window shortcuts against real X servers. This executable
+// has its own main: Qt must talk to the test's Xvfb (with openbox when it is installed) from the
+// start, so the panel is a real window there. Stand-in host windows are plain X windows of
+// another client that carry the host's WM_CLASS.
+#include "actions/Permissions.h"
+#include "network/model/NetworkService.h"
+#include "network/plan/NetworkProfile.h"
+#include "panel/controller/DeviceHubPanel.h"
+#include "panel/controller/DeviceHubShortcuts.h"
+#include "panel/controller/DeviceHubTracker.h"
+#include "panel/controller/QuietNetwork.h"
+#include "panel/controller/SidePanelWindow.h"
+#include "panel/sections/DeviceHubPanelView.h"
+#include "panel/sections/LanguageTools.h"
+#include "panel/sections/PanelServices.h"
+#include "panel/sections/X11Desktop.h"
+#include "panel/sections/X11TestMain.h"
+#include "platform/data/SystemClock.h"
+#include "platform/gui/HotKey.h"
+#include "platform/gui/x11/X11GlobalHotKeys.h"
+#include "platform/gui/x11/X11WindowSystem.h"
+#include "simulator/SimulatorApps.h"
+#include "support/RecordingWorkspace.h"
+#include "support/XvfbServer.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+#include <X11/keysym.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <unistd.h>
+
+namespace quorvex {
+namespace {
+
+using test::x11;
+
+const QString kHostTitle = QStringLiteral("iPhone 15 Pro Max – iOS 17.2");
+
+// Saves the screen when QUORVEX_SHOTS_DIR names a folder (for looking at, never compared).
+void shoot(test::X11Desktop& desktop, const QString& name) {
+    const QString folder = qEnvironmentVariable("QUORVEX_SHOTS_DIR");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    QTest::qWait(400); // let every client repaint what moved
+    desktop.sync();
+    desktop.grab().save(folder + "/" + name + ".png");
+}
+
+TEST(X11WindowSystemTest, WithoutAWindowManagerFocusAndTheRootsChildrenTellTheStory) {
+    test::XvfbServer xvfb;
+    if (!xvfb.isRunning())
+        GTEST_SKIP() << "Xvfb is not available";
+    test::X11Desktop desktop(xvfb.display());
+    auto windows = X11WindowSystem::connect(xvfb.display().c_str());
+    ASSERT_TRUE(windows);
+    EXPECT_FALSE(windows->hasWindowManager());
+
+    const qint64 hostPID = ::getppid();
+    const auto host =
+        desktop.createWindow("Simulator", kHostTitle, hostPID, QRect(40, 60, 300, 400), 0xc0c0c0);
+    const auto editor =
+        desktop.createWindow("Editor", "notes.txt", hostPID, QRect(200, 100, 300, 200), 0x4060a0);
+    desktop.activate(host);
+
+    const auto front = windows->frontmostApplication();
+    ASSERT_TRUE(front);
+    EXPECT_EQ(front->application.bundleID, "com.apple.iphonesimulator");
+    EXPECT_EQ(front->application.pid, hostPID);
+    EXPECT_EQ(front->window, host);
+    EXPECT_EQ(windows->runningApplications("com.apple.iphonesimulator").size(), 1u);
+    EXPECT_EQ(windows->focusedWindowTitle(hostPID), kHostTitle);
+    EXPECT_EQ(windows->screens().front().frame, QRectF(0, 0, 640, 480));
+
+    auto list = windows->windowList();
+    ASSERT_GE(list.size(), 2u);
+    EXPECT_EQ(list[0].number, host) << "activated: raised to the front";
+    EXPECT_EQ(list[0].bounds, QRectF(40, 60, 300, 400));
+    EXPECT_EQ(list[0].layer, 0);
+    EXPECT_EQ(list[0].ownerName, "Simulator");
+
+    // Moving a window is announced once, and the list follows.
+    QSignalSpy changed(windows.get(), &WindowSystem::changed);
+    desktop.move(host, 80, 60);
+    ASSERT_TRUE(changed.wait(5000));
+    EXPECT_EQ(windows->windowList()[0].bounds, QRectF(80, 60, 300, 400));
+
+    windows->orderWindow(editor, WindowSystem::Order::Below, host);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return windows->windowList().size() >= 2 && windows->windowList()[1].number == editor; },
+        5000));
+}
+
+// The whole chain on the Xvfb that Qt runs on.
+struct PanelOnX11 : ::testing::Test {
+    void SetUp() override {
+        if (x11().display.empty())
+            GTEST_SKIP() << "Xvfb is not available";
+        windows = X11WindowSystem::connect(x11().display.c_str());
+        hotKeyService = X11GlobalHotKeys::connect(x11().display.c_str());
+        ASSERT_TRUE(windows && hotKeyService);
+        registry = std::make_unique<HotKeyRegistry>(*hotKeyService);
+        defaults = std::make_unique<QSettings>(folder.filePath("defaults.ini"), QSettings::IniFormat);
+        tracker = std::make_unique<DeviceHubTracker>(
+            *windows, systemClock(),
+            DeviceHubTracker::DeviceSources{[] {
+                                                return std::vector<SimulatorDevice>{
+                                                    {"U1", "iPhone 15 Pro Max",
+                                                     QDateTime::fromSecsSinceEpoch(5)},
+                                                    {"U2", "iPhone 15", QDateTime::fromSecsSinceEpoch(9)}};
+                                            },
+                                            {}});
+        panel = std::make_unique<DeviceHubPanel>(DeviceHubPanel::Dependencies{
+            *tracker,
+            *windows,
+            systemClock(),
+            *defaults,
+            {},
+            [this]() -> std::unique_ptr<PanelWindow> {
+                auto window = std::make_unique<SidePanelWindow>(*windows, new DeviceHubPanelView(*services));
+                sideWindow = window.get();
+                return window;
+            },
+            {}});
+        shortcuts = std::make_unique<DeviceHubShortcuts>(
+            DeviceHubShortcuts::Dependencies{*tracker,
+                                             *panel,
+                                             network,
+                                             *registry,
+                                             {},
+                                             [this](bool copy) { shots.push_back(copy); },
+                                             {},
+                                             {},
+                                             {}});
+        services = std::make_unique<PanelServices>(PanelServices{*panel,
+                                                                 *tracker,
+                                                                 *shortcuts,
+                                                                 SimulatorApps::shared(),
+                                                                 network,
+                                                                 Permissions::shared(),
+                                                                 LanguageTools::simulator(),
+                                                                 *defaults,
+                                                                 systemClock(),
+                                                                 workspace,
+                                                                 {},
+                                                                 {},
+                                                                 {}});
+    }
+    void TearDown() override {
+        shortcuts.reset();
+        panel.reset(); // its window's view uses the services
+        services.reset();
+        tracker.reset();
+        registry.reset();
+    }
+
+    // Asks for the activation again now and then: a busy window manager may drop a request.
+    template <typename Predicate> bool activateUntil(xcb_window_t window, Predicate done) {
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            x11().desktop->activate(window);
+            if (QTest::qWaitFor(done, 1000))
+                return true;
+        }
+        return false;
+    }
+
+    QRect panelGeometry() {
+        return sideWindow ? x11().desktop->geometry(xcb_window_t(sideWindow->number())) : QRect();
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<X11WindowSystem> windows;
+    std::unique_ptr<X11GlobalHotKeys> hotKeyService;
+    std::unique_ptr<HotKeyRegistry> registry;
+    std::unique_ptr<QSettings> defaults;
+    test::QuietNetwork network;
+    std::unique_ptr<DeviceHubTracker> tracker;
+    std::unique_ptr<DeviceHubPanel> panel;
+    std::unique_ptr<DeviceHubShortcuts> shortcuts;
+    test::RecordingWorkspace workspace;
+    std::unique_ptr<PanelServices> services;
+    SidePanelWindow* sideWindow = nullptr;
+    std::vector<bool> shots;
+};
+
+TEST_F(PanelOnX11, ThePanelFollowsTheHostAndTheShortcutsWorkOnlyWhileItIsInFront) {
+    test::X11Desktop& desktop = *x11().desktop;
+    const auto host =
+        desktop.createWindow("Simulator", kHostTitle, ::getppid(), QRect(60, 80, 360, 560), 0xb8bcc4);
+    const auto editor =
+        desktop.createWindow("Editor", "notes.txt – Editor", 1, QRect(700, 120, 480, 420), 0x35507a);
+    shortcuts->install();
+    panel->start();
+
+    ASSERT_TRUE(activateUntil(host, [&] { return tracker->isFrontmost() && tracker->focusedUDID() == "U1"; }))
+        << "the longer of two names in the title is the focused device";
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return sideWindow && sideWindow->isVisible() && !panel->isSliding(); }, 5000));
+    const QRect hostOuter = desktop.geometry(host);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelGeometry().left() == hostOuter.right() + 1 + 6; }, 5000))
+        << panelGeometry().left() << " host " << hostOuter.right();
+    EXPECT_EQ(panelGeometry().top(), hostOuter.top());
+    EXPECT_EQ(panelGeometry().height(), hostOuter.height());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return panel->simulator() && panel->simulator()->udid == "U1"; }, 5000));
+    shoot(desktop, x11().managed ? "1-beside-host-openbox" : "1-beside-host");
+
+    // The host moves: the panel follows, on events, well before the safety poll.
+    desktop.move(host, 260, 60);
+    const QRect moved = desktop.geometry(host);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelGeometry().left() == moved.right() + 1 + 6; }, 1900));
+    shoot(desktop, x11().managed ? "2-followed-openbox" : "2-followed");
+
+    desktop.type({XK_Control_L, XK_Alt_L, XK_s});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shots.size() == 1; }, 5000));
+    desktop.type({XK_Control_L, XK_Alt_L, XK_c});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shots.size() == 2; }, 5000));
+    EXPECT_EQ(shots, (std::vector<bool>{false, true}));
+
+    // Another app in front: the keys are released and reach nobody of ours.
+    ASSERT_TRUE(activateUntil(editor, [&] { return !tracker->isFrontmost(); }));
+    desktop.type({XK_Control_L, XK_Alt_L, XK_s});
+    QTest::qWait(300);
+    EXPECT_EQ(shots.size(), 2u);
+    shoot(desktop, x11().managed ? "3-other-app-openbox" : "3-other-app");
+
+    // Back to the host, then the panel turned off: it slides under the host and is gone.
+    ASSERT_TRUE(activateUntil(host, [&] { return tracker->isFrontmost(); }));
+    panel->setEnabled(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sideWindow->isVisible() && !panel->isSliding(); }, 5000));
+    shoot(desktop, x11().managed ? "4-panel-off-openbox" : "4-panel-off");
+    xcb_destroy_window(desktop.connection(), host);
+    xcb_destroy_window(desktop.connection(), editor);
+    desktop.sync();
+}
+
+} // namespace
+} // namespace quorvex

@@ -1,0 +1,153 @@
+#include "storage/cleaner/ChipButton.h"
+#include "storage/cleaner/CleanerLook.h"
+#include "storage/cleaner/SafetyBadge.h"
+#include "storage/cleaner/SpaceSavedBadge.h"
+#include "storage/cleaner/TagChip.h"
+#include "ui/ByteCountFormatter.h"
+#include "ui/CategoryIcon.h"
+#include "ui/Palette.h"
+#include "ui/Symbols.h"
+
+#include "storage/cleaner/CleanerWorld.h"
+
+#include <gtest/gtest.h>
+
+#include <QPalette>
+
+using namespace quorvex;
+using Safety = CleanupCategory::Safety;
+
+TEST(CleanerBadgesTest, SizeTextCallsNothingEmpty) {
+    EXPECT_EQ(sizeText(0), "Empty");
+    EXPECT_EQ(sizeText(1), ByteCountFormatter::file(1));
+    EXPECT_EQ(sizeText(3'450'000'000), ByteCountFormatter::file(3'450'000'000));
+}
+
+TEST(CleanerBadgesTest, TagChipsAreTintedByExactText) {
+    const QColor primary(Qt::black);
+    const struct {
+        const char* text;
+        std::optional<QColor> tint;
+    } cases[] = {
+        {"Uploaded", Palette::green()},
+        {"Not uploaded", Palette::orange()},
+        {"Unavailable", Palette::orange()},
+        {"Orphaned", Palette::orange()},
+        {"Old", std::nullopt},
+        {"uploaded", std::nullopt},
+        {"Uploaded ", std::nullopt},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.text);
+        const CapsuleLabel chip = TagChip::look(QString::fromUtf8(each.text), primary);
+        EXPECT_EQ(chip.text, QString::fromUtf8(each.text));
+        if (each.tint) {
+            EXPECT_EQ(chip.foreground, *each.tint);
+            EXPECT_EQ(chip.fill.rgb(), each.tint->rgb());
+            EXPECT_NEAR(chip.fill.alphaF(), 0.14, 0.005);
+        } else {
+            EXPECT_EQ(chip.foreground, secondaryText(primary));
+            EXPECT_EQ(chip.fill.rgb(), primary.rgb());
+            EXPECT_NEAR(chip.fill.alphaF(), 0.08, 0.005);
+        }
+    }
+}
+
+TEST(CleanerBadgesTest, ChipLooksByActivePressedAndEnabled) {
+    QPalette palette;
+    const QColor accent = palette.color(QPalette::Highlight);
+    const struct {
+        bool active, pressed, enabled;
+        bool accentFill;
+        qreal fillAlpha;
+        qreal opacity;
+    } cases[] = {
+        {true, false, true, true, 1.0, 1.0},
+        {true, true, true, true, 1.0, 1.0}, // pressing changes nothing
+        {false, false, true, false, 0.07, 1.0},
+        {false, true, true, false, 0.14, 1.0},
+        {true, false, false, true, 1.0, 0.45},
+        {false, false, false, false, 0.07, 0.45},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(testing::Message() << each.active << each.pressed << each.enabled);
+        const ChipButton::Look look = ChipButton::look(QStringLiteral("All"), QString(), each.active,
+                                                       each.pressed, each.enabled, palette);
+        EXPECT_EQ(look.opacity, each.opacity);
+        EXPECT_NEAR(look.label.fill.alphaF(), each.fillAlpha * accent.alphaF(), 0.005);
+        EXPECT_EQ(look.label.fill.rgb(),
+                  each.accentFill ? accent.rgb() : palette.color(QPalette::WindowText).rgb());
+        EXPECT_EQ(look.label.foreground,
+                  each.active ? QColor(Qt::white) : palette.color(QPalette::WindowText));
+    }
+}
+
+TEST(CleanerBadgesTest, SafetyBadgesDifferOnlyInTitleSymbolAndColour) {
+    const struct {
+        Safety safety;
+        const char* title;
+        const char* symbol;
+        QColor color;
+    } cases[] = {
+        {Safety::safe, "Safe to delete", "checkmark.shield.fill", Palette::green()},
+        {Safety::review, "Review first", "eye.fill", Palette::orange()},
+        {Safety::verify, "Verify first", "exclamationmark.triangle.fill", Palette::red()},
+    };
+    const CapsuleLabel reference = SafetyBadge::look(Safety::safe);
+    for (const auto& each : cases) {
+        const CapsuleLabel badge = SafetyBadge::look(each.safety);
+        EXPECT_EQ(badge.text, QString::fromUtf8(each.title));
+        EXPECT_EQ(badge.symbol, QString::fromUtf8(each.symbol));
+        EXPECT_EQ(badge.foreground, each.color);
+        EXPECT_EQ(badge.fill.rgb(), each.color.rgb());
+        EXPECT_NEAR(badge.fill.alphaF(), 0.12, 0.005);
+        EXPECT_EQ(badge.font, reference.font);
+        EXPECT_EQ(badge.horizontalPadding, 8);
+        EXPECT_EQ(badge.verticalPadding, 3);
+    }
+}
+
+TEST(CleanerBadgesTest, CategoryIconGrowsItsCornerAndGlyphWithItsSide) {
+    EXPECT_DOUBLE_EQ(CategoryIcon::cornerRadius(36), 9.36);
+    EXPECT_DOUBLE_EQ(CategoryIcon::glyphSize(36), 18);
+    EXPECT_DOUBLE_EQ(CategoryIcon::cornerRadius(56), 14.56);
+    EXPECT_DOUBLE_EQ(CategoryIcon::glyphSize(56), 28);
+}
+
+TEST(CleanerBadgesTest, EverySymbolThePagesDrawHasAnIcon) {
+    // A name missing from the icon table would draw the question-mark fallback.
+    QStringList names{"checkmark.shield.fill",
+                      "eye.fill",
+                      "exclamationmark.triangle.fill",
+                      "sparkles",
+                      "checkmark.circle",
+                      "checkmark.circle.fill",
+                      "circle",
+                      "lock.fill",
+                      "info.circle.fill",
+                      "xmark.circle.fill",
+                      "checkmark.seal.fill",
+                      "eraser"};
+    for (CleanupCategory::Kind kind : CleanupCategory::allKinds) {
+        const CleanupCategory category(kind);
+        names << category.symbol;
+        for (const CleanupCategory::QuickSelection& selection : category.quickSelections)
+            names << selection.symbol;
+    }
+    for (const QString& name : names)
+        EXPECT_TRUE(Symbols::contains(name)) << name.toStdString();
+}
+
+TEST(CleanerBadgesTest, SpaceSavedBadgeAppearsWithTheFirstCleanedBytes) {
+    test::CleanerWorld world;
+    QWidget window;
+    SpaceSavedBadge badge(world.spaceSaved, &window);
+    window.setAttribute(Qt::WA_DontShowOnScreen);
+    window.show();
+    EXPECT_FALSE(badge.isVisible());
+
+    world.spaceSaved.add(2'500'000);
+    EXPECT_TRUE(badge.isVisible());
+    EXPECT_EQ(badge.figure(), ByteCountFormatter::file(2'500'000));
+    EXPECT_EQ(badge.toolTip(), "Everything Quorvex has cleaned up, including items moved to the Trash.");
+}

@@ -1,0 +1,211 @@
+#include "storage/cleaner/CleanupHUD.h"
+
+#include "storage/cleaner/CleanupHUDReporter.h"
+#include "storage/cleaner/CleanupHUDView.h"
+#include "support/FakeClock.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace quorvex {
+namespace {
+
+using Phase = CleanupProgress::Phase;
+using Mark = CleanupHUDPresenter::Mark;
+
+class CleanupHUDTest : public testing::Test {
+protected:
+    test::FakeClock clock;
+    CleanupHUD hud{clock};
+
+    QPushButton* button() const { return hud.panel()->findChild<QPushButton*>("doneButton"); }
+    QString text(const char* name) const { return hud.panel()->findChild<QLabel*>(name)->text(); }
+    CleanupHUDView* view() const { return hud.panel()->findChild<CleanupHUDView*>(); }
+};
+
+TEST_F(CleanupHUDTest, ASecondShowReusesThePanelAndStartsOverAtMeasuring) {
+    const auto first = hud.show("Moving to Trash");
+    QWidget* panel = hud.panel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isVisible());
+    hud.update(first, std::nullopt, Phase::deleting(10, 20));
+
+    hud.show("Cleaning Up");
+    EXPECT_EQ(hud.panel(), panel);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(hud.progress().title(), "Cleaning Up");
+    EXPECT_EQ(hud.progress().phase(), Phase::measuring());
+    EXPECT_EQ(view()->mark(), Mark::spinner);
+    EXPECT_EQ(text("detail"), "Measuring…");
+    EXPECT_EQ(QApplication::topLevelWidgets().count(panel), 1);
+}
+
+TEST_F(CleanupHUDTest, AnUpdateWithoutTitleKeepsTheTitleAndAnEqualPhaseNotifiesNoOne) {
+    const auto run = hud.show("Cleaning Up");
+    QSignalSpy changes(&hud.progress(), &CleanupProgress::changed);
+    EXPECT_TRUE(hud.update(run, std::nullopt, Phase::deleting(5, 10)));
+    EXPECT_EQ(hud.progress().title(), "Cleaning Up");
+    EXPECT_EQ(changes.count(), 1);
+    hud.update(run, std::nullopt, Phase::deleting(5, 10));
+    hud.update(run, "Cleaning Up", Phase::deleting(5, 10));
+    EXPECT_EQ(changes.count(), 1);
+    hud.update(run, "Cleaned up", Phase::success("Freed 10 bytes."));
+    EXPECT_EQ(hud.progress().title(), "Cleaned up");
+    EXPECT_EQ(text("headline"), "Cleaned up");
+}
+
+// Two cleanups share the one panel: the older one's late reports must not move the newer one's
+// run, and nothing may turn a finished run's "Done" back into a disabled "Cleaning…".
+TEST_F(CleanupHUDTest, LateReportsOfAnEarlierOrFinishedRunAreIgnored) {
+    const auto older = hud.show("Moving to Trash");
+    const auto newer = hud.show("Erasing App Data");
+    EXPECT_FALSE(hud.update(older, "Cleaned up", Phase::success("old")));
+    EXPECT_EQ(hud.progress().title(), "Erasing App Data");
+    EXPECT_EQ(hud.progress().phase(), Phase::measuring());
+
+    EXPECT_TRUE(hud.update(newer, "Done erasing", Phase::success("Erased.")));
+    EXPECT_TRUE(button()->isEnabled());
+    EXPECT_FALSE(hud.update(older, std::nullopt, Phase::deleting(1, 2)));
+    EXPECT_FALSE(hud.update(newer, std::nullopt, Phase::deleting(2, 2)));
+    EXPECT_EQ(hud.progress().phase(), Phase::success("Erased."));
+    EXPECT_TRUE(button()->isEnabled());
+    EXPECT_EQ(button()->text(), "Done");
+}
+
+TEST_F(CleanupHUDTest, TwoReportersEachReachThePanelOnlyWhileTheirRunIsTheLatest) {
+    CleanupHUDReporter clean(hud);
+    CleanupHUDReporter erase(hud);
+    clean.show("Moving to Trash");
+    clean.update(0, 100);
+    erase.show("Erasing");
+    clean.update(50, 100);
+    clean.finish({"Cleaned up", false, "Moved 100 bytes to the Trash."});
+    EXPECT_EQ(hud.progress().title(), "Erasing");
+    EXPECT_EQ(hud.progress().phase(), Phase::measuring());
+    erase.update(10, 20);
+    erase.finish({"2 of 3 items cleaned", true, "One failed."});
+    EXPECT_EQ(hud.progress().title(), "2 of 3 items cleaned");
+    EXPECT_EQ(hud.progress().phase(), Phase::failure("One failed."));
+}
+
+TEST_F(CleanupHUDTest, DoneAndReturnHideThePanelOnlyOnceTheRunHasFinished) {
+    const auto run = hud.show("Cleaning Up");
+    QWidget* panel = hud.panel();
+    for (const Phase& working : {Phase::measuring(), Phase::deleting(1, 4)}) {
+        hud.update(run, std::nullopt, working);
+        EXPECT_FALSE(button()->isEnabled());
+        EXPECT_EQ(button()->text(), "Cleaning…");
+        QTest::mouseClick(button(), Qt::LeftButton);
+        QTest::keyClick(view(), Qt::Key_Return);
+        EXPECT_TRUE(panel->isVisible());
+    }
+
+    hud.update(run, "Cleaned up", Phase::success("Freed 4 bytes."));
+    QTest::keyClick(view(), Qt::Key_Return);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(hud.progress().phase(), Phase::success("Freed 4 bytes.")); // the model keeps it
+
+    hud.show("Cleaning Up");
+    EXPECT_EQ(hud.panel(), panel);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(view()->mark(), Mark::spinner);
+    hud.update(hud.show("Again"), std::nullopt, Phase::failure("No."));
+    QTest::mouseClick(button(), Qt::LeftButton);
+    EXPECT_FALSE(panel->isVisible());
+}
+
+TEST_F(CleanupHUDTest, AnUpdateBeforeAnyShowOnlyChangesTheModel) {
+    hud.update(0, "Early", Phase::deleting(1, 2));
+    hud.hide();
+    EXPECT_EQ(hud.panel(), nullptr);
+    hud.show("Cleaning Up");
+    EXPECT_EQ(hud.progress().phase(), Phase::measuring());
+}
+
+// Successive deleting phases move the one ring, easing from where it is drawn; a new mark
+// restarts its own entrance.
+TEST_F(CleanupHUDTest, DeletingUpdatesMoveTheSameRingWithoutRestartingIt) {
+    const auto run = hud.show("Cleaning Up");
+    hud.update(run, std::nullopt, Phase::deleting(0, 100));
+    EXPECT_EQ(view()->mark(), Mark::ring);
+    clock.advance(1.0);
+    hud.update(run, std::nullopt, Phase::deleting(40, 100));
+    EXPECT_DOUBLE_EQ(view()->drawnFraction(), 0.0);
+    clock.advance(0.1);
+    EXPECT_GT(view()->drawnFraction(), 0.0);
+    EXPECT_LT(view()->drawnFraction(), 0.4);
+    hud.update(run, std::nullopt, Phase::deleting(80, 100));
+    EXPECT_NEAR(view()->markAge(), 1.1, 1e-9); // the same ring, not a new entrance
+    clock.advance(1.0);
+    EXPECT_DOUBLE_EQ(view()->drawnFraction(), 0.8);
+
+    hud.update(run, "Cleaned up", Phase::success("ok"));
+    EXPECT_EQ(view()->mark(), Mark::success);
+    EXPECT_DOUBLE_EQ(view()->markAge(), 0.0);
+}
+
+// Frames are asked for only while something moves: the spinner for as long as it shows, a
+// finished mark only for its entrance.
+TEST_F(CleanupHUDTest, RepaintsAreScheduledOnlyWhileAMarkMoves) {
+    const auto run = hud.show("Cleaning Up");
+    clock.advance(2.0);
+    EXPECT_EQ(clock.pendingCount(), 1u);
+    hud.update(run, "Cleaned up", Phase::success("ok"));
+    clock.advance(2.0);
+    EXPECT_EQ(clock.pendingCount(), 0u);
+    hud.hide();
+    hud.show("Again");
+    EXPECT_EQ(clock.pendingCount(), 1u);
+    hud.update(hud.show("Third"), "Failed", Phase::failure("no"));
+    QTest::keyClick(view(), Qt::Key_Return);
+    EXPECT_EQ(clock.pendingCount(), 0u); // hidden mid-entrance: no more frames
+}
+
+TEST_F(CleanupHUDTest, ALongMessageIsCutAtThreeLines) {
+    const auto run = hud.show("A title long enough to wrap onto a second line of the card, centred");
+    const QString message = QString("word ").repeated(80).trimmed();
+    hud.update(run, std::nullopt, Phase::failure(message));
+    const QString shown = text("detail");
+    EXPECT_LT(shown.size(), message.size());
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026)));
+}
+
+// Renders the panel in each phase when QUORVEX_SHOTS_DIR names a folder (for looking at).
+TEST_F(CleanupHUDTest, SavesPictures) {
+    const QString folder = qEnvironmentVariable("QUORVEX_SHOTS_DIR");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "QUORVEX_SHOTS_DIR is not set";
+    QDir().mkpath(folder);
+    struct Shot {
+        const char* file;
+        QString title;
+        Phase phase;
+        double after;
+    };
+    const Shot shots[] = {
+        {"hud-measuring.png", "Moving to Trash", Phase::measuring(), 0.3},
+        {"hud-deleting.png", "Moving to Trash", Phase::deleting(1'234'000'000, 3'400'000'000), 1.0},
+        {"hud-done.png", "Cleaned up",
+         Phase::success("Moved 3.4 GB to the Trash. Empty the Trash to free the space."), 2.0},
+        {"hud-failed.png", "2 of 3 items cleaned",
+         Phase::failure("Old.xcarchive: needs your password — drag it to the Trash in Finder"), 2.0},
+        {"hud-failed-shaking.png", "2 of 3 items cleaned",
+         Phase::failure("Old.xcarchive: simctl couldn’t delete it"), 0.38},
+    };
+    for (const Shot& shot : shots) {
+        const auto run = hud.show(shot.title);
+        hud.update(run, std::nullopt, shot.phase);
+        clock.advance(shot.after);
+        EXPECT_TRUE(hud.panel()->grab().save(QDir(folder).filePath(shot.file)));
+    }
+}
+
+} // namespace
+} // namespace quorvex

@@ -1,0 +1,172 @@
+#include "storage/cleaner/ItemRow.h"
+
+#include "storage/cleaner/CleanerWorld.h"
+#include "ui/Formatters.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPalette>
+#include <QTemporaryDir>
+
+using namespace quorvex;
+using Kind = CleanupCategory::Kind;
+using Tag = CleanupItem::Tag;
+using World = test::CleanerWorld;
+
+namespace {
+
+const QDateTime kNow(QDate(2026, 12, 10), QTime(12, 0), Qt::LocalTime);
+
+CleanupItem tagged(std::set<Tag> tags) {
+    return World::item(QStringLiteral("x"), 1, std::move(tags));
+}
+
+} // namespace
+
+TEST(ItemRowTest, TagLabelsComeInFixedOrderAndDependOnTheKind) {
+    const struct {
+        Kind kind;
+        std::set<Tag> tags;
+        QStringList labels;
+    } cases[] = {
+        {Kind::archives, {Tag::uploaded, Tag::old}, {"Uploaded", "Old"}},
+        {Kind::archives, {}, {"Not uploaded"}},
+        {Kind::archives, {Tag::recommended}, {"Not uploaded"}},
+        {Kind::simulators,
+         {Tag::old, Tag::orphaned, Tag::unavailable, Tag::recommended},
+         {"Unavailable", "Orphaned", "Old"}},
+        {Kind::simulators, {Tag::uploaded}, {}}, // only archives speak of uploads
+        {Kind::xcodes, {Tag::old}, {}},          // an older Xcode is not called old
+        {Kind::caches, {Tag::recommended}, {}},
+    };
+    for (const auto& each : cases)
+        EXPECT_EQ(ItemRow::tagLabels(tagged(each.tags), each.kind), each.labels)
+            << CleanupCategory::rawValue(each.kind).toStdString();
+}
+
+TEST(ItemRowTest, DetailLineShowsReasonOrSubtitleWithTheKindsVerbAndAge) {
+    CleanupItem booted = World::protectedItem(QStringLiteral("iPhone"), 1);
+    booted.protectedReason = QStringLiteral("Booted");
+    booted.subtitle = QStringLiteral("iOS 17.2");
+    booted.date = kNow.addDays(-3);
+    CleanupItem undated = World::item(QStringLiteral("u"), 1);
+    undated.subtitle = QStringLiteral("~/Library/Caches/u");
+    const auto dated = [](QDateTime date) {
+        CleanupItem made = World::item(QStringLiteral("d"), 1);
+        made.subtitle = QStringLiteral("sub");
+        made.date = date;
+        return made;
+    };
+    const struct {
+        CleanupItem item;
+        Kind kind;
+        QString detail;
+    } cases[] = {
+        {booted, Kind::simulators, QStringLiteral("Booted \u00B7 iOS 17.2")}, // no date for a protected item
+        {undated, Kind::caches, QStringLiteral("~/Library/Caches/u")},
+        {dated(kNow.addDays(-2)), Kind::derivedData, QStringLiteral("sub \u00B7 Built 2 days ago")},
+        {dated(kNow.addDays(-21)), Kind::simulators, QStringLiteral("sub \u00B7 Used 3 weeks ago")},
+        {dated(kNow.addDays(-1)), Kind::runtimes, QStringLiteral("sub \u00B7 Used 1 day ago")},
+        {dated(kNow.addMonths(-8)), Kind::archives, QStringLiteral("sub \u00B7 Archived 8 months ago")},
+        {dated(kNow.addYears(-2)), Kind::logs, QStringLiteral("sub \u00B7 Updated 2 years ago")},
+        {dated(kNow.addSecs(-3 * 3600)), Kind::documentation,
+         QStringLiteral("sub \u00B7 Updated 3 hours ago")},
+    };
+    for (const auto& each : cases)
+        EXPECT_EQ(ItemRow::detailText(each.item, each.kind, kNow), each.detail);
+}
+
+TEST(ItemRowTest, RelativeDatesNameTheLargestWholeUnit) {
+    const struct {
+        QDateTime date;
+        const char* text;
+    } cases[] = {
+        {kNow, "0 seconds ago"},
+        {kNow.addSecs(-59), "59 seconds ago"},
+        {kNow.addSecs(-90), "1 minute ago"},
+        {kNow.addDays(-6), "6 days ago"},
+        {kNow.addDays(-7), "1 week ago"},
+        {kNow.addMonths(-1), "1 month ago"},
+        {kNow.addMonths(-13), "1 year ago"},
+        {kNow.addSecs(2 * 3600), "in 2 hours"},
+    };
+    for (const auto& each : cases)
+        EXPECT_EQ(Formatters::relativeDate(each.date, kNow), QString::fromUtf8(each.text));
+}
+
+TEST(ItemRowTest, LooksFollowProtectionSelectionAndHover) {
+    QPalette palette;
+    const QColor accent = palette.color(QPalette::Highlight);
+    const QColor primary = palette.color(QPalette::WindowText);
+    const CleanupCategory category(Kind::simulators);
+    const CleanupItem open = World::item(QStringLiteral("o"), 1);
+    const CleanupItem locked = World::protectedItem(QStringLiteral("p"), 1);
+    const struct {
+        const CleanupItem& item;
+        bool selected;
+        bool hovering;
+        const char* check;
+        qreal background; // alpha of the fill: accent when selected, primary while hovered
+        bool accentFill;
+        qreal opacity;
+    } cases[] = {
+        {open, false, false, "circle", 0, false, 1.0},
+        {open, false, true, "circle", 0.03, false, 1.0},
+        {open, true, false, "checkmark.circle.fill", 0.08, true, 1.0},
+        {open, true, true, "checkmark.circle.fill", 0.08, true, 1.0},
+        {locked, false, false, "lock.fill", 0, false, 0.7},
+        {locked, false, true, "lock.fill", 0.03, false, 0.7},
+        // Protected at a rescan while still selected: the lock, on the selected fill.
+        {locked, true, true, "lock.fill", 0.08, true, 0.7},
+    };
+    for (const auto& each : cases) {
+        const ItemRow row(each.item, category, each.selected);
+        SCOPED_TRACE(testing::Message()
+                     << each.check << " selected " << each.selected << " hovering " << each.hovering);
+        EXPECT_EQ(row.checkSymbol(), QLatin1String(each.check));
+        const QColor fill = row.background(palette, each.hovering);
+        EXPECT_NEAR(fill.alphaF(), each.background, 0.005);
+        if (each.background > 0) {
+            EXPECT_EQ(fill.rgb(), (each.accentFill ? accent : primary).rgb());
+        }
+        EXPECT_EQ(row.opacity(), each.opacity);
+    }
+    EXPECT_EQ(ItemRow(locked, category, false).toolTip(), "In use");
+    EXPECT_TRUE(ItemRow(open, category, false).toolTip().isEmpty());
+    EXPECT_EQ(ItemRow(open, category, true).checkColor(palette), accent);
+}
+
+TEST(ItemRowTest, IconsComeFromReadableImagesOnly) {
+    QTemporaryDir dir;
+    const QString png = dir.filePath(QStringLiteral("icon.png"));
+    QImage image(64, 64, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(png));
+    const QString text = dir.filePath(QStringLiteral("notes.txt"));
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not an image");
+    file.close();
+
+    EXPECT_TRUE(ItemRow::icon(png, 26).has_value());
+    EXPECT_FALSE(ItemRow::icon(dir.filePath(QStringLiteral("missing.png")), 26).has_value());
+    EXPECT_FALSE(ItemRow::icon(text, 26).has_value());
+}
+
+TEST(ItemRowTest, AJustToggledRowBlendsFromItsOtherLook) {
+    QPalette palette;
+    const CleanupCategory category(Kind::caches);
+    const CleanupItem open = World::item(QStringLiteral("o"), 1);
+    ItemRow selected(open, category, true);
+    const ItemRow unselected(open, category, false);
+
+    selected.setSelectionProgress(0);
+    EXPECT_EQ(selected.background(palette, false), unselected.background(palette, false));
+    EXPECT_EQ(selected.checkColor(palette), unselected.checkColor(palette));
+    EXPECT_EQ(selected.checkSymbol(), "checkmark.circle.fill"); // the symbol changes at once
+    selected.setSelectionProgress(0.5);
+    EXPECT_NEAR(selected.background(palette, false).alphaF(), 0.04, 0.005);
+    selected.setSelectionProgress(1);
+    EXPECT_EQ(selected.background(palette, false), ItemRow(open, category, true).background(palette, false));
+}

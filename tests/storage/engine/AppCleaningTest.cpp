@@ -1,0 +1,101 @@
+#include "storage/engine/AppCleaning.h"
+
+#include "storage/files/FileError.h"
+#include "support/FakeXcrun.h"
+#include "tools/Environment.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace quorvex;
+namespace fs = std::filesystem;
+
+namespace {
+
+void writeText(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << text;
+}
+
+class AppCleaningTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const auto& entry : fs::directory_iterator(homeDirectoryURL()))
+            fs::remove_all(entry.path());
+        library = homeDirectoryURL() / "Library";
+    }
+    fs::path library;
+};
+
+} // namespace
+
+// A link among the roots, or among their entries, to another place in ~/Library is measured and
+// removed as the link: the place it points to keeps every file.
+TEST_F(AppCleaningTest, LinksAreNeverExpandedSoTheirTargetsSurvive) {
+    const fs::path elsewhere = library / "Application Support/Precious";
+    writeText(elsewhere / "keep.db", "keep");
+    const fs::path root = library / "Developer/Xcode/DerivedData/App-abc";
+    writeText(root / "Build/Products/app.bin", std::string(5000, 'b'));
+    writeText(root / "Index/data", "i");
+    fs::create_symlink(elsewhere, root / "Linked");
+    fs::create_directories(root / "Build/Intermediates");
+    fs::create_symlink(elsewhere, root / "Build/Intermediates/Deeper");
+    fs::create_symlink(elsewhere, library / "Developer/Xcode/DerivedData/RootLink");
+
+    const std::vector<fs::path> roots =
+        AppCleaning::insideLibrary({root, library / "Developer/Xcode/DerivedData/RootLink",
+                                    library / "missing", homeDirectoryURL() / "outside"});
+    ASSERT_EQ(roots.size(), 2u);
+    const auto entries = AppCleaning::measureEntries(roots);
+    for (const auto& entry : entries)
+        EXPECT_EQ(entry.path.string().find("Precious"), std::string::npos) << entry.path;
+    std::int64_t total = 0;
+    for (const auto& entry : entries)
+        total += entry.size;
+    std::vector<std::pair<std::int64_t, std::int64_t>> posts;
+    AppCleaning::deleteEntries(entries, roots, total,
+                               [&](std::int64_t done, std::int64_t all) { posts.emplace_back(done, all); });
+
+    EXPECT_FALSE(fs::exists(fs::symlink_status(root)));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(roots[1])));
+    ASSERT_TRUE(fs::exists(elsewhere / "keep.db"));
+    EXPECT_EQ(fs::file_size(elsewhere / "keep.db"), 4u);
+    ASSERT_FALSE(posts.empty());
+    EXPECT_EQ(posts.back(), (std::pair<std::int64_t, std::int64_t>(total, total)));
+}
+
+TEST_F(AppCleaningTest, CandidatesPerTarget) {
+    const fs::path derivedData = library / "Developer/Xcode/DerivedData";
+    writeText(
+        derivedData / "Notes-abc/Build/Products/Debug/Notes.app/Info.plist",
+        R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><dict><key>CFBundleIdentifier</key><string>com.example.notes</string></dict></plist>)");
+    fs::create_directories(derivedData / "Notes-abc/SourcePackages");
+    fs::create_directories(derivedData / "Notes-abc/Index");
+    const auto now = [] { return QDateTime::currentDateTimeUtc(); };
+    const AppCleaning::App notes{"com.example.notes", "Notes.app"};
+    using Target = AppCleaning::Target;
+
+    auto sorted = [](std::vector<fs::path> paths) {
+        std::sort(paths.begin(), paths.end());
+        return paths;
+    };
+    EXPECT_EQ(sorted(AppCleaning::candidates(Target::derivedData, notes, now)),
+              (std::vector<fs::path>{derivedData / "Notes-abc/Build", derivedData / "Notes-abc/Index"}));
+    EXPECT_EQ(AppCleaning::candidates(Target::packages, notes, now),
+              std::vector<fs::path>{derivedData / "Notes-abc/SourcePackages"});
+    EXPECT_EQ(AppCleaning::candidates(Target::everything, notes, now),
+              std::vector<fs::path>{derivedData / "Notes-abc"});
+    EXPECT_EQ(AppCleaning::candidates(Target::derivedData, std::nullopt, now),
+              std::vector<fs::path>{derivedData});
+    EXPECT_EQ(AppCleaning::candidates(Target::everything, std::nullopt, now).size(), 3u);
+    EXPECT_EQ(AppCleaning::candidates(Target::documentation, notes, now).size(), 2u);
+}
+
+TEST_F(AppCleaningTest, AnEntryOutsideTheLibraryStopsTheRun) {
+    writeText(homeDirectoryURL() / "outside/file", "x");
+    const std::vector<AppCleaning::Entry> entries = {{homeDirectoryURL() / "outside/file", 1}};
+    EXPECT_THROW(AppCleaning::deleteEntries(entries, {}, 1, [](std::int64_t, std::int64_t) {}), FileError);
+    EXPECT_TRUE(fs::exists(homeDirectoryURL() / "outside/file"));
+}

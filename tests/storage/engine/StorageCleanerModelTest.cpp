@@ -1,0 +1,279 @@
+#include "storage/engine/StorageCleanerModel.h"
+
+#include "storage/engine/SpaceSaved.h"
+#include "storage/files/LongTaskGate.h"
+#include "support/FakeTrash.h"
+#include "tools/Environment.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QThreadPool>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+using namespace quorvex;
+using Kind = CleanupCategory::Kind;
+
+namespace {
+
+// Runs the event loop until `done` holds (results of background work arrive queued); false after
+// ten seconds, so a broken test fails instead of hanging.
+template <typename Done> bool waitFor(Done done) {
+    QDeadlineTimer deadline(10'000);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+class PlainGate final : public LongTaskGate {
+public:
+    bool busy = false;
+    int refusals = 0;
+    bool beginLongTask() override {
+        if (busy) {
+            ++refusals;
+            return false;
+        }
+        busy = true;
+        return true;
+    }
+    void endLongTask() override { busy = false; }
+    bool isLongTaskRunning() const override { return busy; }
+};
+
+class RecordingProgress final : public StorageCleanerModel::Progress {
+public:
+    QString title;
+    std::vector<std::pair<std::int64_t, std::int64_t>> updates;
+    std::optional<ItemRemoval::Outcome> outcome;
+    void show(const QString& shown) override { title = shown; }
+    void update(std::int64_t done, std::int64_t total) override { updates.emplace_back(done, total); }
+    void finish(const ItemRemoval::Outcome& finished) override { outcome = finished; }
+};
+
+CleanupItem item(const char* id, std::int64_t size, CleanupRemoval removal = CleanupRemoval::ofFile("/x")) {
+    CleanupItem made;
+    made.id = id;
+    made.title = QString::fromLatin1(id).toUpper();
+    made.size = size;
+    made.removal = std::move(removal);
+    return made;
+}
+
+// A scanner answering from a table that the test changes, and a remover that fails chosen ids.
+class StorageCleanerModelTest : public ::testing::Test {
+protected:
+    void TearDown() override { QThreadPool::globalInstance()->waitForDone(); }
+
+    void settle() {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(waitFor([&] { return model.scanning().empty() && !model.isCleaning(); }));
+    }
+
+    std::mutex mutex;
+    std::map<Kind, std::vector<CleanupItem>> table;
+    std::vector<QString> removed;
+    std::set<QString> failing;
+    test::FakeTrash trash;
+    PlainGate gate;
+    RecordingProgress progress;
+    // Cleared before the total is read, so every test starts from 0.
+    bool freshTotal = (sharedDefaults().remove(SpaceSaved::kKey), true);
+    SpaceSaved spaceSaved;
+    StorageCleanerModel model{[this](Kind kind) {
+                                  std::lock_guard lock(mutex);
+                                  CleanupCategory category(kind);
+                                  category.items = table[kind];
+                                  return category;
+                              },
+                              trash, gate, progress, spaceSaved};
+};
+
+} // namespace
+
+TEST_F(StorageCleanerModelTest, CleanRemovesTheSelectionOneByOneAndReportsTheOutcome) {
+    table[Kind::simulators] = {
+        item("sim", 1000, CleanupRemoval::ofSimulator("5C1A7E2B-0000-4000-8000-000000000001"))};
+    table[Kind::logs] = {item("log-a", 3000), item("log-b", 500), item("log-kept", 7)};
+    std::vector<std::pair<CleanupRemoval, bool>> calls;
+    model.setRemover([&](const CleanupRemoval& removal, bool toTrash) -> std::optional<QString> {
+        calls.emplace_back(removal, toTrash);
+        if (removal.kind == CleanupRemoval::Kind::file && calls.size() == 3)
+            return QStringLiteral("Permission denied");
+        return std::nullopt;
+    });
+    model.scan({Kind::logs, Kind::simulators, Kind::logs});
+    settle();
+    for (const char* id : {"sim", "log-a", "log-b"})
+        model.toggle(item(id, 0));
+    EXPECT_EQ(model.selectedBytes(), 4500);
+
+    model.clean(StorageCleanerModel::Mode::trash);
+    EXPECT_TRUE(model.isCleaning());
+    EXPECT_EQ(progress.title, "Moving to Trash");
+    settle();
+
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_FALSE(calls[0].second); // a simulator never goes to the Trash
+    EXPECT_TRUE(calls[1].second);
+    ASSERT_TRUE(progress.outcome);
+    EXPECT_EQ(*progress.outcome,
+              (ItemRemoval::Outcome{"2 of 3 items cleaned", true, "LOG-B: Permission denied"}));
+    EXPECT_EQ(progress.updates.back(), (std::pair<std::int64_t, std::int64_t>(4500, 4500)));
+    EXPECT_EQ(spaceSaved.total(), 4000);
+    EXPECT_TRUE(model.selection().empty());
+    EXPECT_FALSE(gate.busy);
+}
+
+// A scan that was under way during a clean lists the removed items; the clean's own rescan must
+// replace it, so they neither come back nor count twice.
+TEST_F(StorageCleanerModelTest, ARescanAfterACleanWinsOverAScanStartedBefore) {
+    std::mutex latchMutex;
+    std::condition_variable latch;
+    bool released = false;
+    std::atomic<int> calls{0};
+    StorageCleanerModel racing(
+        [&](Kind kind) {
+            CleanupCategory category(kind);
+            const int call = ++calls;
+            if (call == 2) {
+                std::unique_lock lock(latchMutex);
+                latch.wait(lock, [&] { return released; });
+            }
+            category.items = call <= 2 ? std::vector<CleanupItem>{item("old", 100), item("new", 5)}
+                                       : std::vector<CleanupItem>{item("new", 5)};
+            return category;
+        },
+        trash, gate, progress, spaceSaved);
+    racing.setRemover([](const CleanupRemoval&, bool) { return std::optional<QString>(); });
+    const auto release = [&] {
+        {
+            std::lock_guard lock(latchMutex);
+            released = true;
+        }
+        latch.notify_all();
+    };
+    // A failed assertion must not leave the scan waiting: TearDown waits for the pool.
+    const std::unique_ptr<void, std::function<void(void*)>> releaseOnExit(&calls, [&](void*) { release(); });
+    racing.scan({Kind::logs});
+    ASSERT_TRUE(waitFor([&] { return racing.scanning().empty(); }));
+    racing.toggle(item("old", 0));
+
+    racing.scan({Kind::logs}); // the second scan waits: it lists "old" as it was before the clean
+    // Only once it runs is it the scan started before the clean (else the clean's rescan could
+    // take its turn at the latch).
+    ASSERT_TRUE(waitFor([&] { return calls.load() == 2; }));
+    racing.clean(StorageCleanerModel::Mode::remove);
+    ASSERT_TRUE(waitFor([&] { return !racing.isCleaning(); }));
+    ASSERT_TRUE(waitFor([&] { return calls.load() == 3 && racing.category(Kind::logs).items.size() == 1u; }));
+    release();
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+
+    ASSERT_EQ(racing.category(Kind::logs).items.size(), 1u);
+    EXPECT_EQ(racing.category(Kind::logs).items[0].id, "new");
+    EXPECT_TRUE(racing.scanning().empty());
+    EXPECT_EQ(spaceSaved.total(), 100);
+}
+
+// An item that became protected since it was selected leaves the selection with the scan that
+// protects it, and is never cleaned.
+TEST_F(StorageCleanerModelTest, ProtectedItemsAreNeverSelectedNorCleaned) {
+    table[Kind::simulators] = {item("booted", 10), item("free", 20)};
+    int removals = 0;
+    model.setRemover([&](const CleanupRemoval&, bool) {
+        ++removals;
+        return std::optional<QString>();
+    });
+    model.scan({Kind::simulators});
+    settle();
+    model.toggle(item("booted", 0));
+    model.toggle(item("free", 0));
+    model.toggle(item("gone", 0));
+    {
+        std::lock_guard lock(mutex);
+        table[Kind::simulators][0].protectedReason = QStringLiteral("Running — shut it down first");
+    }
+    model.scan({Kind::simulators});
+    settle();
+    EXPECT_EQ(model.selection(), QSet<QString>{"free"});
+
+    CleanupItem isProtected = model.category(Kind::simulators).items[1];
+    ASSERT_TRUE(isProtected.isProtected());
+    model.toggle(isProtected);
+    model.setAllSelected(true, Kind::simulators);
+    EXPECT_EQ(model.selection(), QSet<QString>{"free"});
+
+    gate.busy = true; // another long task runs
+    QSignalSpy refused(&model, &StorageCleanerModel::cleanRefused);
+    model.clean(StorageCleanerModel::Mode::trash);
+    EXPECT_FALSE(model.isCleaning());
+    EXPECT_EQ(gate.refusals, 1);
+    EXPECT_EQ(refused.count(), 1); // the caller is told, so it can show the busy toast
+    gate.busy = false;
+    model.clean(StorageCleanerModel::Mode::trash);
+    settle();
+    EXPECT_EQ(removals, 1);
+}
+
+TEST_F(StorageCleanerModelTest, QuickSelectionsAndTheArchiveFilter) {
+    CleanupItem a = item("a", 30);
+    a.bundleID = QStringLiteral("com.example.a");
+    a.tags = {CleanupItem::Tag::old};
+    CleanupItem b = item("b", 20);
+    b.tags = {CleanupItem::Tag::old, CleanupItem::Tag::recommended};
+    CleanupItem c = item("c", 10);
+    c.tags = {CleanupItem::Tag::old};
+    c.protectedReason = QStringLiteral("kept");
+    table[Kind::archives] = {a, b, c};
+    model.scan({Kind::archives});
+    settle();
+
+    model.toggle(CleanupItem::Tag::old, Kind::archives);
+    EXPECT_EQ(model.selection(), (QSet<QString>{"a", "b"}));
+    model.toggle(CleanupItem::Tag::old, Kind::archives);
+    EXPECT_TRUE(model.selection().empty());
+    model.selectRecommended();
+    EXPECT_EQ(model.selection(), QSet<QString>{"b"});
+
+    model.setArchiveFilter(StorageCleanerModel::ArchiveFilter{"com.example.a", "A"});
+    ASSERT_EQ(model.visibleItems(Kind::archives).size(), 1u);
+    EXPECT_EQ(model.selectedCount(Kind::archives), 1);
+    EXPECT_EQ(model.totalBytes(), 60);
+}
+
+TEST_F(StorageCleanerModelTest, TheSectionAndTheArchiveFilterNotifyOnlyWhenTheyChange) {
+    using Section = StorageCleanerModel::Section;
+    EXPECT_EQ(model.section(), Section::overview());
+    QSignalSpy sections(&model, &StorageCleanerModel::sectionChanged);
+    QSignalSpy changes(&model, &StorageCleanerModel::changed);
+
+    model.setSection(Section::overview());
+    model.setArchiveFilter(std::nullopt);
+    EXPECT_EQ(sections.count(), 0);
+    EXPECT_EQ(changes.count(), 0);
+
+    model.setSection(Section::category(Kind::logs));
+    model.setSection(Section::category(Kind::logs));
+    model.setSection(std::nullopt);
+    EXPECT_EQ(sections.count(), 2);
+
+    const StorageCleanerModel::ArchiveFilter notes{"com.example.notes", "Notes"};
+    model.setArchiveFilter(notes);
+    model.setArchiveFilter(notes);
+    EXPECT_EQ(model.archiveFilter(), notes);
+    model.setArchiveFilter(std::nullopt);
+    EXPECT_EQ(changes.count(), 4); // two sections, the filter set and lifted
+}
