@@ -4,7 +4,7 @@
 // Goal: under 5 % of one core while a drawing is visible, nothing above the idle reference
 // while it is hidden.
 
-#include "illustrations/LoopingTimelineWidget.h"
+#include "illustrations/LoopingTimeline.h"
 #include "network/guide/IllustrationBackdrop.h"
 #include "network/guide/IllustrationSpec.h"
 #include "network/guide/SetupIllustrations.h"
@@ -43,10 +43,10 @@ public:
 };
 
 // A drawing that draws nothing: what the timeline, the backdrop and the window cost by themselves.
-class EmptyDrawing final : public quorvex::LoopingTimelineWidget {
+class EmptyDrawing final : public quorvex::LoopingTimeline {
 public:
     EmptyDrawing()
-        : LoopingTimelineWidget(quorvex::systemClock(), 1.0, 0.0) {}
+        : LoopingTimeline(quorvex::systemClock(), 1.0, 0.0) {}
 
 protected:
     void paintFrame(QPainter&, double) override {}

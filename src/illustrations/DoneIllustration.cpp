@@ -50,7 +50,7 @@ QPainterPath trimmed(const QPainterPath& path, double fraction) {
 } // namespace
 
 DoneIllustration::DoneIllustration(Clock& clock, QString profileSymbol, bool verified, QWidget* parent)
-    : LoopingTimelineWidget(clock, DoneFrame::kRingDuration, DoneFrame::kRingStillFrame, parent)
+    : LoopingTimeline(clock, DoneFrame::kRingDuration, DoneFrame::kRingStillFrame, parent)
     , m_clock(clock)
     , m_symbol(std::move(profileSymbol))
     , m_verified(verified)
@@ -78,11 +78,11 @@ void DoneIllustration::changeEvent(QEvent* event) {
         m_badge.clear();
         m_rings.clear();
     }
-    LoopingTimelineWidget::changeEvent(event);
+    LoopingTimeline::changeEvent(event);
 }
 
 void DoneIllustration::showEvent(QShowEvent* event) {
-    LoopingTimelineWidget::showEvent(event);
+    LoopingTimeline::showEvent(event);
     play();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "illustrations/CachedLayer.h"
-#include "illustrations/LoopingTimelineWidget.h"
+#include "illustrations/LoopingTimeline.h"
 
 #include <QPixmap>
 #include <QString>
@@ -16,7 +16,7 @@ namespace quorvex {
 ///
 /// The rings and the hourglass run on the looping timeline; the badge's spring is timed from the
 /// last play (each show, and each change of `verified`) on the same injected clock.
-class DoneIllustration final : public LoopingTimelineWidget {
+class DoneIllustration final : public LoopingTimeline {
 public:
     DoneIllustration(Clock& clock, QString profileSymbol, bool verified, QWidget* parent = nullptr);
 

@@ -149,7 +149,7 @@ void paintComputerBody(QPainter& p, const QRectF& column, const QPalette& palett
 } // namespace
 
 IntroIllustration::IntroIllustration(Clock& clock, QList<Profile> profiles, double segment, QWidget* parent)
-    : LoopingTimelineWidget(clock, segment * static_cast<double>(profiles.size()), segment * 4 + 1.5, parent)
+    : LoopingTimeline(clock, segment * static_cast<double>(profiles.size()), segment * 4 + 1.5, parent)
     , m_profiles(std::move(profiles))
     , m_segment(segment) {}
 
@@ -160,7 +160,7 @@ void IntroIllustration::changeEvent(QEvent* event) {
         m_phoneCase.clear();
         m_computer.clear();
     }
-    LoopingTimelineWidget::changeEvent(event);
+    LoopingTimeline::changeEvent(event);
 }
 
 QPointF IntroIllustration::sceneOrigin() const {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "illustrations/CachedLayer.h"
-#include "illustrations/LoopingTimelineWidget.h"
+#include "illustrations/LoopingTimeline.h"
 
 #include <QList>
 #include <QString>
@@ -10,7 +10,7 @@ namespace quorvex {
 
 /// The setup guide's first drawing: a phone loads a page at the speed of each network profile in
 /// turn, `segment` seconds each, while the computer beside it keeps full speed.
-class IntroIllustration final : public LoopingTimelineWidget {
+class IntroIllustration final : public LoopingTimeline {
 public:
     struct Profile {
         QString id, name, symbol;

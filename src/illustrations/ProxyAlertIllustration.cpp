@@ -127,7 +127,7 @@ void paintBadgeBody(QPainter& p, const QRectF& badge, const QFont& font, const S
 
 ProxyAlertIllustration::ProxyAlertIllustration(Clock& clock, QPointF allowButton, QPointF rest,
                                                QWidget* parent)
-    : LoopingTimelineWidget(clock, ProxyAlertFrame::kDuration, ProxyAlertFrame::kStillFrame, parent)
+    : LoopingTimeline(clock, ProxyAlertFrame::kDuration, ProxyAlertFrame::kStillFrame, parent)
     , m_allowButton(allowButton)
     , m_rest(rest) {
     setAccessibleName(QStringLiteral("Allowing the proxy configuration"));
@@ -176,7 +176,7 @@ void ProxyAlertIllustration::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange)
         for (CachedLayer* layer : {&m_window, &m_blurred, &m_alert, &m_badge})
             layer->clear();
-    LoopingTimelineWidget::changeEvent(event);
+    LoopingTimeline::changeEvent(event);
 }
 
 void ProxyAlertIllustration::paintFrame(QPainter& painter, double t) {

@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "illustrations/CachedLayer.h"
-#include "illustrations/LoopingTimelineWidget.h"
+#include "illustrations/LoopingTimeline.h"
 
 #include <QPointF>
 
@@ -12,7 +12,7 @@ namespace quorvex {
 /// The setup guide's drawing for allowing the proxy configuration: the system alert pops up over
 /// a window, the pointer clicks "Allow", a confirmation badge replaces the alert. A 6.5 s loop in
 /// a 400 × 250 scene, centred.
-class ProxyAlertIllustration final : public LoopingTimelineWidget {
+class ProxyAlertIllustration final : public LoopingTimeline {
 public:
     static constexpr QSizeF kScene{400, 250};
 

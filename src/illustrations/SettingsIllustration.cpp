@@ -174,7 +174,7 @@ void paintDialogBody(QPainter& p, bool pressed, const SceneColors& colors) {
 } // namespace
 
 SettingsIllustration::SettingsIllustration(Clock& clock, SettingsTargets targets, QWidget* parent)
-    : LoopingTimelineWidget(clock, SettingsFrame::kDuration, SettingsFrame::kStillFrame, parent)
+    : LoopingTimeline(clock, SettingsFrame::kDuration, SettingsFrame::kStillFrame, parent)
     , m_targets(targets) {
     setAccessibleName(QStringLiteral("Allowing the network extension in the system settings"));
 }
@@ -251,7 +251,7 @@ void SettingsIllustration::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange)
         for (CachedLayer* layer : {&m_chrome, &m_pane, &m_dimming, &m_sheet, &m_dialog})
             layer->clear();
-    LoopingTimelineWidget::changeEvent(event);
+    LoopingTimeline::changeEvent(event);
 }
 
 void SettingsIllustration::paintFrame(QPainter& painter, double t) {

@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "illustrations/CachedLayer.h"
-#include "illustrations/LoopingTimelineWidget.h"
+#include "illustrations/LoopingTimeline.h"
 #include "illustrations/SettingsFrame.h"
 
 namespace quorvex {
@@ -11,7 +11,7 @@ namespace quorvex {
 /// The setup guide's drawing for approving the network extension: the system's dialog pops up
 /// and the pointer opens the settings, scrolls to the extensions, opens the app's info sheet,
 /// switches the extension on and clicks Done. A 13 s loop in a 400 × 250 scene, centred.
-class SettingsIllustration final : public LoopingTimelineWidget {
+class SettingsIllustration final : public LoopingTimeline {
 public:
     static constexpr QSizeF kScene{400, 250};
 

@@ -31,7 +31,7 @@ QImage fullFrame(QWidget& drawing) {
 TEST(PartialRepaintTest, RepaintingTheMovingRegionMatchesAFullRepaint) {
     struct Case {
         const char* name;
-        std::function<std::unique_ptr<LoopingTimelineWidget>(Clock&)> make;
+        std::function<std::unique_ptr<LoopingTimeline>(Clock&)> make;
     };
     const Case cases[] = {
         {"intro",
@@ -72,7 +72,7 @@ TEST(PartialRepaintTest, RepaintingTheMovingRegionMatchesAFullRepaint) {
             for (double start : starts) {
                 SCOPED_TRACE(testing::Message() << c.name << " from " << start << " by " << step);
                 test::FakeClock clock;
-                const std::unique_ptr<LoopingTimelineWidget> drawing = c.make(clock);
+                const std::unique_ptr<LoopingTimeline> drawing = c.make(clock);
                 drawing->setReduceMotion(false);
                 drawing->resize(kGuideSize);
                 clock.advance(start);

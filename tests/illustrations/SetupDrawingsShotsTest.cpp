@@ -23,7 +23,7 @@ TEST(SetupDrawingsShotsTest, SavesFramesWhenAskedTo) {
     const SettingsTargets targets{{373, 170}, {345, 123}, {340, 161}, {290, 175},
                                   {300, 238}, 175,        {200, 196}, 3.0};
 
-    auto save = [&](LoopingTimelineWidget& drawing, const QString& name, double t) {
+    auto save = [&](LoopingTimeline& drawing, const QString& name, double t) {
         drawing.resize(524, 270);
         if (t < 0) {
             drawing.setReduceMotion(true);

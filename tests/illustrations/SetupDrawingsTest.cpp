@@ -103,8 +103,8 @@ TEST(SetupDrawingsTest, DrawingsScheduleNothingWhileHidden) {
     SettingsIllustration settings(clock, kGuideTargets);
     ProxyAlertIllustration proxy(clock, {252, 196}, {330, 240});
     DoneIllustration done(clock, QStringLiteral("wifi"), true);
-    LoopingTimelineWidget* drawings[] = {&settings, &proxy, &done};
-    for (LoopingTimelineWidget* drawing : drawings) {
+    LoopingTimeline* drawings[] = {&settings, &proxy, &done};
+    for (LoopingTimeline* drawing : drawings) {
         drawing->setReduceMotion(false);
         drawing->resize(400, 250);
         drawing->show();
@@ -188,7 +188,7 @@ namespace {
 TEST(SetupDrawingsTest, FramesAtRestAreSkippedAndMovingOnesAreNot) {
     struct Case {
         const char* name;
-        std::function<std::unique_ptr<LoopingTimelineWidget>(Clock&)> make;
+        std::function<std::unique_ptr<LoopingTimeline>(Clock&)> make;
         double from, to;
         bool skipped;
     };
@@ -221,7 +221,7 @@ TEST(SetupDrawingsTest, FramesAtRestAreSkippedAndMovingOnesAreNot) {
         const int before = drawing->framesSkipped();
         clock.advance(c.to - c.from);
         const int skipped = drawing->framesSkipped() - before;
-        const int frames = static_cast<int>((c.to - c.from) / LoopingTimelineWidget::kFrameInterval);
+        const int frames = static_cast<int>((c.to - c.from) / LoopingTimeline::kFrameInterval);
         if (c.skipped) {
             EXPECT_GE(skipped, frames - 1);
         } else {

@@ -4,7 +4,7 @@
 #include "panel/sections/DeviceSectionServices.h"
 #include "panel/widgets/ActionRow.h"
 #include "panel/widgets/HoverHint.h"
-#include "panel/widgets/PanelButton.h"
+#include "panel/widgets/PanelButtonStyle.h"
 #include "panel/widgets/SettingsGroup.h"
 #include "panel/widgets/SettingsRow.h"
 #include "panel/widgets/Spinner.h"
@@ -216,7 +216,7 @@ void DeviceAppDataCard::rebuild() {
                                     i + 1 == m_snapshots.size(), m_group);
         row->setObjectName(QStringLiteral("snapshotRow"));
         row->setEnabled(idle);
-        auto* restoreButton = new PanelButton(QStringLiteral("Restore"), false, row);
+        auto* restoreButton = new PanelButtonStyle(QStringLiteral("Restore"), false, row);
         restoreButton->setObjectName(QStringLiteral("restoreButton"));
         connect(restoreButton, &QAbstractButton::clicked, this, [this, snapshot] { restore(snapshot); });
         row->addTrailing(restoreButton);

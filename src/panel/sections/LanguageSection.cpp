@@ -3,7 +3,7 @@
 #include "panel/controller/DeviceHubPanel.h"
 #include "panel/sections/LanguageCodes.h"
 #include "panel/sections/LanguageTools.h"
-#include "panel/widgets/PanelButton.h"
+#include "panel/widgets/PanelButtonStyle.h"
 #include "panel/widgets/SettingsRow.h"
 #include "panel/widgets/ValueMenu.h"
 
@@ -62,10 +62,10 @@ LanguageSection::LanguageSection(const std::optional<QString>& targetUDID, const
     QPalette secondary = applyRow->palette();
     secondary.setColor(QPalette::WindowText, secondary.color(QPalette::PlaceholderText));
     applyRow->setPalette(secondary);
-    m_applyButton = new PanelButton(QStringLiteral("Apply & Relaunch"), false, applyRow);
+    m_applyButton = new PanelButtonStyle(QStringLiteral("Apply & Relaunch"), false, applyRow);
     m_applyButton->setObjectName(QStringLiteral("applyLanguageButton"));
     m_applyButton->setPalette(palette()); // the row's secondary text is for its title only
-    connect(m_applyButton, &PanelButton::clicked, this, &LanguageSection::apply);
+    connect(m_applyButton, &PanelButtonStyle::clicked, this, &LanguageSection::apply);
     applyRow->addTrailing(m_applyButton);
     layout->addWidget(applyRow);
 

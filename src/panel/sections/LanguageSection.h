@@ -12,7 +12,7 @@ namespace quorvex {
 
 class DeviceHubPanel;
 class LanguageTools;
-class PanelButton;
+class PanelButtonStyle;
 class ValueMenu;
 
 /// The side panel's language and region card for the simulator the panel works on. Whenever the
@@ -76,7 +76,7 @@ public:
 
     ValueMenu* languageMenu() const { return m_languageMenu; }
     ValueMenu* regionMenu() const { return m_regionMenu; }
-    PanelButton* applyButton() const { return m_applyButton; }
+    PanelButtonStyle* applyButton() const { return m_applyButton; }
 
 signals:
     /// A read has ended, whether its values were taken or dropped.
@@ -98,7 +98,7 @@ private:
     quint64 m_readSequence = 0;
     ValueMenu* m_languageMenu;
     ValueMenu* m_regionMenu;
-    PanelButton* m_applyButton;
+    PanelButtonStyle* m_applyButton;
 };
 
 } // namespace quorvex

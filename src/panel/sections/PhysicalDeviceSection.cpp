@@ -5,7 +5,7 @@
 #include "panel/sections/DeviceSectionServices.h"
 #include "panel/sections/RecentURLs.h"
 #include "panel/widgets/ActionRow.h"
-#include "panel/widgets/PanelButton.h"
+#include "panel/widgets/PanelButtonStyle.h"
 #include "panel/widgets/PanelDivider.h"
 #include "panel/widgets/SettingsGroup.h"
 #include "panel/widgets/SettingsRow.h"
@@ -71,7 +71,7 @@ PhysicalDeviceSection::PhysicalDeviceSection(const PhysicalDevice& device, Devic
     connect(m_field, &QLineEdit::textChanged, this, &PhysicalDeviceSection::updateOpenButton);
     connect(m_field, &QLineEdit::returnPressed, this, &PhysicalDeviceSection::submit);
     fieldLayout->addWidget(m_field, 1);
-    m_open = new PanelButton(QStringLiteral("Open"), false, fieldRow);
+    m_open = new PanelButtonStyle(QStringLiteral("Open"), false, fieldRow);
     m_open->setObjectName(QStringLiteral("openButton"));
     connect(m_open, &QAbstractButton::clicked, this, &PhysicalDeviceSection::submit);
     fieldLayout->addWidget(m_open);

@@ -19,7 +19,7 @@ namespace quorvex {
 class Clock;
 class DeviceAppDataCard;
 class DeviceSectionServices;
-class PanelButton;
+class PanelButtonStyle;
 
 /// What the side panel shows while its target is a connected iPhone or iPad: a URL field that
 /// opens deep links and universal links on the device, with the recent URLs under it; the
@@ -70,7 +70,7 @@ private:
     bool m_showsAllRecent = false;
     QPushButton* m_clear;
     QLineEdit* m_field;
-    PanelButton* m_open;
+    PanelButtonStyle* m_open;
     QWidget* m_recentRows;
     QVBoxLayout* m_recentLayout;
     DeviceAppDataCard* m_card;

@@ -235,7 +235,7 @@ QWidget* CategoryDetail::makeSelectionBar() {
     layout->setSpacing(8);
     layout->addWidget(secondaryLabel(QStringLiteral("Select"), Fonts::callout(QFont::Medium), bar));
     // The quick selections of a kind are fixed; their counts and states follow the model.
-    for (const CleanupCategory::QuickSelection& selection : m_model.category(m_kind).quickSelections) {
+    for (const QuickSelection& selection : m_model.category(m_kind).quickSelections) {
         auto* chip = new ChipButton(selection.title, bar);
         connect(chip, &ChipButton::clicked, this,
                 [this, tag = selection.tag] { m_model.toggle(tag, m_kind); });

@@ -9,13 +9,13 @@ QString sizeText(std::int64_t bytes) {
     return bytes == 0 ? QStringLiteral("Empty") : ByteCountFormatter::file(bytes);
 }
 
-SafetyLook safetyLook(CleanupCategory::Safety safety) {
+SafetyLook safetyLook(CleanupSafety safety) {
     switch (safety) {
-    case CleanupCategory::Safety::safe:
+    case CleanupSafety::safe:
         return {QStringLiteral("Safe to delete"), QStringLiteral("checkmark.shield.fill"), Palette::green()};
-    case CleanupCategory::Safety::review:
+    case CleanupSafety::review:
         return {QStringLiteral("Review first"), QStringLiteral("eye.fill"), Palette::orange()};
-    case CleanupCategory::Safety::verify:
+    case CleanupSafety::verify:
         break;
     }
     return {QStringLiteral("Verify first"), QStringLiteral("exclamationmark.triangle.fill"), Palette::red()};

@@ -24,7 +24,7 @@ struct SafetyLook {
     QString symbol;
     QColor color;
 };
-SafetyLook safetyLook(CleanupCategory::Safety safety);
+SafetyLook safetyLook(CleanupSafety safety);
 
 /// The colour of a category's tint name.
 QColor categoryColor(CleanupCategory::Tint tint);

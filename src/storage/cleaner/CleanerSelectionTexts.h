@@ -47,7 +47,7 @@ struct CleanerSelectionTexts {
         QString title;
         QString symbol;
         CleanupCategory::Tint tint;
-        CleanupCategory::Safety safety;
+        CleanupSafety safety;
         QString sizeText;
         QString titlesLine;
     };

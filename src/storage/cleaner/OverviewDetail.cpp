@@ -182,7 +182,7 @@ void CategoryCard::refresh() {
 QSize CategoryCard::sizeHint() const {
     const qreal title = QFontMetricsF(cardTitleFont()).height();
     const qreal caption = QFontMetricsF(Fonts::caption()).lineSpacing();
-    const qreal badge = SafetyBadge::look(CleanupCategory::Safety::safe).size().height();
+    const qreal badge = SafetyBadge::look(CleanupSafety::safe).size().height();
     const qreal column = title + kCardLineSpacing + 2 * caption + kCardLineSpacing + badge;
     const qreal height = std::max(column, kCardIcon) + 2 * kCardPadding;
     return {280, static_cast<int>(std::ceil(height))};

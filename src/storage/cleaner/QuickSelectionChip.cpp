@@ -5,8 +5,7 @@
 namespace quorvex {
 
 QuickSelectionChip QuickSelectionChip::make(const std::vector<CleanupItem>& listed,
-                                            const QSet<QString>& selected,
-                                            const CleanupCategory::QuickSelection& selection) {
+                                            const QSet<QString>& selected, const QuickSelection& selection) {
     QuickSelectionChip chip;
     bool all = true;
     for (const CleanupItem& item : listed) {

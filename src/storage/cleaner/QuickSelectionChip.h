@@ -22,7 +22,7 @@ struct QuickSelectionChip {
     /// `listed`: the page's items (the model's visible items of the kind); `selected`: the
     /// model's selection.
     static QuickSelectionChip make(const std::vector<CleanupItem>& listed, const QSet<QString>& selected,
-                                   const CleanupCategory::QuickSelection& selection);
+                                   const QuickSelection& selection);
 };
 
 } // namespace quorvex

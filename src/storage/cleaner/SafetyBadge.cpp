@@ -9,13 +9,13 @@
 
 namespace quorvex {
 
-SafetyBadge::SafetyBadge(CleanupCategory::Safety safety, QWidget* parent)
+SafetyBadge::SafetyBadge(CleanupSafety safety, QWidget* parent)
     : QWidget(parent)
     , m_safety(safety) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
-void SafetyBadge::setSafety(CleanupCategory::Safety safety) {
+void SafetyBadge::setSafety(CleanupSafety safety) {
     if (safety == m_safety)
         return;
     m_safety = safety;
@@ -23,7 +23,7 @@ void SafetyBadge::setSafety(CleanupCategory::Safety safety) {
     update();
 }
 
-CapsuleLabel SafetyBadge::look(CleanupCategory::Safety safety) {
+CapsuleLabel SafetyBadge::look(CleanupSafety safety) {
     const SafetyLook shown = safetyLook(safety);
     return {shown.title,
             shown.symbol,

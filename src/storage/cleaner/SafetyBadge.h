@@ -11,13 +11,13 @@ namespace quorvex {
 class SafetyBadge final : public QWidget {
     Q_OBJECT
 public:
-    explicit SafetyBadge(CleanupCategory::Safety safety, QWidget* parent = nullptr);
+    explicit SafetyBadge(CleanupSafety safety, QWidget* parent = nullptr);
 
-    void setSafety(CleanupCategory::Safety safety);
-    CleanupCategory::Safety safety() const { return m_safety; }
+    void setSafety(CleanupSafety safety);
+    CleanupSafety safety() const { return m_safety; }
 
     /// Title, symbol and colour from the safety look; the same font, padding and capsule for all.
-    static CapsuleLabel look(CleanupCategory::Safety safety);
+    static CapsuleLabel look(CleanupSafety safety);
 
     QSize sizeHint() const override;
 
@@ -25,7 +25,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    CleanupCategory::Safety m_safety;
+    CleanupSafety m_safety;
 };
 
 } // namespace quorvex

@@ -14,17 +14,17 @@ struct Row {
     const char* title;
     const char* symbol;
     CleanupCategory::Tint tint;
-    CleanupCategory::Safety safety;
+    CleanupSafety safety;
     const char* explanation;
     const char* consequence;
-    std::vector<CleanupCategory::QuickSelection> chips;
+    std::vector<QuickSelection> chips;
 };
 
 const Row& rowOf(Kind kind) {
     using T = CleanupCategory::Tint;
-    using S = CleanupCategory::Safety;
+    using S = CleanupSafety;
     const auto chip = [](const char* title, const char* symbol, Tag tag) {
-        return CleanupCategory::QuickSelection{QString::fromUtf8(title), QString::fromUtf8(symbol), tag};
+        return QuickSelection{QString::fromUtf8(title), QString::fromUtf8(symbol), tag};
     };
     static const Row rows[] = {
         {"derivedData",

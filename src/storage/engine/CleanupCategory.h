@@ -10,6 +10,17 @@
 
 namespace quorvex {
 
+/// How careful the user must be before deleting a category's items, least careful first.
+enum class CleanupSafety { safe, review, verify };
+
+/// A one-click selection of a category: every item carrying `tag`.
+struct QuickSelection {
+    QString title;
+    QString symbol;
+    CleanupItem::Tag tag;
+    friend bool operator==(const QuickSelection&, const QuickSelection&) = default;
+};
+
 /// One of the ten fixed kinds of developer storage, with its fixed presentation and its scanned
 /// items (largest first). A plain value; the windows map `tint` to a colour of their own.
 struct CleanupCategory {
@@ -25,14 +36,7 @@ struct CleanupCategory {
         packageCaches,
         caches
     };
-    enum class Safety { safe, review, verify };
     enum class Tint { blue, indigo, purple, brown, teal, cyan, pink, green, orange, gray };
-    struct QuickSelection {
-        QString title;
-        QString symbol;
-        CleanupItem::Tag tag;
-        friend bool operator==(const QuickSelection&, const QuickSelection&) = default;
-    };
 
     /// Every kind, in declaration order (also the order selected items are listed in).
     static const std::array<Kind, 10> allKinds;
@@ -47,7 +51,7 @@ struct CleanupCategory {
     QString title;
     QString symbol;
     Tint tint;
-    Safety safety;
+    CleanupSafety safety;
     QString explanation;
     QString consequence;
     std::vector<QuickSelection> quickSelections;

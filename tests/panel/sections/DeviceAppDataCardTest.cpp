@@ -2,7 +2,7 @@
 
 #include "panel/sections/FakeDeviceSection.h"
 #include "panel/widgets/ActionRow.h"
-#include "panel/widgets/PanelButton.h"
+#include "panel/widgets/PanelButtonStyle.h"
 #include "panel/widgets/SettingsGroup.h"
 #include "panel/widgets/Spinner.h"
 #include "panel/widgets/ValueMenu.h"
@@ -202,12 +202,12 @@ TEST_F(DeviceAppDataCardTest, RestoreRunsOnlyWhenConfirmedAndDeleteListsTheSnaps
     loaded();
 
     m_services.confirmsRestore = false;
-    row("snapshotRow", 1)->findChild<PanelButton*>("restoreButton")->click();
+    row("snapshotRow", 1)->findChild<PanelButtonStyle*>("restoreButton")->click();
     EXPECT_EQ(m_services.calls, QStringList{"confirm Older com.demo.maps PHONE-1"});
     EXPECT_FALSE(m_card->working());
 
     m_services.confirmsRestore = true;
-    row("snapshotRow", 1)->findChild<PanelButton*>("restoreButton")->click();
+    row("snapshotRow", 1)->findChild<PanelButtonStyle*>("restoreButton")->click();
     EXPECT_EQ(m_services.calls.last(), "restore Older com.demo.maps PHONE-1");
     EXPECT_EQ(m_card->working(), DeviceAppDataCard::kRestoring);
     EXPECT_TRUE(row("appDataRow")->findChild<Spinner*>());

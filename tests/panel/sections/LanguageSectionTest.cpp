@@ -5,7 +5,7 @@
 #include "panel/controller/FakePanelWindow.h"
 #include "panel/sections/LanguageCodes.h"
 #include "panel/sections/LanguageTools.h"
-#include "panel/widgets/PanelButton.h"
+#include "panel/widgets/PanelButtonStyle.h"
 #include "panel/widgets/ValueMenu.h"
 #include "support/FakeClock.h"
 #include "support/FakeWindowSystem.h"

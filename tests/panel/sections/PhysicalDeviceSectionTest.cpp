@@ -3,7 +3,7 @@
 #include "panel/sections/DeviceAppDataCard.h"
 #include "panel/sections/FakeDeviceSection.h"
 #include "panel/sections/RecentURLs.h"
-#include "panel/widgets/PanelButton.h"
+#include "panel/widgets/PanelButtonStyle.h"
 #include "panel/widgets/SettingsRow.h"
 #include "support/FakeClock.h"
 #include "support/ToastLog.h"
@@ -87,7 +87,7 @@ protected:
         return *m_section;
     }
     QLineEdit* field() const { return m_section->findChild<QLineEdit*>("urlField"); }
-    PanelButton* openButton() const { return m_section->findChild<PanelButton*>("openButton"); }
+    PanelButtonStyle* openButton() const { return m_section->findChild<PanelButtonStyle*>("openButton"); }
     QPushButton* clearButton() const { return m_section->findChild<QPushButton*>("clearRecent"); }
     // The recent rows and the fold row as shown, by title.
     QStringList shownRows() const {

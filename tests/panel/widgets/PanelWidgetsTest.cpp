@@ -1,7 +1,7 @@
 #include "panel/widgets/ActionRow.h"
 #include "panel/widgets/DropHighlight.h"
 #include "panel/widgets/HoverHint.h"
-#include "panel/widgets/PanelButton.h"
+#include "panel/widgets/PanelButtonStyle.h"
 #include "panel/widgets/Segments.h"
 #include "panel/widgets/SettingsGroup.h"
 #include "panel/widgets/SettingsRow.h"
@@ -20,10 +20,10 @@ namespace quorvex {
 namespace {
 
 TEST(PanelWidgetsTest, PanelButtonDimsWhenPressedOrDisabled) {
-    EXPECT_EQ(PanelButton::opacity(false, true), 1.0);
-    EXPECT_EQ(PanelButton::opacity(true, true), 0.75);
-    EXPECT_EQ(PanelButton::opacity(false, false), 0.5);
-    PanelButton plain("Open"), prominent("Install", true);
+    EXPECT_EQ(PanelButtonStyle::opacity(false, true), 1.0);
+    EXPECT_EQ(PanelButtonStyle::opacity(true, true), 0.75);
+    EXPECT_EQ(PanelButtonStyle::opacity(false, false), 0.5);
+    PanelButtonStyle plain("Open"), prominent("Install", true);
     EXPECT_FALSE(plain.isProminent());
     EXPECT_EQ(prominent.font().weight(), QFont::DemiBold);
     EXPECT_EQ(plain.sizeHint().width(), QFontMetrics(plain.font()).horizontalAdvance("Open") + 20);

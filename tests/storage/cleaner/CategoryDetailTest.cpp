@@ -100,7 +100,7 @@ TEST(CategoryDetailTest, QuickSelectionChipsCountOnlyListedUnprotectedItems) {
     struct Case {
         const char* step;
         std::function<void()> act;
-        const CleanupCategory::QuickSelection& selection;
+        const QuickSelection& selection;
         QString text;
         bool active, enabled;
     };
@@ -130,7 +130,7 @@ TEST(CategoryDetailTest, QuickSelectionChipsCountOnlyListedUnprotectedItems) {
     world.load(Kind::archives, {archive("a1", 10, "com.example.a", {Tag::uploaded}),
                                 archive("b1", 20, "com.example.b", {Tag::uploaded}),
                                 archive("none", 30, std::nullopt, {Tag::uploaded})});
-    const CleanupCategory::QuickSelection uploaded = world.model.category(Kind::archives).quickSelections[0];
+    const QuickSelection uploaded = world.model.category(Kind::archives).quickSelections[0];
     EXPECT_EQ(
         QuickSelectionChip::make(world.model.visibleItems(Kind::archives), world.model.selection(), uploaded)
             .count,

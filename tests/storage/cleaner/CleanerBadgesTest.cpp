@@ -15,7 +15,7 @@
 #include <QPalette>
 
 using namespace quorvex;
-using Safety = CleanupCategory::Safety;
+using Safety = CleanupSafety;
 
 TEST(CleanerBadgesTest, SizeTextCallsNothingEmpty) {
     EXPECT_EQ(sizeText(0), "Empty");
@@ -131,7 +131,7 @@ TEST(CleanerBadgesTest, EverySymbolThePagesDrawHasAnIcon) {
     for (CleanupCategory::Kind kind : CleanupCategory::allKinds) {
         const CleanupCategory category(kind);
         names << category.symbol;
-        for (const CleanupCategory::QuickSelection& selection : category.quickSelections)
+        for (const QuickSelection& selection : category.quickSelections)
             names << selection.symbol;
     }
     for (const QString& name : names)

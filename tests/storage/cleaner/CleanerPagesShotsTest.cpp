@@ -113,8 +113,7 @@ TEST(CleanerPagesShots, Pages) {
     QWidget sheet;
     auto* rows = new QVBoxLayout(&sheet);
     auto* safety = new QHBoxLayout;
-    for (auto level :
-         {CleanupCategory::Safety::safe, CleanupCategory::Safety::review, CleanupCategory::Safety::verify})
+    for (auto level : {CleanupSafety::safe, CleanupSafety::review, CleanupSafety::verify})
         safety->addWidget(new SafetyBadge(level, &sheet));
     safety->addStretch(1);
     rows->addLayout(safety);

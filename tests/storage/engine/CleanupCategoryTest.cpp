@@ -20,14 +20,13 @@ TEST(CleanupCategoryTest, AFreshCategoryIsItsTableRowWithoutItems) {
     const CleanupCategory logs(Kind::logs);
     EXPECT_EQ(logs.title, "Logs");
     EXPECT_EQ(logs.symbol, "doc.text.magnifyingglass");
-    EXPECT_EQ(logs.safety, CleanupCategory::Safety::safe);
+    EXPECT_EQ(logs.safety, CleanupSafety::safe);
     ASSERT_EQ(logs.quickSelections.size(), 2u);
     EXPECT_EQ(logs.quickSelections[1],
-              (CleanupCategory::QuickSelection{"From deleted simulators", "iphone.slash",
-                                               CleanupItem::Tag::orphaned}));
+              (QuickSelection{"From deleted simulators", "iphone.slash", CleanupItem::Tag::orphaned}));
     const CleanupCategory runtimes(Kind::runtimes);
     EXPECT_EQ(runtimes.title, "Simulator Runtimes");
-    EXPECT_EQ(runtimes.safety, CleanupCategory::Safety::verify);
+    EXPECT_EQ(runtimes.safety, CleanupSafety::verify);
     EXPECT_EQ(CleanupCategory(Kind::caches).title, "Other Caches");
     for (Kind kind : CleanupCategory::allKinds) {
         const CleanupCategory category(kind);

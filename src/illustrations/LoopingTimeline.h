@@ -18,12 +18,12 @@ class ScheduledCall;
 /// the loop time t; this class redraws it about every display frame while shown, with t counted
 /// from 0 at each show and wrapped to `duration`. Under Reduce Motion it draws `stillFrame` and
 /// schedules nothing; while hidden it schedules nothing either.
-class LoopingTimelineWidget : public QWidget {
+class LoopingTimeline : public QWidget {
 public:
     static constexpr double kFrameInterval = 1.0 / 60;
 
-    LoopingTimelineWidget(Clock& clock, double duration, double stillFrame, QWidget* parent = nullptr);
-    ~LoopingTimelineWidget() override;
+    LoopingTimeline(Clock& clock, double duration, double stillFrame, QWidget* parent = nullptr);
+    ~LoopingTimeline() override;
 
     /// Defaults to reduceMotionPreferred(); switching keeps the loop's start.
     void setReduceMotion(bool reduce);

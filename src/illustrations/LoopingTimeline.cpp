@@ -1,4 +1,4 @@
-#include "illustrations/LoopingTimelineWidget.h"
+#include "illustrations/LoopingTimeline.h"
 
 #include "illustrations/Curves.h"
 #include "illustrations/IllustrationsLog.h"
@@ -12,8 +12,7 @@
 
 namespace quorvex {
 
-LoopingTimelineWidget::LoopingTimelineWidget(Clock& clock, double duration, double stillFrame,
-                                             QWidget* parent)
+LoopingTimeline::LoopingTimeline(Clock& clock, double duration, double stillFrame, QWidget* parent)
     : QWidget(parent)
     , m_clock(clock)
     , m_duration(duration)
@@ -21,9 +20,9 @@ LoopingTimelineWidget::LoopingTimelineWidget(Clock& clock, double duration, doub
     , m_start(clock.now())
     , m_reduceMotion(reduceMotionPreferred()) {}
 
-LoopingTimelineWidget::~LoopingTimelineWidget() = default;
+LoopingTimeline::~LoopingTimeline() = default;
 
-void LoopingTimelineWidget::setReduceMotion(bool reduce) {
+void LoopingTimeline::setReduceMotion(bool reduce) {
     if (reduce == m_reduceMotion)
         return;
     m_reduceMotion = reduce;
@@ -36,14 +35,14 @@ void LoopingTimelineWidget::setReduceMotion(bool reduce) {
     update();
 }
 
-double LoopingTimelineWidget::currentTime() const {
+double LoopingTimeline::currentTime() const {
     if (m_reduceMotion)
         return m_stillFrame;
     // loopTime keeps t in [0, duration) even if the clock ever reads earlier than the start.
     return loopTime(m_clock.now() - m_start, m_duration);
 }
 
-void LoopingTimelineWidget::paintEvent(QPaintEvent*) {
+void LoopingTimeline::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const double t = currentTime();
@@ -51,25 +50,25 @@ void LoopingTimelineWidget::paintEvent(QPaintEvent*) {
     m_paintedTime = t;
 }
 
-void LoopingTimelineWidget::changeEvent(QEvent* event) {
+void LoopingTimeline::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange)
         m_paintedTime.reset();
     QWidget::changeEvent(event);
 }
 
-std::optional<size_t> LoopingTimelineWidget::frameDigest(double) const {
+std::optional<size_t> LoopingTimeline::frameDigest(double) const {
     return std::nullopt;
 }
 
-QRegion LoopingTimelineWidget::movingRegion(double) const {
+QRegion LoopingTimeline::movingRegion(double) const {
     return rect();
 }
 
-QRegion LoopingTimelineWidget::nextFrameRegion() const {
+QRegion LoopingTimeline::nextFrameRegion() const {
     return movingRegion(currentTime()) | m_lastMoving;
 }
 
-size_t LoopingTimelineWidget::digestOf(std::initializer_list<double> values) {
+size_t LoopingTimeline::digestOf(std::initializer_list<double> values) {
     size_t digest = 1469598103934665603ull;
     for (double value : values) {
         digest ^= std::hash<double>{}(value);
@@ -78,7 +77,7 @@ size_t LoopingTimelineWidget::digestOf(std::initializer_list<double> values) {
     return digest;
 }
 
-void LoopingTimelineWidget::showEvent(QShowEvent* event) {
+void LoopingTimeline::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     m_start = m_clock.now();
     m_lastDigest.reset();
@@ -88,14 +87,14 @@ void LoopingTimelineWidget::showEvent(QShowEvent* event) {
         scheduleNextFrame();
 }
 
-void LoopingTimelineWidget::hideEvent(QHideEvent* event) {
+void LoopingTimeline::hideEvent(QHideEvent* event) {
     m_tick.reset();
     m_spent.reset();
     qCDebug(illustrationsLog) << metaObject()->className() << "hidden, no frames scheduled";
     QWidget::hideEvent(event);
 }
 
-void LoopingTimelineWidget::scheduleNextFrame() {
+void LoopingTimeline::scheduleNextFrame() {
     m_tick = m_clock.schedule(kFrameInterval, [this] {
         // The handle of the call running now must outlive it: keep it until the next frame.
         m_spent = std::move(m_tick);

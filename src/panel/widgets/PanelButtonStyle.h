@@ -7,10 +7,10 @@ namespace quorvex {
 /// The side panel's text button: caption text padded 10 by 4 on a rounded rectangle (radius 6),
 /// either plain (primary text on a faint primary fill) or prominent (semibold white on the
 /// accent colour); drawn at 0.75 opacity while pressed and at half opacity when disabled.
-class PanelButton final : public QAbstractButton {
+class PanelButtonStyle final : public QAbstractButton {
     Q_OBJECT
 public:
-    explicit PanelButton(const QString& text, bool prominent = false, QWidget* parent = nullptr);
+    explicit PanelButtonStyle(const QString& text, bool prominent = false, QWidget* parent = nullptr);
 
     bool isProminent() const { return m_prominent; }
     void setProminent(bool prominent);

@@ -1,4 +1,4 @@
-#include "illustrations/LoopingTimelineWidget.h"
+#include "illustrations/LoopingTimeline.h"
 
 #include "support/FakeClock.h"
 
@@ -11,9 +11,9 @@
 namespace quorvex {
 namespace {
 
-class RecordingTimeline final : public LoopingTimelineWidget {
+class RecordingTimeline final : public LoopingTimeline {
 public:
-    using LoopingTimelineWidget::LoopingTimelineWidget;
+    using LoopingTimeline::LoopingTimeline;
     std::vector<double> frames;
 
     double drawn() {
@@ -25,11 +25,11 @@ protected:
     void paintFrame(QPainter&, double t) override { frames.push_back(t); }
 };
 
-struct LoopingTimelineWidgetTest : testing::Test {
+struct LoopingTimelineTest : testing::Test {
     test::FakeClock clock;
 };
 
-TEST_F(LoopingTimelineWidgetTest, StartsAtZeroOnShowAndWraps) {
+TEST_F(LoopingTimelineTest, StartsAtZeroOnShowAndWraps) {
     clock.advance(100);
     RecordingTimeline widget(clock, 4, 1.5);
     widget.setReduceMotion(false);
@@ -43,7 +43,7 @@ TEST_F(LoopingTimelineWidgetTest, StartsAtZeroOnShowAndWraps) {
     EXPECT_NEAR(widget.drawn(), 1.0, 1e-9);
 }
 
-TEST_F(LoopingTimelineWidgetTest, HidingStopsTheFramesAndShowingRestarts) {
+TEST_F(LoopingTimelineTest, HidingStopsTheFramesAndShowingRestarts) {
     RecordingTimeline widget(clock, 4, 1.5);
     widget.setReduceMotion(false);
     widget.show();
@@ -56,7 +56,7 @@ TEST_F(LoopingTimelineWidgetTest, HidingStopsTheFramesAndShowingRestarts) {
     EXPECT_DOUBLE_EQ(widget.drawn(), 0);
 }
 
-TEST_F(LoopingTimelineWidgetTest, ReduceMotionDrawsTheStillFrameAndSchedulesNothing) {
+TEST_F(LoopingTimelineTest, ReduceMotionDrawsTheStillFrameAndSchedulesNothing) {
     RecordingTimeline widget(clock, 4, 1.5);
     widget.setReduceMotion(true);
     widget.show();
@@ -71,7 +71,7 @@ TEST_F(LoopingTimelineWidgetTest, ReduceMotionDrawsTheStillFrameAndSchedulesNoth
     EXPECT_NEAR(widget.drawn(), 3, 1e-9);
 }
 
-TEST_F(LoopingTimelineWidgetTest, ReduceMotionFollowsTheEnvironment) {
+TEST_F(LoopingTimelineTest, ReduceMotionFollowsTheEnvironment) {
     qputenv("QUORVEX_REDUCE_MOTION", "1");
     RecordingTimeline still(clock, 4, 1.5);
     qputenv("QUORVEX_REDUCE_MOTION", "0");
@@ -81,7 +81,7 @@ TEST_F(LoopingTimelineWidgetTest, ReduceMotionFollowsTheEnvironment) {
     EXPECT_FALSE(moving.reduceMotion());
 }
 
-TEST_F(LoopingTimelineWidgetTest, ZeroDurationDrawsTheFirstFrame) {
+TEST_F(LoopingTimelineTest, ZeroDurationDrawsTheFirstFrame) {
     RecordingTimeline widget(clock, 0, 1.5);
     widget.setReduceMotion(false);
     widget.show();

@@ -1,4 +1,4 @@
-#include "panel/widgets/PanelButton.h"
+#include "panel/widgets/PanelButtonStyle.h"
 
 #include "ui/Fonts.h"
 
@@ -7,7 +7,7 @@
 
 namespace quorvex {
 
-PanelButton::PanelButton(const QString& text, bool prominent, QWidget* parent)
+PanelButtonStyle::PanelButtonStyle(const QString& text, bool prominent, QWidget* parent)
     : QAbstractButton(parent)
     , m_prominent(prominent) {
     setText(text);
@@ -15,7 +15,7 @@ PanelButton::PanelButton(const QString& text, bool prominent, QWidget* parent)
     setCursor(Qt::PointingHandCursor);
 }
 
-void PanelButton::setProminent(bool prominent) {
+void PanelButtonStyle::setProminent(bool prominent) {
     if (prominent == m_prominent)
         return;
     m_prominent = prominent;
@@ -24,18 +24,18 @@ void PanelButton::setProminent(bool prominent) {
     update();
 }
 
-double PanelButton::opacity(bool pressed, bool enabled) {
+double PanelButtonStyle::opacity(bool pressed, bool enabled) {
     if (pressed)
         return 0.75;
     return enabled ? 1.0 : 0.5;
 }
 
-QSize PanelButton::sizeHint() const {
+QSize PanelButtonStyle::sizeHint() const {
     const QFontMetrics metrics(font());
     return {metrics.horizontalAdvance(text()) + 20, metrics.height() + 8};
 }
 
-void PanelButton::paintEvent(QPaintEvent*) {
+void PanelButtonStyle::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(opacity(isDown(), isEnabled()));
