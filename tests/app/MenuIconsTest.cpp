@@ -194,30 +194,6 @@ TEST(MenuIconsTest, TheThemedIconsDrawTheSameGlyphAsThePainter) {
     }
 }
 
-// Saves the four glyphs on their panels when QUORVEX_SHOTS_DIR names a folder (for looking at,
-// never compared).
-TEST(MenuIconsTest, SavesTheTrayVariantsForLookingAt) {
-    const QString folder = qEnvironmentVariable("QUORVEX_SHOTS_DIR");
-    if (folder.isEmpty())
-        GTEST_SKIP() << "QUORVEX_SHOTS_DIR not set";
-    const QColor panels[] = {QColor(0x2b, 0x2b, 0x2b), QColor(0xee, 0xee, 0xee)};
-    constexpr int scale = 6;
-    QImage sheet(2 * 26 * scale, 2 * 26 * scale, QImage::Format_ARGB32);
-    QPainter painter(&sheet);
-    for (int row = 0; row < 2; ++row) {
-        painter.fillRect(QRect(0, row * 26 * scale, sheet.width(), 26 * scale), panels[row]);
-        for (const bool active : {false, true}) {
-            const QImage glyph = MenuIcons::statusItemImage(
-                active, MenuIcons::statusGlyphColor(MenuIcons::panelShade(panels[row])));
-            painter.drawImage(QRect((active ? 26 : 0) * scale + 4 * scale, row * 26 * scale + 4 * scale,
-                                    18 * scale, 18 * scale),
-                              glyph);
-        }
-    }
-    painter.end();
-    EXPECT_TRUE(sheet.save(folder + "/tray-variants.png"));
-}
-
 TEST(MenuIconsTest, APanelColourIsReadOnlyWhereThereIsAScreen) {
     EXPECT_FALSE(MenuIcons::panelColorAt(QRect()).has_value());
     EXPECT_FALSE(MenuIcons::panelColorAt(QRect(-5000, -5000, 22, 22)).has_value());
