@@ -177,35 +177,5 @@ TEST_F(CleanupHUDTest, ALongMessageIsCutAtThreeLines) {
     EXPECT_TRUE(shown.endsWith(QChar(0x2026)));
 }
 
-// Renders the panel in each phase when QUORVEX_SHOTS_DIR names a folder (for looking at).
-TEST_F(CleanupHUDTest, SavesPictures) {
-    const QString folder = qEnvironmentVariable("QUORVEX_SHOTS_DIR");
-    if (folder.isEmpty())
-        GTEST_SKIP() << "QUORVEX_SHOTS_DIR is not set";
-    QDir().mkpath(folder);
-    struct Shot {
-        const char* file;
-        QString title;
-        Phase phase;
-        double after;
-    };
-    const Shot shots[] = {
-        {"hud-measuring.png", "Moving to Trash", Phase::measuring(), 0.3},
-        {"hud-deleting.png", "Moving to Trash", Phase::deleting(1'234'000'000, 3'400'000'000), 1.0},
-        {"hud-done.png", "Cleaned up",
-         Phase::success("Moved 3.4 GB to the Trash. Empty the Trash to free the space."), 2.0},
-        {"hud-failed.png", "2 of 3 items cleaned",
-         Phase::failure("Old.xcarchive: needs your password — drag it to the Trash in Finder"), 2.0},
-        {"hud-failed-shaking.png", "2 of 3 items cleaned",
-         Phase::failure("Old.xcarchive: simctl couldn’t delete it"), 0.38},
-    };
-    for (const Shot& shot : shots) {
-        const auto run = hud.show(shot.title);
-        hud.update(run, std::nullopt, shot.phase);
-        clock.advance(shot.after);
-        EXPECT_TRUE(hud.panel()->grab().save(QDir(folder).filePath(shot.file)));
-    }
-}
-
 } // namespace
 } // namespace quorvex
