@@ -122,38 +122,5 @@ TEST_F(ConfirmationSheetTest, ASheetWhoseSelectionVanishesDisablesConfirm) {
     EXPECT_TRUE(confirmed.empty());
 }
 
-// Renders the bar, the sheet and the disclaimer when QUORVEX_SHOTS_DIR names a folder.
-TEST_F(ConfirmationSheetTest, SavesPictures) {
-    const QString folder = qEnvironmentVariable("QUORVEX_SHOTS_DIR");
-    if (folder.isEmpty())
-        GTEST_SKIP() << "QUORVEX_SHOTS_DIR is not set";
-    QDir().mkpath(folder);
-    {
-        std::lock_guard lock(mutex);
-        for (int i = 0; i < 6; ++i)
-            table[Kind::archives].push_back(
-                cleanupItem(QStringLiteral("Demo %1.xcarchive").arg(i), 80'000'000 - i));
-        table[Kind::runtimes] = {cleanupItem("iOS 16.4", 7'000'000'000, CleanupRemoval::ofRuntime("R"))};
-    }
-    scanAll();
-    SelectionBar empty(model, {});
-    empty.resize(760, empty.sizeHint().height());
-    EXPECT_TRUE(empty.grab().save(QDir(folder).filePath("selection-bar-empty.png")));
-    model.setAllSelected(true, Kind::archives);
-    select({"App-abc", "iPhone 15", "iOS 16.4"});
-    SelectionBar bar(model, {});
-    bar.resize(760, bar.sizeHint().height());
-    EXPECT_TRUE(bar.grab().save(QDir(folder).filePath("selection-bar.png")));
-    ConfirmationSheet sheet(model, {}, {});
-    sheet.adjustSize();
-    EXPECT_TRUE(sheet.grab().save(QDir(folder).filePath("review-sheet.png")));
-    sheet.setMode(Mode::remove);
-    sheet.adjustSize();
-    EXPECT_TRUE(sheet.grab().save(QDir(folder).filePath("review-sheet-delete.png")));
-    Disclaimer disclaimer;
-    disclaimer.resize(760, disclaimer.heightForWidth(760) > 0 ? disclaimer.heightForWidth(760) : 80);
-    EXPECT_TRUE(disclaimer.grab().save(QDir(folder).filePath("disclaimer.png")));
-}
-
 } // namespace
 } // namespace quorvex
