@@ -301,58 +301,5 @@ TEST_F(StorageCleanerWindowTest, TheSidebarAndTheSectionFollowEachOther) {
     EXPECT_TRUE(sidebar->selectedItems().isEmpty());
 }
 
-// A small developer folder under the test's HOME, scanned for real, for the window's picture.
-void writeFile(const std::filesystem::path& path, std::size_t size) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path) << std::string(size, 'x');
-}
-
-TEST(StorageCleanerWindowPictureTest, SavesPictures) {
-    const QString folder = qEnvironmentVariable("QUORVEX_SHOTS_DIR");
-    if (folder.isEmpty())
-        GTEST_SKIP() << "QUORVEX_SHOTS_DIR is not set";
-    QDir().mkpath(folder);
-    const std::filesystem::path library = QDir::homePath().toStdString() + "/Library";
-    int n = 0;
-    for (const char* project : {"Notes-abcdefgh", "Maps-ijklmnop", "Weather-qrstuvwx"})
-        for (int i = 0; i < 40; ++i)
-            writeFile(library / "Developer/Xcode/DerivedData" / project / "Build" / std::to_string(i),
-                      90'000 + 7'000 * (++n % 13));
-    for (const char* version : {"17.2 (21C62)", "16.4 (20E247)"})
-        for (int i = 0; i < 30; ++i)
-            writeFile(library / "Developer/Xcode/iOS DeviceSupport" / version / "Symbols" / std::to_string(i),
-                      200'000);
-    for (int i = 0; i < 12; ++i)
-        writeFile(library / "Logs/Xcode" / std::to_string(i), 40'000);
-    for (int i = 0; i < 25; ++i)
-        writeFile(library / "Caches/com.apple.dt.Xcode" / std::to_string(i), 60'000);
-
-    test::FakeTrash trash;
-    test::PlainGate gate;
-    test::FakeClock clock;
-    CleanupHUD hud(clock);
-    SpaceSaved saved;
-    StorageCleanerWindow cleaner(
-        {[](Kind kind) { return CategoryScan::scan(kind, [] { return QDateTime::currentDateTime(); }); },
-         trash, gate, hud, saved, false});
-    cleaner.show(std::nullopt, std::nullopt);
-    QDeadlineTimer deadline(20'000);
-    while (!cleaner.model().scanning().empty() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    cleaner.model().setAllSelected(true, Kind::derivedData);
-    // The ring grows into its slices on a spring; a picture, not a check, so let it settle.
-    QDeadlineTimer settled(700);
-    while (!settled.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    EXPECT_TRUE(cleaner.window()->grab().save(QDir(folder).filePath("window-overview.png")));
-    cleaner.model().setSection(Section::category(Kind::derivedData));
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(cleaner.window()->grab().save(QDir(folder).filePath("window-derived-data.png")));
-    cleaner.presentReview();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(cleaner.sheet()->grab().save(QDir(folder).filePath("window-review-sheet.png")));
-    QThreadPool::globalInstance()->waitForDone();
-}
-
 } // namespace
 } // namespace quorvex
