@@ -2,7 +2,7 @@
 PRESET ?= default
 BUILD_DIR = build/$(PRESET)
 
-.PHONY: deps configure build run test demo format check-format bench clean
+.PHONY: deps configure build run test demo shots package format check-format bench clean
 
 deps:
 	@bash scripts/install-deps
@@ -23,6 +23,12 @@ test: build
 
 demo: build
 	@bash scripts/demo $(BUILD_DIR)
+
+shots: build
+	@QUORVEX_BUILD_DIR=$(BUILD_DIR) bash scripts/shots shots
+
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
 
 bench: build
 	@bash bench/run-all $(BUILD_DIR)

@@ -54,6 +54,8 @@ void setNames() {
     QCoreApplication::setApplicationName(QStringLiteral("Quorvex"));
     QCoreApplication::setOrganizationName(QStringLiteral("Zelmora"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEX_VERSION));
+    // The installed desktop entry's name: the desktop matches the program's windows to it and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.zelmora.Quorvex"));
 }
 
 // The composition root: the one place that picks the implementation of each neighbouring
