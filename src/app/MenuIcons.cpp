@@ -37,7 +37,7 @@ QFont badgeFont() {
     return Fonts::system(11, QFont::DemiBold);
 }
 
-QHash<QString, QImage>& tileCache() {
+QHash<QString, QImage>& imageCache() {
     static QHash<QString, QImage> cache;
     return cache;
 }
@@ -126,7 +126,7 @@ QString MenuIcons::statusItemDescription(bool active) {
 
 QImage MenuIcons::menuImage(const QString& symbol, const QColor& color) {
     const QString key = symbol + QLatin1Char('|') + color.name(QColor::HexArgb);
-    auto& cache = tileCache();
+    auto& cache = imageCache();
     if (const auto it = cache.constFind(key); it != cache.constEnd())
         return *it;
 
@@ -148,7 +148,7 @@ QImage MenuIcons::menuImage(const QString& symbol, const QColor& color) {
 }
 
 int MenuIcons::menuImageCacheSize() {
-    return int(tileCache().size());
+    return int(imageCache().size());
 }
 
 MenuIcons::Appearance MenuIcons::currentAppearance() {

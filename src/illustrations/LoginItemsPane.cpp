@@ -68,7 +68,7 @@ void paintText(QPainter& p, const QRectF& rect, const QString& text, double size
     p.drawText(rect, align | Qt::TextSingleLine, text);
 }
 
-void paintRow(QPainter& p, const QRectF& rect, const Row& row, const SceneColors& colors) {
+void paintPaneRow(QPainter& p, const QRectF& rect, const Row& row, const SceneColors& colors) {
     const QRectF icon(rect.left() + kPad, rect.center().y() - 7.5, 15, 15);
     if (row.symbol) {
         p.setPen(Qt::NoPen);
@@ -118,7 +118,7 @@ void paintCard(QPainter& p, double top, double width, std::span<const Row> rows,
         const QRectF rect(0, y, width, rowHeight(rows[i]));
         if (rows[i].isApp && rows[i].info && highlight > 0)
             p.fillRect(rect, SceneColors::withAlpha(colors.accent, 0.14 * highlight));
-        paintRow(p, rect, rows[i], colors);
+        paintPaneRow(p, rect, rows[i], colors);
         y += rect.height();
         if (i + 1 < rows.size()) {
             p.fillRect(QRectF(kPad, y, width - kPad, kDivider), colors.primaryAt(0.1));
@@ -173,8 +173,8 @@ constexpr double kSheetButtonTop = kSheetBoxTop + kSheetBoxHeight + 10;
 
 } // namespace
 
-void LoginItemsPane::paintSheet(QPainter& painter, double width, std::optional<double> toggleOn,
-                                bool donePressed, const SceneColors& colors) {
+void LoginItemsPane::paintExtensionSheet(QPainter& painter, double width, std::optional<double> toggleOn,
+                                         bool donePressed, const SceneColors& colors) {
     MockParts::paintAppMark(painter, QRectF(0, 0, 22, 22));
     paintText(painter, QRectF(29, 0, width - 29, 22), QStringLiteral("Quorvex"), 10.5, QFont::Bold,
               colors.primary, Qt::AlignLeft | Qt::AlignVCenter);

@@ -28,8 +28,8 @@ struct LoginItemsPane {
 
     /// Draws the sheet's column `width` wide at the painter's origin; without `toggleOn` the
     /// switch is left out, for a caller that draws it over a picture of the rest.
-    static void paintSheet(QPainter& painter, double width, std::optional<double> toggleOn, bool donePressed,
-                           const SceneColors& colors);
+    static void paintExtensionSheet(QPainter& painter, double width, std::optional<double> toggleOn,
+                                    bool donePressed, const SceneColors& colors);
     static QRectF sheetToggle(double width);
     static QRectF sheetDoneButton(double width);
 };

@@ -39,7 +39,7 @@ QPointF Pointer::tip(QPointF position, std::optional<double> ring) {
     return {position.x() + 6 - w / 2, position.y() + 9 - h / 2};
 }
 
-QPainterPath Pointer::arrowPath(QSizeF size) {
+QPainterPath Pointer::arrowShape(QSizeF size) {
     const double w = size.width();
     const double h = size.height();
     QPainterPath path;
@@ -82,7 +82,7 @@ constexpr double kArrowMargin = 3;
 void paintArrow(QPainter& painter, bool pressed) {
     if (pressed)
         painter.scale(0.85, 0.85);
-    const QPainterPath arrow = Pointer::arrowPath(Pointer::kArrowSize);
+    const QPainterPath arrow = Pointer::arrowShape(Pointer::kArrowSize);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 0, 0, 77));
     painter.drawPath(arrow.translated(0, 1));

@@ -29,7 +29,7 @@ struct Pointer {
     /// and left while the ring is larger than the arrow (the pointer grows about its centre).
     static QPointF tip(QPointF position, std::optional<double> ring);
     /// The arrow outline in a rectangle of `size`, tip at (0, 0).
-    static QPainterPath arrowPath(QSizeF size);
+    static QPainterPath arrowShape(QSizeF size);
     /// Everything paint() may cover for these arguments: the arrow and its click ring.
     static QRectF bounds(QPointF position, std::span<const double> clicks, double t);
     /// What must be repainted of the pointer between a frame at `was` and one at `t`: both

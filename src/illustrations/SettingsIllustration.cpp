@@ -133,7 +133,8 @@ void paintSheetBody(QPainter& p, const QRectF& sheet, const SettingsFrame& f, co
     p.setBrush(colors.window);
     p.drawRoundedRect(sheet, 10, 10);
     p.translate(sheet.left() + kSheetPadding, sheet.top() + kSheetPadding);
-    LoginItemsPane::paintSheet(p, kSheetWidth - 2 * kSheetPadding, std::nullopt, f.donePressed, colors);
+    LoginItemsPane::paintExtensionSheet(p, kSheetWidth - 2 * kSheetPadding, std::nullopt, f.donePressed,
+                                        colors);
 }
 
 void paintDialogBody(QPainter& p, bool pressed, const SceneColors& colors) {
