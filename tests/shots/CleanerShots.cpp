@@ -123,44 +123,42 @@ QImage cleanerPage(CleanerPage page) {
     fill(world);
     world.spaceSaved.setTotal(12'345'678'901);
     world.hold({Kind::runtimes});
-    const auto now = [] { return kNow; };
-    switch (page) {
-    case CleanerPage::overview: {
+    if (page == CleanerPage::overview) {
         OverviewDetail overview(world.model, world.spaceSaved);
         overview.resize(720, 900);
         return shown(overview);
     }
-    case CleanerPage::manyItems: {
+    // Each category page with the model as that state leaves it, at the height it is shown in.
+    Kind kind = Kind::derivedData;
+    int height = 800;
+    switch (page) {
+    case CleanerPage::overview:
+    case CleanerPage::manyItems:
         world.model.toggle(World::item(QStringLiteral("App1-abcdefghijklmnop"), 0));
         world.model.toggle(Tag::old, Kind::derivedData);
-        CategoryDetail derived(world.model, Kind::derivedData, nullptr, now);
-        derived.resize(720, 800);
-        return shown(derived);
-    }
-    case CleanerPage::simulators: {
-        CategoryDetail simulators(world.model, Kind::simulators, nullptr, now);
-        simulators.resize(720, 560);
-        return shown(simulators);
-    }
-    case CleanerPage::archivesFiltered: {
+        break;
+    case CleanerPage::simulators:
+        kind = Kind::simulators;
+        height = 560;
+        break;
+    case CleanerPage::archivesFiltered:
         world.model.setArchiveFilter(
             StorageCleanerModel::ArchiveFilter{QStringLiteral("com.example.notes"), QStringLiteral("Notes")});
-        CategoryDetail archives(world.model, Kind::archives, nullptr, now);
-        archives.resize(720, 520);
-        return shown(archives);
+        kind = Kind::archives;
+        height = 520;
+        break;
+    case CleanerPage::scanning:
+        kind = Kind::runtimes;
+        height = 420;
+        break;
+    case CleanerPage::empty:
+        kind = Kind::documentation;
+        height = 460;
+        break;
     }
-    case CleanerPage::scanning: {
-        CategoryDetail runtimes(world.model, Kind::runtimes, nullptr, now);
-        runtimes.resize(720, 420);
-        return shown(runtimes);
-    }
-    case CleanerPage::empty: {
-        CategoryDetail documentation(world.model, Kind::documentation, nullptr, now);
-        documentation.resize(720, 460);
-        return shown(documentation);
-    }
-    }
-    return {};
+    CategoryDetail detail(world.model, kind, nullptr, [] { return kNow; });
+    detail.resize(720, height);
+    return shown(detail);
 }
 
 QImage cleanerBadgesAndChips() {
