@@ -25,8 +25,8 @@ bool showActive(QWidget* window) {
 std::vector<QWidget*> tabStops(QWidget* window) {
     std::vector<QWidget*> stops;
     for (QWidget* child : window->findChildren<QWidget*>()) {
-        if (child->isVisibleTo(window) && child->isEnabledTo(window) && (child->focusPolicy() & Qt::TabFocus) &&
-            !child->focusProxy())
+        if (child->isVisibleTo(window) && child->isEnabledTo(window) &&
+            (child->focusPolicy() & Qt::TabFocus) && !child->focusProxy())
             stops.push_back(child);
     }
     return stops;
@@ -50,9 +50,9 @@ std::vector<QWidget*> walkTabOrder(QWidget* start, int limit) {
 
 QImage grabAround(QWidget* control, int margin) {
     QWidget* window = control->window();
-    const QRect area =
-        QRect(control->mapTo(window, QPoint(0, 0)), control->size()).adjusted(-margin, -margin, margin, margin) &
-        window->rect();
+    const QRect area = QRect(control->mapTo(window, QPoint(0, 0)), control->size())
+                           .adjusted(-margin, -margin, margin, margin) &
+                       window->rect();
     return window->grab(area).toImage();
 }
 
@@ -80,8 +80,9 @@ bool isInnerPart(QWidget* widget, QWidget* window) {
     if (qobject_cast<QScrollBar*>(widget))
         return true;
     for (QWidget* up = widget->parentWidget(); up && up != window; up = up->parentWidget()) {
-        if (qobject_cast<QAbstractItemView*>(up) || qobject_cast<QComboBox*>(up) || qobject_cast<QAbstractSpinBox*>(up) ||
-            qobject_cast<QTextEdit*>(up) || qobject_cast<QPlainTextEdit*>(up))
+        if (qobject_cast<QAbstractItemView*>(up) || qobject_cast<QComboBox*>(up) ||
+            qobject_cast<QAbstractSpinBox*>(up) || qobject_cast<QTextEdit*>(up) ||
+            qobject_cast<QPlainTextEdit*>(up))
             return true;
     }
     return false;
