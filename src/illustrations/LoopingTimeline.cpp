@@ -2,7 +2,7 @@
 
 #include "illustrations/Curves.h"
 #include "illustrations/IllustrationsLog.h"
-#include "illustrations/MotionPreference.h"
+#include "ui/MotionPreference.h"
 #include "platform/core/Clock.h"
 
 #include <QEvent>
