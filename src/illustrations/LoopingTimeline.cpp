@@ -2,8 +2,8 @@
 
 #include "illustrations/Curves.h"
 #include "illustrations/IllustrationsLog.h"
-#include "ui/MotionPreference.h"
 #include "platform/core/Clock.h"
+#include "ui/MotionPreference.h"
 
 #include <QEvent>
 #include <QPainter>
