@@ -42,6 +42,10 @@ double LoopingTimeline::currentTime() const {
     return loopTime(m_clock.now() - m_start, m_duration);
 }
 
+bool LoopingTimeline::hasLooped() const {
+    return !m_reduceMotion && m_duration > 0 && m_clock.now() - m_start >= m_duration;
+}
+
 void LoopingTimeline::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
