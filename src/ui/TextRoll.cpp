@@ -1,5 +1,6 @@
 #include "ui/TextRoll.h"
 
+#include <QFont>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QStringList>
@@ -174,6 +175,24 @@ private:
 
 } // namespace
 
+struct TextRoll::Layouts {
+    QFont font;
+    bool monospacedDigits;
+    Line from;
+    Line to;
+};
+
+const TextRoll::Layouts& TextRoll::layouts(const QFont& font, bool monospacedDigits) const {
+    if (!m_layouts || m_layouts->monospacedDigits != monospacedDigits || m_layouts->font != font) {
+        const QFontMetricsF metrics(font);
+        Line to = layout(m_to, metrics, monospacedDigits);
+        Line from = m_from == m_to ? to : layout(m_from, metrics, monospacedDigits);
+        m_layouts =
+            std::make_shared<const Layouts>(Layouts{font, monospacedDigits, std::move(from), std::move(to)});
+    }
+    return *m_layouts;
+}
+
 TextRoll::TextRoll(QString text)
     : m_from(text)
     , m_to(std::move(text)) {}
@@ -191,8 +210,9 @@ std::vector<TextRoll::Piece> TextRoll::pieces(double progress, const QFont& font
     if (m_from != m_to && (progress == 0 || progress == 1))
         return TextRoll(progress == 0 ? m_from : m_to).pieces(1, font, rect, alignment, monospacedDigits);
     const QFontMetricsF metrics(font);
-    const Line to = layout(m_to, metrics, monospacedDigits);
-    const Line from = m_from == m_to ? to : layout(m_from, metrics, monospacedDigits);
+    const Layouts& measured = layouts(font, monospacedDigits);
+    const Line& from = measured.from;
+    const Line& to = measured.to;
     const qreal fromLeft = left(rect, from.width(), alignment);
     const qreal toLeft = left(rect, to.width(), alignment);
     const qreal y = baseline(rect, metrics, alignment);
@@ -217,21 +237,22 @@ std::vector<TextRoll::Piece> TextRoll::pieces(double progress, const QFont& font
 }
 
 qreal TextRoll::width(double progress, const QFont& font, bool monospacedDigits) const {
-    const QFontMetricsF metrics(font);
-    const qreal to = layout(m_to, metrics, monospacedDigits).width();
-    if (m_from == m_to || !std::isfinite(progress))
-        return to;
-    return lerp(layout(m_from, metrics, monospacedDigits).width(), to, progress);
+    const Layouts& measured = layouts(font, monospacedDigits);
+    if (!std::isfinite(progress))
+        return measured.to.width();
+    return lerp(measured.from.width(), measured.to.width(), progress);
 }
 
 void TextRoll::paint(QPainter& painter, double progress, const QRectF& rect, Qt::Alignment alignment,
                      bool monospacedDigits) const {
-    const qreal opacity = painter.opacity();
+    const QPen pen = painter.pen();
     for (const Piece& piece : pieces(progress, painter.font(), rect, alignment, monospacedDigits)) {
-        painter.setOpacity(opacity * piece.opacity);
+        QColor color = pen.color();
+        color.setAlphaF(static_cast<float>(color.alphaF() * piece.opacity));
+        painter.setPen(color);
         painter.drawText(piece.origin, piece.text);
     }
-    painter.setOpacity(opacity);
+    painter.setPen(pen);
 }
 
 } // namespace quorvex

@@ -4,6 +4,7 @@
 #include <QRectF>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 class QFont;
@@ -48,7 +49,9 @@ public:
                               bool monospacedDigits = false) const;
     /// The line's width `progress` of the way, going from the old width to the new.
     qreal width(double progress, const QFont& font, bool monospacedDigits = false) const;
-    /// Draws the pieces in the painter's font and pen.
+    /// Draws the pieces in the painter's font and pen colour. Fading text is drawn in a pen of
+    /// lower alpha rather than at a lower painter opacity: Qt's raster engine would hand such
+    /// glyphs, span by span, to its thread pool on every frame.
     void paint(QPainter& painter, double progress, const QRectF& rect, Qt::Alignment alignment,
                bool monospacedDigits = false) const;
 
@@ -56,9 +59,15 @@ public:
     static constexpr double kRollShare = 0.6;
 
 private:
+    // Both lines cut into graphemes and measured in one font: shaping them is most of a frame's
+    // cost, so it is done once per font and shared by copies.
+    struct Layouts;
+    const Layouts& layouts(const QFont& font, bool monospacedDigits) const;
+
     QString m_from;
     QString m_to;
     Direction m_direction = Direction::Up;
+    mutable std::shared_ptr<const Layouts> m_layouts;
 };
 
 } // namespace quorvex
