@@ -40,6 +40,9 @@ void SymbolReplace::paint(QPainter& painter, double progress, const QRectF& rect
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     for (const Layer& layer : layers(progress)) {
         painter.save();
+        // Scaled, the pixmap needs filtering, or its thin strokes break up.
+        if (layer.look.scale != 1)
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
         layer.look.apply(painter, rect);
         painter.drawPixmap(rect, Symbols::pixmap(layer.symbol, rect.size().toSize(), color, ratio), QRectF());
         painter.restore();
