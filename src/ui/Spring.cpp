@@ -51,42 +51,39 @@ Spring::Release Spring::release(double offset0, double velocity0) const {
     return {offset0 - c2, c2};
 }
 
-double Spring::offset(double t, double offset0, double velocity0) const {
+Spring::State Spring::state(double t, double offset0, double velocity0) const {
     if (!moves() || std::isinf(t))
-        return 0;
+        return {0, 0};
     if (!(t > 0))
-        return offset0;
+        return {offset0, velocity0};
     const Release r = release(offset0, velocity0);
     if (m_damping < 1) {
         const double decay = m_damping * m_omega;
         const double omegaD = m_omega * std::sqrt(1 - m_damping * m_damping);
-        return std::exp(-decay * t) * (r.c1 * std::cos(omegaD * t) + r.c2 * std::sin(omegaD * t));
+        const double envelope = std::exp(-decay * t);
+        const double cos = std::cos(omegaD * t);
+        const double sin = std::sin(omegaD * t);
+        return {envelope * (r.c1 * cos + r.c2 * sin),
+                envelope * ((r.c2 * omegaD - decay * r.c1) * cos - (r.c1 * omegaD + decay * r.c2) * sin)};
     }
-    if (m_damping == 1)
-        return (r.c1 + r.c2 * t) * std::exp(-m_omega * t);
-    const double root = std::sqrt(m_damping * m_damping - 1);
-    return r.c1 * std::exp(-m_omega / (m_damping + root) * t) +
-           r.c2 * std::exp(-m_omega * (m_damping + root) * t);
-}
-
-double Spring::velocity(double t, double offset0, double velocity0) const {
-    if (!moves() || std::isinf(t))
-        return 0;
-    if (!(t > 0))
-        return velocity0;
-    const Release r = release(offset0, velocity0);
-    if (m_damping < 1) {
-        const double decay = m_damping * m_omega;
-        const double omegaD = m_omega * std::sqrt(1 - m_damping * m_damping);
-        return std::exp(-decay * t) * ((r.c2 * omegaD - decay * r.c1) * std::cos(omegaD * t) -
-                                       (r.c1 * omegaD + decay * r.c2) * std::sin(omegaD * t));
+    if (m_damping == 1) {
+        const double decay = std::exp(-m_omega * t);
+        return {(r.c1 + r.c2 * t) * decay, (r.c2 - m_omega * (r.c1 + r.c2 * t)) * decay};
     }
-    if (m_damping == 1)
-        return (r.c2 - m_omega * (r.c1 + r.c2 * t)) * std::exp(-m_omega * t);
     const double root = std::sqrt(m_damping * m_damping - 1);
     const double r1 = -m_omega / (m_damping + root);
     const double r2 = -m_omega * (m_damping + root);
-    return r1 * r.c1 * std::exp(r1 * t) + r2 * r.c2 * std::exp(r2 * t);
+    const double slow = r.c1 * std::exp(r1 * t);
+    const double fast = r.c2 * std::exp(r2 * t);
+    return {slow + fast, r1 * slow + r2 * fast};
+}
+
+double Spring::offset(double t, double offset0, double velocity0) const {
+    return state(t, offset0, velocity0).offset;
+}
+
+double Spring::velocity(double t, double offset0, double velocity0) const {
+    return state(t, offset0, velocity0).velocity;
 }
 
 double Spring::bound(double t, const Release& r) const {

@@ -47,6 +47,11 @@ private:
         double c1, c2;
     };
     Release release(double offset0, double velocity0) const;
+    struct State {
+        double offset, velocity;
+    };
+    // Offset and velocity t seconds after such a release.
+    State state(double t, double offset0, double velocity0) const;
     // An upper bound of |offset| from t on, falling with t: what the settling duration bisects.
     double bound(double t, const Release& r) const;
 

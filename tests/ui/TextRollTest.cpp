@@ -115,22 +115,19 @@ TEST(TextRollTest, RollingCharactersTravelAndFadeWithTheProgressInTheirDirection
                 return std::find_if(pieces.begin(), pieces.end(),
                                     [&](const auto& p) { return p.text == text; });
             };
-            for (const QString& digit : {QStringLiteral("2"), QStringLiteral("9")}) {
-                const auto leaving = find(digit);
-                ASSERT_EQ(leaving == pieces.end(), std::isnan(f.leavingY)) << digit.toStdString();
-                if (leaving != pieces.end()) {
-                    EXPECT_NEAR(leaving->origin.y(), y + sign * (f.leavingY - y), 1e-9);
-                    EXPECT_NEAR(leaving->opacity, f.leavingOpacity, 1e-12);
+            auto expectDigits = [&](std::initializer_list<QString> digits, qreal expectedY, double opacity) {
+                for (const QString& digit : digits) {
+                    const auto piece = find(digit);
+                    ASSERT_EQ(piece == pieces.end(), std::isnan(expectedY)) << digit.toStdString();
+                    if (piece != pieces.end()) {
+                        EXPECT_NEAR(piece->origin.y(), y + sign * (expectedY - y), 1e-9)
+                            << digit.toStdString();
+                        EXPECT_NEAR(piece->opacity, opacity, 1e-12) << digit.toStdString();
+                    }
                 }
-            }
-            for (const QString& digit : {QStringLiteral("3"), QStringLiteral("0")}) {
-                const auto arriving = find(digit);
-                ASSERT_EQ(arriving == pieces.end(), std::isnan(f.arrivingY)) << digit.toStdString();
-                if (arriving != pieces.end()) {
-                    EXPECT_NEAR(arriving->origin.y(), y + sign * (f.arrivingY - y), 1e-9);
-                    EXPECT_NEAR(arriving->opacity, f.arrivingOpacity, 1e-12);
-                }
-            }
+            };
+            expectDigits({QStringLiteral("2"), QStringLiteral("9")}, f.leavingY, f.leavingOpacity);
+            expectDigits({QStringLiteral("3"), QStringLiteral("0")}, f.arrivingY, f.arrivingOpacity);
             // The 1 and the unit never move.
             EXPECT_NEAR(find(QStringLiteral("1"))->origin.y(), y, 1e-9);
             EXPECT_EQ(find(QStringLiteral("1"))->opacity, 1);
