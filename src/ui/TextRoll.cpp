@@ -217,7 +217,8 @@ std::vector<TextRoll::Piece> TextRoll::pieces(double progress, const QFont& font
     const qreal toLeft = left(rect, to.width(), alignment);
     const qreal y = baseline(rect, metrics, alignment);
     // Counting up, new characters come from below (y grows downwards) and old ones leave upwards.
-    const qreal distance = kRollShare * metrics.height() * (m_direction == Direction::Up ? 1 : -1);
+    const qreal sign = m_direction == Direction::Up ? 1 : m_direction == Direction::Down ? -1 : 0;
+    const qreal distance = kRollShare * metrics.height() * sign;
     const double shown = std::clamp(progress, 0.0, 1.0);
     const bool wholeLine = m_from.isRightToLeft() || m_to.isRightToLeft();
 

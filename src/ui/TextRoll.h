@@ -15,7 +15,8 @@ namespace quorvex {
 /// One line of text changing into another the way a counter's digits roll: the characters that
 /// differ roll out and in vertically, fading, while those that stay the same do not roll; they
 /// only slide sideways when the line's width changes. Counting up (Direction::Up) the old
-/// characters rise away and the new ones rise in from below; counting down, the other way.
+/// characters rise away and the new ones rise in from below; counting down, the other way; in
+/// place, they cross-fade where they stand (a headline whose words change).
 ///
 /// A value type and a pure function of its progress (0: `from` at rest, 1: `to` at rest; a spring
 /// may carry it past 1 and back), so a drawing can show any moment of it. RollingText runs one on
@@ -24,7 +25,7 @@ namespace quorvex {
 /// rolls on its own ("1,234" to "1,334" rolls only the 2). Right-to-left text rolls as a whole.
 class TextRoll final {
 public:
-    enum class Direction { Up, Down };
+    enum class Direction { Up, Down, InPlace };
 
     /// A run of text to draw: `origin` is the left end of its baseline.
     struct Piece {

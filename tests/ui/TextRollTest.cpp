@@ -135,6 +135,18 @@ TEST(TextRollTest, RollingCharactersTravelAndFadeWithTheProgressInTheirDirection
     }
 }
 
+TEST(TextRollTest, InPlaceTheChangedCharactersCrossFadeWhereTheyStand) {
+    const TextRoll roll(QStringLiteral("Moving to Trash"), QStringLiteral("Cleaned up"), Direction::InPlace);
+    const auto pieces = roll.pieces(0.25, testFont(), kBox, Qt::AlignLeft);
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_EQ(pieces[0].text, QStringLiteral("Moving to Trash"));
+    EXPECT_EQ(pieces[1].text, QStringLiteral("Cleaned up"));
+    for (const auto& piece : pieces)
+        EXPECT_DOUBLE_EQ(piece.origin.y(), baselineIn(kBox));
+    EXPECT_DOUBLE_EQ(pieces[0].opacity, 0.75);
+    EXPECT_DOUBLE_EQ(pieces[1].opacity, 0.25);
+}
+
 TEST(TextRollTest, StayingCharactersSlideWhenTheWidthChanges) {
     const QFontMetricsF metrics(testFont());
     const qreal nine = metrics.horizontalAdvance(QStringLiteral("9"));
