@@ -4,6 +4,7 @@
 // Goal: under 5 % of one core while a drawing is visible, nothing above the idle reference
 // while it is hidden.
 
+#include "CpuSpell.h"
 #include "illustrations/LoopingTimeline.h"
 #include "network/guide/IllustrationBackdrop.h"
 #include "network/guide/IllustrationSpec.h"
@@ -11,36 +12,12 @@
 #include "platform/data/SystemClock.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEvent>
-#include <QEventLoop>
-#include <QTimer>
-
-#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 namespace {
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& tv) { return static_cast<double>(tv.tv_sec) + tv.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Counts the paints a widget and its children receive.
-class PaintCounter final : public QObject {
-public:
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 // A drawing that draws nothing: what the timeline, the backdrop and the window cost by themselves.
 class EmptyDrawing final : public quorvex::LoopingTimeline {
@@ -52,29 +29,11 @@ protected:
     void paintFrame(QPainter&, double) override {}
 };
 
-struct Spell {
-    double cpuPercent;
-    double framesPerSecond;
-};
+using quorvex::bench::Spell;
 
 Spell run(QWidget& widget, QWidget* counted, bool visible, double seconds) {
-    PaintCounter counter;
-    counted->installEventFilter(&counter);
     widget.setVisible(visible);
-    QEventLoop settle;
-    QTimer::singleShot(200, &settle, &QEventLoop::quit);
-    settle.exec();
-    counter.paints = 0;
-    const double cpuBefore = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
-    loop.exec();
-    const double elapsed = static_cast<double>(wall.nsecsElapsed()) / 1e9;
-    const double cpu = cpuSeconds() - cpuBefore;
-    counted->removeEventFilter(&counter);
-    return {100 * cpu / elapsed, counter.paints / elapsed};
+    return quorvex::bench::measureSpell(*counted, seconds);
 }
 
 } // namespace
@@ -104,7 +63,7 @@ int main(int argc, char** argv) {
         idle.resize(524, 270);
         const Spell shown = run(idle, &idle, true, seconds);
         const Spell hidden = run(idle, &idle, false, seconds);
-        std::printf("%-22s %14.2f %10.1f %14.2f\n", "idle reference", shown.cpuPercent, shown.framesPerSecond,
+        std::printf("%-22s %14.2f %10.1f %14.2f\n", "idle reference", shown.cpuPercent, shown.paintsPerSecond,
                     hidden.cpuPercent);
     }
     {
@@ -113,7 +72,7 @@ int main(int argc, char** argv) {
         backdrop.resize(524, 270);
         const Spell shown = run(backdrop, drawing, true, seconds);
         const Spell hidden = run(backdrop, drawing, false, seconds);
-        std::printf("%-22s %14.2f %10.1f %14.2f\n", "empty drawing", shown.cpuPercent, shown.framesPerSecond,
+        std::printf("%-22s %14.2f %10.1f %14.2f\n", "empty drawing", shown.cpuPercent, shown.paintsPerSecond,
                     hidden.cpuPercent);
     }
     // Argument 2, when given, runs only the drawings whose name contains it (for a profiler).
@@ -126,7 +85,7 @@ int main(int argc, char** argv) {
         backdrop.resize(524, 270);
         const Spell shown = run(backdrop, drawing, true, seconds);
         const Spell hidden = run(backdrop, drawing, false, seconds);
-        std::printf("%-22s %14.2f %10.1f %14.2f\n", c.name, shown.cpuPercent, shown.framesPerSecond,
+        std::printf("%-22s %14.2f %10.1f %14.2f\n", c.name, shown.cpuPercent, shown.paintsPerSecond,
                     hidden.cpuPercent);
     }
     return 0;

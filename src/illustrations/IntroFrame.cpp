@@ -47,13 +47,23 @@ double introLoadProgress(const QString& profileId, double local, double segment)
     return std::clamp(local / segment * introLoadFactor(profileId), 0.0, 1.0);
 }
 
-IntroFrame IntroFrame::at(double t, double segment, int profileCount, const QString& profileId) {
+Motion IntroFrame::pillMotion() {
+    return Motion::spring(0.4, 1.0);
+}
+
+IntroFrame IntroFrame::at(double t, double segment, int profileCount, const QString& profileId, bool looped) {
     IntroFrame frame;
-    if (usable(segment, profileCount) && t > 0 && std::isfinite(t)) {
+    if (usable(segment, profileCount) && t >= 0 && std::isfinite(t)) {
         const double whole = segmentsBefore(t, segment);
         frame.index = static_cast<int>(std::fmod(whole, profileCount));
         frame.local = std::clamp(t - whole * segment, 0.0, segment);
         frame.loadProgress = introLoadProgress(profileId, frame.local, segment);
+        const bool changed = profileCount > 1 && (frame.index > 0 || looped);
+        const double progress = pillMotion().progress(frame.local);
+        if (changed && progress < 1) {
+            frame.previousIndex = (frame.index + profileCount - 1) % profileCount;
+            frame.pillProgress = progress;
+        }
     }
     frame.pictureOpacity = smooth(frame.loadProgress, 0.1, 0.2);
     for (size_t i = 0; i < frame.lineOpacity.size(); ++i) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Motion.h"
+
 #include <QString>
 
 #include <array>
@@ -15,11 +17,20 @@ struct IntroFrame {
     double pictureOpacity = 0;
     std::array<double, 4> lineOpacity{};
     std::array<double, 3> macBarScale{}; ///< vertical scale of the computer's three bars
+    /// While the phone's pill changes from the previous profile to this one: that profile's
+    /// index, and how far the change has come (0 to 1) on the pill's spring; -1 and 1 at rest.
+    int previousIndex = -1;
+    double pillProgress = 1;
 
     /// The frame at loop time t. Index and local time come from the same division, so a t on a
     /// segment boundary never pairs one profile with the end of another's segment. No profiles
-    /// or a non-positive segment give the first frame instead of a division by zero.
-    static IntroFrame at(double t, double segment, int profileCount, const QString& profileId);
+    /// or a non-positive segment give the first frame instead of a division by zero. `looped`
+    /// says the loop has come round since the drawing appeared, so its first profile changes
+    /// from the last one; the very first has nothing to change from.
+    static IntroFrame at(double t, double segment, int profileCount, const QString& profileId,
+                         bool looped = false);
+    /// The pill's spring: its symbol and name change with it when the profile changes.
+    static Motion pillMotion();
     /// Which profile index t falls in; 0 when there is nothing to cycle through.
     static int indexAt(double t, double segment, int profileCount);
 };

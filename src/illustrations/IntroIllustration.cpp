@@ -2,7 +2,9 @@
 
 #include "illustrations/IntroFrame.h"
 #include "ui/Palette.h"
+#include "ui/SymbolReplace.h"
 #include "ui/Symbols.h"
+#include "ui/TextRoll.h"
 
 #include <QEvent>
 #include <QFontMetricsF>
@@ -37,24 +39,31 @@ void fillCapsule(QPainter& p, const QRectF& rect, const QColor& color) {
     p.drawRoundedRect(rect, r, r);
 }
 
-// A tinted capsule with a symbol and a caption, centred on `centreX` below `top`.
-void paintPill(QPainter& p, double centreX, double top, const QString& symbol, const QString& text,
-               const QColor& tint) {
-    QFont font = p.font();
+QFont pillFont(const QFont& base) {
+    QFont font = base;
     font.setPointSizeF(9);
     font.setWeight(QFont::DemiBold);
+    return font;
+}
+
+// A tinted capsule with a symbol and a caption, centred on `centreX` below `top`. While the pill
+// changes profile, `progress` of the way, the symbol is replaced, the name's changed characters
+// roll up, and the capsule's width goes from the old name's to the new one's.
+void paintPill(QPainter& p, double centreX, double top, const SymbolReplace& symbol, const TextRoll& text,
+               double progress, const QColor& tint) {
+    const QFont font = pillFont(p.font());
     p.setFont(font);
     const QFontMetricsF metrics(font);
     const double icon = 12;
-    const double width = 10 + icon + 6 + metrics.horizontalAdvance(text) + 10;
+    const double textWidth = text.width(progress, font);
+    const double width = 10 + icon + 6 + textWidth + 10;
     const double height = std::max(icon, metrics.height()) + 10;
     const QRectF pill(centreX - width / 2, top, width, height);
     fillCapsule(p, pill, withAlpha(tint, 0.18));
-    p.drawPixmap(QRectF(pill.left() + 10, pill.center().y() - icon / 2, icon, icon),
-                 Symbols::pixmap(symbol, QSize(12, 12), tint), QRectF());
+    symbol.paint(p, progress, QRectF(pill.left() + 10, pill.center().y() - icon / 2, icon, icon), tint);
     p.setPen(tint);
-    p.drawText(QRectF(pill.left() + 10 + icon + 6, pill.top(), width, height),
-               Qt::AlignLeft | Qt::AlignVCenter, text);
+    text.paint(p, progress, QRectF(pill.left() + 10 + icon + 6, pill.top(), textWidth, height),
+               Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 // The phone's case and notch, which never change.
@@ -167,9 +176,16 @@ QPointF IntroIllustration::sceneOrigin() const {
     return {(width() - kScene.width()) / 2, (height() - kScene.height()) / 2};
 }
 
+QRectF IntroIllustration::phonePillRect() const {
+    const QPointF origin = sceneOrigin();
+    return {origin.x() + 48 - 100, origin.y() + 190 + 12, 200, 32};
+}
+
 QRegion IntroIllustration::movingRegion(double t) const {
     // A new profile changes the phone's pill: everything is repainted then.
-    if (IntroFrame::indexAt(t, m_segment, static_cast<int>(m_profiles.size())) != m_paintedIndex)
+    const int count = static_cast<int>(m_profiles.size());
+    const int index = IntroFrame::indexAt(t, m_segment, count);
+    if (index != m_paintedIndex)
         return rect();
     // Otherwise only the phone's page and the computer's bars move; from the top of the one to
     // the bottom of the other, with a pixel of antialiasing either side.
@@ -177,14 +193,19 @@ QRegion IntroIllustration::movingRegion(double t) const {
     const QRectF page(origin.x() + 12, origin.y() + 30, 96 - 24, 4 + 7 + 44 + 7 + 4 * (6 + 7));
     const QRectF bars(origin.x() + 96 + 44 + 100 - 85 + 14, origin.y() + 190 - 8 - 112 + 14 + 10, 170 - 28,
                       34);
-    return page.united(bars).adjusted(-2, -2, 2, 2).toAlignedRect();
+    QRegion moving = page.united(bars).adjusted(-2, -2, 2, 2).toAlignedRect();
+    // While the pill changes profile it moves too.
+    const QString id = count > 0 ? m_profiles[index].id : QString();
+    if (IntroFrame::at(t, m_segment, count, id, hasLooped()).previousIndex >= 0)
+        moving |= phonePillRect().toAlignedRect();
+    return moving;
 }
 
 void IntroIllustration::paintFrame(QPainter& painter, double t) {
     const int count = static_cast<int>(m_profiles.size());
     const int index = IntroFrame::indexAt(t, m_segment, count);
     const Profile profile = count > 0 ? m_profiles[index] : Profile{};
-    const IntroFrame frame = IntroFrame::at(t, m_segment, count, profile.id);
+    const IntroFrame frame = IntroFrame::at(t, m_segment, count, profile.id, hasLooped());
     m_paintedIndex = index;
 
     const QPointF origin = sceneOrigin();
@@ -202,15 +223,26 @@ void IntroIllustration::paintFrame(QPainter& painter, double t) {
         paintComputerBody(p, computer, palette());
     });
     paintComputerBars(painter, computer, frame);
-    // The pills' texts change only with the profile: they are pictured, not set every frame.
-    const QRectF phonePill(phone.center().x() - 100, phone.bottom() + 12, 200, 32);
-    m_phonePill.draw(painter, phonePill, dpr, static_cast<quint64>(index), [&](QPainter& p) {
-        paintPill(p, phonePill.width() / 2, 0, profile.symbol, profile.name, Palette::orange());
-    });
+    // The pills' texts change only with the profile: at rest they are pictured, not set every
+    // frame; only while the phone's pill changes profile is it drawn afresh.
+    const QRectF phonePill = phonePillRect();
+    if (frame.previousIndex >= 0) {
+        const Profile& previous = m_profiles[frame.previousIndex];
+        painter.save();
+        paintPill(painter, phonePill.center().x(), phonePill.top(),
+                  SymbolReplace(previous.symbol, profile.symbol), TextRoll(previous.name, profile.name),
+                  frame.pillProgress, Palette::orange());
+        painter.restore();
+    } else {
+        m_phonePill.draw(painter, phonePill, dpr, static_cast<quint64>(index), [&](QPainter& p) {
+            paintPill(p, phonePill.width() / 2, 0, SymbolReplace(profile.symbol), TextRoll(profile.name), 1,
+                      Palette::orange());
+        });
+    }
     const QRectF computerPill(computer.center().x() - 120, computer.bottom() + 12, 240, 32);
     m_computerPill.draw(painter, computerPill, dpr, 0, [&](QPainter& p) {
-        paintPill(p, computerPill.width() / 2, 0, QStringLiteral("bolt.fill"),
-                  QStringLiteral("This computer: full speed"), Palette::green());
+        paintPill(p, computerPill.width() / 2, 0, SymbolReplace(QStringLiteral("bolt.fill")),
+                  TextRoll(QStringLiteral("This computer: full speed")), 1, Palette::green());
     });
 }
 

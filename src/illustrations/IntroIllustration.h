@@ -27,6 +27,7 @@ protected:
 
 private:
     QPointF sceneOrigin() const;
+    QRectF phonePillRect() const;
 
     QList<Profile> m_profiles;
     double m_segment;

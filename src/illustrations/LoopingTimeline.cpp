@@ -2,8 +2,8 @@
 
 #include "illustrations/Curves.h"
 #include "illustrations/IllustrationsLog.h"
-#include "illustrations/MotionPreference.h"
 #include "platform/core/Clock.h"
+#include "ui/MotionPreference.h"
 
 #include <QEvent>
 #include <QPainter>
@@ -40,6 +40,10 @@ double LoopingTimeline::currentTime() const {
         return m_stillFrame;
     // loopTime keeps t in [0, duration) even if the clock ever reads earlier than the start.
     return loopTime(m_clock.now() - m_start, m_duration);
+}
+
+bool LoopingTimeline::hasLooped() const {
+    return !m_reduceMotion && m_duration > 0 && m_clock.now() - m_start >= m_duration;
 }
 
 void LoopingTimeline::paintEvent(QPaintEvent*) {

@@ -32,6 +32,9 @@ public:
     bool isAnimating() const { return m_tick != nullptr; }
     /// The loop time the next paint draws.
     double currentTime() const;
+    /// Whether the loop has come round at least once since the show (never under Reduce Motion):
+    /// what follows its end may differ from what the first pass started from.
+    bool hasLooped() const;
 
     double duration() const { return m_duration; }
     double stillFrame() const { return m_stillFrame; }

@@ -1,5 +1,7 @@
 #include "illustrations/IntroFrame.h"
 
+#include "ui/Spring.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -63,6 +65,40 @@ TEST(IntroFrameTest, StillFrameValues) {
     for (double line : still.lineOpacity)
         EXPECT_EQ(line, 0);
     EXPECT_NEAR(still.macBarScale[0], 0.85 + 0.15 * std::sin(3 * 10.3), 1e-12);
+}
+
+TEST(IntroFrameTest, ThePillChangesProfileOnItsSpringAfterEachSegmentStarts) {
+    // The pill's symbol and name change with a spring of response 0.4 and damping 1 keyed on the
+    // profile: for about 0.6 s after each segment starts it shows the change from the previous
+    // profile. The first segment after the drawing appears has nothing to change from; after the
+    // loop comes round, Wi-Fi follows Very Slow.
+    const Spring spring(0.4, 1.0);
+    struct Case {
+        double t;
+        bool looped;
+        int previous;
+        double progress;
+    };
+    const Case cases[] = {
+        {0.1, false, -1, 1},
+        {2.2, false, 0, 0},
+        {2.3, false, 0, spring.value(0.1)},
+        {2.5, false, 0, spring.value(0.3)},
+        {2.2 + spring.settlingDuration() + 0.01, false, -1, 1},
+        {6.65, false, 2, spring.value(0.05)},
+        {0.1, true, 5, spring.value(0.1)},
+        {1.0, true, -1, 1},
+        {kSegment * 4 + 1.5, false, -1, 1}, // the still frame rests
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "t=" << c.t << (c.looped ? " looped" : ""));
+        const int index = IntroFrame::indexAt(c.t, kSegment, kCount);
+        const IntroFrame frame = IntroFrame::at(c.t, kSegment, kCount, kIds[index], c.looped);
+        EXPECT_EQ(frame.previousIndex, c.previous);
+        EXPECT_NEAR(frame.pillProgress, c.progress, 1e-9);
+    }
+    // One profile has nothing to change to.
+    EXPECT_EQ(IntroFrame::at(2.3, kSegment, 1, "wifi", true).previousIndex, -1);
 }
 
 TEST(IntroFrameTest, NothingToCycleGivesTheFirstFrame) {

@@ -131,5 +131,30 @@ TEST(IntroIllustrationTest, WithoutProfilesThePhoneWaitsAndTheComputerKeepsFullS
     }
 }
 
+TEST(IntroIllustrationTest, ThePillChangesProfileThroughInBetweenFramesButNotOnFirstShow) {
+    test::FakeClock clock;
+    IntroIllustration intro(clock, guideProfiles(), 2.2);
+    intro.setReduceMotion(false);
+    intro.resize(360, 240);
+    const double shown = clock.now();
+    intro.show();
+    // The phone's pill, under the phone (the scene is centred, 340 × 224).
+    const QRect pill(0, (240 - 224) / 2 + 190 + 8, 170, 36);
+    auto shot = [&](double at) {
+        clock.advance(shown + at - clock.now());
+        return intro.grab(pill).toImage();
+    };
+    const QImage appeared = shot(0.05);
+    const QImage wifi = shot(1.0);
+    EXPECT_EQ(appeared, wifi) << "the first profile has nothing to change from";
+    const QImage changing = shot(2.2 + 0.08);
+    const QImage fiveG = shot(2.2 + 1.0);
+    EXPECT_NE(wifi, fiveG);
+    EXPECT_NE(changing, wifi);
+    EXPECT_NE(changing, fiveG);
+    // After the loop comes round, Wi-Fi follows Very Slow through the same change.
+    EXPECT_NE(shot(13.2 + 0.08), shot(13.2 + 1.0));
+}
+
 } // namespace
 } // namespace quorvex

@@ -62,11 +62,12 @@ TEST(PartialRepaintTest, RepaintingTheMovingRegionMatchesAFullRepaint) {
          }},
     };
     // One display frame, and a late timer that skipped several; starting across the loops, the
-    // badge's spring and a profile change, the approval dialog's pop and press, its sheet's pop,
-    // switch and Done button, and the proxy alert's pop, fade and badge.
+    // badge's spring and a profile change (with the pill's change after it and after a loop),
+    // the approval dialog's pop and press, its sheet's pop, switch and Done button, and the proxy
+    // alert's pop, fade and badge.
     const double steps[] = {1.0 / 60, 0.25};
-    const double starts[] = {0.1, 0.3, 0.55, 1.3,  1.8,  2.15, 2.6, 2.95, 3.4,
-                             5.0, 5.5, 6.45, 7.85, 9.65, 9.69, 9.8, 9.9};
+    const double starts[] = {0.1, 0.3, 0.55, 1.3,  1.8,  2.15, 2.3,  2.6, 2.95, 3.4,
+                             4.5, 5.0, 5.5,  6.45, 7.85, 9.65, 9.69, 9.8, 9.9};
     for (const Case& c : cases) {
         for (double step : steps) {
             for (double start : starts) {

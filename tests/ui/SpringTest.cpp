@@ -37,6 +37,47 @@ TEST(SpringTest, FollowsTheDampedSpringEquationFromRestAtZero) {
     }
 }
 
+TEST(SpringTest, AReleaseWithAnOffsetAndAVelocityFollowsTheSameEquationAndSettles) {
+    // A retargeted animation hands the spring its current offset and velocity: the closed form
+    // must start from both and still obey x'' + 2ζω x' + ω²x = 0, its velocity must be the
+    // derivative of its offset, and it must stay within the tolerance after its settling time.
+    struct Release {
+        double offset0;
+        double velocity0;
+    };
+    const Release releases[] = {{-20, 0}, {0, 300}, {15, -400}, {-1e9, 5e9}, {0.5, 0.5}};
+    for (const Spring& spring : kSprings) {
+        const double omega = 2 * std::numbers::pi / spring.response();
+        const double zeta = spring.dampingFraction();
+        for (const Release& r : releases) {
+            SCOPED_TRACE(testing::Message() << spring.response() << " / " << zeta << " from " << r.offset0
+                                            << " at " << r.velocity0);
+            const double scale = std::max(std::abs(r.offset0), std::abs(r.velocity0) / omega);
+            auto x = [&](double t) { return spring.offset(t, r.offset0, r.velocity0); };
+            EXPECT_DOUBLE_EQ(x(0), r.offset0);
+            EXPECT_DOUBLE_EQ(spring.velocity(0, r.offset0, r.velocity0), r.velocity0);
+            const double h = 1e-5;
+            EXPECT_NEAR((x(h) - x(0)) / h, r.velocity0, 1e-3 * scale * omega);
+            for (double t : {0.02, 0.11, 0.4, 0.9}) {
+                const double v = (x(t + h) - x(t - h)) / (2 * h);
+                const double a = (x(t + h) - 2 * x(t) + x(t - h)) / (h * h);
+                EXPECT_NEAR(spring.velocity(t, r.offset0, r.velocity0), v, 1e-4 * scale * omega) << "t " << t;
+                EXPECT_NEAR(a + 2 * zeta * omega * v + omega * omega * x(t), 0, 1e-2 * scale * omega * omega)
+                    << "t " << t;
+            }
+            const double tolerance = 0.001 * scale;
+            const double settle = spring.settlingDuration(r.offset0, r.velocity0, tolerance);
+            ASSERT_LE(settle, Spring::maxSettlingSeconds);
+            if (settle < Spring::maxSettlingSeconds) {
+                for (double t = settle; t < settle + 2; t += 0.002)
+                    ASSERT_LE(std::abs(x(t)), tolerance * (1 + 1e-9)) << "t " << t;
+            }
+        }
+    }
+    // Already within the tolerance: nothing to wait for.
+    EXPECT_EQ(Spring(0.5, 0.85).settlingDuration(1e-6, 0, 0.001), 0);
+}
+
 TEST(SpringTest, OvershootsOnlyBelowCriticalDampingAndByTheClassicPeak) {
     struct Case {
         double response;

@@ -1,4 +1,4 @@
-#include "illustrations/MotionPreference.h"
+#include "ui/MotionPreference.h"
 
 #include <QSettings>
 #include <QtGlobal>
