@@ -22,7 +22,7 @@ constexpr qint64 kOldLog = 30 * 24 * 3600;
 CleanupItem logItem(const fs::path& path, const TreeSummary& summary, QString title, QString subtitle,
                     const QDateTime& cutOff) {
     CleanupItem item;
-    item.id = QStringLiteral("log:") + QFile::decodeName(path.c_str());
+    item.id = QStringLiteral("log:") + StorageFormats::pathKey(path);
     item.title = std::move(title);
     item.subtitle = std::move(subtitle);
     item.size = summary.bytes;

@@ -1,7 +1,8 @@
 #include "storage/engine/ProjectFolders.h"
 
-#include "platform/data/PlistSettingsFormat.h"
+#include "storage/engine/VisibleEntries.h"
 #include "tools/Environment.h"
+#include "tools/PathText.h"
 
 #include <QFile>
 #include <QSettings>
@@ -20,13 +21,9 @@ bool buildsApp(const fs::path& entry, const QString& bundleID, const QString& bu
     std::error_code error;
     fs::directory_iterator it(entry / "Build/Products", error);
     for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
-        QFile file(QFile::decodeName((it->path() / bundleFolder.toStdString() / "Info.plist").c_str()));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        bool ok = false;
-        const QVariant identifier =
-            plistToVariant(file.readAll(), &ok).toMap().value(QStringLiteral("CFBundleIdentifier"));
-        if (ok && identifier.typeId() == QMetaType::QString && identifier.toString() == bundleID)
+        const QVariant identifier = propertyListAt(it->path() / textPath(bundleFolder) / "Info.plist")
+                                        .value(QStringLiteral("CFBundleIdentifier"));
+        if (identifier.typeId() == QMetaType::QString && identifier.toString() == bundleID)
             return true;
     }
     return false;
