@@ -58,8 +58,14 @@ std::optional<QString> ItemRemoval::remove(const CleanupRemoval& removal, bool t
         return std::nullopt;
     qCWarning(storageLog) << (toTrash ? "moving to the trash failed:" : "removing failed:")
                           << pathText(standard) << QString::fromLocal8Bit(error.message());
-    if (standard.extension() == ".app" && (error.value() == EACCES || error.value() == EPERM))
+    if (standard.extension() == ".app" && error.category() == std::generic_category() &&
+        (error.value() == EACCES || error.value() == EPERM))
         return kNeedsPassword;
+    // The guarded delete stops at a mount with EXDEV; the Trash refuses an item holding one.
+    if (error == TrashError::holdsMount || error == std::errc::cross_device_link)
+        return kHoldsMount;
+    if (error == TrashError::noTrashOnVolume)
+        return kNoTrash;
     return describe(error);
 }
 
