@@ -36,13 +36,20 @@ public:
     /// The deletion filter: the locations that exist inside ~/Library, in order.
     static std::vector<std::filesystem::path>
     insideLibrary(const std::vector<std::filesystem::path>& locations);
+    /// Whether `path` is a folder that Xcode or SwiftPM keeps whole (DerivedData, a package cache,
+    /// a project's SourcePackages, the documentation), which users often move to another disk and
+    /// replace with a link.
+    static bool isCleanupFolder(const std::filesystem::path& path);
     /// Each root that is a real folder is replaced by its entries, and each entry that is a real
-    /// folder by its own; a symbolic link stays an item of its own and is never expanded, so what
-    /// it points to is neither measured nor deleted. Each item with its allocated size.
+    /// folder by its own. A symbolic link stays an item of its own and is never expanded, so what
+    /// it points to is neither measured nor deleted, with one exception: a link in place of a
+    /// cleanup folder stands for the folder it leads to and is expanded through (its entries are
+    /// measured and later guarded one by one), and leads to nothing when it leads to no folder.
+    /// Each item with its allocated size.
     static std::vector<Entry> measureEntries(const std::vector<std::filesystem::path>& roots);
     /// Deletes the entries, then the roots, with the guarded delete; reports progress (done,
-    /// total) now and then and at the end. Throws the first FileError; a vanished item counts as
-    /// done.
+    /// total) now and then and at the end. A link in place of a cleanup folder is the user's own
+    /// redirect and is never removed. Throws the first FileError; a vanished item counts as done.
     static void deleteEntries(const std::vector<Entry>& entries,
                               const std::vector<std::filesystem::path>& roots, std::int64_t total,
                               const std::function<void(std::int64_t, std::int64_t)>& progress);

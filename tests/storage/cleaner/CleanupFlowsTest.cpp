@@ -6,6 +6,7 @@
 #include "support/FakeDialogs.h"
 #include "support/FakeRunningApplications.h"
 #include "support/FakeXcrun.h"
+#include "support/QtPrinters.h"
 #include "support/ToastLog.h"
 #include "tools/Environment.h"
 
@@ -272,4 +273,46 @@ TEST_F(CleanupFlowsTest, EraseStopsTheAppAndKeepsContainersAndMetadata) {
     const auto [title, phase] = shown();
     EXPECT_EQ(title, "Erased My’s data");
     EXPECT_TRUE(phase.message.endsWith(" on 2 simulators. The app starts fresh on next launch."));
+}
+
+// A DerivedData folder moved to another disk and replaced by a link is a common setup. The link
+// is never removed: through it the clean reaches only what the guard allows, the contents of a
+// target inside ~/Library, and otherwise stops with nothing removed.
+TEST_F(CleanupFlowsTest, AGlobalCleanOfALinkedDerivedDataNeverRemovesTheLink) {
+    struct Case {
+        const char* what;
+        fs::path target; // where the link points; empty: nowhere
+        bool cleaned;    // the target's contents go
+        QString title;
+    };
+    const Case cases[] = {
+        {"a target on another disk", homeDirectoryURL() / "FastDisk/DerivedData", false,
+         "Couldn’t finish cleaning"},
+        {"a target inside ~/Library", homeDirectoryURL() / "Library/Developer/Xcode/DerivedData-moved", true,
+         "DerivedData cleaned"},
+        {"a disk that is not mounted", {}, false, "DerivedData cleaned"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        fs::create_directories(derivedData.parent_path());
+        const fs::path target = c.target.empty() ? homeDirectoryURL() / "Unmounted/DerivedData" : c.target;
+        if (!c.target.empty()) {
+            writeText(target / "My-abc/Build/Products/app.bin", std::string(4000, 'b'));
+            writeText(target / "My-abc/info.plist", "p");
+            writeText(target / "ModuleCache.noindex/m", "m");
+        }
+        fs::create_symlink(target, derivedData);
+
+        QSignalSpy ended(&flows, &CleanupFlows::runEnded);
+        flows.clean(Target::derivedData, std::nullopt);
+        ASSERT_TRUE(ran(ended));
+        EXPECT_EQ(shown().first, c.title);
+        ASSERT_TRUE(fs::is_symlink(derivedData));
+        EXPECT_EQ(fs::read_symlink(derivedData), target);
+        if (!c.target.empty()) {
+            EXPECT_TRUE(fs::is_directory(target));
+            EXPECT_EQ(fs::is_empty(target), c.cleaned);
+        }
+    }
 }
