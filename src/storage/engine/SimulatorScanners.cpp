@@ -188,6 +188,9 @@ std::vector<CleanupItem> SimulatorScanners::scanRuntimes() {
         if (record.empty() || !hasString(record, "identifier"))
             continue;
         const QString identifier = stringOf(record, "identifier");
+        // As for devices: only a UUID can be handed to `simctl runtime delete`.
+        if (!StorageFormats::isUuid(identifier))
+            continue;
         Candidate candidate;
         candidate.platform =
             hasString(record, "runtimeIdentifier")
