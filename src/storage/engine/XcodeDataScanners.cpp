@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <algorithm>
 #include <map>
 #include <sys/stat.h>
 
@@ -271,11 +272,15 @@ std::vector<CleanupItem> XcodeDataScanners::scanArchives(const std::function<QDa
             item.iconPath = archiveAppIconPath(archive);
         item.size = allocatedSize(archive);
         item.removal = CleanupRemoval::ofFile(archive);
-        for (const QVariant& record : info.value(QStringLiteral("Distributions")).toList())
-            if (record.typeId() == QMetaType::QVariantMap && isSuccessfulUpload(record.toMap())) {
-                item.tags.insert(CleanupItem::Tag::uploaded);
-                break;
-            }
+        // A list holding anything but records is no list of distributions at all.
+        const QVariantList distributions = info.value(QStringLiteral("Distributions")).toList();
+        const bool allRecords =
+            std::all_of(distributions.begin(), distributions.end(),
+                        [](const QVariant& record) { return record.typeId() == QMetaType::QVariantMap; });
+        if (allRecords && std::any_of(distributions.begin(), distributions.end(), [](const QVariant& record) {
+                return isSuccessfulUpload(record.toMap());
+            }))
+            item.tags.insert(CleanupItem::Tag::uploaded);
         if (item.date && *item.date < cutOff)
             item.tags.insert(CleanupItem::Tag::old);
         items.push_back(std::move(item));

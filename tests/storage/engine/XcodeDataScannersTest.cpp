@@ -145,10 +145,13 @@ TEST_F(XcodeDataScannersTest, ArchivesUploadsAndAge) {
                 {"Distributions", QVariantList{failed, uploaded}}});
     writePlist(archives / "2026-01-01/Old.xcarchive/Info.plist",
                {{"CreationDate", kNow.addSecs(-cutOff - 1)}, {"Distributions", QVariantList{failed}}});
+    // A list that is not all records is no list of distributions, whatever it holds.
+    writePlist(archives / "2026-01-01/Mixed.xcarchive/Info.plist",
+               {{"CreationDate", kNow}, {"Distributions", QVariantList{uploaded, "not a record"}}});
     fs::create_directories(archives / "Loose.xcarchive");
     fs::create_directories(archives / "2026-01-01/x.xcarchive.bak");
     const auto items = byTitle(XcodeDataScanners::scanArchives([] { return kNow; }));
-    ASSERT_EQ(items.size(), 3u);
+    ASSERT_EQ(items.size(), 4u);
     const CleanupItem& mine = items.at("MyApp 1.2 (34)");
     EXPECT_EQ(mine.tags, std::set<Tag>{Tag::uploaded});
     EXPECT_EQ(mine.bundleID, QStringLiteral("com.example.myapp"));
@@ -157,6 +160,7 @@ TEST_F(XcodeDataScannersTest, ArchivesUploadsAndAge) {
     EXPECT_EQ(items.at("Old").tags, std::set<Tag>{Tag::old});
     EXPECT_EQ(items.at("Old").subtitle, "Archive");
     EXPECT_EQ(items.at("Loose").bundleID, std::nullopt);
+    EXPECT_TRUE(items.at("Mixed").tags.empty());
 }
 
 TEST_F(XcodeDataScannersTest, DocumentationKeepsTheNewestDownload) {
