@@ -58,6 +58,31 @@ TEST(LogScannerTest, LogsAreAgedByTheirNewestContentWithAStrictCutOff) {
     EXPECT_EQ(tags["Stale"], (std::set<Tag>{Tag::old, Tag::recommended}));
 }
 
+// A log entry that is a link or a FIFO holds no content to date it by; its own modification time
+// does, so an old one is old like any other.
+TEST(LogScannerTest, LinksAndFifosAreDatedByTheirOwnTime) {
+    const fs::path logs = homeDirectoryURL() / "Library/Logs/Xcode";
+    fs::remove_all(homeDirectoryURL() / "Library");
+    fs::create_directories(logs);
+    fs::create_symlink(homeDirectoryURL() / "nowhere", logs / "old-link.log");
+    ASSERT_EQ(::mkfifo((logs / "old-pipe").c_str(), 0600), 0);
+    fs::create_symlink(homeDirectoryURL() / "nowhere", logs / "new-link.log");
+    touch(logs / "old-link.log", kNow.addDays(-100));
+    touch(logs / "old-pipe", kNow.addDays(-100));
+    touch(logs / "new-link.log", kNow.addDays(-1));
+
+    test::FakeXcrun fake;
+    std::map<QString, CleanupItem> byTitle;
+    for (const CleanupItem& item : LogScanner::scanLogs([] { return kNow; }))
+        byTitle[item.title] = item;
+    ASSERT_EQ(byTitle.size(), 3u);
+    EXPECT_EQ(byTitle["old-link.log"].date, kNow.addDays(-100));
+    EXPECT_EQ(byTitle["old-link.log"].tags, (std::set<Tag>{Tag::old, Tag::recommended}));
+    EXPECT_EQ(byTitle["old-pipe"].tags, (std::set<Tag>{Tag::old, Tag::recommended}));
+    EXPECT_EQ(byTitle["new-link.log"].date, kNow.addDays(-1));
+    EXPECT_TRUE(byTitle["new-link.log"].tags.empty());
+}
+
 // Logs of simulators simctl does not list are orphaned; the comparison is by UUID value, and a
 // failed listing calls nothing orphaned.
 TEST(LogScannerTest, LogsOfDeletedSimulators) {
