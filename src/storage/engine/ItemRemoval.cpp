@@ -16,8 +16,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Deleting a simulator or a runtime takes as long as its data: no cut-off, or a slow deletion
+// would be reported as failed while simctl goes on.
 bool xcrunSucceeded(const std::vector<std::string>& arguments) {
-    return runTool(ToolPaths::xcrun(), arguments).has_value();
+    return runTool(ToolPaths::xcrun(), arguments, kNoToolTimeout).has_value();
 }
 
 QString describe(const std::error_code& error) {

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 
@@ -118,6 +120,38 @@ TEST(ItemRemovalTest, SimctlDeletesOnlyUuids) {
     }
     EXPECT_EQ(fake.argumentLists().size(), 2u);
     EXPECT_TRUE(trash.trashed().empty());
+}
+
+namespace {
+QStringList* toolRuns = nullptr;
+void recordToolRun(QtMsgType, const QMessageLogContext& context, const QString& message) {
+    if (toolRuns && QByteArray(context.category) == "quorvex.tools")
+        toolRuns->append(message);
+}
+} // namespace
+
+// Deleting a simulator or a runtime takes as long as its data: a cut-off would report a failure
+// while simctl may still be deleting. The tool runner logs each run with its bound.
+TEST(ItemRemovalTest, SimctlDeletionsHaveNoCutOff) {
+    test::FakeXcrun fake;
+    fake.on({"simctl", "delete", "*"});
+    fake.on({"simctl", "runtime", "delete", "*"});
+    QStringList runs;
+    toolRuns = &runs;
+    QLoggingCategory::setFilterRules(QStringLiteral("quorvex.tools.debug=true"));
+    const QtMessageHandler previous = qInstallMessageHandler(recordToolRun);
+    const auto restore = qScopeGuard([&] {
+        qInstallMessageHandler(previous);
+        QLoggingCategory::setFilterRules(QString());
+        toolRuns = nullptr;
+    });
+    test::FakeTrash trash;
+    const QString uuid = "5C1A7E2B-0000-4000-8000-00000000000A";
+    EXPECT_EQ(ItemRemoval::remove(CleanupRemoval::ofSimulator(uuid), false, trash), std::nullopt);
+    EXPECT_EQ(ItemRemoval::remove(CleanupRemoval::ofRuntime(uuid), false, trash), std::nullopt);
+    ASSERT_EQ(runs.size(), 2);
+    for (const QString& run : runs)
+        EXPECT_TRUE(run.endsWith(QStringLiteral("(timeout none)"))) << run.toStdString();
 }
 
 namespace {
