@@ -4,7 +4,6 @@
 #include "storage/engine/LogScanner.h"
 #include "storage/engine/ProjectFolders.h"
 #include "storage/files/AllocatedSize.h"
-#include "storage/files/FileError.h"
 #include "storage/files/GuardedDelete.h"
 #include "tools/Environment.h"
 #include "tools/FileGuards.h"
@@ -80,6 +79,8 @@ std::vector<fs::path> AppCleaning::candidates(Target target, const std::optional
     const fs::path derivedData = derivedDataFolder();
     const std::vector<fs::path> packageCaches = packageCacheFolders();
     std::vector<fs::path> locations;
+    if (app && (target == Target::documentation || target == Target::oldLogs))
+        return {};
     if (target == Target::documentation)
         return documentationFolders();
     if (target == Target::oldLogs) {
@@ -98,7 +99,8 @@ std::vector<fs::path> AppCleaning::candidates(Target target, const std::optional
             return packageCaches;
         return {derivedData, packageCaches[0], packageCaches[1]};
     }
-    for (const fs::path& project : ProjectFolders::find(app->bundleID, app->bundleFolder)) {
+    QSettings& defaults = app->defaults ? *app->defaults : sharedDefaults();
+    for (const fs::path& project : ProjectFolders::find(app->bundleID, app->bundleFolder, defaults)) {
         if (target == Target::derivedData) {
             for (const fs::path& entry : entriesOf(project))
                 if (entry.filename() != "SourcePackages")

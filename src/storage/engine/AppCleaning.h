@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QSettings>
 #include <QString>
 
 #include <cstdint>
@@ -18,10 +19,12 @@ namespace quorvex {
 class AppCleaning final {
 public:
     enum class Target { derivedData, packages, documentation, oldLogs, everything };
-    /// The app a clean is for: its bundle identifier and the name of its ".app" folder.
+    /// The app a clean is for: its bundle identifier and the name of its ".app" folder, and the
+    /// user defaults that remember its project folders (none: the program's own, GUI thread).
     struct App {
         QString bundleID;
         QString bundleFolder;
+        QSettings* defaults = nullptr;
     };
     struct Entry {
         std::filesystem::path path;
@@ -29,8 +32,9 @@ public:
         friend bool operator==(const Entry&, const Entry&) = default;
     };
 
-    /// What a clean would delete before the deletion filter. GUI thread when an app is given (the
-    /// app's project folders are looked up in the user defaults).
+    /// What a clean would delete before the deletion filter. Blocks (listings, property lists, the
+    /// logs scan). With an app, only its project's build data: documentation and logs belong to no
+    /// project.
     static std::vector<std::filesystem::path> candidates(Target target, const std::optional<App>& app,
                                                          const std::function<QDateTime()>& now);
     /// The deletion filter: the locations that exist inside ~/Library, in order.

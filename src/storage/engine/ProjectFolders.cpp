@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <mutex>
 #include <set>
 #include <sys/stat.h>
 
@@ -39,8 +40,8 @@ bool isPlainFolderName(const QString& name, const fs::path& derivedData) {
 }
 
 // The stored dictionary, or nothing usable when any value is not a list of strings.
-QVariantMap storedNames() {
-    const QVariant stored = sharedDefaults().value(ProjectFolders::kKey);
+QVariantMap storedNames(const QSettings& defaults) {
+    const QVariant stored = defaults.value(ProjectFolders::kKey);
     if (stored.typeId() != QMetaType::QVariantMap)
         return {};
     const QVariantMap map = stored.toMap();
@@ -56,7 +57,8 @@ QVariantMap storedNames() {
 
 } // namespace
 
-std::vector<fs::path> ProjectFolders::find(const QString& bundleID, const QString& bundleFolder) {
+std::vector<fs::path> ProjectFolders::find(const QString& bundleID, const QString& bundleFolder,
+                                           QSettings& defaults) {
     const fs::path derivedData = homeDirectoryURL() / "Library/Developer/Xcode/DerivedData";
     std::set<QString> names;
     std::error_code error;
@@ -64,7 +66,11 @@ std::vector<fs::path> ProjectFolders::find(const QString& bundleID, const QStrin
     for (const fs::directory_iterator end; !error && it != end; it.increment(error))
         if (buildsApp(it->path(), bundleID, bundleFolder))
             names.insert(QFile::decodeName(it->path().filename().c_str()));
-    QVariantMap store = storedNames();
+    // One dictionary holds every app's names: lookups for two apps on two threads must not
+    // each write back what the other has not seen.
+    static std::mutex storeMutex;
+    const std::lock_guard lock(storeMutex);
+    QVariantMap store = storedNames(defaults);
     const QStringList stored = store.value(bundleID).toStringList();
     for (const QString& name : stored)
         names.insert(name);
@@ -75,7 +81,7 @@ std::vector<fs::path> ProjectFolders::find(const QString& bundleID, const QStrin
             kept.insert(name);
     if (kept != std::set<QString>(stored.begin(), stored.end())) {
         store.insert(bundleID, QStringList(kept.begin(), kept.end()));
-        sharedDefaults().setValue(kKey, store);
+        defaults.setValue(kKey, store);
     }
     std::vector<fs::path> folders;
     for (const QString& name : kept)

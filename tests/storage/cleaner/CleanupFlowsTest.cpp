@@ -77,11 +77,14 @@ protected:
     CleanupFlows flows{
         [](const QString& id) { return id == "com.example.My" ? QStringLiteral("My.app") : QString(); },
         running, clock, Cleanup::shared(), hud};
-    // Every phase the panel went through, in order.
+    // Every phase and every title the panel went through, in order.
     std::vector<CleanupProgress::Phase> phases;
+    QStringList titles;
     QMetaObject::Connection recording = QObject::connect(&hud.progress(), &CleanupProgress::changed, [this] {
         if (phases.empty() || !(phases.back() == hud.progress().phase()))
             phases.push_back(hud.progress().phase());
+        if (titles.isEmpty() || titles.back() != hud.progress().title())
+            titles.push_back(hud.progress().title());
     });
     ~CleanupFlowsTest() override { QObject::disconnect(recording); }
     // The panel's title and detail once the full ring has had its pause.
@@ -167,7 +170,7 @@ TEST_F(CleanupFlowsTest, DecliningOrNothingToCleanDeletesNothingAndFreesTheFlag)
     EXPECT_FALSE(Cleanup::shared().isWorking());
 
     flows.clean(Target::documentation, app);
-    ASSERT_EQ(dialogs.alerts().size(), 2u);
+    ASSERT_TRUE(asked(2));
     EXPECT_EQ(dialogs.alerts()[1].message, "Nothing to clean");
     EXPECT_EQ(dialogs.alerts()[1].informativeText, "My has no build data to clean right now.");
     EXPECT_FALSE(Cleanup::shared().isWorking());
@@ -220,6 +223,45 @@ TEST_F(CleanupFlowsTest, EverythingAsksXcodeToQuitAndDeletesNothingWhenItStays) 
                   "Nothing was deleted. Save or close your work in Xcode and try again."));
     EXPECT_TRUE(fs::exists(project / "Index.noindex/index.db"));
     EXPECT_FALSE(Cleanup::shared().isWorking());
+}
+
+// The quit step shows its title whether or not Xcode runs; without Xcode it passes at once.
+TEST_F(CleanupFlowsTest, EverythingShowsTheQuitStepEvenWithoutXcode) {
+    makeProject();
+    QSignalSpy ended(&flows, &CleanupFlows::runEnded);
+    flows.clean(Target::everything, std::nullopt);
+    ASSERT_TRUE(asked(1));
+    ASSERT_TRUE(ran(ended));
+    EXPECT_EQ(dialogs.alerts()[0].message, "Close Xcode and Clean All?");
+    EXPECT_EQ(dialogs.alerts()[0].buttons.front(), "Delete");
+    EXPECT_EQ(shown().first, "All Xcode data cleaned");
+    EXPECT_EQ(titles.mid(0, 3),
+              (QStringList{"Close Xcode and Clean All", "Quitting Xcode…", "Close Xcode and Clean All"}));
+    EXPECT_EQ(running.quitRequests[CleanupFlows::kXcodeID], 0);
+}
+
+// An app's project folders are looked up on a worker: the confirmation comes once they are known,
+// and the menu's question whether an app has build data answers what the last lookup found.
+TEST_F(CleanupFlowsTest, ProjectFoldersAreLookedUpOffTheGuiThread) {
+    makeProject();
+    dialogs.queueAnswer(Dialogs::kFirstButton + 1);
+    QSignalSpy ended(&flows, &CleanupFlows::runEnded);
+    flows.clean(Target::derivedData, app);
+    EXPECT_TRUE(dialogs.alerts().empty());
+    ASSERT_TRUE(ran(ended));
+    EXPECT_EQ(dialogs.alerts().size(), 1u);
+
+    SimulatorApp other = app;
+    other.id = QStringLiteral("com.example.Other");
+    for (const auto& [which, expected] : {std::pair{app, true}, std::pair{other, false}}) {
+        SCOPED_TRACE(which.id.toStdString());
+        QSignalSpy found(&flows, &CleanupFlows::buildDataFound);
+        EXPECT_EQ(flows.hasBuildData(which.id), std::nullopt);
+        const QDeadlineTimer deadline(5000);
+        while (!found.contains(QVariantList{which.id}) && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_EQ(flows.hasBuildData(which.id), expected);
+    }
 }
 
 TEST_F(CleanupFlowsTest, EverythingCleansOnceXcodeHasQuit) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -90,7 +91,17 @@ TEST_F(AppCleaningTest, CandidatesPerTarget) {
     EXPECT_EQ(AppCleaning::candidates(Target::derivedData, std::nullopt, now),
               std::vector<fs::path>{derivedData});
     EXPECT_EQ(AppCleaning::candidates(Target::everything, std::nullopt, now).size(), 3u);
-    EXPECT_EQ(AppCleaning::candidates(Target::documentation, notes, now).size(), 2u);
+    // Documentation and logs belong to no project: for an app there is nothing of them to clean.
+    fs::create_directories(library / "Developer/Xcode/DocumentationCache/v1");
+    writeText(library / "Logs/Xcode/old.log", "old");
+    fs::last_write_time(library / "Logs/Xcode/old.log",
+                        fs::file_time_type::clock::now() - std::chrono::hours(24 * 100));
+    EXPECT_EQ(AppCleaning::candidates(Target::documentation, std::nullopt, now).size(), 2u);
+    EXPECT_EQ(AppCleaning::candidates(Target::oldLogs, std::nullopt, now),
+              std::vector<fs::path>{library / "Logs/Xcode/old.log"});
+    test::FakeXcrun xcrun;
+    EXPECT_TRUE(AppCleaning::candidates(Target::documentation, notes, now).empty());
+    EXPECT_TRUE(AppCleaning::candidates(Target::oldLogs, notes, now).empty());
 }
 
 TEST_F(AppCleaningTest, AnEntryOutsideTheLibraryStopsTheRun) {

@@ -192,7 +192,7 @@ TEST_F(XcodeDataScannersTest, ProjectFoldersNeverLeaveDerivedData) {
         QVariantMap{{"com.example.notes", QStringList{"Remembered-xyz", "..", "../../..", "Link-000", "",
                                                       "Gone-111", "Notes-abc/Build"}}});
 
-    const auto folders = ProjectFolders::find("com.example.notes", "Notes.app");
+    const auto folders = ProjectFolders::find("com.example.notes", "Notes.app", sharedDefaults());
     EXPECT_EQ(folders, (std::vector<fs::path>{derivedData / "Notes-abc", derivedData / "Remembered-xyz"}));
     EXPECT_EQ(sharedDefaults().value(ProjectFolders::kKey).toMap().value("com.example.notes").toStringList(),
               (QStringList{"Notes-abc", "Remembered-xyz"}));
