@@ -277,3 +277,136 @@ TEST_F(StorageCleanerModelTest, TheSectionAndTheArchiveFilterNotifyOnlyWhenTheyC
     model.setArchiveFilter(std::nullopt);
     EXPECT_EQ(changes.count(), 4); // two sections, the filter set and lifted
 }
+
+namespace {
+
+// What the model's sums must say, worked out from its lists and its selection.
+struct Sums {
+    std::map<Kind, int> selected;
+    std::int64_t selectedBytes = 0;
+    std::map<std::pair<Kind, CleanupItem::Tag>, std::pair<int, int>> tagged;
+    std::map<Kind, std::int64_t> bytes, visibleBytes;
+    int recommended = 0;
+    std::int64_t recommendedBytes = 0;
+    friend bool operator==(const Sums&, const Sums&) = default;
+};
+
+Sums sumsWorkedOut(const StorageCleanerModel& model) {
+    using Tag = CleanupItem::Tag;
+    Sums sums;
+    for (Kind kind : CleanupCategory::allKinds) {
+        sums.selected[kind] = 0;
+        sums.bytes[kind] = sums.visibleBytes[kind] = 0;
+        for (const CleanupItem& each : model.category(kind).items) {
+            const bool selected = model.selection().contains(each.id);
+            sums.selected[kind] += selected ? 1 : 0;
+            sums.selectedBytes = saturatingSum(sums.selectedBytes, selected ? each.size : 0);
+            sums.bytes[kind] = saturatingSum(sums.bytes[kind], each.size);
+            if (each.tags.count(Tag::recommended) && !each.isProtected()) {
+                ++sums.recommended;
+                sums.recommendedBytes = saturatingSum(sums.recommendedBytes, each.size);
+            }
+        }
+        for (const CleanupItem& each : model.visibleItems(kind))
+            sums.visibleBytes[kind] = saturatingSum(sums.visibleBytes[kind], each.size);
+        for (Tag tag : {Tag::old, Tag::unavailable, Tag::orphaned, Tag::recommended, Tag::uploaded}) {
+            auto& [count, selected] = sums.tagged[{kind, tag}];
+            for (const CleanupItem& each : model.items(kind, tag)) {
+                ++count;
+                selected += model.selection().contains(each.id) ? 1 : 0;
+            }
+        }
+    }
+    return sums;
+}
+
+Sums sumsKept(const StorageCleanerModel& model) {
+    using Tag = CleanupItem::Tag;
+    Sums sums;
+    sums.selectedBytes = model.selectedBytes();
+    for (Kind kind : CleanupCategory::allKinds) {
+        sums.selected[kind] = model.selectedCount(kind);
+        sums.bytes[kind] = model.categoryBytes(kind);
+        sums.visibleBytes[kind] = model.visibleBytes(kind);
+        for (Tag tag : {Tag::old, Tag::unavailable, Tag::orphaned, Tag::recommended, Tag::uploaded}) {
+            const StorageCleanerModel::TagTally tally = model.taggedTally(kind, tag);
+            sums.tagged[{kind, tag}] = {tally.count, tally.selected};
+        }
+    }
+    sums.recommended = model.recommendedTally().count;
+    sums.recommendedBytes = model.recommendedTally().bytes;
+    return sums;
+}
+
+} // namespace
+
+// The sums the views read on every change are kept beside the lists rather than worked out again;
+// through every kind of change they must say what the lists and the selection say, also for
+// sizes whose sum saturates.
+TEST_F(StorageCleanerModelTest, KeptSumsFollowEveryChangeOfTheSelectionAndTheLists) {
+    using Tag = CleanupItem::Tag;
+    constexpr std::int64_t kHuge = std::numeric_limits<std::int64_t>::max();
+    const auto tagged = [](const char* id, std::int64_t size, std::set<Tag> tags,
+                           std::optional<QString> bundle = std::nullopt) {
+        CleanupItem made = item(id, size);
+        made.tags = std::move(tags);
+        made.bundleID = std::move(bundle);
+        return made;
+    };
+    CleanupItem locked = tagged("locked", 7, {Tag::old, Tag::recommended});
+    locked.protectedReason = QStringLiteral("Running");
+    table[Kind::logs] = {tagged("huge-1", kHuge, {Tag::old}),
+                         tagged("huge-2", kHuge, {Tag::old, Tag::recommended}), tagged("huge-3", kHuge, {}),
+                         tagged("small", 5, {Tag::orphaned, Tag::recommended}), locked};
+    table[Kind::archives] = {tagged("a", 30, {Tag::uploaded, Tag::old}, "com.example.a"),
+                             tagged("b", 20, {Tag::uploaded}, "com.example.b"),
+                             tagged("none", 10, {Tag::old})};
+    model.scan({Kind::logs, Kind::archives});
+    settle();
+
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+    };
+    const Step steps[] = {
+        {"one huge item", [&] { model.toggle(item("huge-1", 0)); }},
+        {"two huge items", [&] { model.toggle(item("huge-2", 0)); }},
+        {"three huge items, past 2^64 bytes", [&] { model.toggle(item("huge-3", 0)); }},
+        {"and a small one", [&] { model.toggle(item("small", 0)); }},
+        {"the huge ones taken back",
+         [&] {
+             for (const char* id : {"huge-1", "huge-2", "huge-3"})
+                 model.toggle(item(id, 0));
+             EXPECT_EQ(model.selectedBytes(), 5);
+         }},
+        {"a chip", [&] { model.toggle(Tag::old, Kind::logs); }},
+        {"the same chip again", [&] { model.toggle(Tag::old, Kind::logs); }},
+        {"all of a kind", [&] { model.setAllSelected(true, Kind::archives); }},
+        {"the archives of one app",
+         [&] {
+             model.setArchiveFilter(StorageCleanerModel::ArchiveFilter{"com.example.a", "A"});
+         }},
+        {"none of the listed archives", [&] { model.setAllSelected(false, Kind::archives); }},
+        {"the filter lifted", [&] { model.setArchiveFilter(std::nullopt); }},
+        {"the recommended ones", [&] { model.selectRecommended(); }},
+        {"an id in no list", [&] { model.toggle(item("stray", 3)); }},
+        {"a rescan drops one and protects another",
+         [&] {
+             {
+                 std::lock_guard lock(mutex);
+                 table[Kind::logs].erase(table[Kind::logs].begin());
+                 table[Kind::logs][1].protectedReason = QStringLiteral("In use");
+             }
+             model.scan({Kind::logs});
+             settle();
+         }},
+        {"all of the rescanned kind", [&] { model.setAllSelected(true, Kind::logs); }},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_TRUE(sumsKept(model) == sumsWorkedOut(model));
+    }
+    EXPECT_EQ(model.selectedBytes(), kHuge);
+    EXPECT_FALSE(model.selection().contains("stray")); // the rescan dropped what no list holds
+}
