@@ -69,8 +69,10 @@ TEST_F(XcodeDataScannersTest, DerivedDataCutOffAndTitles) {
 TEST_F(XcodeDataScannersTest, DeviceSupportKeepsTheTwoNewestMajorsPerPlatform) {
     for (const char* name : {"17.0 (21A329)", "iPhone15,2 16.4.1 (20E252)", "15.7 (19H12)", "junk"})
         fs::create_directories(developer / "iOS DeviceSupport" / name);
+    // The xrOS folder holds visionOS too: two majors apart from the visionOS folder's newest, its
+    // entry is old as it would be beside that one.
     fs::create_directories(developer / "xrOS DeviceSupport/1.0 (21N305)");
-    fs::create_directories(developer / "visionOS DeviceSupport/2.0 (22N320)");
+    fs::create_directories(developer / "visionOS DeviceSupport/3.0 (23N1)");
     fs::create_directories(developer / "watchOS DeviceSupport/10.0 (21R356)");
     const auto items = byTitle(XcodeDataScanners::scanDeviceSupport());
     ASSERT_EQ(items.size(), 7u);
@@ -80,8 +82,8 @@ TEST_F(XcodeDataScannersTest, DeviceSupportKeepsTheTwoNewestMajorsPerPlatform) {
     EXPECT_EQ(items.at("iOS 16.4.1 (20E252)").subtitle, "From iPhone15,2");
     EXPECT_EQ(items.at("iOS 15.7 (19H12)").tags, (std::set<Tag>{Tag::old, Tag::recommended}));
     EXPECT_EQ(items.at("iOS  ").tags, (std::set<Tag>{Tag::old, Tag::recommended})); // no version: major 0
-    EXPECT_TRUE(items.at("visionOS 1.0 (21N305)").tags.empty());
-    EXPECT_TRUE(items.at("visionOS 2.0 (22N320)").tags.empty());
+    EXPECT_EQ(items.at("visionOS 1.0 (21N305)").tags, (std::set<Tag>{Tag::old, Tag::recommended}));
+    EXPECT_TRUE(items.at("visionOS 3.0 (23N1)").tags.empty());
     EXPECT_TRUE(items.at("watchOS 10.0 (21R356)").tags.empty());
 }
 
