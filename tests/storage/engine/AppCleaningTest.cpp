@@ -110,3 +110,37 @@ TEST_F(AppCleaningTest, AnEntryOutsideTheLibraryStopsTheRun) {
     EXPECT_THROW(AppCleaning::deleteEntries(entries, {}, 1, [](std::int64_t, std::int64_t) {}), FileError);
     EXPECT_TRUE(fs::exists(homeDirectoryURL() / "outside/file"));
 }
+
+// Progress is posted after every step that adds bytes while the total is at most 399 bytes, and
+// otherwise only once at least a two-hundredth of the total has been done since the last post;
+// the end is always posted. Items already gone count as done.
+TEST_F(AppCleaningTest, ProgressIsPostedInStepsOfATwoHundredthOfTheTotal) {
+    using Posts = std::vector<std::int64_t>;
+    struct Case {
+        const char* what;
+        std::vector<std::int64_t> sizes;
+        Posts posts; // the bytes done at each post
+    };
+    const Case cases[] = {
+        {"300 bytes: every step with bytes", {100, 0, 100, 100}, {100, 200, 300, 300}},
+        {"399 bytes: still every step", {1, 398}, {1, 399, 399}},
+        {"400 bytes: steps of 2", {1, 1, 398}, {2, 400, 400}},
+        {"a million bytes: steps of 5,000", {4999, 1, 4999, 990'001}, {5000, 1'000'000, 1'000'000}},
+        {"nothing at all", {}, {0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<AppCleaning::Entry> entries;
+        std::int64_t total = 0;
+        for (std::size_t i = 0; i < c.sizes.size(); ++i) {
+            entries.push_back({library / "Caches/gone" / std::to_string(i), c.sizes[i]});
+            total += c.sizes[i];
+        }
+        Posts posts;
+        AppCleaning::deleteEntries(entries, {}, total, [&](std::int64_t done, std::int64_t all) {
+            EXPECT_EQ(all, total);
+            posts.push_back(done);
+        });
+        EXPECT_EQ(posts, c.posts);
+    }
+}

@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <sys/stat.h>
 
 using namespace quorvex;
@@ -108,6 +110,45 @@ TEST(LogScannerTest, LogsOfDeletedSimulators) {
     fake.clearRules();
     for (const CleanupItem& item : LogScanner::scanLogs([] { return kNow; }))
         EXPECT_FALSE(item.tags.count(Tag::orphaned)) << item.subtitle.toStdString();
+}
+
+// Crash reports count only when a developer tool wrote them; the device logs are one item, and
+// only when they hold at least a byte.
+TEST(LogScannerTest, CrashReportsOfDeveloperToolsAndTheDeviceLogsFolder) {
+    const fs::path library = homeDirectoryURL() / "Library";
+    const fs::path deviceLogs = library / "Developer/Xcode/iOS Device Logs";
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        std::map<QString, QString> expected; // title to subtitle
+    };
+    const Case cases[] = {
+        {"reports of tools and of other apps",
+         [&] {
+             writeAt(library / "Logs/DiagnosticReports/Xcode-2026-05-01.ips", kNow);
+             writeAt(library / "Logs/DiagnosticReports/com.apple.dt.instruments.ips", kNow);
+             writeAt(library / "Logs/DiagnosticReports/Safari-2026-05-01.ips", kNow);
+         },
+         {{"Xcode-2026-05-01.ips", "Crash report"}, {"com.apple.dt.instruments.ips", "Crash report"}}},
+        {"device logs with content",
+         [&] { writeAt(deviceLogs / "iPhone/console.log", kNow); },
+         {{"Device logs", "Crash and console logs copied from devices"}}},
+        {"device logs that hold nothing", [&] { fs::create_directories(deviceLogs / "iPhone/empty"); }, {}},
+    };
+    test::FakeXcrun fake;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(library);
+        c.make();
+        std::map<QString, QString> found;
+        for (const CleanupItem& item : LogScanner::scanLogs([] { return kNow; }))
+            found[item.title] = item.subtitle;
+        EXPECT_EQ(found, c.expected);
+    }
+    writeAt(deviceLogs / "iPhone/console.log", kNow);
+    const auto items = LogScanner::scanLogs([] { return kNow; });
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].removal, CleanupRemoval::ofFile(deviceLogs)); // the folder as one item
 }
 
 TEST(LogScannerTest, DeveloperToolReports) {

@@ -410,3 +410,49 @@ TEST_F(StorageCleanerModelTest, KeptSumsFollowEveryChangeOfTheSelectionAndTheLis
     EXPECT_EQ(model.selectedBytes(), kHuge);
     EXPECT_FALSE(model.selection().contains("stray")); // the rescan dropped what no list holds
 }
+
+// A kind asked twice, or asked again while it scans, scans once; while a rescan runs, the kind
+// keeps showing what the last scan found until the new result replaces it.
+TEST_F(StorageCleanerModelTest, AKindScansOnceAtATimeAndKeepsItsItemsWhileItScansAgain) {
+    std::mutex gateMutex;
+    std::condition_variable opened;
+    bool open = true;
+    std::atomic<int> calls{0};
+    StorageCleanerModel gated(
+        [&](Kind kind) {
+            ++calls;
+            std::unique_lock lock(gateMutex);
+            opened.wait(lock, [&] { return open; });
+            CleanupCategory category(kind);
+            category.items = {item(calls.load() == 1 ? "first" : "second", 10)};
+            return category;
+        },
+        trash, gate, progress, spaceSaved);
+    const auto setOpen = [&](bool value) {
+        {
+            std::lock_guard lock(gateMutex);
+            open = value;
+        }
+        opened.notify_all();
+    };
+    const std::unique_ptr<void, std::function<void(void*)>> openOnExit(&calls, [&](void*) { setOpen(true); });
+
+    gated.scan({Kind::logs, Kind::logs});
+    ASSERT_TRUE(waitFor([&] { return gated.scanning().empty(); }));
+    EXPECT_EQ(calls.load(), 1);
+    EXPECT_EQ(gated.category(Kind::logs).items[0].id, "first");
+
+    setOpen(false);
+    gated.scan({Kind::logs});
+    ASSERT_TRUE(waitFor([&] { return calls.load() == 2; }));
+    gated.scan({Kind::logs}); // already scanning: nothing new starts
+    QCoreApplication::processEvents();
+    EXPECT_EQ(gated.scanning(), std::set<Kind>{Kind::logs});
+    ASSERT_EQ(gated.category(Kind::logs).items.size(), 1u);
+    EXPECT_EQ(gated.category(Kind::logs).items[0].id, "first");
+
+    setOpen(true);
+    ASSERT_TRUE(waitFor([&] { return gated.scanning().empty(); }));
+    EXPECT_EQ(gated.category(Kind::logs).items[0].id, "second");
+    EXPECT_EQ(calls.load(), 2);
+}

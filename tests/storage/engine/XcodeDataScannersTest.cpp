@@ -165,6 +165,40 @@ TEST_F(XcodeDataScannersTest, ArchivesUploadsAndAge) {
     EXPECT_TRUE(items.at("Mixed").tags.empty());
 }
 
+// Without icon paths in its Info.plist, an archive shows the largest AppIcon*.png at the top of
+// its first app; of two equally large ones, the one listed first.
+TEST_F(XcodeDataScannersTest, AnArchiveWithoutIconPathsShowsItsAppsLargestIcon) {
+    const fs::path archive = developer / "Archives/2026-01-01/App.xcarchive";
+    const fs::path app = archive / "Products/Applications/App.app";
+    const auto write = [&](const char* name, std::size_t bytes) {
+        std::ofstream(app / name) << std::string(bytes, 'i');
+    };
+    writePlist(archive / "Info.plist",
+               {{"ApplicationProperties", QVariantMap{{"IconPaths", QVariantList{}}}}});
+    fs::create_directories(app);
+    write("AppIcon60x60@2x.png", 5000);
+    write("AppIcon76x76@2x.png", 20000);
+    write("AppIcon83.5x83.5@2x.png", 20000);
+    write("AppIconHuge.jpg", 90000); // not a PNG
+    write("LaunchImage.png", 90000); // not an app icon
+    std::string firstOfTheLargest;
+    for (const auto& entry : fs::directory_iterator(app)) {
+        const std::string name = entry.path().filename().string();
+        if (firstOfTheLargest.empty() && (name == "AppIcon76x76@2x.png" || name == "AppIcon83.5x83.5@2x.png"))
+            firstOfTheLargest = name;
+    }
+    auto items = XcodeDataScanners::scanArchives([] { return kNow; });
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].iconPath, QString::fromStdString((app / firstOfTheLargest).string()));
+
+    fs::remove_all(app);
+    fs::create_directories(app);
+    write("Info.plist", 10);
+    items = XcodeDataScanners::scanArchives([] { return kNow; });
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].iconPath, std::nullopt);
+}
+
 TEST_F(XcodeDataScannersTest, DocumentationKeepsTheNewestDownload) {
     for (const char* name : {"v158", "v202", "v99"})
         fs::create_directories(developer / "DocumentationCache" / name);
@@ -176,6 +210,13 @@ TEST_F(XcodeDataScannersTest, DocumentationKeepsTheNewestDownload) {
     EXPECT_EQ(items.at("Documentation v202").subtitle, "Current documentation download");
     EXPECT_EQ(items.at("Documentation v158").tags, (std::set<Tag>{Tag::old, Tag::recommended}));
     EXPECT_EQ(items.at("com.apple.adc").subtitle, "Legacy docset");
+
+    // An empty download folder has no current download, and the docsets are still there.
+    fs::remove_all(developer / "DocumentationCache");
+    fs::create_directories(developer / "DocumentationCache");
+    const auto docsetsOnly = XcodeDataScanners::scanDocumentation();
+    ASSERT_EQ(docsetsOnly.size(), 1u);
+    EXPECT_EQ(docsetsOnly[0].title, "com.apple.adc");
 }
 
 // Names remembered for an app lead only to real folders directly inside DerivedData; anything
