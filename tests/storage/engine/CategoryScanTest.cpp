@@ -2,6 +2,7 @@
 
 #include "platform/data/PlistSettingsFormat.h"
 #include "storage/engine/XcodeDataScanners.h"
+#include "support/DemoWorld.h"
 #include "support/FakeRunningApplications.h"
 #include "support/FakeXcrun.h"
 #include "tools/Environment.h"
@@ -10,6 +11,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -118,5 +120,29 @@ TEST(CategoryScanTest, NamesThatDifferOnlyInBytesThatAreNotUtf8GetIdsOfTheirOwn)
                       c.keyIsName ? path.filename().string() : path.string());
         }
         EXPECT_EQ(ids.size(), 4u);
+    }
+}
+
+// The demo's developer folder is there so that every page of the cleaner has something to show.
+TEST(CategoryScanTest, TheDemoWorldHasSomethingInEveryCategory) {
+    const fs::path home = homeDirectoryURL();
+    for (const auto& entry : fs::directory_iterator(home))
+        fs::remove_all(entry.path());
+    test::FakeXcrun fake;
+    for (const nlohmann::json& rule : test::DemoWorld::addDeveloperData(home))
+        fake.rule(rule);
+    const auto now = [] { return QDateTime::currentDateTimeUtc(); };
+    for (CleanupCategory::Kind kind : CleanupCategory::allKinds) {
+        SCOPED_TRACE(CleanupCategory::rawValue(kind).toStdString());
+        const CleanupCategory category = CategoryScan::scan(kind, now);
+        EXPECT_GE(category.items.size(), 2u);
+        // Every chip of the page has something to select.
+        int chipsWithItems = 0;
+        for (const QuickSelection& chip : category.quickSelections)
+            chipsWithItems +=
+                std::any_of(category.items.begin(), category.items.end(), [&](const CleanupItem& item) {
+                    return item.tags.count(chip.tag) && !item.isProtected();
+                });
+        EXPECT_EQ(chipsWithItems, static_cast<int>(category.quickSelections.size()));
     }
 }
