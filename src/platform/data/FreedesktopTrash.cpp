@@ -92,8 +92,8 @@ std::optional<std::vector<Mount>> mountTable() {
     return mounts;
 }
 
-// Whether a mount point lies strictly below `path` (a resolved path). Unreadable mounts count as
-// yes: the item then stays where it is rather than risk the Trash reaching into a mount.
+// Whether `path` (a resolved path) is a mount point or one lies below it. Unreadable mounts count
+// as yes: the item then stays where it is rather than risk the Trash reaching into a mount.
 bool holdsMountPoint(const fs::path& path, const std::optional<std::vector<Mount>>& mounts) {
     if (!mounts)
         return true;
@@ -101,7 +101,7 @@ bool holdsMountPoint(const fs::path& path, const std::optional<std::vector<Mount
     if (prefix.empty() || prefix.back() != '/')
         prefix.push_back('/');
     for (const Mount& mount : *mounts)
-        if (mount.point.size() > prefix.size() && mount.point.starts_with(prefix))
+        if (mount.point == path.string() || mount.point.starts_with(prefix))
             return true;
     return false;
 }
@@ -245,11 +245,13 @@ std::error_code FreedesktopTrash::moveToTrash(const fs::path& path) {
 
     // Emptying the Trash deletes whatever lies below the item; a mount in there would go with it.
     const std::optional<std::vector<Mount>> mounts = mountTable();
+    if (holdsMountPoint(path, mounts))
+        return make_error_code(TrashError::holdsMount);
     if (S_ISDIR(item.st_mode)) {
         const FolderHandle self(::openat(parent.fd(), name.c_str(), kFolderFlags));
         if (!self)
             return errnoCode(errno);
-        if (!onSameMount(self.fd(), parentInfo, parentMount) || holdsMountPoint(path, mounts))
+        if (!onSameMount(self.fd(), parentInfo, parentMount))
             return make_error_code(TrashError::holdsMount);
     }
 

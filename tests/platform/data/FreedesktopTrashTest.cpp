@@ -269,16 +269,28 @@ TEST_F(FreedesktopTrashTest, ItemsOnAnotherDriveGoToThatDrivesTrash) {
 // Emptying the Trash deletes what lies below each item; a mount point there would take the mounted
 // folder with it. An item that is a mount point, or holds one, stays where it is.
 TEST_F(FreedesktopTrashTest, AnItemHoldingAMountStaysOut) {
-    for (const bool itemIsMount : {false, true}) {
-        SCOPED_TRACE(itemIsMount ? "the item is a mount point" : "a mount point inside the item");
-        const fs::path item = items / "holder";
+    struct Case {
+        const char* what;
+        fs::path source;     // what is mounted
+        fs::path mountPoint; // where, in the item
+    };
+    const fs::path item = items / "holder";
+    const Case cases[] = {
+        {"a mount point inside the item", outside, item / "inner/mounted"},
+        {"the item is a mount point", outside, item},
+        {"the item is a file mounted over", outside / "keep.txt", item / "inner/file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         fs::remove_all(item);
         fs::create_directories(item / "inner/mounted");
+        std::ofstream(item / "inner/file") << "file";
+        const fs::path trashed = c.mountPoint.filename() == "file" ? item / "inner/file" : item;
         const int answer = test::inPrivateMounts([&]() -> int {
-            if (!test::bindMount(outside, itemIsMount ? item : item / "inner/mounted"))
+            if (!test::bindMount(c.source, c.mountPoint))
                 return test::kNoMounts;
-            const std::error_code error = trash().moveToTrash(item);
-            return error == TrashError::holdsMount && fs::exists(item) ? 0 : 1;
+            const std::error_code error = trash().moveToTrash(trashed);
+            return error == TrashError::holdsMount && fs::exists(trashed) ? 0 : 1;
         });
         if (answer == test::kNoMounts)
             GTEST_SKIP() << "this system does not allow a private mount namespace with a bind mount";
