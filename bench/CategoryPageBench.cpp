@@ -83,6 +83,10 @@ struct Window {
         paintFrame(view, frame);
     }
     CategoryDetail& page() { return *view.page()->findChild<CategoryDetail*>(); }
+    void openCategory() {
+        world().model.setSection(Section::category(Kind::derivedData));
+        paintFrame(view, frame);
+    }
 
     StorageCleanerView view;
     QImage frame{kWindow, QImage::Format_ARGB32_Premultiplied};
@@ -103,8 +107,7 @@ void BM_OpenCategoryPage(benchmark::State& state) {
 
 void BM_SelectAll(benchmark::State& state) {
     Window window;
-    world().model.setSection(Section::category(Kind::derivedData));
-    paintFrame(window.view, window.frame);
+    window.openCategory();
     bool all = false;
     for (auto _ : state) {
         all = !all;
@@ -115,8 +118,7 @@ void BM_SelectAll(benchmark::State& state) {
 
 void BM_ClickOneRow(benchmark::State& state) {
     Window window;
-    world().model.setSection(Section::category(Kind::derivedData));
-    paintFrame(window.view, window.frame);
+    window.openCategory();
     const CleanupItem& item = world().model.categories().at(Kind::derivedData).items.at(1);
     for (auto _ : state) {
         world().model.toggle(item);
@@ -124,18 +126,22 @@ void BM_ClickOneRow(benchmark::State& state) {
     }
 }
 
-void BM_ScrollFrame(benchmark::State& state) {
-    Window window;
-    world().model.setSection(Section::category(Kind::derivedData));
-    paintFrame(window.view, window.frame);
-    QScrollBar* bar = window.page().list()->verticalScrollBar();
+// One frame a step: the list moves by a flick's step (back to the top at the end) and `shown` is
+// painted.
+void scrollFrames(benchmark::State& state, QWidget& shown, QImage& frame, QScrollBar& bar) {
     int position = 0;
     for (auto _ : state) {
-        position = position + kScrollStep > bar->maximum() ? 0 : position + kScrollStep;
-        bar->setValue(position);
-        paintFrame(window.view, window.frame);
+        position = position + kScrollStep > bar.maximum() ? 0 : position + kScrollStep;
+        bar.setValue(position);
+        paintFrame(shown, frame);
     }
-    state.counters["scrollRange"] = bar->maximum();
+    state.counters["scrollRange"] = bar.maximum();
+}
+
+void BM_ScrollFrame(benchmark::State& state) {
+    Window window;
+    window.openCategory();
+    scrollFrames(state, window.view, window.frame, *window.page().list()->verticalScrollBar());
 }
 
 // The reference: the same items in a plain checkable list model, two lines of text and an icon a
@@ -208,36 +214,28 @@ void BM_ReferenceOpen(benchmark::State& state) {
     }
 }
 
-void BM_ReferenceSelectAll(benchmark::State& state) {
-    Reference reference(referenceItems());
-    bool all = false;
-    for (auto _ : state) {
-        all = !all;
-        reference.model.setChecked(0, kItems - 1, all);
-        paintFrame(reference.view, reference.frame);
-    }
-}
-
-void BM_ReferenceClickOneRow(benchmark::State& state) {
+// Checks rows `first` to `last` in one change, then unchecks them in the next, and paints.
+void referenceChecks(benchmark::State& state, int first, int last) {
     Reference reference(referenceItems());
     bool checked = false;
     for (auto _ : state) {
         checked = !checked;
-        reference.model.setChecked(1, 1, checked);
+        reference.model.setChecked(first, last, checked);
         paintFrame(reference.view, reference.frame);
     }
 }
 
+void BM_ReferenceSelectAll(benchmark::State& state) {
+    referenceChecks(state, 0, kItems - 1);
+}
+
+void BM_ReferenceClickOneRow(benchmark::State& state) {
+    referenceChecks(state, 1, 1);
+}
+
 void BM_ReferenceScrollFrame(benchmark::State& state) {
     Reference reference(referenceItems());
-    QScrollBar* bar = reference.view.verticalScrollBar();
-    int position = 0;
-    for (auto _ : state) {
-        position = position + kScrollStep > bar->maximum() ? 0 : position + kScrollStep;
-        bar->setValue(position);
-        paintFrame(reference.view, reference.frame);
-    }
-    state.counters["scrollRange"] = bar->maximum();
+    scrollFrames(state, reference.view, reference.frame, *reference.view.verticalScrollBar());
 }
 
 BENCHMARK(BM_OpenCategoryPage)->Unit(benchmark::kMillisecond);

@@ -144,12 +144,22 @@ TEST(ItemRowTest, LooksFollowProtectionSelectionAndHover) {
     EXPECT_EQ(ItemRow(open, category, true).checkColor(palette), accent);
 }
 
-TEST(ItemRowTest, IconsComeFromReadableImagesOnly) {
-    QTemporaryDir dir;
+namespace {
+
+// A red 64-pixel PNG in `dir`.
+QString redPng(const QTemporaryDir& dir) {
     const QString png = dir.filePath(QStringLiteral("icon.png"));
     QImage image(64, 64, QImage::Format_ARGB32);
     image.fill(Qt::red);
-    ASSERT_TRUE(image.save(png));
+    EXPECT_TRUE(image.save(png));
+    return png;
+}
+
+} // namespace
+
+TEST(ItemRowTest, IconsComeFromReadableImagesOnly) {
+    QTemporaryDir dir;
+    const QString png = redPng(dir);
     const QString text = dir.filePath(QStringLiteral("notes.txt"));
     QFile file(text);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -167,10 +177,7 @@ TEST(ItemRowTest, IconsComeFromReadableImagesOnly) {
 // is not asked for again, however often its rows are painted.
 TEST(ItemRowTest, RowImagesAreReadOnceOffThePaintPathMissesIncluded) {
     QTemporaryDir dir;
-    const QString png = dir.filePath(QStringLiteral("icon.png"));
-    QImage red(64, 64, QImage::Format_ARGB32);
-    red.fill(Qt::red);
-    ASSERT_TRUE(red.save(png));
+    const QString png = redPng(dir);
     World world;
     std::vector<CleanupItem> items;
     for (const auto& [id, icon] : {std::pair{"with", png}, std::pair{"gone", dir.filePath("gone.png")},

@@ -62,6 +62,39 @@ public:
     void finish(const ItemRemoval::Outcome& finished) override { outcome = finished; }
 };
 
+// A gate that the test's scanners wait at while it is shut. It opens when it goes, and waits for
+// the scans it lets through to leave it, so a failed assertion never leaves a scan waiting (a
+// scanner touches nothing of the test's after passing).
+class ScanGate final {
+public:
+    ~ScanGate() {
+        std::unique_lock lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return m_waiting == 0; });
+    }
+    void setOpen(bool open) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_open = open;
+        }
+        m_changed.notify_all();
+    }
+    void pass() {
+        std::unique_lock lock(m_mutex);
+        ++m_waiting;
+        m_changed.wait(lock, [&] { return m_open; });
+        --m_waiting;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_open = true;
+    int m_waiting = 0;
+};
+
 CleanupItem item(const char* id, std::int64_t size, CleanupRemoval removal = CleanupRemoval::ofFile("/x")) {
     CleanupItem made;
     made.id = id;
@@ -140,33 +173,21 @@ TEST_F(StorageCleanerModelTest, CleanRemovesTheSelectionOneByOneAndReportsTheOut
 // A scan that was under way during a clean lists the removed items; the clean's own rescan must
 // replace it, so they neither come back nor count twice.
 TEST_F(StorageCleanerModelTest, ARescanAfterACleanWinsOverAScanStartedBefore) {
-    std::mutex latchMutex;
-    std::condition_variable latch;
-    bool released = false;
+    ScanGate latch;
+    latch.setOpen(false);
     std::atomic<int> calls{0};
     StorageCleanerModel racing(
         [&](Kind kind) {
             CleanupCategory category(kind);
             const int call = ++calls;
-            if (call == 2) {
-                std::unique_lock lock(latchMutex);
-                latch.wait(lock, [&] { return released; });
-            }
+            if (call == 2)
+                latch.pass();
             category.items = call <= 2 ? std::vector<CleanupItem>{item("old", 100), item("new", 5)}
                                        : std::vector<CleanupItem>{item("new", 5)};
             return category;
         },
         trash, gate, progress, spaceSaved);
     racing.setRemover([](const CleanupRemoval&, bool) { return std::optional<QString>(); });
-    const auto release = [&] {
-        {
-            std::lock_guard lock(latchMutex);
-            released = true;
-        }
-        latch.notify_all();
-    };
-    // A failed assertion must not leave the scan waiting: TearDown waits for the pool.
-    const std::unique_ptr<void, std::function<void(void*)>> releaseOnExit(&calls, [&](void*) { release(); });
     racing.scan({Kind::logs});
     ASSERT_TRUE(waitFor([&] { return racing.scanning().empty(); }));
     racing.toggle(item("old", 0));
@@ -178,7 +199,7 @@ TEST_F(StorageCleanerModelTest, ARescanAfterACleanWinsOverAScanStartedBefore) {
     racing.clean(StorageCleanerModel::Mode::remove);
     ASSERT_TRUE(waitFor([&] { return !racing.isCleaning(); }));
     ASSERT_TRUE(waitFor([&] { return calls.load() == 3 && racing.category(Kind::logs).items.size() == 1u; }));
-    release();
+    latch.setOpen(true);
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents();
 
@@ -414,35 +435,24 @@ TEST_F(StorageCleanerModelTest, KeptSumsFollowEveryChangeOfTheSelectionAndTheLis
 // A kind asked twice, or asked again while it scans, scans once; while a rescan runs, the kind
 // keeps showing what the last scan found until the new result replaces it.
 TEST_F(StorageCleanerModelTest, AKindScansOnceAtATimeAndKeepsItsItemsWhileItScansAgain) {
-    std::mutex gateMutex;
-    std::condition_variable opened;
-    bool open = true;
+    ScanGate scans;
     std::atomic<int> calls{0};
     StorageCleanerModel gated(
         [&](Kind kind) {
-            ++calls;
-            std::unique_lock lock(gateMutex);
-            opened.wait(lock, [&] { return open; });
+            const int call = ++calls;
+            scans.pass();
             CleanupCategory category(kind);
-            category.items = {item(calls.load() == 1 ? "first" : "second", 10)};
+            category.items = {item(call == 1 ? "first" : "second", 10)};
             return category;
         },
         trash, gate, progress, spaceSaved);
-    const auto setOpen = [&](bool value) {
-        {
-            std::lock_guard lock(gateMutex);
-            open = value;
-        }
-        opened.notify_all();
-    };
-    const std::unique_ptr<void, std::function<void(void*)>> openOnExit(&calls, [&](void*) { setOpen(true); });
 
     gated.scan({Kind::logs, Kind::logs});
     ASSERT_TRUE(waitFor([&] { return gated.scanning().empty(); }));
     EXPECT_EQ(calls.load(), 1);
     EXPECT_EQ(gated.category(Kind::logs).items[0].id, "first");
 
-    setOpen(false);
+    scans.setOpen(false);
     gated.scan({Kind::logs});
     ASSERT_TRUE(waitFor([&] { return calls.load() == 2; }));
     gated.scan({Kind::logs}); // already scanning: nothing new starts
@@ -451,7 +461,7 @@ TEST_F(StorageCleanerModelTest, AKindScansOnceAtATimeAndKeepsItsItemsWhileItScan
     ASSERT_EQ(gated.category(Kind::logs).items.size(), 1u);
     EXPECT_EQ(gated.category(Kind::logs).items[0].id, "first");
 
-    setOpen(true);
+    scans.setOpen(true);
     ASSERT_TRUE(waitFor([&] { return gated.scanning().empty(); }));
     EXPECT_EQ(gated.category(Kind::logs).items[0].id, "second");
     EXPECT_EQ(calls.load(), 2);
