@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The storage cleaner's category page with 20,000 items against a QListWidget of the same items,
-# offscreen. Goals: opening under 100 ms; a scroll frame under 16.7 ms (60 frames per second,
-# read from items_per_second). BM_CategoryPageToggle is one row click with the page open.
+# The storage cleaner window with 100,000 items in one category against a QListView over a plain
+# model of the same items, offscreen: opening the page, "All", one click and a scrolling frame.
+# Goals: opening under 100 ms, "All" under 50 ms, a click under 8 ms, a scroll frame under 8 ms.
 set -euo pipefail
 build=${1:-build/default}
 echo "cores: $(nproc)"

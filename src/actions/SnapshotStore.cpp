@@ -1,12 +1,12 @@
 #include "actions/SnapshotStore.h"
 
 #include "actions/ActionsLog.h"
+#include "platform/data/FolderHandle.h"
 #include "simulator/DeviceTools.h"
 #include "storage/files/AllocatedSize.h"
 #include "storage/files/Cleanup.h"
 #include "storage/files/DirectoryReader.h"
 #include "storage/files/FileError.h"
-#include "storage/files/FolderHandle.h"
 #include "tools/Environment.h"
 #include "tools/FileGuards.h"
 #include "tools/ToolPaths.h"

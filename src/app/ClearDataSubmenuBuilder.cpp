@@ -56,7 +56,8 @@ void ClearDataSubmenuBuilder::fill(MenuRows& rows, const std::optional<Simulator
         targets = {Target::derivedData, Target::packages, Target::documentation, Target::oldLogs,
                    Target::everything};
     } else {
-        hasBuildData = !flows->findProjectFolders(app->id).empty();
+        // Looked up in the background; until the first answer the rows stay on.
+        hasBuildData = flows->hasBuildData(app->id).value_or(true);
         rows.push_back(MenuRow::header(QStringLiteral("Xcode Build Data")));
         targets = {Target::derivedData, Target::packages, Target::everything};
     }

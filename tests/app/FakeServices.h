@@ -172,7 +172,7 @@ public:
 class FakeCleanupFlows final : public CleanupFlowsService {
 public:
     std::vector<QString> folders;
-    std::vector<QString> findProjectFolders(const QString&) const override { return folders; }
+    std::optional<bool> hasBuildData(const QString&) override { return !folders.empty(); }
     QString describe(Target, const std::optional<SimulatorApp>&) const override {
         return QStringLiteral("described");
     }

@@ -1,5 +1,6 @@
-// Writes the demo world for scripts/demo: a HOME with two booted simulators and a few user apps,
-// and the fake-xcrun rules that answer for them. Usage: quorvex-demo-fixture <folder>
+// Writes the demo world for scripts/demo: a HOME with two booted simulators, a few user apps and
+// a developer folder with something to clean, and the fake-xcrun rules that answer for them. Usage:
+// quorvex-demo-fixture <folder>
 #include "support/DemoWorld.h"
 
 #include <QGuiApplication>
@@ -24,6 +25,9 @@ int main(int argc, char** argv) {
     quorvex::test::DemoWorld::build(world);
 
     nlohmann::json rules = world.rules(root);
+    // Something for every page of the storage cleaner.
+    for (const nlohmann::json& rule : quorvex::test::DemoWorld::addDeveloperData(home))
+        rules.push_back(rule);
     // What the simulator submenu and the language dialog read: English (US), normal animations.
     rules.push_back({{"args", {"simctl", "spawn", "*", "defaults", "read", "-g", "AppleLanguages"}},
                      {"stdout", "(\n    \"en-US\"\n)\n"}});

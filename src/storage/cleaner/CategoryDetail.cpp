@@ -103,7 +103,7 @@ CategoryDetail::CategoryDetail(StorageCleanerModel& model, Kind kind, QWidget* p
     : QWidget(parent)
     , m_model(model)
     , m_kind(kind) {
-    const CleanupCategory category = m_model.category(kind);
+    const CleanupCategory& category = m_model.category(kind);
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);
     page->setSpacing(20);
@@ -171,10 +171,12 @@ CategoryDetail::CategoryDetail(StorageCleanerModel& model, Kind kind, QWidget* p
     auto* delegate = new ItemRowDelegate(m_list, std::move(now));
     m_list->setItemDelegate(delegate);
     connect(m_items, &CategoryItemsModel::selectionChanged, delegate, [this, delegate] {
+        m_list->viewport()->update();
         if (m_list->isVisible())
             delegate->startSelectionSpring();
     });
     connect(delegate, &ItemRowDelegate::frame, m_list->viewport(), qOverload<>(&QWidget::update));
+    connect(m_items, &QAbstractItemModel::modelReset, delegate, [delegate] { delegate->icons().clear(); });
     m_list->setUniformItemSizes(true);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -254,14 +256,11 @@ QWidget* CategoryDetail::makeSelectionBar() {
 
 void CategoryDetail::refresh() {
     const CleanupCategory& category = m_items->category();
-    const std::vector<CleanupItem>& items = m_items->items();
+    const bool listed = m_items->rowCount() > 0;
 
     m_icon->setSymbol(category.symbol, categoryColor(category.tint));
     m_title->setText(category.title);
-    std::int64_t total = 0;
-    for (const CleanupItem& item : items)
-        total = saturatingSum(total, item.size);
-    m_total->setText(sizeText(total));
+    m_total->setText(sizeText(m_model.visibleBytes(m_kind)));
     m_badge->setSafety(category.safety);
     m_explanation->setText(category.explanation);
     m_consequence->setText(category.consequence);
@@ -277,10 +276,11 @@ void CategoryDetail::refresh() {
         m_archiveChip->setText(QStringLiteral("Only ") + filter->appName);
     m_archiveChip->setVisible(filtered);
 
-    m_selectionBar->setVisible(!items.empty());
+    m_selectionBar->setVisible(listed);
     for (std::size_t i = 0; i < m_quickChips.size() && i < category.quickSelections.size(); ++i) {
+        const QuickSelection& selection = category.quickSelections[i];
         const QuickSelectionChip chip =
-            QuickSelectionChip::make(items, m_model.selection(), category.quickSelections[i]);
+            QuickSelectionChip::make(m_model.taggedTally(m_kind, selection.tag), selection);
         m_quickChips[i]->setText(chip.text);
         m_quickChips[i]->setSymbol(chip.symbol);
         m_quickChips[i]->setActive(chip.active);
@@ -288,7 +288,7 @@ void CategoryDetail::refresh() {
     }
 
     // A rescan keeps a list that is already there; the notes show only while nothing is listed.
-    const Content shown = !items.empty()                     ? Content::list
+    const Content shown = listed                             ? Content::list
                           : m_model.scanning().count(m_kind) ? Content::scanning
                                                              : Content::empty;
     m_list->setVisible(shown == Content::list);

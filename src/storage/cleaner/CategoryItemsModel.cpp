@@ -1,7 +1,8 @@
 #include "storage/cleaner/CategoryItemsModel.h"
 
-#include "storage/cleaner/ItemRow.h"
 #include "storage/engine/StorageCleanerModel.h"
+
+#include <QAccessible>
 
 namespace quorvex {
 
@@ -9,13 +10,14 @@ CategoryItemsModel::CategoryItemsModel(StorageCleanerModel& model, CleanupCatego
                                        QObject* parent)
     : QAbstractListModel(parent)
     , m_model(model)
-    , m_category(kind) {
+    , m_kind(kind)
+    , m_listsVersion(model.listsVersion() - 1) {
     connect(&m_model, &StorageCleanerModel::changed, this, &CategoryItemsModel::refresh);
     refresh();
 }
 
 int CategoryItemsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_items.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
 QVariant CategoryItemsModel::data(const QModelIndex& index, int role) const {
@@ -35,60 +37,45 @@ QVariant CategoryItemsModel::data(const QModelIndex& index, int role) const {
     }
 }
 
+const CleanupItem& CategoryItemsModel::item(int row) const {
+    return category().items.at(m_rows.at(static_cast<std::size_t>(row)));
+}
+
+const CleanupCategory& CategoryItemsModel::category() const {
+    return m_model.category(m_kind);
+}
+
 bool CategoryItemsModel::isSelected(int row) const {
-    return m_model.selection().contains(item(row).id);
+    return m_model.isSelectedAt(m_kind, m_rows.at(static_cast<std::size_t>(row)));
 }
 
 bool CategoryItemsModel::selectionJustChanged(int row) const {
-    const QString& id = item(row).id;
-    return m_selectionBefore.contains(id) != m_selection.contains(id);
+    // Rows made after the latest change start settled.
+    return m_selectionVersion != m_settledVersion &&
+           m_model.changedLastAt(m_kind, m_rows.at(static_cast<std::size_t>(row)));
 }
 
 void CategoryItemsModel::refresh() {
-    // Read the model's list in place: a category can hold tens of thousands of items, and most
-    // changes (a click, a chip) change only the selection.
-    const Kind kind = m_category.kind;
-    static const std::vector<CleanupItem> none;
-    const auto found = m_model.categories().find(kind);
-    const bool scanned = found != m_model.categories().end();
-    const std::vector<CleanupItem>& source = scanned ? found->second.items : none;
-    CleanupCategory presentation(kind);
-    if (scanned) {
-        presentation.title = found->second.title;
-        presentation.symbol = found->second.symbol;
-        presentation.tint = found->second.tint;
-        presentation.safety = found->second.safety;
-        presentation.explanation = found->second.explanation;
-        presentation.consequence = found->second.consequence;
-        presentation.quickSelections = found->second.quickSelections;
-    }
-
-    bool same = presentation == m_category;
-    std::size_t listed = 0;
-    for (auto item = source.begin(); same && item != source.end(); ++item) {
-        if (!m_model.isVisible(kind, *item))
-            continue;
-        same = listed < m_items.size() && m_items[listed] == *item;
-        ++listed;
-    }
-    if (same && listed == m_items.size()) {
-        if (m_model.selection() != m_selection) {
-            m_selectionBefore = m_selection;
-            m_selection = m_model.selection();
-            emit selectionChanged();
-        }
-        if (!m_items.empty())
+    if (m_model.listsVersion() == m_listsVersion) {
+        // The same rows: only the selection may have changed, and the page repaints the rows. A
+        // change of data would make QListView lay all rows out again on its next paint, so it is
+        // only sent while an assistive tool listens for the check states.
+        if (m_model.selectionVersion() == m_selectionVersion)
+            return;
+        m_selectionVersion = m_model.selectionVersion();
+        emit selectionChanged();
+        if (QAccessible::isActive() && !m_rows.empty())
             emit dataChanged(index(0), index(rowCount() - 1), {Qt::CheckStateRole});
         return;
     }
-    // New rows start settled.
-    m_selection = m_selectionBefore = m_model.selection();
     beginResetModel();
-    m_category = std::move(presentation);
-    m_items.clear();
-    for (const CleanupItem& item : source)
-        if (m_model.isVisible(kind, item))
-            m_items.push_back(item);
+    m_listsVersion = m_model.listsVersion();
+    m_selectionVersion = m_settledVersion = m_model.selectionVersion();
+    m_rows.clear();
+    const std::vector<CleanupItem>& items = category().items;
+    for (std::size_t place = 0; place < items.size(); ++place)
+        if (m_model.isVisible(m_kind, items[place]))
+            m_rows.push_back(place);
     endResetModel();
 }
 

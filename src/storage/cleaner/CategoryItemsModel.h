@@ -3,8 +3,8 @@
 #include "storage/engine/CleanupCategory.h"
 
 #include <QAbstractListModel>
-#include <QSet>
 
+#include <cstdint>
 #include <vector>
 
 namespace quorvex {
@@ -12,8 +12,9 @@ namespace quorvex {
 class StorageCleanerModel;
 
 /// The items a category page lists, as a list model over the cleaner's model: the visible items
-/// of one kind in their order. Follows the cleaner: a selection change repaints the rows, a new
-/// list resets the model.
+/// of one kind in their order. It keeps only their places in the cleaner's list, so a list of a
+/// hundred thousand items costs no copy. Follows the cleaner: a selection change repaints the
+/// rows (selectionChanged), a new list resets the model.
 class CategoryItemsModel final : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -23,10 +24,10 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
-    const CleanupItem& item(int row) const { return m_items.at(static_cast<std::size_t>(row)); }
-    const std::vector<CleanupItem>& items() const { return m_items; }
-    /// The category's presentation (its items are not kept here).
-    const CleanupCategory& category() const { return m_category; }
+    /// The item of a row; valid until the cleaner's model changes.
+    const CleanupItem& item(int row) const;
+    /// The category as the cleaner's model holds it now.
+    const CleanupCategory& category() const;
     bool isSelected(int row) const;
     /// Whether the row's selection changed with the model's latest selection change.
     bool selectionJustChanged(int row) const;
@@ -35,15 +36,17 @@ public:
     void refresh();
 
 signals:
-    /// Rows kept their items but some changed selection (selectionJustChanged tells which).
+    /// Rows kept their items but some changed selection (selectionJustChanged tells which): the
+    /// view repaints them.
     void selectionChanged();
 
 private:
     StorageCleanerModel& m_model;
-    CleanupCategory m_category;
-    std::vector<CleanupItem> m_items;
-    QSet<QString> m_selection;       // the selection the rows show
-    QSet<QString> m_selectionBefore; // and the one before its latest change
+    Kind m_kind;
+    std::uint64_t m_listsVersion = 0;
+    std::uint64_t m_selectionVersion = 0; // of the selection the rows show
+    std::uint64_t m_settledVersion = 0;   // of the selection the rows were made with
+    std::vector<std::size_t> m_rows;      // places in the category's items, in their order
 };
 
 } // namespace quorvex

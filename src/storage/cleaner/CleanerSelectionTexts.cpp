@@ -87,7 +87,7 @@ CleanerSelectionTexts::Sheet CleanerSelectionTexts::sheet(const StorageCleanerMo
         const auto found = byKind.find(kind);
         if (found == byKind.end())
             continue;
-        const CleanupCategory category = model.category(kind);
+        const CleanupCategory& category = model.category(kind);
         std::int64_t groupBytes = 0;
         std::vector<QString> titles;
         for (const CleanupItem& item : found->second) {

@@ -20,6 +20,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QPointer>
+#include <QSettings>
 #include <QThreadPool>
 
 namespace quorvex {
@@ -105,15 +106,60 @@ CleanupFlows::CleanupFlows(const SimulatorApps& apps)
                       return app.bundleFolder;
               return QString();
           },
-          RunningApplications::fromProc(), systemClock(), Cleanup::shared(), CleanupHUD::shared()) {}
+          RunningApplications::fromProc(), systemClock(), Cleanup::shared(), CleanupHUD::shared()) {
+    // The menu's first look at an app then finds its answer ready.
+    connect(&apps, &SimulatorApps::appsChanged, this, [this, &apps] {
+        for (const SimulatorApp& app : apps.apps())
+            lookUpBuildData(app.id);
+    });
+}
 
 CleanupFlows::~CleanupFlows() = default;
 
 std::vector<QString> CleanupFlows::findProjectFolders(const QString& bundleID) const {
     std::vector<QString> folders;
-    for (const fs::path& folder : ProjectFolders::find(bundleID, m_bundleFolderOf(bundleID)))
+    for (const fs::path& folder :
+         ProjectFolders::find(bundleID, m_bundleFolderOf(bundleID), sharedDefaults()))
         folders.push_back(QFile::decodeName(folder.c_str()));
     return folders;
+}
+
+std::optional<bool> CleanupFlows::hasBuildData(const QString& bundleID) {
+    lookUpBuildData(bundleID);
+    const auto found = m_buildData.find(bundleID);
+    return found != m_buildData.end() ? std::optional(found->second) : std::nullopt;
+}
+
+namespace {
+
+// User defaults for a worker: its own QSettings on the program's file, which Qt keeps in step with
+// the GUI thread's object.
+struct DefaultsFile {
+    QString name = sharedDefaults().fileName();
+    QSettings::Format format = sharedDefaults().format();
+};
+
+} // namespace
+
+void CleanupFlows::lookUpBuildData(const QString& bundleID) {
+    if (!m_lookingUp.insert(bundleID).second)
+        return;
+    QPointer<CleanupFlows> self(this);
+    QThreadPool::globalInstance()->start(
+        [self, bundleID, bundleFolder = m_bundleFolderOf(bundleID), file = DefaultsFile()] {
+            QSettings defaults(file.name, file.format);
+            const bool found = !ProjectFolders::find(bundleID, bundleFolder, defaults).empty();
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, bundleID, found] {
+                    if (!self)
+                        return;
+                    self->m_lookingUp.erase(bundleID);
+                    self->m_buildData[bundleID] = found;
+                    emit self->buildDataFound(bundleID);
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 QString CleanupFlows::describe(Target target, const std::optional<SimulatorApp>& app) const {
@@ -179,27 +225,26 @@ void CleanupFlows::clean(Target target, const std::optional<SimulatorApp>& app) 
         return;
     }
     const auto now = [] { return QDateTime::currentDateTimeUtc(); };
-    if (app) {
-        // An app's project folders are read from the user defaults, which belong to the GUI
-        // thread; the lookup is a shallow listing of DerivedData.
-        confirmAndRun(target, app,
-                      AppCleaning::insideLibrary(AppCleaning::candidates(
-                          engineTarget(target), AppCleaning::App{app->id, app->bundleFolder}, now)));
-        return;
-    }
-    // Without an app the old logs are found by a scan, so the whole lookup runs on a worker.
+    std::optional<AppCleaning::App> engineApp;
+    if (app)
+        engineApp = AppCleaning::App{app->id, app->bundleFolder};
+    // The lookup lists DerivedData, reads the products' property lists or scans the logs.
     QPointer<CleanupFlows> self(this);
-    QThreadPool::globalInstance()->start([self, target, now] {
-        std::vector<fs::path> locations =
-            AppCleaning::insideLibrary(AppCleaning::candidates(engineTarget(target), std::nullopt, now));
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, target, locations = std::move(locations)] {
-                if (self)
-                    self->confirmAndRun(target, std::nullopt, locations);
-            },
-            Qt::QueuedConnection);
-    });
+    QThreadPool::globalInstance()->start(
+        [self, target, app, engineApp, now, file = DefaultsFile()]() mutable {
+            QSettings defaults(file.name, file.format);
+            if (engineApp)
+                engineApp->defaults = &defaults;
+            std::vector<fs::path> locations =
+                AppCleaning::insideLibrary(AppCleaning::candidates(engineTarget(target), engineApp, now));
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, target, app, locations = std::move(locations)] {
+                    if (self)
+                        self->confirmAndRun(target, app, locations);
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 void CleanupFlows::confirmAndRun(Target target, const std::optional<SimulatorApp>& app,
@@ -216,8 +261,7 @@ void CleanupFlows::confirmAndRun(Target target, const std::optional<SimulatorApp
         start(std::move(run), token);
         return;
     }
-    if (!m_running.bundlePaths(kXcodeID).empty())
-        m_hud.update(token, QStringLiteral("Quitting Xcode…"), CleanupProgress::Phase::measuring());
+    m_hud.update(token, QStringLiteral("Quitting Xcode…"), CleanupProgress::Phase::measuring());
     QPointer<CleanupFlows> self(this);
     quitXcode([self, token, run = std::move(run)](bool quit) mutable {
         if (!self)

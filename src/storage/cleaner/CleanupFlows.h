@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -20,12 +21,13 @@ class RunningApplications;
 class SimulatorApps;
 
 /// The cleanup flows of the status menu: one kind of Xcode data for one app's project or for the
-/// whole account, and the erase of one simulator app's data. Each run asks in an alert, then
-/// measures and deletes on a worker thread, shown on the shared progress panel as a run of its
-/// own (so reports of a run that another cleanup has since replaced are dropped); it holds the
-/// program's one busy
-/// flag from acceptance to its end, so it never runs beside a storage clean, a snapshot or a
-/// download. GUI thread.
+/// whole account, and the erase of one simulator app's data. Each run looks up what it would
+/// delete on a worker thread, asks in an alert, then measures and deletes on a worker thread,
+/// shown on the shared progress panel as a run of its own (so reports of a run that another
+/// cleanup has since replaced are dropped); it holds the program's one busy flag from acceptance
+/// to its end, so it never runs beside a storage clean, a snapshot or a download. Whether an app
+/// has build data is looked up on a worker too, when the apps change and whenever the menu asks.
+/// GUI thread.
 class CleanupFlows final : public QObject, public CleanupFlowsService {
     Q_OBJECT
 public:
@@ -44,7 +46,9 @@ public:
     explicit CleanupFlows(const SimulatorApps& apps);
     ~CleanupFlows() override;
 
-    std::vector<QString> findProjectFolders(const QString& bundleID) const override;
+    /// The app's project folders, looked up now. Blocks on the disk: the menu asks hasBuildData.
+    std::vector<QString> findProjectFolders(const QString& bundleID) const;
+    std::optional<bool> hasBuildData(const QString& bundleID) override;
     QString describe(Target target, const std::optional<SimulatorApp>& app) const override;
     void clean(Target target, const std::optional<SimulatorApp>& app) override;
     void eraseAppData(const SimulatorApp& app) override;
@@ -59,6 +63,8 @@ public:
 signals:
     /// A run has ended (done, failed or declined) and the busy flag is free again.
     void runEnded();
+    /// A lookup of an app's build data has ended; hasBuildData answers it now.
+    void buildDataFound(const QString& bundleID);
 
 private:
     struct Run {
@@ -75,6 +81,7 @@ private:
     void pollXcode(std::set<std::string> listed, int pollsLeft, std::function<void(bool)> done);
     void start(Run run, std::uint64_t token);
     void finish();
+    void lookUpBuildData(const QString& bundleID);
 
     std::function<QString(const QString&)> m_bundleFolderOf;
     RunningApplications& m_running;
@@ -83,6 +90,8 @@ private:
     CleanupHUD& m_hud;
     std::unique_ptr<ScheduledCall> m_poll;
     std::unique_ptr<ScheduledCall> m_pause;
+    std::map<QString, bool> m_buildData;
+    std::set<QString> m_lookingUp;
 };
 
 } // namespace quorvex

@@ -151,15 +151,10 @@ void DonutChart::follow() {
 std::vector<DonutChart::Slice> DonutChart::slices(const StorageCleanerModel& model) {
     std::vector<Slice> slices;
     for (Kind kind : CleanupCategory::allKinds) {
-        // Read in place: a category can hold many thousands of items.
-        const auto found = model.categories().find(kind);
-        if (found == model.categories().end())
-            continue;
-        std::int64_t size = 0;
-        for (const CleanupItem& item : found->second.items)
-            size = saturatingSum(size, item.size);
+        const std::int64_t size = model.categoryBytes(kind);
         if (size > 0)
-            slices.push_back({CleanupCategory::rawValue(kind), size, categoryColor(found->second.tint)});
+            slices.push_back(
+                {CleanupCategory::rawValue(kind), size, categoryColor(model.category(kind).tint)});
     }
     if (slices.empty())
         slices.push_back({QStringLiteral("empty"), 1, QColor(128, 128, 128, 46)});

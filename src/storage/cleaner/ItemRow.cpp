@@ -8,14 +8,10 @@
 #include "ui/Palette.h"
 #include "ui/Symbols.h"
 
-#include <QFileIconProvider>
-#include <QFileInfo>
 #include <QFontMetricsF>
-#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
-#include <QPixmapCache>
 
 #include <cmath>
 
@@ -93,35 +89,8 @@ QString ItemRow::detailText(const CleanupItem& item, Kind kind, const QDateTime&
            Formatters::relativeDate(*item.date, now);
 }
 
-std::optional<QPixmap> ItemRow::icon(const QString& path, int side) {
-    const QFileInfo info(path);
-    // Keyed by the file's time as well, so a replaced image is read again.
-    const QString key = QStringLiteral("cleaner-item-icon:%1:%2:%3")
-                            .arg(side)
-                            .arg(info.lastModified().toMSecsSinceEpoch())
-                            .arg(path);
-    QPixmap pixmap;
-    if (QPixmapCache::find(key, &pixmap))
-        return pixmap;
-    if (path.endsWith(QLatin1String(".app"))) {
-        // Whatever the desktop shows for that path; the bundle need not exist.
-        static const QFileIconProvider provider;
-        pixmap = provider.icon(info).pixmap(side, side);
-    } else {
-        QImageReader reader(path);
-        reader.setAutoTransform(true);
-        const QSize size = reader.size();
-        if (size.isValid() && (size.width() > 4 * side || size.height() > 4 * side))
-            reader.setScaledSize(size.scaled(4 * side, 4 * side, Qt::KeepAspectRatio));
-        const QImage image = reader.read();
-        if (image.isNull())
-            return std::nullopt;
-        pixmap = QPixmap::fromImage(image);
-    }
-    if (pixmap.isNull())
-        return std::nullopt;
-    QPixmapCache::insert(key, pixmap);
-    return pixmap;
+int ItemRow::iconSide(qreal ratio) {
+    return static_cast<int>(kIconSide * std::max(ratio, 1.0));
 }
 
 QString ItemRow::checkSymbol() const {
@@ -182,7 +151,7 @@ int ItemRow::height() {
 }
 
 void ItemRow::paint(QPainter& painter, const QRectF& rect, const QPalette& palette, bool hovering,
-                    const QDateTime& now, bool divider) const {
+                    const QDateTime& now, bool divider, const std::optional<QPixmap>& own) const {
     const QColor primary = palette.color(QPalette::WindowText);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -206,8 +175,6 @@ void ItemRow::paint(QPainter& painter, const QRectF& rect, const QPalette& palet
     x += kCheckWidth + kSpacing;
 
     const QRectF iconRect(x, middle - kIconSide / 2, kIconSide, kIconSide);
-    const std::optional<QPixmap> own =
-        m_item.iconPath ? icon(*m_item.iconPath, static_cast<int>(kIconSide * ratio)) : std::nullopt;
     if (own) {
         QPainterPath clip;
         clip.addRoundedRect(iconRect, 6, 6);

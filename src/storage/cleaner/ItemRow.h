@@ -31,9 +31,6 @@ public:
     /// the kind's verb and how long ago `date` was, relative to `now`.
     static QString detailText(const CleanupItem& item, CleanupCategory::Kind kind, const QDateTime& now);
     static QString verb(CleanupCategory::Kind kind);
-    /// The item's own image: an app bundle's icon for a path ending in ".app", else the image file,
-    /// none when it cannot be read.
-    static std::optional<QPixmap> icon(const QString& path, int side);
 
     QString checkSymbol() const;
     QColor checkColor(const QPalette& palette) const;
@@ -47,8 +44,12 @@ public:
     /// Left edge of the separator drawn above every row but the first.
     static constexpr qreal kDividerInset = 58;
 
+    /// The side, in pixels, of the item's own image on a device of that pixel ratio.
+    static int iconSide(qreal ratio);
+
+    /// `icon`: the item's own image (ItemIcons), or nothing for the category's symbol.
     void paint(QPainter& painter, const QRectF& rect, const QPalette& palette, bool hovering,
-               const QDateTime& now, bool divider) const;
+               const QDateTime& now, bool divider, const std::optional<QPixmap>& icon) const;
 
 private:
     const CleanupItem& m_item;

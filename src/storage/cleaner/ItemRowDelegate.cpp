@@ -8,9 +8,11 @@
 
 namespace quorvex {
 
-ItemRowDelegate::ItemRowDelegate(QObject* parent, std::function<QDateTime()> now)
+ItemRowDelegate::ItemRowDelegate(QObject* parent, std::function<QDateTime()> now, ItemIcons::Reader reader)
     : QStyledItemDelegate(parent)
-    , m_now(std::move(now)) {
+    , m_now(std::move(now))
+    , m_icons(new ItemIcons(this, std::move(reader))) {
+    connect(m_icons, &ItemIcons::loaded, this, &ItemRowDelegate::frame);
     if (!m_now)
         m_now = [] { return QDateTime::currentDateTimeUtc(); };
     m_spring = new SpringAnimation(Spring(0.5, 0.85), this);
@@ -30,11 +32,15 @@ void ItemRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     if (!items)
         return QStyledItemDelegate::paint(painter, option, index);
     const int row = index.row();
-    ItemRow shown(items->item(row), items->category(), items->isSelected(row));
+    const CleanupItem& item = items->item(row);
+    ItemRow shown(item, items->category(), items->isSelected(row));
     if (m_spring->state() == QAbstractAnimation::Running && items->selectionJustChanged(row))
         shown.setSelectionProgress(m_spring->currentValue().toReal());
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    const std::optional<QPixmap> icon =
+        item.iconPath ? m_icons->icon(*item.iconPath, ItemRow::iconSide(ratio)) : std::nullopt;
     shown.paint(*painter, QRectF(option.rect), option.palette, option.state.testFlag(QStyle::State_MouseOver),
-                m_now(), row > 0);
+                m_now(), row > 0, icon);
 }
 
 QSize ItemRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {

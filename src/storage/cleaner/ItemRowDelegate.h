@@ -1,21 +1,28 @@
 #pragma once
 
+#include "storage/cleaner/ItemIcons.h"
+
 #include <QDateTime>
 #include <QStyledItemDelegate>
 
-class QVariantAnimation;
-
 #include <functional>
+
+class QVariantAnimation;
 
 namespace quorvex {
 
 /// Paints a CategoryItemsModel's rows as ItemRows; the hover tint comes from the view's
-/// mouse-over state.
+/// mouse-over state, the items' own images from its ItemIcons.
 class ItemRowDelegate final : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    /// `now` dates the rows' detail lines (the current time unless a test gives another).
-    explicit ItemRowDelegate(QObject* parent = nullptr, std::function<QDateTime()> now = {});
+    /// `now` dates the rows' detail lines (the current time unless a test gives another);
+    /// `reader` reads the items' images (ItemIcons::read unless a test gives another).
+    explicit ItemRowDelegate(QObject* parent = nullptr, std::function<QDateTime()> now = {},
+                             ItemIcons::Reader reader = {});
+
+    /// The images of the rows; a new list clears them.
+    ItemIcons& icons() const { return *m_icons; }
 
     /// Starts the selection spring: rows whose selection just changed blend into their new look.
     void startSelectionSpring();
@@ -25,12 +32,13 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 signals:
-    /// A step of the selection spring: the view repaints.
+    /// A step of the selection spring, or an image has come: the view repaints.
     void frame();
 
 private:
     std::function<QDateTime()> m_now;
     QVariantAnimation* m_spring = nullptr;
+    ItemIcons* m_icons = nullptr;
 };
 
 } // namespace quorvex

@@ -28,29 +28,6 @@ namespace {
 
 using Kind = CleanupCategory::Kind;
 
-// The scanned category in place, or the kind's empty presentation before its first result.
-CleanupCategory presentation(const StorageCleanerModel& model, Kind kind) {
-    const auto found = model.categories().find(kind);
-    if (found == model.categories().end())
-        return CleanupCategory(kind);
-    CleanupCategory shown(kind);
-    shown.title = found->second.title;
-    shown.symbol = found->second.symbol;
-    shown.tint = found->second.tint;
-    shown.safety = found->second.safety;
-    shown.explanation = found->second.explanation;
-    return shown;
-}
-
-std::int64_t categoryBytes(const StorageCleanerModel& model, Kind kind) {
-    const auto found = model.categories().find(kind);
-    std::int64_t total = 0;
-    if (found != model.categories().end())
-        for (const CleanupItem& item : found->second.items)
-            total = saturatingSum(total, item.size);
-    return total;
-}
-
 QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
     auto* made = new QLabel(text, parent);
     made->setFont(font);
@@ -128,12 +105,9 @@ QString RecommendedCard::figure() const {
 }
 
 void RecommendedCard::refresh() {
-    const std::vector<CleanupItem> items = m_model.recommendedItems();
-    std::int64_t total = 0;
-    for (const CleanupItem& item : items)
-        total = saturatingSum(total, item.size);
-    m_figure->setText(sizeText(total));
-    m_select->setEnabled(!items.empty());
+    const StorageCleanerModel::Tally recommended = m_model.recommendedTally();
+    m_figure->setText(sizeText(recommended.bytes));
+    m_select->setEnabled(recommended.count > 0);
 }
 
 void RecommendedCard::paintEvent(QPaintEvent*) {
@@ -168,11 +142,11 @@ bool CategoryCard::isScanning() const {
 }
 
 QString CategoryCard::sizeLabel() const {
-    return isScanning() ? QString() : sizeText(categoryBytes(m_model, m_kind));
+    return isScanning() ? QString() : sizeText(m_model.categoryBytes(m_kind));
 }
 
 void CategoryCard::refresh() {
-    const CleanupCategory shown = presentation(m_model, m_kind);
+    const CleanupCategory& shown = m_model.category(m_kind);
     setText(shown.title);
     setToolTip(QString());
     m_spinner->setVisible(isScanning());
@@ -216,7 +190,7 @@ void CategoryCard::leaveEvent(QEvent* event) {
 }
 
 void CategoryCard::paintEvent(QPaintEvent*) {
-    const CleanupCategory shown = presentation(m_model, m_kind);
+    const CleanupCategory& shown = m_model.category(m_kind);
     const QColor primary = primaryOf(this);
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);

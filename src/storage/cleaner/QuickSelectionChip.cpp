@@ -4,20 +4,14 @@
 
 namespace quorvex {
 
-QuickSelectionChip QuickSelectionChip::make(const std::vector<CleanupItem>& listed,
-                                            const QSet<QString>& selected, const QuickSelection& selection) {
+QuickSelectionChip QuickSelectionChip::make(const StorageCleanerModel::TagTally& tally,
+                                            const QuickSelection& selection) {
     QuickSelectionChip chip;
-    bool all = true;
-    for (const CleanupItem& item : listed) {
-        if (!item.tags.count(selection.tag) || item.isProtected())
-            continue;
-        ++chip.count;
-        all = all && selected.contains(item.id);
-    }
-    chip.enabled = chip.count > 0;
-    chip.active = chip.enabled && all;
+    chip.count = tally.count;
+    chip.enabled = tally.count > 0;
+    chip.active = chip.enabled && tally.selected == tally.count;
     chip.symbol = chip.active ? QStringLiteral("checkmark.circle.fill") : selection.symbol;
-    chip.text = selection.title + kLabelJoin + QString::number(chip.count);
+    chip.text = selection.title + kLabelJoin + QString::number(tally.count);
     return chip;
 }
 

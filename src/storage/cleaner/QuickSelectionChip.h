@@ -1,11 +1,8 @@
 #pragma once
 
-#include "storage/engine/CleanupCategory.h"
+#include "storage/engine/StorageCleanerModel.h"
 
-#include <QSet>
 #include <QString>
-
-#include <vector>
 
 namespace quorvex {
 
@@ -19,9 +16,9 @@ struct QuickSelectionChip {
     bool active = false;
     bool enabled = false;
 
-    /// `listed`: the page's items (the model's visible items of the kind); `selected`: the
-    /// model's selection.
-    static QuickSelectionChip make(const std::vector<CleanupItem>& listed, const QSet<QString>& selected,
+    /// `tally`: the model's count of the listed, unprotected items that carry the tag, and of
+    /// those selected.
+    static QuickSelectionChip make(const StorageCleanerModel::TagTally& tally,
                                    const QuickSelection& selection);
 };
 

@@ -88,7 +88,7 @@ StorageCleanerView::StorageCleanerView(StorageCleanerModel& model, SpaceSaved& s
     headerItem->setSizeHint(header->sizeHint());
     m_sidebar->setItemWidget(headerItem, header);
     for (Kind kind : CleanupCategory::allKinds) {
-        const CleanupCategory category = m_model.category(kind);
+        const CleanupCategory& category = m_model.category(kind);
         auto* rowWidget = new SidebarRow(category.title, category.symbol, categoryColor(category.tint));
         rowWidget->setObjectName(QStringLiteral("row-") + CleanupCategory::rawValue(kind));
         m_rows[kind] = rowWidget;
@@ -146,10 +146,7 @@ QString StorageCleanerView::overviewDetail(const StorageCleanerModel& model) {
 QString StorageCleanerView::kindDetail(const StorageCleanerModel& model, Kind kind) {
     if (model.scanning().count(kind))
         return QStringLiteral("Scanning…");
-    std::int64_t total = 0;
-    for (const CleanupItem& item : model.category(kind).items)
-        total = saturatingSum(total, item.size);
-    return sizeText(total);
+    return sizeText(model.categoryBytes(kind));
 }
 
 QWidget* StorageCleanerView::page() const {

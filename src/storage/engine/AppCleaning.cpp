@@ -4,11 +4,11 @@
 #include "storage/engine/LogScanner.h"
 #include "storage/engine/ProjectFolders.h"
 #include "storage/files/AllocatedSize.h"
-#include "storage/files/FileError.h"
 #include "storage/files/GuardedDelete.h"
 #include "tools/Environment.h"
 #include "tools/FileGuards.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace quorvex {
@@ -31,17 +31,58 @@ bool isRealFolder(const fs::path& path) {
     return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool isLink(const fs::path& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+bool isFolder(const fs::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+fs::path derivedDataFolder() {
+    return homeDirectoryURL() / "Library/Developer/Xcode/DerivedData";
+}
+
+std::vector<fs::path> packageCacheFolders() {
+    const fs::path library = homeDirectoryURL() / "Library";
+    return {library / "Caches/org.swift.swiftpm", library / "Developer/Xcode/SourcePackages"};
+}
+
+std::vector<fs::path> documentationFolders() {
+    const fs::path library = homeDirectoryURL() / "Library";
+    return {library / "Developer/Xcode/DocumentationCache", library / "Developer/Shared/Documentation"};
+}
+
+// A link the user put in place of a cleanup folder: it stays, whatever the clean does through it.
+bool isRedirect(const fs::path& root) {
+    return isLink(root) && AppCleaning::isCleanupFolder(root);
+}
+
 } // namespace
+
+bool AppCleaning::isCleanupFolder(const fs::path& path) {
+    const fs::path standard = standardizedPath(path);
+    const fs::path derivedData = derivedDataFolder();
+    if (standard == derivedData ||
+        (standard.filename() == "SourcePackages" && standard.parent_path().parent_path() == derivedData))
+        return true;
+    for (const std::vector<fs::path>& folders : {packageCacheFolders(), documentationFolders()})
+        if (std::find(folders.begin(), folders.end(), standard) != folders.end())
+            return true;
+    return false;
+}
 
 std::vector<fs::path> AppCleaning::candidates(Target target, const std::optional<App>& app,
                                               const std::function<QDateTime()>& now) {
-    const fs::path library = homeDirectoryURL() / "Library";
-    const fs::path derivedData = library / "Developer/Xcode/DerivedData";
-    const std::vector<fs::path> packageCaches = {library / "Caches/org.swift.swiftpm",
-                                                 library / "Developer/Xcode/SourcePackages"};
+    const fs::path derivedData = derivedDataFolder();
+    const std::vector<fs::path> packageCaches = packageCacheFolders();
     std::vector<fs::path> locations;
+    if (app && (target == Target::documentation || target == Target::oldLogs))
+        return {};
     if (target == Target::documentation)
-        return {library / "Developer/Xcode/DocumentationCache", library / "Developer/Shared/Documentation"};
+        return documentationFolders();
     if (target == Target::oldLogs) {
         std::vector<CleanupItem> logs = LogScanner::scanLogs(now);
         sortCleanupItemsBySize(logs);
@@ -58,7 +99,8 @@ std::vector<fs::path> AppCleaning::candidates(Target target, const std::optional
             return packageCaches;
         return {derivedData, packageCaches[0], packageCaches[1]};
     }
-    for (const fs::path& project : ProjectFolders::find(app->bundleID, app->bundleFolder)) {
+    QSettings& defaults = app->defaults ? *app->defaults : sharedDefaults();
+    for (const fs::path& project : ProjectFolders::find(app->bundleID, app->bundleFolder, defaults)) {
         if (target == Target::derivedData) {
             for (const fs::path& entry : entriesOf(project))
                 if (entry.filename() != "SourcePackages")
@@ -83,7 +125,9 @@ std::vector<fs::path> AppCleaning::insideLibrary(const std::vector<fs::path>& lo
 std::vector<AppCleaning::Entry> AppCleaning::measureEntries(const std::vector<fs::path>& roots) {
     std::vector<Entry> entries;
     for (const fs::path& root : roots) {
-        if (!isRealFolder(root)) {
+        if (isRedirect(root) && !isFolder(root))
+            continue;
+        if (!isRealFolder(root) && !isRedirect(root)) {
             entries.push_back({root, allocatedSize(root)});
             continue;
         }
@@ -102,14 +146,12 @@ std::vector<AppCleaning::Entry> AppCleaning::measureEntries(const std::vector<fs
 void AppCleaning::deleteEntries(const std::vector<Entry>& entries, const std::vector<fs::path>& roots,
                                 std::int64_t total,
                                 const std::function<void(std::int64_t, std::int64_t)>& progress) {
+    // The guarded delete refuses, with FileError::writeNoPermission, whatever lies outside
+    // ~/Library by then, and does nothing for what has vanished.
     std::int64_t done = 0;
     std::int64_t posted = 0;
     for (const Entry& entry : entries) {
-        if (itemExists(entry.path)) {
-            if (!GuardedDelete::isInsideUserLibrary(entry.path))
-                throw FileError::writeNoPermission(entry.path);
-            GuardedDelete::removeItem(entry.path);
-        }
+        GuardedDelete::removeItem(entry.path);
         done = saturatingSum(done, entry.size);
         const std::int64_t delta = done - posted;
         if ((total <= 399 && delta > 0) || (total > 399 && delta >= total / 200)) {
@@ -118,10 +160,13 @@ void AppCleaning::deleteEntries(const std::vector<Entry>& entries, const std::ve
         }
     }
     for (const fs::path& root : roots) {
-        if (!itemExists(root))
+        // A redirect keeps its link and its folder; what the entries left of the folder's own
+        // entries goes, as a root's would.
+        if (isRedirect(root)) {
+            for (const fs::path& entry : entriesOf(root))
+                GuardedDelete::removeItem(entry);
             continue;
-        if (!GuardedDelete::isInsideUserLibrary(root))
-            throw FileError::writeNoPermission(root);
+        }
         GuardedDelete::removeItem(root);
     }
     progress(done, total);

@@ -2,6 +2,7 @@
 
 #include "storage/engine/LogScanner.h"
 #include "storage/engine/SimulatorScanners.h"
+#include "storage/engine/StorageFormats.h"
 #include "storage/engine/XcodeDataScanners.h"
 #include "storage/files/AllocatedSize.h"
 #include "tools/Environment.h"
@@ -62,7 +63,7 @@ std::vector<CleanupItem> CategoryScan::scanFixedLocations(const std::vector<Fixe
         if (summary.bytes < 1)
             continue;
         CleanupItem item;
-        item.id = QStringLiteral("f:") + QFile::decodeName(location.path.c_str());
+        item.id = QStringLiteral("f:") + StorageFormats::pathKey(location.path);
         item.title = location.title;
         item.subtitle = location.subtitle;
         item.size = summary.bytes;

@@ -16,8 +16,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Deleting a simulator or a runtime takes as long as its data: no cut-off, or a slow deletion
+// would be reported as failed while simctl goes on.
 bool xcrunSucceeded(const std::vector<std::string>& arguments) {
-    return runTool(ToolPaths::xcrun(), arguments).has_value();
+    return runTool(ToolPaths::xcrun(), arguments, kNoToolTimeout).has_value();
 }
 
 QString describe(const std::error_code& error) {
@@ -58,8 +60,14 @@ std::optional<QString> ItemRemoval::remove(const CleanupRemoval& removal, bool t
         return std::nullopt;
     qCWarning(storageLog) << (toTrash ? "moving to the trash failed:" : "removing failed:")
                           << pathText(standard) << QString::fromLocal8Bit(error.message());
-    if (standard.extension() == ".app" && (error.value() == EACCES || error.value() == EPERM))
+    if (standard.extension() == ".app" && error.category() == std::generic_category() &&
+        (error.value() == EACCES || error.value() == EPERM))
         return kNeedsPassword;
+    // The guarded delete stops at a mount with EXDEV; the Trash refuses an item holding one.
+    if (error == TrashError::holdsMount || error == std::errc::cross_device_link)
+        return kHoldsMount;
+    if (error == TrashError::noTrashOnVolume)
+        return kNoTrash;
     return describe(error);
 }
 

@@ -11,6 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+
 namespace quorvex {
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -22,12 +24,18 @@ constexpr qint64 kOldLog = 30 * 24 * 3600;
 CleanupItem logItem(const fs::path& path, const TreeSummary& summary, QString title, QString subtitle,
                     const QDateTime& cutOff) {
     CleanupItem item;
-    item.id = QStringLiteral("log:") + QFile::decodeName(path.c_str());
+    item.id = QStringLiteral("log:") + StorageFormats::pathKey(path);
     item.title = std::move(title);
     item.subtitle = std::move(subtitle);
     item.size = summary.bytes;
-    if (summary.newestModification)
+    if (summary.newestModification) {
         item.date = QDateTime::fromMSecsSinceEpoch(*summary.newestModification / 1'000'000, Qt::UTC);
+    } else {
+        // A link, a FIFO or a socket has no content to date it by: its own time does.
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0)
+            item.date = QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec, Qt::UTC);
+    }
     item.removal = CleanupRemoval::ofFile(path);
     if (item.date && *item.date < cutOff)
         item.tags = {CleanupItem::Tag::old, CleanupItem::Tag::recommended};

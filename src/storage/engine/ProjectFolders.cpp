@@ -1,13 +1,15 @@
 #include "storage/engine/ProjectFolders.h"
 
-#include "platform/data/PlistSettingsFormat.h"
+#include "storage/engine/VisibleEntries.h"
 #include "tools/Environment.h"
+#include "tools/PathText.h"
 
 #include <QFile>
 #include <QSettings>
 #include <QStringList>
 #include <QVariantMap>
 
+#include <mutex>
 #include <set>
 #include <sys/stat.h>
 
@@ -20,13 +22,9 @@ bool buildsApp(const fs::path& entry, const QString& bundleID, const QString& bu
     std::error_code error;
     fs::directory_iterator it(entry / "Build/Products", error);
     for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
-        QFile file(QFile::decodeName((it->path() / bundleFolder.toStdString() / "Info.plist").c_str()));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        bool ok = false;
-        const QVariant identifier =
-            plistToVariant(file.readAll(), &ok).toMap().value(QStringLiteral("CFBundleIdentifier"));
-        if (ok && identifier.typeId() == QMetaType::QString && identifier.toString() == bundleID)
+        const QVariant identifier = propertyListAt(it->path() / textPath(bundleFolder) / "Info.plist")
+                                        .value(QStringLiteral("CFBundleIdentifier"));
+        if (identifier.typeId() == QMetaType::QString && identifier.toString() == bundleID)
             return true;
     }
     return false;
@@ -42,8 +40,8 @@ bool isPlainFolderName(const QString& name, const fs::path& derivedData) {
 }
 
 // The stored dictionary, or nothing usable when any value is not a list of strings.
-QVariantMap storedNames() {
-    const QVariant stored = sharedDefaults().value(ProjectFolders::kKey);
+QVariantMap storedNames(const QSettings& defaults) {
+    const QVariant stored = defaults.value(ProjectFolders::kKey);
     if (stored.typeId() != QMetaType::QVariantMap)
         return {};
     const QVariantMap map = stored.toMap();
@@ -59,7 +57,8 @@ QVariantMap storedNames() {
 
 } // namespace
 
-std::vector<fs::path> ProjectFolders::find(const QString& bundleID, const QString& bundleFolder) {
+std::vector<fs::path> ProjectFolders::find(const QString& bundleID, const QString& bundleFolder,
+                                           QSettings& defaults) {
     const fs::path derivedData = homeDirectoryURL() / "Library/Developer/Xcode/DerivedData";
     std::set<QString> names;
     std::error_code error;
@@ -67,7 +66,11 @@ std::vector<fs::path> ProjectFolders::find(const QString& bundleID, const QStrin
     for (const fs::directory_iterator end; !error && it != end; it.increment(error))
         if (buildsApp(it->path(), bundleID, bundleFolder))
             names.insert(QFile::decodeName(it->path().filename().c_str()));
-    QVariantMap store = storedNames();
+    // One dictionary holds every app's names: lookups for two apps on two threads must not
+    // each write back what the other has not seen.
+    static std::mutex storeMutex;
+    const std::lock_guard lock(storeMutex);
+    QVariantMap store = storedNames(defaults);
     const QStringList stored = store.value(bundleID).toStringList();
     for (const QString& name : stored)
         names.insert(name);
@@ -78,7 +81,7 @@ std::vector<fs::path> ProjectFolders::find(const QString& bundleID, const QStrin
             kept.insert(name);
     if (kept != std::set<QString>(stored.begin(), stored.end())) {
         store.insert(bundleID, QStringList(kept.begin(), kept.end()));
-        sharedDefaults().setValue(kKey, store);
+        defaults.setValue(kKey, store);
     }
     std::vector<fs::path> folders;
     for (const QString& name : kept)

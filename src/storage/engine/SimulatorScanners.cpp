@@ -159,7 +159,7 @@ std::vector<CleanupItem> SimulatorScanners::scanSimulators(const Now& now) {
         if (!value || known.count(*value))
             continue;
         CleanupItem item;
-        item.id = QStringLiteral("orphan:") + QFile::decodeName(name.c_str());
+        item.id = QStringLiteral("orphan:") + StorageFormats::pathKey(name);
         item.title = QStringLiteral("Orphaned simulator folder");
         item.subtitle = QFile::decodeName(name.c_str());
         item.size = allocatedSize(it->path());
@@ -188,6 +188,9 @@ std::vector<CleanupItem> SimulatorScanners::scanRuntimes() {
         if (record.empty() || !hasString(record, "identifier"))
             continue;
         const QString identifier = stringOf(record, "identifier");
+        // As for devices: only a UUID can be handed to `simctl runtime delete`.
+        if (!StorageFormats::isUuid(identifier))
+            continue;
         Candidate candidate;
         candidate.platform =
             hasString(record, "runtimeIdentifier")

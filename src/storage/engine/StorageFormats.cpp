@@ -105,6 +105,20 @@ std::optional<QDateTime> StorageFormats::parseIso8601(const QString& text, bool 
     return QDateTime(date, time, Qt::UTC).addSecs(-offset);
 }
 
+QString StorageFormats::pathKey(const std::filesystem::path& path) {
+    const QByteArray bytes = QByteArray::fromStdString(path.string());
+    const QString text = QString::fromUtf8(bytes);
+    if (text.toUtf8() == bytes)
+        return QString(text).replace(QLatin1Char('%'), QLatin1String("%25"));
+    // Printable ASCII but "%" stays; toPercentEncoding keeps only letters, digits and "-._~"
+    // unless told otherwise.
+    QByteArray kept;
+    for (char c = ' '; c < 0x7f; ++c)
+        if (c != '%')
+            kept.append(c);
+    return QString::fromLatin1(bytes.toPercentEncoding(kept));
+}
+
 QString StorageFormats::fileSize(std::int64_t bytes) {
     if (bytes <= 0)
         return QStringLiteral("Zero KB");

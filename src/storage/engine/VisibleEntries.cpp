@@ -1,6 +1,10 @@
 #include "storage/engine/VisibleEntries.h"
 
+#include "platform/data/PlistSettingsFormat.h"
 #include "tools/PathText.h"
+
+#include <fstream>
+#include <iterator>
 
 namespace quorvex {
 namespace fs = std::filesystem;
@@ -15,6 +19,16 @@ std::vector<fs::path> visibleEntries(const fs::path& folder) {
             entries.push_back(it->path());
     }
     return entries;
+}
+
+QVariantMap propertyListAt(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return {};
+    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    bool ok = false;
+    const QVariant root = plistToVariant(QByteArray::fromStdString(bytes), &ok);
+    return ok ? root.toMap() : QVariantMap();
 }
 
 QString fileNameText(const fs::path& path) {

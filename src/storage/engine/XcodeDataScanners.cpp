@@ -1,8 +1,8 @@
 #include "storage/engine/XcodeDataScanners.h"
 
-#include "platform/data/PlistSettingsFormat.h"
 #include "storage/engine/RunningApplications.h"
 #include "storage/engine/SimulatorScanners.h"
+#include "storage/engine/StorageFormats.h"
 #include "storage/engine/VisibleEntries.h"
 #include "storage/files/AllocatedSize.h"
 #include "tools/Environment.h"
@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <algorithm>
 #include <map>
 #include <sys/stat.h>
 
@@ -41,15 +42,6 @@ std::optional<QDateTime> modificationDate(const fs::path& path) {
     return QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec, Qt::UTC);
 }
 
-QVariantMap readPlist(const fs::path& path) {
-    QFile file(pathText(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    bool ok = false;
-    const QVariant root = plistToVariant(file.readAll(), &ok);
-    return ok ? root.toMap() : QVariantMap();
-}
-
 QString stringIn(const QVariantMap& map, const char* key, const QString& fallback) {
     const QVariant value = map.value(QLatin1String(key));
     return value.typeId() == QMetaType::QString ? value.toString() : fallback;
@@ -67,9 +59,9 @@ std::vector<CleanupItem> XcodeDataScanners::scanDerivedData(const std::function<
     const QDateTime cutOff = now().addSecs(-kOldBuild);
     for (const fs::path& entry : visibleEntries(homeDirectoryURL() / "Library/Developer/Xcode/DerivedData")) {
         const QString name = fileNameText(entry);
-        const QVariantMap info = readPlist(entry / "info.plist");
+        const QVariantMap info = propertyListAt(entry / "info.plist");
         CleanupItem item;
-        item.id = QStringLiteral("dd:") + name;
+        item.id = QStringLiteral("dd:") + StorageFormats::pathKey(entry.filename());
         const qsizetype dash = name.lastIndexOf(QLatin1Char('-'));
         item.title = dash < 0 ? name : name.left(dash);
         item.title.remove(QStringLiteral(".noindex"));
@@ -118,7 +110,7 @@ std::vector<CleanupItem> XcodeDataScanners::scanDeviceSupport() {
             const QStringList pieces = version.split(QLatin1Char('.'), Qt::SkipEmptyParts);
             const qint64 major = pieces.isEmpty() ? 0 : pieces.front().toLongLong(&ok, 10);
             CleanupItem item;
-            item.id = QStringLiteral("ds:") + pathText(entry);
+            item.id = QStringLiteral("ds:") + StorageFormats::pathKey(entry);
             item.title = shown + QLatin1Char(' ') + version + QLatin1Char(' ') + build;
             item.subtitle =
                 model.isEmpty() ? QStringLiteral("Debug symbols") : QStringLiteral("From ") + model;
@@ -163,15 +155,15 @@ std::vector<CleanupItem> XcodeDataScanners::scanXcodes(const XcodeSources& sourc
         for (const fs::path& app : visibleEntries(folder)) {
             const QString name = fileNameText(app);
             if (app.extension() != ".app" || !name.startsWith(QLatin1String("Xcode")) ||
-                stringIn(readPlist(app / "Contents/Info.plist"), "CFBundleIdentifier", {}) !=
+                stringIn(propertyListAt(app / "Contents/Info.plist"), "CFBundleIdentifier", {}) !=
                     QLatin1String("com.apple.dt.Xcode"))
                 continue;
             const fs::path resolved = resolvedPath(app);
             const bool samePlace =
                 resolved == resolvedPath(standardizedPath(app).parent_path()) / app.filename();
-            const QVariantMap version = readPlist(app / "Contents/version.plist");
+            const QVariantMap version = propertyListAt(app / "Contents/version.plist");
             CleanupItem item;
-            item.id = QStringLiteral("xc:") + pathText(app);
+            item.id = QStringLiteral("xc:") + StorageFormats::pathKey(app);
             item.title = QFile::decodeName(app.stem().c_str());
             item.subtitle = QStringLiteral("Version %1 (%2) · %3")
                                 .arg(stringIn(version, "CFBundleShortVersionString", QStringLiteral("?")),
@@ -251,7 +243,7 @@ std::vector<CleanupItem> XcodeDataScanners::scanArchives(const std::function<QDa
     for (const fs::path& archive : candidates) {
         if (archive.extension() != ".xcarchive")
             continue;
-        const QVariantMap info = readPlist(archive / "Info.plist");
+        const QVariantMap info = propertyListAt(archive / "Info.plist");
         const QVariant propertiesValue = info.value(QStringLiteral("ApplicationProperties"));
         const bool hasProperties = propertiesValue.typeId() == QMetaType::QVariantMap;
         const QVariantMap properties = propertiesValue.toMap();
@@ -263,7 +255,7 @@ std::vector<CleanupItem> XcodeDataScanners::scanArchives(const std::function<QDa
             version << QLatin1Char('(') + properties.value(QStringLiteral("CFBundleVersion")).toString() +
                            QLatin1Char(')');
         CleanupItem item;
-        item.id = QStringLiteral("ar:") + pathText(archive);
+        item.id = QStringLiteral("ar:") + StorageFormats::pathKey(archive);
         item.title = version.isEmpty() ? name : name + QLatin1Char(' ') + version.join(QLatin1Char(' '));
         const QVariant identifier = properties.value(QStringLiteral("CFBundleIdentifier"));
         item.subtitle =
@@ -280,11 +272,15 @@ std::vector<CleanupItem> XcodeDataScanners::scanArchives(const std::function<QDa
             item.iconPath = archiveAppIconPath(archive);
         item.size = allocatedSize(archive);
         item.removal = CleanupRemoval::ofFile(archive);
-        for (const QVariant& record : info.value(QStringLiteral("Distributions")).toList())
-            if (record.typeId() == QMetaType::QVariantMap && isSuccessfulUpload(record.toMap())) {
-                item.tags.insert(CleanupItem::Tag::uploaded);
-                break;
-            }
+        // A list holding anything but records is no list of distributions at all.
+        const QVariantList distributions = info.value(QStringLiteral("Distributions")).toList();
+        const bool allRecords =
+            std::all_of(distributions.begin(), distributions.end(),
+                        [](const QVariant& record) { return record.typeId() == QMetaType::QVariantMap; });
+        if (allRecords && std::any_of(distributions.begin(), distributions.end(), [](const QVariant& record) {
+                return isSuccessfulUpload(record.toMap());
+            }))
+            item.tags.insert(CleanupItem::Tag::uploaded);
         if (item.date && *item.date < cutOff)
             item.tags.insert(CleanupItem::Tag::old);
         items.push_back(std::move(item));
@@ -304,21 +300,22 @@ std::vector<CleanupItem> XcodeDataScanners::scanDocumentation() {
         const qint64 value = digits.toLongLong(&ok, 10);
         return ok ? value : 0;
     };
-    std::optional<QString> newest;
+    // By path, not by shown name: two names may differ only in bytes that are not UTF-8.
+    std::optional<fs::path> newest;
     qint64 newestValue = 0;
     for (const fs::path& entry : downloads) {
         const qint64 value = digitValue(fileNameText(entry));
         if (!newest || value > newestValue) {
-            newest = fileNameText(entry);
+            newest = entry;
             newestValue = value;
         }
     }
     std::vector<CleanupItem> items;
     for (const fs::path& entry : downloads) {
         CleanupItem item;
-        item.id = QStringLiteral("doc:") + pathText(entry);
+        item.id = QStringLiteral("doc:") + StorageFormats::pathKey(entry);
         item.title = QStringLiteral("Documentation ") + fileNameText(entry);
-        const bool current = newest && fileNameText(entry) == *newest;
+        const bool current = newest && entry == *newest;
         item.subtitle = current ? QStringLiteral("Current documentation download")
                                 : QStringLiteral("From an older Xcode");
         item.date = modificationDate(entry);
@@ -330,7 +327,7 @@ std::vector<CleanupItem> XcodeDataScanners::scanDocumentation() {
     }
     for (const fs::path& entry : visibleEntries(library / "Developer/Shared/Documentation/DocSets")) {
         CleanupItem item;
-        item.id = QStringLiteral("docset:") + pathText(entry);
+        item.id = QStringLiteral("docset:") + StorageFormats::pathKey(entry);
         item.title = QFile::decodeName(entry.stem().c_str());
         item.subtitle = QStringLiteral("Legacy docset");
         item.date = modificationDate(entry);

@@ -1,7 +1,7 @@
 #include "storage/files/AllocatedSize.h"
 
+#include "platform/data/FolderHandle.h"
 #include "storage/files/DirectoryReader.h"
-#include "storage/files/FolderHandle.h"
 
 #include <QThreadPool>
 

@@ -1,8 +1,8 @@
 #include "storage/files/GuardedDelete.h"
 
+#include "platform/data/FolderHandle.h"
 #include "storage/files/DirectoryReader.h"
 #include "storage/files/FileError.h"
-#include "storage/files/FolderHandle.h"
 #include "storage/files/StorageLog.h"
 #include "tools/Environment.h"
 #include "tools/FileGuards.h"
@@ -39,16 +39,6 @@ std::string libraryPrefix() {
     return library;
 }
 
-// The mount a folder belongs to, from its descriptor: a bind mount of the same file system has
-// the same st_dev as its surroundings but its own mount ID. 0 when the kernel cannot tell.
-std::uint64_t mountId(int folder) {
-    struct statx info {};
-    if (::statx(folder, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &info) != 0 ||
-        !(info.stx_mask & STATX_MNT_ID))
-        return 0;
-    return info.stx_mnt_id;
-}
-
 // Removes the entry `name` of the open folder `parent` and everything below it, through folder
 // descriptors only. The walk keeps its path as a stack on the heap (no recursion) and holds two
 // descriptors at most: it climbs back with "..", and checks that it lands in the folder it came
@@ -80,7 +70,7 @@ public:
         }
         if (info.st_dev != parentInfo.st_dev)
             throw FileError(errnoCode(EXDEV), QStringLiteral("removed"), m_shown);
-        m_mount = mountId(m_parent);
+        m_mount = FolderHandle::mountIdOf(m_parent);
         removeFolderTree(info);
         if (m_firstError)
             throw *m_firstError;
@@ -105,7 +95,7 @@ private:
     }
 
     // A folder opened below the target must lie on the target's own mount.
-    bool onOurMount(int folder) const { return m_mount == 0 || mountId(folder) == m_mount; }
+    bool onOurMount(int folder) const { return m_mount == 0 || FolderHandle::mountIdOf(folder) == m_mount; }
 
     void removeFolderTree(const struct stat& rootInfo) {
         FolderHandle current(::openat(m_parent, m_name.c_str(), kFolderFlags));

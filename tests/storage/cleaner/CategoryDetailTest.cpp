@@ -118,8 +118,8 @@ TEST(CategoryDetailTest, QuickSelectionChipsCountOnlyListedUnprotectedItems) {
     for (const Case& each : cases) {
         SCOPED_TRACE(each.step);
         each.act();
-        const QuickSelectionChip chip = QuickSelectionChip::make(world.model.visibleItems(Kind::simulators),
-                                                                 world.model.selection(), each.selection);
+        const QuickSelectionChip chip = QuickSelectionChip::make(
+            world.model.taggedTally(Kind::simulators, each.selection.tag), each.selection);
         EXPECT_EQ(chip.text, each.text);
         EXPECT_EQ(chip.active, each.active);
         EXPECT_EQ(chip.enabled, each.enabled);
@@ -131,15 +131,11 @@ TEST(CategoryDetailTest, QuickSelectionChipsCountOnlyListedUnprotectedItems) {
                                 archive("b1", 20, "com.example.b", {Tag::uploaded}),
                                 archive("none", 30, std::nullopt, {Tag::uploaded})});
     const QuickSelection uploaded = world.model.category(Kind::archives).quickSelections[0];
-    EXPECT_EQ(
-        QuickSelectionChip::make(world.model.visibleItems(Kind::archives), world.model.selection(), uploaded)
-            .count,
-        3);
+    EXPECT_EQ(QuickSelectionChip::make(world.model.taggedTally(Kind::archives, uploaded.tag), uploaded).count,
+              3);
     world.model.setArchiveFilter(StorageCleanerModel::ArchiveFilter{"com.example.a", "A"});
-    EXPECT_EQ(
-        QuickSelectionChip::make(world.model.visibleItems(Kind::archives), world.model.selection(), uploaded)
-            .count,
-        1);
+    EXPECT_EQ(QuickSelectionChip::make(world.model.taggedTally(Kind::archives, uploaded.tag), uploaded).count,
+              1);
 }
 
 TEST(CategoryDetailTest, ChipsSelectTheirItemsAndProtectedItemsStayOut) {

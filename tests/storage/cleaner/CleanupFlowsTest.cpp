@@ -6,6 +6,7 @@
 #include "support/FakeDialogs.h"
 #include "support/FakeRunningApplications.h"
 #include "support/FakeXcrun.h"
+#include "support/QtPrinters.h"
 #include "support/ToastLog.h"
 #include "tools/Environment.h"
 
@@ -76,11 +77,14 @@ protected:
     CleanupFlows flows{
         [](const QString& id) { return id == "com.example.My" ? QStringLiteral("My.app") : QString(); },
         running, clock, Cleanup::shared(), hud};
-    // Every phase the panel went through, in order.
+    // Every phase and every title the panel went through, in order.
     std::vector<CleanupProgress::Phase> phases;
+    QStringList titles;
     QMetaObject::Connection recording = QObject::connect(&hud.progress(), &CleanupProgress::changed, [this] {
         if (phases.empty() || !(phases.back() == hud.progress().phase()))
             phases.push_back(hud.progress().phase());
+        if (titles.isEmpty() || titles.back() != hud.progress().title())
+            titles.push_back(hud.progress().title());
     });
     ~CleanupFlowsTest() override { QObject::disconnect(recording); }
     // The panel's title and detail once the full ring has had its pause.
@@ -166,7 +170,7 @@ TEST_F(CleanupFlowsTest, DecliningOrNothingToCleanDeletesNothingAndFreesTheFlag)
     EXPECT_FALSE(Cleanup::shared().isWorking());
 
     flows.clean(Target::documentation, app);
-    ASSERT_EQ(dialogs.alerts().size(), 2u);
+    ASSERT_TRUE(asked(2));
     EXPECT_EQ(dialogs.alerts()[1].message, "Nothing to clean");
     EXPECT_EQ(dialogs.alerts()[1].informativeText, "My has no build data to clean right now.");
     EXPECT_FALSE(Cleanup::shared().isWorking());
@@ -221,6 +225,45 @@ TEST_F(CleanupFlowsTest, EverythingAsksXcodeToQuitAndDeletesNothingWhenItStays) 
     EXPECT_FALSE(Cleanup::shared().isWorking());
 }
 
+// The quit step shows its title whether or not Xcode runs; without Xcode it passes at once.
+TEST_F(CleanupFlowsTest, EverythingShowsTheQuitStepEvenWithoutXcode) {
+    makeProject();
+    QSignalSpy ended(&flows, &CleanupFlows::runEnded);
+    flows.clean(Target::everything, std::nullopt);
+    ASSERT_TRUE(asked(1));
+    ASSERT_TRUE(ran(ended));
+    EXPECT_EQ(dialogs.alerts()[0].message, "Close Xcode and Clean All?");
+    EXPECT_EQ(dialogs.alerts()[0].buttons.front(), "Delete");
+    EXPECT_EQ(shown().first, "All Xcode data cleaned");
+    EXPECT_EQ(titles.mid(0, 3),
+              (QStringList{"Close Xcode and Clean All", "Quitting Xcode…", "Close Xcode and Clean All"}));
+    EXPECT_EQ(running.quitRequests[CleanupFlows::kXcodeID], 0);
+}
+
+// An app's project folders are looked up on a worker: the confirmation comes once they are known,
+// and the menu's question whether an app has build data answers what the last lookup found.
+TEST_F(CleanupFlowsTest, ProjectFoldersAreLookedUpOffTheGuiThread) {
+    makeProject();
+    dialogs.queueAnswer(Dialogs::kFirstButton + 1);
+    QSignalSpy ended(&flows, &CleanupFlows::runEnded);
+    flows.clean(Target::derivedData, app);
+    EXPECT_TRUE(dialogs.alerts().empty());
+    ASSERT_TRUE(ran(ended));
+    EXPECT_EQ(dialogs.alerts().size(), 1u);
+
+    SimulatorApp other = app;
+    other.id = QStringLiteral("com.example.Other");
+    for (const auto& [which, expected] : {std::pair{app, true}, std::pair{other, false}}) {
+        SCOPED_TRACE(which.id.toStdString());
+        QSignalSpy found(&flows, &CleanupFlows::buildDataFound);
+        EXPECT_EQ(flows.hasBuildData(which.id), std::nullopt);
+        const QDeadlineTimer deadline(5000);
+        while (!found.contains(QVariantList{which.id}) && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_EQ(flows.hasBuildData(which.id), expected);
+    }
+}
+
 TEST_F(CleanupFlowsTest, EverythingCleansOnceXcodeHasQuit) {
     const fs::path project = makeProject();
     writeText(library / "Caches/org.swift.swiftpm/repo/x", "x");
@@ -272,4 +315,46 @@ TEST_F(CleanupFlowsTest, EraseStopsTheAppAndKeepsContainersAndMetadata) {
     const auto [title, phase] = shown();
     EXPECT_EQ(title, "Erased My’s data");
     EXPECT_TRUE(phase.message.endsWith(" on 2 simulators. The app starts fresh on next launch."));
+}
+
+// A DerivedData folder moved to another disk and replaced by a link is a common setup. The link
+// is never removed: through it the clean reaches only what the guard allows, the contents of a
+// target inside ~/Library, and otherwise stops with nothing removed.
+TEST_F(CleanupFlowsTest, AGlobalCleanOfALinkedDerivedDataNeverRemovesTheLink) {
+    struct Case {
+        const char* what;
+        fs::path target; // where the link points; empty: nowhere
+        bool cleaned;    // the target's contents go
+        QString title;
+    };
+    const Case cases[] = {
+        {"a target on another disk", homeDirectoryURL() / "FastDisk/DerivedData", false,
+         "Couldn’t finish cleaning"},
+        {"a target inside ~/Library", homeDirectoryURL() / "Library/Developer/Xcode/DerivedData-moved", true,
+         "DerivedData cleaned"},
+        {"a disk that is not mounted", {}, false, "DerivedData cleaned"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        fs::create_directories(derivedData.parent_path());
+        const fs::path target = c.target.empty() ? homeDirectoryURL() / "Unmounted/DerivedData" : c.target;
+        if (!c.target.empty()) {
+            writeText(target / "My-abc/Build/Products/app.bin", std::string(4000, 'b'));
+            writeText(target / "My-abc/info.plist", "p");
+            writeText(target / "ModuleCache.noindex/m", "m");
+        }
+        fs::create_symlink(target, derivedData);
+
+        QSignalSpy ended(&flows, &CleanupFlows::runEnded);
+        flows.clean(Target::derivedData, std::nullopt);
+        ASSERT_TRUE(ran(ended));
+        EXPECT_EQ(shown().first, c.title);
+        ASSERT_TRUE(fs::is_symlink(derivedData));
+        EXPECT_EQ(fs::read_symlink(derivedData), target);
+        if (!c.target.empty()) {
+            EXPECT_TRUE(fs::is_directory(target));
+            EXPECT_EQ(fs::is_empty(target), c.cleaned);
+        }
+    }
 }

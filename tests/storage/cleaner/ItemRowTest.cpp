@@ -1,13 +1,20 @@
 #include "storage/cleaner/ItemRow.h"
 
+#include "storage/cleaner/CategoryItemsModel.h"
 #include "storage/cleaner/CleanerWorld.h"
+#include "storage/cleaner/ItemIcons.h"
+#include "storage/cleaner/ItemRowDelegate.h"
 #include "ui/Formatters.h"
 
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QListView>
 #include <QPalette>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+
+#include <atomic>
 
 using namespace quorvex;
 using Kind = CleanupCategory::Kind;
@@ -137,21 +144,77 @@ TEST(ItemRowTest, LooksFollowProtectionSelectionAndHover) {
     EXPECT_EQ(ItemRow(open, category, true).checkColor(palette), accent);
 }
 
-TEST(ItemRowTest, IconsComeFromReadableImagesOnly) {
-    QTemporaryDir dir;
+namespace {
+
+// A red 64-pixel PNG in `dir`.
+QString redPng(const QTemporaryDir& dir) {
     const QString png = dir.filePath(QStringLiteral("icon.png"));
     QImage image(64, 64, QImage::Format_ARGB32);
     image.fill(Qt::red);
-    ASSERT_TRUE(image.save(png));
+    EXPECT_TRUE(image.save(png));
+    return png;
+}
+
+} // namespace
+
+TEST(ItemRowTest, IconsComeFromReadableImagesOnly) {
+    QTemporaryDir dir;
+    const QString png = redPng(dir);
     const QString text = dir.filePath(QStringLiteral("notes.txt"));
     QFile file(text);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("not an image");
     file.close();
 
-    EXPECT_TRUE(ItemRow::icon(png, 26).has_value());
-    EXPECT_FALSE(ItemRow::icon(dir.filePath(QStringLiteral("missing.png")), 26).has_value());
-    EXPECT_FALSE(ItemRow::icon(text, 26).has_value());
+    EXPECT_TRUE(ItemIcons::read(png, 26).image.has_value());
+    EXPECT_FALSE(ItemIcons::read(dir.filePath(QStringLiteral("missing.png")), 26).image.has_value());
+    EXPECT_FALSE(ItemIcons::read(text, 26).image.has_value());
+    EXPECT_TRUE(ItemIcons::read(dir.filePath(QStringLiteral("Xcode.app")), 26).bundle.has_value());
+}
+
+// Painting never reads an image: the first paint of a row asks for it and draws the category's
+// symbol; the image is read once on a worker and drawn from then on. An image that cannot be read
+// is not asked for again, however often its rows are painted.
+TEST(ItemRowTest, RowImagesAreReadOnceOffThePaintPathMissesIncluded) {
+    QTemporaryDir dir;
+    const QString png = redPng(dir);
+    World world;
+    std::vector<CleanupItem> items;
+    for (const auto& [id, icon] : {std::pair{"with", png}, std::pair{"gone", dir.filePath("gone.png")},
+                                   std::pair{"gone-too", dir.filePath("gone.png")}}) {
+        CleanupItem made = World::item(QString::fromLatin1(id), 10);
+        made.iconPath = icon;
+        items.push_back(made);
+    }
+    world.load(Kind::archives, items);
+
+    std::atomic<int> reads{0};
+    CategoryItemsModel model(world.model, Kind::archives);
+    QListView view;
+    auto* delegate = new ItemRowDelegate(&view, {}, [&](const QString& path, int side) {
+        ++reads;
+        return ItemIcons::read(path, side);
+    });
+    view.setItemDelegate(delegate);
+    view.setModel(&model);
+    view.resize(600, 3 * ItemRow::height() + 10);
+    QSignalSpy loaded(&delegate->icons(), &ItemIcons::loaded);
+    QImage frame(view.size(), QImage::Format_ARGB32_Premultiplied);
+    const auto paint = [&] {
+        frame.fill(Qt::white);
+        view.render(&frame);
+    };
+    const QPoint iconCentre(14 + 20 + 12 + 13, ItemRow::height() / 2);
+    for (int i = 0; i < 3; ++i)
+        paint();
+    EXPECT_NE(frame.pixelColor(iconCentre), QColor(Qt::red)); // not read yet: the symbol
+    ASSERT_TRUE(loaded.wait(5000));
+    while (loaded.count() < 2 && loaded.wait(5000)) {
+    }
+    for (int i = 0; i < 5; ++i)
+        paint();
+    EXPECT_EQ(frame.pixelColor(iconCentre), QColor(Qt::red));
+    EXPECT_EQ(reads.load(), 2); // one image, one miss, each once
 }
 
 TEST(ItemRowTest, AJustToggledRowBlendsFromItsOtherLook) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -90,7 +91,17 @@ TEST_F(AppCleaningTest, CandidatesPerTarget) {
     EXPECT_EQ(AppCleaning::candidates(Target::derivedData, std::nullopt, now),
               std::vector<fs::path>{derivedData});
     EXPECT_EQ(AppCleaning::candidates(Target::everything, std::nullopt, now).size(), 3u);
-    EXPECT_EQ(AppCleaning::candidates(Target::documentation, notes, now).size(), 2u);
+    // Documentation and logs belong to no project: for an app there is nothing of them to clean.
+    fs::create_directories(library / "Developer/Xcode/DocumentationCache/v1");
+    writeText(library / "Logs/Xcode/old.log", "old");
+    fs::last_write_time(library / "Logs/Xcode/old.log",
+                        fs::file_time_type::clock::now() - std::chrono::hours(24 * 100));
+    EXPECT_EQ(AppCleaning::candidates(Target::documentation, std::nullopt, now).size(), 2u);
+    EXPECT_EQ(AppCleaning::candidates(Target::oldLogs, std::nullopt, now),
+              std::vector<fs::path>{library / "Logs/Xcode/old.log"});
+    test::FakeXcrun xcrun;
+    EXPECT_TRUE(AppCleaning::candidates(Target::documentation, notes, now).empty());
+    EXPECT_TRUE(AppCleaning::candidates(Target::oldLogs, notes, now).empty());
 }
 
 TEST_F(AppCleaningTest, AnEntryOutsideTheLibraryStopsTheRun) {
@@ -98,4 +109,38 @@ TEST_F(AppCleaningTest, AnEntryOutsideTheLibraryStopsTheRun) {
     const std::vector<AppCleaning::Entry> entries = {{homeDirectoryURL() / "outside/file", 1}};
     EXPECT_THROW(AppCleaning::deleteEntries(entries, {}, 1, [](std::int64_t, std::int64_t) {}), FileError);
     EXPECT_TRUE(fs::exists(homeDirectoryURL() / "outside/file"));
+}
+
+// Progress is posted after every step that adds bytes while the total is at most 399 bytes, and
+// otherwise only once at least a two-hundredth of the total has been done since the last post;
+// the end is always posted. Items already gone count as done.
+TEST_F(AppCleaningTest, ProgressIsPostedInStepsOfATwoHundredthOfTheTotal) {
+    using Posts = std::vector<std::int64_t>;
+    struct Case {
+        const char* what;
+        std::vector<std::int64_t> sizes;
+        Posts posts; // the bytes done at each post
+    };
+    const Case cases[] = {
+        {"300 bytes: every step with bytes", {100, 0, 100, 100}, {100, 200, 300, 300}},
+        {"399 bytes: still every step", {1, 398}, {1, 399, 399}},
+        {"400 bytes: steps of 2", {1, 1, 398}, {2, 400, 400}},
+        {"a million bytes: steps of 5,000", {4999, 1, 4999, 990'001}, {5000, 1'000'000, 1'000'000}},
+        {"nothing at all", {}, {0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<AppCleaning::Entry> entries;
+        std::int64_t total = 0;
+        for (std::size_t i = 0; i < c.sizes.size(); ++i) {
+            entries.push_back({library / "Caches/gone" / std::to_string(i), c.sizes[i]});
+            total += c.sizes[i];
+        }
+        Posts posts;
+        AppCleaning::deleteEntries(entries, {}, total, [&](std::int64_t done, std::int64_t all) {
+            EXPECT_EQ(all, total);
+            posts.push_back(done);
+        });
+        EXPECT_EQ(posts, c.posts);
+    }
 }

@@ -1,8 +1,11 @@
 #include "storage/engine/CleanupCategory.h"
+
 #include "storage/engine/StorageFormats.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <limits>
 
 using namespace quorvex;
@@ -16,23 +19,90 @@ TEST(CleanupCategoryTest, KindsReadBackOnlyFromTheirExactRawValues) {
     EXPECT_EQ(CleanupCategory::kindFromRawValue(""), std::nullopt);
 }
 
+// Every field of every row, texts to the character: what the windows show of a category before
+// and beside its items.
 TEST(CleanupCategoryTest, AFreshCategoryIsItsTableRowWithoutItems) {
-    const CleanupCategory logs(Kind::logs);
-    EXPECT_EQ(logs.title, "Logs");
-    EXPECT_EQ(logs.symbol, "doc.text.magnifyingglass");
-    EXPECT_EQ(logs.safety, CleanupSafety::safe);
-    ASSERT_EQ(logs.quickSelections.size(), 2u);
-    EXPECT_EQ(logs.quickSelections[1],
-              (QuickSelection{"From deleted simulators", "iphone.slash", CleanupItem::Tag::orphaned}));
-    const CleanupCategory runtimes(Kind::runtimes);
-    EXPECT_EQ(runtimes.title, "Simulator Runtimes");
-    EXPECT_EQ(runtimes.safety, CleanupSafety::verify);
-    EXPECT_EQ(CleanupCategory(Kind::caches).title, "Other Caches");
-    for (Kind kind : CleanupCategory::allKinds) {
-        const CleanupCategory category(kind);
+    using Tag = CleanupItem::Tag;
+    using Tint = CleanupCategory::Tint;
+    using Chips = std::vector<QuickSelection>;
+    struct Row {
+        Kind kind;
+        QString title, symbol;
+        Tint tint;
+        CleanupSafety safety;
+        QString explanation, consequence;
+        Chips chips;
+    };
+    const Row table[] = {
+        {Kind::derivedData, "DerivedData", "hammer.fill", Tint::blue, CleanupSafety::safe,
+         "Build products, indexes, and logs Xcode keeps per project.",
+         "Rebuilt on the next build, which takes longer once. Projects you\u2019re actively working on "
+         "rebuild from scratch.",
+         Chips{{"Not built in 30 days", "clock", Tag::old}}},
+        {Kind::simulators, "Simulators", "iphone.gen3", Tint::indigo, CleanupSafety::review,
+         "Simulated devices, each with its own installed apps and data.",
+         "The device and everything installed on it are deleted for good (this can\u2019t go to the Trash). "
+         "You can create a new one in Xcode any time.",
+         Chips{{"Unavailable", "xmark.octagon", Tag::unavailable},
+               {"Orphaned folders", "questionmark.folder", Tag::orphaned},
+               {"Not used in 90 days", "clock", Tag::old}}},
+        {Kind::runtimes, "Simulator Runtimes", "square.stack.3d.down.right.fill", Tint::purple,
+         CleanupSafety::verify, "The iOS, watchOS, tvOS, and visionOS system images simulators run on.",
+         "Simulators on a deleted runtime become unavailable. Getting it back means re-downloading it in "
+         "Xcode \u203A Settings \u203A Components (5\u20138 GB).",
+         Chips{{"Not the newest per platform", "clock", Tag::old}}},
+        {Kind::archives, "Archives", "archivebox.fill", Tint::brown, CleanupSafety::review,
+         "Builds made with Product \u203A Archive, including the dSYMs used to symbolicate crash reports.",
+         "Builds already uploaded to App Store Connect keep their dSYMs there. Keep archives you "
+         "haven\u2019t uploaded or still need for crash reports.",
+         Chips{{"Uploaded to App Store Connect", "icloud.and.arrow.up", Tag::uploaded},
+               {"Older than 6 months", "clock", Tag::old}}},
+        {Kind::deviceSupport, "Device Support", "cable.connector", Tint::teal, CleanupSafety::safe,
+         "Debug symbols Xcode copies from each OS version of the devices you connect.",
+         "Copied again (a few minutes) the next time you connect a device on that version. Keep the "
+         "versions your devices run today.",
+         Chips{{"Older than the last 2 versions", "clock", Tag::old}}},
+        {Kind::xcodes, "Xcode Versions", "hammer.circle.fill", Tint::cyan, CleanupSafety::verify,
+         "Xcode apps installed side by side, e.g. betas or older versions.",
+         "Only remove versions you no longer build with. Reinstalling means downloading 3\u201310 GB "
+         "again. The active Xcode is protected.",
+         Chips{{"All but the active one", "checkmark.circle", Tag::old}}},
+        {Kind::documentation, "Documentation", "book.closed.fill", Tint::pink, CleanupSafety::safe,
+         "Documentation Xcode downloaded for its developer documentation window, and legacy docsets.",
+         "Xcode downloads current documentation again when you open it. Older versions are leftovers "
+         "from previous Xcode releases.",
+         Chips{{"Older versions", "clock", Tag::old}}},
+        {Kind::logs, "Logs", "doc.text.magnifyingglass", Tint::green, CleanupSafety::safe,
+         "Simulator and Xcode logs, device logs, and crash reports of Xcode\u2019s own tools.",
+         "Logs are only useful while debugging a problem. Deleted logs are gone for good; new ones are "
+         "written as you work.",
+         Chips{{"Older than 30 days", "clock", Tag::old},
+               {"From deleted simulators", "iphone.slash", Tag::orphaned}}},
+        {Kind::packageCaches, "Package Caches", "shippingbox.fill", Tint::orange, CleanupSafety::safe,
+         "Downloaded CocoaPods and Swift packages, shared by all projects.",
+         "Downloaded again on the next `pod install` or package resolve, which is slow on a slow "
+         "connection.",
+         Chips{{"All", "checkmark.circle", Tag::recommended}}},
+        {Kind::caches, "Other Caches", "tray.full.fill", Tint::gray, CleanupSafety::safe,
+         "Previews, test clones, built products, and other caches Xcode recreates when needed.",
+         "Recreated automatically the next time Xcode needs them.",
+         Chips{{"All", "checkmark.circle", Tag::recommended}}},
+    };
+    ASSERT_EQ(std::size(table), CleanupCategory::allKinds.size());
+    for (std::size_t i = 0; i < std::size(table); ++i) {
+        const Row& row = table[i];
+        SCOPED_TRACE(CleanupCategory::rawValue(row.kind).toStdString());
+        EXPECT_EQ(CleanupCategory::allKinds[i], row.kind); // the table's order is the kinds' order
+        const CleanupCategory category(row.kind);
+        EXPECT_EQ(category.kind, row.kind);
+        EXPECT_EQ(category.title, row.title);
+        EXPECT_EQ(category.symbol, row.symbol);
+        EXPECT_EQ(category.tint, row.tint);
+        EXPECT_EQ(category.safety, row.safety);
+        EXPECT_EQ(category.explanation, row.explanation);
+        EXPECT_EQ(category.consequence, row.consequence);
+        EXPECT_EQ(category.quickSelections, row.chips);
         EXPECT_TRUE(category.items.empty());
-        EXPECT_FALSE(category.quickSelections.empty());
-        EXPECT_FALSE(category.explanation.isEmpty());
     }
 }
 

@@ -4,11 +4,14 @@
 #include "storage/engine/SpaceSaved.h"
 #include "support/FakeTrash.h"
 #include "support/FakeXcrun.h"
+#include "support/PrivateMounts.h"
 #include "support/ScopedApplicationsFolders.h"
 #include "tools/Environment.h"
 
 #include <gtest/gtest.h>
 
+#include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 
@@ -17,10 +20,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <map>
-#include <sched.h>
 #include <sstream>
-#include <sys/mount.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -120,6 +120,38 @@ TEST(ItemRemovalTest, SimctlDeletesOnlyUuids) {
     }
     EXPECT_EQ(fake.argumentLists().size(), 2u);
     EXPECT_TRUE(trash.trashed().empty());
+}
+
+namespace {
+QStringList* toolRuns = nullptr;
+void recordToolRun(QtMsgType, const QMessageLogContext& context, const QString& message) {
+    if (toolRuns && QByteArray(context.category) == "quorvex.tools")
+        toolRuns->append(message);
+}
+} // namespace
+
+// Deleting a simulator or a runtime takes as long as its data: a cut-off would report a failure
+// while simctl may still be deleting. The tool runner logs each run with its bound.
+TEST(ItemRemovalTest, SimctlDeletionsHaveNoCutOff) {
+    test::FakeXcrun fake;
+    fake.on({"simctl", "delete", "*"});
+    fake.on({"simctl", "runtime", "delete", "*"});
+    QStringList runs;
+    toolRuns = &runs;
+    QLoggingCategory::setFilterRules(QStringLiteral("quorvex.tools.debug=true"));
+    const QtMessageHandler previous = qInstallMessageHandler(recordToolRun);
+    const auto restore = qScopeGuard([&] {
+        qInstallMessageHandler(previous);
+        QLoggingCategory::setFilterRules(QString());
+        toolRuns = nullptr;
+    });
+    test::FakeTrash trash;
+    const QString uuid = "5C1A7E2B-0000-4000-8000-00000000000A";
+    EXPECT_EQ(ItemRemoval::remove(CleanupRemoval::ofSimulator(uuid), false, trash), std::nullopt);
+    EXPECT_EQ(ItemRemoval::remove(CleanupRemoval::ofRuntime(uuid), false, trash), std::nullopt);
+    ASSERT_EQ(runs.size(), 2);
+    for (const QString& run : runs)
+        EXPECT_TRUE(run.endsWith(QStringLiteral("(timeout none)"))) << run.toStdString();
 }
 
 namespace {
@@ -256,11 +288,12 @@ TEST_P(ItemRemovalSuite, ATreeDeeperThanAnyPathIsRemovedAndItsLinksAreNotFollowe
     }
 }
 
-// A bind mount of the sentinel inside the item, or the item itself a bind mount of it: in a
-// private mount namespace of a child process, so the mount goes with the child. Whatever the mode
-// does with the mount, the sentinel keeps every file; an item that is itself a mount point is
-// never reported as removed.
-TEST_P(ItemRemovalSuite, ABindMountIsNeverCrossed) {
+// A bind mount of the sentinel inside the item, or the item itself a bind mount of it, in a
+// private mount namespace of a child process, so the mount goes with the child. The trash refuses
+// such an item, the delete leaves the mount alone; both say why. Then the child empties the Trash
+// as a file manager does, crossing into whatever mount lies in there: the sentinel keeps every
+// file.
+TEST_P(ItemRemovalSuite, ABindMountIsNeverCrossedNotEvenWhenTheTrashIsEmptied) {
     for (const bool targetIsMount : {false, true}) {
         SCOPED_TRACE(targetIsMount ? "the item is a mount point" : "a mount point inside the item");
         const fs::path victim = library / "Caches/victim";
@@ -268,24 +301,23 @@ TEST_P(ItemRemovalSuite, ABindMountIsNeverCrossed) {
         writeText(victim / "a/file.txt", "x");
         const fs::path mountPoint = targetIsMount ? victim : victim / "a/mounted";
         fs::create_directories(mountPoint);
-        const pid_t child = ::fork();
-        if (child == 0) {
-            if (::unshare(CLONE_NEWNS) != 0 ||
-                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                ::mount(sentinel.c_str(), mountPoint.c_str(), nullptr, MS_BIND, nullptr) != 0)
-                ::_exit(200);
-            FreedesktopTrash trash(home / ".local/share/Trash");
-            const bool removed = !ItemRemoval::remove(CleanupRemoval::ofFile(victim), toTrash(), trash);
-            ::_exit(removed ? 0 : 1);
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status));
-        if (WEXITSTATUS(status) == 200)
+        const fs::path trashFolder = home / ".local/share/Trash";
+        enum Answer { refusedForTheMount = 1, anotherError, movedAnyway };
+        const int answer = test::inPrivateMounts([&]() -> int {
+            if (!test::bindMount(sentinel, mountPoint))
+                return test::kNoMounts;
+            FreedesktopTrash trash(trashFolder);
+            const std::optional<QString> error =
+                ItemRemoval::remove(CleanupRemoval::ofFile(victim), toTrash(), trash);
+            std::error_code ignored;
+            fs::remove_all(trashFolder / "files", ignored);
+            if (error != ItemRemoval::kHoldsMount)
+                return error ? anotherError : movedAnyway;
+            return toTrash() && !fs::exists(victim) ? movedAnyway : refusedForTheMount;
+        });
+        if (answer == test::kNoMounts)
             GTEST_SKIP() << "this system does not allow a private mount namespace with a bind mount";
-        if (targetIsMount) {
-            EXPECT_EQ(WEXITSTATUS(status), 1);
-        }
+        EXPECT_EQ(answer, refusedForTheMount);
         EXPECT_EQ(snapshotOf(sentinel), before);
     }
 }

@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <sys/stat.h>
 
 using namespace quorvex;
@@ -58,6 +60,31 @@ TEST(LogScannerTest, LogsAreAgedByTheirNewestContentWithAStrictCutOff) {
     EXPECT_EQ(tags["Stale"], (std::set<Tag>{Tag::old, Tag::recommended}));
 }
 
+// A log entry that is a link or a FIFO holds no content to date it by; its own modification time
+// does, so an old one is old like any other.
+TEST(LogScannerTest, LinksAndFifosAreDatedByTheirOwnTime) {
+    const fs::path logs = homeDirectoryURL() / "Library/Logs/Xcode";
+    fs::remove_all(homeDirectoryURL() / "Library");
+    fs::create_directories(logs);
+    fs::create_symlink(homeDirectoryURL() / "nowhere", logs / "old-link.log");
+    ASSERT_EQ(::mkfifo((logs / "old-pipe").c_str(), 0600), 0);
+    fs::create_symlink(homeDirectoryURL() / "nowhere", logs / "new-link.log");
+    touch(logs / "old-link.log", kNow.addDays(-100));
+    touch(logs / "old-pipe", kNow.addDays(-100));
+    touch(logs / "new-link.log", kNow.addDays(-1));
+
+    test::FakeXcrun fake;
+    std::map<QString, CleanupItem> byTitle;
+    for (const CleanupItem& item : LogScanner::scanLogs([] { return kNow; }))
+        byTitle[item.title] = item;
+    ASSERT_EQ(byTitle.size(), 3u);
+    EXPECT_EQ(byTitle["old-link.log"].date, kNow.addDays(-100));
+    EXPECT_EQ(byTitle["old-link.log"].tags, (std::set<Tag>{Tag::old, Tag::recommended}));
+    EXPECT_EQ(byTitle["old-pipe"].tags, (std::set<Tag>{Tag::old, Tag::recommended}));
+    EXPECT_EQ(byTitle["new-link.log"].date, kNow.addDays(-1));
+    EXPECT_TRUE(byTitle["new-link.log"].tags.empty());
+}
+
 // Logs of simulators simctl does not list are orphaned; the comparison is by UUID value, and a
 // failed listing calls nothing orphaned.
 TEST(LogScannerTest, LogsOfDeletedSimulators) {
@@ -83,6 +110,45 @@ TEST(LogScannerTest, LogsOfDeletedSimulators) {
     fake.clearRules();
     for (const CleanupItem& item : LogScanner::scanLogs([] { return kNow; }))
         EXPECT_FALSE(item.tags.count(Tag::orphaned)) << item.subtitle.toStdString();
+}
+
+// Crash reports count only when a developer tool wrote them; the device logs are one item, and
+// only when they hold at least a byte.
+TEST(LogScannerTest, CrashReportsOfDeveloperToolsAndTheDeviceLogsFolder) {
+    const fs::path library = homeDirectoryURL() / "Library";
+    const fs::path deviceLogs = library / "Developer/Xcode/iOS Device Logs";
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        std::map<QString, QString> expected; // title to subtitle
+    };
+    const Case cases[] = {
+        {"reports of tools and of other apps",
+         [&] {
+             writeAt(library / "Logs/DiagnosticReports/Xcode-2026-05-01.ips", kNow);
+             writeAt(library / "Logs/DiagnosticReports/com.apple.dt.instruments.ips", kNow);
+             writeAt(library / "Logs/DiagnosticReports/Safari-2026-05-01.ips", kNow);
+         },
+         {{"Xcode-2026-05-01.ips", "Crash report"}, {"com.apple.dt.instruments.ips", "Crash report"}}},
+        {"device logs with content",
+         [&] { writeAt(deviceLogs / "iPhone/console.log", kNow); },
+         {{"Device logs", "Crash and console logs copied from devices"}}},
+        {"device logs that hold nothing", [&] { fs::create_directories(deviceLogs / "iPhone/empty"); }, {}},
+    };
+    test::FakeXcrun fake;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(library);
+        c.make();
+        std::map<QString, QString> found;
+        for (const CleanupItem& item : LogScanner::scanLogs([] { return kNow; }))
+            found[item.title] = item.subtitle;
+        EXPECT_EQ(found, c.expected);
+    }
+    writeAt(deviceLogs / "iPhone/console.log", kNow);
+    const auto items = LogScanner::scanLogs([] { return kNow; });
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].removal, CleanupRemoval::ofFile(deviceLogs)); // the folder as one item
 }
 
 TEST(LogScannerTest, DeveloperToolReports) {

@@ -137,27 +137,35 @@ TEST_F(SimulatorScannersTest, DevicesOlderThanNinetyDaysAreOld) {
     EXPECT_EQ(items[3].date, std::nullopt);
 }
 
+// Only a UUID can be handed to `simctl runtime delete`: a runtime named otherwise ("all", an
+// option) is no runtime of ours and is not listed, so "select all" never ends in a failure.
 TEST_F(SimulatorScannersTest, RuntimesAreOldUnlessTheNewestOfTheirPlatform) {
-    const auto runtime = [](const char* identifier, const char* platform, const char* version,
-                            nlohmann::json extra = nlohmann::json::object()) {
-        extra["identifier"] = identifier;
+    const auto id = [](char letter) { return std::string("0C0FFEE0-0000-4000-8000-00000000000") + letter; };
+    const auto runtime = [&](char letter, const char* platform, const char* version,
+                             nlohmann::json extra = nlohmann::json::object()) {
+        extra["identifier"] = id(letter);
         extra["runtimeIdentifier"] = platform;
         extra["version"] = version;
         return extra;
     };
     const char* ios = "com.apple.CoreSimulator.SimRuntime.iOS-17-2";
     nlohmann::json report = {
-        {"a", runtime("A", ios, "17.2", {{"build", "21C62"}, {"sizeBytes", 7000}})},
-        {"b", runtime("B", ios, "17.10", {{"deletable", false}})},
-        {"c", runtime("C", ios, "17.10")},
-        {"d", runtime("D", "com.apple.CoreSimulator.SimRuntime.xrOS-1-0", "1.0")},
-        {"e", runtime("E", "com.apple.CoreSimulator.SimRuntime.xrOS-1-0", "1")},
-        {"f", {{"identifier", "F"}, {"version", "9"}}},
+        {"a", runtime('A', ios, "17.2", {{"build", "21C62"}, {"sizeBytes", 7000}})},
+        {"b", runtime('B', ios, "17.10", {{"deletable", false}})},
+        {"c", runtime('C', ios, "17.10")},
+        {"d", runtime('D', "com.apple.CoreSimulator.SimRuntime.xrOS-1-0", "1.0")},
+        {"e", runtime('E', "com.apple.CoreSimulator.SimRuntime.xrOS-1-0", "1")},
+        {"f", {{"identifier", id('F')}, {"version", "9"}}},
         {"g", {{"version", "no identifier"}}},
+        {"h", {{"identifier", "all"}, {"runtimeIdentifier", ios}, {"version", "99.0"}}},
+        {"i", {{"identifier", "-rf"}, {"runtimeIdentifier", ios}, {"version", "99.0"}}},
     };
     fake.on({"simctl", "runtime", "list", "-j"}, report.dump());
     const auto items = SimulatorScanners::scanRuntimes();
-    ASSERT_EQ(idsOf(items), (QStringList{"rt:A", "rt:B", "rt:C", "rt:D", "rt:E", "rt:F"}));
+    QStringList expected;
+    for (char letter : {'A', 'B', 'C', 'D', 'E', 'F'})
+        expected << QString::fromStdString("rt:" + id(letter));
+    ASSERT_EQ(idsOf(items), expected);
     EXPECT_EQ(items[0].title, "iOS 17.2");
     EXPECT_EQ(items[0].subtitle, "Build 21C62");
     EXPECT_TRUE(items[0].tags.count(Tag::old)); // 17.2 is older than 17.10

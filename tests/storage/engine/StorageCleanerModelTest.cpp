@@ -62,6 +62,39 @@ public:
     void finish(const ItemRemoval::Outcome& finished) override { outcome = finished; }
 };
 
+// A gate that the test's scanners wait at while it is shut. It opens when it goes, and waits for
+// the scans it lets through to leave it, so a failed assertion never leaves a scan waiting (a
+// scanner touches nothing of the test's after passing).
+class ScanGate final {
+public:
+    ~ScanGate() {
+        std::unique_lock lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return m_waiting == 0; });
+    }
+    void setOpen(bool open) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_open = open;
+        }
+        m_changed.notify_all();
+    }
+    void pass() {
+        std::unique_lock lock(m_mutex);
+        ++m_waiting;
+        m_changed.wait(lock, [&] { return m_open; });
+        --m_waiting;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_open = true;
+    int m_waiting = 0;
+};
+
 CleanupItem item(const char* id, std::int64_t size, CleanupRemoval removal = CleanupRemoval::ofFile("/x")) {
     CleanupItem made;
     made.id = id;
@@ -140,33 +173,21 @@ TEST_F(StorageCleanerModelTest, CleanRemovesTheSelectionOneByOneAndReportsTheOut
 // A scan that was under way during a clean lists the removed items; the clean's own rescan must
 // replace it, so they neither come back nor count twice.
 TEST_F(StorageCleanerModelTest, ARescanAfterACleanWinsOverAScanStartedBefore) {
-    std::mutex latchMutex;
-    std::condition_variable latch;
-    bool released = false;
+    ScanGate latch;
+    latch.setOpen(false);
     std::atomic<int> calls{0};
     StorageCleanerModel racing(
         [&](Kind kind) {
             CleanupCategory category(kind);
             const int call = ++calls;
-            if (call == 2) {
-                std::unique_lock lock(latchMutex);
-                latch.wait(lock, [&] { return released; });
-            }
+            if (call == 2)
+                latch.pass();
             category.items = call <= 2 ? std::vector<CleanupItem>{item("old", 100), item("new", 5)}
                                        : std::vector<CleanupItem>{item("new", 5)};
             return category;
         },
         trash, gate, progress, spaceSaved);
     racing.setRemover([](const CleanupRemoval&, bool) { return std::optional<QString>(); });
-    const auto release = [&] {
-        {
-            std::lock_guard lock(latchMutex);
-            released = true;
-        }
-        latch.notify_all();
-    };
-    // A failed assertion must not leave the scan waiting: TearDown waits for the pool.
-    const std::unique_ptr<void, std::function<void(void*)>> releaseOnExit(&calls, [&](void*) { release(); });
     racing.scan({Kind::logs});
     ASSERT_TRUE(waitFor([&] { return racing.scanning().empty(); }));
     racing.toggle(item("old", 0));
@@ -178,7 +199,7 @@ TEST_F(StorageCleanerModelTest, ARescanAfterACleanWinsOverAScanStartedBefore) {
     racing.clean(StorageCleanerModel::Mode::remove);
     ASSERT_TRUE(waitFor([&] { return !racing.isCleaning(); }));
     ASSERT_TRUE(waitFor([&] { return calls.load() == 3 && racing.category(Kind::logs).items.size() == 1u; }));
-    release();
+    latch.setOpen(true);
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents();
 
@@ -276,4 +297,172 @@ TEST_F(StorageCleanerModelTest, TheSectionAndTheArchiveFilterNotifyOnlyWhenTheyC
     EXPECT_EQ(model.archiveFilter(), notes);
     model.setArchiveFilter(std::nullopt);
     EXPECT_EQ(changes.count(), 4); // two sections, the filter set and lifted
+}
+
+namespace {
+
+// What the model's sums must say, worked out from its lists and its selection.
+struct Sums {
+    std::map<Kind, int> selected;
+    std::int64_t selectedBytes = 0;
+    std::map<std::pair<Kind, CleanupItem::Tag>, std::pair<int, int>> tagged;
+    std::map<Kind, std::int64_t> bytes, visibleBytes;
+    int recommended = 0;
+    std::int64_t recommendedBytes = 0;
+    friend bool operator==(const Sums&, const Sums&) = default;
+};
+
+Sums sumsWorkedOut(const StorageCleanerModel& model) {
+    using Tag = CleanupItem::Tag;
+    Sums sums;
+    for (Kind kind : CleanupCategory::allKinds) {
+        sums.selected[kind] = 0;
+        sums.bytes[kind] = sums.visibleBytes[kind] = 0;
+        for (const CleanupItem& each : model.category(kind).items) {
+            const bool selected = model.selection().contains(each.id);
+            sums.selected[kind] += selected ? 1 : 0;
+            sums.selectedBytes = saturatingSum(sums.selectedBytes, selected ? each.size : 0);
+            sums.bytes[kind] = saturatingSum(sums.bytes[kind], each.size);
+            if (each.tags.count(Tag::recommended) && !each.isProtected()) {
+                ++sums.recommended;
+                sums.recommendedBytes = saturatingSum(sums.recommendedBytes, each.size);
+            }
+        }
+        for (const CleanupItem& each : model.visibleItems(kind))
+            sums.visibleBytes[kind] = saturatingSum(sums.visibleBytes[kind], each.size);
+        for (Tag tag : {Tag::old, Tag::unavailable, Tag::orphaned, Tag::recommended, Tag::uploaded}) {
+            auto& [count, selected] = sums.tagged[{kind, tag}];
+            for (const CleanupItem& each : model.items(kind, tag)) {
+                ++count;
+                selected += model.selection().contains(each.id) ? 1 : 0;
+            }
+        }
+    }
+    return sums;
+}
+
+Sums sumsKept(const StorageCleanerModel& model) {
+    using Tag = CleanupItem::Tag;
+    Sums sums;
+    sums.selectedBytes = model.selectedBytes();
+    for (Kind kind : CleanupCategory::allKinds) {
+        sums.selected[kind] = model.selectedCount(kind);
+        sums.bytes[kind] = model.categoryBytes(kind);
+        sums.visibleBytes[kind] = model.visibleBytes(kind);
+        for (Tag tag : {Tag::old, Tag::unavailable, Tag::orphaned, Tag::recommended, Tag::uploaded}) {
+            const StorageCleanerModel::TagTally tally = model.taggedTally(kind, tag);
+            sums.tagged[{kind, tag}] = {tally.count, tally.selected};
+        }
+    }
+    sums.recommended = model.recommendedTally().count;
+    sums.recommendedBytes = model.recommendedTally().bytes;
+    return sums;
+}
+
+} // namespace
+
+// The sums the views read on every change are kept beside the lists rather than worked out again;
+// through every kind of change they must say what the lists and the selection say, also for
+// sizes whose sum saturates.
+TEST_F(StorageCleanerModelTest, KeptSumsFollowEveryChangeOfTheSelectionAndTheLists) {
+    using Tag = CleanupItem::Tag;
+    constexpr std::int64_t kHuge = std::numeric_limits<std::int64_t>::max();
+    const auto tagged = [](const char* id, std::int64_t size, std::set<Tag> tags,
+                           std::optional<QString> bundle = std::nullopt) {
+        CleanupItem made = item(id, size);
+        made.tags = std::move(tags);
+        made.bundleID = std::move(bundle);
+        return made;
+    };
+    CleanupItem locked = tagged("locked", 7, {Tag::old, Tag::recommended});
+    locked.protectedReason = QStringLiteral("Running");
+    table[Kind::logs] = {tagged("huge-1", kHuge, {Tag::old}),
+                         tagged("huge-2", kHuge, {Tag::old, Tag::recommended}), tagged("huge-3", kHuge, {}),
+                         tagged("small", 5, {Tag::orphaned, Tag::recommended}), locked};
+    table[Kind::archives] = {tagged("a", 30, {Tag::uploaded, Tag::old}, "com.example.a"),
+                             tagged("b", 20, {Tag::uploaded}, "com.example.b"),
+                             tagged("none", 10, {Tag::old})};
+    model.scan({Kind::logs, Kind::archives});
+    settle();
+
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+    };
+    const Step steps[] = {
+        {"one huge item", [&] { model.toggle(item("huge-1", 0)); }},
+        {"two huge items", [&] { model.toggle(item("huge-2", 0)); }},
+        {"three huge items, past 2^64 bytes", [&] { model.toggle(item("huge-3", 0)); }},
+        {"and a small one", [&] { model.toggle(item("small", 0)); }},
+        {"the huge ones taken back",
+         [&] {
+             for (const char* id : {"huge-1", "huge-2", "huge-3"})
+                 model.toggle(item(id, 0));
+             EXPECT_EQ(model.selectedBytes(), 5);
+         }},
+        {"a chip", [&] { model.toggle(Tag::old, Kind::logs); }},
+        {"the same chip again", [&] { model.toggle(Tag::old, Kind::logs); }},
+        {"all of a kind", [&] { model.setAllSelected(true, Kind::archives); }},
+        {"the archives of one app",
+         [&] {
+             model.setArchiveFilter(StorageCleanerModel::ArchiveFilter{"com.example.a", "A"});
+         }},
+        {"none of the listed archives", [&] { model.setAllSelected(false, Kind::archives); }},
+        {"the filter lifted", [&] { model.setArchiveFilter(std::nullopt); }},
+        {"the recommended ones", [&] { model.selectRecommended(); }},
+        {"an id in no list", [&] { model.toggle(item("stray", 3)); }},
+        {"a rescan drops one and protects another",
+         [&] {
+             {
+                 std::lock_guard lock(mutex);
+                 table[Kind::logs].erase(table[Kind::logs].begin());
+                 table[Kind::logs][1].protectedReason = QStringLiteral("In use");
+             }
+             model.scan({Kind::logs});
+             settle();
+         }},
+        {"all of the rescanned kind", [&] { model.setAllSelected(true, Kind::logs); }},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_TRUE(sumsKept(model) == sumsWorkedOut(model));
+    }
+    EXPECT_EQ(model.selectedBytes(), kHuge);
+    EXPECT_FALSE(model.selection().contains("stray")); // the rescan dropped what no list holds
+}
+
+// A kind asked twice, or asked again while it scans, scans once; while a rescan runs, the kind
+// keeps showing what the last scan found until the new result replaces it.
+TEST_F(StorageCleanerModelTest, AKindScansOnceAtATimeAndKeepsItsItemsWhileItScansAgain) {
+    ScanGate scans;
+    std::atomic<int> calls{0};
+    StorageCleanerModel gated(
+        [&](Kind kind) {
+            const int call = ++calls;
+            scans.pass();
+            CleanupCategory category(kind);
+            category.items = {item(call == 1 ? "first" : "second", 10)};
+            return category;
+        },
+        trash, gate, progress, spaceSaved);
+
+    gated.scan({Kind::logs, Kind::logs});
+    ASSERT_TRUE(waitFor([&] { return gated.scanning().empty(); }));
+    EXPECT_EQ(calls.load(), 1);
+    EXPECT_EQ(gated.category(Kind::logs).items[0].id, "first");
+
+    scans.setOpen(false);
+    gated.scan({Kind::logs});
+    ASSERT_TRUE(waitFor([&] { return calls.load() == 2; }));
+    gated.scan({Kind::logs}); // already scanning: nothing new starts
+    QCoreApplication::processEvents();
+    EXPECT_EQ(gated.scanning(), std::set<Kind>{Kind::logs});
+    ASSERT_EQ(gated.category(Kind::logs).items.size(), 1u);
+    EXPECT_EQ(gated.category(Kind::logs).items[0].id, "first");
+
+    scans.setOpen(true);
+    ASSERT_TRUE(waitFor([&] { return gated.scanning().empty(); }));
+    EXPECT_EQ(gated.category(Kind::logs).items[0].id, "second");
+    EXPECT_EQ(calls.load(), 2);
 }

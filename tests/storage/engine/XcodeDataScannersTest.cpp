@@ -69,8 +69,10 @@ TEST_F(XcodeDataScannersTest, DerivedDataCutOffAndTitles) {
 TEST_F(XcodeDataScannersTest, DeviceSupportKeepsTheTwoNewestMajorsPerPlatform) {
     for (const char* name : {"17.0 (21A329)", "iPhone15,2 16.4.1 (20E252)", "15.7 (19H12)", "junk"})
         fs::create_directories(developer / "iOS DeviceSupport" / name);
+    // The xrOS folder holds visionOS too: two majors apart from the visionOS folder's newest, its
+    // entry is old as it would be beside that one.
     fs::create_directories(developer / "xrOS DeviceSupport/1.0 (21N305)");
-    fs::create_directories(developer / "visionOS DeviceSupport/2.0 (22N320)");
+    fs::create_directories(developer / "visionOS DeviceSupport/3.0 (23N1)");
     fs::create_directories(developer / "watchOS DeviceSupport/10.0 (21R356)");
     const auto items = byTitle(XcodeDataScanners::scanDeviceSupport());
     ASSERT_EQ(items.size(), 7u);
@@ -80,8 +82,8 @@ TEST_F(XcodeDataScannersTest, DeviceSupportKeepsTheTwoNewestMajorsPerPlatform) {
     EXPECT_EQ(items.at("iOS 16.4.1 (20E252)").subtitle, "From iPhone15,2");
     EXPECT_EQ(items.at("iOS 15.7 (19H12)").tags, (std::set<Tag>{Tag::old, Tag::recommended}));
     EXPECT_EQ(items.at("iOS  ").tags, (std::set<Tag>{Tag::old, Tag::recommended})); // no version: major 0
-    EXPECT_TRUE(items.at("visionOS 1.0 (21N305)").tags.empty());
-    EXPECT_TRUE(items.at("visionOS 2.0 (22N320)").tags.empty());
+    EXPECT_EQ(items.at("visionOS 1.0 (21N305)").tags, (std::set<Tag>{Tag::old, Tag::recommended}));
+    EXPECT_TRUE(items.at("visionOS 3.0 (23N1)").tags.empty());
     EXPECT_TRUE(items.at("watchOS 10.0 (21R356)").tags.empty());
 }
 
@@ -145,10 +147,13 @@ TEST_F(XcodeDataScannersTest, ArchivesUploadsAndAge) {
                 {"Distributions", QVariantList{failed, uploaded}}});
     writePlist(archives / "2026-01-01/Old.xcarchive/Info.plist",
                {{"CreationDate", kNow.addSecs(-cutOff - 1)}, {"Distributions", QVariantList{failed}}});
+    // A list that is not all records is no list of distributions, whatever it holds.
+    writePlist(archives / "2026-01-01/Mixed.xcarchive/Info.plist",
+               {{"CreationDate", kNow}, {"Distributions", QVariantList{uploaded, "not a record"}}});
     fs::create_directories(archives / "Loose.xcarchive");
     fs::create_directories(archives / "2026-01-01/x.xcarchive.bak");
     const auto items = byTitle(XcodeDataScanners::scanArchives([] { return kNow; }));
-    ASSERT_EQ(items.size(), 3u);
+    ASSERT_EQ(items.size(), 4u);
     const CleanupItem& mine = items.at("MyApp 1.2 (34)");
     EXPECT_EQ(mine.tags, std::set<Tag>{Tag::uploaded});
     EXPECT_EQ(mine.bundleID, QStringLiteral("com.example.myapp"));
@@ -157,6 +162,41 @@ TEST_F(XcodeDataScannersTest, ArchivesUploadsAndAge) {
     EXPECT_EQ(items.at("Old").tags, std::set<Tag>{Tag::old});
     EXPECT_EQ(items.at("Old").subtitle, "Archive");
     EXPECT_EQ(items.at("Loose").bundleID, std::nullopt);
+    EXPECT_TRUE(items.at("Mixed").tags.empty());
+}
+
+// Without icon paths in its Info.plist, an archive shows the largest AppIcon*.png at the top of
+// its first app; of two equally large ones, the one listed first.
+TEST_F(XcodeDataScannersTest, AnArchiveWithoutIconPathsShowsItsAppsLargestIcon) {
+    const fs::path archive = developer / "Archives/2026-01-01/App.xcarchive";
+    const fs::path app = archive / "Products/Applications/App.app";
+    const auto write = [&](const char* name, std::size_t bytes) {
+        std::ofstream(app / name) << std::string(bytes, 'i');
+    };
+    writePlist(archive / "Info.plist",
+               {{"ApplicationProperties", QVariantMap{{"IconPaths", QVariantList{}}}}});
+    fs::create_directories(app);
+    write("AppIcon60x60@2x.png", 5000);
+    write("AppIcon76x76@2x.png", 20000);
+    write("AppIcon83.5x83.5@2x.png", 20000);
+    write("AppIconHuge.jpg", 90000); // not a PNG
+    write("LaunchImage.png", 90000); // not an app icon
+    std::string firstOfTheLargest;
+    for (const auto& entry : fs::directory_iterator(app)) {
+        const std::string name = entry.path().filename().string();
+        if (firstOfTheLargest.empty() && (name == "AppIcon76x76@2x.png" || name == "AppIcon83.5x83.5@2x.png"))
+            firstOfTheLargest = name;
+    }
+    auto items = XcodeDataScanners::scanArchives([] { return kNow; });
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].iconPath, QString::fromStdString((app / firstOfTheLargest).string()));
+
+    fs::remove_all(app);
+    fs::create_directories(app);
+    write("Info.plist", 10);
+    items = XcodeDataScanners::scanArchives([] { return kNow; });
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].iconPath, std::nullopt);
 }
 
 TEST_F(XcodeDataScannersTest, DocumentationKeepsTheNewestDownload) {
@@ -170,6 +210,13 @@ TEST_F(XcodeDataScannersTest, DocumentationKeepsTheNewestDownload) {
     EXPECT_EQ(items.at("Documentation v202").subtitle, "Current documentation download");
     EXPECT_EQ(items.at("Documentation v158").tags, (std::set<Tag>{Tag::old, Tag::recommended}));
     EXPECT_EQ(items.at("com.apple.adc").subtitle, "Legacy docset");
+
+    // An empty download folder has no current download, and the docsets are still there.
+    fs::remove_all(developer / "DocumentationCache");
+    fs::create_directories(developer / "DocumentationCache");
+    const auto docsetsOnly = XcodeDataScanners::scanDocumentation();
+    ASSERT_EQ(docsetsOnly.size(), 1u);
+    EXPECT_EQ(docsetsOnly[0].title, "com.apple.adc");
 }
 
 // Names remembered for an app lead only to real folders directly inside DerivedData; anything
@@ -188,7 +235,7 @@ TEST_F(XcodeDataScannersTest, ProjectFoldersNeverLeaveDerivedData) {
         QVariantMap{{"com.example.notes", QStringList{"Remembered-xyz", "..", "../../..", "Link-000", "",
                                                       "Gone-111", "Notes-abc/Build"}}});
 
-    const auto folders = ProjectFolders::find("com.example.notes", "Notes.app");
+    const auto folders = ProjectFolders::find("com.example.notes", "Notes.app", sharedDefaults());
     EXPECT_EQ(folders, (std::vector<fs::path>{derivedData / "Notes-abc", derivedData / "Remembered-xyz"}));
     EXPECT_EQ(sharedDefaults().value(ProjectFolders::kKey).toMap().value("com.example.notes").toStringList(),
               (QStringList{"Notes-abc", "Remembered-xyz"}));

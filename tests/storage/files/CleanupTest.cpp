@@ -1,7 +1,8 @@
 #include "storage/files/Cleanup.h"
 
+#include "platform/data/FolderHandle.h"
 #include "storage/files/FileError.h"
-#include "storage/files/FolderHandle.h"
+#include "support/PrivateMounts.h"
 #include "tools/Environment.h"
 
 #include <gtest/gtest.h>
@@ -12,12 +13,9 @@
 #include <fcntl.h>
 #include <fstream>
 #include <map>
-#include <sched.h>
 #include <sstream>
 #include <string>
-#include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace quorvex;
@@ -79,20 +77,10 @@ protected:
 
 // Runs `work` in a child process with a private mount namespace in which `source` is bind-mounted
 // on `mountPoint`; the mount goes with the child. The child's answer is its exit status;
-// kNoMounts when this system does not let it mount.
-constexpr int kNoMounts = 200;
+// test::kNoMounts when this system does not let it mount.
 template <typename Work> int inMountNamespace(const fs::path& source, const fs::path& mountPoint, Work work) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::unshare(CLONE_NEWNS) != 0 ||
-            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount(source.c_str(), mountPoint.c_str(), nullptr, MS_BIND, nullptr) != 0)
-            ::_exit(kNoMounts);
-        ::_exit(work());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
+    return test::inPrivateMounts(
+        [&] { return test::bindMount(source, mountPoint) ? work() : test::kNoMounts; });
 }
 
 } // namespace
@@ -235,7 +223,7 @@ TEST_F(CleanupTest, GuardedDeleteNeverCrossesABindMount) {
             const std::error_code error = Cleanup::removeItem(c.target, std::nothrow);
             return error.value() == EXDEV ? 0 : error ? 1 : 2;
         });
-        if (answer == kNoMounts)
+        if (answer == test::kNoMounts)
             GTEST_SKIP() << "this system does not allow a private mount namespace with a bind mount";
         if (!c.mountAFile) {
             EXPECT_EQ(answer, 0) << "1: another error than EXDEV, 2: no error";

@@ -1,9 +1,10 @@
-#include "storage/files/FolderHandle.h"
+#include "platform/data/FolderHandle.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -77,6 +78,14 @@ FolderHandle FolderHandle::openWithoutLinks(int at, const char* path, bool benea
     if (fd < 0 && errno == ENOSYS)
         fd = openByComponents(at, path, beneath);
     return FolderHandle(static_cast<int>(fd));
+}
+
+std::uint64_t FolderHandle::mountIdOf(int fd) {
+    struct statx info {};
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &info) != 0 ||
+        !(info.stx_mask & STATX_MNT_ID))
+        return 0;
+    return info.stx_mnt_id;
 }
 
 } // namespace quorvex

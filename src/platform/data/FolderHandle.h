@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <utility>
 
 namespace quorvex {
@@ -25,6 +26,11 @@ public:
     /// a component-by-component walk with O_NOFOLLOW on kernels without openat2). With `beneath`
     /// the path may not leave `at` either. An empty handle on failure, with errno set.
     static FolderHandle openWithoutLinks(int at, const char* path, bool beneath);
+
+    /// The mount the open file `fd` lies on, as /proc/self/mountinfo numbers it: a bind mount of
+    /// the same file system has the same device as its surroundings but a mount of its own.
+    /// 0 when the kernel cannot tell.
+    static std::uint64_t mountIdOf(int fd);
 
 private:
     int m_fd = -1;
