@@ -92,11 +92,13 @@ void DeviceHubTracker::refresh() {
     notifyIfChanged(before);
 }
 
+// The safety poll re-reads the frontmost app too: a focus change may come without any event the
+// window system reports (or on a system that reports none).
 void DeviceHubTracker::schedulePoll() {
     m_timer = m_clock.schedule(*m_interval, [this] {
         m_retired = std::move(m_timer); // still running: destroyed at the next tick
         schedulePoll();
-        poll();
+        refresh();
     });
 }
 

@@ -175,6 +175,20 @@ TEST_F(TrackerFixture, FollowsTheFrontmostHostAndItsWindowInDesktopCoordinates) 
     EXPECT_EQ(changes.size(), 2);
 }
 
+TEST_F(TrackerFixture, TheSafetyPollNoticesAFrontmostChangeNobodyAnnounced) {
+    windows.setFrontmost(kSimulator, 42, 7);
+    tracker->start();
+    ASSERT_TRUE(tracker->isFrontmost());
+    windows.setFrontmost("org.example.editor", 77, 99); // no event
+    clock.advance(DeviceHubTracker::kFrontmostPoll);
+    EXPECT_FALSE(tracker->isFrontmost());
+    EXPECT_EQ(tracker->pollInterval(), DeviceHubTracker::kBackgroundPoll);
+
+    windows.setFrontmost(kSimulator, 42, 7);
+    clock.advance(DeviceHubTracker::kBackgroundPoll);
+    EXPECT_TRUE(tracker->isFrontmost()) << "and coming back unannounced too";
+}
+
 TEST_F(TrackerFixture, OurOwnPanelTakingTheFocusIsNotLeavingTheHost) {
     windows.setFrontmost(kSimulator, 42, 7);
     tracker->start();

@@ -245,5 +245,25 @@ TEST_F(PanelOnX11, ThePanelFollowsTheHostAndTheShortcutsWorkOnlyWhileItIsInFront
     desktop.sync();
 }
 
+TEST_F(PanelOnX11, FocusMovedToAnotherWindowWithoutARaiseReleasesTheKeys) {
+    test::X11Desktop& desktop = *x11().desktop;
+    const auto host =
+        desktop.createWindow("Simulator", kHostTitle, ::getppid(), QRect(60, 80, 360, 560), 0xb8bcc4);
+    const auto editor =
+        desktop.createWindow("Editor", "notes.txt – Editor", 1, QRect(700, 120, 480, 420), 0x35507a);
+    shortcuts->install();
+    ASSERT_TRUE(activateUntil(host, [&] { return tracker->isFrontmost(); }));
+
+    desktop.focus(editor);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tracker->isFrontmost(); },
+                                int(DeviceHubTracker::kFrontmostPoll * 1000) + 500));
+    desktop.type({XK_Control_L, XK_Alt_L, XK_s});
+    QTest::qWait(300);
+    EXPECT_TRUE(shots.empty()) << "typed in the editor, not ours";
+    xcb_destroy_window(desktop.connection(), host);
+    xcb_destroy_window(desktop.connection(), editor);
+    desktop.sync();
+}
+
 } // namespace
 } // namespace quorvex

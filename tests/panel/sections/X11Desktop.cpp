@@ -119,6 +119,11 @@ void X11Desktop::activate(xcb_window_t window) {
     sync();
 }
 
+void X11Desktop::focus(xcb_window_t window) {
+    xcb_set_input_focus(m_connection, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
+    sync();
+}
+
 QRect X11Desktop::geometry(xcb_window_t window) {
     // The outermost ancestor below the root is what the user sees.
     xcb_window_t outer = window;

@@ -33,6 +33,9 @@ public:
     void move(xcb_window_t window, int x, int y);
     /// Makes the window active: through the window manager when there is one, else the focus.
     void activate(xcb_window_t window);
+    /// Gives the window the keyboard focus and nothing else: no raise, no word to the window
+    /// manager, as a program that focuses one of its own windows does.
+    void focus(xcb_window_t window);
     /// The window's outer rectangle on the root (its frame's when managed).
     QRect geometry(xcb_window_t window);
     /// Presses the keys in order and releases them in reverse.

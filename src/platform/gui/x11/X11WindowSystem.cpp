@@ -115,9 +115,12 @@ struct X11WindowSystem::Private {
             Qt::QueuedConnection);
     }
 
-    // Titles, extents and states live on the client windows, not on the root.
+    // Titles, extents and states live on the client windows, not on the root. Focus events too:
+    // focus moving between two top-level windows reaches neither the root nor a window manager's
+    // property when there is no window manager, only the windows it leaves and enters.
     void watchClients() {
-        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        const uint32_t mask =
+            XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE;
         for (xcb_window_t window : stackingBottomToTop()) {
             if (std::find(watched.begin(), watched.end(), window) == watched.end()) {
                 xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &mask);
@@ -336,7 +339,9 @@ std::unique_ptr<X11WindowSystem> X11WindowSystem::connect(const char* displayNam
     if (!xcb_ewmh_init_atoms_replies(&d->ewmh, cookies, nullptr))
         return nullptr;
     d->ewmhReady = true;
-    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    // The root hears of focus going to or from it (PointerRoot, None); the rest is per window.
+    const uint32_t mask =
+        XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE;
     xcb_change_window_attributes(d->connection, d->root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(d->connection);
     return std::unique_ptr<X11WindowSystem>(new X11WindowSystem(std::move(d)));
