@@ -72,8 +72,8 @@ void shoot(const QString& name) {
 // test's X server, with the demo world's simulators behind the fake xcrun.
 struct PanelDropOnX11 : ::testing::Test {
     void SetUp() override {
-        if (x11().display.empty())
-            GTEST_SKIP() << "Xvfb is not available";
+        if (!x11().ready())
+            GTEST_SKIP() << x11().missing;
         DemoWorld::build(world);
         world.answer(fake);
         fake.on({"simctl", "**"}); // every other simulator command succeeds silently

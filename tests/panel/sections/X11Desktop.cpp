@@ -2,12 +2,16 @@
 
 #include <QThread>
 
+#include <xcb/randr.h>
 #include <xcb/xcb_keysyms.h>
+#include <xcb/xcbext.h>
 #include <xcb/xtest.h>
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <spawn.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -68,6 +72,58 @@ bool X11Desktop::hasWindowManager() {
     return xcb_ewmh_get_supporting_wm_check_reply(
                &m_ewmh, xcb_ewmh_get_supporting_wm_check(&m_ewmh, m_screen->root), &check, nullptr) &&
            check != 0;
+}
+
+bool X11Desktop::setMonitors(const std::vector<QRect>& monitors) {
+    std::free(
+        xcb_randr_query_version_reply(m_connection, xcb_randr_query_version(m_connection, 1, 5), nullptr));
+    xcb_randr_get_screen_resources_current_reply_t* resources = xcb_randr_get_screen_resources_current_reply(
+        m_connection, xcb_randr_get_screen_resources_current(m_connection, m_screen->root), nullptr);
+    if (!resources || resources->num_outputs < 1) {
+        std::free(resources);
+        return false;
+    }
+    const xcb_randr_output_t output = xcb_randr_get_screen_resources_current_outputs(resources)[0];
+    std::free(resources);
+    for (size_t i = 0; i < monitors.size(); ++i) {
+        const QByteArray name = "monitor-" + QByteArray::number(qulonglong(i));
+        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+            m_connection, xcb_intern_atom(m_connection, 0, uint16_t(name.size()), name.constData()), nullptr);
+        if (!atom)
+            return false;
+        // Written out by hand: libxcb's own RRSetMonitor computes a request length the server
+        // refuses, and the connection is closed.
+        struct __attribute__((packed)) {
+            uint8_t extension = 0;
+            uint8_t opcode = 0;
+            uint16_t length = 0;
+            xcb_window_t window;
+            xcb_randr_monitor_info_t info;
+            xcb_randr_output_t output;
+        } request;
+        std::memset(&request, 0, sizeof request);
+        request.window = m_screen->root;
+        request.info.name = atom->atom;
+        std::free(atom);
+        const QRect& m = monitors[i];
+        request.info.primary = i == 0;
+        request.info.nOutput = i == 0 ? 1 : 0; // the output's own monitor gives way to the first
+        request.info.x = int16_t(m.x());
+        request.info.y = int16_t(m.y());
+        request.info.width = uint16_t(m.width());
+        request.info.height = uint16_t(m.height());
+        request.info.width_in_millimeters = uint32_t(m.width() / 4);
+        request.info.height_in_millimeters = uint32_t(m.height() / 4);
+        request.output = output;
+        iovec part{&request, sizeof request - (i == 0 ? 0 : sizeof(xcb_randr_output_t))};
+        xcb_protocol_request_t protocol{1, &xcb_randr_id, XCB_RANDR_SET_MONITOR, 1};
+        const xcb_void_cookie_t cookie{xcb_send_request(m_connection, XCB_REQUEST_CHECKED, &part, &protocol)};
+        xcb_generic_error_t* error = xcb_request_check(m_connection, cookie);
+        std::free(error);
+        if (error || xcb_connection_has_error(m_connection))
+            return false;
+    }
+    return true;
 }
 
 xcb_window_t X11Desktop::createWindow(const QString& windowClass, const QString& title, qint64 pid,

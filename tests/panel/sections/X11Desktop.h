@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace quorvex::test {
 
@@ -26,6 +27,9 @@ public:
     /// Starts openbox; false when it is not installed or does not announce itself in time.
     bool startWindowManager();
     bool hasWindowManager();
+    /// Cuts the screen into monitors (RandR 1.5), the first one primary and holding the screen's
+    /// output; the server's Xinerama answers with the same rectangles. False when refused.
+    bool setMonitors(const std::vector<QRect>& monitors);
 
     /// A mapped top-level window with a solid background.
     xcb_window_t createWindow(const QString& windowClass, const QString& title, qint64 pid, QRect geometry,
