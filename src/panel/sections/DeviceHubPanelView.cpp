@@ -2,9 +2,12 @@
 
 #include "panel/controller/DeviceHubPanel.h"
 #include "panel/controller/DeviceHubTracker.h"
+#include "panel/sections/AppActionsSection.h"
 #include "panel/sections/DropPayload.h"
+#include "panel/sections/NetworkSection.h"
 #include "panel/sections/PanelSections.h"
 #include "panel/sections/PanelServices.h"
+#include "panel/sections/PermissionsSection.h"
 #include "panel/sections/SimulatorBar.h"
 #include "panel/widgets/DropHighlight.h"
 #include "platform/core/Clock.h"
@@ -372,15 +375,26 @@ void DeviceHubPanelView::showDevice() {
 void DeviceHubPanelView::showApp() {
     const SimulatorApp app = *m_services.panel.app();
     const QString identity = m_services.panel.targetUDID().value_or(QString()) + u'/' + app.id;
-    if (m_appShown == identity)
+    if (m_appShown == identity) {
+        // The same app, but its record may have changed (installed on another simulator, or
+        // one of them shut down): the cards act on it as the inventory has it now.
+        if (auto* card = qobject_cast<NetworkSection*>(m_networkCard.data()))
+            card->setApp(app);
+        if (auto* card = qobject_cast<AppActionsSection*>(m_actionsCard.data()))
+            card->setApp(app);
+        if (auto* card = qobject_cast<PermissionsSection*>(m_permissionsCard.data()))
+            card->setApp(app);
         return;
+    }
     // The header follows the panel's app by itself; the cards are made for one app.
     if (m_appHeaderSlot->isEmpty())
         m_appHeaderSlot->addWidget(PanelSections::appHeader(m_services));
     clear(m_appColumn);
-    m_appColumn->addWidget(PanelSections::networkSection(m_services, app));
-    m_appColumn->addWidget(PanelSections::appActionsSection(m_services, app));
-    m_appColumn->addWidget(PanelSections::permissionsSection(m_services, app));
+    m_networkCard = PanelSections::networkSection(m_services, app);
+    m_actionsCard = PanelSections::appActionsSection(m_services, app);
+    m_permissionsCard = PanelSections::permissionsSection(m_services, app);
+    for (QWidget* card : {m_networkCard.data(), m_actionsCard.data(), m_permissionsCard.data()})
+        m_appColumn->addWidget(card);
     m_appColumn->addStretch();
     m_appShown = identity;
 }

@@ -2,6 +2,7 @@
 
 #include "panel/sections/PanelRootState.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -30,7 +31,8 @@ struct PanelServices;
 /// It keeps nothing of its own but the drag flag; everything shown is read from the controller
 /// on `refresh()`, which the controller's and the device lists' change signals trigger. A
 /// state's content is rebuilt only when its identity changes (another device, another app), so
-/// sections keep their own state while they stay on screen. The blur and dimming fade over
+/// sections keep their own state while they stay on screen; every refresh hands them the current
+/// record of their app or device. The blur and dimming fade over
 /// kVeilDuration on the services' Clock. GUI thread.
 class DeviceHubPanelView final : public QWidget {
     Q_OBJECT
@@ -100,6 +102,9 @@ private:
     // What the shown sections were made for; a change rebuilds them.
     std::optional<QString> m_deviceShown;
     std::optional<QString> m_appShown;
+    QPointer<QWidget> m_networkCard;
+    QPointer<QWidget> m_actionsCard;
+    QPointer<QWidget> m_permissionsCard;
     std::optional<bool> m_footerPhysical;
 
     bool m_dropTargeted = false;

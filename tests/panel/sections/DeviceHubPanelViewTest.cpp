@@ -12,6 +12,7 @@
 #include <QDragEnterEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTest>
 
@@ -173,6 +174,53 @@ TEST_F(PanelViewFixture, SectionsAreMadeAnewOnlyForAnotherAppOrDevice) {
     world.pick("U1"); // the same app on another simulator is another section
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_NE(view->findChild<QWidget*>("networkSection"), second);
+}
+
+// The cards act on the app as the inventory has it now: on every booted simulator that has it.
+TEST_F(PanelViewFixture, CardsActOnTheAppAsTheInventoryHasItNow) {
+    QStringList granted;
+    Permissions permissions(
+        [&](PermissionAction, std::optional<PermissionService>, const QString&, const QString& udid) {
+            granted << udid; // on the pool, while the test thread only waits
+            return true;
+        });
+    world.services = std::make_unique<PanelServices>(PanelServices{*world.panel,
+                                                                   *world.tracker,
+                                                                   *world.shortcuts,
+                                                                   world.simulatorApps,
+                                                                   world.network,
+                                                                   permissions,
+                                                                   world.languageTools,
+                                                                   *world.defaults,
+                                                                   world.clock,
+                                                                   world.workspace,
+                                                                   {},
+                                                                   {},
+                                                                   {}});
+    world.booted = {kPhone, kPad};
+    world.pick("U1");
+    world.apps = {PanelViewWorld::app("org.demo.notes", "Notes", {"U1"})};
+    make();
+    const auto grantCamera = [&] {
+        granted.clear();
+        QSignalSpy done(&permissions, &Permissions::applyFinished);
+        auto* button = view->findChild<QAbstractButton*>("grant.camera");
+        ASSERT_NE(button, nullptr);
+        button->click();
+        ASSERT_TRUE(done.wait(5000));
+        granted.sort();
+    };
+
+    world.apps = {PanelViewWorld::app("org.demo.notes", "Notes", {"U1", "U2"})}; // installed on U2 too
+    view->refresh();
+    grantCamera();
+    EXPECT_EQ(granted, QStringList({"U1", "U2"}));
+
+    world.apps = {PanelViewWorld::app("org.demo.notes", "Notes", {"U1"})}; // U2 shut down
+    view->refresh();
+    grantCamera();
+    EXPECT_EQ(granted, QStringList({"U1"}));
+    view.reset(); // before the permissions it uses
 }
 
 TEST_F(PanelViewFixture, ADragBlursAndDimsTheContentUnderTheHighlightAndLeavingRestoresIt) {
