@@ -4,6 +4,7 @@
 #include "panel/controller/DeviceHubPanel.h"
 #include "panel/controller/DeviceHubShortcuts.h"
 #include "panel/controller/DeviceHubTracker.h"
+#include "panel/sections/LanguageSection.h"
 #include "panel/sections/MenuFlows.h"
 #include "panel/sections/PanelSections.h"
 #include "panel/sections/PanelServices.h"
@@ -399,15 +400,24 @@ QWidget* SimulatorBar::statusBarTool(const ToolLook& look) {
 void SimulatorBar::showLanguageSection() {
     const std::optional<SimulatorApp> app = m_services.panel.app();
     std::optional<QString> identity;
-    // The section follows a change of simulator by itself; only another app makes it anew.
+    // Only another app makes the section anew; a new simulator is handed to the one shown.
     if (m_showsLanguage && !isPhysical() && app)
         identity = app->id;
-    if (identity == m_languageShown)
+    if (identity == m_languageShown) {
+        if (auto* section = qobject_cast<LanguageSection*>(m_languageSection.data())) {
+            const std::optional<SimulatorDevice> simulator = m_services.panel.simulator();
+            section->setTargetUDID(simulator ? std::optional(simulator->udid) : std::nullopt);
+            section->setApp(*app);
+        }
         return;
+    }
     clear(m_languageSlot);
     m_languageShown = identity;
-    if (identity)
-        m_languageSlot->addWidget(PanelSections::languageSection(m_services, *app));
+    m_languageSection = nullptr;
+    if (identity) {
+        m_languageSection = PanelSections::languageSection(m_services, *app);
+        m_languageSlot->addWidget(m_languageSection);
+    }
 }
 
 void SimulatorBar::fillDeviceMenu() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFuture>
+#include <QPointer>
 #include <QString>
 #include <QThreadPool>
 #include <QWidget>
@@ -89,6 +90,7 @@ private:
     std::optional<QString> m_readTarget;
     std::optional<ToolLook> m_look;
     std::optional<QString> m_languageShown;
+    QPointer<QWidget> m_languageSection;
 
     DevicePicker* m_picker;
     QMenu* m_deviceMenu;

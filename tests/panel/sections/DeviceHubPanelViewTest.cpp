@@ -5,6 +5,7 @@
 #include "panel/sections/PanelViewWorld.h"
 #include "panel/sections/SimulatorBar.h"
 #include "panel/widgets/DropHighlight.h"
+#include "support/QtPrinters.h"
 #include "windows/ActionWindowsService.h"
 
 #include <QAbstractButton>

@@ -27,13 +27,27 @@
 
 namespace quorvex::test {
 
-// Simulators that answer nothing: the language card reads no values and every write fails.
+// Simulators that answer nothing: the language card reads no values and every write fails. The
+// devices read are noted (on the pool's threads).
 class SilentLanguageTools final : public LanguageTools {
 public:
-    DeviceTools::LanguageAndRegion languageAndRegion(const QString&) override { return {}; }
+    DeviceTools::LanguageAndRegion languageAndRegion(const QString& udid) override {
+        std::lock_guard guard(m_lock);
+        m_read << udid;
+        return {};
+    }
     bool setLanguageAndRegion(const QString&, const QString&, const QString&) override { return false; }
     bool terminateApp(const QString&, const QString&) override { return false; }
     bool launchApp(const QString&, const QString&) override { return false; }
+
+    QStringList read() {
+        std::lock_guard guard(m_lock);
+        return m_read;
+    }
+
+private:
+    std::mutex m_lock;
+    QStringList m_read;
 };
 
 /// The side panel's controller, tracker and shortcuts on fakes, with scripted simulator and

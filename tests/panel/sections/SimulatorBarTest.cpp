@@ -5,6 +5,7 @@
 #include "panel/widgets/HoverHint.h"
 #include "panel/widgets/ToolButton.h"
 #include "panel/widgets/ToolMenuButton.h"
+#include "support/QtPrinters.h"
 #include "support/ToastLog.h"
 #include "windows/ActionWindowsService.h"
 
@@ -396,6 +397,37 @@ TEST_F(BarFixture, TheLanguageSectionShowsOnlyForASimulatorApp) {
     bar->refresh();
     settle();
     EXPECT_NE(tool("languageSection"), nullptr);
+}
+
+// The language card reads the simulator the panel shows, however the target moved there, and
+// never asks a simulator command of a connected device.
+TEST_F(BarFixture, TheLanguageSectionReadsEverySimulatorTargetAndNeverAConnectedDevice) {
+    world.booted = {kPhone, kPad}; // the target: the iPad, booted last
+    world.apps = {PanelViewWorld::app("org.demo.notes", "Notes", {"U1", "U2"})};
+    world.connected = {device("D1", "Ana’s iPhone", "iPhone 14")};
+    make();
+    QTest::mouseClick(tool<QAbstractButton>("languageTool"), Qt::LeftButton);
+    settle();
+    const auto readsSettled = [] {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+    };
+    readsSettled();
+    EXPECT_EQ(world.languageTools.read(), QStringList{"U2"});
+
+    // The iPad shuts down: only the inventory moves the target, the controller's state stays.
+    world.booted = {kPhone};
+    world.apps = {PanelViewWorld::app("org.demo.notes", "Notes", {"U1"})};
+    bar->refresh();
+    readsSettled();
+    EXPECT_EQ(world.languageTools.read(), QStringList({"U2", "U1"}));
+
+    world.pick("D1");
+    bar->refresh();
+    settle();
+    readsSettled();
+    EXPECT_EQ(tool("languageSection"), nullptr);
+    EXPECT_EQ(world.languageTools.read(), QStringList({"U2", "U1"})) << "nothing asked of the device";
 }
 
 TEST(SimulatorBarTest, TheAccessibilityLinkAsksForAccessAndGoesOnceItIsGranted) {
