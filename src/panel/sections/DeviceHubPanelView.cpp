@@ -8,6 +8,7 @@
 #include "panel/sections/PanelSections.h"
 #include "panel/sections/PanelServices.h"
 #include "panel/sections/PermissionsSection.h"
+#include "panel/sections/PhysicalDeviceSection.h"
 #include "panel/sections/SimulatorBar.h"
 #include "panel/widgets/DropHighlight.h"
 #include "platform/core/Clock.h"
@@ -325,9 +326,9 @@ void DeviceHubPanelView::refresh() {
     m_full->setVisible(!collapsed);
     if (m_state == Kind::ConnectedDevice) {
         showDevice();
-    } else if (m_deviceShown) {
+    } else if (m_deviceSection) {
         clear(m_deviceColumn);
-        m_deviceShown.reset();
+        m_deviceSection = nullptr;
     }
     if (m_state == Kind::App) {
         showApp();
@@ -364,12 +365,19 @@ void DeviceHubPanelView::refresh() {
 
 void DeviceHubPanelView::showDevice() {
     const PhysicalDevice device = *m_services.panel.physicalDevice();
-    if (m_deviceShown == device.id)
+    // One set of device tools for every device: what the user typed or unfolded stays, and the
+    // tools act on the record as it is now (a renamed device, another device).
+    if (auto* section = qobject_cast<PhysicalDeviceSection*>(m_deviceSection.data())) {
+        section->setDevice(device);
+        return;
+    }
+    // A stand-in made before the device services arrived gives way once they are there.
+    if (m_deviceSection && !m_services.deviceSections)
         return;
     clear(m_deviceColumn);
-    m_deviceColumn->addWidget(PanelSections::physicalDeviceSection(m_services, device));
+    m_deviceSection = PanelSections::physicalDeviceSection(m_services, device);
+    m_deviceColumn->addWidget(m_deviceSection);
     m_deviceColumn->addStretch();
-    m_deviceShown = device.id;
 }
 
 void DeviceHubPanelView::showApp() {

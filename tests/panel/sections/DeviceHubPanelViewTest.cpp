@@ -1,10 +1,14 @@
 #include "panel/sections/DeviceHubPanelView.h"
 
 #include "panel/controller/PanelPlacement.h"
+#include "panel/sections/DeviceAppDataCard.h"
 #include "panel/sections/FakeDeviceSection.h"
 #include "panel/sections/PanelViewWorld.h"
+#include "panel/sections/PhysicalDeviceSection.h"
+#include "panel/sections/RecentURLs.h"
 #include "panel/sections/SimulatorBar.h"
 #include "panel/widgets/DropHighlight.h"
+#include "panel/widgets/SettingsRow.h"
 #include "support/QtPrinters.h"
 #include "windows/ActionWindowsService.h"
 
@@ -12,10 +16,12 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTest>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -222,6 +228,41 @@ TEST_F(PanelViewFixture, CardsActOnTheAppAsTheInventoryHasItNow) {
     grantCamera();
     EXPECT_EQ(granted, QStringList({"U1"}));
     view.reset(); // before the permissions it uses
+}
+
+// The connected-device tools keep what the user typed and unfolded while the device record
+// changes under them, and act on the record as it is now.
+TEST_F(PanelViewFixture, TheDeviceToolsFollowTheDeviceRecordAndKeepTheirState) {
+    test::FakeDeviceSection deviceSections;
+    world.services->deviceSections = &deviceSections;
+    world.defaults->setValue(RecentURLs::kSettingsKey, QStringList{"myapp://1", "myapp://2", "myapp://3"});
+    world.connected = {kDevice};
+    world.pick("D1");
+    make();
+    auto* section = view->findChild<PhysicalDeviceSection*>();
+    ASSERT_NE(section, nullptr);
+    section->findChild<QLineEdit*>("urlField")->setText("myapp://typed");
+    section->findChild<SettingsRow*>("foldRow")->clicked();
+    ASSERT_TRUE(section->showsAllRecent());
+
+    const PhysicalDevice renamed{"D1", "Ana’s work iPhone", QStringLiteral("iPhone 14"), {}, {}};
+    world.connected = {renamed};
+    view->refresh();
+    EXPECT_EQ(section->device().name, "Ana’s work iPhone");
+    EXPECT_EQ(section->appDataCard()->device().name, "Ana’s work iPhone");
+
+    const PhysicalDevice pad{"D2", "Studio iPad", QStringLiteral("iPad Pro"), {}, {}};
+    world.connected = {renamed, pad};
+    world.pick("D2");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(view->findChild<PhysicalDeviceSection*>(), section) << "the same tools, for another device";
+    EXPECT_EQ(section->device().id, "D2");
+    EXPECT_EQ(section->findChild<QLineEdit*>("urlField")->text(), "myapp://typed");
+    EXPECT_TRUE(section->showsAllRecent());
+    section->findChild<SettingsRow*>("pushRow")->clicked();
+    EXPECT_EQ(deviceSections.calls, QStringList{"push D2"});
+    view.reset(); // before the device services it uses
+    QThreadPool::globalInstance()->waitForDone();
 }
 
 TEST_F(PanelViewFixture, ADragBlursAndDimsTheContentUnderTheHighlightAndLeavingRestoresIt) {
