@@ -441,9 +441,10 @@ QFuture<void> SimulatorBar::readSlowAnimations() {
         return QtFuture::makeReadyFuture();
     auto read = m_services.commands.slowAnimations;
     return QtConcurrent::run(&m_pool, [read, udid = *udid] { return read(udid); })
-        .then(this, [this, udid = *udid](bool on) {
-            // A read for a target the panel has left would show another device's state.
-            if (m_services.panel.targetUDID() != udid)
+        .then(this, [this, udid = *udid, generation = m_slowGeneration](bool on) {
+            // A read for a target the panel has left would show another device's state, and one
+            // asked before a toggle the state the toggle has just replaced.
+            if (m_services.panel.targetUDID() != udid || generation != m_slowGeneration)
                 return;
             m_slowAnimations = on;
             refresh();
@@ -456,6 +457,7 @@ QFuture<void> SimulatorBar::toggleSlowAnimations() {
         return QtFuture::makeReadyFuture();
     auto read = m_services.commands.slowAnimations;
     auto write = m_services.commands.setSlowAnimations;
+    ++m_slowGeneration; // reads already asked answer for the state before this toggle
     // The real state is read first, so a stale flag here (changed outside the program) is
     // corrected instead of being flipped.
     return QtConcurrent::run(&m_pool,
@@ -466,6 +468,7 @@ QFuture<void> SimulatorBar::toggleSlowAnimations() {
                                  return on;
                              })
         .then(this, [this, udid = *udid](std::optional<bool> on) {
+            ++m_slowGeneration; // and so do reads asked while it ran
             if (!on)
                 return;
             if (m_services.panel.targetUDID() == udid) {

@@ -30,7 +30,8 @@ struct PanelServices;
 /// the language section is open), both false when it is made. The slow-animation state is read
 /// again at every change of target, and the toggle and the status-bar presets run their
 /// commands on the bar's own pool; results come back to the GUI thread, and a result that
-/// belongs to a target no longer shown is not stored. Destroying the bar waits for them and
+/// belongs to a target no longer shown, or a read asked before or during a toggle, is not
+/// stored. Destroying the bar waits for them and
 /// drops their results. GUI thread.
 class SimulatorBar final : public QWidget {
     Q_OBJECT
@@ -87,6 +88,7 @@ private:
     bool m_slowAnimations = false;
     bool m_showsLanguage = false;
     bool m_readStarted = false;
+    quint64 m_slowGeneration = 0; // a toggle retires the slow-animation reads asked before it
     std::optional<QString> m_readTarget;
     std::optional<ToolLook> m_look;
     std::optional<QString> m_languageShown;

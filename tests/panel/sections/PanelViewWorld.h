@@ -19,6 +19,7 @@
 
 #include <QCoreApplication>
 #include <QFuture>
+#include <QSemaphore>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -76,6 +77,8 @@ struct PanelViewWorld {
     std::mutex lock;
     std::map<QString, bool> slowAnimations; // per UDID
     bool writesSucceed = true;
+    bool holdNextRead = false; // the next slow-animation read waits for `readGate`
+    QSemaphore readGate;
     bool statusBarSucceeds = true;
     QStringList commandLog;
     std::vector<bool> screenshots;
@@ -115,9 +118,15 @@ struct PanelViewWorld {
                                              logged("memory")});
         PanelCommands commands{
             [this](const QString& udid) {
-                std::lock_guard guard(lock);
+                std::unique_lock guard(lock);
                 commandLog << "read " + udid;
-                return slowAnimations[udid];
+                const bool on = slowAnimations[udid];
+                if (holdNextRead) { // answers what it found, once released
+                    holdNextRead = false;
+                    guard.unlock();
+                    readGate.acquire();
+                }
+                return on;
             },
             [this](bool on, const QString& udid) {
                 std::lock_guard guard(lock);
@@ -157,6 +166,9 @@ struct PanelViewWorld {
         shortcuts.reset();
         panel.reset();
     }
+
+    /// Lets every held read go, so no pool is left waiting when a test ends early.
+    void releaseReads() { readGate.release(100); }
 
     QStringList log() {
         std::lock_guard guard(lock);

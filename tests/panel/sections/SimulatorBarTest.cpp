@@ -83,7 +83,10 @@ struct BarFixture : ::testing::Test {
         bar->show();
         settle();
     }
-    void TearDown() override { bar.reset(); }
+    void TearDown() override {
+        world.releaseReads();
+        bar.reset();
+    }
 
     // Lets the first slow-animation read come back, and old tool rows go.
     void settle() {
@@ -332,6 +335,24 @@ TEST_F(BarFixture, ASlowAnimationReadForAnEarlierTargetIsDropped) {
     PanelViewWorld::finish(late);
     settle();
     EXPECT_TRUE(bar->slowAnimations()) << "the iPhone's own state, not the iPad's new one";
+}
+
+TEST_F(BarFixture, AReadAskedBeforeAToggleCannotUndoIt) {
+    world.booted = {kPhone};
+    make();
+    const qsizetype asked = world.log().size();
+    {
+        std::lock_guard guard(world.lock);
+        world.holdNextRead = true;
+    }
+    QFuture<void> stale = bar->readSlowAnimations(); // finds them off, answers late
+    ASSERT_TRUE(QTest::qWaitFor([&] { return world.log().size() == asked + 1; }, 5000));
+    PanelViewWorld::finish(bar->toggleSlowAnimations());
+    ASSERT_TRUE(bar->slowAnimations());
+    world.releaseReads();
+    PanelViewWorld::finish(stale);
+    EXPECT_TRUE(bar->slowAnimations()) << "the answer predates the toggle";
+    EXPECT_TRUE(tool<ToolButton>("slowAnimationsTool")->isOn());
 }
 
 TEST_F(BarFixture, StatusBarPresetsRunOnTheDeviceAndReportWhereTheyFailed) {
