@@ -4,6 +4,7 @@
 #include "panel/controller/PanelTarget.h"
 #include "panel/controller/PanelWindow.h"
 #include "simulator/SimulatorApp.h"
+#include "tools/ToolKillSwitch.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -31,7 +32,8 @@ class WindowSystem;
 /// kHealInterval and probes the running apps every kProbeInterval. GUI thread.
 ///
 /// A probe runs on the object's own pool; its result is tagged with the device it was asked for
-/// and dropped when the target changed meanwhile. Connected devices are never probed (simctl
+/// and dropped when the target changed meanwhile. Destroying the object (at quit) kills a probe's
+/// tool rather than waiting for it. Connected devices are never probed (simctl
 /// cannot reach them): they get the empty set at once.
 class DeviceHubPanel final : public QObject, public PanelTarget {
     Q_OBJECT
@@ -114,6 +116,7 @@ private:
     std::unique_ptr<ScheduledCall> m_nextProbe;
     std::unique_ptr<ScheduledCall> m_retiredHeal;
     std::unique_ptr<ScheduledCall> m_retiredProbe;
+    ToolKillSwitch m_tools;
     QThreadPool m_pool; // last: destroyed first, so no probe outlives the object
 };
 

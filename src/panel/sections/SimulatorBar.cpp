@@ -14,6 +14,7 @@
 #include "panel/widgets/ToolButton.h"
 #include "panel/widgets/ToolMenuButton.h"
 #include "simulator/Toast.h"
+#include "tools/ToolKillSwitch.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
 #include "windows/ActionWindowsService.h"
@@ -189,7 +190,10 @@ SimulatorBar::SimulatorBar(PanelServices& services, QWidget* parent)
     refresh();
 }
 
-SimulatorBar::~SimulatorBar() = default;
+SimulatorBar::~SimulatorBar() {
+    // The bar goes at quit: its commands' tools are ended rather than waited for.
+    m_tools.killAll();
+}
 
 bool SimulatorBar::isPhysical() const {
     return m_services.panel.physicalDevice().has_value();
@@ -440,7 +444,11 @@ QFuture<void> SimulatorBar::readSlowAnimations() {
     if (!udid || isPhysical() || !m_services.commands.slowAnimations)
         return QtFuture::makeReadyFuture();
     auto read = m_services.commands.slowAnimations;
-    return QtConcurrent::run(&m_pool, [read, udid = *udid] { return read(udid); })
+    return QtConcurrent::run(&m_pool,
+                             [read, udid = *udid, &tools = m_tools] {
+                                 ToolKillSwitch::Scope scope(tools);
+                                 return read(udid);
+                             })
         .then(this, [this, udid = *udid, generation = m_slowGeneration](bool on) {
             // A read for a target the panel has left would show another device's state, and one
             // asked before a toggle the state the toggle has just replaced.
@@ -461,7 +469,8 @@ QFuture<void> SimulatorBar::toggleSlowAnimations() {
     // The real state is read first, so a stale flag here (changed outside the program) is
     // corrected instead of being flipped.
     return QtConcurrent::run(&m_pool,
-                             [read, write, udid = *udid]() -> std::optional<bool> {
+                             [read, write, udid = *udid, &tools = m_tools]() -> std::optional<bool> {
+                                 ToolKillSwitch::Scope scope(tools);
                                  const bool on = !read(udid);
                                  if (!write(on, udid))
                                      return std::nullopt;
@@ -481,7 +490,11 @@ QFuture<void> SimulatorBar::toggleSlowAnimations() {
 }
 
 QFuture<void> SimulatorBar::runStatusBarJob(const QString& successTitle, std::function<bool()> job) {
-    return QtConcurrent::run(&m_pool, [job = std::move(job)] { return job(); })
+    return QtConcurrent::run(&m_pool,
+                             [job = std::move(job), &tools = m_tools] {
+                                 ToolKillSwitch::Scope scope(tools);
+                                 return job();
+                             })
         .then(this, [this, successTitle](bool succeeded) {
             const QString symbol = QStringLiteral("menubar.rectangle");
             if (succeeded) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/ToolKillSwitch.h"
+
 #include <QFuture>
 #include <QPointer>
 #include <QString>
@@ -31,8 +33,8 @@ struct PanelServices;
 /// again at every change of target, and the toggle and the status-bar presets run their
 /// commands on the bar's own pool; results come back to the GUI thread, and a result that
 /// belongs to a target no longer shown, or a read asked before or during a toggle, is not
-/// stored. Destroying the bar waits for them and
-/// drops their results. GUI thread.
+/// stored. Destroying the bar (at quit) kills the tools they run, waits for the commands to
+/// end, and drops their results. GUI thread.
 class SimulatorBar final : public QWidget {
     Q_OBJECT
 public:
@@ -101,6 +103,7 @@ private:
     QVBoxLayout* m_toolSlot;
     QVBoxLayout* m_languageSlot;
     QToolButton* m_accessibility;
+    ToolKillSwitch m_tools;
     QThreadPool m_pool; // last: destroyed first, so no command outlives the bar
 };
 

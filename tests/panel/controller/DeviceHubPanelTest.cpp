@@ -4,6 +4,7 @@
 #include "panel/controller/FakePanelWindow.h"
 #include "support/FakeClock.h"
 #include "support/FakeWindowSystem.h"
+#include "support/HangingTool.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -189,6 +190,25 @@ TEST_F(PanelFixture, AProbeAnswersOnlyForTheDeviceItAsked) {
     clock.advance(DeviceHubPanel::kProbeInterval * 2);
     QTest::qWait(20);
     EXPECT_EQ(probes(), 2u);
+}
+
+TEST_F(PanelFixture, AtQuitAProbeStillRunningHasItsToolEnded) {
+    const QString started = folder.filePath("started");
+    tracker = std::make_unique<DeviceHubTracker>(
+        windows, clock,
+        DeviceHubTracker::DeviceSources{[this] { return booted; }, [this] { return connected; }});
+    panel = std::make_unique<DeviceHubPanel>(DeviceHubPanel::Dependencies{
+        *tracker, windows, clock, *defaults, [this] { return apps; },
+        [this] { return std::make_unique<FakePanelWindow>(window, kPanel, &windows); },
+        [started](const QString&) -> std::optional<QByteArray> {
+            test::runHangingTool(started);
+            return std::nullopt;
+        }});
+    panel->start();
+    ASSERT_TRUE(test::waitUntilStarted(started));
+    const auto closing = std::chrono::steady_clock::now();
+    panel.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(15));
 }
 
 TEST(DeviceHubPanelRulesTest, ParseLaunchctlAppIDsKeepsOnlyAppsWithAProcess) {

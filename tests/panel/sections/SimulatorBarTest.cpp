@@ -5,6 +5,7 @@
 #include "panel/widgets/HoverHint.h"
 #include "panel/widgets/ToolButton.h"
 #include "panel/widgets/ToolMenuButton.h"
+#include "support/HangingTool.h"
 #include "support/QtPrinters.h"
 #include "support/ToastLog.h"
 #include "windows/ActionWindowsService.h"
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <future>
 
 namespace quorvex {
@@ -353,6 +355,25 @@ TEST_F(BarFixture, AReadAskedBeforeAToggleCannotUndoIt) {
     PanelViewWorld::finish(stale);
     EXPECT_TRUE(bar->slowAnimations()) << "the answer predates the toggle";
     EXPECT_TRUE(tool<ToolButton>("slowAnimationsTool")->isOn());
+}
+
+// The bar goes at quit; a simulator that hangs must not hold the program up for a minute or more.
+TEST_F(BarFixture, ClosingTheBarEndsTheToolsItsCommandsRunInsteadOfWaiting) {
+    world.booted = {kPhone};
+    make();
+    const QString started = world.folder.filePath("started");
+    world.services->commands.slowAnimations = [started](const QString&) {
+        return test::runHangingTool(started);
+    };
+    world.services->commands.setSlowAnimations = [started](bool, const QString&) {
+        return test::runHangingTool(started);
+    };
+    bar->toggleSlowAnimations(); // a read, then a write: two tools in a row
+    ASSERT_TRUE(test::waitUntilStarted(started));
+
+    const auto closing = std::chrono::steady_clock::now();
+    bar.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(15));
 }
 
 TEST_F(BarFixture, StatusBarPresetsRunOnTheDeviceAndReportWhereTheyFailed) {
