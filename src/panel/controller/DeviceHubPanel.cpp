@@ -1,6 +1,7 @@
 #include "panel/controller/DeviceHubPanel.h"
 
 #include "panel/controller/DeviceHubTracker.h"
+#include "panel/controller/PanelLog.h"
 #include "panel/controller/PanelPlacement.h"
 #include "platform/core/Clock.h"
 #include "platform/gui/WindowSystem.h"
@@ -166,7 +167,10 @@ void DeviceHubPanel::start() {
         return;
     m_started = true;
     m_deps.tracker.start();
-    connect(&m_deps.tracker, &DeviceHubTracker::stateChanged, this, &DeviceHubPanel::update);
+    connect(&m_deps.tracker, &DeviceHubTracker::stateChanged, this, [this] {
+        m_failedRepairs = 0; // a new situation: repairs may work again
+        update();
+    });
     connect(&m_deps.tracker, &DeviceHubTracker::stateChanged, this, &DeviceHubPanel::stateChanged);
     update();
     runProbeLoop();
@@ -267,12 +271,18 @@ void DeviceHubPanel::healTick() {
         return;
     }
     const std::optional<QRectF> host = m_deps.tracker.windowFrame();
-    if (host && m_window->frame().intersects(*host))
-        return;
     const std::optional<quint64> hostNumber = m_deps.tracker.windowNumber();
-    if (hostNumber &&
-        PanelPlacement::isDirectlyBehindHost(m_deps.windows.windowList(), m_window->number(), *hostNumber))
+    if ((host && m_window->frame().intersects(*host)) ||
+        (hostNumber && PanelPlacement::isDirectlyBehindHost(m_deps.windows.windowList(), m_window->number(),
+                                                            *hostNumber))) {
+        m_failedRepairs = 0;
         return;
+    }
+    // A desktop that ignores the restack would be asked twice a second for ever.
+    if (m_failedRepairs >= kMaxRepairs)
+        return;
+    if (++m_failedRepairs == kMaxRepairs)
+        qCInfo(panelLog) << "the desktop does not put the side panel under the host window; repairs stop";
     update();
 }
 

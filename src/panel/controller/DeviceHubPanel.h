@@ -29,7 +29,8 @@ class WindowSystem;
 /// app picked per device and the apps running on the target; from them, which device and app
 /// every panel tool acts on. It owns the panel window, keeps it beside the host window followed
 /// by the tracker (sliding it in and out from under the host), repairs its stacking every
-/// kHealInterval and probes the running apps every kProbeInterval. GUI thread.
+/// kHealInterval (giving up after kMaxRepairs repairs without effect, until the host window
+/// changes) and probes the running apps every kProbeInterval. GUI thread.
 ///
 /// A probe runs on the object's own pool; its result is tagged with the device it was asked for
 /// and dropped when the target changed meanwhile. Destroying the object (at quit) kills a probe's
@@ -40,6 +41,8 @@ class DeviceHubPanel final : public QObject, public PanelTarget {
 public:
     static constexpr double kAnimationDuration = 0.25;
     static constexpr double kHealInterval = 0.5;
+    /// Repairs in a row that may fail before the repair waits for the host window to change.
+    static constexpr int kMaxRepairs = 3;
     static constexpr double kProbeInterval = 3.0;
     static inline const QString kEnabledKey = QStringLiteral("deviceHubPanel.enabled");
     static inline const QString kCollapsedKey = QStringLiteral("deviceHubPanel.collapsed");
@@ -111,6 +114,7 @@ private:
     std::unique_ptr<PanelWindow> m_window;
     std::optional<QString> m_lastFocus;
     bool m_isSliding = false;
+    int m_failedRepairs = 0;
     bool m_started = false;
     std::unique_ptr<ScheduledCall> m_healTimer;
     std::unique_ptr<ScheduledCall> m_nextProbe;

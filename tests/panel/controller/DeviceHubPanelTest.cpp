@@ -323,3 +323,29 @@ TEST_F(PanelFixture, HealPutsThePanelBackUnderTheHostWithinHalfASecond) {
 
 } // namespace
 } // namespace quorvex
+
+namespace quorvex {
+namespace {
+
+// A desktop that ignores the restack: the repair stops after a few tries instead of asking twice a
+// second for ever, and tries again once the host window changes.
+TEST_F(PanelFixture, ARepairThatHasNoEffectStopsAfterAFewTries) {
+    start();
+    FakePanelWindow::finish(window);
+    auto& list = windows.windows();
+    list.insert(list.begin() + 1, FakeWindowSystem::window(10, 77, QRectF(0, 0, 500, 500)));
+    window.orders.clear();
+    for (int tick = 0; tick < 20; ++tick)
+        clock.advance(DeviceHubPanel::kHealInterval);
+    EXPECT_EQ(window.orders.size(), size_t(DeviceHubPanel::kMaxRepairs));
+
+    list.front().bounds = QRectF(140, 100, 800, 700); // the host moves
+    windows.announceChange();
+    window.orders.clear();
+    for (int tick = 0; tick < 20; ++tick)
+        clock.advance(DeviceHubPanel::kHealInterval);
+    EXPECT_EQ(window.orders.size(), size_t(DeviceHubPanel::kMaxRepairs)) << "tried again after the move";
+}
+
+} // namespace
+} // namespace quorvex

@@ -35,6 +35,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -240,6 +241,43 @@ TEST_F(PanelOnX11, ThePanelFollowsTheHostAndTheShortcutsWorkOnlyWhileItIsInFront
     panel->setEnabled(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !sideWindow->isVisible() && !panel->isSliding(); }, 5000));
     shoot(desktop, x11().managed ? "4-panel-off-openbox" : "4-panel-off");
+    xcb_destroy_window(desktop.connection(), host);
+    xcb_destroy_window(desktop.connection(), editor);
+    desktop.sync();
+}
+
+// Another app's window put between the host and the panel, over the panel: the panel goes back
+// directly under the host, as a window manager's own list tells the order.
+TEST_F(PanelOnX11, AWindowBetweenHostAndPanelIsNoticedAndThePanelGoesBackUnderTheHost) {
+    test::X11Desktop& desktop = *x11().desktop;
+    const auto host =
+        desktop.createWindow("Simulator", kHostTitle, ::getppid(), QRect(60, 80, 360, 560), 0xb8bcc4);
+    panel->start();
+    ASSERT_TRUE(activateUntil(host, [&] {
+        return sideWindow && sideWindow->isVisible() && !panel->isSliding() && tracker->isFrontmost();
+    }));
+    const QRect beside = panelGeometry();
+    const auto panelNumber = xcb_window_t(sideWindow->number());
+    const auto directlyUnderHost = [&] {
+        const std::vector<xcb_window_t> order = desktop.stacking(); // bottom to top
+        const auto panelAt = std::find(order.begin(), order.end(), panelNumber);
+        return panelAt != order.end() && panelAt + 1 != order.end() && *(panelAt + 1) == host;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(directlyUnderHost, 2000));
+
+    const auto editor = desktop.createWindow(
+        "Editor", "notes.txt – Editor", 1, QRect(beside.left() - 40, beside.top() + 40, 300, 300), 0x35507a);
+    desktop.activate(editor);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tracker->isFrontmost(); }, 5000));
+    ASSERT_TRUE(activateUntil(host, [&] { return tracker->isFrontmost(); }));
+    EXPECT_TRUE(QTest::qWaitFor(directlyUnderHost, int(DeviceHubPanel::kHealInterval * 1000) + 300));
+    EXPECT_EQ(panelGeometry(), beside);
+
+    // The other app in front again: it stays in front, the panel under the host.
+    ASSERT_TRUE(activateUntil(editor, [&] { return !tracker->isFrontmost(); }));
+    QTest::qWait(int(DeviceHubPanel::kHealInterval * 1000) * 2);
+    EXPECT_TRUE(directlyUnderHost());
+    EXPECT_EQ(desktop.stacking().back(), editor);
     xcb_destroy_window(desktop.connection(), host);
     xcb_destroy_window(desktop.connection(), editor);
     desktop.sync();

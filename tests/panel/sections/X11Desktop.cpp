@@ -206,6 +206,27 @@ QRect X11Desktop::geometry(xcb_window_t window) {
     return result;
 }
 
+std::vector<xcb_window_t> X11Desktop::stacking() {
+    std::vector<xcb_window_t> result;
+    if (hasWindowManager()) {
+        xcb_ewmh_get_windows_reply_t list;
+        if (xcb_ewmh_get_client_list_stacking_reply(&m_ewmh, xcb_ewmh_get_client_list_stacking(&m_ewmh, 0),
+                                                    &list, nullptr)) {
+            result.assign(list.windows, list.windows + list.windows_len);
+            xcb_ewmh_get_windows_reply_wipe(&list);
+        }
+        return result;
+    }
+    xcb_query_tree_reply_t* tree =
+        xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_screen->root), nullptr);
+    if (tree) {
+        const xcb_window_t* children = xcb_query_tree_children(tree);
+        result.assign(children, children + xcb_query_tree_children_length(tree));
+        std::free(tree);
+    }
+    return result;
+}
+
 void X11Desktop::type(std::initializer_list<uint32_t> keysyms) {
     xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_connection);
     std::vector<xcb_keycode_t> codes;

@@ -42,6 +42,9 @@ public:
     void focus(xcb_window_t window);
     /// The window's outer rectangle on the root (its frame's when managed).
     QRect geometry(xcb_window_t window);
+    /// The top-level windows bottom to top: the window manager's _NET_CLIENT_LIST_STACKING when
+    /// there is one, else the root's children.
+    std::vector<xcb_window_t> stacking();
     /// Presses the keys in order and releases them in reverse.
     void type(std::initializer_list<uint32_t> keysyms);
     /// The whole screen.

@@ -162,6 +162,17 @@ struct X11WindowSystem::Private {
         return result;
     }
 
+    // Whether `window` already lies directly above (or below) `anchor` among the top-level windows.
+    bool isDirectlyBeside(xcb_window_t window, bool above, xcb_window_t anchor) const {
+        const std::vector<xcb_window_t> stacking = stackingBottomToTop();
+        const auto at = std::find(stacking.begin(), stacking.end(), window);
+        if (at == stacking.end())
+            return false;
+        if (above)
+            return at != stacking.begin() && *(at - 1) == anchor;
+        return at + 1 != stacking.end() && *(at + 1) == anchor;
+    }
+
     std::optional<QString> windowClass(xcb_get_property_reply_t* reply) const {
         if (!reply || reply->value_len == 0)
             return std::nullopt;
@@ -467,15 +478,42 @@ std::vector<WindowSystem::Screen> X11WindowSystem::screens() const {
 }
 
 void X11WindowSystem::orderWindow(quint64 window, Order order, quint64 relativeTo) {
-    const uint32_t mode = order == Order::Above ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
-    if (d->hasWindowManager()) {
-        // Frames belong to the window manager: ask it to restack, as a pager would (source 2).
-        xcb_ewmh_request_restack_window(&d->ewmh, d->screenNumber, xcb_window_t(window),
-                                        xcb_window_t(relativeTo), xcb_stack_mode_t(mode));
-    } else {
-        const uint32_t values[] = {uint32_t(relativeTo), mode};
-        xcb_configure_window(d->connection, xcb_window_t(window),
-                             XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
+    const auto moving = xcb_window_t(window);
+    const auto anchor = xcb_window_t(relativeTo);
+    if (!d->hasWindowManager()) {
+        const uint32_t mode = order == Order::Above ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
+        const uint32_t values[] = {anchor, mode};
+        xcb_configure_window(d->connection, moving, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE,
+                             values);
+        xcb_flush(d->connection);
+        d->scheduleDrain();
+        return;
+    }
+    // Frames belong to the window manager, which restacks on request as for a pager. Managers
+    // differ on a request relative to a sibling: some put the window right there, others (openbox)
+    // only raise it to the top or lower it to the bottom. A row of raises, each above the window
+    // it must end up above, comes out the same with both: the two windows in the wanted order,
+    // then every window that was above the anchor again, in its order.
+    std::vector<xcb_window_t> stacking = d->stackingBottomToTop();
+    std::erase(stacking, moving);
+    const auto anchorAt = std::find(stacking.begin(), stacking.end(), anchor);
+    const auto raise = [this](xcb_window_t raised, xcb_window_t above) {
+        xcb_ewmh_request_restack_window(&d->ewmh, d->screenNumber, raised, above, XCB_STACK_MODE_ABOVE);
+    };
+    if (anchorAt == stacking.end()) {
+        const uint32_t mode = order == Order::Above ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
+        xcb_ewmh_request_restack_window(&d->ewmh, d->screenNumber, moving, anchor, xcb_stack_mode_t(mode));
+    } else if (!d->isDirectlyBeside(moving, order == Order::Above, anchor)) {
+        xcb_window_t last = moving;
+        raise(moving, anchor);
+        if (order == Order::Below) {
+            raise(anchor, moving);
+            last = anchor;
+        }
+        for (auto above = anchorAt + 1; above != stacking.end(); ++above) {
+            raise(*above, last);
+            last = *above;
+        }
     }
     xcb_flush(d->connection);
     d->scheduleDrain();
