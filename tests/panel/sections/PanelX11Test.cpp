@@ -8,6 +8,7 @@
 #include "panel/controller/DeviceHubPanel.h"
 #include "panel/controller/DeviceHubShortcuts.h"
 #include "panel/controller/DeviceHubTracker.h"
+#include "panel/controller/PanelPlacement.h"
 #include "panel/controller/QuietNetwork.h"
 #include "panel/controller/SidePanelWindow.h"
 #include "panel/sections/DeviceHubPanelView.h"
@@ -36,6 +37,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -64,7 +66,7 @@ TEST(X11WindowSystemTest, WithoutAWindowManagerFocusAndTheRootsChildrenTellTheSt
     if (!xvfb.isRunning())
         GTEST_SKIP() << "Xvfb is not available";
     test::X11Desktop desktop(xvfb.display());
-    auto windows = X11WindowSystem::connect(xvfb.display().c_str());
+    auto windows = X11WindowSystem::connect(xvfb.display().c_str(), X11WindowSystem::Units::pixels);
     ASSERT_TRUE(windows);
     EXPECT_FALSE(windows->hasWindowManager());
 
@@ -101,6 +103,31 @@ TEST(X11WindowSystemTest, WithoutAWindowManagerFocusAndTheRootsChildrenTellTheSt
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return windows->windowList().size() >= 2 && windows->windowList()[1].number == editor; },
         5000));
+}
+
+// Screens in desktop coordinates (y up from the first screen's bottom): one per monitor, the
+// visible part from the work area of the desktop shown now, not of the first desktop.
+TEST(X11WindowSystemTest, ScreensAreTheMonitorsLessTheCurrentDesktopsWorkArea) {
+    test::XvfbServer xvfb("2560x800x24");
+    if (!xvfb.isRunning())
+        GTEST_SKIP() << "Xvfb is not available";
+    test::X11Desktop desktop(xvfb.display());
+    ASSERT_TRUE(desktop.setMonitors({QRect(0, 0, 1280, 800), QRect(1280, 0, 1280, 800)}));
+    // Two desktops; the second, shown now, has a 30-pixel bar along the top.
+    xcb_ewmh_connection_t ewmh;
+    ASSERT_TRUE(
+        xcb_ewmh_init_atoms_replies(&ewmh, xcb_ewmh_init_atoms(desktop.connection(), &ewmh), nullptr));
+    xcb_ewmh_geometry_t areas[] = {{0, 0, 2560, 800}, {0, 30, 2560, 770}};
+    xcb_ewmh_set_workarea(&ewmh, 0, 2, areas);
+    xcb_ewmh_set_current_desktop(&ewmh, 0, 1);
+    desktop.sync();
+    xcb_ewmh_connection_wipe(&ewmh);
+
+    auto windows = X11WindowSystem::connect(xvfb.display().c_str(), X11WindowSystem::Units::pixels);
+    ASSERT_TRUE(windows);
+    EXPECT_EQ(windows->screens(),
+              (std::vector<WindowSystem::Screen>{{QRectF(0, 0, 1280, 800), QRectF(0, 0, 1280, 770)},
+                                                 {QRectF(1280, 0, 1280, 800), QRectF(1280, 0, 1280, 770)}}));
 }
 
 // The whole chain on the Xvfb that Qt runs on.
@@ -176,6 +203,13 @@ struct PanelOnX11 : ::testing::Test {
         return false;
     }
 
+    // Right of the host with the gap between, counted in points: the server's pixels divided by
+    // the scale, rounded as Qt rounds.
+    static bool isBeside(const QRect& panel, const QRect& host) {
+        const double gap = PanelPlacement::kGap * x11().scale;
+        return std::abs(panel.left() - (host.right() + 1 + gap)) <= x11().scale - 1;
+    }
+
     QRect panelGeometry() {
         return sideWindow ? x11().desktop->geometry(xcb_window_t(sideWindow->number())) : QRect();
     }
@@ -209,10 +243,12 @@ TEST_F(PanelOnX11, ThePanelFollowsTheHostAndTheShortcutsWorkOnlyWhileItIsInFront
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return sideWindow && sideWindow->isVisible() && !panel->isSliding(); }, 5000));
     const QRect hostOuter = desktop.geometry(host);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panelGeometry().left() == hostOuter.right() + 1 + 6; }, 5000))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isBeside(panelGeometry(), hostOuter); }, 5000))
         << panelGeometry().left() << " host " << hostOuter.right();
-    EXPECT_EQ(panelGeometry().top(), hostOuter.top());
-    EXPECT_EQ(panelGeometry().height(), hostOuter.height());
+    EXPECT_NEAR(panelGeometry().top(), hostOuter.top(), x11().scale - 1);
+    EXPECT_NEAR(panelGeometry().height(), hostOuter.height(), x11().scale - 1);
+    EXPECT_NEAR(panelGeometry().width(), PanelPlacement::kWidth * x11().scale, x11().scale - 1)
+        << "as wide in points as on an unscaled desktop";
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return panel->simulator() && panel->simulator()->udid == "U1"; }, 5000));
     shoot(desktop, x11().managed ? "1-beside-host-openbox" : "1-beside-host");
@@ -220,7 +256,7 @@ TEST_F(PanelOnX11, ThePanelFollowsTheHostAndTheShortcutsWorkOnlyWhileItIsInFront
     // The host moves: the panel follows, on events, well before the safety poll.
     desktop.move(host, 260, 60);
     const QRect moved = desktop.geometry(host);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panelGeometry().left() == moved.right() + 1 + 6; }, 1900));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isBeside(panelGeometry(), moved); }, 1900));
     shoot(desktop, x11().managed ? "2-followed-openbox" : "2-followed");
 
     desktop.type({XK_Control_L, XK_Alt_L, XK_s});
@@ -281,6 +317,50 @@ TEST_F(PanelOnX11, AWindowBetweenHostAndPanelIsNoticedAndThePanelGoesBackUnderTh
     xcb_destroy_window(desktop.connection(), host);
     xcb_destroy_window(desktop.connection(), editor);
     desktop.sync();
+}
+
+// The panel goes on the screen that holds the host's centre and stays within it: at that
+// screen's right edge it goes left of the host even when the next screen has room.
+TEST_F(PanelOnX11, ThePanelStaysOnTheScreenOfItsHostAndFlipsLeftAtThatScreensEdge) {
+    test::X11Desktop& desktop = *x11().desktop;
+    std::vector<QRect> screens = x11().monitors;
+    if (screens.empty())
+        screens = {QRect(0, 0, 1280, 800)};
+    struct Case {
+        const char* name;
+        QRect host;
+        bool left;
+    };
+    std::vector<Case> cases = {
+        {"near the right edge of the first screen", QRect(screens[0].right() - 400, 80, 360, 560), true}};
+    if (screens.size() > 1) {
+        cases.push_back({"just right of the seam", QRect(screens[1].left() + 20, 80, 360, 560), false});
+        cases.push_back({"near the right edge of the second screen",
+                         QRect(screens[1].right() - 400, 80, 360, 560), true});
+    }
+    panel->start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto host = desktop.createWindow("Simulator", kHostTitle, ::getppid(), c.host, 0xb8bcc4);
+        const QRect& screen = *std::find_if(screens.begin(), screens.end(), [&](const QRect& each) {
+            return each.contains(c.host.center());
+        });
+        QRect hostOuter;
+        const auto placed = [&] {
+            hostOuter = desktop.geometry(host); // the window manager may still be framing it
+            const QRect at = panelGeometry();
+            const double gap = PanelPlacement::kGap * x11().scale;
+            const bool beside = c.left ? std::abs(at.right() + 1 + gap - hostOuter.left()) <= x11().scale - 1
+                                       : isBeside(at, hostOuter);
+            return sideWindow && sideWindow->isVisible() && !panel->isSliding() && beside;
+        };
+        EXPECT_TRUE(activateUntil(host, placed)) << "panel at " << panelGeometry().x() << " host at "
+                                                 << hostOuter.x() << " to " << hostOuter.right();
+        EXPECT_TRUE(screen.contains(panelGeometry())) << "on the host's own screen";
+        xcb_destroy_window(desktop.connection(), host);
+        desktop.sync();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !sideWindow->isVisible(); }, 5000));
+    }
 }
 
 TEST_F(PanelOnX11, FocusMovedToAnotherWindowWithoutARaiseReleasesTheKeys) {

@@ -5,10 +5,14 @@
 // so every query is followed by a queued drain of that queue.
 #include "platform/gui/x11/X11WindowSystem.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSocketNotifier>
 
+#include <xcb/randr.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
+#include <xcb/xinerama.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -34,7 +38,10 @@ constexpr int kMenuLayer = 24;
 
 struct X11WindowSystem::Private {
     X11WindowSystem* owner = nullptr;
+    Units units = Units::qtPoints;
     xcb_connection_t* connection = nullptr;
+    bool hasMonitors = false; // RandR 1.5
+    bool hasXinerama = false;
     mutable xcb_ewmh_connection_t ewmh{}; // the library takes it non-const even for reads
     bool ewmhReady = false;
     int screenNumber = 0;
@@ -255,8 +262,8 @@ struct X11WindowSystem::Private {
                     const auto* e = static_cast<const uint32_t*>(xcb_get_property_value(extents.get()));
                     left = e[0], right = e[1], top = e[2], bottom = e[3];
                 }
-                w.bounds = QRectF(origin->dst_x - left, origin->dst_y - top, geometry->width + left + right,
-                                  geometry->height + top + bottom);
+                w.bounds = toPoints(QRectF(origin->dst_x - left, origin->dst_y - top,
+                                           geometry->width + left + right, geometry->height + top + bottom));
             }
             int layer = kNormalLayer;
             if (attributes && attributes->override_redirect)
@@ -285,6 +292,94 @@ struct X11WindowSystem::Private {
             w.layer = layer;
             result.push_back(std::move(info));
         }
+        return result;
+    }
+
+    // --- screens and units ---
+
+    // Qt counts in device-independent pixels: each screen keeps its top-left corner and divides
+    // what lies right of and below it by its device pixel ratio. A rectangle goes by the screen
+    // its centre is on.
+    QRectF toPoints(const QRectF& pixels) const {
+        if (units == Units::pixels || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+            return pixels;
+        const QScreen* on = QGuiApplication::primaryScreen();
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            const QRect logical = screen->geometry();
+            const QRectF native(logical.topLeft(), QSizeF(logical.size()) * screen->devicePixelRatio());
+            if (native.contains(pixels.center())) {
+                on = screen;
+                break;
+            }
+        }
+        if (!on)
+            return pixels;
+        const QPointF corner = on->geometry().topLeft();
+        const double ratio = on->devicePixelRatio();
+        return {corner + (pixels.topLeft() - corner) / ratio, pixels.size() / ratio};
+    }
+
+    // The monitors in the server's pixels. The first one is the monitor at the root's top-left
+    // corner (where window coordinates start), else the primary one; the others follow in the
+    // server's order. RandR 1.5 monitors, else Xinerama's screens, else the root.
+    std::vector<QRect> monitors() const {
+        std::vector<QRect> result;
+        int primary = -1;
+        if (hasMonitors) {
+            XcbPtr<xcb_randr_get_monitors_reply_t> reply{xcb_randr_get_monitors_reply(
+                connection, xcb_randr_get_monitors(connection, root, 1), nullptr)};
+            if (reply) {
+                for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem;
+                     xcb_randr_monitor_info_next(&it)) {
+                    if (it.data->primary)
+                        primary = int(result.size());
+                    result.emplace_back(it.data->x, it.data->y, it.data->width, it.data->height);
+                }
+            }
+        }
+        if (result.empty() && hasXinerama) {
+            XcbPtr<xcb_xinerama_query_screens_reply_t> reply{xcb_xinerama_query_screens_reply(
+                connection, xcb_xinerama_query_screens(connection), nullptr)};
+            if (reply) {
+                for (auto it = xcb_xinerama_query_screens_screen_info_iterator(reply.get()); it.rem;
+                     xcb_xinerama_screen_info_next(&it))
+                    result.emplace_back(it.data->x_org, it.data->y_org, it.data->width, it.data->height);
+            }
+        }
+        std::erase_if(result, [](const QRect& monitor) { return monitor.isEmpty(); });
+        if (result.empty()) {
+            XcbPtr<xcb_get_geometry_reply_t> geometry{
+                xcb_get_geometry_reply(connection, xcb_get_geometry(connection, root), nullptr)};
+            if (geometry)
+                result.emplace_back(0, 0, geometry->width, geometry->height);
+            return result;
+        }
+        auto first = std::find_if(result.begin(), result.end(),
+                                  [](const QRect& monitor) { return monitor.topLeft() == QPoint(0, 0); });
+        if (first == result.end() && primary >= 0 && primary < int(result.size()))
+            first = result.begin() + primary;
+        if (first != result.end())
+            std::rotate(result.begin(), first, first + 1);
+        return result;
+    }
+
+    // The part of the current desktop that panels and docks leave free, in the server's pixels.
+    std::optional<QRect> workArea() const {
+        uint32_t desktop = 0;
+        if (!xcb_ewmh_get_current_desktop_reply(&ewmh, xcb_ewmh_get_current_desktop(&ewmh, screenNumber),
+                                                &desktop, nullptr))
+            desktop = 0;
+        xcb_ewmh_get_workarea_reply_t workarea;
+        if (!xcb_ewmh_get_workarea_reply(&ewmh, xcb_ewmh_get_workarea(&ewmh, screenNumber), &workarea,
+                                         nullptr))
+            return std::nullopt;
+        std::optional<QRect> result;
+        if (workarea.workarea_len > 0) {
+            const xcb_ewmh_geometry_t& a = workarea.workarea[std::min(desktop, workarea.workarea_len - 1)];
+            if (a.width > 0 && a.height > 0)
+                result = QRect(int(a.x), int(a.y), int(a.width), int(a.height));
+        }
+        xcb_ewmh_get_workarea_reply_wipe(&workarea);
         return result;
     }
 
@@ -334,8 +429,9 @@ struct X11WindowSystem::Private {
     }
 };
 
-std::unique_ptr<X11WindowSystem> X11WindowSystem::connect(const char* displayName) {
+std::unique_ptr<X11WindowSystem> X11WindowSystem::connect(const char* displayName, Units units) {
     auto d = std::make_unique<Private>();
+    d->units = units;
     d->connection = xcb_connect(displayName, &d->screenNumber);
     if (!d->connection || xcb_connection_has_error(d->connection))
         return nullptr;
@@ -350,6 +446,12 @@ std::unique_ptr<X11WindowSystem> X11WindowSystem::connect(const char* displayNam
     if (!xcb_ewmh_init_atoms_replies(&d->ewmh, cookies, nullptr))
         return nullptr;
     d->ewmhReady = true;
+    XcbPtr<xcb_randr_query_version_reply_t> randr{
+        xcb_randr_query_version_reply(d->connection, xcb_randr_query_version(d->connection, 1, 5), nullptr)};
+    d->hasMonitors = randr && (randr->major_version > 1 || randr->minor_version >= 5);
+    XcbPtr<xcb_xinerama_is_active_reply_t> xinerama{
+        xcb_xinerama_is_active_reply(d->connection, xcb_xinerama_is_active(d->connection), nullptr)};
+    d->hasXinerama = xinerama && xinerama->state;
     // The root hears of focus going to or from it (PointerRoot, None); the rest is per window.
     const uint32_t mask =
         XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE;
@@ -453,28 +555,30 @@ bool X11WindowSystem::isProcessRunning(qint64 pid) const {
 }
 
 std::vector<WindowSystem::Screen> X11WindowSystem::screens() const {
-    XcbPtr<xcb_get_geometry_reply_t> geometry{
-        xcb_get_geometry_reply(d->connection, xcb_get_geometry(d->connection, d->root), nullptr)};
-    if (!geometry)
-        return {};
-    const double width = geometry->width, height = geometry->height;
-    // The root's rectangle, turned so y grows upwards from its bottom edge.
-    const auto flip = [height](double x, double y, double w, double h) {
-        return QRectF(x, height - y - h, w, h);
+    const std::vector<QRect> monitors = d->monitors();
+    std::vector<Screen> result;
+    if (monitors.empty())
+        return result;
+    const std::optional<QRect> work = d->workArea();
+    // Turned so y grows upwards from the first screen's bottom edge.
+    const double height = d->toPoints(QRectF(monitors.front())).height();
+    const auto flip = [height](const QRectF& r) {
+        return QRectF(r.x(), height - r.y() - r.height(), r.width(), r.height());
     };
-    Screen screen{flip(0, 0, width, height), flip(0, 0, width, height)};
-    xcb_ewmh_get_workarea_reply_t workarea;
-    if (xcb_ewmh_get_workarea_reply(&d->ewmh, xcb_ewmh_get_workarea(&d->ewmh, d->screenNumber), &workarea,
-                                    nullptr)) {
-        if (workarea.workarea_len > 0) {
-            const xcb_ewmh_geometry_t& a = workarea.workarea[0];
-            if (a.width > 0 && a.height > 0)
-                screen.visibleFrame = flip(a.x, a.y, a.width, a.height);
+    for (const QRect& monitor : monitors) {
+        const QRect visible = work ? monitor.intersected(*work) : monitor;
+        const QRectF frame = d->toPoints(QRectF(monitor));
+        // The visible part lies on the monitor, so it scales with the monitor's own ratio.
+        QRectF visibleFrame = frame;
+        if (!visible.isEmpty()) {
+            const double ratio = monitor.width() / frame.width();
+            visibleFrame = QRectF(frame.topLeft() + QPointF(visible.topLeft() - monitor.topLeft()) / ratio,
+                                  QSizeF(visible.size()) / ratio);
         }
-        xcb_ewmh_get_workarea_reply_wipe(&workarea);
+        result.push_back({flip(frame), flip(visibleFrame)});
     }
     d->scheduleDrain();
-    return {screen};
+    return result;
 }
 
 void X11WindowSystem::orderWindow(quint64 window, Order order, quint64 relativeTo) {
