@@ -167,6 +167,8 @@ void DeviceHubPanel::start() {
         return;
     m_started = true;
     m_deps.tracker.start();
+    if (m_deps.windows.hiddenWindowsReason())
+        return; // it could never be placed: no repairs, no probes
     connect(&m_deps.tracker, &DeviceHubTracker::stateChanged, this, [this] {
         m_failedRepairs = 0; // a new situation: repairs may work again
         update();

@@ -65,6 +65,11 @@ void DeviceHubTracker::start() {
     if (m_started)
         return;
     m_started = true;
+    // Nothing to follow, and nothing polled for nothing.
+    if (const std::optional<QString> reason = m_windows.hiddenWindowsReason()) {
+        qCInfo(panelLog).noquote() << "Not following Simulator or Device Hub windows:" << *reason;
+        return;
+    }
     connect(&m_windows, &WindowSystem::changed, this, &DeviceHubTracker::refresh);
     refresh();
 }

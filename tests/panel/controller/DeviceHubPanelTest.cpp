@@ -6,6 +6,7 @@
 #include "support/FakeWindowSystem.h"
 #include "support/HangingTool.h"
 
+#include <QLoggingCategory>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -345,6 +346,39 @@ TEST_F(PanelFixture, ARepairThatHasNoEffectStopsAfterAFewTries) {
     for (int tick = 0; tick < 20; ++tick)
         clock.advance(DeviceHubPanel::kHealInterval);
     EXPECT_EQ(window.orders.size(), size_t(DeviceHubPanel::kMaxRepairs)) << "tried again after the move";
+}
+
+} // namespace
+} // namespace quorvex
+
+namespace quorvex {
+namespace {
+
+QStringList* panelMessages = nullptr;
+void capturePanelMessage(QtMsgType, const QMessageLogContext& context, const QString& message) {
+    if (panelMessages && QByteArray(context.category) == "quorvex.panel")
+        panelMessages->append(message);
+}
+
+// Where other apps' windows cannot be seen (Wayland), the panel could never be placed: it says so
+// once, and nothing polls.
+TEST_F(PanelFixture, OnADesktopThatHidesOtherWindowsNothingRunsAndTheLogSaysWhyOnce) {
+    windows.setHiddenWindowsReason(QStringLiteral("Wayland keeps other apps’ windows hidden"));
+    QStringList log;
+    panelMessages = &log;
+    QLoggingCategory::setFilterRules(QStringLiteral("quorvex.panel.info=true"));
+    const QtMessageHandler previous = qInstallMessageHandler(capturePanelMessage);
+    start();
+    panel->start();
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+    panelMessages = nullptr;
+    EXPECT_EQ(clock.pendingCount(), 0u) << "no timer at all";
+    EXPECT_EQ(log, QStringList{"Not following Simulator or Device Hub windows: Wayland keeps other apps’ "
+                               "windows hidden"});
+    clock.advance(60);
+    EXPECT_EQ(probes(), 0u);
+    EXPECT_FALSE(window.visible);
 }
 
 } // namespace

@@ -41,6 +41,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace quorvex {
@@ -128,6 +129,30 @@ TEST(X11WindowSystemTest, ScreensAreTheMonitorsLessTheCurrentDesktopsWorkArea) {
     EXPECT_EQ(windows->screens(),
               (std::vector<WindowSystem::Screen>{{QRectF(0, 0, 1280, 800), QRectF(0, 0, 1280, 770)},
                                                  {QRectF(1280, 0, 1280, 800), QRectF(1280, 0, 1280, 770)}}));
+}
+
+double ownCpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// A server that dies leaves the connection's socket readable for ever; reading on would spin.
+TEST(X11WindowSystemTest, AServerThatDiesIsLeftAloneInsteadOfReadForEver) {
+    auto xvfb = std::make_unique<test::XvfbServer>();
+    if (!xvfb->isRunning())
+        GTEST_SKIP() << "Xvfb is not available";
+    auto windows = X11WindowSystem::connect(xvfb->display().c_str(), X11WindowSystem::Units::pixels);
+    ASSERT_TRUE(windows);
+    ASSERT_TRUE(windows->isConnected());
+    xvfb.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !windows->isConnected(); }, 5000));
+    const double before = ownCpuSeconds();
+    QTest::qWait(1000);
+    EXPECT_LT(ownCpuSeconds() - before, 0.3) << "seconds of CPU in one second";
+    EXPECT_TRUE(windows->windowList().empty());
+    EXPECT_FALSE(windows->frontmostApplication());
 }
 
 // The whole chain on the Xvfb that Qt runs on.

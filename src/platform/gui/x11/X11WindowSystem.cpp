@@ -61,6 +61,12 @@ struct X11WindowSystem::Private {
     // --- events ---
 
     void readEvents() {
+        // A server gone for good leaves the socket readable for ever: stop reading it.
+        if (xcb_connection_has_error(connection)) {
+            if (notifier)
+                notifier->setEnabled(false);
+            return;
+        }
         bool relevant = false;
         bool clientsChanged = false;
         while (XcbPtr<xcb_generic_event_t> event{xcb_poll_for_event(connection)}) {
@@ -483,6 +489,10 @@ QString X11WindowSystem::bundleIDForClass(const QString& windowClass) {
 
 bool X11WindowSystem::hasWindowManager() const {
     return d->hasWindowManager();
+}
+
+bool X11WindowSystem::isConnected() const {
+    return !xcb_connection_has_error(d->connection);
 }
 
 std::optional<WindowSystem::Activation> X11WindowSystem::frontmostApplication() const {

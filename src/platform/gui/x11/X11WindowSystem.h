@@ -43,6 +43,8 @@ public:
 
     /// Whether a window manager announces itself (_NET_SUPPORTING_WM_CHECK).
     bool hasWindowManager() const;
+    /// False once the server is gone; the object then sees no windows and reads nothing more.
+    bool isConnected() const;
 
 private:
     struct Private;
