@@ -51,6 +51,36 @@ TEST(PanelWidgetsTest, AHoverHintShowsOnlyAfterTheRestAndHidesOnLeaving) {
     EXPECT_FALSE(hint->isShown()) << "hidden at once";
 }
 
+TEST(PanelWidgetsTest, AHoverHintFadesInAndOutEasingOut) {
+    test::FakeClock clock;
+    QWidget control;
+    control.resize(40, 20);
+    auto* hint =
+        new HoverHint(&control, "Take Screenshot", Qt::AlignLeft, HoverHint::Placement::below, clock);
+    QEvent enter(QEvent::Enter), leave(QEvent::Leave);
+
+    QApplication::sendEvent(&control, &enter);
+    clock.advance(HoverHint::kDelay);
+    EXPECT_TRUE(hint->isShown());
+    EXPECT_EQ(hint->opacity(), 0.0) << "fades in from nothing";
+    clock.advance(HoverHint::kFade / 2);
+    EXPECT_GT(hint->opacity(), 0.5) << "ease-out: more than half way at half the time";
+    EXPECT_LT(hint->opacity(), 1.0);
+    EXPECT_NEAR(hint->bubble()->windowOpacity(), hint->opacity(), 1.0 / 255) << "what the window draws";
+    clock.advance(HoverHint::kFade);
+    EXPECT_EQ(hint->opacity(), 1.0);
+
+    QApplication::sendEvent(&control, &leave);
+    EXPECT_FALSE(hint->isShown());
+    clock.advance(HoverHint::kFade / 2);
+    EXPECT_LT(hint->opacity(), 0.5);
+    EXPECT_TRUE(hint->bubble()->isVisible()) << "still fading out";
+    clock.advance(HoverHint::kFade);
+    EXPECT_EQ(hint->opacity(), 0.0);
+    EXPECT_FALSE(hint->bubble()->isVisible());
+    EXPECT_EQ(clock.pendingCount(), 0u) << "no frame once the fade is over";
+}
+
 TEST(PanelWidgetsTest, HoverHintBubblesHangBelowOrSitLeftOfTheControl) {
     const QRect control(0, 100, 40, 20);
     const QSize bubble(80, 24);
