@@ -2,6 +2,7 @@
 
 #include "support/FakeClock.h"
 #include "support/FakeWindowSystem.h"
+#include "support/FakeXcrun.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -281,9 +282,20 @@ TEST_F(TrackerFixture, OpenHostFallsBackToTheDeveloperFolderAndHostNameFollowsTh
     EXPECT_EQ(hub.hostName(), "Device Hub");
     hub.openHost();
     EXPECT_EQ(windows.opened(), std::vector<QString>{kDeviceHub});
-    // Simulator is unknown to this desktop and xcode-select is not there: nothing opens.
+
+    // Simulator is unknown to this desktop: it is opened from the developer folder xcode-select
+    // names, whitespace and all.
+    test::FakeXcrun fake;
+    fake.rule({{"tool", "xcode-select"},
+               {"args", {"-p"}},
+               {"stdout", "  /Applications/Xcode.app/Contents/Developer\n"}});
     tracker->openHost();
-    EXPECT_TRUE(openedPaths.empty());
+    EXPECT_EQ(openedPaths, std::vector<std::filesystem::path>{
+                               "/Applications/Xcode.app/Contents/Developer/Applications/Simulator.app"});
+    // Without xcode-select's answer nothing opens.
+    fake.clearRules();
+    tracker->openHost();
+    EXPECT_EQ(openedPaths.size(), 1u);
 }
 
 } // namespace

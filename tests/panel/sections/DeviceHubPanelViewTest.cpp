@@ -138,6 +138,20 @@ TEST_F(PanelViewFixture, EmptyStatesNameTheHostOrTheSimulator) {
     EXPECT_EQ(view->findChild<QLabel*>("emptySymbol")->property("symbol"), "square.dashed");
 }
 
+// What the footer invites to drop follows the target: a connected device takes links only.
+TEST_F(PanelViewFixture, TheFooterSaysWhatTheTargetTakes) {
+    world.booted = {kPhone};
+    world.connected = {kDevice};
+    make();
+    EXPECT_EQ(text("footerHint"), "Drop files or links here");
+    world.pick("D1");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(text("footerHint"), "Drop links here to open them");
+    world.pick("U1");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(text("footerHint"), "Drop files or links here");
+}
+
 TEST_F(PanelViewFixture, TheStripExpandsThePanelAndTheBarCollapsesIt) {
     world.booted = {kPhone};
     world.panel->setCollapsed(true);

@@ -86,6 +86,7 @@ public:
     }
 
     std::vector<DeviceSnapshot> snapshots(const QString& bundleID) override {
+        ++snapshotLists;
         const auto found = savedSnapshots.find(bundleID);
         return found == savedSnapshots.end() ? std::vector<DeviceSnapshot>{} : found->second;
     }
@@ -140,6 +141,7 @@ public:
     bool confirmsRestore = true;
     bool deletes = true;
     QStringList calls;
+    int snapshotLists = 0; // how often the saved snapshots were listed
 
 private:
     QFuture<void> running() {
