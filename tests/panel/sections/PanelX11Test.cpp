@@ -218,6 +218,14 @@ struct PanelOnX11 : ::testing::Test {
         registry.reset();
     }
 
+    // Another program's stand-in windows: the host showing the first simulator, and an editor.
+    static xcb_window_t makeHost(const QRect& geometry = QRect(60, 80, 360, 560)) {
+        return x11().desktop->createWindow("Simulator", kHostTitle, ::getppid(), geometry, 0xb8bcc4);
+    }
+    static xcb_window_t makeEditor(const QRect& geometry = QRect(700, 120, 480, 420)) {
+        return x11().desktop->createWindow("Editor", "notes.txt – Editor", 1, geometry, 0x35507a);
+    }
+
     // Asks for the activation again now and then: a busy window manager may drop a request.
     template <typename Predicate> bool activateUntil(xcb_window_t window, Predicate done) {
         for (int attempt = 0; attempt < 10; ++attempt) {
@@ -256,10 +264,8 @@ struct PanelOnX11 : ::testing::Test {
 
 TEST_F(PanelOnX11, ThePanelFollowsTheHostAndTheShortcutsWorkOnlyWhileItIsInFront) {
     test::X11Desktop& desktop = *x11().desktop;
-    const auto host =
-        desktop.createWindow("Simulator", kHostTitle, ::getppid(), QRect(60, 80, 360, 560), 0xb8bcc4);
-    const auto editor =
-        desktop.createWindow("Editor", "notes.txt – Editor", 1, QRect(700, 120, 480, 420), 0x35507a);
+    const auto host = makeHost();
+    const auto editor = makeEditor();
     shortcuts->install();
     panel->start();
 
@@ -311,8 +317,7 @@ TEST_F(PanelOnX11, ThePanelFollowsTheHostAndTheShortcutsWorkOnlyWhileItIsInFront
 // directly under the host, as a window manager's own list tells the order.
 TEST_F(PanelOnX11, AWindowBetweenHostAndPanelIsNoticedAndThePanelGoesBackUnderTheHost) {
     test::X11Desktop& desktop = *x11().desktop;
-    const auto host =
-        desktop.createWindow("Simulator", kHostTitle, ::getppid(), QRect(60, 80, 360, 560), 0xb8bcc4);
+    const auto host = makeHost();
     panel->start();
     ASSERT_TRUE(activateUntil(host, [&] {
         return sideWindow && sideWindow->isVisible() && !panel->isSliding() && tracker->isFrontmost();
@@ -326,8 +331,7 @@ TEST_F(PanelOnX11, AWindowBetweenHostAndPanelIsNoticedAndThePanelGoesBackUnderTh
     };
     ASSERT_TRUE(QTest::qWaitFor(directlyUnderHost, 2000));
 
-    const auto editor = desktop.createWindow(
-        "Editor", "notes.txt – Editor", 1, QRect(beside.left() - 40, beside.top() + 40, 300, 300), 0x35507a);
+    const auto editor = makeEditor(QRect(beside.left() - 40, beside.top() + 40, 300, 300));
     desktop.activate(editor);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !tracker->isFrontmost(); }, 5000));
     ASSERT_TRUE(activateUntil(host, [&] { return tracker->isFrontmost(); }));
@@ -366,7 +370,7 @@ TEST_F(PanelOnX11, ThePanelStaysOnTheScreenOfItsHostAndFlipsLeftAtThatScreensEdg
     panel->start();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto host = desktop.createWindow("Simulator", kHostTitle, ::getppid(), c.host, 0xb8bcc4);
+        const auto host = makeHost(c.host);
         const QRect& screen = *std::find_if(screens.begin(), screens.end(), [&](const QRect& each) {
             return each.contains(c.host.center());
         });
@@ -390,10 +394,8 @@ TEST_F(PanelOnX11, ThePanelStaysOnTheScreenOfItsHostAndFlipsLeftAtThatScreensEdg
 
 TEST_F(PanelOnX11, FocusMovedToAnotherWindowWithoutARaiseReleasesTheKeys) {
     test::X11Desktop& desktop = *x11().desktop;
-    const auto host =
-        desktop.createWindow("Simulator", kHostTitle, ::getppid(), QRect(60, 80, 360, 560), 0xb8bcc4);
-    const auto editor =
-        desktop.createWindow("Editor", "notes.txt – Editor", 1, QRect(700, 120, 480, 420), 0x35507a);
+    const auto host = makeHost();
+    const auto editor = makeEditor();
     shortcuts->install();
     ASSERT_TRUE(activateUntil(host, [&] { return tracker->isFrontmost(); }));
 

@@ -29,37 +29,39 @@ TEST(PanelWidgetsTest, PanelButtonDimsWhenPressedOrDisabled) {
     EXPECT_EQ(plain.sizeHint().width(), QFontMetrics(plain.font()).horizontalAdvance("Open") + 20);
 }
 
-TEST(PanelWidgetsTest, AHoverHintShowsOnlyAfterTheRestAndHidesOnLeaving) {
+// A hint on a small control, with the pointer entering and leaving it.
+struct HoverHintFixture : ::testing::Test {
     test::FakeClock clock;
     QWidget control;
-    control.resize(40, 20);
-    auto* hint =
-        new HoverHint(&control, "Take Screenshot", Qt::AlignLeft, HoverHint::Placement::below, clock);
-    QEvent enter(QEvent::Enter), leave(QEvent::Leave);
+    HoverHint* hint = nullptr;
 
-    QApplication::sendEvent(&control, &enter);
+    void SetUp() override {
+        control.resize(40, 20);
+        hint = new HoverHint(&control, "Take Screenshot", Qt::AlignLeft, HoverHint::Placement::below, clock);
+    }
+    void pointer(QEvent::Type type) {
+        QEvent event(type);
+        QApplication::sendEvent(&control, &event);
+    }
+};
+
+TEST_F(HoverHintFixture, ItShowsOnlyAfterTheRestAndHidesOnLeaving) {
+    pointer(QEvent::Enter);
     clock.advance(0.3);
-    QApplication::sendEvent(&control, &leave);
+    pointer(QEvent::Leave);
     clock.advance(1.0);
     EXPECT_FALSE(hint->isShown()) << "a quick pass shows nothing";
 
-    QApplication::sendEvent(&control, &enter);
+    pointer(QEvent::Enter);
     clock.advance(0.5);
     EXPECT_TRUE(hint->isShown());
     EXPECT_TRUE(hint->bubble()->testAttribute(Qt::WA_TransparentForMouseEvents)) << "clicks go through";
-    QApplication::sendEvent(&control, &leave);
+    pointer(QEvent::Leave);
     EXPECT_FALSE(hint->isShown()) << "hidden at once";
 }
 
-TEST(PanelWidgetsTest, AHoverHintFadesInAndOutEasingOut) {
-    test::FakeClock clock;
-    QWidget control;
-    control.resize(40, 20);
-    auto* hint =
-        new HoverHint(&control, "Take Screenshot", Qt::AlignLeft, HoverHint::Placement::below, clock);
-    QEvent enter(QEvent::Enter), leave(QEvent::Leave);
-
-    QApplication::sendEvent(&control, &enter);
+TEST_F(HoverHintFixture, ItFadesInAndOutEasingOut) {
+    pointer(QEvent::Enter);
     clock.advance(HoverHint::kDelay);
     EXPECT_TRUE(hint->isShown());
     EXPECT_EQ(hint->opacity(), 0.0) << "fades in from nothing";
@@ -70,7 +72,7 @@ TEST(PanelWidgetsTest, AHoverHintFadesInAndOutEasingOut) {
     clock.advance(HoverHint::kFade);
     EXPECT_EQ(hint->opacity(), 1.0);
 
-    QApplication::sendEvent(&control, &leave);
+    pointer(QEvent::Leave);
     EXPECT_FALSE(hint->isShown());
     clock.advance(HoverHint::kFade / 2);
     EXPECT_LT(hint->opacity(), 0.5);
