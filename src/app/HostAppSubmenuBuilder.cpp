@@ -11,7 +11,8 @@ void HostAppSubmenuBuilder::fill(MenuRows& rows) const {
     rows.push_back(MenuRow::separator());
     MenuRow panel = MenuRow::action(QStringLiteral("Show Side Panel"), QStringLiteral("sidebar.right"),
                                     std::nullopt, [deviceHub] { toggleSidePanel(*deviceHub); });
-    panel.withSubtitle(QStringLiteral("Next to ") + host + QStringLiteral("’s window"));
+    panel.withSubtitle(deviceHub->panelUnavailableReason().value_or(QStringLiteral("Next to ") + host +
+                                                                    QStringLiteral("’s window")));
     panel.checked = deviceHub->isPanelEnabled();
     rows.push_back(std::move(panel));
     const bool readsTitles = deviceHub->canReadTitles();

@@ -316,9 +316,9 @@ MenuRows StatusMenuController::buildMenu() {
     MenuRow panel =
         MenuRow::action(QStringLiteral("Show Side Panel"), QStringLiteral("sidebar.right"), Palette::teal(),
                         [deviceHub, panelEnabled] { deviceHub->setPanelEnabled(!panelEnabled); });
-    panel.withSubtitle(
+    panel.withSubtitle(deviceHub->panelUnavailableReason().value_or(
         QStringLiteral("Next to %1’s window · %2 there")
-            .arg(hostName, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_P).toString(QKeySequence::NativeText)));
+            .arg(hostName, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_P).toString(QKeySequence::NativeText))));
     panel.checked = panelEnabled;
     rows.push_back(std::move(panel));
 

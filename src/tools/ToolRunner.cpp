@@ -1,5 +1,6 @@
 #include "tools/ToolRunner.h"
 
+#include "tools/ToolKillSwitch.h"
 #include "tools/ToolsLog.h"
 #include "tools/UniqueFd.h"
 
@@ -28,8 +29,39 @@ int remainingMs(std::optional<Clock::time_point> deadline) {
     return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
 }
 
+// A started tool on its thread's kill switch, if there is one, until it is taken off just before
+// it is reaped.
+class Listing final {
+public:
+    explicit Listing(pid_t pid)
+        : m_switch(ToolKillSwitch::current())
+        , m_pid(pid) {
+        if (m_switch && !m_switch->add(pid)) {
+            m_switch = nullptr;
+            m_refused = true;
+        }
+    }
+    ~Listing() { end(); }
+    Listing(const Listing&) = delete;
+    Listing& operator=(const Listing&) = delete;
+
+    /// The switch was thrown before the tool started.
+    bool refused() const { return m_refused; }
+    void end() {
+        if (m_switch)
+            m_switch->remove(m_pid);
+        m_switch = nullptr;
+    }
+
+private:
+    ToolKillSwitch* m_switch;
+    pid_t m_pid;
+    bool m_refused = false;
+};
+
 // Kills the tool's process group and reaps the tool.
-void killAndReap(pid_t pid) {
+void killAndReap(pid_t pid, Listing& listing) {
+    listing.end();
     ::kill(-pid, SIGKILL);
     ::kill(pid, SIGKILL);
     int status = 0;
@@ -79,6 +111,13 @@ ToolResult runOnce(const std::string& executable, const std::vector<std::string>
         result.launchError = spawnError;
         return result;
     }
+    Listing listing(pid);
+    if (listing.refused()) {
+        killAndReap(pid, listing);
+        result.outcome = ToolResult::Outcome::killedBySignal;
+        result.signal = SIGKILL;
+        return result;
+    }
 
     std::optional<Clock::time_point> deadline;
     if (limits.timeout != kNoToolTimeout)
@@ -91,14 +130,14 @@ ToolResult runOnce(const std::string& executable, const std::vector<std::string>
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0) {
-            killAndReap(pid);
+            killAndReap(pid, listing);
             result.outcome = ToolResult::Outcome::timedOut;
             return result;
         }
         const ssize_t n = ::read(readEnd.get(), buffer, sizeof buffer);
         if (n > 0) {
             if (output.size() + n > limits.outputLimit) {
-                killAndReap(pid);
+                killAndReap(pid, listing);
                 result.outcome = ToolResult::Outcome::outputTooLarge;
                 return result;
             }
@@ -120,13 +159,14 @@ ToolResult runOnce(const std::string& executable, const std::vector<std::string>
             if (ready < 0 && errno == EINTR)
                 continue;
             if (ready == 0) {
-                killAndReap(pid);
+                killAndReap(pid, listing);
                 result.outcome = ToolResult::Outcome::timedOut;
                 return result;
             }
             break;
         }
     }
+    listing.end();
     int status = 0;
     pid_t waited;
     while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {

@@ -55,8 +55,9 @@ struct ToolResult {
 /// Runs an executable with an argument list (never through a shell). Standard error goes to
 /// /dev/null; standard input is inherited. A tool still running (or whose descendants still hold
 /// its output open) at the timeout, or whose output passes the limit, is killed with its whole
-/// process group. Logs the arguments, the outcome and the duration at debug level in the
-/// "quorvex.tools" category. Safe to call from any thread at the same time.
+/// process group; so is one started on a thread under a thrown ToolKillSwitch. Logs the arguments, the
+/// outcome and the duration at debug level in the "quorvex.tools" category. Safe to call from any thread at
+/// the same time.
 ToolResult runToolResult(const std::string& executable, const std::vector<std::string>& arguments,
                          const ToolLimits& limits = {});
 

@@ -90,6 +90,8 @@ public:
     bool canReadTitles() const override { return readsTitles; }
     void requestAccessibility() override { ++accessibilityRequests; }
     bool isPanelEnabled() const override { return panelEnabled; }
+    std::optional<QString> panelUnavailable;
+    std::optional<QString> panelUnavailableReason() const override { return panelUnavailable; }
     void setPanelEnabled(bool enabled) override {
         panelChanges.push_back(enabled);
         panelCalls << (enabled ? "enabled" : "disabled");

@@ -49,5 +49,13 @@ TEST(HostAppSubmenuBuilderTest, HostAppSubmenuTellsWhetherTheFocusedDeviceCanBeF
     }
 }
 
+TEST(HostAppSubmenuBuilderTest, OnADesktopThatHidesOtherWindowsThePanelRowSaysSo) {
+    test::MenuTestWorld world;
+    world.neighbours.deviceHub.panelUnavailable = QStringLiteral("Wayland keeps other apps’ windows hidden");
+    MenuRows rows;
+    HostAppSubmenuBuilder(world.neighbours.deviceHub).fill(rows);
+    EXPECT_EQ(test::findRow(rows, "Show Side Panel")->subtitle, "Wayland keeps other apps’ windows hidden");
+}
+
 } // namespace
 } // namespace quorvex

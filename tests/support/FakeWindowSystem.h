@@ -54,6 +54,7 @@ public:
         if (m_applyOrders)
             restack(window, order, relativeTo);
     }
+    std::optional<QString> hiddenWindowsReason() const override { return m_hiddenReason; }
     bool knowsApplication(const QString& bundleID) const override { return m_known.count(bundleID) != 0; }
     bool openApplication(const QString& bundleID) override {
         if (!knowsApplication(bundleID))
@@ -97,6 +98,8 @@ public:
     void setScreens(std::vector<Screen> screens) { m_screens = std::move(screens); }
     void setKnownApplication(const QString& bundleID) { m_known.insert(bundleID); }
     void setApplyOrders(bool apply) { m_applyOrders = apply; }
+    /// A desktop that hides other programs' windows, for the given reason.
+    void setHiddenWindowsReason(std::optional<QString> reason) { m_hiddenReason = std::move(reason); }
     void announceChange() { emit changed(); }
 
     const std::vector<OrderCall>& orders() const { return m_orders; }
@@ -136,6 +139,7 @@ private:
     std::vector<Screen> m_screens;
     std::vector<OrderCall> m_orders;
     std::vector<QString> m_opened;
+    std::optional<QString> m_hiddenReason;
     bool m_canReadTitles = true;
     bool m_grantOnRequest = true;
     bool m_applyOrders = false;

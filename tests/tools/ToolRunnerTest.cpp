@@ -1,5 +1,7 @@
 #include "tools/ToolRunner.h"
 
+#include "tools/ToolKillSwitch.h"
+
 #include <gtest/gtest.h>
 
 #include <QLoggingCategory>
@@ -154,6 +156,34 @@ TEST(ToolRunnerTest, ToolThatNeverExitsIsKilledWithItsChildrenAtTheTimeout) {
     for (int i = 0; i < 100 && isAlive(grandchild); ++i)
         std::this_thread::sleep_for(10ms);
     EXPECT_FALSE(isAlive(grandchild));
+}
+
+TEST(ToolRunnerTest, AThrownKillSwitchEndsTheToolsOfItsThreadsNowAndLater) {
+    const std::string marker = std::string(std::getenv("HOME")) + "/switched.pid";
+    ToolKillSwitch killSwitch;
+    auto task = std::async(std::launch::async, [&] {
+        ToolKillSwitch::Scope scope(killSwitch);
+        const ToolResult running =
+            runToolResult("/bin/sh", {"-c", "sleep 300 & echo $! > '" + marker + "'; wait"});
+        const ToolResult next = runToolResult("/bin/sleep", {"300"});
+        return std::pair(running, next);
+    });
+    pid_t grandchild = 0;
+    for (int i = 0; i < 500 && grandchild == 0; ++i) {
+        std::this_thread::sleep_for(10ms);
+        std::ifstream(marker) >> grandchild;
+    }
+    ASSERT_GT(grandchild, 0);
+    EXPECT_TRUE(runTool("/bin/true", std::vector<std::string>{}).has_value()) << "another thread is free";
+
+    killSwitch.killAll();
+    ASSERT_EQ(task.wait_for(10s), std::future_status::ready);
+    const auto [running, next] = task.get();
+    EXPECT_EQ(running.outcome, ToolResult::Outcome::killedBySignal);
+    EXPECT_EQ(next.outcome, ToolResult::Outcome::killedBySignal) << "started after the switch";
+    for (int i = 0; i < 100 && isAlive(grandchild); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(isAlive(grandchild)) << "with its process group";
 }
 
 namespace {

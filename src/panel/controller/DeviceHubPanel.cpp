@@ -1,10 +1,12 @@
 #include "panel/controller/DeviceHubPanel.h"
 
 #include "panel/controller/DeviceHubTracker.h"
+#include "panel/controller/PanelLog.h"
 #include "panel/controller/PanelPlacement.h"
 #include "platform/core/Clock.h"
 #include "platform/gui/WindowSystem.h"
 #include "tools/Environment.h"
+#include "tools/ToolKillSwitch.h"
 
 #include <QFuture>
 #include <QPointer>
@@ -26,7 +28,9 @@ DeviceHubPanel::DeviceHubPanel(Dependencies dependencies, QObject* parent)
 }
 
 DeviceHubPanel::~DeviceHubPanel() {
+    // At quit a probe still running is ended, not waited for.
     m_pool.clear();
+    m_tools.killAll();
     m_pool.waitForDone();
 }
 
@@ -163,7 +167,12 @@ void DeviceHubPanel::start() {
         return;
     m_started = true;
     m_deps.tracker.start();
-    connect(&m_deps.tracker, &DeviceHubTracker::stateChanged, this, &DeviceHubPanel::update);
+    if (m_deps.windows.hiddenWindowsReason())
+        return; // it could never be placed: no repairs, no probes
+    connect(&m_deps.tracker, &DeviceHubTracker::stateChanged, this, [this] {
+        m_failedRepairs = 0; // a new situation: repairs may work again
+        update();
+    });
     connect(&m_deps.tracker, &DeviceHubTracker::stateChanged, this, &DeviceHubPanel::stateChanged);
     update();
     runProbeLoop();
@@ -264,12 +273,18 @@ void DeviceHubPanel::healTick() {
         return;
     }
     const std::optional<QRectF> host = m_deps.tracker.windowFrame();
-    if (host && m_window->frame().intersects(*host))
-        return;
     const std::optional<quint64> hostNumber = m_deps.tracker.windowNumber();
-    if (hostNumber &&
-        PanelPlacement::isDirectlyBehindHost(m_deps.windows.windowList(), m_window->number(), *hostNumber))
+    if ((host && m_window->frame().intersects(*host)) ||
+        (hostNumber && PanelPlacement::isDirectlyBehindHost(m_deps.windows.windowList(), m_window->number(),
+                                                            *hostNumber))) {
+        m_failedRepairs = 0;
         return;
+    }
+    // A desktop that ignores the restack would be asked twice a second for ever.
+    if (m_failedRepairs >= kMaxRepairs)
+        return;
+    if (++m_failedRepairs == kMaxRepairs)
+        qCInfo(panelLog) << "the desktop does not put the side panel under the host window; repairs stop";
     update();
 }
 
@@ -311,7 +326,8 @@ void DeviceHubPanel::pollRunningApps(std::function<void()> done) {
         return;
     }
     auto list = m_deps.listLaunchctl;
-    QtConcurrent::run(&m_pool, [list, udid] {
+    QtConcurrent::run(&m_pool, [list, udid, &tools = m_tools] {
+        ToolKillSwitch::Scope scope(tools);
         return list ? list(udid) : std::optional<QByteArray>();
     }).then(this, [finish, udid](const std::optional<QByteArray>& output) {
         finish(udid, parseLaunchctlAppIDs(output ? QString::fromUtf8(*output) : QString()));

@@ -4,6 +4,7 @@
 #include "panel/controller/PanelTarget.h"
 #include "panel/controller/PanelWindow.h"
 #include "simulator/SimulatorApp.h"
+#include "tools/ToolKillSwitch.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -28,16 +29,20 @@ class WindowSystem;
 /// app picked per device and the apps running on the target; from them, which device and app
 /// every panel tool acts on. It owns the panel window, keeps it beside the host window followed
 /// by the tracker (sliding it in and out from under the host), repairs its stacking every
-/// kHealInterval and probes the running apps every kProbeInterval. GUI thread.
+/// kHealInterval (giving up after kMaxRepairs repairs without effect, until the host window
+/// changes) and probes the running apps every kProbeInterval. GUI thread.
 ///
 /// A probe runs on the object's own pool; its result is tagged with the device it was asked for
-/// and dropped when the target changed meanwhile. Connected devices are never probed (simctl
+/// and dropped when the target changed meanwhile. Destroying the object (at quit) kills a probe's
+/// tool rather than waiting for it. Connected devices are never probed (simctl
 /// cannot reach them): they get the empty set at once.
 class DeviceHubPanel final : public QObject, public PanelTarget {
     Q_OBJECT
 public:
     static constexpr double kAnimationDuration = 0.25;
     static constexpr double kHealInterval = 0.5;
+    /// Repairs in a row that may fail before the repair waits for the host window to change.
+    static constexpr int kMaxRepairs = 3;
     static constexpr double kProbeInterval = 3.0;
     static inline const QString kEnabledKey = QStringLiteral("deviceHubPanel.enabled");
     static inline const QString kCollapsedKey = QStringLiteral("deviceHubPanel.collapsed");
@@ -109,11 +114,13 @@ private:
     std::unique_ptr<PanelWindow> m_window;
     std::optional<QString> m_lastFocus;
     bool m_isSliding = false;
+    int m_failedRepairs = 0;
     bool m_started = false;
     std::unique_ptr<ScheduledCall> m_healTimer;
     std::unique_ptr<ScheduledCall> m_nextProbe;
     std::unique_ptr<ScheduledCall> m_retiredHeal;
     std::unique_ptr<ScheduledCall> m_retiredProbe;
+    ToolKillSwitch m_tools;
     QThreadPool m_pool; // last: destroyed first, so no probe outlives the object
 };
 

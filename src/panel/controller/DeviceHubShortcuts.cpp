@@ -7,6 +7,7 @@
 #include "platform/gui/HotKey.h"
 #include "simulator/DeviceTools.h"
 #include "simulator/Toast.h"
+#include "tools/ToolKillSwitch.h"
 
 #include <QKeySequence>
 #include <QPointer>
@@ -40,6 +41,8 @@ DeviceHubShortcuts::DeviceHubShortcuts(Dependencies dependencies, QObject* paren
     , m_deps(std::move(dependencies)) {}
 
 DeviceHubShortcuts::~DeviceHubShortcuts() {
+    // At quit the simulator commands still running are ended, not waited for.
+    m_tools.killAll();
     m_pool.waitForDone();
 }
 
@@ -200,7 +203,10 @@ QFuture<void> DeviceHubShortcuts::runOnSimulator(const QString& symbol, const Si
     const QString udid = simulator->udid;
     const QString name = simulator->name;
     return QtConcurrent::run(&m_pool,
-                             [command, udid] { return command ? command(udid) : std::optional<QString>(); })
+                             [command, udid, &tools = m_tools] {
+                                 ToolKillSwitch::Scope scope(tools);
+                                 return command ? command(udid) : std::optional<QString>();
+                             })
         .then(this, [symbol, name](const std::optional<QString>& result) {
             if (result)
                 Toast::show(*result, std::nullopt, symbol, false);

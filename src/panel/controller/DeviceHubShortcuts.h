@@ -1,6 +1,7 @@
 #pragma once
 
 #include "simulator/SimulatorApp.h"
+#include "tools/ToolKillSwitch.h"
 
 #include <QFuture>
 #include <QObject>
@@ -92,7 +93,8 @@ private:
 
     Dependencies m_deps;
     std::vector<HotKey*> m_hotKeys;
-    QThreadPool m_pool; // last: destroyed first, so no command outlives the object
+    ToolKillSwitch m_tools; // thrown at destruction: running commands' tools are killed
+    QThreadPool m_pool;     // last: destroyed first, so no command outlives the object
 };
 
 } // namespace quorvex

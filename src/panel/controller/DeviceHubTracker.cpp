@@ -65,6 +65,11 @@ void DeviceHubTracker::start() {
     if (m_started)
         return;
     m_started = true;
+    // Nothing to follow, and nothing polled for nothing.
+    if (const std::optional<QString> reason = m_windows.hiddenWindowsReason()) {
+        qCInfo(panelLog).noquote() << "Not following Simulator or Device Hub windows:" << *reason;
+        return;
+    }
     connect(&m_windows, &WindowSystem::changed, this, &DeviceHubTracker::refresh);
     refresh();
 }
@@ -92,11 +97,13 @@ void DeviceHubTracker::refresh() {
     notifyIfChanged(before);
 }
 
+// The safety poll re-reads the frontmost app too: a focus change may come without any event the
+// window system reports (or on a system that reports none).
 void DeviceHubTracker::schedulePoll() {
     m_timer = m_clock.schedule(*m_interval, [this] {
         m_retired = std::move(m_timer); // still running: destroyed at the next tick
         schedulePoll();
-        poll();
+        refresh();
     });
 }
 

@@ -25,10 +25,11 @@ class WindowSystem;
 /// derives the device every tool acts on (`targetUDID`).
 ///
 /// Event-driven: every `WindowSystem::changed` re-reads the frontmost app and polls once; a slow
-/// safety poll (kFrontmostPoll while a host is frontmost, kBackgroundPoll otherwise) catches what
-/// the system did not announce. Titles are read at most every kTitleInterval; a change that
-/// arrives sooner is picked up by a poll scheduled for the end of that interval. `stateChanged`
-/// fires once per poll, and only when an observable value really changed. GUI thread.
+/// safety poll (kFrontmostPoll while a host is frontmost, kBackgroundPoll otherwise) does the same
+/// and so catches what the system did not announce, a change of frontmost app included. Titles are read at
+/// most every kTitleInterval; a change that arrives sooner is picked up by a poll scheduled for the end of
+/// that interval. `stateChanged` fires once per poll, and only when an observable value really changed. GUI
+/// thread.
 class DeviceHubTracker final : public QObject {
     Q_OBJECT
 public:

@@ -89,8 +89,7 @@ void DeviceAppDataCard::load() {
         rebuild();
         emit appsLoaded();
     });
-    DeviceSectionServices* services = &m_services;
-    watcher->setFuture(QtConcurrent::run([services, asked] { return services->listApps(asked); }));
+    watcher->setFuture(QtConcurrent::run([list = m_services.appLister(), asked] { return list(asked); }));
 }
 
 void DeviceAppDataCard::reloadSnapshots() {

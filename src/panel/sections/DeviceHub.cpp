@@ -117,6 +117,10 @@ bool DeviceHub::isPanelEnabled() const {
     return m_panel->isEnabled();
 }
 
+std::optional<QString> DeviceHub::panelUnavailableReason() const {
+    return m_deps.windows.hiddenWindowsReason();
+}
+
 void DeviceHub::setPanelEnabled(bool enabled) {
     m_panel->setEnabled(enabled);
 }

@@ -50,6 +50,7 @@ public:
     bool canReadTitles() const override;
     void requestAccessibility() override;
     bool isPanelEnabled() const override;
+    std::optional<QString> panelUnavailableReason() const override;
     void setPanelEnabled(bool enabled) override;
     std::optional<QString> targetUDID() const override;
     void setDeviceOverride(const std::optional<QString>& udid) override;

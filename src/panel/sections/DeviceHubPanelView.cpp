@@ -2,9 +2,13 @@
 
 #include "panel/controller/DeviceHubPanel.h"
 #include "panel/controller/DeviceHubTracker.h"
+#include "panel/sections/AppActionsSection.h"
 #include "panel/sections/DropPayload.h"
+#include "panel/sections/NetworkSection.h"
 #include "panel/sections/PanelSections.h"
 #include "panel/sections/PanelServices.h"
+#include "panel/sections/PermissionsSection.h"
+#include "panel/sections/PhysicalDeviceSection.h"
 #include "panel/sections/SimulatorBar.h"
 #include "panel/widgets/DropHighlight.h"
 #include "platform/core/Clock.h"
@@ -322,9 +326,9 @@ void DeviceHubPanelView::refresh() {
     m_full->setVisible(!collapsed);
     if (m_state == Kind::ConnectedDevice) {
         showDevice();
-    } else if (m_deviceShown) {
+    } else if (m_deviceSection) {
         clear(m_deviceColumn);
-        m_deviceShown.reset();
+        m_deviceSection = nullptr;
     }
     if (m_state == Kind::App) {
         showApp();
@@ -361,26 +365,44 @@ void DeviceHubPanelView::refresh() {
 
 void DeviceHubPanelView::showDevice() {
     const PhysicalDevice device = *m_services.panel.physicalDevice();
-    if (m_deviceShown == device.id)
+    // One set of device tools for every device: what the user typed or unfolded stays, and the
+    // tools act on the record as it is now (a renamed device, another device).
+    if (auto* section = qobject_cast<PhysicalDeviceSection*>(m_deviceSection.data())) {
+        section->setDevice(device);
+        return;
+    }
+    // A stand-in made before the device services arrived gives way once they are there.
+    if (m_deviceSection && !m_services.deviceSections)
         return;
     clear(m_deviceColumn);
-    m_deviceColumn->addWidget(PanelSections::physicalDeviceSection(m_services, device));
+    m_deviceSection = PanelSections::physicalDeviceSection(m_services, device);
+    m_deviceColumn->addWidget(m_deviceSection);
     m_deviceColumn->addStretch();
-    m_deviceShown = device.id;
 }
 
 void DeviceHubPanelView::showApp() {
     const SimulatorApp app = *m_services.panel.app();
     const QString identity = m_services.panel.targetUDID().value_or(QString()) + u'/' + app.id;
-    if (m_appShown == identity)
+    if (m_appShown == identity) {
+        // The same app, but its record may have changed (installed on another simulator, or
+        // one of them shut down): the cards act on it as the inventory has it now.
+        if (auto* card = qobject_cast<NetworkSection*>(m_networkCard.data()))
+            card->setApp(app);
+        if (auto* card = qobject_cast<AppActionsSection*>(m_actionsCard.data()))
+            card->setApp(app);
+        if (auto* card = qobject_cast<PermissionsSection*>(m_permissionsCard.data()))
+            card->setApp(app);
         return;
+    }
     // The header follows the panel's app by itself; the cards are made for one app.
     if (m_appHeaderSlot->isEmpty())
         m_appHeaderSlot->addWidget(PanelSections::appHeader(m_services));
     clear(m_appColumn);
-    m_appColumn->addWidget(PanelSections::networkSection(m_services, app));
-    m_appColumn->addWidget(PanelSections::appActionsSection(m_services, app));
-    m_appColumn->addWidget(PanelSections::permissionsSection(m_services, app));
+    m_networkCard = PanelSections::networkSection(m_services, app);
+    m_actionsCard = PanelSections::appActionsSection(m_services, app);
+    m_permissionsCard = PanelSections::permissionsSection(m_services, app);
+    for (QWidget* card : {m_networkCard.data(), m_actionsCard.data(), m_permissionsCard.data()})
+        m_appColumn->addWidget(card);
     m_appColumn->addStretch();
     m_appShown = identity;
 }

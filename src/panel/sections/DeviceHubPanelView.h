@@ -2,6 +2,7 @@
 
 #include "panel/sections/PanelRootState.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -28,9 +29,10 @@ struct PanelServices;
 /// highlight, and a drop hands its URLs to the services' drop handler.
 ///
 /// It keeps nothing of its own but the drag flag; everything shown is read from the controller
-/// on `refresh()`, which the controller's and the device lists' change signals trigger. A
-/// state's content is rebuilt only when its identity changes (another device, another app), so
-/// sections keep their own state while they stay on screen. The blur and dimming fade over
+/// on `refresh()`, which the controller's and the device lists' change signals trigger. The app
+/// cards are rebuilt only for another app or simulator, and the connected-device tools never
+/// while a device stays the target, so sections keep their own state while they stay on
+/// screen; every refresh hands them the current record of their app or device. The blur and dimming fade over
 /// kVeilDuration on the services' Clock. GUI thread.
 class DeviceHubPanelView final : public QWidget {
     Q_OBJECT
@@ -98,8 +100,11 @@ private:
     QGraphicsOpacityEffect* m_highlightFade = nullptr;
 
     // What the shown sections were made for; a change rebuilds them.
-    std::optional<QString> m_deviceShown;
+    QPointer<QWidget> m_deviceSection;
     std::optional<QString> m_appShown;
+    QPointer<QWidget> m_networkCard;
+    QPointer<QWidget> m_actionsCard;
+    QPointer<QWidget> m_permissionsCard;
     std::optional<bool> m_footerPhysical;
 
     bool m_dropTargeted = false;

@@ -29,6 +29,9 @@ public:
     /// Asks the user for accessibility access.
     virtual void requestAccessibility() = 0;
     virtual bool isPanelEnabled() const = 0;
+    /// Why the side panel cannot be shown on this desktop, in words for the user; none where it
+    /// can.
+    virtual std::optional<QString> panelUnavailableReason() const { return std::nullopt; }
     virtual void setPanelEnabled(bool enabled) = 0;
     /// The focused device when it is a booted simulator or a connected device, else the
     /// simulator booted last; none when nothing runs.

@@ -4,12 +4,14 @@
 
 namespace quorvex {
 
-bool DeviceToolsSectionServices::openURL(const QString& url, const QString& deviceID) {
-    return PhysicalDeviceTools::openURL(url, deviceID);
+DeviceSectionServices::OpenURL DeviceToolsSectionServices::urlOpener() {
+    return [](const QString& url, const QString& deviceID) {
+        return PhysicalDeviceTools::openURL(url, deviceID);
+    };
 }
 
-std::vector<DeviceApp> DeviceToolsSectionServices::listApps(const QString& deviceID) {
-    return DeviceApp::listApps(deviceID, true);
+DeviceSectionServices::ListApps DeviceToolsSectionServices::appLister() {
+    return [](const QString& deviceID) { return DeviceApp::listApps(deviceID, true); };
 }
 
 std::vector<DeviceSnapshot> DeviceToolsSectionServices::snapshots(const QString& bundleID) {

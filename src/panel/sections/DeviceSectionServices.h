@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace quorvex {
@@ -16,14 +17,19 @@ class DeviceFlowsService;
 /// flows, which show their own alerts and toasts.
 class DeviceSectionServices {
 public:
-    virtual ~DeviceSectionServices() = default;
-
     /// Opens `url` on the device; false when the device refused it or the tool failed. Blocks;
     /// any thread.
-    virtual bool openURL(const QString& url, const QString& deviceID) = 0;
+    using OpenURL = std::function<bool(const QString& url, const QString& deviceID)>;
     /// The device's apps whose data container can be reached; empty when the tool fails.
     /// Blocks; any thread.
-    virtual std::vector<DeviceApp> listApps(const QString& deviceID) = 0;
+    using ListApps = std::function<std::vector<DeviceApp>(const QString& deviceID)>;
+
+    virtual ~DeviceSectionServices() = default;
+
+    /// The two commands as values for the thread pool. They hold nothing of this object, so a
+    /// command still queued or running when the object goes (at quit) runs to its end safely.
+    virtual OpenURL urlOpener() = 0;
+    virtual ListApps appLister() = 0;
     /// The snapshots saved on this computer for the app, newest first. GUI thread.
     virtual std::vector<DeviceSnapshot> snapshots(const QString& bundleID) = 0;
     /// The push window and the app-data flows. GUI thread.
@@ -37,8 +43,8 @@ public:
     explicit DeviceToolsSectionServices(DeviceFlowsService& flows)
         : m_flows(flows) {}
 
-    bool openURL(const QString& url, const QString& deviceID) override;
-    std::vector<DeviceApp> listApps(const QString& deviceID) override;
+    OpenURL urlOpener() override;
+    ListApps appLister() override;
     std::vector<DeviceSnapshot> snapshots(const QString& bundleID) override;
     DeviceFlowsService& flows() override { return m_flows; }
 

@@ -1,6 +1,5 @@
 #include "panel/sections/LanguageSection.h"
 
-#include "panel/controller/DeviceHubPanel.h"
 #include "panel/sections/LanguageCodes.h"
 #include "panel/sections/LanguageTools.h"
 #include "panel/widgets/PanelButtonStyle.h"
@@ -14,13 +13,6 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace quorvex {
-
-LanguageSection::LanguageSection(DeviceHubPanel& panel, const SimulatorApp& app, LanguageTools& tools,
-                                 QWidget* parent)
-    : LanguageSection(panel.targetUDID(), app, tools, parent) {
-    connect(&panel, &DeviceHubPanel::stateChanged, this,
-            [this, &panel] { setTargetUDID(panel.targetUDID()); });
-}
 
 LanguageSection::LanguageSection(const std::optional<QString>& targetUDID, const SimulatorApp& app,
                                  LanguageTools& tools, QWidget* parent)

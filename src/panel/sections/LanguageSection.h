@@ -10,7 +10,6 @@
 
 namespace quorvex {
 
-class DeviceHubPanel;
 class LanguageTools;
 class PanelButtonStyle;
 class ValueMenu;
@@ -43,14 +42,13 @@ public:
         QString appName;
     };
 
-    /// Follows the panel's target.
-    LanguageSection(DeviceHubPanel& panel, const SimulatorApp& app, LanguageTools& tools,
-                    QWidget* parent = nullptr);
-    /// Works on `targetUDID` until setTargetUDID says otherwise.
+    /// Works on the simulator `targetUDID` until setTargetUDID says otherwise.
     LanguageSection(const std::optional<QString>& targetUDID, const SimulatorApp& app, LanguageTools& tools,
                     QWidget* parent = nullptr);
 
-    /// A different target (absent included) starts a new read; the same one changes nothing.
+    /// A different target (absent included) starts a new read; the same one changes nothing. Its
+    /// owner hands it the panel's simulator on every change of target, whatever moved it; never
+    /// a connected device, whose identifier no simulator command may see.
     void setTargetUDID(const std::optional<QString>& udid);
     void setApp(const SimulatorApp& app);
 

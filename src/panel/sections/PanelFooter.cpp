@@ -38,10 +38,6 @@ void PanelFooter::setPhysical(bool physical) {
     m_text->setText(hintText(physical));
 }
 
-QString PanelFooter::hint() const {
-    return m_text->text();
-}
-
 void PanelFooter::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     QColor line = palette().color(QPalette::Mid);

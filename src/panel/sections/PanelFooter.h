@@ -15,7 +15,6 @@ public:
 
     /// `physical`: the panel follows a connected device, which takes links only.
     void setPhysical(bool physical);
-    QString hint() const;
 
     static QString hintText(bool physical);
 

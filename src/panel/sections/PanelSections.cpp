@@ -1,5 +1,6 @@
 #include "panel/sections/PanelSections.h"
 
+#include "panel/controller/DeviceHubPanel.h"
 #include "panel/sections/AppActionsSection.h"
 #include "panel/sections/AppHeader.h"
 #include "panel/sections/LanguageSection.h"
@@ -91,7 +92,10 @@ QWidget* panelFooter(PanelServices&, bool physical) {
 }
 
 QWidget* languageSection(PanelServices& services, const SimulatorApp& app) {
-    return named(new LanguageSection(services.panel, app, services.languageTools), "languageSection");
+    std::optional<QString> udid;
+    if (const auto simulator = services.panel.simulator())
+        udid = simulator->udid;
+    return named(new LanguageSection(udid, app, services.languageTools), "languageSection");
 }
 
 } // namespace PanelSections

@@ -153,9 +153,8 @@ void PhysicalDeviceSection::open(const QString& url) {
     // Taken now: by the time the tool answers, the panel may show another device.
     const QString deviceID = m_device.id;
     const QString deviceName = m_device.name;
-    DeviceSectionServices* services = &m_services;
-    QtConcurrent::run([services, url, deviceID] {
-        return services->openURL(url, deviceID);
+    QtConcurrent::run([open = m_services.urlOpener(), url, deviceID] {
+        return open(url, deviceID);
     }).then(QCoreApplication::instance(), [deviceName](bool opened) {
         const ToastMessage message = openedToast(deviceName, opened);
         Toast::show(message.title, message.detail, message.symbol, message.failed);

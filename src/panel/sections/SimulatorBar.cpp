@@ -4,6 +4,7 @@
 #include "panel/controller/DeviceHubPanel.h"
 #include "panel/controller/DeviceHubShortcuts.h"
 #include "panel/controller/DeviceHubTracker.h"
+#include "panel/sections/LanguageSection.h"
 #include "panel/sections/MenuFlows.h"
 #include "panel/sections/PanelSections.h"
 #include "panel/sections/PanelServices.h"
@@ -13,6 +14,7 @@
 #include "panel/widgets/ToolButton.h"
 #include "panel/widgets/ToolMenuButton.h"
 #include "simulator/Toast.h"
+#include "tools/ToolKillSwitch.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
 #include "windows/ActionWindowsService.h"
@@ -188,7 +190,10 @@ SimulatorBar::SimulatorBar(PanelServices& services, QWidget* parent)
     refresh();
 }
 
-SimulatorBar::~SimulatorBar() = default;
+SimulatorBar::~SimulatorBar() {
+    // The bar goes at quit: its commands' tools are ended rather than waited for.
+    m_tools.killAll();
+}
 
 bool SimulatorBar::isPhysical() const {
     return m_services.panel.physicalDevice().has_value();
@@ -399,15 +404,24 @@ QWidget* SimulatorBar::statusBarTool(const ToolLook& look) {
 void SimulatorBar::showLanguageSection() {
     const std::optional<SimulatorApp> app = m_services.panel.app();
     std::optional<QString> identity;
-    // The section follows a change of simulator by itself; only another app makes it anew.
+    // Only another app makes the section anew; a new simulator is handed to the one shown.
     if (m_showsLanguage && !isPhysical() && app)
         identity = app->id;
-    if (identity == m_languageShown)
+    if (identity == m_languageShown) {
+        if (auto* section = qobject_cast<LanguageSection*>(m_languageSection.data())) {
+            const std::optional<SimulatorDevice> simulator = m_services.panel.simulator();
+            section->setTargetUDID(simulator ? std::optional(simulator->udid) : std::nullopt);
+            section->setApp(*app);
+        }
         return;
+    }
     clear(m_languageSlot);
     m_languageShown = identity;
-    if (identity)
-        m_languageSlot->addWidget(PanelSections::languageSection(m_services, *app));
+    m_languageSection = nullptr;
+    if (identity) {
+        m_languageSection = PanelSections::languageSection(m_services, *app);
+        m_languageSlot->addWidget(m_languageSection);
+    }
 }
 
 void SimulatorBar::fillDeviceMenu() {
@@ -430,10 +444,15 @@ QFuture<void> SimulatorBar::readSlowAnimations() {
     if (!udid || isPhysical() || !m_services.commands.slowAnimations)
         return QtFuture::makeReadyFuture();
     auto read = m_services.commands.slowAnimations;
-    return QtConcurrent::run(&m_pool, [read, udid = *udid] { return read(udid); })
-        .then(this, [this, udid = *udid](bool on) {
-            // A read for a target the panel has left would show another device's state.
-            if (m_services.panel.targetUDID() != udid)
+    return QtConcurrent::run(&m_pool,
+                             [read, udid = *udid, &tools = m_tools] {
+                                 ToolKillSwitch::Scope scope(tools);
+                                 return read(udid);
+                             })
+        .then(this, [this, udid = *udid, generation = m_slowGeneration](bool on) {
+            // A read for a target the panel has left would show another device's state, and one
+            // asked before a toggle the state the toggle has just replaced.
+            if (m_services.panel.targetUDID() != udid || generation != m_slowGeneration)
                 return;
             m_slowAnimations = on;
             refresh();
@@ -446,16 +465,19 @@ QFuture<void> SimulatorBar::toggleSlowAnimations() {
         return QtFuture::makeReadyFuture();
     auto read = m_services.commands.slowAnimations;
     auto write = m_services.commands.setSlowAnimations;
+    ++m_slowGeneration; // reads already asked answer for the state before this toggle
     // The real state is read first, so a stale flag here (changed outside the program) is
     // corrected instead of being flipped.
     return QtConcurrent::run(&m_pool,
-                             [read, write, udid = *udid]() -> std::optional<bool> {
+                             [read, write, udid = *udid, &tools = m_tools]() -> std::optional<bool> {
+                                 ToolKillSwitch::Scope scope(tools);
                                  const bool on = !read(udid);
                                  if (!write(on, udid))
                                      return std::nullopt;
                                  return on;
                              })
         .then(this, [this, udid = *udid](std::optional<bool> on) {
+            ++m_slowGeneration; // and so do reads asked while it ran
             if (!on)
                 return;
             if (m_services.panel.targetUDID() == udid) {
@@ -468,7 +490,11 @@ QFuture<void> SimulatorBar::toggleSlowAnimations() {
 }
 
 QFuture<void> SimulatorBar::runStatusBarJob(const QString& successTitle, std::function<bool()> job) {
-    return QtConcurrent::run(&m_pool, [job = std::move(job)] { return job(); })
+    return QtConcurrent::run(&m_pool,
+                             [job = std::move(job), &tools = m_tools] {
+                                 ToolKillSwitch::Scope scope(tools);
+                                 return job();
+                             })
         .then(this, [this, successTitle](bool succeeded) {
             const QString symbol = QStringLiteral("menubar.rectangle");
             if (succeeded) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "tools/ToolKillSwitch.h"
+
 #include <QFuture>
+#include <QPointer>
 #include <QString>
 #include <QThreadPool>
 #include <QWidget>
@@ -29,8 +32,9 @@ struct PanelServices;
 /// the language section is open), both false when it is made. The slow-animation state is read
 /// again at every change of target, and the toggle and the status-bar presets run their
 /// commands on the bar's own pool; results come back to the GUI thread, and a result that
-/// belongs to a target no longer shown is not stored. Destroying the bar waits for them and
-/// drops their results. GUI thread.
+/// belongs to a target no longer shown, or a read asked before or during a toggle, is not
+/// stored. Destroying the bar (at quit) kills the tools they run, waits for the commands to
+/// end, and drops their results. GUI thread.
 class SimulatorBar final : public QWidget {
     Q_OBJECT
 public:
@@ -86,9 +90,11 @@ private:
     bool m_slowAnimations = false;
     bool m_showsLanguage = false;
     bool m_readStarted = false;
+    quint64 m_slowGeneration = 0; // a toggle retires the slow-animation reads asked before it
     std::optional<QString> m_readTarget;
     std::optional<ToolLook> m_look;
     std::optional<QString> m_languageShown;
+    QPointer<QWidget> m_languageSection;
 
     DevicePicker* m_picker;
     QMenu* m_deviceMenu;
@@ -97,6 +103,7 @@ private:
     QVBoxLayout* m_toolSlot;
     QVBoxLayout* m_languageSlot;
     QToolButton* m_accessibility;
+    ToolKillSwitch m_tools;
     QThreadPool m_pool; // last: destroyed first, so no command outlives the bar
 };
 

@@ -3,6 +3,9 @@
 #include "platform/core/Clock.h"
 #include "ui/Fonts.h"
 
+#include <algorithm>
+
+#include <QEasingCurve>
 #include <QEvent>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
@@ -41,10 +44,6 @@ HoverHint::HoverHint(QWidget* control, const QString& text, Qt::Alignment alignm
 
 HoverHint::~HoverHint() = default;
 
-bool HoverHint::isShown() const {
-    return m_bubble->isVisible();
-}
-
 QWidget* HoverHint::bubble() const {
     return m_bubble.get();
 }
@@ -73,17 +72,46 @@ bool HoverHint::eventFilter(QObject* watched, QEvent* event) {
 
 void HoverHint::hoverChanged(bool inside) {
     m_showTask.reset();
-    if (inside)
+    if (inside) {
         m_showTask = m_clock.schedule(kDelay, [this] { show(); });
-    else
-        m_bubble->hide();
+    } else if (m_shown) {
+        m_shown = false;
+        startFade();
+    }
 }
 
 void HoverHint::show() {
-    m_bubble->adjustSize();
-    const QRect control(m_control->mapToGlobal(QPoint(0, 0)), m_control->size());
-    m_bubble->setGeometry(bubbleFrame(control, m_bubble->sizeHint(), m_placement, m_alignment));
-    m_bubble->show();
+    m_shown = true;
+    if (m_bubble->isHidden()) {
+        m_bubble->adjustSize();
+        const QRect control(m_control->mapToGlobal(QPoint(0, 0)), m_control->size());
+        m_bubble->setGeometry(bubbleFrame(control, m_bubble->sizeHint(), m_placement, m_alignment));
+        m_bubble->setWindowOpacity(0);
+        m_bubble->show();
+    }
+    startFade();
+}
+
+void HoverHint::startFade() {
+    m_fadeFrom = m_opacity;
+    m_fadeStart = m_clock.now();
+    m_retiredTick = std::move(m_fadeTick);
+    stepFade();
+}
+
+void HoverHint::stepFade() {
+    const double target = m_shown ? 1.0 : 0.0;
+    const double progress = std::clamp((m_clock.now() - m_fadeStart) / kFade, 0.0, 1.0);
+    m_opacity =
+        m_fadeFrom + (target - m_fadeFrom) * QEasingCurve(QEasingCurve::OutQuad).valueForProgress(progress);
+    m_bubble->setWindowOpacity(m_opacity);
+    m_retiredTick = std::move(m_fadeTick); // this may run inside that very call
+    if (progress < 1.0) {
+        m_fadeTick = m_clock.schedule(1.0 / 60.0, [this] { stepFade(); });
+        return;
+    }
+    if (!m_shown)
+        m_bubble->hide();
 }
 
 } // namespace quorvex

@@ -90,13 +90,18 @@ public:
     /// without activating it.
     virtual void orderWindow(quint64 window, Order order, quint64 relativeTo) = 0;
 
+    /// Why other programs' windows cannot be seen here, in words for the user; none where they
+    /// can. Where they cannot, no host can be followed and the side panel cannot be placed.
+    virtual std::optional<QString> hiddenWindowsReason() const { return std::nullopt; }
+
     /// Whether the system knows where the application is installed.
     virtual bool knowsApplication(const QString& bundleID) const = 0;
     /// Starts the application the system knows; false when it knows none by that identifier.
     virtual bool openApplication(const QString& bundleID) = 0;
 
-    /// The backend for this session: X11 when a display answers, else a headless one that sees
-    /// no windows.
+    /// The backend for the desktop Qt runs on: X11 under the xcb platform, else (Wayland, no
+    /// desktop) a headless one that sees no windows and says why. Call after the application
+    /// object exists.
     static std::unique_ptr<WindowSystem> create();
 
 signals:

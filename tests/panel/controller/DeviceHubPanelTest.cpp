@@ -4,7 +4,9 @@
 #include "panel/controller/FakePanelWindow.h"
 #include "support/FakeClock.h"
 #include "support/FakeWindowSystem.h"
+#include "support/HangingTool.h"
 
+#include <QLoggingCategory>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -191,6 +193,25 @@ TEST_F(PanelFixture, AProbeAnswersOnlyForTheDeviceItAsked) {
     EXPECT_EQ(probes(), 2u);
 }
 
+TEST_F(PanelFixture, AtQuitAProbeStillRunningHasItsToolEnded) {
+    const QString started = folder.filePath("started");
+    tracker = std::make_unique<DeviceHubTracker>(
+        windows, clock,
+        DeviceHubTracker::DeviceSources{[this] { return booted; }, [this] { return connected; }});
+    panel = std::make_unique<DeviceHubPanel>(DeviceHubPanel::Dependencies{
+        *tracker, windows, clock, *defaults, [this] { return apps; },
+        [this] { return std::make_unique<FakePanelWindow>(window, kPanel, &windows); },
+        [started](const QString&) -> std::optional<QByteArray> {
+            test::runHangingTool(started);
+            return std::nullopt;
+        }});
+    panel->start();
+    ASSERT_TRUE(test::waitUntilStarted(started));
+    const auto closing = std::chrono::steady_clock::now();
+    panel.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(15));
+}
+
 TEST(DeviceHubPanelRulesTest, ParseLaunchctlAppIDsKeepsOnlyAppsWithAProcess) {
     struct Case {
         const char* name;
@@ -299,6 +320,65 @@ TEST_F(PanelFixture, HealPutsThePanelBackUnderTheHostWithinHalfASecond) {
     clock.advance(DeviceHubPanel::kHealInterval);
     ASSERT_EQ(window.orders.size(), 1u);
     EXPECT_EQ(window.orders.back(), std::make_pair(Order::Below, kHost));
+}
+
+} // namespace
+} // namespace quorvex
+
+namespace quorvex {
+namespace {
+
+// A desktop that ignores the restack: the repair stops after a few tries instead of asking twice a
+// second for ever, and tries again once the host window changes.
+TEST_F(PanelFixture, ARepairThatHasNoEffectStopsAfterAFewTries) {
+    start();
+    FakePanelWindow::finish(window);
+    auto& list = windows.windows();
+    list.insert(list.begin() + 1, FakeWindowSystem::window(10, 77, QRectF(0, 0, 500, 500)));
+    window.orders.clear();
+    for (int tick = 0; tick < 20; ++tick)
+        clock.advance(DeviceHubPanel::kHealInterval);
+    EXPECT_EQ(window.orders.size(), size_t(DeviceHubPanel::kMaxRepairs));
+
+    list.front().bounds = QRectF(140, 100, 800, 700); // the host moves
+    windows.announceChange();
+    window.orders.clear();
+    for (int tick = 0; tick < 20; ++tick)
+        clock.advance(DeviceHubPanel::kHealInterval);
+    EXPECT_EQ(window.orders.size(), size_t(DeviceHubPanel::kMaxRepairs)) << "tried again after the move";
+}
+
+} // namespace
+} // namespace quorvex
+
+namespace quorvex {
+namespace {
+
+QStringList* panelMessages = nullptr;
+void capturePanelMessage(QtMsgType, const QMessageLogContext& context, const QString& message) {
+    if (panelMessages && QByteArray(context.category) == "quorvex.panel")
+        panelMessages->append(message);
+}
+
+// Where other apps' windows cannot be seen (Wayland), the panel could never be placed: it says so
+// once, and nothing polls.
+TEST_F(PanelFixture, OnADesktopThatHidesOtherWindowsNothingRunsAndTheLogSaysWhyOnce) {
+    windows.setHiddenWindowsReason(QStringLiteral("Wayland keeps other apps’ windows hidden"));
+    QStringList log;
+    panelMessages = &log;
+    QLoggingCategory::setFilterRules(QStringLiteral("quorvex.panel.info=true"));
+    const QtMessageHandler previous = qInstallMessageHandler(capturePanelMessage);
+    start();
+    panel->start();
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+    panelMessages = nullptr;
+    EXPECT_EQ(clock.pendingCount(), 0u) << "no timer at all";
+    EXPECT_EQ(log, QStringList{"Not following Simulator or Device Hub windows: Wayland keeps other apps’ "
+                               "windows hidden"});
+    clock.advance(60);
+    EXPECT_EQ(probes(), 0u);
+    EXPECT_FALSE(window.visible);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "support/FakeClock.h"
 #include "support/FakeHotKeys.h"
 #include "support/FakeWindowSystem.h"
+#include "support/HangingTool.h"
 #include "support/ToastLog.h"
 
 #include <QSettings>
@@ -199,6 +200,20 @@ TEST_F(ShortcutsFixture, SimulatorCommandsReportTheirResultOrTheFailure) {
     run(DeviceHubShortcuts::Command::shake);
     EXPECT_EQ(toasts.messages().back().title, "Only available on simulators");
     EXPECT_EQ(toasts.messages().back().detail, "Work iPhone is a physical device.");
+}
+
+TEST_F(ShortcutsFixture, AtQuitACommandStillRunningHasItsToolEnded) {
+    auto quitting = std::make_unique<DeviceHubShortcuts>(
+        DeviceHubShortcuts::Dependencies{tracker, panel, network, registry, {}, {}, {}, {}, {}});
+    const QString started = folder.filePath("started");
+    quitting->runOnSimulator("memorychip", [started](const QString&) -> std::optional<QString> {
+        test::runHangingTool(started);
+        return std::nullopt;
+    });
+    ASSERT_TRUE(test::waitUntilStarted(started));
+    const auto closing = std::chrono::steady_clock::now();
+    quitting.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(15));
 }
 
 TEST_F(ShortcutsFixture, ToggleSidePanelFlipsTheSettingAndSaysSo) {

@@ -2,6 +2,7 @@
 
 #include "support/FakeClock.h"
 #include "support/FakeWindowSystem.h"
+#include "support/FakeXcrun.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -175,6 +176,20 @@ TEST_F(TrackerFixture, FollowsTheFrontmostHostAndItsWindowInDesktopCoordinates) 
     EXPECT_EQ(changes.size(), 2);
 }
 
+TEST_F(TrackerFixture, TheSafetyPollNoticesAFrontmostChangeNobodyAnnounced) {
+    windows.setFrontmost(kSimulator, 42, 7);
+    tracker->start();
+    ASSERT_TRUE(tracker->isFrontmost());
+    windows.setFrontmost("org.example.editor", 77, 99); // no event
+    clock.advance(DeviceHubTracker::kFrontmostPoll);
+    EXPECT_FALSE(tracker->isFrontmost());
+    EXPECT_EQ(tracker->pollInterval(), DeviceHubTracker::kBackgroundPoll);
+
+    windows.setFrontmost(kSimulator, 42, 7);
+    clock.advance(DeviceHubTracker::kBackgroundPoll);
+    EXPECT_TRUE(tracker->isFrontmost()) << "and coming back unannounced too";
+}
+
 TEST_F(TrackerFixture, OurOwnPanelTakingTheFocusIsNotLeavingTheHost) {
     windows.setFrontmost(kSimulator, 42, 7);
     tracker->start();
@@ -267,9 +282,20 @@ TEST_F(TrackerFixture, OpenHostFallsBackToTheDeveloperFolderAndHostNameFollowsTh
     EXPECT_EQ(hub.hostName(), "Device Hub");
     hub.openHost();
     EXPECT_EQ(windows.opened(), std::vector<QString>{kDeviceHub});
-    // Simulator is unknown to this desktop and xcode-select is not there: nothing opens.
+
+    // Simulator is unknown to this desktop: it is opened from the developer folder xcode-select
+    // names, whitespace and all.
+    test::FakeXcrun fake;
+    fake.rule({{"tool", "xcode-select"},
+               {"args", {"-p"}},
+               {"stdout", "  /Applications/Xcode.app/Contents/Developer\n"}});
     tracker->openHost();
-    EXPECT_TRUE(openedPaths.empty());
+    EXPECT_EQ(openedPaths, std::vector<std::filesystem::path>{
+                               "/Applications/Xcode.app/Contents/Developer/Applications/Simulator.app"});
+    // Without xcode-select's answer nothing opens.
+    fake.clearRules();
+    tracker->openHost();
+    EXPECT_EQ(openedPaths.size(), 1u);
 }
 
 } // namespace

@@ -189,11 +189,14 @@ TEST_F(DeviceAppDataCardTest, ADownloadSpinsInTheDownloadRowAndBlocksEveryOtherB
     waitForFlowEnd();
     EXPECT_TRUE(row("downloadRow")->isEnabled());
 
-    // A card closed while its flow runs hears nothing of its end.
+    // A card closed while its flow runs hears nothing of its end: it lists no snapshots for it.
     click(row("downloadRow"));
     m_card.reset();
+    const int lists = m_services.snapshotLists;
     m_services.finishFlow();
     QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_services.snapshotLists, lists);
 }
 
 TEST_F(DeviceAppDataCardTest, RestoreRunsOnlyWhenConfirmedAndDeleteListsTheSnapshotsAgainAtOnce) {

@@ -1,19 +1,27 @@
 #include "panel/sections/DeviceHubPanelView.h"
 
 #include "panel/controller/PanelPlacement.h"
+#include "panel/sections/DeviceAppDataCard.h"
 #include "panel/sections/FakeDeviceSection.h"
 #include "panel/sections/PanelViewWorld.h"
+#include "panel/sections/PhysicalDeviceSection.h"
+#include "panel/sections/RecentURLs.h"
 #include "panel/sections/SimulatorBar.h"
 #include "panel/widgets/DropHighlight.h"
+#include "panel/widgets/SettingsRow.h"
+#include "support/QtPrinters.h"
 #include "windows/ActionWindowsService.h"
 
 #include <QAbstractButton>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTest>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -130,6 +138,20 @@ TEST_F(PanelViewFixture, EmptyStatesNameTheHostOrTheSimulator) {
     EXPECT_EQ(view->findChild<QLabel*>("emptySymbol")->property("symbol"), "square.dashed");
 }
 
+// What the footer invites to drop follows the target: a connected device takes links only.
+TEST_F(PanelViewFixture, TheFooterSaysWhatTheTargetTakes) {
+    world.booted = {kPhone};
+    world.connected = {kDevice};
+    make();
+    EXPECT_EQ(text("footerHint"), "Drop files or links here");
+    world.pick("D1");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(text("footerHint"), "Drop links here to open them");
+    world.pick("U1");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(text("footerHint"), "Drop files or links here");
+}
+
 TEST_F(PanelViewFixture, TheStripExpandsThePanelAndTheBarCollapsesIt) {
     world.booted = {kPhone};
     world.panel->setCollapsed(true);
@@ -173,6 +195,88 @@ TEST_F(PanelViewFixture, SectionsAreMadeAnewOnlyForAnotherAppOrDevice) {
     world.pick("U1"); // the same app on another simulator is another section
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_NE(view->findChild<QWidget*>("networkSection"), second);
+}
+
+// The cards act on the app as the inventory has it now: on every booted simulator that has it.
+TEST_F(PanelViewFixture, CardsActOnTheAppAsTheInventoryHasItNow) {
+    QStringList granted;
+    Permissions permissions(
+        [&](PermissionAction, std::optional<PermissionService>, const QString&, const QString& udid) {
+            granted << udid; // on the pool, while the test thread only waits
+            return true;
+        });
+    world.services = std::make_unique<PanelServices>(PanelServices{*world.panel,
+                                                                   *world.tracker,
+                                                                   *world.shortcuts,
+                                                                   world.simulatorApps,
+                                                                   world.network,
+                                                                   permissions,
+                                                                   world.languageTools,
+                                                                   *world.defaults,
+                                                                   world.clock,
+                                                                   world.workspace,
+                                                                   {},
+                                                                   {},
+                                                                   {}});
+    world.booted = {kPhone, kPad};
+    world.pick("U1");
+    world.apps = {PanelViewWorld::app("org.demo.notes", "Notes", {"U1"})};
+    make();
+    const auto grantCamera = [&] {
+        granted.clear();
+        QSignalSpy done(&permissions, &Permissions::applyFinished);
+        auto* button = view->findChild<QAbstractButton*>("grant.camera");
+        ASSERT_NE(button, nullptr);
+        button->click();
+        ASSERT_TRUE(done.wait(5000));
+        granted.sort();
+    };
+
+    world.apps = {PanelViewWorld::app("org.demo.notes", "Notes", {"U1", "U2"})}; // installed on U2 too
+    view->refresh();
+    grantCamera();
+    EXPECT_EQ(granted, QStringList({"U1", "U2"}));
+
+    world.apps = {PanelViewWorld::app("org.demo.notes", "Notes", {"U1"})}; // U2 shut down
+    view->refresh();
+    grantCamera();
+    EXPECT_EQ(granted, QStringList({"U1"}));
+    view.reset(); // before the permissions it uses
+}
+
+// The connected-device tools keep what the user typed and unfolded while the device record
+// changes under them, and act on the record as it is now.
+TEST_F(PanelViewFixture, TheDeviceToolsFollowTheDeviceRecordAndKeepTheirState) {
+    test::FakeDeviceSection deviceSections;
+    world.services->deviceSections = &deviceSections;
+    world.defaults->setValue(RecentURLs::kSettingsKey, QStringList{"myapp://1", "myapp://2", "myapp://3"});
+    world.connected = {kDevice};
+    world.pick("D1");
+    make();
+    auto* section = view->findChild<PhysicalDeviceSection*>();
+    ASSERT_NE(section, nullptr);
+    section->findChild<QLineEdit*>("urlField")->setText("myapp://typed");
+    section->findChild<SettingsRow*>("foldRow")->clicked();
+    ASSERT_TRUE(section->showsAllRecent());
+
+    const PhysicalDevice renamed{"D1", "Ana’s work iPhone", QStringLiteral("iPhone 14"), {}, {}};
+    world.connected = {renamed};
+    view->refresh();
+    EXPECT_EQ(section->device().name, "Ana’s work iPhone");
+    EXPECT_EQ(section->appDataCard()->device().name, "Ana’s work iPhone");
+
+    const PhysicalDevice pad{"D2", "Studio iPad", QStringLiteral("iPad Pro"), {}, {}};
+    world.connected = {renamed, pad};
+    world.pick("D2");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(view->findChild<PhysicalDeviceSection*>(), section) << "the same tools, for another device";
+    EXPECT_EQ(section->device().id, "D2");
+    EXPECT_EQ(section->findChild<QLineEdit*>("urlField")->text(), "myapp://typed");
+    EXPECT_TRUE(section->showsAllRecent());
+    section->findChild<SettingsRow*>("pushRow")->clicked();
+    EXPECT_EQ(deviceSections.calls, QStringList{"push D2"});
+    view.reset(); // before the device services it uses
+    QThreadPool::globalInstance()->waitForDone();
 }
 
 TEST_F(PanelViewFixture, ADragBlursAndDimsTheContentUnderTheHighlightAndLeavingRestoresIt) {

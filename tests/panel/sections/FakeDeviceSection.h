@@ -16,59 +16,77 @@
 namespace quorvex::test {
 
 /// The device support as the panel's device sections see it. Opens and app lists answer from
-/// tables, on whatever thread asks; a device in `slowDevices` answers its app list only after
-/// release(). Flows record their calls and stay running until finishFlow(), like a real copy.
+/// tables, on whatever thread asks; a device held with holdApps() answers its app list only
+/// after release(). The commands keep the tables alive, as the real ones hold nothing of their
+/// services. Flows record their calls and stay running until finishFlow(), like a real copy.
 class FakeDeviceSection final : public DeviceSectionServices, public DeviceFlowsService {
+    // What the commands read and write, shared with every command handed out.
+    struct Device {
+        std::mutex lock;
+        bool opens = true;
+        std::map<QString, std::vector<DeviceApp>> apps;
+        std::atomic<bool> holdOpens = false;
+        QSemaphore openGate;
+        QStringList opened;
+        std::map<QString, std::unique_ptr<QSemaphore>> gates;
+    };
+    std::shared_ptr<Device> m_device = std::make_shared<Device>();
+
 public:
     ~FakeDeviceSection() override { releaseAll(); }
 
     /// Lets every held read go, so no worker is left waiting when a test ends early.
     void releaseAll() {
-        std::lock_guard lock(m_lock);
-        for (auto& [id, gate] : m_gates)
+        std::lock_guard lock(m_device->lock);
+        for (auto& [id, gate] : m_device->gates)
             gate->release(100);
-        m_openGate.release(100);
+        m_device->openGate.release(100);
     }
 
     // Device commands (any thread).
-    bool openURL(const QString& url, const QString& deviceID) override {
-        if (m_holdOpens)
-            m_openGate.acquire();
-        std::lock_guard lock(m_lock);
-        m_opened << deviceID + " " + url;
-        return opens;
+    OpenURL urlOpener() override {
+        return [device = m_device](const QString& url, const QString& deviceID) {
+            if (device->holdOpens)
+                device->openGate.acquire();
+            std::lock_guard lock(device->lock);
+            device->opened << deviceID + " " + url;
+            return device->opens;
+        };
     }
-    std::vector<DeviceApp> listApps(const QString& deviceID) override {
-        QSemaphore* gate = nullptr;
-        {
-            std::lock_guard lock(m_lock);
-            if (const auto found = m_gates.find(deviceID); found != m_gates.end())
-                gate = found->second.get();
-        }
-        if (gate)
-            gate->acquire();
-        std::lock_guard lock(m_lock);
-        const auto found = deviceApps.find(deviceID);
-        return found == deviceApps.end() ? std::vector<DeviceApp>{} : found->second;
+    ListApps appLister() override {
+        return [device = m_device](const QString& deviceID) {
+            QSemaphore* gate = nullptr;
+            {
+                std::lock_guard lock(device->lock);
+                if (const auto found = device->gates.find(deviceID); found != device->gates.end())
+                    gate = found->second.get();
+            }
+            if (gate)
+                gate->acquire();
+            std::lock_guard lock(device->lock);
+            const auto found = device->apps.find(deviceID);
+            return found == device->apps.end() ? std::vector<DeviceApp>{} : found->second;
+        };
     }
     /// Holds every open until releaseOpens().
-    void holdOpens() { m_holdOpens = true; }
-    void releaseOpens() { m_openGate.release(); }
+    void holdOpens() { m_device->holdOpens = true; }
+    void releaseOpens() { m_device->openGate.release(); }
     /// Holds the app lists of `deviceID` until release().
     void holdApps(const QString& deviceID) {
-        std::lock_guard lock(m_lock);
-        m_gates[deviceID] = std::make_unique<QSemaphore>();
+        std::lock_guard lock(m_device->lock);
+        m_device->gates[deviceID] = std::make_unique<QSemaphore>();
     }
     void release(const QString& deviceID) {
-        std::lock_guard lock(m_lock);
-        m_gates.at(deviceID)->release();
+        std::lock_guard lock(m_device->lock);
+        m_device->gates.at(deviceID)->release();
     }
     QStringList opened() {
-        std::lock_guard lock(m_lock);
-        return m_opened;
+        std::lock_guard lock(m_device->lock);
+        return m_device->opened;
     }
 
     std::vector<DeviceSnapshot> snapshots(const QString& bundleID) override {
+        ++snapshotLists;
         const auto found = savedSnapshots.find(bundleID);
         return found == savedSnapshots.end() ? std::vector<DeviceSnapshot>{} : found->second;
     }
@@ -116,13 +134,14 @@ public:
         m_running.erase(m_running.begin());
     }
 
-    bool opens = true;
-    std::map<QString, std::vector<DeviceApp>> deviceApps;
+    bool& opens = m_device->opens; // set before the commands run
+    std::map<QString, std::vector<DeviceApp>>& deviceApps = m_device->apps;
     std::map<QString, std::vector<DeviceSnapshot>> savedSnapshots;
     std::optional<QString> snapshotName;
     bool confirmsRestore = true;
     bool deletes = true;
     QStringList calls;
+    int snapshotLists = 0; // how often the saved snapshots were listed
 
 private:
     QFuture<void> running() {
@@ -133,11 +152,6 @@ private:
         return future;
     }
 
-    std::atomic<bool> m_holdOpens = false;
-    QSemaphore m_openGate;
-    std::mutex m_lock;
-    QStringList m_opened;
-    std::map<QString, std::unique_ptr<QSemaphore>> m_gates;
     std::vector<std::unique_ptr<QPromise<void>>> m_running;
 };
 

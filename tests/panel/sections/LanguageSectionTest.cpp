@@ -1,22 +1,15 @@
 #include "panel/sections/LanguageSection.h"
 
-#include "panel/controller/DeviceHubPanel.h"
-#include "panel/controller/DeviceHubTracker.h"
-#include "panel/controller/FakePanelWindow.h"
 #include "panel/sections/LanguageCodes.h"
 #include "panel/sections/LanguageTools.h"
 #include "panel/widgets/PanelButtonStyle.h"
 #include "panel/widgets/ValueMenu.h"
-#include "support/FakeClock.h"
-#include "support/FakeWindowSystem.h"
 #include "support/QtPrinters.h"
 #include "support/Settle.h"
 #include "support/ToastLog.h"
 
 #include <QMenu>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 
@@ -352,45 +345,6 @@ TEST_F(LanguageCard, AnApplyStillReportsWhenTheCardWasClosedMeanwhile) {
     QCoreApplication::processEvents();
     ASSERT_EQ(toasts.messages().size(), 1u);
     EXPECT_EQ(toasts.messages()[0].detail, "Relaunched Shop");
-}
-
-// The card built on the panel controller reads again when the panel's target moves, and only then.
-TEST_F(LanguageCard, OnThePanelItFollowsTheTarget) {
-    tools.setValues("U1", {QString("ja"), QString("JP")});
-    tools.setValues("U2", {QString("ko"), QString("KR")});
-    QTemporaryDir folder;
-    QSettings defaults(folder.filePath("defaults.ini"), QSettings::IniFormat);
-    test::FakeWindowSystem windows;
-    test::FakeClock clock;
-    windows.setScreens({{QRectF(0, 0, 1440, 900), QRectF(0, 0, 1440, 900)}});
-    windows.setWindows({test::FakeWindowSystem::window(7, 42, QRectF(100, 100, 800, 700))});
-    windows.setTitle(42, "iPhone 15");
-    windows.setFrontmost("com.apple.iphonesimulator", 42, 7);
-    const std::vector<SimulatorDevice> booted = {{"U1", "iPhone 15", std::nullopt},
-                                                 {"U2", "iPad Air", std::nullopt}};
-    DeviceHubTracker tracker(windows, clock,
-                             {[&] { return booted; }, [] { return std::vector<PhysicalDevice>{}; }});
-    test::FakePanelWindow::State window;
-    DeviceHubPanel panel({tracker, windows, clock, defaults, [] { return std::vector<SimulatorApp>{shop()}; },
-                          [&] { return std::make_unique<test::FakePanelWindow>(window, 500, &windows); },
-                          [](const QString&) { return std::optional<QByteArray>(); }});
-    panel.start();
-    ASSERT_EQ(panel.targetUDID(), "U1");
-
-    LanguageSection card(panel, shop(), tools);
-    QSignalSpy reads(&card, &LanguageSection::readFinished);
-    if (!card.applied()) // the first read may have ended inside the constructor
-        waitFor(reads);
-    EXPECT_EQ(card.choice(), (Choice{"ja", "JP"}));
-
-    const qsizetype before = reads.count();
-    panel.setDeviceOverride(QString("U2"));
-    waitFor(reads, int(before) + 1);
-    EXPECT_EQ(card.choice(), (Choice{"ko", "KR"}));
-    panel.setCollapsed(true); // a change of the panel that leaves the target alone
-    QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(tools.calls().size(), 2);
 }
 
 } // namespace

@@ -32,6 +32,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -72,8 +73,8 @@ void shoot(const QString& name) {
 // test's X server, with the demo world's simulators behind the fake xcrun.
 struct PanelDropOnX11 : ::testing::Test {
     void SetUp() override {
-        if (x11().display.empty())
-            GTEST_SKIP() << "Xvfb is not available";
+        if (!x11().ready())
+            GTEST_SKIP() << x11().missing;
         DemoWorld::build(world);
         world.answer(fake);
         fake.on({"simctl", "**"}); // every other simulator command succeeds silently
@@ -254,12 +255,17 @@ void pointer(uint8_t type, int x, int y, uint8_t button = 0) {
 Qt::DropAction dragOnto(QWidget& target, const QByteArray& uriList, bool& hovered, const QString& shot = {}) {
     QWidget source;
     source.setWindowTitle(QStringLiteral("Files"));
-    source.setGeometry(980, 300, 160, 120);
+    const QRect screen = target.screen()->geometry();
+    source.setGeometry(screen.right() - 170, screen.top() + 300, 160, 120);
     source.show();
     if (!QTest::qWaitForWindowExposed(&source))
         return Qt::IgnoreAction;
-    const QPoint from = source.mapToGlobal(source.rect().center());
-    const QPoint to = target.mapToGlobal(target.rect().center());
+    // The pointer moves in the server's pixels, Qt places in its own (scaled) ones.
+    const auto onServer = [&screen, ratio = target.screen()->devicePixelRatio()](QPoint point) {
+        return screen.topLeft() + (point - screen.topLeft()) * ratio;
+    };
+    const QPoint from = onServer(source.mapToGlobal(source.rect().center()));
+    const QPoint to = onServer(target.mapToGlobal(target.rect().center()));
     pointer(XCB_MOTION_NOTIFY, from.x(), from.y());
     pointer(XCB_BUTTON_PRESS, from.x(), from.y(), 1);
     x11().desktop->sync();
@@ -296,6 +302,8 @@ Qt::DropAction dragOnto(QWidget& target, const QByteArray& uriList, bool& hovere
     // Written as a file manager or browser writes it.
     data->setData(QStringLiteral("text/uri-list"), uriList);
     drag->setMimeData(data);
+    // A drag the window system never ends would hold the test for good.
+    QTimer::singleShot(15000, &source, [] { QDrag::cancel(); });
     const Qt::DropAction done = drag->exec(Qt::CopyAction);
     hand.stop();
     return done;

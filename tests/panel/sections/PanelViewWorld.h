@@ -19,6 +19,7 @@
 
 #include <QCoreApplication>
 #include <QFuture>
+#include <QSemaphore>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -27,13 +28,27 @@
 
 namespace quorvex::test {
 
-// Simulators that answer nothing: the language card reads no values and every write fails.
+// Simulators that answer nothing: the language card reads no values and every write fails. The
+// devices read are noted (on the pool's threads).
 class SilentLanguageTools final : public LanguageTools {
 public:
-    DeviceTools::LanguageAndRegion languageAndRegion(const QString&) override { return {}; }
+    DeviceTools::LanguageAndRegion languageAndRegion(const QString& udid) override {
+        std::lock_guard guard(m_lock);
+        m_read << udid;
+        return {};
+    }
     bool setLanguageAndRegion(const QString&, const QString&, const QString&) override { return false; }
     bool terminateApp(const QString&, const QString&) override { return false; }
     bool launchApp(const QString&, const QString&) override { return false; }
+
+    QStringList read() {
+        std::lock_guard guard(m_lock);
+        return m_read;
+    }
+
+private:
+    std::mutex m_lock;
+    QStringList m_read;
 };
 
 /// The side panel's controller, tracker and shortcuts on fakes, with scripted simulator and
@@ -62,6 +77,8 @@ struct PanelViewWorld {
     std::mutex lock;
     std::map<QString, bool> slowAnimations; // per UDID
     bool writesSucceed = true;
+    bool holdNextRead = false; // the next slow-animation read waits for `readGate`
+    QSemaphore readGate;
     bool statusBarSucceeds = true;
     QStringList commandLog;
     std::vector<bool> screenshots;
@@ -101,9 +118,15 @@ struct PanelViewWorld {
                                              logged("memory")});
         PanelCommands commands{
             [this](const QString& udid) {
-                std::lock_guard guard(lock);
+                std::unique_lock guard(lock);
                 commandLog << "read " + udid;
-                return slowAnimations[udid];
+                const bool on = slowAnimations[udid];
+                if (holdNextRead) { // answers what it found, once released
+                    holdNextRead = false;
+                    guard.unlock();
+                    readGate.acquire();
+                }
+                return on;
             },
             [this](bool on, const QString& udid) {
                 std::lock_guard guard(lock);
@@ -143,6 +166,9 @@ struct PanelViewWorld {
         shortcuts.reset();
         panel.reset();
     }
+
+    /// Lets every held read go, so no pool is left waiting when a test ends early.
+    void releaseReads() { readGate.release(100); }
 
     QStringList log() {
         std::lock_guard guard(lock);

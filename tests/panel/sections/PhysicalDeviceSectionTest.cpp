@@ -10,6 +10,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -221,6 +222,40 @@ TEST_F(PhysicalDeviceSectionTest, PushOpensTheWindowForTheDeviceShown) {
     click(m_section->findChild<SettingsRow*>("pushRow"));
     EXPECT_EQ(m_services.calls, QStringList{"push PAD-2"});
     EXPECT_EQ(m_section->appDataCard()->device(), kPad);
+}
+
+// At quit the hub destroys the device services while a section's commands may still wait in the
+// pool's queue: they must run without them.
+TEST(PhysicalDeviceSectionQuitTest, CommandsStillQueuedWhenTheServicesAreGoneRunWithoutThem) {
+    QTemporaryDir folder;
+    QSettings defaults(folder.filePath("defaults.ini"), QSettings::IniFormat);
+    test::FakeClock clock;
+    test::ToastLog toasts;
+    auto services = std::make_unique<test::FakeDeviceSection>();
+    const auto openOnce = [&] {
+        auto section = std::make_unique<PhysicalDeviceSection>(kPhone, *services, defaults, clock);
+        section->findChild<QLineEdit*>("urlField")->setText("myapp://x");
+        QTest::keyClick(section->findChild<QLineEdit*>("urlField"), Qt::Key_Return);
+        return section;
+    };
+    // Once through, so the symbols are drawn: drawing uses the global pool, which comes next.
+    openOnce().reset();
+    QThreadPool& pool = *QThreadPool::globalInstance();
+    pool.waitForDone();
+    QCoreApplication::processEvents();
+
+    QSemaphore workersBusy;
+    const int workers = pool.maxThreadCount();
+    for (int i = 0; i < workers; ++i)
+        pool.start([&workersBusy] { workersBusy.acquire(); });
+    openOnce().reset(); // its app list and its open wait in the queue
+    services.reset();
+
+    QSignalSpy shown(&Toast::presenter(), &ToastPresenter::toastShown);
+    workersBusy.release(workers);
+    ASSERT_TRUE(shown.wait(5000));
+    EXPECT_EQ(toasts.messages().back().title, "Opened on Ana’s iPhone");
+    pool.waitForDone();
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include "panel/widgets/HoverHint.h"
 #include "panel/widgets/ToolButton.h"
 #include "panel/widgets/ToolMenuButton.h"
+#include "support/HangingTool.h"
+#include "support/QtPrinters.h"
 #include "support/ToastLog.h"
 #include "windows/ActionWindowsService.h"
 
@@ -15,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <future>
 
 namespace quorvex {
@@ -82,7 +85,10 @@ struct BarFixture : ::testing::Test {
         bar->show();
         settle();
     }
-    void TearDown() override { bar.reset(); }
+    void TearDown() override {
+        world.releaseReads();
+        bar.reset();
+    }
 
     // Lets the first slow-animation read come back, and old tool rows go.
     void settle() {
@@ -333,6 +339,43 @@ TEST_F(BarFixture, ASlowAnimationReadForAnEarlierTargetIsDropped) {
     EXPECT_TRUE(bar->slowAnimations()) << "the iPhone's own state, not the iPad's new one";
 }
 
+TEST_F(BarFixture, AReadAskedBeforeAToggleCannotUndoIt) {
+    world.booted = {kPhone};
+    make();
+    const qsizetype asked = world.log().size();
+    {
+        std::lock_guard guard(world.lock);
+        world.holdNextRead = true;
+    }
+    QFuture<void> stale = bar->readSlowAnimations(); // finds them off, answers late
+    ASSERT_TRUE(QTest::qWaitFor([&] { return world.log().size() == asked + 1; }, 5000));
+    PanelViewWorld::finish(bar->toggleSlowAnimations());
+    ASSERT_TRUE(bar->slowAnimations());
+    world.releaseReads();
+    PanelViewWorld::finish(stale);
+    EXPECT_TRUE(bar->slowAnimations()) << "the answer predates the toggle";
+    EXPECT_TRUE(tool<ToolButton>("slowAnimationsTool")->isOn());
+}
+
+// The bar goes at quit; a simulator that hangs must not hold the program up for a minute or more.
+TEST_F(BarFixture, ClosingTheBarEndsTheToolsItsCommandsRunInsteadOfWaiting) {
+    world.booted = {kPhone};
+    make();
+    const QString started = world.folder.filePath("started");
+    world.services->commands.slowAnimations = [started](const QString&) {
+        return test::runHangingTool(started);
+    };
+    world.services->commands.setSlowAnimations = [started](bool, const QString&) {
+        return test::runHangingTool(started);
+    };
+    bar->toggleSlowAnimations(); // a read, then a write: two tools in a row
+    ASSERT_TRUE(test::waitUntilStarted(started));
+
+    const auto closing = std::chrono::steady_clock::now();
+    bar.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(15));
+}
+
 TEST_F(BarFixture, StatusBarPresetsRunOnTheDeviceAndReportWhereTheyFailed) {
     world.connected = {device("D1", "Ana’s iPhone", "iPhone 14", {kCapability})};
     world.pick("D1");
@@ -396,6 +439,37 @@ TEST_F(BarFixture, TheLanguageSectionShowsOnlyForASimulatorApp) {
     bar->refresh();
     settle();
     EXPECT_NE(tool("languageSection"), nullptr);
+}
+
+// The language card reads the simulator the panel shows, however the target moved there, and
+// never asks a simulator command of a connected device.
+TEST_F(BarFixture, TheLanguageSectionReadsEverySimulatorTargetAndNeverAConnectedDevice) {
+    world.booted = {kPhone, kPad}; // the target: the iPad, booted last
+    world.apps = {PanelViewWorld::app("org.demo.notes", "Notes", {"U1", "U2"})};
+    world.connected = {device("D1", "Ana’s iPhone", "iPhone 14")};
+    make();
+    QTest::mouseClick(tool<QAbstractButton>("languageTool"), Qt::LeftButton);
+    settle();
+    const auto readsSettled = [] {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+    };
+    readsSettled();
+    EXPECT_EQ(world.languageTools.read(), QStringList{"U2"});
+
+    // The iPad shuts down: only the inventory moves the target, the controller's state stays.
+    world.booted = {kPhone};
+    world.apps = {PanelViewWorld::app("org.demo.notes", "Notes", {"U1"})};
+    bar->refresh();
+    readsSettled();
+    EXPECT_EQ(world.languageTools.read(), QStringList({"U2", "U1"}));
+
+    world.pick("D1");
+    bar->refresh();
+    settle();
+    readsSettled();
+    EXPECT_EQ(tool("languageSection"), nullptr);
+    EXPECT_EQ(world.languageTools.read(), QStringList({"U2", "U1"})) << "nothing asked of the device";
 }
 
 TEST(SimulatorBarTest, TheAccessibilityLinkAsksForAccessAndGoesOnceItIsGranted) {

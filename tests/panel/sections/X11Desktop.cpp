@@ -2,12 +2,16 @@
 
 #include <QThread>
 
+#include <xcb/randr.h>
 #include <xcb/xcb_keysyms.h>
+#include <xcb/xcbext.h>
 #include <xcb/xtest.h>
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <spawn.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -70,6 +74,58 @@ bool X11Desktop::hasWindowManager() {
            check != 0;
 }
 
+bool X11Desktop::setMonitors(const std::vector<QRect>& monitors) {
+    std::free(
+        xcb_randr_query_version_reply(m_connection, xcb_randr_query_version(m_connection, 1, 5), nullptr));
+    xcb_randr_get_screen_resources_current_reply_t* resources = xcb_randr_get_screen_resources_current_reply(
+        m_connection, xcb_randr_get_screen_resources_current(m_connection, m_screen->root), nullptr);
+    if (!resources || resources->num_outputs < 1) {
+        std::free(resources);
+        return false;
+    }
+    const xcb_randr_output_t output = xcb_randr_get_screen_resources_current_outputs(resources)[0];
+    std::free(resources);
+    for (size_t i = 0; i < monitors.size(); ++i) {
+        const QByteArray name = "monitor-" + QByteArray::number(qulonglong(i));
+        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+            m_connection, xcb_intern_atom(m_connection, 0, uint16_t(name.size()), name.constData()), nullptr);
+        if (!atom)
+            return false;
+        // Written out by hand: libxcb's own RRSetMonitor computes a request length the server
+        // refuses, and the connection is closed.
+        struct __attribute__((packed)) {
+            uint8_t extension = 0;
+            uint8_t opcode = 0;
+            uint16_t length = 0;
+            xcb_window_t window;
+            xcb_randr_monitor_info_t info;
+            xcb_randr_output_t output;
+        } request;
+        std::memset(&request, 0, sizeof request);
+        request.window = m_screen->root;
+        request.info.name = atom->atom;
+        std::free(atom);
+        const QRect& m = monitors[i];
+        request.info.primary = i == 0;
+        request.info.nOutput = i == 0 ? 1 : 0; // the output's own monitor gives way to the first
+        request.info.x = int16_t(m.x());
+        request.info.y = int16_t(m.y());
+        request.info.width = uint16_t(m.width());
+        request.info.height = uint16_t(m.height());
+        request.info.width_in_millimeters = uint32_t(m.width() / 4);
+        request.info.height_in_millimeters = uint32_t(m.height() / 4);
+        request.output = output;
+        iovec part{&request, sizeof request - (i == 0 ? 0 : sizeof(xcb_randr_output_t))};
+        xcb_protocol_request_t protocol{1, &xcb_randr_id, XCB_RANDR_SET_MONITOR, 1};
+        const xcb_void_cookie_t cookie{xcb_send_request(m_connection, XCB_REQUEST_CHECKED, &part, &protocol)};
+        xcb_generic_error_t* error = xcb_request_check(m_connection, cookie);
+        std::free(error);
+        if (error || xcb_connection_has_error(m_connection))
+            return false;
+    }
+    return true;
+}
+
 xcb_window_t X11Desktop::createWindow(const QString& windowClass, const QString& title, qint64 pid,
                                       QRect geometry, uint32_t colour) {
     const xcb_window_t window = xcb_generate_id(m_connection);
@@ -119,6 +175,11 @@ void X11Desktop::activate(xcb_window_t window) {
     sync();
 }
 
+void X11Desktop::focus(xcb_window_t window) {
+    xcb_set_input_focus(m_connection, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
+    sync();
+}
+
 QRect X11Desktop::geometry(xcb_window_t window) {
     // The outermost ancestor below the root is what the user sees.
     xcb_window_t outer = window;
@@ -142,6 +203,27 @@ QRect X11Desktop::geometry(xcb_window_t window) {
         result = QRect(t->dst_x - g->border_width, t->dst_y - g->border_width, g->width, g->height);
     std::free(g);
     std::free(t);
+    return result;
+}
+
+std::vector<xcb_window_t> X11Desktop::stacking() {
+    std::vector<xcb_window_t> result;
+    if (hasWindowManager()) {
+        xcb_ewmh_get_windows_reply_t list;
+        if (xcb_ewmh_get_client_list_stacking_reply(&m_ewmh, xcb_ewmh_get_client_list_stacking(&m_ewmh, 0),
+                                                    &list, nullptr)) {
+            result.assign(list.windows, list.windows + list.windows_len);
+            xcb_ewmh_get_windows_reply_wipe(&list);
+        }
+        return result;
+    }
+    xcb_query_tree_reply_t* tree =
+        xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_screen->root), nullptr);
+    if (tree) {
+        const xcb_window_t* children = xcb_query_tree_children(tree);
+        result.assign(children, children + xcb_query_tree_children_length(tree));
+        std::free(tree);
+    }
     return result;
 }
 

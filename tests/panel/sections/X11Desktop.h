@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace quorvex::test {
 
@@ -26,6 +27,9 @@ public:
     /// Starts openbox; false when it is not installed or does not announce itself in time.
     bool startWindowManager();
     bool hasWindowManager();
+    /// Cuts the screen into monitors (RandR 1.5), the first one primary and holding the screen's
+    /// output; the server's Xinerama answers with the same rectangles. False when refused.
+    bool setMonitors(const std::vector<QRect>& monitors);
 
     /// A mapped top-level window with a solid background.
     xcb_window_t createWindow(const QString& windowClass, const QString& title, qint64 pid, QRect geometry,
@@ -33,8 +37,14 @@ public:
     void move(xcb_window_t window, int x, int y);
     /// Makes the window active: through the window manager when there is one, else the focus.
     void activate(xcb_window_t window);
+    /// Gives the window the keyboard focus and nothing else: no raise, no word to the window
+    /// manager, as a program that focuses one of its own windows does.
+    void focus(xcb_window_t window);
     /// The window's outer rectangle on the root (its frame's when managed).
     QRect geometry(xcb_window_t window);
+    /// The top-level windows bottom to top: the window manager's _NET_CLIENT_LIST_STACKING when
+    /// there is one, else the root's children.
+    std::vector<xcb_window_t> stacking();
     /// Presses the keys in order and releases them in reverse.
     void type(std::initializer_list<uint32_t> keysyms);
     /// The whole screen.

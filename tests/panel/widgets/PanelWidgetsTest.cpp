@@ -29,26 +29,58 @@ TEST(PanelWidgetsTest, PanelButtonDimsWhenPressedOrDisabled) {
     EXPECT_EQ(plain.sizeHint().width(), QFontMetrics(plain.font()).horizontalAdvance("Open") + 20);
 }
 
-TEST(PanelWidgetsTest, AHoverHintShowsOnlyAfterTheRestAndHidesOnLeaving) {
+// A hint on a small control, with the pointer entering and leaving it.
+struct HoverHintFixture : ::testing::Test {
     test::FakeClock clock;
     QWidget control;
-    control.resize(40, 20);
-    auto* hint =
-        new HoverHint(&control, "Take Screenshot", Qt::AlignLeft, HoverHint::Placement::below, clock);
-    QEvent enter(QEvent::Enter), leave(QEvent::Leave);
+    HoverHint* hint = nullptr;
 
-    QApplication::sendEvent(&control, &enter);
+    void SetUp() override {
+        control.resize(40, 20);
+        hint = new HoverHint(&control, "Take Screenshot", Qt::AlignLeft, HoverHint::Placement::below, clock);
+    }
+    void pointer(QEvent::Type type) {
+        QEvent event(type);
+        QApplication::sendEvent(&control, &event);
+    }
+};
+
+TEST_F(HoverHintFixture, ItShowsOnlyAfterTheRestAndHidesOnLeaving) {
+    pointer(QEvent::Enter);
     clock.advance(0.3);
-    QApplication::sendEvent(&control, &leave);
+    pointer(QEvent::Leave);
     clock.advance(1.0);
     EXPECT_FALSE(hint->isShown()) << "a quick pass shows nothing";
 
-    QApplication::sendEvent(&control, &enter);
+    pointer(QEvent::Enter);
     clock.advance(0.5);
     EXPECT_TRUE(hint->isShown());
     EXPECT_TRUE(hint->bubble()->testAttribute(Qt::WA_TransparentForMouseEvents)) << "clicks go through";
-    QApplication::sendEvent(&control, &leave);
+    pointer(QEvent::Leave);
     EXPECT_FALSE(hint->isShown()) << "hidden at once";
+}
+
+TEST_F(HoverHintFixture, ItFadesInAndOutEasingOut) {
+    pointer(QEvent::Enter);
+    clock.advance(HoverHint::kDelay);
+    EXPECT_TRUE(hint->isShown());
+    EXPECT_EQ(hint->opacity(), 0.0) << "fades in from nothing";
+    clock.advance(HoverHint::kFade / 2);
+    EXPECT_GT(hint->opacity(), 0.5) << "ease-out: more than half way at half the time";
+    EXPECT_LT(hint->opacity(), 1.0);
+    EXPECT_NEAR(hint->bubble()->windowOpacity(), hint->opacity(), 1.0 / 255) << "what the window draws";
+    clock.advance(HoverHint::kFade);
+    EXPECT_EQ(hint->opacity(), 1.0);
+
+    pointer(QEvent::Leave);
+    EXPECT_FALSE(hint->isShown());
+    clock.advance(HoverHint::kFade / 2);
+    EXPECT_LT(hint->opacity(), 0.5);
+    EXPECT_TRUE(hint->bubble()->isVisible()) << "still fading out";
+    clock.advance(HoverHint::kFade);
+    EXPECT_EQ(hint->opacity(), 0.0);
+    EXPECT_FALSE(hint->bubble()->isVisible());
+    EXPECT_EQ(clock.pendingCount(), 0u) << "no frame once the fade is over";
 }
 
 TEST(PanelWidgetsTest, HoverHintBubblesHangBelowOrSitLeftOfTheControl) {

@@ -7,6 +7,7 @@
 #include "platform/gui/x11/X11GlobalHotKeys.h"
 #include "platform/gui/x11/X11WindowSystem.h"
 
+#include <QGuiApplication>
 #include <QtGlobal>
 
 namespace quorvex {
@@ -20,10 +21,15 @@ std::unique_ptr<GlobalHotKeys> GlobalHotKeys::create() {
 }
 
 std::unique_ptr<WindowSystem> WindowSystem::create() {
-    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
+    // Qt's platform tells the desktop apart: on Wayland an X server may answer too (XWayland), but
+    // it shows only the windows of X programs, and the panel could never be placed.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("xcb")) {
         if (auto x11 = X11WindowSystem::connect())
             return x11;
     }
+    if (platform.startsWith(QLatin1String("wayland")))
+        return std::make_unique<HeadlessWindowSystem>(HeadlessWindowSystem::kWayland);
     return std::make_unique<HeadlessWindowSystem>();
 }
 

@@ -5,10 +5,14 @@
 // so every query is followed by a queued drain of that queue.
 #include "platform/gui/x11/X11WindowSystem.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSocketNotifier>
 
+#include <xcb/randr.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
+#include <xcb/xinerama.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -34,7 +38,10 @@ constexpr int kMenuLayer = 24;
 
 struct X11WindowSystem::Private {
     X11WindowSystem* owner = nullptr;
+    Units units = Units::qtPoints;
     xcb_connection_t* connection = nullptr;
+    bool hasMonitors = false; // RandR 1.5
+    bool hasXinerama = false;
     mutable xcb_ewmh_connection_t ewmh{}; // the library takes it non-const even for reads
     bool ewmhReady = false;
     int screenNumber = 0;
@@ -54,6 +61,12 @@ struct X11WindowSystem::Private {
     // --- events ---
 
     void readEvents() {
+        // A server gone for good leaves the socket readable for ever: stop reading it.
+        if (xcb_connection_has_error(connection)) {
+            if (notifier)
+                notifier->setEnabled(false);
+            return;
+        }
         bool relevant = false;
         bool clientsChanged = false;
         while (XcbPtr<xcb_generic_event_t> event{xcb_poll_for_event(connection)}) {
@@ -115,9 +128,12 @@ struct X11WindowSystem::Private {
             Qt::QueuedConnection);
     }
 
-    // Titles, extents and states live on the client windows, not on the root.
+    // Titles, extents and states live on the client windows, not on the root. Focus events too:
+    // focus moving between two top-level windows reaches neither the root nor a window manager's
+    // property when there is no window manager, only the windows it leaves and enters.
     void watchClients() {
-        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        const uint32_t mask =
+            XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE;
         for (xcb_window_t window : stackingBottomToTop()) {
             if (std::find(watched.begin(), watched.end(), window) == watched.end()) {
                 xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &mask);
@@ -157,6 +173,17 @@ struct X11WindowSystem::Private {
             result.assign(children, children + xcb_query_tree_children_length(tree.get()));
         }
         return result;
+    }
+
+    // Whether `window` already lies directly above (or below) `anchor` among the top-level windows.
+    bool isDirectlyBeside(xcb_window_t window, bool above, xcb_window_t anchor) const {
+        const std::vector<xcb_window_t> stacking = stackingBottomToTop();
+        const auto at = std::find(stacking.begin(), stacking.end(), window);
+        if (at == stacking.end())
+            return false;
+        if (above)
+            return at != stacking.begin() && *(at - 1) == anchor;
+        return at + 1 != stacking.end() && *(at + 1) == anchor;
     }
 
     std::optional<QString> windowClass(xcb_get_property_reply_t* reply) const {
@@ -241,8 +268,8 @@ struct X11WindowSystem::Private {
                     const auto* e = static_cast<const uint32_t*>(xcb_get_property_value(extents.get()));
                     left = e[0], right = e[1], top = e[2], bottom = e[3];
                 }
-                w.bounds = QRectF(origin->dst_x - left, origin->dst_y - top, geometry->width + left + right,
-                                  geometry->height + top + bottom);
+                w.bounds = toPoints(QRectF(origin->dst_x - left, origin->dst_y - top,
+                                           geometry->width + left + right, geometry->height + top + bottom));
             }
             int layer = kNormalLayer;
             if (attributes && attributes->override_redirect)
@@ -271,6 +298,94 @@ struct X11WindowSystem::Private {
             w.layer = layer;
             result.push_back(std::move(info));
         }
+        return result;
+    }
+
+    // --- screens and units ---
+
+    // Qt counts in device-independent pixels: each screen keeps its top-left corner and divides
+    // what lies right of and below it by its device pixel ratio. A rectangle goes by the screen
+    // its centre is on.
+    QRectF toPoints(const QRectF& pixels) const {
+        if (units == Units::pixels || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+            return pixels;
+        const QScreen* on = QGuiApplication::primaryScreen();
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            const QRect logical = screen->geometry();
+            const QRectF native(logical.topLeft(), QSizeF(logical.size()) * screen->devicePixelRatio());
+            if (native.contains(pixels.center())) {
+                on = screen;
+                break;
+            }
+        }
+        if (!on)
+            return pixels;
+        const QPointF corner = on->geometry().topLeft();
+        const double ratio = on->devicePixelRatio();
+        return {corner + (pixels.topLeft() - corner) / ratio, pixels.size() / ratio};
+    }
+
+    // The monitors in the server's pixels. The first one is the monitor at the root's top-left
+    // corner (where window coordinates start), else the primary one; the others follow in the
+    // server's order. RandR 1.5 monitors, else Xinerama's screens, else the root.
+    std::vector<QRect> monitors() const {
+        std::vector<QRect> result;
+        int primary = -1;
+        if (hasMonitors) {
+            XcbPtr<xcb_randr_get_monitors_reply_t> reply{xcb_randr_get_monitors_reply(
+                connection, xcb_randr_get_monitors(connection, root, 1), nullptr)};
+            if (reply) {
+                for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem;
+                     xcb_randr_monitor_info_next(&it)) {
+                    if (it.data->primary)
+                        primary = int(result.size());
+                    result.emplace_back(it.data->x, it.data->y, it.data->width, it.data->height);
+                }
+            }
+        }
+        if (result.empty() && hasXinerama) {
+            XcbPtr<xcb_xinerama_query_screens_reply_t> reply{xcb_xinerama_query_screens_reply(
+                connection, xcb_xinerama_query_screens(connection), nullptr)};
+            if (reply) {
+                for (auto it = xcb_xinerama_query_screens_screen_info_iterator(reply.get()); it.rem;
+                     xcb_xinerama_screen_info_next(&it))
+                    result.emplace_back(it.data->x_org, it.data->y_org, it.data->width, it.data->height);
+            }
+        }
+        std::erase_if(result, [](const QRect& monitor) { return monitor.isEmpty(); });
+        if (result.empty()) {
+            XcbPtr<xcb_get_geometry_reply_t> geometry{
+                xcb_get_geometry_reply(connection, xcb_get_geometry(connection, root), nullptr)};
+            if (geometry)
+                result.emplace_back(0, 0, geometry->width, geometry->height);
+            return result;
+        }
+        auto first = std::find_if(result.begin(), result.end(),
+                                  [](const QRect& monitor) { return monitor.topLeft() == QPoint(0, 0); });
+        if (first == result.end() && primary >= 0 && primary < int(result.size()))
+            first = result.begin() + primary;
+        if (first != result.end())
+            std::rotate(result.begin(), first, first + 1);
+        return result;
+    }
+
+    // The part of the current desktop that panels and docks leave free, in the server's pixels.
+    std::optional<QRect> workArea() const {
+        uint32_t desktop = 0;
+        if (!xcb_ewmh_get_current_desktop_reply(&ewmh, xcb_ewmh_get_current_desktop(&ewmh, screenNumber),
+                                                &desktop, nullptr))
+            desktop = 0;
+        xcb_ewmh_get_workarea_reply_t workarea;
+        if (!xcb_ewmh_get_workarea_reply(&ewmh, xcb_ewmh_get_workarea(&ewmh, screenNumber), &workarea,
+                                         nullptr))
+            return std::nullopt;
+        std::optional<QRect> result;
+        if (workarea.workarea_len > 0) {
+            const xcb_ewmh_geometry_t& a = workarea.workarea[std::min(desktop, workarea.workarea_len - 1)];
+            if (a.width > 0 && a.height > 0)
+                result = QRect(int(a.x), int(a.y), int(a.width), int(a.height));
+        }
+        xcb_ewmh_get_workarea_reply_wipe(&workarea);
         return result;
     }
 
@@ -320,8 +435,9 @@ struct X11WindowSystem::Private {
     }
 };
 
-std::unique_ptr<X11WindowSystem> X11WindowSystem::connect(const char* displayName) {
+std::unique_ptr<X11WindowSystem> X11WindowSystem::connect(const char* displayName, Units units) {
     auto d = std::make_unique<Private>();
+    d->units = units;
     d->connection = xcb_connect(displayName, &d->screenNumber);
     if (!d->connection || xcb_connection_has_error(d->connection))
         return nullptr;
@@ -336,7 +452,15 @@ std::unique_ptr<X11WindowSystem> X11WindowSystem::connect(const char* displayNam
     if (!xcb_ewmh_init_atoms_replies(&d->ewmh, cookies, nullptr))
         return nullptr;
     d->ewmhReady = true;
-    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    XcbPtr<xcb_randr_query_version_reply_t> randr{
+        xcb_randr_query_version_reply(d->connection, xcb_randr_query_version(d->connection, 1, 5), nullptr)};
+    d->hasMonitors = randr && (randr->major_version > 1 || randr->minor_version >= 5);
+    XcbPtr<xcb_xinerama_is_active_reply_t> xinerama{
+        xcb_xinerama_is_active_reply(d->connection, xcb_xinerama_is_active(d->connection), nullptr)};
+    d->hasXinerama = xinerama && xinerama->state;
+    // The root hears of focus going to or from it (PointerRoot, None); the rest is per window.
+    const uint32_t mask =
+        XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE;
     xcb_change_window_attributes(d->connection, d->root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(d->connection);
     return std::unique_ptr<X11WindowSystem>(new X11WindowSystem(std::move(d)));
@@ -365,6 +489,10 @@ QString X11WindowSystem::bundleIDForClass(const QString& windowClass) {
 
 bool X11WindowSystem::hasWindowManager() const {
     return d->hasWindowManager();
+}
+
+bool X11WindowSystem::isConnected() const {
+    return !xcb_connection_has_error(d->connection);
 }
 
 std::optional<WindowSystem::Activation> X11WindowSystem::frontmostApplication() const {
@@ -437,40 +565,69 @@ bool X11WindowSystem::isProcessRunning(qint64 pid) const {
 }
 
 std::vector<WindowSystem::Screen> X11WindowSystem::screens() const {
-    XcbPtr<xcb_get_geometry_reply_t> geometry{
-        xcb_get_geometry_reply(d->connection, xcb_get_geometry(d->connection, d->root), nullptr)};
-    if (!geometry)
-        return {};
-    const double width = geometry->width, height = geometry->height;
-    // The root's rectangle, turned so y grows upwards from its bottom edge.
-    const auto flip = [height](double x, double y, double w, double h) {
-        return QRectF(x, height - y - h, w, h);
+    const std::vector<QRect> monitors = d->monitors();
+    std::vector<Screen> result;
+    if (monitors.empty())
+        return result;
+    const std::optional<QRect> work = d->workArea();
+    // Turned so y grows upwards from the first screen's bottom edge.
+    const double height = d->toPoints(QRectF(monitors.front())).height();
+    const auto flip = [height](const QRectF& r) {
+        return QRectF(r.x(), height - r.y() - r.height(), r.width(), r.height());
     };
-    Screen screen{flip(0, 0, width, height), flip(0, 0, width, height)};
-    xcb_ewmh_get_workarea_reply_t workarea;
-    if (xcb_ewmh_get_workarea_reply(&d->ewmh, xcb_ewmh_get_workarea(&d->ewmh, d->screenNumber), &workarea,
-                                    nullptr)) {
-        if (workarea.workarea_len > 0) {
-            const xcb_ewmh_geometry_t& a = workarea.workarea[0];
-            if (a.width > 0 && a.height > 0)
-                screen.visibleFrame = flip(a.x, a.y, a.width, a.height);
+    for (const QRect& monitor : monitors) {
+        const QRect visible = work ? monitor.intersected(*work) : monitor;
+        const QRectF frame = d->toPoints(QRectF(monitor));
+        // The visible part lies on the monitor, so it scales with the monitor's own ratio.
+        QRectF visibleFrame = frame;
+        if (!visible.isEmpty()) {
+            const double ratio = monitor.width() / frame.width();
+            visibleFrame = QRectF(frame.topLeft() + QPointF(visible.topLeft() - monitor.topLeft()) / ratio,
+                                  QSizeF(visible.size()) / ratio);
         }
-        xcb_ewmh_get_workarea_reply_wipe(&workarea);
+        result.push_back({flip(frame), flip(visibleFrame)});
     }
     d->scheduleDrain();
-    return {screen};
+    return result;
 }
 
 void X11WindowSystem::orderWindow(quint64 window, Order order, quint64 relativeTo) {
-    const uint32_t mode = order == Order::Above ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
-    if (d->hasWindowManager()) {
-        // Frames belong to the window manager: ask it to restack, as a pager would (source 2).
-        xcb_ewmh_request_restack_window(&d->ewmh, d->screenNumber, xcb_window_t(window),
-                                        xcb_window_t(relativeTo), xcb_stack_mode_t(mode));
-    } else {
-        const uint32_t values[] = {uint32_t(relativeTo), mode};
-        xcb_configure_window(d->connection, xcb_window_t(window),
-                             XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
+    const auto moving = xcb_window_t(window);
+    const auto anchor = xcb_window_t(relativeTo);
+    if (!d->hasWindowManager()) {
+        const uint32_t mode = order == Order::Above ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
+        const uint32_t values[] = {anchor, mode};
+        xcb_configure_window(d->connection, moving, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE,
+                             values);
+        xcb_flush(d->connection);
+        d->scheduleDrain();
+        return;
+    }
+    // Frames belong to the window manager, which restacks on request as for a pager. Managers
+    // differ on a request relative to a sibling: some put the window right there, others (openbox)
+    // only raise it to the top or lower it to the bottom. A row of raises, each above the window
+    // it must end up above, comes out the same with both: the two windows in the wanted order,
+    // then every window that was above the anchor again, in its order.
+    std::vector<xcb_window_t> stacking = d->stackingBottomToTop();
+    std::erase(stacking, moving);
+    const auto anchorAt = std::find(stacking.begin(), stacking.end(), anchor);
+    const auto raise = [this](xcb_window_t raised, xcb_window_t above) {
+        xcb_ewmh_request_restack_window(&d->ewmh, d->screenNumber, raised, above, XCB_STACK_MODE_ABOVE);
+    };
+    if (anchorAt == stacking.end()) {
+        const uint32_t mode = order == Order::Above ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
+        xcb_ewmh_request_restack_window(&d->ewmh, d->screenNumber, moving, anchor, xcb_stack_mode_t(mode));
+    } else if (!d->isDirectlyBeside(moving, order == Order::Above, anchor)) {
+        xcb_window_t last = moving;
+        raise(moving, anchor);
+        if (order == Order::Below) {
+            raise(anchor, moving);
+            last = anchor;
+        }
+        for (auto above = anchorAt + 1; above != stacking.end(); ++above) {
+            raise(*above, last);
+            last = *above;
+        }
     }
     xcb_flush(d->connection);
     d->scheduleDrain();
