@@ -1,5 +1,6 @@
 #include "tools/ToolRunner.h"
 
+#include "tools/ToolCancellation.h"
 #include "tools/ToolsLog.h"
 #include "tools/UniqueFd.h"
 
@@ -37,9 +38,31 @@ void killAndReap(pid_t pid) {
     }
 }
 
+// Waits for `fd` to become readable within the deadline, or for the cancellation. Answers the
+// outcome that ends the run (timedOut, cancelled), or succeeded when `fd` is readable.
+ToolResult::Outcome waitFor(int fd, std::optional<Clock::time_point> deadline,
+                            const ToolCancellation* cancel) {
+    for (;;) {
+        pollfd pfds[2] = {{fd, POLLIN, 0}, {cancel ? cancel->descriptor() : -1, POLLIN, 0}};
+        const int ready = ::poll(pfds, cancel ? 2 : 1, remainingMs(deadline));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (cancel && (pfds[1].revents & POLLIN))
+            return ToolResult::Outcome::cancelled;
+        if (ready <= 0)
+            return ToolResult::Outcome::timedOut;
+        return ToolResult::Outcome::succeeded;
+    }
+}
+
 ToolResult runOnce(const std::string& executable, const std::vector<std::string>& arguments,
                    const ToolLimits& limits) {
     ToolResult result;
+    const ToolCancellation* cancel = limits.cancellation ? limits.cancellation : ToolCancellation::current();
+    if (cancel && cancel->isCancelled()) {
+        result.outcome = ToolResult::Outcome::cancelled;
+        return result;
+    }
     // Every descriptor is close-on-exec, so a pipe of this call never leaks into a child that
     // another thread spawns at the same moment (that child would hold our pipe open and make
     // this call wait for it to exit).
@@ -86,13 +109,10 @@ ToolResult runOnce(const std::string& executable, const std::vector<std::string>
     QByteArray output;
     char buffer[65536];
     for (;;) {
-        pollfd pfd{readEnd.get(), POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, remainingMs(deadline));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0) {
+        if (const auto ended = waitFor(readEnd.get(), deadline, cancel);
+            ended != ToolResult::Outcome::succeeded) {
             killAndReap(pid);
-            result.outcome = ToolResult::Outcome::timedOut;
+            result.outcome = ended;
             return result;
         }
         const ssize_t n = ::read(readEnd.get(), buffer, sizeof buffer);
@@ -114,17 +134,11 @@ ToolResult runOnce(const std::string& executable, const std::vector<std::string>
     const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     if (pidFd >= 0) {
         UniqueFd pidHandle(pidFd);
-        for (;;) {
-            pollfd pfd{pidHandle.get(), POLLIN, 0};
-            const int ready = ::poll(&pfd, 1, remainingMs(deadline));
-            if (ready < 0 && errno == EINTR)
-                continue;
-            if (ready == 0) {
-                killAndReap(pid);
-                result.outcome = ToolResult::Outcome::timedOut;
-                return result;
-            }
-            break;
+        if (const auto ended = waitFor(pidHandle.get(), deadline, cancel);
+            ended != ToolResult::Outcome::succeeded) {
+            killAndReap(pid);
+            result.outcome = ended;
+            return result;
         }
     }
     int status = 0;
@@ -163,6 +177,8 @@ QString ToolResult::describe() const {
         return QStringLiteral("timed out");
     case Outcome::outputTooLarge:
         return QStringLiteral("output too large");
+    case Outcome::cancelled:
+        return QStringLiteral("cancelled");
     }
     return {};
 }

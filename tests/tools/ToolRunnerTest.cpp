@@ -1,5 +1,7 @@
 #include "tools/ToolRunner.h"
 
+#include "tools/ToolCancellation.h"
+
 #include <gtest/gtest.h>
 
 #include <QLoggingCategory>
@@ -154,6 +156,42 @@ TEST(ToolRunnerTest, ToolThatNeverExitsIsKilledWithItsChildrenAtTheTimeout) {
     for (int i = 0; i < 100 && isAlive(grandchild); ++i)
         std::this_thread::sleep_for(10ms);
     EXPECT_FALSE(isAlive(grandchild));
+}
+
+TEST(ToolRunnerTest, CancellingKillsTheRunningToolWithItsGroupAndRefusesLaterRuns) {
+    const std::string marker = std::string(std::getenv("HOME")) + "/cancelled-grandchild.pid";
+    std::remove(marker.c_str());
+    ToolCancellation cancellation;
+    auto run = std::async(std::launch::async, [&] {
+        // Watched through the thread's scope, as the device copies and the status-bar runs do.
+        ToolCancellation::Scope scope(&cancellation);
+        return runToolResult("/bin/sh", {"-c", "sleep 300 & echo $! > '" + marker + "'; sleep 300"},
+                             {kNoToolTimeout});
+    });
+    pid_t grandchild = 0;
+    for (int i = 0; i < 500 && grandchild == 0; ++i) {
+        std::this_thread::sleep_for(10ms);
+        std::ifstream(marker) >> grandchild;
+    }
+    ASSERT_GT(grandchild, 0);
+    const auto asked = std::chrono::steady_clock::now();
+    cancellation.cancel();
+    ASSERT_EQ(run.wait_for(5s), std::future_status::ready) << "the run did not end on cancel";
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s);
+    EXPECT_EQ(run.get().outcome, ToolResult::Outcome::cancelled);
+    for (int i = 0; i < 100 && isAlive(grandchild); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(isAlive(grandchild));
+
+    // A cancelled cancellation refuses to start anything until it is reset.
+    const std::string started = std::string(std::getenv("HOME")) + "/started";
+    ToolLimits limits;
+    limits.cancellation = &cancellation;
+    EXPECT_EQ(runToolResult("/bin/sh", {"-c", "touch '" + started + "'"}, limits).outcome,
+              ToolResult::Outcome::cancelled);
+    EXPECT_FALSE(std::ifstream(started).good());
+    cancellation.reset();
+    EXPECT_TRUE(runToolResult("/bin/sh", {"-c", "touch '" + started + "'"}, limits).succeeded());
 }
 
 namespace {
