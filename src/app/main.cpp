@@ -106,6 +106,10 @@ struct ProgramServices {
                                                      SimulatorApps::shared(), SimulatorActions::shared());
         deviceHub->setDropHandler(
             [drop = panelDrop.get()](const QByteArray& uriList) { drop->handleUriList(uriList); });
+        auto deviceFlows =
+            std::make_unique<DeviceFlows>(PhysicalDevices::shared(), screenshotChoices, Workspace::system());
+        // What device copies killed with the previous run left is settled before any new one.
+        deviceFlows->recoverInterruptedCopies();
         return {
             std::move(windowSystem),
             std::move(deviceHub),
@@ -113,7 +117,7 @@ struct ProgramServices {
             std::make_unique<ActionWindowsController>(
                 SimulatorApps::shared(), SimulatorActions::shared(), [hub] { return hub->targetUDID(); },
                 Clipboard::system(), ScreenshotThumbnail::shared()),
-            std::make_unique<DeviceFlows>(PhysicalDevices::shared(), screenshotChoices, Workspace::system()),
+            std::move(deviceFlows),
             std::make_unique<CleanupFlows>(SimulatorApps::shared()),
             makeCleanerWindow(),
         };

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 
 namespace quorvex {
 namespace {
@@ -149,21 +150,98 @@ TEST_F(DeviceFlowsTest, PromptGivesTheTrimmedNameOrSnapshotOrNothing) {
     EXPECT_EQ(m_dialogs.alerts().back().buttons, (QStringList{"Save", "Cancel"}));
 }
 
-TEST_F(DeviceFlowsTest, DeleteAsksFirstAndCancelKeepsEverything) {
+TEST_F(DeviceFlowsTest, DeleteAsksFirstRunsOffTheGuiThreadAndIgnoresTheBusyFlag) {
     deviceCopiesOut();
     DeviceSnapshotStore::save("com.demo.maps", kDevice, "Old");
     const DeviceSnapshot listed = DeviceSnapshot::list("com.demo.maps").front();
     m_dialogs.queueAnswer(Dialogs::kFirstButton + 1);
-    m_flows.deleteSnapshotFlow(listed, kApp, kDevice);
+    EXPECT_TRUE(m_flows.deleteSnapshotFlow(listed, kApp, kDevice).isFinished());
     EXPECT_TRUE(fs::exists(listed.folder));
     EXPECT_TRUE(m_toasts.messages().empty());
     EXPECT_EQ(m_dialogs.alerts().back().informativeText,
               "The saved copy on this computer is deleted. The app’s data on Ana’s iPhone isn’t affected.");
 
+    // Another long task runs (a cleanup, say): deleting a snapshot does not wait for it.
+    Cleanup::shared().setWorking(true);
     m_dialogs.queueAnswer(Dialogs::kFirstButton);
-    m_flows.deleteSnapshotFlow(listed, kApp, kDevice);
+    QFuture<void> deleted = m_flows.deleteSnapshotFlow(listed, kApp, kDevice);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return deleted.isFinished(); }, 10'000));
     EXPECT_FALSE(fs::exists(listed.folder));
     EXPECT_EQ(m_toasts.messages().back(), (ToastMessage{"Deleted “Old”", std::nullopt, "trash", false}));
+}
+
+TEST_F(DeviceFlowsTest, ACopyCanBeCancelledAndFreesTheBusyFlag) {
+    deviceCopiesOut();
+    const DeviceSnapshot saved = DeviceSnapshotStore::save("com.demo.maps", kDevice, "Clean");
+    struct Case {
+        const char* what;
+        std::function<QFuture<void>()> start;
+        Args stalled; // the copy that never ends by itself
+        ToastMessage toast;
+    };
+    Args copyTo = {"devicectl", "device", "copy", "to", "**"};
+    const Case cases[] = {
+        {"save",
+         [&] { return m_flows.saveSnapshotFlow(kDevice, kApp, "Never"); },
+         copyFrom(),
+         {"Snapshot cancelled", QStringLiteral("Nothing was saved."), "clock.arrow.circlepath", false}},
+        {"download",
+         [&] { return m_flows.downloadAppDataFlow(kDevice, kApp); },
+         copyFrom(),
+         {"Download cancelled", std::nullopt, "arrow.down.circle", false}},
+        {"restore",
+         [&] { return m_flows.restoreSnapshotFlow(saved, kApp, kDevice); },
+         copyTo,
+         {"Restore cancelled", QStringLiteral("Maps’s data was put back as it was."),
+          "arrow.uturn.backward.circle", false}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_xcrun.clearRules();
+        m_xcrun.clearLog();
+        if (c.stalled != copyFrom())
+            deviceCopiesOut();
+        m_xcrun.on({"devicectl", "device", "copy", "to", "**", "--source", "*/.backup-*/*", "**"});
+        m_xcrun.rule({{"args", c.stalled}, {"delay", 300}});
+        QFuture<void> flow = c.start();
+        const auto stalledStarted = [&] {
+            for (const auto& args : m_xcrun.argumentLists())
+                if (args.size() > 3 && args[3] == c.stalled[3])
+                    return true;
+            return false;
+        };
+        ASSERT_TRUE(QTest::qWaitFor(stalledStarted, 10'000));
+        EXPECT_TRUE(Cleanup::shared().isWorking());
+        m_flows.cancelCopy();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return flow.isFinished(); }, 10'000));
+        EXPECT_FALSE(Cleanup::shared().isWorking());
+        EXPECT_EQ(m_toasts.messages().back(), c.toast);
+        // Nothing half copied stays: no staging folder, no partial download.
+        EXPECT_EQ(DeviceSnapshot::list("com.demo.maps").size(), 1u);
+        EXPECT_FALSE(fs::exists(homeDirectoryURL() / "Downloads") &&
+                     !fs::is_empty(homeDirectoryURL() / "Downloads"));
+        for (const auto& entry : fs::directory_iterator(DeviceSnapshot::rootFolder()))
+            EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
+    }
+}
+
+TEST_F(DeviceFlowsTest, AtStartTheDataFromBeforeAnInterruptedRestoreIsKeptAndTheUserTold) {
+    const fs::path backup = DeviceSnapshot::rootFolder() / ".backup-1";
+    fs::create_directories(backup / "data/Documents");
+    std::ofstream(backup / "data/Documents/before.txt") << "before";
+    std::ofstream(backup / "restore.json")
+        << R"({"phase":"pushing","bundleID":"com.demo.maps","deviceName":"Ana’s iPhone",)"
+           R"("snapshotName":"Launch","started":"2026-03-01T10:00:00Z"})";
+    QFuture<void> recovered = m_flows.recoverInterruptedCopies();
+    EXPECT_TRUE(Cleanup::shared().isWorking()) << "no save or restore may start meanwhile";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recovered.isFinished(); }, 10'000));
+    EXPECT_FALSE(Cleanup::shared().isWorking());
+    EXPECT_EQ(m_toasts.messages().back(),
+              (ToastMessage{"A restore was interrupted",
+                            QStringLiteral("The data of com.demo.maps from before it is kept as the snapshot "
+                                           "“Before restoring “Launch””; restore that to put it back."),
+                            "arrow.uturn.backward.circle", true}));
+    ASSERT_EQ(DeviceSnapshot::list("com.demo.maps").size(), 1u);
 }
 
 TEST_F(DeviceFlowsTest, DownloadsGetFreeNamesAndAreRevealed) {
@@ -184,13 +262,20 @@ TEST_F(DeviceFlowsTest, DownloadsGetFreeNamesAndAreRevealed) {
     }
     EXPECT_TRUE(fs::exists(second / "Documents/notes.txt"));
 
+    // The tool wrote part of the container, then failed: no partial folder is left to look like
+    // a download.
     spy.clear();
-    m_xcrun.clearRules();
+    m_xcrun.clearRules().rule(
+        {{"args", copyFrom()}, {"effects", {{{"copy", {m_container.string(), 13}}}}}, {"exit", 1}});
     m_flows.downloadAppDataFlow(kDevice, kApp);
     ASSERT_TRUE(finished(spy));
     EXPECT_EQ(m_toasts.messages().back(),
               (ToastMessage{"Couldn’t download the app’s data", std::nullopt, "arrow.down.circle", true}));
     EXPECT_FALSE(Cleanup::shared().isWorking());
+    size_t downloads = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(homeDirectoryURL() / "Downloads"))
+        ++downloads;
+    EXPECT_EQ(downloads, 2u);
 }
 
 TEST_F(DeviceFlowsTest, NamesFollowTheScreenshotRules) {
