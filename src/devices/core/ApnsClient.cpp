@@ -4,7 +4,9 @@
 #include <QPromise>
 
 #include <curl/curl.h>
+#include <openssl/ssl.h>
 
+#include <cstring>
 #include <memory>
 
 namespace quorvex {
@@ -14,6 +16,20 @@ namespace {
 size_t collect(char* data, size_t size, size_t count, void* target) {
     static_cast<QByteArray*>(target)->append(data, qsizetype(size * count));
     return size * count;
+}
+
+// Runs once the connection is up and before any byte of the request is written: the request
+// carries the signed provider token, so it goes out only over a connection on which the server
+// agreed to HTTP/2 in the TLS handshake.
+int refuseWithoutHttp2(void* handle, char*, char*, int, int) {
+    const curl_tlssessioninfo* session = nullptr;
+    if (curl_easy_getinfo(static_cast<CURL*>(handle), CURLINFO_TLS_SSL_PTR, &session) != CURLE_OK ||
+        !session || session->backend != CURLSSLBACKEND_OPENSSL || !session->internals)
+        return CURL_PREREQFUNC_ABORT;
+    const unsigned char* protocol = nullptr;
+    unsigned int length = 0;
+    SSL_get0_alpn_selected(static_cast<const SSL*>(session->internals), &protocol, &length);
+    return length == 2 && std::memcmp(protocol, "h2", 2) == 0 ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
 }
 
 struct SlistFree {
@@ -110,12 +126,20 @@ ApnsClient::Response ApnsClient::perform(void* rawHandle, const Apns::Request& r
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, collect);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response.body);
+    curl_easy_setopt(handle, CURLOPT_PREREQFUNCTION, refuseWithoutHttp2);
+    curl_easy_setopt(handle, CURLOPT_PREREQDATA, handle);
     if (connectTo)
         curl_easy_setopt(handle, CURLOPT_CONNECT_TO, connectTo.get());
     if (m_options.caFile)
         curl_easy_setopt(handle, CURLOPT_CAINFO, m_options.caFile->c_str());
 
     const CURLcode result = curl_easy_perform(handle);
+    if (result == CURLE_ABORTED_BY_CALLBACK) {
+        response.body.clear();
+        response.error = QStringLiteral("The server doesn’t offer HTTP/2, so nothing was sent.");
+        qCWarning(devicesLog) << "push not sent: the server did not agree to HTTP/2";
+        return response;
+    }
     if (result != CURLE_OK) {
         response.body.clear();
         response.error = QString::fromUtf8(curl_easy_strerror(result));
@@ -125,13 +149,6 @@ ApnsClient::Response ApnsClient::perform(void* rawHandle, const Apns::Request& r
     long version = 0;
     curl_easy_getinfo(handle, CURLINFO_HTTP_VERSION, &version);
     response.http2 = version == CURL_HTTP_VERSION_2_0;
-    if (!response.http2) {
-        // The service speaks HTTP/2 only; an answer in another version came from someone else.
-        response.body.clear();
-        response.error = QStringLiteral("The server didn’t answer over HTTP/2.");
-        qCWarning(devicesLog) << "push answered over HTTP version" << version << "instead of HTTP/2";
-        return response;
-    }
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &response.status);
     // Status only: the body may name the device token, and the request carries the signed key.
     qCDebug(devicesLog) << "push answered with status" << response.status;

@@ -105,14 +105,20 @@ TEST_F(ApnsClientTest, AnUntrustedCertificateIsATransportError) {
     EXPECT_FALSE(response.error.isEmpty());
 }
 
-TEST_F(ApnsClientTest, AnAnswerOverHttp1IsNotTakenForTheService) {
+TEST_F(ApnsClientTest, NothingOfTheRequestLeavesForAServerWithoutHttp2) {
     test::ApnsTestServer http1(m_key.publicPem, true);
     ASSERT_TRUE(http1.failure().isEmpty()) << http1.failure().toStdString();
-    ApnsClient client(http1.options());
-    const ApnsClient::Response response = await(client.send(request(kGoodToken)));
+    auto client = std::make_unique<ApnsClient>(http1.options());
+    const ApnsClient::Response response = await(client->send(request(kGoodToken)));
     EXPECT_FALSE(response.http2);
     EXPECT_EQ(response.status, 0);
-    EXPECT_EQ(response.error, "The server didn’t answer over HTTP/2.");
+    EXPECT_EQ(response.error, "The server doesn’t offer HTTP/2, so nothing was sent.");
+    // The bearer token and the payload never went out: the connection closed with no byte sent
+    // over it after the handshake.
+    client.reset();
+    QStringList requests;
+    EXPECT_EQ(http1.bytesOfClosedConnection(&requests), 0);
+    EXPECT_TRUE(requests.isEmpty()) << requests.join(", ").toStdString();
 }
 
 // The push window against the server: what the user is told for each answer.

@@ -67,3 +67,20 @@ ApnsClient::Options ApnsTestServer::options(bool trusted) const {
 }
 
 } // namespace quorvex::test
+
+namespace quorvex::test {
+
+std::optional<qint64> ApnsTestServer::bytesOfClosedConnection(QStringList* requests) {
+    for (;;) {
+        while (!m_node.canReadLine())
+            if (!m_node.waitForReadyRead(10'000))
+                return std::nullopt;
+        const QString line = QString::fromUtf8(m_node.readLine().trimmed());
+        if (line.startsWith(QLatin1String("closed ")))
+            return line.mid(7).toLongLong();
+        if (requests && line.startsWith(QLatin1String("request ")))
+            requests->append(line.mid(8));
+    }
+}
+
+} // namespace quorvex::test

@@ -1,7 +1,9 @@
 // A stand-in for the push service, for the client tests: HTTP/2 over TLS on a loopback port.
 // Usage: node apns-test-server.js <cert.pem> <key.pem> <signing-public-key.pem> [--http1]
 // With --http1 it is a plain HTTPS server that offers only HTTP/1.1 and answers 200 to anything,
-// for the client's check that the service really spoke HTTP/2.
+// for the client's check that the service really speaks HTTP/2. It prints "request <method>
+// <path>" for each request and, when a connection closes, "closed <n>" with the bytes that
+// arrived over it after the TLS handshake.
 // Prints the port on its first line. Verifies each request's provider token on its own (ES256,
 // raw r||s signature) and answers by device token:
 //   a…a (64)  200, with a JSON body describing what arrived (the client ignores it)
@@ -35,8 +37,15 @@ function verifyToken(authorization) {
 
 if (http1Only) {
   const plain = https.createServer({cert, key}, (request, response) => {
+    process.stdout.write(`request ${request.method} ${request.url}\n`);
     request.resume();
     request.on('end', () => { response.writeHead(200); response.end('{}'); });
+  });
+  // What arrived over each connection once TLS was up: anything at all is a request that left.
+  plain.on('secureConnection', (socket) => {
+    let bytes = 0;
+    socket.on('data', (chunk) => { bytes += chunk.length; });
+    socket.on('close', () => process.stdout.write(`closed ${bytes}\n`));
   });
   plain.listen(0, '127.0.0.1', () => process.stdout.write(plain.address().port + '\n'));
   process.stdin.resume();
