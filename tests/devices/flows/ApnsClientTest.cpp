@@ -128,7 +128,8 @@ protected:
         ApnsClientTest::SetUp();
         if (IsSkipped())
             return;
-        Apns::saveKey(m_key.privatePem, kCredentials);
+        auto saved = Apns::saveKey(m_key.privatePem, kCredentials);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return saved.isFinished(); }, 10'000));
     }
 
     void sendWith(ApnsClient& client, const QString& token) {
