@@ -42,10 +42,18 @@ bool isCancelled(const ToolCancellation* cancellation) {
 }
 
 // Removes an item of the root through the guarded delete (never follows a link, never leaves
-// ~/Library); anything else is left alone.
+// ~/Library); anything else is left alone. It leaves its place in one rename first, so a removal
+// cut short never leaves half a backup or staging folder to be taken for a whole one.
+std::error_code removeFromRoot(const fs::path& item) {
+    if (!itemExists(item) || !DeviceSnapshotStore::isInsideRoot(item))
+        return {};
+    const fs::path doomed = DeviceSnapshot::rootFolder() / (kDeleting + uuidText());
+    const fs::path removed = ::rename(item.c_str(), doomed.c_str()) == 0 ? doomed : item;
+    return Cleanup::removeItem(removed, std::nothrow);
+}
+
 void removeQuietly(const fs::path& item) {
-    if (itemExists(item) && DeviceSnapshotStore::isInsideRoot(item))
-        Cleanup::removeItem(item, std::nothrow);
+    removeFromRoot(item);
 }
 
 // Writes `data` to a temporary file beside `target` and renames it into place, so a reader sees
@@ -326,10 +334,7 @@ void DeviceSnapshotStore::remove(const DeviceSnapshot& snapshot) {
                 .arg(snapshot.name));
     // Out of the app's folder first, so no listing ever shows it half removed; what a killed
     // removal leaves is cleared at the next start.
-    const fs::path doomed = DeviceSnapshot::rootFolder() / (kDeleting + uuidText());
-    std::error_code error = renameNoReplace(folder, doomed);
-    if (!error)
-        error = Cleanup::removeItem(doomed, std::nothrow);
+    std::error_code error = removeFromRoot(folder);
     if (error)
         throw UserFacingError(QStringLiteral("“%1” couldn’t be removed: %2")
                                   .arg(snapshot.name, QString::fromStdString(error.message())));
