@@ -2,6 +2,7 @@
 
 #include "ui/Palette.h"
 #include "ui/Symbols.h"
+#include "windows/DefaultAction.h"
 #include "windows/StatusBarWindow.h"
 
 #include <QComboBox>
@@ -251,6 +252,7 @@ StatusBarView::StatusBarView(StatusBarWindow& window, QWidget* parent)
         const int stepped = (value / 5) * 5;
         edit([&](StatusBar& s) { s.batteryLevel = stepped; });
     });
+    DefaultAction::install(this, m_apply);
     connect(&state, &StatusBarState::settingsChanged, this, &StatusBarView::refreshForm);
     connect(&state, &StatusBarState::devicesChanged, this, &StatusBarView::refreshDevices);
     connect(&state, &StatusBarState::targetChanged, this, &StatusBarView::refreshDevices);

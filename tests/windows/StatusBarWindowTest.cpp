@@ -134,6 +134,24 @@ TEST(StatusBarWindowTest, ApplyThenResetRunInClickOrderEvenWhenTheOverrideIsSlow
     EXPECT_EQ(toasts.titles(), (QStringList{"Status bar set", "Status bar reset"}));
 }
 
+TEST(StatusBarWindowTest, ReturnInAFieldAppliesOnceAndNothingWhileApplyIsOff) {
+    Tools tools;
+    StatusBarWindow window(tools.overrideStatusBar(), tools.clearStatusBar());
+    window.show(simulators({"A"}), std::nullopt);
+    auto* time = window.window()->findChild<QLineEdit*>("timeField");
+    auto* carrier = window.window()->findChild<QLineEdit*>("carrierField");
+    QTest::keyClick(time, Qt::Key_Return);
+    QTest::keyClick(carrier, Qt::Key_Enter, Qt::KeypadModifier);
+    waitForRuns(window, 2);
+    EXPECT_EQ(tools.calls, (QStringList{"override udid-A 9:41", "override udid-A 9:41"}));
+    // An invalid time turns Apply off: Return then applies nothing.
+    time->setText("24:00");
+    QTest::keyClicks(time, "0");
+    QTest::keyClick(time, Qt::Key_Return);
+    QTest::qWait(50);
+    EXPECT_EQ(tools.calls.size(), 2);
+}
+
 TEST(StatusBarWindowTest, AnInvalidTimeDisablesApplyAndShowsTheHint) {
     Tools tools;
     StatusBarWindow window(tools.overrideStatusBar(), tools.clearStatusBar());

@@ -8,6 +8,7 @@
 #include "tools/Environment.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
+#include "windows/DefaultAction.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -167,6 +168,7 @@ void DevicePushWindow::build() {
     auto* tokenRow = new QHBoxLayout;
     tokenRow->setSpacing(6);
     m_tokenField = new QLineEdit(this);
+    m_tokenField->setObjectName(QStringLiteral("tokenField"));
     m_tokenField->setPlaceholderText(QStringLiteral("a1b2c3…"));
     m_tokenField->setFont(monospaced());
     m_helpButton = new QToolButton(this);
@@ -248,6 +250,7 @@ void DevicePushWindow::build() {
     footer->addWidget(m_sendButton);
     root->addLayout(footer);
     connect(m_sendButton, &QPushButton::clicked, this, &DevicePushWindow::send);
+    DefaultAction::install(this, m_sendButton);
 
     setFixedWidth(540);
 }

@@ -11,6 +11,7 @@
 #include <QPromise>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -148,6 +149,36 @@ TEST_F(DevicePushWindowTest, SendIsEnabledOnlyWithAValidPayloadTokenAppAndKey) {
     EXPECT_FALSE(window.credentials());
     EXPECT_FALSE(window.canSend());
     EXPECT_TRUE(m_keychain.items().empty());
+    window.hide();
+}
+
+TEST_F(DevicePushWindowTest, ReturnInAFieldSendsOnceAndNothingWhileSendIsOff) {
+    awaited(
+        Apns::saveKey(test::makeP256Key().privatePem, {"ABCDE12345", "TEAM123456", "AuthKey_ABCDE12345.p8"}));
+    // Nothing listens on this port: each send ends at once with a refused connection.
+    ApnsClient::Options nowhere;
+    nowhere.connectTo = "::127.0.0.1:1";
+    ApnsClient client(nowhere);
+    DevicePushWindow window(client, m_loads.loader());
+    window.show(kPhone);
+    m_loads.finish("P1", {app("com.demo.a", "A")});
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return window.keyCheck() == DevicePushWindow::KeyCheck::stored; }, 10'000));
+    QSignalSpy sent(&window, &DevicePushWindow::sendFinished);
+    auto* token = window.findChild<QLineEdit*>("tokenField");
+    ASSERT_TRUE(token);
+    QTest::keyClicks(token, QString(64, QLatin1Char('a')));
+    QTest::keyClick(token, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sent.count() == 1; }, 10'000));
+    QTest::keyClick(token, Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sent.count() == 2; }, 10'000));
+    // A token too short turns Send off: Return sends nothing.
+    QTest::keyClick(token, Qt::Key_Backspace);
+    EXPECT_FALSE(window.sendButton()->isEnabled());
+    QTest::keyClick(token, Qt::Key_Return);
+    QTest::qWait(50);
+    EXPECT_EQ(sent.count(), 2);
+    EXPECT_FALSE(window.isSending());
     window.hide();
 }
 
