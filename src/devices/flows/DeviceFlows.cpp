@@ -2,7 +2,6 @@
 
 #include "devices/core/ApnsClient.h"
 #include "devices/core/DeviceSnapshotStore.h"
-#include "devices/core/PhysicalDeviceTools.h"
 #include "devices/core/PhysicalDevices.h"
 #include "devices/core/UserFacingError.h"
 #include "devices/flows/DevicePushWindow.h"
@@ -12,20 +11,16 @@
 #include "storage/cleaner/BusyToast.h"
 #include "storage/files/Cleanup.h"
 #include "tools/Environment.h"
-#include "tools/FileGuards.h"
 #include "tools/ToolCancellation.h"
 #include "ui/ByteCountFormatter.h"
 #include "ui/Formatters.h"
+#include "windows/DeviceScreenshot.h"
 #include "windows/ScreenshotSettings.h"
 
-#include <QClipboard>
 #include <QFutureWatcher>
-#include <QGuiApplication>
-#include <QImage>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPromise>
-#include <QTemporaryDir>
 #include <QVBoxLayout>
 
 #include <QtConcurrent/QtConcurrentRun>
@@ -34,10 +29,10 @@ namespace quorvex {
 
 namespace fs = std::filesystem;
 
-DeviceFlows::DeviceFlows(PhysicalDevices& inventory, ScreenshotSettingsReader screenshotSettings,
-                         Workspace& workspace, ApnsClient* client)
+DeviceFlows::DeviceFlows(PhysicalDevices& inventory, DeviceScreenshot& screenshots, Workspace& workspace,
+                         ApnsClient* client)
     : m_inventory(inventory)
-    , m_screenshotSettings(std::move(screenshotSettings))
+    , m_screenshots(screenshots)
     , m_workspace(workspace)
     , m_client(client) {}
 
@@ -101,71 +96,10 @@ void DeviceFlows::cancelCopy() {
         m_copy->cancel();
 }
 
-QString DeviceFlows::safeDeviceName(const QString& name) {
-    QString result = name;
-    for (QChar& c : result)
-        if (c == QLatin1Char('/') || c == QLatin1Char(':') || c == QLatin1Char('\\'))
-            c = QLatin1Char('-');
-    QString trimmed = result;
-    trimmed.remove(QLatin1Char(' ')).remove(QLatin1Char('\t'));
-    return trimmed.isEmpty() ? QStringLiteral("Device") : result;
-}
-
-QString DeviceFlows::timestamp(const QDateTime& date) {
-    return QLocale::c().toString(date.toLocalTime(), QStringLiteral("dd.MM.yyyy 'at' HH.mm.ss"));
-}
-
-fs::path DeviceFlows::freeName(const fs::path& folder, const QString& base, const QString& extension) {
-    fs::path candidate = folder / (base + extension).toStdString();
-    for (int n = 2; itemExists(candidate); ++n)
-        candidate = folder / (base + QStringLiteral(" %1").arg(n) + extension).toStdString();
-    return candidate;
-}
-
 void DeviceFlows::screenshot(const PhysicalDevice& device, bool copy) {
-    const ScreenshotChoices choices = m_screenshotSettings();
-    const bool toClipboard = copy || choices.copyToClipboard;
-    auto temporary = std::make_shared<QTemporaryDir>();
-    const fs::path destination =
-        copy ? fs::path(temporary->path().toStdString()) / "screenshot.png"
-             : freeName(choices.folder,
-                        QStringLiteral("Screenshot ") + safeDeviceName(device.name) + QLatin1Char(' ') +
-                            timestamp(QDateTime::currentDateTime()),
-                        QStringLiteral(".png"));
-    const QString id = device.id;
-    const bool clean = choices.cleanStatusBar;
-    auto* watcher = new QFutureWatcher<bool>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this,
-            [this, watcher, destination, toClipboard, copy, temporary] {
-                watcher->deleteLater();
-                if (!watcher->result()) {
-                    Toast::show(QStringLiteral("Couldn’t take the screenshot"),
-                                QStringLiteral("Is the device unlocked and connected?"),
-                                QStringLiteral("camera"), true);
-                } else {
-                    if (toClipboard)
-                        QGuiApplication::clipboard()->setImage(
-                            QImage(QString::fromStdString(destination.string())));
-                    Toast::show(copy ? QStringLiteral("Screenshot copied")
-                                     : QStringLiteral("Screenshot saved"),
-                                copy ? std::nullopt
-                                     : std::optional(QString::fromStdString(destination.filename().string())),
-                                QStringLiteral("camera"), false);
-                }
-                emit flowFinished();
-            });
-    watcher->setFuture(QtConcurrent::run([id, destination, clean] {
-        std::error_code ignored;
-        fs::create_directories(destination.parent_path(), ignored);
-        // A preset the user chose stays; otherwise wear a clean one only for the capture.
-        const bool applied =
-            clean && !PhysicalDeviceTools::isOverridden(id) &&
-            PhysicalDeviceTools::setStatusBar(PhysicalDeviceTools::StatusBarPreset::screenshot, id, false);
-        const bool captured = PhysicalDeviceTools::captureScreenshot(id, destination);
-        if (applied)
-            PhysicalDeviceTools::clearStatusBar(id);
-        return captured;
-    }));
+    m_screenshots.screenshot(device.id, device.name, device, copy).then(this, [this] {
+        emit flowFinished();
+    });
 }
 
 std::optional<QString> DeviceFlows::promptSnapshotName(const DeviceApp& app, const PhysicalDevice& device) {

@@ -4,7 +4,6 @@
 
 #include <QObject>
 
-#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -12,6 +11,7 @@ namespace quorvex {
 
 class ApnsClient;
 class DevicePushWindow;
+class DeviceScreenshot;
 class PhysicalDevices;
 class ToolCancellation;
 class Workspace;
@@ -27,16 +27,9 @@ class Workspace;
 class DeviceFlows final : public QObject, public DeviceFlowsService {
     Q_OBJECT
 public:
-    /// The user's screenshot choices, read before every screenshot.
-    struct ScreenshotChoices {
-        std::filesystem::path folder;
-        bool cleanStatusBar = true;
-        bool copyToClipboard = true;
-    };
-    using ScreenshotSettingsReader = std::function<ScreenshotChoices()>;
-
-    /// Without a client the push window uses ApnsClient::shared().
-    DeviceFlows(PhysicalDevices& inventory, ScreenshotSettingsReader screenshotSettings, Workspace& workspace,
+    /// Screenshots go through the program's one screenshot flow. Without a client the push
+    /// window uses ApnsClient::shared().
+    DeviceFlows(PhysicalDevices& inventory, DeviceScreenshot& screenshots, Workspace& workspace,
                 ApnsClient* client = nullptr);
     ~DeviceFlows() override;
 
@@ -64,14 +57,6 @@ public:
     /// The push window, created on first use.
     DevicePushWindow& pushWindow();
 
-    /// "Ana/B:C" gives "Ana-B-C"; a name of blanks only gives "Device".
-    static QString safeDeviceName(const QString& name);
-    /// "09.12.2026 at 09.05.07" in local time.
-    static QString timestamp(const QDateTime& date);
-    /// `folder/base`, or `folder/base n` for the first n from 2 at which nothing exists.
-    static std::filesystem::path freeName(const std::filesystem::path& folder, const QString& base,
-                                          const QString& extension = {});
-
 signals:
     /// An asynchronous flow (save, restore, download, screenshot) has ended and shown its toast.
     void flowFinished();
@@ -84,7 +69,7 @@ private:
                               std::function<void(Result)> done);
 
     PhysicalDevices& m_inventory;
-    ScreenshotSettingsReader m_screenshotSettings;
+    DeviceScreenshot& m_screenshots;
     Workspace& m_workspace;
     ApnsClient* m_client;
     std::unique_ptr<DevicePushWindow> m_pushWindow;

@@ -4,6 +4,7 @@
 #include "devices/core/DeviceSnapshotStore.h"
 #include "devices/core/PhysicalDevices.h"
 #include "storage/files/Cleanup.h"
+#include "support/FakeClipboard.h"
 #include "support/FakeClock.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeXcrun.h"
@@ -12,14 +13,21 @@
 #include "support/ToastLog.h"
 #include "tools/Environment.h"
 #include "ui/ByteCountFormatter.h"
+#include "windows/ChromeFixture.h"
+#include "windows/DeviceScreen.h"
+#include "windows/DeviceScreenshot.h"
+#include "windows/ScreenshotSettings.h"
+#include "windows/ScreenshotThumbnail.h"
 
 #include <QLineEdit>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 
@@ -42,8 +50,14 @@ protected:
         m_container = fs::path(m_folder.path().toStdString()) / "container";
         fs::create_directories(m_container / "Documents");
         std::ofstream(m_container / "Documents/notes.txt") << std::string(3000, 'x');
+        sharedDefaults().setValue(ScreenshotSettings::kFolderKey, QString::fromStdString(m_shots.string()));
+        sharedDefaults().setValue(ScreenshotSettings::kCleanStatusBarKey, false);
+        sharedDefaults().setValue(ScreenshotSettings::kCopyKey, false);
     }
     void TearDown() override {
+        for (const QString& key : {ScreenshotSettings::kFolderKey, ScreenshotSettings::kCleanStatusBarKey,
+                                   ScreenshotSettings::kCopyKey})
+            sharedDefaults().remove(key);
         Cleanup::shared().setWorking(false);
         fs::remove_all(DeviceSnapshot::rootFolder());
         fs::remove_all(homeDirectoryURL() / "Downloads");
@@ -62,11 +76,10 @@ protected:
     test::RecordingWorkspace m_workspace;
     test::FakeClock m_clock;
     PhysicalDevices m_inventory{m_clock};
-    DeviceFlows m_flows{m_inventory,
-                        [this] {
-                            return DeviceFlows::ScreenshotChoices{m_shots, false, false};
-                        },
-                        m_workspace};
+    test::FakeClipboard m_clipboard;
+    ScreenshotThumbnail m_thumbnail{m_clock, m_workspace};
+    DeviceScreenshot m_screenshots{m_clock, m_clipboard, DeviceScreenshot::systemTools(m_thumbnail)};
+    DeviceFlows m_flows{m_inventory, m_screenshots, m_workspace};
     fs::path m_shots = fs::path(m_folder.path().toStdString()) / "shots";
 };
 
@@ -278,35 +291,102 @@ TEST_F(DeviceFlowsTest, DownloadsGetFreeNamesAndAreRevealed) {
     EXPECT_EQ(downloads, 2u);
 }
 
-TEST_F(DeviceFlowsTest, NamesFollowTheScreenshotRules) {
-    EXPECT_EQ(DeviceFlows::safeDeviceName("A/B:C"), "A-B-C");
-    EXPECT_EQ(DeviceFlows::safeDeviceName("  "), "Device");
-    EXPECT_EQ(DeviceFlows::safeDeviceName(""), "Device");
-    EXPECT_EQ(DeviceFlows::safeDeviceName("//"), "--");
-    EXPECT_EQ(DeviceFlows::safeDeviceName("  Pad"), "  Pad");
-    EXPECT_EQ(DeviceFlows::timestamp(QDateTime(QDate(2026, 12, 9), QTime(9, 5, 7))),
-              "09.12.2026 at 09.05.07");
-    const fs::path folder = m_folder.path().toStdString();
-    fs::create_directories(folder / "Maps Data");
-    EXPECT_EQ(DeviceFlows::freeName(folder, "Maps Data").filename(), "Maps Data 2");
-    std::ofstream(folder / "Shot 2.png") << "";
-    std::ofstream(folder / "Shot.png") << "";
-    EXPECT_EQ(DeviceFlows::freeName(folder, "Shot", ".png").filename(), "Shot 3.png");
+// The menu's screenshot of a connected device goes through the program's one screenshot flow:
+// framed through the device type of its model, checked for a dark screen, shown as a thumbnail,
+// and named when written.
+class DeviceScreenshotFlowTest : public DeviceFlowsTest {
+protected:
+    void SetUp() override {
+        DeviceFlowsTest::SetUp();
+        DeviceScreen::forgetDeviceTypes();
+        m_chrome.addChrome(
+            "phone",
+            nlohmann::json{
+                {"images",
+                 {{"sizing",
+                   {{"leftWidth", 10}, {"rightWidth", 10}, {"topHeight", 10}, {"bottomHeight", 10}}},
+                  {"composite", "body"}}}},
+            {{"body", {50, 50}, Qt::darkGray}});
+        const fs::path type =
+            m_chrome.addDeviceType("Phone", {test::ChromeFixture::display("Phone", 300, 600, "x.phone")});
+        m_xcrun.on({"simctl", "list", "devicetypes", "-j"},
+                   nlohmann::json{{"devicetypes",
+                                   {{{"identifier", "type.phone"},
+                                     {"modelIdentifier", "iPhone17,1"},
+                                     {"bundlePath", type.string()}}}}}
+                       .dump());
+        screen(Qt::green);
+    }
+    void TearDown() override {
+        DeviceScreen::forgetDeviceTypes();
+        DeviceFlowsTest::TearDown();
+    }
+    // What the device's screen shows, copied to the capture's destination after `delay`.
+    void screen(QColor colour, double delay = 0) {
+        const fs::path source = fs::path(m_folder.path().toStdString()) / "screen.png";
+        test::ChromeFixture::writePng(source, {300, 600}, colour);
+        m_xcrun.rule({{"args", Args{"devicectl", "device", "capture", "screenshot", "--device", "D1",
+                                    "--destination", "*", "-q"}},
+                      {"delay", delay},
+                      {"effects", {{{"copy", {source.string(), 7}}}}}});
+    }
+    std::vector<fs::path> shots() const {
+        std::vector<fs::path> files;
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(m_shots, error))
+            files.push_back(entry.path());
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+
+    test::ChromeFixture m_chrome{m_folder.path().toStdString()};
+    const PhysicalDevice m_phone{"D1", "Ana’s iPhone", "iPhone", "iPhone17,1", {}};
+};
+
+TEST_F(DeviceScreenshotFlowTest, AMenuScreenshotIsFramedNamedAndShown) {
+    QSignalSpy spy(&m_flows, &DeviceFlows::flowFinished);
+    m_flows.screenshot(m_phone, false);
+    ASSERT_TRUE(finished(spy));
+    const auto files = shots();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(files[0].filename().string().starts_with("Screenshot Ana’s iPhone "));
+    EXPECT_EQ(QImage(QString::fromStdString(files[0].string())).size(), QSize(360, 660)) << "framed";
+    ASSERT_TRUE(m_thumbnail.file());
+    EXPECT_EQ(*m_thumbnail.file(), files[0]);
+    EXPECT_TRUE(m_toasts.messages().empty());
+
+    // Copied instead of saved: the framed picture on the clipboard, no file.
+    spy.clear();
+    m_flows.screenshot(m_phone, true);
+    ASSERT_TRUE(finished(spy));
+    EXPECT_EQ(QImage::fromData(m_clipboard.png(), "PNG").size(), QSize(360, 660));
+    EXPECT_EQ(m_toasts.messages().back(),
+              (ToastMessage{"Screenshot copied", QStringLiteral("Ana’s iPhone"), "doc.on.clipboard", false}));
+    EXPECT_EQ(shots().size(), 1u);
 }
 
-TEST_F(DeviceFlowsTest, ScreenshotsGoToTheChosenFolderAndCleanTheStatusBarOnlyWhenAsked) {
-    m_xcrun.rule({{"args", Args{"devicectl", "device", "capture", "screenshot", "--device", "D1",
-                                "--destination", "*", "-q"}},
-                  {"effects", {{{"create", 7}, {"content", "png"}}}}});
+TEST_F(DeviceScreenshotFlowTest, ADarkScreenIsReportedAndNothingSaved) {
+    m_xcrun.clearRules();
+    screen(Qt::black);
     QSignalSpy spy(&m_flows, &DeviceFlows::flowFinished);
-    m_flows.screenshot(kDevice, false);
+    m_flows.screenshot(m_phone, false);
     ASSERT_TRUE(finished(spy));
-    EXPECT_EQ(m_toasts.messages().back().title, "Screenshot saved");
-    ASSERT_EQ(m_xcrun.argumentLists().size(), 1u); // clean status bar is off here
-    const fs::path saved = m_xcrun.argumentLists()[0][7];
-    EXPECT_EQ(saved.parent_path(), m_shots);
-    EXPECT_TRUE(saved.filename().string().starts_with("Screenshot Ana’s iPhone "));
-    EXPECT_TRUE(fs::exists(saved));
+    EXPECT_EQ(
+        m_toasts.messages().back(),
+        (ToastMessage{"The screen is off", QStringLiteral("Wake the device, then take the screenshot again."),
+                      "camera", true}));
+    EXPECT_TRUE(shots().empty());
+}
+
+TEST_F(DeviceScreenshotFlowTest, TwoScreenshotsFromTheMenuInOneSecondLeaveTwoFiles) {
+    // The capture is slow: both are taken before either is written.
+    m_xcrun.clearRules();
+    screen(Qt::green, 0.5);
+    QSignalSpy spy(&m_flows, &DeviceFlows::flowFinished);
+    m_flows.screenshot(m_phone, false);
+    m_flows.screenshot(m_phone, false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return spy.count() == 2; }, 20'000));
+    EXPECT_EQ(shots().size(), 2u);
 }
 
 } // namespace
