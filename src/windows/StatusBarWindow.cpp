@@ -9,10 +9,12 @@
 
 namespace quorvex {
 
-StatusBarWindow::StatusBarWindow(Override overrideStatusBar, Clear clearStatusBar, QObject* parent)
+StatusBarWindow::StatusBarWindow(Override overrideStatusBar, Clear clearStatusBar, Clock& clock,
+                                 QObject* parent)
     : QObject(parent)
     , m_override(std::move(overrideStatusBar))
-    , m_clear(std::move(clearStatusBar)) {
+    , m_clear(std::move(clearStatusBar))
+    , m_clock(clock) {
     m_queue.setMaxThreadCount(1);
 }
 

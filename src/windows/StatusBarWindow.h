@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/data/SystemClock.h"
 #include "simulator/DeviceTools.h"
 #include "windows/StatusBarState.h"
 
@@ -29,8 +30,10 @@ public:
     using Override = std::function<bool(const DeviceTools::StatusBar& statusBar, const QString& udid)>;
     using Clear = std::function<bool(const QString& udid)>;
 
+    /// The clock drives the preview's animations.
     explicit StatusBarWindow(Override overrideStatusBar = &DeviceTools::overrideStatusBar,
-                             Clear clearStatusBar = &DeviceTools::clearStatusBar, QObject* parent = nullptr);
+                             Clear clearStatusBar = &DeviceTools::clearStatusBar,
+                             Clock& clock = systemClock(), QObject* parent = nullptr);
     ~StatusBarWindow() override;
 
     /// Lists the simulators, preselects `target` (none: all), makes the window on first use and
@@ -42,6 +45,7 @@ public:
     void cleanPreset();
 
     StatusBarState& state() { return m_state; }
+    Clock& clock() { return m_clock; }
     QWidget* window() const { return m_window.get(); }
     /// Apply is possible: a simulator to act on and a valid time.
     bool canApply() const;
@@ -61,6 +65,7 @@ private:
 
     Override m_override;
     Clear m_clear;
+    Clock& m_clock;
     StatusBarState m_state;
     std::unique_ptr<QWidget> m_window;
     QThreadPool m_queue;
