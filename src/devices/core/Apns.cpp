@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cctype>
 #include <mutex>
 
 namespace quorvex {
@@ -23,6 +24,12 @@ struct CachedToken {
 
 std::mutex g_cacheLock;
 std::optional<CachedToken> g_cache;
+
+// isxdigit takes only values of unsigned char: a UTF-16 unit past 255 would index past its
+// table. The ASCII test comes first.
+bool isAsciiHexDigit(QChar c) {
+    return c.unicode() < 128 && std::isxdigit(c.unicode());
+}
 
 QString noKeyMessage() {
     return QStringLiteral("No push key saved yet.");
@@ -73,7 +80,7 @@ std::optional<Apns::Credentials> Apns::Credentials::decode(const QByteArray& jso
 QString Apns::normalizedToken(const QString& token) {
     QString result;
     for (const QChar c : token)
-        if (isxdigit(c.unicode()) && c.unicode() < 128)
+        if (isAsciiHexDigit(c))
             result += c.toLower();
     return result;
 }
@@ -81,8 +88,7 @@ QString Apns::normalizedToken(const QString& token) {
 bool Apns::isValidToken(const QString& token) {
     if (token.size() < 64 || token.size() % 2 != 0)
         return false;
-    return std::all_of(token.begin(), token.end(),
-                       [](QChar c) { return c.unicode() < 128 && isxdigit(c.unicode()); });
+    return std::all_of(token.begin(), token.end(), isAsciiHexDigit);
 }
 
 bool Apns::isBackgroundPayload(const QString& payload) {

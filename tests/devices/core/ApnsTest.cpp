@@ -81,6 +81,17 @@ TEST_F(ApnsTest, TokensAreNormalisedAndCheckedByLength) {
         EXPECT_EQ(Apns::isValidToken(QString(c.digits, QLatin1Char('f'))), c.valid);
     }
     EXPECT_FALSE(Apns::isValidToken(QString(63, QLatin1Char('f')) + QLatin1Char('g')));
+
+    // Only ASCII hex digits count: no other script's digits or letters, no unit past 255.
+    QString everyOther;
+    for (char32_t unit = 0x80; unit <= 0xFFFF; ++unit)
+        if (!QChar::isSurrogate(unit))
+            everyOther += QChar(char16_t(unit));
+    EXPECT_EQ(Apns::normalizedToken(QStringLiteral("ab") + everyOther + QStringLiteral("CD")), "abcd");
+    for (const QString& lookalike :
+         {QStringLiteral("０"), QStringLiteral("ａ"), QStringLiteral("٠"), QStringLiteral("²")})
+        EXPECT_FALSE(Apns::isValidToken(QString(63, QLatin1Char('f')) + lookalike + QLatin1Char('f')))
+            << lookalike.toStdString();
 }
 
 TEST_F(ApnsTest, RequestCarriesExactlyFourHeadersChosenByThePayload) {
