@@ -1,6 +1,7 @@
 #include "windows/StatusBarWindow.h"
 
 #include "simulator/Toast.h"
+#include "tools/ToolCancellation.h"
 #include "windows/ContentSizedWindow.h"
 #include "windows/StatusBarView.h"
 #include "windows/WindowsLog.h"
@@ -14,11 +15,13 @@ StatusBarWindow::StatusBarWindow(Override overrideStatusBar, Clear clearStatusBa
     : QObject(parent)
     , m_override(std::move(overrideStatusBar))
     , m_clear(std::move(clearStatusBar))
-    , m_clock(clock) {
+    , m_clock(clock)
+    , m_cancellation(std::make_shared<ToolCancellation>()) {
     m_queue.setMaxThreadCount(1);
 }
 
 StatusBarWindow::~StatusBarWindow() {
+    m_cancellation->cancelForGood();
     m_queue.waitForDone();
 }
 
@@ -59,7 +62,11 @@ void StatusBarWindow::cleanPreset() {
 void StatusBarWindow::runOnTargets(std::vector<SimulatorDevice> devices,
                                    std::function<bool(const QString& udid)> action, const QString& title) {
     QPointer<StatusBarWindow> self(this);
-    m_queue.start([self, devices = std::move(devices), action = std::move(action), title] {
+    m_queue.start([self, devices = std::move(devices), action = std::move(action), title,
+                   cancellation = m_cancellation] {
+        const ToolCancellation::Scope scope(cancellation.get());
+        if (cancellation->isCancelled())
+            return;
         QStringList failed;
         for (const SimulatorDevice& device : devices)
             if (!action(device.udid)) {

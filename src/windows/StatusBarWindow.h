@@ -16,14 +16,17 @@
 
 namespace quorvex {
 
+class ToolCancellation;
+
 /// The "Status Bar" window: a form and preview of a status-bar override, applied to one running
 /// simulator or all of them, and a reset of all overrides. GUI thread.
 ///
 /// The tool runs of Apply and Reset go to one serial queue per window, in click order, so a
 /// Reset clicked after an Apply always runs after it and the simulators end in the state of the
 /// last click; each click reports its own outcome in a toast, in the same order. The queue's
-/// thread gets copies of the settings and the list, never the state. The destructor waits for
-/// queued runs; their reports are then dropped.
+/// thread gets copies of the settings and the list, never the state. The destructor kills the
+/// tool run in progress and skips the queued ones, so quitting never waits on simctl; their
+/// reports are dropped.
 class StatusBarWindow final : public QObject {
     Q_OBJECT
 public:
@@ -68,6 +71,7 @@ private:
     Clock& m_clock;
     StatusBarState m_state;
     std::unique_ptr<QWidget> m_window;
+    std::shared_ptr<ToolCancellation> m_cancellation;
     QThreadPool m_queue;
 };
 

@@ -1,11 +1,13 @@
 #include "windows/StatusBarWindow.h"
 
 #include "support/FakeClock.h"
+#include "support/FakeXcrun.h"
 #include "support/ToastLog.h"
 #include "windows/StatusBarView.h"
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -154,6 +156,22 @@ TEST(StatusBarWindowTest, ReturnInAFieldAppliesOnceAndNothingWhileApplyIsOff) {
     QTest::keyClick(time, Qt::Key_Return);
     QTest::qWait(50);
     EXPECT_EQ(tools.calls.size(), 2);
+}
+
+TEST(StatusBarWindowTest, ClosingTheProgramKillsARunningOverrideInsteadOfWaitingForIt) {
+    test::FakeXcrun fake;
+    // simctl that hangs: the override never ends by itself.
+    fake.rule({{"args", {"simctl", "status_bar", "**"}}, {"delay", 300}});
+    auto window = std::make_unique<StatusBarWindow>();
+    window->show(simulators({"A", "B"}), std::nullopt);
+    window->apply();
+    window->reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !fake.argumentLists().empty(); }, 10'000));
+    QElapsedTimer closing;
+    closing.start();
+    window.reset();
+    EXPECT_LT(closing.elapsed(), 1000);
+    EXPECT_EQ(fake.argumentLists().size(), 1u) << "the queued runs never start";
 }
 
 TEST(StatusBarWindowTest, AnInvalidTimeDisablesApplyAndShowsTheHint) {

@@ -45,6 +45,8 @@ ApnsClient::ApnsClient(Options options)
     : m_options(std::move(options)) {
     static std::once_flag global;
     std::call_once(global, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    m_multi = curl_multi_init();
+    m_easy = curl_easy_init();
     m_worker = std::thread([this] { run(); });
 }
 
@@ -54,7 +56,14 @@ ApnsClient::~ApnsClient() {
         m_stopping = true;
     }
     m_wake.notify_all();
+    // Ends a wait in the multi loop at once; curl_multi_wakeup may be called from any thread.
+    if (m_multi)
+        curl_multi_wakeup(static_cast<CURLM*>(m_multi));
     m_worker.join();
+    if (m_easy)
+        curl_easy_cleanup(static_cast<CURL*>(m_easy));
+    if (m_multi)
+        curl_multi_cleanup(static_cast<CURLM*>(m_multi));
 }
 
 ApnsClient& ApnsClient::shared() {
@@ -66,21 +75,30 @@ QFuture<ApnsClient::Response> ApnsClient::send(Apns::Request request) {
     auto promise = std::make_shared<QPromise<Response>>();
     QFuture<Response> future = promise->future();
     promise->start();
+    const auto task = [this, promise, request = std::move(request)](bool stopped) {
+        Response response;
+        if (stopped)
+            response.error = kStopped;
+        else
+            response = perform(request);
+        promise->addResult(std::move(response));
+        promise->finish();
+    };
     {
         std::lock_guard lock(m_lock);
-        m_queue.push_back([this, promise, request = std::move(request)](void* handle) {
-            promise->addResult(perform(handle, request));
-            promise->finish();
-        });
+        if (!m_stopping) {
+            m_queue.push_back(task);
+            m_wake.notify_one();
+            return future;
+        }
     }
-    m_wake.notify_one();
+    task(true);
     return future;
 }
 
 void ApnsClient::run() {
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
     for (;;) {
-        std::function<void(void*)> task;
+        Task task;
         {
             std::unique_lock lock(m_lock);
             m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
@@ -89,14 +107,16 @@ void ApnsClient::run() {
             task = std::move(m_queue.front());
             m_queue.pop_front();
         }
-        task(handle.get());
+        // Once stopping, the rest of the queue only hears that it was abandoned.
+        task(m_stopping);
     }
 }
 
-ApnsClient::Response ApnsClient::perform(void* rawHandle, const Apns::Request& request) {
+ApnsClient::Response ApnsClient::perform(const Apns::Request& request) {
     Response response;
-    CURL* handle = static_cast<CURL*>(rawHandle);
-    if (!handle) {
+    CURL* handle = static_cast<CURL*>(m_easy);
+    CURLM* multi = static_cast<CURLM*>(m_multi);
+    if (!handle || !multi) {
         response.error = QStringLiteral("The HTTP client couldn’t start.");
         return response;
     }
@@ -133,7 +153,29 @@ ApnsClient::Response ApnsClient::perform(void* rawHandle, const Apns::Request& r
     if (m_options.caFile)
         curl_easy_setopt(handle, CURLOPT_CAINFO, m_options.caFile->c_str());
 
-    const CURLcode result = curl_easy_perform(handle);
+    // The multi loop instead of curl_easy_perform, so that the destructor can wake the wait.
+    CURLcode result = CURLE_OK;
+    curl_multi_add_handle(multi, handle);
+    for (int running = 1; running > 0;) {
+        if (curl_multi_perform(multi, &running) != CURLM_OK)
+            break;
+        if (running > 0 && !m_stopping)
+            curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+        if (m_stopping) {
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+    }
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &left))
+        if (message->msg == CURLMSG_DONE && message->easy_handle == handle && !m_stopping)
+            result = message->data.result;
+    curl_multi_remove_handle(multi, handle);
+    if (m_stopping) {
+        response.body.clear();
+        response.error = kStopped;
+        return response;
+    }
     if (result == CURLE_ABORTED_BY_CALLBACK) {
         response.body.clear();
         response.error = QStringLiteral("The server doesn’t offer HTTP/2, so nothing was sent.");

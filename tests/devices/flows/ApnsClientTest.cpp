@@ -9,6 +9,7 @@
 #include "support/ToastLog.h"
 #include "tools/Environment.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,6 +18,8 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace quorvex {
 namespace {
@@ -119,6 +122,25 @@ TEST_F(ApnsClientTest, NothingOfTheRequestLeavesForAServerWithoutHttp2) {
     QStringList requests;
     EXPECT_EQ(http1.bytesOfClosedConnection(&requests), 0);
     EXPECT_TRUE(requests.isEmpty()) << requests.join(", ").toStdString();
+}
+
+TEST_F(ApnsClientTest, QuittingWithARequestInFlightTakesUnderASecond) {
+    auto client = std::make_unique<ApnsClient>(m_server.options());
+    QFuture<ApnsClient::Response> inFlight = client->send(request(QString(64, QLatin1Char('d'))));
+    QFuture<ApnsClient::Response> queued = client->send(request(kGoodToken));
+    // The server holds the request: it will never answer within the client's 60 s.
+    ASSERT_TRUE(m_server.nextLine(QStringLiteral("held ")));
+    QElapsedTimer quitting;
+    quitting.start();
+    client.reset();
+    const double took = double(quitting.nsecsElapsed()) / 1e6;
+    RecordProperty("quitMilliseconds", QString::number(took, 'f', 3).toStdString());
+    std::printf("destroying the client with a request in flight took %.3f ms\n", took);
+    EXPECT_LT(took, 1000.0);
+    for (QFuture<ApnsClient::Response>* future : {&inFlight, &queued}) {
+        ASSERT_TRUE(future->isFinished()) << "nobody waits on an abandoned push";
+        EXPECT_EQ(future->result().error, ApnsClient::kStopped);
+    }
 }
 
 // The push window against the server: what the user is told for each answer.

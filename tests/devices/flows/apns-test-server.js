@@ -9,6 +9,7 @@
 //   a…a (64)  200, with a JSON body describing what arrived (the client ignores it)
 //   b…b       400 {"reason":"BadDeviceToken"}
 //   c…c       403 without a body
+//   d…d       never answered: the server prints "held <path>" and keeps the stream open
 // A token that does not verify gets 403 {"reason":"InvalidProviderToken"}. Ends when its standard
 // input closes, so a test that dies never leaves it running.
 'use strict';
@@ -71,6 +72,7 @@ server.on('stream', (stream, headers) => {
     if (!token) return answer(403, {reason: 'InvalidProviderToken'});
     if (/^b+$/.test(deviceToken)) return answer(400, {reason: 'BadDeviceToken'});
     if (/^c+$/.test(deviceToken)) return answer(403);
+    if (/^d+$/.test(deviceToken)) return process.stdout.write(`held ${path}\n`);
     const names = Object.keys(headers).filter((n) => !n.startsWith(':'));
     answer(200, {
       method: headers[':method'], path, authority: headers[':authority'], names,
