@@ -251,16 +251,16 @@ TEST_F(DevicePushWindowTest, ImportingAKeyChecksTheFileAndTheIdentifiers) {
 
 TEST_F(DevicePushWindowTest, WithoutAKeychainTheImportSaysWhyBeforeAskingForAFile) {
     m_keychain.setUnavailable(
-        QStringLiteral("No secrets service (such as GNOME Keyring or KWallet) is running in this session."));
+        QStringLiteral("No secrets service, such as GNOME Keyring or KWallet, is running."));
     import(m_window);
     EXPECT_TRUE(m_dialogs.panels().empty()) << "no file was asked for";
     EXPECT_TRUE(m_dialogs.alerts().empty());
     ASSERT_EQ(m_toasts.messages().size(), 1u);
-    EXPECT_EQ(m_toasts.messages().back(),
-              (ToastMessage{"Couldn’t reach your Keychain",
-                            QStringLiteral("No secrets service (such as GNOME Keyring or KWallet) is running "
-                                           "in this session."),
-                            "key", true}));
+    EXPECT_EQ(
+        m_toasts.messages().back(),
+        (ToastMessage{"Couldn’t reach your Keychain",
+                      QStringLiteral("No secrets service, such as GNOME Keyring or KWallet, is running."),
+                      "key", true}));
     EXPECT_FALSE(m_window.credentials());
 }
 

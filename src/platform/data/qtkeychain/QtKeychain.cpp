@@ -1,5 +1,7 @@
 #include "platform/data/qtkeychain/QtKeychain.h"
 
+#include "platform/data/PlatformLog.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -31,10 +33,21 @@ template <typename T> QFuture<T> ready(T value) {
     return promise.future();
 }
 
+const QString kNoSecretService =
+    QStringLiteral("No secrets service, such as GNOME Keyring or KWallet, is running.");
+
 Keychain::Status statusOf(const QKeychain::Job& job) {
     if (job.error() == QKeychain::NoError)
         return {};
-    return {false, int(job.error()), job.errorString()};
+    // The bus's words for a missing service name nothing the user knows; the plain sentence
+    // goes to the user, the bus's words to the log.
+    const QString said = job.errorString();
+    if (job.error() == QKeychain::NoBackendAvailable ||
+        said.contains(QLatin1String("org.freedesktop.secrets"))) {
+        qCWarning(platformLog) << "keychain:" << said;
+        return {false, int(job.error()), kNoSecretService};
+    }
+    return {false, int(job.error()), said};
 }
 
 // Starts a QtKeychain job and answers with what `outcome` reads of it once it has finished. The
@@ -56,8 +69,7 @@ template <typename Job, typename T> QFuture<T> runJob(Job* job, T (*outcome)(con
 QString describe(const QDBusError& error) {
     if (error.type() == QDBusError::ServiceUnknown ||
         error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
-        return QStringLiteral(
-            "No secrets service (such as GNOME Keyring or KWallet) is running in this session.");
+        return kNoSecretService;
     return error.message();
 }
 
