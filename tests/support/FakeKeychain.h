@@ -3,7 +3,7 @@
 #include "platform/data/Keychain.h"
 #include "platform/data/SystemClock.h"
 
-#include <QPromise>
+#include <QFuture>
 
 #include <map>
 #include <utility>
@@ -43,46 +43,41 @@ public:
     }
 
 protected:
-    QFuture<std::optional<QString>> startUnavailableReason() override { return done(m_unavailable); }
+    QFuture<std::optional<QString>> startUnavailableReason() override {
+        return QtFuture::makeReadyFuture(m_unavailable);
+    }
     QFuture<ReadResult> startRead(const QString& service, const QString& account) override {
         if (m_unavailable)
-            return done(ReadResult{std::nullopt, failure(*m_unavailable)});
-        return done(ReadResult{item(service, account), {}});
+            return QtFuture::makeReadyFuture(ReadResult{std::nullopt, failure(*m_unavailable)});
+        return QtFuture::makeReadyFuture(ReadResult{item(service, account), {}});
     }
     QFuture<Status> startWrite(const QString& service, const QString& account, const QString& label,
                                const QByteArray& data) override {
         if (m_unavailable)
-            return done(failure(*m_unavailable));
+            return QtFuture::makeReadyFuture(failure(*m_unavailable));
         if (m_failWrites)
-            return done(Status{false, 7, m_writeFailure});
+            return QtFuture::makeReadyFuture(Status{false, 7, m_writeFailure});
         m_items[{service, account}] = data;
         m_labels[{service, account}] = label;
-        return done(Status{});
+        return QtFuture::makeReadyFuture(Status{});
     }
     QFuture<Status> startRemove(const QString& service, const QString& account) override {
         if (m_unavailable)
-            return done(failure(*m_unavailable));
+            return QtFuture::makeReadyFuture(failure(*m_unavailable));
         m_items.erase({service, account});
-        return done(Status{});
+        return QtFuture::makeReadyFuture(Status{});
     }
     QFuture<Status> startRemoveAll(const QString& service, const std::optional<QString>& keep) override {
         if (m_unavailable)
-            return done(failure(*m_unavailable));
+            return QtFuture::makeReadyFuture(failure(*m_unavailable));
         std::erase_if(m_items, [&](const auto& entry) {
             return entry.first.first == service && (!keep || entry.first.second != *keep);
         });
-        return done(Status{});
+        return QtFuture::makeReadyFuture(Status{});
     }
 
 private:
     static Status failure(const QString& reason) { return {false, 5, reason}; }
-    template <typename T> static QFuture<T> done(T value) {
-        QPromise<T> promise;
-        promise.start();
-        promise.addResult(std::move(value));
-        promise.finish();
-        return promise.future();
-    }
 
     Keychain* m_previous = nullptr;
     std::map<Item, QByteArray> m_items;

@@ -206,16 +206,7 @@ protected:
                                    ScreenshotSettings::kCopyKey})
             sharedDefaults().remove(key);
         sharedDefaults().setValue(ScreenshotSettings::kFolderKey, m_dir.filePath("Shots"));
-        m_chrome.addChrome(
-            "phone",
-            nlohmann::json{
-                {"images",
-                 {{"sizing",
-                   {{"leftWidth", 10}, {"rightWidth", 10}, {"topHeight", 10}, {"bottomHeight", 10}}},
-                  {"composite", "body"}}}},
-            {{"body", {50, 50}, Qt::darkGray}});
-        const auto type =
-            m_chrome.addDeviceType("Phone", {test::ChromeFixture::display("Phone", 300, 600, "x.phone")});
+        const auto type = m_chrome.addFramedPhone();
         m_fake.on(
             {"simctl", "list", "devices", "-j"},
             nlohmann::json{{"devices", {{"rt", {{{"udid", kUdid}, {"deviceTypeIdentifier", "type.phone"}}}}}}}

@@ -35,14 +35,6 @@ QString noKeyMessage() {
     return QStringLiteral("No push key saved yet.");
 }
 
-template <typename T> QFuture<T> ready(T value) {
-    QPromise<T> promise;
-    promise.start();
-    promise.addResult(std::move(value));
-    promise.finish();
-    return promise.future();
-}
-
 } // namespace
 
 QString Apns::rawValue(Environment environment) {
@@ -164,7 +156,7 @@ bool Apns::isTokenRejection(const QString& reason) {
 QFuture<Apns::LoadedKey> Apns::loadSigningKey() {
     const auto credentials = loadCredentials();
     if (!credentials)
-        return ready(LoadedKey{std::nullopt, noKeyMessage()});
+        return QtFuture::makeReadyFuture(LoadedKey{std::nullopt, noKeyMessage()});
     return Keychain::shared()
         .read(kKeychainService, credentials->keyID)
         .then([](const Keychain::ReadResult& read) {
@@ -184,7 +176,7 @@ QFuture<std::optional<QString>> Apns::saveKey(const QByteArray& pem, const Crede
     try {
         SigningKey::fromPem(QString::fromUtf8(pem).trimmed().toUtf8());
     } catch (const UserFacingError& error) {
-        return ready(std::optional<QString>(error.message()));
+        return QtFuture::makeReadyFuture(std::optional<QString>(error.message()));
     }
     auto saved = std::make_shared<QPromise<std::optional<QString>>>();
     saved->start();

@@ -299,16 +299,7 @@ protected:
     void SetUp() override {
         DeviceFlowsTest::SetUp();
         DeviceScreen::forgetDeviceTypes();
-        m_chrome.addChrome(
-            "phone",
-            nlohmann::json{
-                {"images",
-                 {{"sizing",
-                   {{"leftWidth", 10}, {"rightWidth", 10}, {"topHeight", 10}, {"bottomHeight", 10}}},
-                  {"composite", "body"}}}},
-            {{"body", {50, 50}, Qt::darkGray}});
-        const fs::path type =
-            m_chrome.addDeviceType("Phone", {test::ChromeFixture::display("Phone", 300, 600, "x.phone")});
+        const fs::path type = m_chrome.addFramedPhone();
         m_xcrun.on({"simctl", "list", "devicetypes", "-j"},
                    nlohmann::json{{"devicetypes",
                                    {{{"identifier", "type.phone"},

@@ -25,14 +25,6 @@ namespace {
 const QString kSecretsName = QStringLiteral("org.freedesktop.secrets");
 const QString kSecretsPath = QStringLiteral("/org/freedesktop/secrets");
 
-template <typename T> QFuture<T> ready(T value) {
-    QPromise<T> promise;
-    promise.start();
-    promise.addResult(std::move(value));
-    promise.finish();
-    return promise.future();
-}
-
 const QString kNoSecretService =
     QStringLiteral("No secrets service, such as GNOME Keyring or KWallet, is running.");
 
@@ -115,7 +107,7 @@ QtKeychain::QtKeychain(Clock& clock, double answerBound)
 QFuture<std::optional<QString>> QtKeychain::startUnavailableReason() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
-        return ready(std::optional<QString>(
+        return QtFuture::makeReadyFuture(std::optional<QString>(
             QStringLiteral("There is no D-Bus session bus, so no keyring can be reached (%1).")
                 .arg(bus.lastError().message())));
     // Any service answers Ping; one that is registered but stuck does not, and the bound tells.
