@@ -17,7 +17,7 @@
 #include <vector>
 
 using namespace quorvex;
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 namespace {
 
@@ -62,9 +62,9 @@ int main(int argc, char* argv[]) {
     }
     std::vector<double> ours;
     for (int i = 0; i < kRounds; ++i) {
-        const auto start = Clock::now();
+        const auto start = SteadyClock::now();
         const ApnsClient::Response response = push();
-        ours.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        ours.push_back(std::chrono::duration<double, std::micro>(SteadyClock::now() - start).count());
         if (response.status != 200)
             return 1;
     }
@@ -93,9 +93,9 @@ int main(int argc, char* argv[]) {
                                                         token.toStdString()};
     std::vector<double> curl;
     for (int i = 0; i < kRounds; ++i) {
-        const auto start = Clock::now();
+        const auto start = SteadyClock::now();
         const bool ok = runTool("/usr/bin/curl", curlArguments).has_value();
-        curl.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        curl.push_back(std::chrono::duration<double, std::micro>(SteadyClock::now() - start).count());
         if (!ok) {
             std::fprintf(stderr, "curl failed\n");
             return 1;

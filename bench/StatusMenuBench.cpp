@@ -23,6 +23,8 @@
 #include "storage/cleaner/CleanupFlows.h"
 #include "storage/files/Cleanup.h"
 #include "tools/Environment.h"
+#include "windows/DeviceScreenshot.h"
+#include "windows/ScreenshotThumbnail.h"
 
 #include <benchmark/benchmark.h>
 
@@ -123,7 +125,9 @@ struct Menu {
     PhysicalDevices physicalDevices{systemClock()};
     DeviceHub deviceHub;
     NoActionWindows windows;
-    DeviceFlows deviceFlows{physicalDevices, {}, Workspace::system()};
+    DeviceScreenshot screenshots{systemClock(), Clipboard::system(),
+                                 DeviceScreenshot::systemTools(ScreenshotThumbnail::shared())};
+    DeviceFlows deviceFlows{physicalDevices, screenshots, Workspace::system()};
     CleanupFlows cleanupFlows{simulatorApps};
     NoCleanerWindow cleaner;
     Updates updates;

@@ -65,13 +65,6 @@ std::unique_ptr<quorvex::NetworkSystem> makeNetwork() {
                                                     quorvex::setupIllustrations(quorvex::systemClock()));
 }
 
-// The device screenshots read the user's screenshot settings through this one function.
-quorvex::DeviceFlows::ScreenshotChoices screenshotChoices() {
-    using quorvex::ScreenshotSettings;
-    return {ScreenshotSettings::folder(), ScreenshotSettings::cleanStatusBar(),
-            ScreenshotSettings::copyToClipboard()};
-}
-
 // The storage cleaner over the real scanners, the user's Trash, the program's busy flag and the
 // shared progress panel.
 std::unique_ptr<quorvex::StorageCleanerWindow> makeCleanerWindow() {
@@ -108,15 +101,18 @@ struct ProgramServices {
                                                      SimulatorApps::shared(), SimulatorActions::shared());
         deviceHub->setDropHandler(
             [drop = panelDrop.get()](const QByteArray& uriList) { drop->handleUriList(uriList); });
+        auto actionWindows = std::make_unique<ActionWindowsController>(
+            SimulatorApps::shared(), SimulatorActions::shared(), [hub] { return hub->targetUDID(); },
+            systemClock(), Clipboard::system(), ScreenshotThumbnail::shared());
+        // The menu's device screenshots go through the same flow as the simulators'.
+        auto deviceFlows = std::make_unique<DeviceFlows>(PhysicalDevices::shared(),
+                                                         actionWindows->screenshots(), Workspace::system());
+        // What device copies killed with the previous run left is settled before any new one.
+        deviceFlows->recoverInterruptedCopies();
         return {
-            std::move(windowSystem),
-            std::move(deviceHub),
-            std::move(panelDrop),
-            std::make_unique<ActionWindowsController>(
-                SimulatorApps::shared(), SimulatorActions::shared(), [hub] { return hub->targetUDID(); },
-                Clipboard::system(), ScreenshotThumbnail::shared()),
-            std::make_unique<DeviceFlows>(PhysicalDevices::shared(), screenshotChoices, Workspace::system()),
-            std::make_unique<CleanupFlows>(SimulatorApps::shared()),
+            std::move(windowSystem), std::move(deviceHub),
+            std::move(panelDrop),    std::move(actionWindows),
+            std::move(deviceFlows),  std::make_unique<CleanupFlows>(SimulatorApps::shared()),
             makeCleanerWindow(),
         };
     }

@@ -1,6 +1,6 @@
 #include "tools/ToolRunner.h"
 
-#include "tools/ToolKillSwitch.h"
+#include "tools/ToolCancellation.h"
 #include "tools/ToolsLog.h"
 #include "tools/UniqueFd.h"
 
@@ -29,39 +29,8 @@ int remainingMs(std::optional<Clock::time_point> deadline) {
     return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
 }
 
-// A started tool on its thread's kill switch, if there is one, until it is taken off just before
-// it is reaped.
-class Listing final {
-public:
-    explicit Listing(pid_t pid)
-        : m_switch(ToolKillSwitch::current())
-        , m_pid(pid) {
-        if (m_switch && !m_switch->add(pid)) {
-            m_switch = nullptr;
-            m_refused = true;
-        }
-    }
-    ~Listing() { end(); }
-    Listing(const Listing&) = delete;
-    Listing& operator=(const Listing&) = delete;
-
-    /// The switch was thrown before the tool started.
-    bool refused() const { return m_refused; }
-    void end() {
-        if (m_switch)
-            m_switch->remove(m_pid);
-        m_switch = nullptr;
-    }
-
-private:
-    ToolKillSwitch* m_switch;
-    pid_t m_pid;
-    bool m_refused = false;
-};
-
 // Kills the tool's process group and reaps the tool.
-void killAndReap(pid_t pid, Listing& listing) {
-    listing.end();
+void killAndReap(pid_t pid) {
     ::kill(-pid, SIGKILL);
     ::kill(pid, SIGKILL);
     int status = 0;
@@ -69,9 +38,31 @@ void killAndReap(pid_t pid, Listing& listing) {
     }
 }
 
+// Waits for `fd` to become readable within the deadline, or for the cancellation. Answers the
+// outcome that ends the run (timedOut, cancelled), or succeeded when `fd` is readable.
+ToolResult::Outcome waitFor(int fd, std::optional<Clock::time_point> deadline,
+                            const ToolCancellation* cancel) {
+    for (;;) {
+        pollfd pfds[2] = {{fd, POLLIN, 0}, {cancel ? cancel->descriptor() : -1, POLLIN, 0}};
+        const int ready = ::poll(pfds, cancel ? 2 : 1, remainingMs(deadline));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (cancel && (pfds[1].revents & POLLIN))
+            return ToolResult::Outcome::cancelled;
+        if (ready <= 0)
+            return ToolResult::Outcome::timedOut;
+        return ToolResult::Outcome::succeeded;
+    }
+}
+
 ToolResult runOnce(const std::string& executable, const std::vector<std::string>& arguments,
                    const ToolLimits& limits) {
     ToolResult result;
+    const ToolCancellation* cancel = limits.cancellation ? limits.cancellation : ToolCancellation::current();
+    if (cancel && cancel->isCancelled()) {
+        result.outcome = ToolResult::Outcome::cancelled;
+        return result;
+    }
     // Every descriptor is close-on-exec, so a pipe of this call never leaks into a child that
     // another thread spawns at the same moment (that child would hold our pipe open and make
     // this call wait for it to exit).
@@ -111,13 +102,6 @@ ToolResult runOnce(const std::string& executable, const std::vector<std::string>
         result.launchError = spawnError;
         return result;
     }
-    Listing listing(pid);
-    if (listing.refused()) {
-        killAndReap(pid, listing);
-        result.outcome = ToolResult::Outcome::killedBySignal;
-        result.signal = SIGKILL;
-        return result;
-    }
 
     std::optional<Clock::time_point> deadline;
     if (limits.timeout != kNoToolTimeout)
@@ -125,19 +109,16 @@ ToolResult runOnce(const std::string& executable, const std::vector<std::string>
     QByteArray output;
     char buffer[65536];
     for (;;) {
-        pollfd pfd{readEnd.get(), POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, remainingMs(deadline));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0) {
-            killAndReap(pid, listing);
-            result.outcome = ToolResult::Outcome::timedOut;
+        if (const auto ended = waitFor(readEnd.get(), deadline, cancel);
+            ended != ToolResult::Outcome::succeeded) {
+            killAndReap(pid);
+            result.outcome = ended;
             return result;
         }
         const ssize_t n = ::read(readEnd.get(), buffer, sizeof buffer);
         if (n > 0) {
             if (output.size() + n > limits.outputLimit) {
-                killAndReap(pid, listing);
+                killAndReap(pid);
                 result.outcome = ToolResult::Outcome::outputTooLarge;
                 return result;
             }
@@ -153,20 +134,13 @@ ToolResult runOnce(const std::string& executable, const std::vector<std::string>
     const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     if (pidFd >= 0) {
         UniqueFd pidHandle(pidFd);
-        for (;;) {
-            pollfd pfd{pidHandle.get(), POLLIN, 0};
-            const int ready = ::poll(&pfd, 1, remainingMs(deadline));
-            if (ready < 0 && errno == EINTR)
-                continue;
-            if (ready == 0) {
-                killAndReap(pid, listing);
-                result.outcome = ToolResult::Outcome::timedOut;
-                return result;
-            }
-            break;
+        if (const auto ended = waitFor(pidHandle.get(), deadline, cancel);
+            ended != ToolResult::Outcome::succeeded) {
+            killAndReap(pid);
+            result.outcome = ended;
+            return result;
         }
     }
-    listing.end();
     int status = 0;
     pid_t waited;
     while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
@@ -203,6 +177,8 @@ QString ToolResult::describe() const {
         return QStringLiteral("timed out");
     case Outcome::outputTooLarge:
         return QStringLiteral("output too large");
+    case Outcome::cancelled:
+        return QStringLiteral("cancelled");
     }
     return {};
 }

@@ -11,6 +11,8 @@
 
 namespace quorvex {
 
+class ToolCancellation;
+
 /// How long a tool may run before it is killed, by kind of command:
 ///  - queries (list, get_app_container, listapps, sqlite3 reads...): `kDefaultToolTimeout`;
 ///  - work whose length grows with what the user handed over (installs, media, container and
@@ -27,6 +29,9 @@ inline constexpr qsizetype kDefaultToolOutputLimit = qsizetype(64) * 1024 * 1024
 struct ToolLimits {
     std::chrono::milliseconds timeout = kDefaultToolTimeout; // kNoToolTimeout: none
     qsizetype outputLimit = kDefaultToolOutputLimit;
+    /// Watched besides the timeout; nullptr: the one a ToolCancellation::Scope installed on the
+    /// calling thread, if any.
+    ToolCancellation* cancellation = nullptr;
 };
 
 /// What became of one tool run, with each way of failing told apart.
@@ -37,7 +42,8 @@ struct ToolResult {
         exitedWithStatus,
         killedBySignal,
         timedOut,
-        outputTooLarge
+        outputTooLarge,
+        cancelled
     };
 
     Outcome outcome = Outcome::launchFailed;
@@ -55,9 +61,9 @@ struct ToolResult {
 /// Runs an executable with an argument list (never through a shell). Standard error goes to
 /// /dev/null; standard input is inherited. A tool still running (or whose descendants still hold
 /// its output open) at the timeout, or whose output passes the limit, is killed with its whole
-/// process group; so is one started on a thread under a thrown ToolKillSwitch. Logs the arguments, the
-/// outcome and the duration at debug level in the "quorvex.tools" category. Safe to call from any thread at
-/// the same time.
+/// process group; so is one whose cancellation is cancelled, and a cancelled one never starts. Logs the
+/// arguments, the outcome and the duration at debug level in the "quorvex.tools" category. Safe to call from
+/// any thread at the same time.
 ToolResult runToolResult(const std::string& executable, const std::vector<std::string>& arguments,
                          const ToolLimits& limits = {});
 

@@ -5,13 +5,14 @@
 namespace quorvex {
 
 ActionWindowsController::ActionWindowsController(SimulatorApps& apps, SimulatorActions& actions,
-                                                 ActionWindows::TargetUDID targetUDID, Clipboard& clipboard,
-                                                 ScreenshotThumbnail& thumbnail, QObject* parent)
+                                                 ActionWindows::TargetUDID targetUDID, Clock& clock,
+                                                 Clipboard& clipboard, ScreenshotThumbnail& thumbnail,
+                                                 QObject* parent)
     : QObject(parent)
     , m_apps(apps)
     , m_deepLink(ActionWindowKind::deepLink, apps, actions, targetUDID)
     , m_push(ActionWindowKind::push, apps, actions, targetUDID)
-    , m_screenshots(clipboard, thumbnail) {}
+    , m_screenshots(clock, clipboard, DeviceScreenshot::systemTools(thumbnail)) {}
 
 void ActionWindowsController::openDeepLinkWindow(const SimulatorApp& app) {
     m_deepLink.open(app);
@@ -31,7 +32,7 @@ void ActionWindowsController::screenshot(const QString& udid, bool copy) {
     for (const SimulatorDevice& device : m_apps.devices())
         if (device.udid == udid)
             name = device.name;
-    m_screenshots.start(ScreenshotFlow::request(udid, name, copy, QDateTime::currentDateTime()));
+    m_screenshots.screenshot(udid, name, std::nullopt, copy);
 }
 
 } // namespace quorvex

@@ -2,7 +2,7 @@
 
 #include "windows/ActionWindows.h"
 #include "windows/ActionWindowsService.h"
-#include "windows/ScreenshotFlow.h"
+#include "windows/DeviceScreenshot.h"
 #include "windows/StatusBarWindow.h"
 
 #include <QObject>
@@ -10,6 +10,7 @@
 namespace quorvex {
 
 class Clipboard;
+class Clock;
 class ScreenshotThumbnail;
 class SimulatorActions;
 class SimulatorApps;
@@ -21,28 +22,28 @@ class ActionWindowsController final : public QObject, public ActionWindowsServic
     Q_OBJECT
 public:
     ActionWindowsController(SimulatorApps& apps, SimulatorActions& actions,
-                            ActionWindows::TargetUDID targetUDID, Clipboard& clipboard,
+                            ActionWindows::TargetUDID targetUDID, Clock& clock, Clipboard& clipboard,
                             ScreenshotThumbnail& thumbnail, QObject* parent = nullptr);
 
     void openDeepLinkWindow(const SimulatorApp& app) override;
     void openPushWindow(const SimulatorApp& app) override;
     void showStatusBarWindow(const std::vector<SimulatorDevice>& devices,
                              const SimulatorDevice& target) override;
-    /// Reads the screenshot settings now, names the file after the simulator and the time, and
-    /// starts the screenshot; the outcome is told in a toast.
+    /// Starts a screenshot of the simulator with the settings of the moment, named after it.
     void screenshot(const QString& udid, bool copy) override;
 
     ActionWindows& deepLinkWindow() { return m_deepLink; }
     ActionWindows& pushWindow() { return m_push; }
     StatusBarWindow& statusBarWindow() { return m_statusBar; }
-    ScreenshotFlow& screenshotFlow() { return m_screenshots; }
+    /// The screenshot flow, shared with the connected devices' menu.
+    DeviceScreenshot& screenshots() { return m_screenshots; }
 
 private:
     SimulatorApps& m_apps;
     ActionWindows m_deepLink;
     ActionWindows m_push;
     StatusBarWindow m_statusBar;
-    ScreenshotFlow m_screenshots;
+    DeviceScreenshot m_screenshots;
 };
 
 } // namespace quorvex

@@ -1,6 +1,7 @@
 #include "windows/DeepLinkView.h"
 
 #include "simulator/SimulatorApp.h"
+#include "windows/DefaultAction.h"
 #include "windows/SendRow.h"
 
 #include <QFontDatabase>
@@ -46,7 +47,6 @@ DeepLinkView::DeepLinkView(ActionWindowState& state, SimulatorApps& apps, Simula
     });
 
     connect(m_url, &QLineEdit::textEdited, this, [this](const QString& text) { m_state.setUrl(text); });
-    connect(m_url, &QLineEdit::returnPressed, this, &DeepLinkView::send);
     connect(&m_state, &ActionWindowState::urlChanged, this, [this] {
         if (m_url->text() != m_state.url())
             m_url->setText(m_state.url());
@@ -55,6 +55,7 @@ DeepLinkView::DeepLinkView(ActionWindowState& state, SimulatorApps& apps, Simula
     connect(m_scaffold, &ActionScaffold::selectionChanged, this, &DeepLinkView::updateStates);
     connect(m_sendRow, &SendRow::sendClicked, this, &DeepLinkView::send);
     connect(m_sendRow, &SendRow::saveClicked, this, &DeepLinkView::save);
+    DefaultAction::install(this, m_sendRow->sendButton());
     updateStates();
 }
 

@@ -2,6 +2,7 @@
 
 #include "simulator/SimulatorApp.h"
 #include "ui/Palette.h"
+#include "windows/DefaultAction.h"
 #include "windows/SendRow.h"
 
 #include <QFontDatabase>
@@ -75,6 +76,7 @@ PushView::PushView(ActionWindowState& state, SimulatorApps& apps, SimulatorActio
     connect(m_scaffold, &ActionScaffold::selectionChanged, this, &PushView::updateStates);
     connect(m_sendRow, &SendRow::sendClicked, this, &PushView::send);
     connect(m_sendRow, &SendRow::saveClicked, this, &PushView::save);
+    DefaultAction::install(this, m_sendRow->sendButton());
     updateStates();
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QPushButton>
 #include <QWidget>
 
 class QLineEdit;
-class QPushButton;
 
 namespace quorvex {
 
@@ -18,6 +18,8 @@ public:
     void setPresetName(const QString& name);
     /// `enabled` gates the send button; `canSave` with a non-blank name gates "Save Preset".
     void setStates(bool enabled, bool canSave);
+    /// The window's default button: Return runs it (DefaultAction).
+    QPushButton* sendButton() const { return m_send; }
 
 signals:
     void sendClicked();

@@ -2,6 +2,8 @@
 
 #include "ui/Palette.h"
 #include "ui/Symbols.h"
+#include "windows/DefaultAction.h"
+#include "windows/SignalBars.h"
 #include "windows/StatusBarWindow.h"
 
 #include <QComboBox>
@@ -46,7 +48,6 @@ QPixmap batteryPixmap(const QString& symbol, QColor colour) {
 }
 
 void showSymbol(QLabel* label, const QString& symbol, QColor colour, int size = 16) {
-    label->setProperty("symbol", symbol);
     if (symbol.startsWith(QStringLiteral("battery.")))
         label->setPixmap(batteryPixmap(symbol, colour));
     else if (!Symbols::contains(symbol))
@@ -101,8 +102,8 @@ StatusBarView::StatusBarView(StatusBarWindow& window, QWidget* parent)
     , m_previewTime(named(new QLabel, "previewTime"))
     , m_previewCarrier(named(new QLabel, "previewCarrier"))
     , m_previewNetwork(named(new QLabel, "previewNetwork"))
-    , m_previewCellular(named(new QLabel, "previewCellular"))
-    , m_previewWifi(named(new QLabel, "previewWifi"))
+    , m_previewCellular(new SignalBars(SignalBars::Kind::cellular, window.clock()))
+    , m_previewWifi(new SignalBars(SignalBars::Kind::wifi, window.clock()))
     , m_previewBattery(named(new QLabel, "previewBattery"))
     , m_previewBolt(named(new QLabel, "previewBolt"))
     , m_simulator(new QComboBox)
@@ -124,6 +125,8 @@ StatusBarView::StatusBarView(StatusBarWindow& window, QWidget* parent)
     layout->setSpacing(14);
 
     // The preview strip.
+    m_previewCellular->setObjectName(QStringLiteral("previewCellular"));
+    m_previewWifi->setObjectName(QStringLiteral("previewWifi"));
     auto* preview = new QWidget;
     preview->setObjectName(QStringLiteral("preview"));
     preview->setAttribute(Qt::WA_StyledBackground);
@@ -251,6 +254,7 @@ StatusBarView::StatusBarView(StatusBarWindow& window, QWidget* parent)
         const int stepped = (value / 5) * 5;
         edit([&](StatusBar& s) { s.batteryLevel = stepped; });
     });
+    DefaultAction::install(this, m_apply);
     connect(&state, &StatusBarState::settingsChanged, this, &StatusBarView::refreshForm);
     connect(&state, &StatusBarState::devicesChanged, this, &StatusBarView::refreshDevices);
     connect(&state, &StatusBarState::targetChanged, this, &StatusBarView::refreshDevices);
@@ -303,14 +307,11 @@ void StatusBarView::refreshPreview() {
     const bool cellular = s.network != StatusBar::Network::wifi && s.network != StatusBar::Network::hide;
     m_previewNetwork->setText(cellular ? networkLabel(s.network) : QString());
     m_previewNetwork->setVisible(cellular);
-    showSymbol(m_previewCellular, QStringLiteral("cellularbars"), text);
-    m_previewCellular->setProperty("fill", double(s.cellularBars) * 0.25);
-    QColor wifi = text;
-    const double wifiOpacity = s.network == StatusBar::Network::wifi ? 1.0 : 0.35;
-    wifi.setAlphaF(float(wifiOpacity));
-    showSymbol(m_previewWifi, QStringLiteral("wifi"), wifi);
-    m_previewWifi->setProperty("fill", double(s.wifiBars) / 3.0);
-    m_previewWifi->setProperty("opacity", wifiOpacity);
+    m_previewCellular->setColor(text);
+    m_previewCellular->setFill(double(s.cellularBars) * 0.25);
+    m_previewWifi->setColor(text);
+    m_previewWifi->setFill(double(s.wifiBars) / 3.0);
+    m_previewWifi->setOpacity(s.network == StatusBar::Network::wifi ? 1.0 : 0.35);
     showSymbol(m_previewBattery, batterySymbol(s.batteryLevel), text, 20);
     showSymbol(m_previewBolt, QStringLiteral("bolt.fill"), text, 9);
     m_previewBolt->setVisible(s.battery == StatusBar::Battery::charging);

@@ -13,6 +13,7 @@ class QSpinBox;
 
 namespace quorvex {
 
+class SignalBars;
 class StatusBarWindow;
 
 /// The status-bar window's content: a live preview strip, the form bound to the window's state,
@@ -40,8 +41,8 @@ private:
     QLabel* m_previewTime;
     QLabel* m_previewCarrier;
     QLabel* m_previewNetwork;
-    QLabel* m_previewCellular;
-    QLabel* m_previewWifi;
+    SignalBars* m_previewCellular;
+    SignalBars* m_previewWifi;
     QLabel* m_previewBattery;
     QLabel* m_previewBolt;
     QComboBox* m_simulator;

@@ -1,6 +1,7 @@
 #include "windows/StatusBarWindow.h"
 
 #include "simulator/Toast.h"
+#include "tools/ToolCancellation.h"
 #include "windows/ContentSizedWindow.h"
 #include "windows/StatusBarView.h"
 #include "windows/WindowsLog.h"
@@ -9,14 +10,18 @@
 
 namespace quorvex {
 
-StatusBarWindow::StatusBarWindow(Override overrideStatusBar, Clear clearStatusBar, QObject* parent)
+StatusBarWindow::StatusBarWindow(Override overrideStatusBar, Clear clearStatusBar, Clock& clock,
+                                 QObject* parent)
     : QObject(parent)
     , m_override(std::move(overrideStatusBar))
-    , m_clear(std::move(clearStatusBar)) {
+    , m_clear(std::move(clearStatusBar))
+    , m_clock(clock)
+    , m_cancellation(std::make_shared<ToolCancellation>()) {
     m_queue.setMaxThreadCount(1);
 }
 
 StatusBarWindow::~StatusBarWindow() {
+    m_cancellation->cancelForGood();
     m_queue.waitForDone();
 }
 
@@ -57,7 +62,11 @@ void StatusBarWindow::cleanPreset() {
 void StatusBarWindow::runOnTargets(std::vector<SimulatorDevice> devices,
                                    std::function<bool(const QString& udid)> action, const QString& title) {
     QPointer<StatusBarWindow> self(this);
-    m_queue.start([self, devices = std::move(devices), action = std::move(action), title] {
+    m_queue.start([self, devices = std::move(devices), action = std::move(action), title,
+                   cancellation = m_cancellation] {
+        const ToolCancellation::Scope scope(cancellation.get());
+        if (cancellation->isCancelled())
+            return;
         QStringList failed;
         for (const SimulatorDevice& device : devices)
             if (!action(device.udid)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/data/SystemClock.h"
 #include "simulator/DeviceTools.h"
 #include "windows/StatusBarState.h"
 
@@ -15,22 +16,27 @@
 
 namespace quorvex {
 
+class ToolCancellation;
+
 /// The "Status Bar" window: a form and preview of a status-bar override, applied to one running
 /// simulator or all of them, and a reset of all overrides. GUI thread.
 ///
 /// The tool runs of Apply and Reset go to one serial queue per window, in click order, so a
 /// Reset clicked after an Apply always runs after it and the simulators end in the state of the
 /// last click; each click reports its own outcome in a toast, in the same order. The queue's
-/// thread gets copies of the settings and the list, never the state. The destructor waits for
-/// queued runs; their reports are then dropped.
+/// thread gets copies of the settings and the list, never the state. The destructor kills the
+/// tool run in progress and skips the queued ones, so quitting never waits on simctl; their
+/// reports are dropped.
 class StatusBarWindow final : public QObject {
     Q_OBJECT
 public:
     using Override = std::function<bool(const DeviceTools::StatusBar& statusBar, const QString& udid)>;
     using Clear = std::function<bool(const QString& udid)>;
 
+    /// The clock drives the preview's animations.
     explicit StatusBarWindow(Override overrideStatusBar = &DeviceTools::overrideStatusBar,
-                             Clear clearStatusBar = &DeviceTools::clearStatusBar, QObject* parent = nullptr);
+                             Clear clearStatusBar = &DeviceTools::clearStatusBar,
+                             Clock& clock = systemClock(), QObject* parent = nullptr);
     ~StatusBarWindow() override;
 
     /// Lists the simulators, preselects `target` (none: all), makes the window on first use and
@@ -42,6 +48,7 @@ public:
     void cleanPreset();
 
     StatusBarState& state() { return m_state; }
+    Clock& clock() { return m_clock; }
     QWidget* window() const { return m_window.get(); }
     /// Apply is possible: a simulator to act on and a valid time.
     bool canApply() const;
@@ -61,8 +68,10 @@ private:
 
     Override m_override;
     Clear m_clear;
+    Clock& m_clock;
     StatusBarState m_state;
     std::unique_ptr<QWidget> m_window;
+    std::shared_ptr<ToolCancellation> m_cancellation;
     QThreadPool m_queue;
 };
 

@@ -165,9 +165,11 @@ public:
         calls << "restore " + snapshot.name + " " + app.id + " " + device.id;
         return QtFuture::makeReadyFuture();
     }
-    void deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp&,
-                            const PhysicalDevice&) override {
+    void cancelCopy() override { calls << "cancel copy"; }
+    QFuture<void> deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp&,
+                                     const PhysicalDevice&) override {
         calls << "delete " + snapshot.name;
+        return QtFuture::makeReadyFuture();
     }
 };
 

@@ -172,6 +172,54 @@ TEST_F(ActionWindowsFixture, UrlNeedsToParseStrictlyAndHaveAScheme) {
     EXPECT_EQ(m_actions->history().front().udid, "A");
 }
 
+TEST_F(ActionWindowsFixture, ReturnInAFieldRunsTheSendButtonOnceAndNothingWhileItIsOff) {
+    ActionWindows& push = windows(ActionWindowKind::push);
+    ActionWindows& links = windows(ActionWindowKind::deepLink);
+    push.open(m_list[0]);
+    links.open(m_list[0]);
+    links.state().setUrl("myapp://orders");
+    const auto sent = [this](const char* command) {
+        int count = 0;
+        for (const auto& args : m_fake.argumentLists())
+            count += args.size() > 1 && args[1] == command;
+        return count;
+    };
+    struct Case {
+        const char* what;
+        ActionWindows& window;
+        const char* field;
+        const char* command; // of simctl
+        Qt::Key key;
+    };
+    const Case cases[] = {
+        {"preset name of the push window", push, "presetName", "push", Qt::Key_Return},
+        {"preset name of the push window, keypad", push, "presetName", "push", Qt::Key_Enter},
+        {"URL field", links, "urlField", "openurl", Qt::Key_Return},
+        {"preset name of the open-URL window", links, "presetName", "openurl", Qt::Key_Return},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int before = sent(c.command);
+        QTest::keyClick(find<QLineEdit>(c.window, c.field), c.key,
+                        c.key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        EXPECT_EQ(sent(c.command), before + 1);
+    }
+    // A new line in the payload stays a new line.
+    const int pushes = sent("push");
+    auto* editor = find<QPlainTextEdit>(push, "payloadEditor");
+    editor->moveCursor(QTextCursor::End);
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(sent("push"), pushes);
+    EXPECT_TRUE(push.state().payload().endsWith("}\n"));
+    // With the send button off, Return does nothing.
+    push.state().setPayload("[1]");
+    links.state().setUrl("orders/12345");
+    QTest::keyClick(find<QLineEdit>(push, "presetName"), Qt::Key_Return);
+    QTest::keyClick(find<QLineEdit>(links, "urlField"), Qt::Key_Return);
+    EXPECT_EQ(sent("push"), pushes);
+    EXPECT_EQ(sent("openurl"), 2);
+}
+
 TEST_F(ActionWindowsFixture, PresetNamesAreSavedUntrimmedAndBlankOnesCannotBeSaved) {
     ActionWindows& push = windows(ActionWindowKind::push);
     push.open(m_list[0]);

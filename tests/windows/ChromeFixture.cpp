@@ -146,4 +146,15 @@ std::filesystem::path ChromeFixture::addDeviceType(const std::string& name, cons
     return bundle;
 }
 
+std::filesystem::path ChromeFixture::addFramedPhone() {
+    addChrome(
+        "phone",
+        nlohmann::json{
+            {"images",
+             {{"sizing", {{"leftWidth", 10}, {"rightWidth", 10}, {"topHeight", 10}, {"bottomHeight", 10}}},
+              {"composite", "body"}}}},
+        {{"body", {50, 50}, Qt::darkGray}});
+    return addDeviceType("Phone", {display("Phone", 300, 600, "x.phone")});
+}
+
 } // namespace quorvex::test

@@ -42,6 +42,10 @@ public:
                                         const std::optional<QVariantMap>& profile = std::nullopt,
                                         const std::vector<Piece>& pieces = {});
 
+    /// A phone device type whose 300 x 600-pixel display "Phone" sits in a chrome 10 points wide
+    /// on every side, so a framed screenshot at 3x is 360 x 660 pixels. Returns its bundle.
+    std::filesystem::path addFramedPhone();
+
     const std::filesystem::path& root() const { return m_root; }
 
     static void writePdf(const std::filesystem::path& file, const Piece& piece);

@@ -1,17 +1,23 @@
 #include "windows/StatusBarWindow.h"
 
+#include "support/FakeClock.h"
+#include "support/FakeXcrun.h"
 #include "support/ToastLog.h"
 #include "windows/StatusBarView.h"
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+#include <functional>
 #include <mutex>
+#include <numeric>
 #include <thread>
 
 using namespace quorvex;
@@ -134,6 +140,40 @@ TEST(StatusBarWindowTest, ApplyThenResetRunInClickOrderEvenWhenTheOverrideIsSlow
     EXPECT_EQ(toasts.titles(), (QStringList{"Status bar set", "Status bar reset"}));
 }
 
+TEST(StatusBarWindowTest, ReturnInAFieldAppliesOnceAndNothingWhileApplyIsOff) {
+    Tools tools;
+    StatusBarWindow window(tools.overrideStatusBar(), tools.clearStatusBar());
+    window.show(simulators({"A"}), std::nullopt);
+    auto* time = window.window()->findChild<QLineEdit*>("timeField");
+    auto* carrier = window.window()->findChild<QLineEdit*>("carrierField");
+    QTest::keyClick(time, Qt::Key_Return);
+    QTest::keyClick(carrier, Qt::Key_Enter, Qt::KeypadModifier);
+    waitForRuns(window, 2);
+    EXPECT_EQ(tools.calls, (QStringList{"override udid-A 9:41", "override udid-A 9:41"}));
+    // An invalid time turns Apply off: Return then applies nothing.
+    time->setText("24:00");
+    QTest::keyClicks(time, "0");
+    QTest::keyClick(time, Qt::Key_Return);
+    QTest::qWait(50);
+    EXPECT_EQ(tools.calls.size(), 2);
+}
+
+TEST(StatusBarWindowTest, ClosingTheProgramKillsARunningOverrideInsteadOfWaitingForIt) {
+    test::FakeXcrun fake;
+    // simctl that hangs: the override never ends by itself.
+    fake.rule({{"args", {"simctl", "status_bar", "**"}}, {"delay", 300}});
+    auto window = std::make_unique<StatusBarWindow>();
+    window->show(simulators({"A", "B"}), std::nullopt);
+    window->apply();
+    window->reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !fake.argumentLists().empty(); }, 10'000));
+    QElapsedTimer closing;
+    closing.start();
+    window.reset();
+    EXPECT_LT(closing.elapsed(), 1000);
+    EXPECT_EQ(fake.argumentLists().size(), 1u) << "the queued runs never start";
+}
+
 TEST(StatusBarWindowTest, AnInvalidTimeDisablesApplyAndShowsTheHint) {
     Tools tools;
     StatusBarWindow window(tools.overrideStatusBar(), tools.clearStatusBar());
@@ -161,33 +201,132 @@ TEST(StatusBarWindowTest, AnInvalidTimeDisablesApplyAndShowsTheHint) {
     EXPECT_EQ(window.window()->findChild<QLabel*>("previewTime")->text(), "9:41");
 }
 
-TEST(StatusBarWindowTest, PreviewFollowsTheBatteryAndNetwork) {
-    struct Case {
-        std::int64_t level;
-        const char* symbol;
-    };
-    for (const Case c :
-         {Case{0, "battery.0"}, Case{12, "battery.0"}, Case{13, "battery.25"}, Case{37, "battery.25"},
-          Case{38, "battery.50"}, Case{62, "battery.50"}, Case{63, "battery.75"}, Case{87, "battery.75"},
-          Case{88, "battery.100"}, Case{100, "battery.100"}})
-        EXPECT_EQ(StatusBarView::batterySymbol(c.level), c.symbol) << c.level;
+// What the preview draws, read back from its pixels.
+class StatusBarPreviewTest : public ::testing::Test {
+protected:
+    void SetUp() override { m_window.show({}, std::nullopt); }
 
-    StatusBarWindow window;
-    window.show({}, std::nullopt);
-    QWidget* w = window.window();
-    StatusBar settings;
-    settings.network = StatusBar::Network::hide;
-    settings.batteryLevel = 12;
-    settings.battery = StatusBar::Battery::charging;
-    window.state().setSettings(settings);
-    EXPECT_DOUBLE_EQ(w->findChild<QLabel*>("previewWifi")->property("opacity").toDouble(), 0.35);
+    void set(const std::function<void(StatusBar&)>& change) {
+        StatusBar settings = m_window.state().settings();
+        change(settings);
+        m_window.state().setSettings(settings);
+    }
+    // The widget's own drawing on a transparent ground, at one pixel per point.
+    static QImage drawn(QWidget* widget) {
+        QImage image(widget->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        widget->render(&image, {}, {}, QWidget::DrawChildren);
+        return image;
+    }
+    // How opaque each part of a signal symbol is drawn, 0 to 255: the four bars left to right, or
+    // the Wi-Fi dot and its two arcs from the inside out.
+    std::vector<int> parts(const char* name) {
+        auto* bars = m_window.window()->findChild<QWidget*>(name);
+        const QImage image = drawn(bars);
+        const std::vector<QPoint> points = QByteArray(name) == "previewCellular"
+                                               ? std::vector<QPoint>{{2, 12}, {6, 12}, {11, 12}, {15, 12}}
+                                               : std::vector<QPoint>{{9, 12}, {9, 8}, {9, 3}};
+        std::vector<int> alpha;
+        for (const QPoint& point : points)
+            alpha.push_back(qAlpha(image.pixel(point)));
+        return alpha;
+    }
+    static int lit(const std::vector<int>& alpha) {
+        return int(std::count_if(alpha.begin(), alpha.end(), [](int a) { return a > 200; }));
+    }
+    static int dim(const std::vector<int>& alpha) {
+        return int(std::count_if(alpha.begin(), alpha.end(), [](int a) { return a > 30 && a < 100; }));
+    }
+
+    test::FakeClock m_clock;
+    StatusBarWindow m_window{&DeviceTools::overrideStatusBar, &DeviceTools::clearStatusBar, m_clock};
+};
+
+TEST_F(StatusBarPreviewTest, CellularAndWifiBarsAreFilledToTheirCount) {
+    for (int bars = 0; bars <= 4; ++bars) {
+        SCOPED_TRACE(bars);
+        set([&](StatusBar& s) { s.cellularBars = bars; });
+        m_clock.advance(2.0);
+        const auto alpha = parts("previewCellular");
+        EXPECT_EQ(lit(alpha), bars);
+        EXPECT_EQ(dim(alpha), 4 - bars) << "the rest is drawn, dimmed";
+        for (int i = 0; i < bars; ++i)
+            EXPECT_GT(alpha[size_t(i)], 200) << "from the left";
+    }
+    for (int bars = 0; bars <= 3; ++bars) {
+        SCOPED_TRACE(bars);
+        set([&](StatusBar& s) { s.wifiBars = bars; });
+        m_clock.advance(2.0);
+        const auto alpha = parts("previewWifi");
+        EXPECT_EQ(lit(alpha), bars);
+        EXPECT_EQ(dim(alpha), 3 - bars);
+    }
+}
+
+TEST_F(StatusBarPreviewTest, AChangeMovesAlongTheSpring) {
+    const auto total = [this] {
+        const auto alpha = parts("previewCellular");
+        return std::accumulate(alpha.begin(), alpha.end(), 0);
+    };
+    set([](StatusBar& s) { s.cellularBars = 0; });
+    m_clock.advance(2.0);
+    const int empty = total();
+    set([](StatusBar& s) { s.cellularBars = 4; });
+    const int start = total();
+    m_clock.advance(0.1);
+    const int early = total();
+    m_clock.advance(0.1);
+    const int later = total();
+    m_clock.advance(2.0);
+    const int settled = total();
+    EXPECT_EQ(start, empty) << "nothing jumps at the change";
+    EXPECT_LT(start, early);
+    EXPECT_LT(early, later);
+    EXPECT_LT(later, settled);
+    EXPECT_EQ(lit(parts("previewCellular")), 4);
+}
+
+TEST_F(StatusBarPreviewTest, WifiDimsOffWifiAndTheBatteryAndLabelsFollow) {
+    set([](StatusBar& s) { s.network = StatusBar::Network::wifi; });
+    m_clock.advance(2.0);
+    const int full = parts("previewWifi")[2];
+    set([](StatusBar& s) {
+        s.network = StatusBar::Network::hide;
+        s.batteryLevel = 12;
+        s.battery = StatusBar::Battery::charging;
+    });
+    m_clock.advance(2.0);
+    EXPECT_NEAR(parts("previewWifi")[2], full * 0.35, 3);
+    QWidget* w = m_window.window();
     EXPECT_FALSE(w->findChild<QLabel*>("previewNetwork")->isVisibleTo(w));
-    EXPECT_EQ(w->findChild<QLabel*>("previewBattery")->property("symbol").toString(), "battery.0");
     EXPECT_TRUE(w->findChild<QLabel*>("previewBolt")->isVisibleTo(w));
 
-    settings.network = StatusBar::Network::fiveGPlus;
-    settings.operatorName = "Carrier";
-    window.state().setSettings(settings);
+    // The battery is filled by the level's step: nothing up to 12 %, a quarter from 13, all from 88.
+    const auto filled = [w] {
+        const QImage image = w->findChild<QLabel*>("previewBattery")->pixmap().toImage();
+        int columns = 0;
+        for (int x = 0; x < image.width(); ++x)
+            columns += qAlpha(image.pixel(x, image.height() / 2)) > 200;
+        return columns;
+    };
+    const int empty = filled(); // the outline and the tip only
+    struct Case {
+        std::int64_t level;
+        double fill;
+    };
+    for (const Case c : {Case{13, 0.25}, Case{37, 0.25}, Case{38, 0.5}, Case{63, 0.75}, Case{88, 1.0}}) {
+        SCOPED_TRACE(c.level);
+        set([&](StatusBar& s) { s.batteryLevel = c.level; });
+        EXPECT_NEAR(filled() - empty, 2 * 19 * c.fill, 2); // drawn at twice the size
+    }
+    for (const Case c : {Case{0, 0}, Case{12, 0}, Case{13, 25}, Case{62, 50}, Case{87, 75}, Case{100, 100}})
+        EXPECT_EQ(StatusBarView::batterySymbol(c.level), "battery." + QString::number(int(c.fill)))
+            << c.level;
+
+    set([](StatusBar& s) {
+        s.network = StatusBar::Network::fiveGPlus;
+        s.operatorName = "Carrier";
+    });
     EXPECT_EQ(w->findChild<QLabel*>("previewNetwork")->text(), "5G+");
     EXPECT_TRUE(w->findChild<QLabel*>("previewCarrier")->isVisibleTo(w));
     EXPECT_EQ(StatusBarView::networkLabel(StatusBar::Network::hide), "None");

@@ -4,10 +4,12 @@
 #include "platform/data/Keychain.h"
 #include "tools/Environment.h"
 
+#include <QPromise>
 #include <QSettings>
 
 #include <nlohmann/json.hpp>
 
+#include <cctype>
 #include <mutex>
 
 namespace quorvex {
@@ -22,6 +24,12 @@ struct CachedToken {
 
 std::mutex g_cacheLock;
 std::optional<CachedToken> g_cache;
+
+// isxdigit takes only values of unsigned char: a UTF-16 unit past 255 would index past its
+// table. The ASCII test comes first.
+bool isAsciiHexDigit(QChar c) {
+    return c.unicode() < 128 && std::isxdigit(c.unicode());
+}
 
 QString noKeyMessage() {
     return QStringLiteral("No push key saved yet.");
@@ -64,7 +72,7 @@ std::optional<Apns::Credentials> Apns::Credentials::decode(const QByteArray& jso
 QString Apns::normalizedToken(const QString& token) {
     QString result;
     for (const QChar c : token)
-        if (isxdigit(c.unicode()) && c.unicode() < 128)
+        if (isAsciiHexDigit(c))
             result += c.toLower();
     return result;
 }
@@ -72,8 +80,7 @@ QString Apns::normalizedToken(const QString& token) {
 bool Apns::isValidToken(const QString& token) {
     if (token.size() < 64 || token.size() % 2 != 0)
         return false;
-    return std::all_of(token.begin(), token.end(),
-                       [](QChar c) { return c.unicode() < 128 && isxdigit(c.unicode()); });
+    return std::all_of(token.begin(), token.end(), isAsciiHexDigit);
 }
 
 bool Apns::isBackgroundPayload(const QString& payload) {
@@ -146,31 +153,61 @@ bool Apns::isTokenRejection(const QString& reason) {
     return reason == QLatin1String("InvalidProviderToken") || reason == QLatin1String("ExpiredProviderToken");
 }
 
-SigningKey Apns::loadSigningKey() {
+QFuture<Apns::LoadedKey> Apns::loadSigningKey() {
     const auto credentials = loadCredentials();
     if (!credentials)
-        throw UserFacingError(noKeyMessage(), 1);
-    const auto data = Keychain::shared().read(kKeychainService, credentials->keyID);
-    if (!data)
-        throw UserFacingError(noKeyMessage(), 1);
-    return SigningKey::fromPem(QString::fromUtf8(*data).trimmed().toUtf8());
+        return QtFuture::makeReadyFuture(LoadedKey{std::nullopt, noKeyMessage()});
+    return Keychain::shared()
+        .read(kKeychainService, credentials->keyID)
+        .then([](const Keychain::ReadResult& read) {
+            if (!read.status.ok)
+                return LoadedKey{std::nullopt, read.status.error, true};
+            if (!read.data)
+                return LoadedKey{std::nullopt, noKeyMessage()};
+            try {
+                return LoadedKey{SigningKey::fromPem(QString::fromUtf8(*read.data).trimmed().toUtf8()), {}};
+            } catch (const UserFacingError& error) {
+                return LoadedKey{std::nullopt, error.message()};
+            }
+        });
 }
 
-void Apns::saveKey(const QByteArray& pem, const Credentials& credentials) {
-    SigningKey::fromPem(QString::fromUtf8(pem).trimmed().toUtf8());
-    const auto previous = loadCredentials();
+QFuture<std::optional<QString>> Apns::saveKey(const QByteArray& pem, const Credentials& credentials) {
+    try {
+        SigningKey::fromPem(QString::fromUtf8(pem).trimmed().toUtf8());
+    } catch (const UserFacingError& error) {
+        return QtFuture::makeReadyFuture(std::optional<QString>(error.message()));
+    }
+    auto saved = std::make_shared<QPromise<std::optional<QString>>>();
+    saved->start();
+    const auto finish = [saved](std::optional<QString> message) {
+        saved->addResult(std::move(message));
+        saved->finish();
+    };
     Keychain& keychain = Keychain::shared();
-    // Replace first: a failed write leaves the previous key where it was.
-    const Keychain::Status written = keychain.write(
-        kKeychainService, credentials.keyID, QStringLiteral("Quorvex APNs key ") + credentials.keyID, pem);
-    if (!written.ok)
-        throw UserFacingError(QStringLiteral("Couldn’t save the key in the Keychain (%1).").arg(written.code),
-                              written.code);
-    if (previous && previous->keyID != credentials.keyID)
-        keychain.remove(kKeychainService, previous->keyID);
-    sharedDefaults().setValue(kCredentialsKey, credentials.encode());
-    sharedDefaults().sync();
-    dropCachedToken();
+    // The new item first, so a failed write leaves the previous key where it was; then every
+    // other item of the service goes (its status does not matter: a leftover is only clutter).
+    keychain
+        .write(kKeychainService, credentials.keyID, QStringLiteral("Quorvex APNs key ") + credentials.keyID,
+               pem)
+        .then([&keychain, credentials, finish](const Keychain::Status& written) {
+            if (!written.ok) {
+                const QString code = written.code == Keychain::kNoAnswer
+                                         ? QString()
+                                         : QStringLiteral(" (%1)").arg(written.code);
+                finish(
+                    QStringLiteral("Couldn’t save the key in the Keychain%1. %2").arg(code, written.error));
+                return;
+            }
+            keychain.removeAll(kKeychainService, credentials.keyID)
+                .then([credentials, finish](const Keychain::Status&) {
+                    sharedDefaults().setValue(kCredentialsKey, credentials.encode());
+                    sharedDefaults().sync();
+                    dropCachedToken();
+                    finish(std::nullopt);
+                });
+        });
+    return saved->future();
 }
 
 std::optional<Apns::Credentials> Apns::loadCredentials() {
@@ -180,12 +217,11 @@ std::optional<Apns::Credentials> Apns::loadCredentials() {
     return Credentials::decode(value.toByteArray());
 }
 
-void Apns::removeKey() {
-    if (const auto credentials = loadCredentials())
-        Keychain::shared().remove(kKeychainService, credentials->keyID);
+QFuture<Keychain::Status> Apns::removeKey() {
     sharedDefaults().remove(kCredentialsKey);
     sharedDefaults().sync();
     dropCachedToken();
+    return Keychain::shared().removeAll(kKeychainService);
 }
 
 std::optional<QString> Apns::keyID(const QString& fileName) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "devices/core/SigningKey.h"
+#include "platform/data/Keychain.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFuture>
 #include <QString>
 
 #include <array>
@@ -17,7 +19,8 @@ namespace quorvex {
 /// The provider side of the Apple Push Notification service: the signing key in the keychain and
 /// its identifiers in the settings, the ES256 provider token (reused for 40 minutes), the HTTP/2
 /// request for one notification, and hints for the service's error reasons. Sending is
-/// ApnsClient's. GUI thread, apart from the pure functions.
+/// ApnsClient's. GUI thread, apart from the pure functions; the keychain is only ever asked
+/// asynchronously, so a keyring that hangs never holds up the caller.
 class Apns final {
 public:
     Apns() = delete;
@@ -84,16 +87,23 @@ public:
     /// True for the reasons after which a new token must be signed.
     static bool isTokenRejection(const QString& reason);
 
-    /// The key of the stored credentials from the keychain. Throws UserFacingError "No push key
-    /// saved yet." when there is none, or the parse error.
-    static SigningKey loadSigningKey();
-    /// Checks the PEM text, stores it in the keychain under the new Key ID (replacing first, so a
-    /// failure keeps the old key), then removes an item left under another Key ID and stores the
-    /// credentials. Throws UserFacingError; on failure nothing is changed.
-    static void saveKey(const QByteArray& pem, const Credentials& credentials);
+    /// The stored signing key, or why there is none.
+    struct LoadedKey {
+        std::optional<SigningKey> key;
+        /// "No push key saved yet.", the parse error, or the keychain's own reason.
+        QString error;
+        /// The keychain could not be asked (none running, no answer): the key may still be there.
+        bool keychainFailed = false;
+    };
+    /// The key of the stored credentials, read from the keychain.
+    static QFuture<LoadedKey> loadSigningKey();
+    /// Checks the PEM text, stores it in the keychain under the new Key ID (a failure keeps the
+    /// old key), then removes every other item of the service and stores the credentials. The
+    /// message when it failed (the parse error, or the keychain's code and reason), else none.
+    static QFuture<std::optional<QString>> saveKey(const QByteArray& pem, const Credentials& credentials);
     static std::optional<Credentials> loadCredentials();
-    /// Removes the keychain item and the credentials.
-    static void removeKey();
+    /// Forgets the credentials at once and removes every keychain item of the service.
+    static QFuture<Keychain::Status> removeKey();
 
     /// "AuthKey_ABCDE12345.p8" gives "ABCDE12345": exactly ten letters or digits, upper-cased.
     static std::optional<QString> keyID(const QString& fileName);

@@ -6,6 +6,7 @@
 #include <QFuture>
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -19,6 +20,10 @@ namespace quorvex {
 /// Sends APNs requests over HTTP/2 with libcurl. One worker thread owns one curl handle and runs
 /// the requests one after another, so the TLS connection to the service is reused from one push
 /// to the next. Only the request's own four headers go out: curl's defaults are suppressed.
+///
+/// The worker waits on the transfer in curl's multi loop, which the destructor wakes: a request
+/// in flight is abandoned at once (its future ends with an error, as do those still queued), so
+/// the program never waits out a 60 s request when it quits.
 class ApnsClient final {
 public:
     struct Options {
@@ -48,15 +53,21 @@ public:
     /// The client the push window uses, created on first use.
     static ApnsClient& shared();
 
+    /// The error of a request abandoned because the client is being destroyed.
+    static inline const QString kStopped = QStringLiteral("The push was abandoned: the program is quitting.");
+
 private:
+    using Task = std::function<void(bool stopped)>;
     void run();
-    Response perform(void* handle, const Apns::Request& request);
+    Response perform(const Apns::Request& request);
 
     Options m_options;
+    void* m_multi = nullptr; // curl's multi handle: the worker's, woken by the destructor
+    void* m_easy = nullptr;  // the one transfer handle, whose connection is reused
     std::mutex m_lock;
     std::condition_variable m_wake;
-    std::deque<std::function<void(void*)>> m_queue;
-    bool m_stopping = false;
+    std::deque<Task> m_queue;
+    std::atomic<bool> m_stopping{false};
     std::thread m_worker;
 };
 

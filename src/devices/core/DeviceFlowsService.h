@@ -39,9 +39,15 @@ public:
                                         const PhysicalDevice& device) = 0;
     virtual QFuture<void> restoreSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
                                               const PhysicalDevice& device) = 0;
-    /// Confirms, then deletes the saved snapshot.
-    virtual void deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
-                                    const PhysicalDevice& device) = 0;
+    /// Stops the copy of the save, restore or download that runs, if any: its devicectl run is
+    /// killed and the busy flag freed once the flow has cleaned up (a restore first puts the
+    /// app's data back) and reported.
+    virtual void cancelCopy() = 0;
+    /// Confirms, then deletes the saved snapshot off the GUI thread. It takes no busy flag: only
+    /// a snapshot being restored is refused. The future ends once the result was shown, at once
+    /// when the user cancelled.
+    virtual QFuture<void> deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
+                                             const PhysicalDevice& device) = 0;
 };
 
 } // namespace quorvex

@@ -2,7 +2,6 @@
 
 #include "devices/core/ApnsClient.h"
 #include "devices/core/DeviceSnapshotStore.h"
-#include "devices/core/PhysicalDeviceTools.h"
 #include "devices/core/PhysicalDevices.h"
 #include "devices/core/UserFacingError.h"
 #include "devices/flows/DevicePushWindow.h"
@@ -12,35 +11,36 @@
 #include "storage/cleaner/BusyToast.h"
 #include "storage/files/Cleanup.h"
 #include "tools/Environment.h"
-#include "tools/FileGuards.h"
+#include "tools/ToolCancellation.h"
 #include "ui/ByteCountFormatter.h"
 #include "ui/Formatters.h"
+#include "windows/DeviceScreenshot.h"
+#include "windows/ScreenshotSettings.h"
 
-#include <QClipboard>
 #include <QFutureWatcher>
-#include <QGuiApplication>
-#include <QImage>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPromise>
-#include <QTemporaryDir>
 #include <QVBoxLayout>
 
 #include <QtConcurrent/QtConcurrentRun>
-#include <variant>
 
 namespace quorvex {
 
 namespace fs = std::filesystem;
 
-DeviceFlows::DeviceFlows(PhysicalDevices& inventory, ScreenshotSettingsReader screenshotSettings,
-                         Workspace& workspace, ApnsClient* client)
+DeviceFlows::DeviceFlows(PhysicalDevices& inventory, DeviceScreenshot& screenshots, Workspace& workspace,
+                         ApnsClient* client)
     : m_inventory(inventory)
-    , m_screenshotSettings(std::move(screenshotSettings))
+    , m_screenshots(screenshots)
     , m_workspace(workspace)
     , m_client(client) {}
 
-DeviceFlows::~DeviceFlows() = default;
+DeviceFlows::~DeviceFlows() {
+    // The program quits: the copy stops and its worker ends without starting anything more.
+    if (m_copy)
+        m_copy->cancelForGood();
+}
 
 std::vector<PhysicalDevice> DeviceFlows::devices() const {
     return m_inventory.devices();
@@ -63,7 +63,8 @@ void DeviceFlows::showPushWindow(const PhysicalDevice& device) {
 }
 
 template <typename Result>
-QFuture<void> DeviceFlows::runLongTask(std::function<Result()> work, std::function<void(Result)> done) {
+QFuture<void> DeviceFlows::runLongTask(std::function<Result(ToolCancellation*)> work,
+                                       std::function<void(Result)> done) {
     auto ended = std::make_shared<QPromise<void>>();
     ended->start();
     QFuture<void> future = ended->future();
@@ -72,84 +73,33 @@ QFuture<void> DeviceFlows::runLongTask(std::function<Result()> work, std::functi
         ended->finish();
         return future;
     }
+    auto cancellation = std::make_shared<ToolCancellation>();
+    m_copy = cancellation;
     auto* watcher = new QFutureWatcher<Result>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, ended, done = std::move(done)] {
         watcher->deleteLater();
+        m_copy.reset();
         // Cleared before the toast, so whoever reacts to the message may start the next task.
         Cleanup::shared().setWorking(false);
         done(watcher->result());
         ended->finish();
         emit flowFinished();
     });
-    watcher->setFuture(QtConcurrent::run(std::move(work)));
+    // The worker keeps its own reference: the flows may be gone before it ends.
+    watcher->setFuture(
+        QtConcurrent::run([work = std::move(work), cancellation] { return work(cancellation.get()); }));
     return future;
 }
 
-QString DeviceFlows::safeDeviceName(const QString& name) {
-    QString result = name;
-    for (QChar& c : result)
-        if (c == QLatin1Char('/') || c == QLatin1Char(':') || c == QLatin1Char('\\'))
-            c = QLatin1Char('-');
-    QString trimmed = result;
-    trimmed.remove(QLatin1Char(' ')).remove(QLatin1Char('\t'));
-    return trimmed.isEmpty() ? QStringLiteral("Device") : result;
-}
-
-QString DeviceFlows::timestamp(const QDateTime& date) {
-    return QLocale::c().toString(date.toLocalTime(), QStringLiteral("dd.MM.yyyy 'at' HH.mm.ss"));
-}
-
-fs::path DeviceFlows::freeName(const fs::path& folder, const QString& base, const QString& extension) {
-    fs::path candidate = folder / (base + extension).toStdString();
-    for (int n = 2; itemExists(candidate); ++n)
-        candidate = folder / (base + QStringLiteral(" %1").arg(n) + extension).toStdString();
-    return candidate;
+void DeviceFlows::cancelCopy() {
+    if (m_copy)
+        m_copy->cancel();
 }
 
 void DeviceFlows::screenshot(const PhysicalDevice& device, bool copy) {
-    const ScreenshotChoices choices = m_screenshotSettings();
-    const bool toClipboard = copy || choices.copyToClipboard;
-    auto temporary = std::make_shared<QTemporaryDir>();
-    const fs::path destination =
-        copy ? fs::path(temporary->path().toStdString()) / "screenshot.png"
-             : freeName(choices.folder,
-                        QStringLiteral("Screenshot ") + safeDeviceName(device.name) + QLatin1Char(' ') +
-                            timestamp(QDateTime::currentDateTime()),
-                        QStringLiteral(".png"));
-    const QString id = device.id;
-    const bool clean = choices.cleanStatusBar;
-    auto* watcher = new QFutureWatcher<bool>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this,
-            [this, watcher, destination, toClipboard, copy, temporary] {
-                watcher->deleteLater();
-                if (!watcher->result()) {
-                    Toast::show(QStringLiteral("Couldn’t take the screenshot"),
-                                QStringLiteral("Is the device unlocked and connected?"),
-                                QStringLiteral("camera"), true);
-                } else {
-                    if (toClipboard)
-                        QGuiApplication::clipboard()->setImage(
-                            QImage(QString::fromStdString(destination.string())));
-                    Toast::show(copy ? QStringLiteral("Screenshot copied")
-                                     : QStringLiteral("Screenshot saved"),
-                                copy ? std::nullopt
-                                     : std::optional(QString::fromStdString(destination.filename().string())),
-                                QStringLiteral("camera"), false);
-                }
-                emit flowFinished();
-            });
-    watcher->setFuture(QtConcurrent::run([id, destination, clean] {
-        std::error_code ignored;
-        fs::create_directories(destination.parent_path(), ignored);
-        // A preset the user chose stays; otherwise wear a clean one only for the capture.
-        const bool applied =
-            clean && !PhysicalDeviceTools::isOverridden(id) &&
-            PhysicalDeviceTools::setStatusBar(PhysicalDeviceTools::StatusBarPreset::screenshot, id, false);
-        const bool captured = PhysicalDeviceTools::captureScreenshot(id, destination);
-        if (applied)
-            PhysicalDeviceTools::clearStatusBar(id);
-        return captured;
-    }));
+    m_screenshots.screenshot(device.id, device.name, device, copy).then(this, [this] {
+        emit flowFinished();
+    });
 }
 
 std::optional<QString> DeviceFlows::promptSnapshotName(const DeviceApp& app, const PhysicalDevice& device) {
@@ -183,22 +133,32 @@ std::optional<QString> DeviceFlows::promptSnapshotName(const DeviceApp& app, con
 
 QFuture<void> DeviceFlows::saveSnapshotFlow(const PhysicalDevice& device, const DeviceApp& app,
                                             const QString& name) {
-    using Outcome = std::variant<DeviceSnapshot, QString>;
+    struct Outcome {
+        std::optional<DeviceSnapshot> snapshot;
+        QString error;
+        bool cancelled = false;
+    };
     return runLongTask<Outcome>(
-        [bundleID = app.id, device, name]() -> Outcome {
+        [bundleID = app.id, device, name](ToolCancellation* cancellation) {
+            Outcome outcome;
             try {
-                return DeviceSnapshotStore::save(bundleID, device, name);
+                outcome.snapshot = DeviceSnapshotStore::save(bundleID, device, name, cancellation);
             } catch (const UserFacingError& error) {
-                return error.message();
+                outcome.error = error.message();
+                outcome.cancelled = cancellation->isCancelled();
             }
+            return outcome;
         },
-        [](Outcome outcome) {
-            if (const auto* snapshot = std::get_if<DeviceSnapshot>(&outcome))
-                Toast::show(QStringLiteral("Saved “") + snapshot->name + QStringLiteral("”"),
-                            ByteCountFormatter::file(snapshot->size),
+        [](const Outcome& outcome) {
+            if (outcome.snapshot)
+                Toast::show(QStringLiteral("Saved “") + outcome.snapshot->name + QStringLiteral("”"),
+                            ByteCountFormatter::file(outcome.snapshot->size),
+                            QStringLiteral("clock.arrow.circlepath"), false);
+            else if (outcome.cancelled)
+                Toast::show(QStringLiteral("Snapshot cancelled"), QStringLiteral("Nothing was saved."),
                             QStringLiteral("clock.arrow.circlepath"), false);
             else
-                Toast::show(QStringLiteral("Couldn’t save the snapshot"), std::get<QString>(outcome),
+                Toast::show(QStringLiteral("Couldn’t save the snapshot"), outcome.error,
                             QStringLiteral("exclamationmark.triangle"), true);
         });
 }
@@ -216,14 +176,32 @@ bool DeviceFlows::confirmRestoreSnapshot(const DeviceSnapshot& snapshot, const D
     return Dialogs::shared().runAlert(alert) == Dialogs::kFirstButton;
 }
 
+namespace {
+
+// Where the data from before a restore that failed partway is kept, for the toast.
+QString keptDataSentence(const DeviceSnapshotStore::RestoreResult& result) {
+    if (result.keptSnapshot)
+        return QStringLiteral(" Its data from before is kept as the snapshot “") + result.keptSnapshot->name +
+               QStringLiteral("”.");
+    if (result.keptFolder)
+        return QStringLiteral(" Its data from before is kept in ") +
+               QString::fromStdString(result.keptFolder->string()) + QLatin1Char('.');
+    return {};
+}
+
+} // namespace
+
 QFuture<void> DeviceFlows::restoreSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
                                                const PhysicalDevice& device) {
     using Result = DeviceSnapshotStore::RestoreResult;
     return runLongTask<Result>(
-        [snapshot, app, device] { return DeviceSnapshotStore::restore(snapshot, app, device); },
-        [snapshot, app, device](Result result) {
+        [snapshot, app, device](ToolCancellation* cancellation) {
+            return DeviceSnapshotStore::restore(snapshot, app, device, cancellation);
+        },
+        [snapshot, app, device](const Result& result) {
             using Outcome = DeviceSnapshotStore::RestoreOutcome;
             const QString symbol = QStringLiteral("arrow.uturn.backward.circle");
+            const QString putBack = app.name + QStringLiteral("’s data was put back as it was.");
             switch (result.outcome) {
             case Outcome::restored:
                 Toast::show(QStringLiteral("Restored “") + snapshot.name + QStringLiteral("”"),
@@ -231,70 +209,108 @@ QFuture<void> DeviceFlows::restoreSnapshotFlow(const DeviceSnapshot& snapshot, c
                             false);
                 break;
             case Outcome::rolledBack:
-                Toast::show(QStringLiteral("Couldn’t restore the snapshot"),
-                            app.name + QStringLiteral("’s data was put back as it was."), symbol, true);
+                if (result.cancelled)
+                    Toast::show(QStringLiteral("Restore cancelled"), putBack, symbol, false);
+                else
+                    Toast::show(QStringLiteral("Couldn’t restore the snapshot"), putBack, symbol, true);
                 break;
             case Outcome::notStarted:
-                Toast::show(QStringLiteral("Couldn’t restore the snapshot"),
-                            QStringLiteral("Nothing was changed. Is ") + device.name +
-                                QStringLiteral(" unlocked and connected?"),
-                            symbol, true);
+                if (result.cancelled)
+                    Toast::show(QStringLiteral("Restore cancelled"), QStringLiteral("Nothing was changed."),
+                                symbol, false);
+                else
+                    Toast::show(QStringLiteral("Couldn’t restore the snapshot"),
+                                QStringLiteral("Nothing was changed. Is ") + device.name +
+                                    QStringLiteral(" unlocked and connected?"),
+                                symbol, true);
                 break;
-            case Outcome::failed: {
-                QString detail = QStringLiteral("Restore the snapshot again, or reinstall ") + app.name +
-                                 QStringLiteral(" from Xcode.");
-                if (result.keptBackup)
-                    detail += QStringLiteral(" The app’s previous data is kept in ") +
-                              QString::fromStdString(result.keptBackup->string()) + QLatin1Char('.');
-                Toast::show(QStringLiteral("Restore failed partway"), detail,
+            case Outcome::failed:
+                Toast::show(QStringLiteral("Restore failed partway"),
+                            QStringLiteral("Restore the snapshot again, or reinstall ") + app.name +
+                                QStringLiteral(" from Xcode.") + keptDataSentence(result),
                             QStringLiteral("exclamationmark.triangle"), true);
                 break;
-            }
             }
         });
 }
 
-void DeviceFlows::deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp&,
-                                     const PhysicalDevice& device) {
+QFuture<void> DeviceFlows::deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp&,
+                                              const PhysicalDevice& device) {
     Alert alert;
     alert.message = QStringLiteral("Delete “") + snapshot.name + QStringLiteral("”?");
     alert.informativeText = QStringLiteral("The saved copy on this computer is deleted. The app’s data on ") +
                             device.name + QStringLiteral(" isn’t affected.");
     alert.buttons = {{QStringLiteral("Delete"), true}, {QStringLiteral("Cancel")}};
     if (Dialogs::shared().runAlert(alert) != Dialogs::kFirstButton)
-        return;
-    // A restore reads the snapshot's folder while it runs.
-    if (Cleanup::shared().isWorking()) {
-        showBusyToast();
-        return;
-    }
-    try {
-        DeviceSnapshotStore::remove(snapshot);
-    } catch (const UserFacingError& error) {
-        Toast::show(QStringLiteral("Couldn’t delete the snapshot"), error.message(),
-                    QStringLiteral("exclamationmark.triangle"), true);
-        return;
-    }
-    Toast::show(QStringLiteral("Deleted “") + snapshot.name + QStringLiteral("”"), std::nullopt,
-                QStringLiteral("trash"), false);
+        return QtFuture::makeReadyFuture();
+    // A large snapshot takes a while to remove; the store refuses only the one being restored.
+    return QtConcurrent::run([snapshot]() -> std::optional<QString> {
+               try {
+                   DeviceSnapshotStore::remove(snapshot);
+               } catch (const UserFacingError& error) {
+                   return error.message();
+               }
+               return std::nullopt;
+           })
+        .then(this, [name = snapshot.name](const std::optional<QString>& error) {
+            if (error)
+                Toast::show(QStringLiteral("Couldn’t delete the snapshot"), *error,
+                            QStringLiteral("exclamationmark.triangle"), true);
+            else
+                Toast::show(QStringLiteral("Deleted “") + name + QStringLiteral("”"), std::nullopt,
+                            QStringLiteral("trash"), false);
+        });
 }
 
 QFuture<void> DeviceFlows::downloadAppDataFlow(const PhysicalDevice& device, const DeviceApp& app) {
-    const fs::path destination =
-        freeName(homeDirectoryURL() / "Downloads", safeDeviceName(app.name) + QStringLiteral(" Data ") +
-                                                       timestamp(QDateTime::currentDateTime()));
-    return runLongTask<bool>(
-        [bundleID = app.id, deviceID = device.id, destination] {
-            std::error_code ignored;
-            fs::create_directories(destination.parent_path(), ignored);
-            return DeviceApp::copyAppData(bundleID, deviceID, destination);
+    const QString baseName = ScreenshotSettings::safeDeviceName(app.name) + QStringLiteral(" Data ") +
+                             ScreenshotSettings::timestamp(QDateTime::currentDateTime());
+    const fs::path downloads = homeDirectoryURL() / "Downloads";
+    struct Outcome {
+        std::optional<fs::path> folder;
+        bool cancelled = false;
+    };
+    return runLongTask<Outcome>(
+        [bundleID = app.id, deviceID = device.id, downloads, baseName](ToolCancellation* cancellation) {
+            const auto folder =
+                DeviceSnapshotStore::downloadAppData(bundleID, deviceID, downloads, baseName, cancellation);
+            return Outcome{folder, !folder && cancellation->isCancelled()};
         },
-        [this, destination](bool copied) {
-            if (copied)
-                m_workspace.revealInFileManager(destination);
+        [this](const Outcome& outcome) {
+            if (outcome.folder)
+                m_workspace.revealInFileManager(*outcome.folder);
+            else if (outcome.cancelled)
+                Toast::show(QStringLiteral("Download cancelled"), std::nullopt,
+                            QStringLiteral("arrow.down.circle"), false);
             else
                 Toast::show(QStringLiteral("Couldn’t download the app’s data"), std::nullopt,
                             QStringLiteral("arrow.down.circle"), true);
+        });
+}
+
+QFuture<void> DeviceFlows::recoverInterruptedCopies() {
+    using Recovery = DeviceSnapshotStore::Recovery;
+    return runLongTask<Recovery>(
+        [](ToolCancellation*) { return DeviceSnapshotStore::recoverInterrupted(); },
+        [](const Recovery& recovery) {
+            const size_t kept = recovery.keptSnapshots.size() + recovery.keptFolders.size();
+            if (kept == 0)
+                return;
+            QString detail;
+            if (kept > 1)
+                detail = QStringLiteral("The apps’ data from before each is kept in "
+                                        "“Device Snapshots”, as snapshots named "
+                                        "“Before restoring …”.");
+            else if (!recovery.keptSnapshots.empty())
+                detail = QStringLiteral("The data of %1 from before it is kept as the "
+                                        "snapshot “%2”; restore that to put it back.")
+                             .arg(recovery.keptSnapshots[0].bundleID, recovery.keptSnapshots[0].name);
+            else
+                detail = QStringLiteral("The app’s data from before it is kept in %1.")
+                             .arg(QString::fromStdString(recovery.keptFolders[0].string()));
+            Toast::show(kept > 1 ? QStringLiteral("%1 restores were interrupted").arg(kept)
+                                 : QStringLiteral("A restore was interrupted"),
+                        detail, QStringLiteral("arrow.uturn.backward.circle"), true);
         });
 }
 

@@ -4,7 +4,6 @@
 
 #include <QObject>
 
-#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -12,26 +11,25 @@ namespace quorvex {
 
 class ApnsClient;
 class DevicePushWindow;
+class DeviceScreenshot;
 class PhysicalDevices;
+class ToolCancellation;
 class Workspace;
 
 /// The connected-device flows behind the menus: the push window, screenshots, and saving,
 /// restoring, deleting and downloading a device app's data. Slow device work runs on the thread
 /// pool; the flows hold the program's busy flag (Cleanup) meanwhile and report with toasts.
 /// `flowFinished` tells when an asynchronous flow has shown its result. GUI thread.
+///
+/// The copy that runs owns a ToolCancellation the user may trigger (cancelCopy); when the
+/// flows are destroyed at quit it is cancelled for good, so the worker ends at once and leaves
+/// what recoverInterruptedCopies() picks up at the next start.
 class DeviceFlows final : public QObject, public DeviceFlowsService {
     Q_OBJECT
 public:
-    /// The user's screenshot choices, read before every screenshot.
-    struct ScreenshotChoices {
-        std::filesystem::path folder;
-        bool cleanStatusBar = true;
-        bool copyToClipboard = true;
-    };
-    using ScreenshotSettingsReader = std::function<ScreenshotChoices()>;
-
-    /// Without a client the push window uses ApnsClient::shared().
-    DeviceFlows(PhysicalDevices& inventory, ScreenshotSettingsReader screenshotSettings, Workspace& workspace,
+    /// Screenshots go through the program's one screenshot flow. Without a client the push
+    /// window uses ApnsClient::shared().
+    DeviceFlows(PhysicalDevices& inventory, DeviceScreenshot& screenshots, Workspace& workspace,
                 ApnsClient* client = nullptr);
     ~DeviceFlows() override;
 
@@ -47,33 +45,35 @@ public:
                                 const PhysicalDevice& device) override;
     QFuture<void> restoreSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
                                       const PhysicalDevice& device) override;
-    void deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
-                            const PhysicalDevice& device) override;
+    void cancelCopy() override;
+    QFuture<void> deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
+                                     const PhysicalDevice& device) override;
+
+    /// Finishes or clears what copies killed with the program left (under the busy flag, off the
+    /// GUI thread) and tells the user where data from before an interrupted restore is kept.
+    /// Start-up; the future ends once that was shown.
+    QFuture<void> recoverInterruptedCopies();
 
     /// The push window, created on first use.
     DevicePushWindow& pushWindow();
-
-    /// "Ana/B:C" gives "Ana-B-C"; a name of blanks only gives "Device".
-    static QString safeDeviceName(const QString& name);
-    /// "09.12.2026 at 09.05.07" in local time.
-    static QString timestamp(const QDateTime& date);
-    /// `folder/base`, or `folder/base n` for the first n from 2 at which nothing exists.
-    static std::filesystem::path freeName(const std::filesystem::path& folder, const QString& base,
-                                          const QString& extension = {});
 
 signals:
     /// An asynchronous flow (save, restore, download, screenshot) has ended and shown its toast.
     void flowFinished();
 
 private:
+    /// Runs `work` on the pool under the busy flag with the cancellation of the copy; `done` reports
+    /// on the GUI thread.
     template <typename Result>
-    QFuture<void> runLongTask(std::function<Result()> work, std::function<void(Result)> done);
+    QFuture<void> runLongTask(std::function<Result(ToolCancellation*)> work,
+                              std::function<void(Result)> done);
 
     PhysicalDevices& m_inventory;
-    ScreenshotSettingsReader m_screenshotSettings;
+    DeviceScreenshot& m_screenshots;
     Workspace& m_workspace;
     ApnsClient* m_client;
     std::unique_ptr<DevicePushWindow> m_pushWindow;
+    std::shared_ptr<ToolCancellation> m_copy; // of the long task that runs
 };
 
 } // namespace quorvex

@@ -8,6 +8,7 @@
 #include "tools/Environment.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
+#include "windows/DefaultAction.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -26,8 +27,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QStringDecoder>
 #include <QToolButton>
@@ -100,6 +103,7 @@ DevicePushWindow::DevicePushWindow(ApnsClient& client, AppLoader loader, QWidget
     setAttribute(Qt::WA_DeleteOnClose, false);
     build();
     refresh();
+    checkKey();
 }
 
 DevicePushWindow::~DevicePushWindow() = default;
@@ -164,6 +168,7 @@ void DevicePushWindow::build() {
     auto* tokenRow = new QHBoxLayout;
     tokenRow->setSpacing(6);
     m_tokenField = new QLineEdit(this);
+    m_tokenField->setObjectName(QStringLiteral("tokenField"));
     m_tokenField->setPlaceholderText(QStringLiteral("a1b2c3…"));
     m_tokenField->setFont(monospaced());
     m_helpButton = new QToolButton(this);
@@ -245,26 +250,69 @@ void DevicePushWindow::build() {
     footer->addWidget(m_sendButton);
     root->addLayout(footer);
     connect(m_sendButton, &QPushButton::clicked, this, &DevicePushWindow::send);
+    DefaultAction::install(this, m_sendButton);
 
     setFixedWidth(540);
 }
 
+QString DevicePushWindow::keyTitle() const {
+    if (!m_credentials)
+        return QStringLiteral("Add your APNs key");
+    return QStringLiteral("Key ") + m_credentials->keyID + QStringLiteral(" · Team ") + m_credentials->teamID;
+}
+
+QString DevicePushWindow::keyDetail() const {
+    if (!m_credentials)
+        return QStringLiteral("Real devices only receive pushes through Apple’s push service, "
+                              "signed with your team’s .p8 key.");
+    const QString file = m_credentials->fileName;
+    switch (m_keyCheck) {
+    case KeyCheck::none:
+    case KeyCheck::checking:
+        return file + QStringLiteral(", checking your Keychain…");
+    case KeyCheck::stored:
+        return file + QStringLiteral(", stored in your Keychain");
+    case KeyCheck::missing:
+        return file + QStringLiteral(" isn’t in your Keychain any more; add it again.");
+    case KeyCheck::unreachable:
+        return file + QStringLiteral(": the Keychain can’t be read. ") + m_keyProblem;
+    }
+    return {};
+}
+
+void DevicePushWindow::checkKey() {
+    if (!m_credentials) {
+        m_keyCheck = KeyCheck::none;
+        refresh();
+        return;
+    }
+    m_keyCheck = KeyCheck::checking;
+    refresh();
+    // Only the latest check may land: an older one may describe a key replaced since.
+    const quint64 number = ++m_keyCheckNumber;
+    Apns::loadSigningKey().then([self = QPointer(this), number](const Apns::LoadedKey& loaded) {
+        if (!self || number != self->m_keyCheckNumber)
+            return;
+        self->m_keyCheck = loaded.key              ? KeyCheck::stored
+                           : loaded.keychainFailed ? KeyCheck::unreachable
+                                                   : KeyCheck::missing;
+        self->m_keyProblem = loaded.error;
+        self->refresh();
+        emit self->keyChanged();
+    });
+}
+
 void DevicePushWindow::refreshKeyBox() {
     const bool stored = m_credentials.has_value();
-    const QColor tint = stored ? palette().color(QPalette::Highlight) : QColor(255, 149, 0);
+    const bool readable = stored && (m_keyCheck == KeyCheck::stored || m_keyCheck == KeyCheck::checking);
+    const QColor tint = readable ? palette().color(QPalette::Highlight) : QColor(255, 149, 0);
     m_keyIcon->setPixmap(Symbols::pixmap(QStringLiteral("key.fill"), {18, 18}, tint, devicePixelRatioF()));
-    if (stored) {
-        m_keyTitle->setText(QStringLiteral("Key ") + m_credentials->keyID + QStringLiteral(" · Team ") +
-                            m_credentials->teamID);
-        m_keyDetail->setText(m_credentials->fileName + QStringLiteral(", stored in your Keychain"));
-        m_keyButton->setText(QStringLiteral("Change…"));
-    } else {
-        m_keyTitle->setText(QStringLiteral("Add your APNs key"));
-        m_keyDetail->setText(QStringLiteral("Real devices only receive pushes through Apple’s push service, "
-                                            "signed with your team’s .p8 key."));
-        m_keyButton->setText(QStringLiteral("Add Key…"));
-    }
+    m_keyTitle->setText(keyTitle());
+    m_keyDetail->setText(keyDetail());
+    m_keyButton->setText(stored ? QStringLiteral("Change…") : QStringLiteral("Add Key…"));
+    m_keyButton->setEnabled(!m_changingKey);
     m_removeButton->setVisible(stored);
+    m_removeButton->setEnabled(!m_changingKey);
 }
 
 void DevicePushWindow::refresh() {
@@ -304,6 +352,7 @@ void DevicePushWindow::show(const PhysicalDevice& device) {
     activateWindow();
     m_loadingApps = true;
     refresh();
+    checkKey();
     // Loads for an earlier device may still arrive; only the latest may fill the list.
     const quint64 generation = ++m_loadGeneration;
     auto* watcher = new QFutureWatcher<std::vector<DeviceApp>>(this);
@@ -386,7 +435,9 @@ std::optional<QString> DevicePushWindow::payloadMessage() const {
 bool DevicePushWindow::canSend() const {
     const bool hasApp = m_appID && std::any_of(m_apps.begin(), m_apps.end(),
                                                [this](const DeviceApp& app) { return app.id == *m_appID; });
-    return !payloadMessage() && !tokenHint() && hasApp && m_credentials && !m_sending;
+    // A key the keychain says is gone cannot sign; one it could not be asked about may still.
+    return !payloadMessage() && !tokenHint() && hasApp && m_credentials && m_keyCheck != KeyCheck::missing &&
+           !m_sending;
 }
 
 void DevicePushWindow::send() {
@@ -408,32 +459,44 @@ void DevicePushWindow::send() {
     m_sending = true;
     refresh();
 
-    const auto fail = [this](const QString& title, const std::optional<QString>& detail) {
-        Toast::show(title, detail, QStringLiteral("bell.slash"), true);
-        m_sending = false;
-        refresh();
-        emit sendFinished();
-    };
-    std::optional<Apns::Request> request;
-    try {
-        const SigningKey key = Apns::loadSigningKey();
-        const QString providerToken = Apns::providerToken(credentials, key, QDateTime::currentDateTimeUtc());
-        request = Apns::request(tokenText, app.id, payloadText, m_environment, providerToken);
-    } catch (const UserFacingError& error) {
-        fail(QStringLiteral("Couldn’t send the push"), error.message());
-        return;
-    }
-    if (!request) {
-        const QString reason = QStringLiteral("BadDeviceToken");
-        fail(QStringLiteral("APNs rejected the push: ") + reason, Apns::hint(reason));
-        return;
-    }
-    auto* watcher = new QFutureWatcher<ApnsClient::Response>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, app, device] {
-        watcher->deleteLater();
-        finishSend(watcher->result(), app, device);
+    const Apns::Environment environment = m_environment;
+    Apns::loadSigningKey().then([self = QPointer(this), credentials, app, device, tokenText, payloadText,
+                                 environment](const Apns::LoadedKey& loaded) {
+        if (!self)
+            return;
+        if (!loaded.key) {
+            self->failSend(QStringLiteral("Couldn’t send the push"), loaded.error);
+            self->checkKey();
+            return;
+        }
+        std::optional<Apns::Request> request;
+        try {
+            const QString providerToken =
+                Apns::providerToken(credentials, *loaded.key, QDateTime::currentDateTimeUtc());
+            request = Apns::request(tokenText, app.id, payloadText, environment, providerToken);
+        } catch (const UserFacingError& error) {
+            self->failSend(QStringLiteral("Couldn’t send the push"), error.message());
+            return;
+        }
+        if (!request) {
+            const QString reason = QStringLiteral("BadDeviceToken");
+            self->failSend(QStringLiteral("APNs rejected the push: ") + reason, Apns::hint(reason));
+            return;
+        }
+        auto* watcher = new QFutureWatcher<ApnsClient::Response>(self);
+        connect(watcher, &QFutureWatcherBase::finished, self, [self, watcher, app, device] {
+            watcher->deleteLater();
+            self->finishSend(watcher->result(), app, device);
+        });
+        watcher->setFuture(self->m_client.send(std::move(*request)));
     });
-    watcher->setFuture(m_client.send(std::move(*request)));
+}
+
+void DevicePushWindow::failSend(const QString& title, const std::optional<QString>& detail) {
+    Toast::show(title, detail, QStringLiteral("bell.slash"), true);
+    m_sending = false;
+    refresh();
+    emit sendFinished();
 }
 
 void DevicePushWindow::finishSend(const ApnsClient::Response& response, const DeviceApp& app,
@@ -461,6 +524,36 @@ void DevicePushWindow::finishSend(const ApnsClient::Response& response, const De
 }
 
 void DevicePushWindow::importKey() {
+    if (m_changingKey)
+        return;
+    m_changingKey = true;
+    refresh();
+    // Before asking for a file: with no keyring to keep the key in, the user is told why at once.
+    Keychain::shared().unavailableReason().then([self =
+                                                     QPointer(this)](const std::optional<QString>& reason) {
+        if (!self)
+            return;
+        if (reason) {
+            self->m_changingKey = false;
+            self->refresh();
+            Toast::show(QStringLiteral("Couldn’t reach your Keychain"), *reason, QStringLiteral("key"), true);
+            emit self->keyChanged();
+            return;
+        }
+        // The dialogs run their own loops: not inside the keychain's answer.
+        QMetaObject::invokeMethod(self, &DevicePushWindow::chooseKeyFile, Qt::QueuedConnection);
+    });
+}
+
+void DevicePushWindow::chooseKeyFile() {
+    bool saving = false;
+    const auto done = qScopeGuard([this, &saving] {
+        if (saving)
+            return;
+        m_changingKey = false;
+        refresh();
+        emit keyChanged();
+    });
     OpenPanel panel;
     panel.message = QStringLiteral(
         "Choose your APNs key (AuthKey_XXXXXXXXXX.p8) from Certificates, Identifiers & Profiles › Keys");
@@ -532,22 +625,42 @@ void DevicePushWindow::importKey() {
         return;
     }
     const Apns::Credentials credentials{keyID, teamID, fileName};
-    try {
-        Apns::saveKey(bytes, credentials);
-    } catch (const UserFacingError& error) {
-        Toast::show(QStringLiteral("Couldn’t save the key"), error.message(), QStringLiteral("key"), true);
-        return;
-    }
-    m_credentials = credentials;
-    refresh();
-    Toast::show(QStringLiteral("Push key saved"), QStringLiteral("Stored in your Keychain"),
-                QStringLiteral("key"), false);
+    saving = true;
+    Apns::saveKey(bytes, credentials)
+        .then([self = QPointer(this), credentials](const std::optional<QString>& error) {
+            if (!self)
+                return;
+            self->m_changingKey = false;
+            if (error) {
+                Toast::show(QStringLiteral("Couldn’t save the key"), *error, QStringLiteral("key"), true);
+            } else {
+                self->m_credentials = credentials;
+                Toast::show(QStringLiteral("Push key saved"), QStringLiteral("Stored in your Keychain"),
+                            QStringLiteral("key"), false);
+            }
+            // The box says what the keychain holds now, read back.
+            self->checkKey();
+            emit self->keyChanged();
+        });
 }
 
 void DevicePushWindow::removeKey() {
-    Apns::removeKey();
+    if (m_changingKey)
+        return;
+    m_changingKey = true;
     m_credentials.reset();
-    refresh();
+    checkKey();
+    Apns::removeKey().then([self = QPointer(this)](const Keychain::Status& removed) {
+        // A key left in the keyring is the user's secret still lying there: they hear of it.
+        if (!removed.ok)
+            Toast::show(QStringLiteral("Couldn’t remove the key from the Keychain"), removed.error,
+                        QStringLiteral("key"), true);
+        if (!self)
+            return;
+        self->m_changingKey = false;
+        self->refresh();
+        emit self->keyChanged();
+    });
 }
 
 void DevicePushWindow::showTokenHelp() {

@@ -27,6 +27,11 @@ namespace quorvex {
 /// token, environment and payload, and sends one notification through APNs with the user's key,
 /// which it also imports and removes. Remembers token and environment per app and the last app.
 /// One window for the whole process, hidden when closed. GUI thread.
+///
+/// The key box says only what the keychain confirmed: the stored key is read back (without
+/// waiting on the GUI thread) whenever the window is shown and after every change, and the box
+/// tells when it is missing or the keychain cannot be asked. Sends, imports and removals ask the
+/// keychain asynchronously too; its bound keeps a keyring that hangs from holding them up.
 class DevicePushWindow final : public QWidget {
     Q_OBJECT
 public:
@@ -63,6 +68,14 @@ public:
     void setPayload(const QString& payload);
     const std::optional<Apns::Credentials>& credentials() const { return m_credentials; }
     bool isSending() const { return m_sending; }
+    /// What the keychain said of the stored key.
+    enum class KeyCheck { none, checking, stored, missing, unreachable };
+    KeyCheck keyCheck() const { return m_keyCheck; }
+    /// The key box's two lines, as shown.
+    QString keyTitle() const;
+    QString keyDetail() const;
+    /// An import or removal is waiting for the keychain.
+    bool isChangingKey() const { return m_changingKey; }
 
     /// "Paste the app’s device token", "Device tokens are at least 64 hex characters", or none.
     std::optional<QString> tokenHint() const;
@@ -73,6 +86,9 @@ public:
 signals:
     void appsLoaded();
     void sendFinished();
+    /// The keychain has answered about the stored key (see keyCheck), or an import or removal
+    /// has ended.
+    void keyChanged();
 
 private:
     void build();
@@ -80,6 +96,9 @@ private:
     void refreshKeyBox();
     void applyApps(std::vector<DeviceApp> apps);
     void finishSend(const ApnsClient::Response& response, const DeviceApp& app, const PhysicalDevice& device);
+    void failSend(const QString& title, const std::optional<QString>& detail);
+    void checkKey();
+    void chooseKeyFile();
     void showTokenHelp();
 
     ApnsClient& m_client;
@@ -92,6 +111,10 @@ private:
     std::optional<QString> m_appID;
     Apns::Environment m_environment = Apns::Environment::sandbox;
     std::optional<Apns::Credentials> m_credentials;
+    KeyCheck m_keyCheck = KeyCheck::none;
+    QString m_keyProblem; // why the key cannot be read, when it cannot
+    quint64 m_keyCheckNumber = 0;
+    bool m_changingKey = false;
     bool m_sending = false;
     bool m_updatingViews = false;
 

@@ -6,7 +6,7 @@
 #include "platform/core/Clock.h"
 #include "platform/gui/WindowSystem.h"
 #include "tools/Environment.h"
-#include "tools/ToolKillSwitch.h"
+#include "tools/ToolCancellation.h"
 
 #include <QFuture>
 #include <QPointer>
@@ -30,7 +30,7 @@ DeviceHubPanel::DeviceHubPanel(Dependencies dependencies, QObject* parent)
 DeviceHubPanel::~DeviceHubPanel() {
     // At quit a probe still running is ended, not waited for.
     m_pool.clear();
-    m_tools.killAll();
+    m_tools.cancelForGood();
     m_pool.waitForDone();
 }
 
@@ -327,7 +327,7 @@ void DeviceHubPanel::pollRunningApps(std::function<void()> done) {
     }
     auto list = m_deps.listLaunchctl;
     QtConcurrent::run(&m_pool, [list, udid, &tools = m_tools] {
-        ToolKillSwitch::Scope scope(tools);
+        ToolCancellation::Scope scope(&tools);
         return list ? list(udid) : std::optional<QByteArray>();
     }).then(this, [finish, udid](const std::optional<QByteArray>& output) {
         finish(udid, parseLaunchctlAppIDs(output ? QString::fromUtf8(*output) : QString()));

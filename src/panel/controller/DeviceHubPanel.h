@@ -4,7 +4,7 @@
 #include "panel/controller/PanelTarget.h"
 #include "panel/controller/PanelWindow.h"
 #include "simulator/SimulatorApp.h"
-#include "tools/ToolKillSwitch.h"
+#include "tools/ToolCancellation.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -120,7 +120,7 @@ private:
     std::unique_ptr<ScheduledCall> m_nextProbe;
     std::unique_ptr<ScheduledCall> m_retiredHeal;
     std::unique_ptr<ScheduledCall> m_retiredProbe;
-    ToolKillSwitch m_tools;
+    ToolCancellation m_tools;
     QThreadPool m_pool; // last: destroyed first, so no probe outlives the object
 };
 

@@ -7,7 +7,7 @@
 #include "platform/gui/HotKey.h"
 #include "simulator/DeviceTools.h"
 #include "simulator/Toast.h"
-#include "tools/ToolKillSwitch.h"
+#include "tools/ToolCancellation.h"
 
 #include <QKeySequence>
 #include <QPointer>
@@ -42,7 +42,7 @@ DeviceHubShortcuts::DeviceHubShortcuts(Dependencies dependencies, QObject* paren
 
 DeviceHubShortcuts::~DeviceHubShortcuts() {
     // At quit the simulator commands still running are ended, not waited for.
-    m_tools.killAll();
+    m_tools.cancelForGood();
     m_pool.waitForDone();
 }
 
@@ -204,7 +204,7 @@ QFuture<void> DeviceHubShortcuts::runOnSimulator(const QString& symbol, const Si
     const QString name = simulator->name;
     return QtConcurrent::run(&m_pool,
                              [command, udid, &tools = m_tools] {
-                                 ToolKillSwitch::Scope scope(tools);
+                                 ToolCancellation::Scope scope(&tools);
                                  return command ? command(udid) : std::optional<QString>();
                              })
         .then(this, [symbol, name](const std::optional<QString>& result) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "simulator/SimulatorApp.h"
-#include "tools/ToolKillSwitch.h"
+#include "tools/ToolCancellation.h"
 
 #include <QFuture>
 #include <QObject>
@@ -93,8 +93,8 @@ private:
 
     Dependencies m_deps;
     std::vector<HotKey*> m_hotKeys;
-    ToolKillSwitch m_tools; // thrown at destruction: running commands' tools are killed
-    QThreadPool m_pool;     // last: destroyed first, so no command outlives the object
+    ToolCancellation m_tools; // cancelled for good at destruction: running commands' tools are killed
+    QThreadPool m_pool;       // last: destroyed first, so no command outlives the object
 };
 
 } // namespace quorvex

@@ -147,11 +147,26 @@ void DeviceAppDataCard::restore(const DeviceSnapshot& snapshot) {
 
 void DeviceAppDataCard::remove(const DeviceSnapshot& snapshot) {
     const auto app = currentApp();
-    if (!app)
+    if (!app || m_deleting.count(snapshot.id))
         return;
-    m_services.flows().deleteSnapshotFlow(snapshot, *app, m_device);
-    reloadSnapshots();
+    const QFuture<void> deleted = m_services.flows().deleteSnapshotFlow(snapshot, *app, m_device);
+    const auto listAgain = [this, id = snapshot.id] {
+        m_deleting.erase(id);
+        reloadSnapshots();
+        rebuild();
+    };
+    if (deleted.isFinished()) {
+        listAgain();
+        return;
+    }
+    m_deleting.insert(snapshot.id);
     rebuild();
+    auto* watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [watcher, listAgain] {
+        watcher->deleteLater();
+        listAgain();
+    });
+    watcher->setFuture(deleted);
 }
 
 void DeviceAppDataCard::rebuild() {
@@ -183,6 +198,13 @@ void DeviceAppDataCard::rebuild() {
     header->setObjectName(QStringLiteral("appDataRow"));
     if (spin.appDataRow)
         header->addTrailing(new Spinner(header));
+    if (m_working) {
+        // The copy that runs stops from here; the header is never disabled.
+        auto* cancel = new PanelButtonStyle(QStringLiteral("Cancel"), false, header);
+        cancel->setObjectName(QStringLiteral("cancelCopyButton"));
+        connect(cancel, &QAbstractButton::clicked, this, [this] { m_services.flows().cancelCopy(); });
+        header->addTrailing(cancel);
+    }
     auto* menu = new ValueMenu(app ? app->name : QStringLiteral("Choose"), header);
     menu->setObjectName(QStringLiteral("appMenu"));
     for (const DeviceApp& each : m_apps) {
@@ -214,7 +236,10 @@ void DeviceAppDataCard::rebuild() {
         auto* row = new SettingsRow(QStringLiteral("doc.on.doc"), snapshot.name, snapshotSubtitle(snapshot),
                                     i + 1 == m_snapshots.size(), m_group);
         row->setObjectName(QStringLiteral("snapshotRow"));
-        row->setEnabled(idle);
+        const bool deleting = m_deleting.count(snapshot.id) != 0;
+        row->setEnabled(idle && !deleting);
+        if (deleting)
+            row->addTrailing(new Spinner(row));
         auto* restoreButton = new PanelButtonStyle(QStringLiteral("Restore"), false, row);
         restoreButton->setObjectName(QStringLiteral("restoreButton"));
         connect(restoreButton, &QAbstractButton::clicked, this, [this, snapshot] { restore(snapshot); });

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <optional>
+#include <set>
 #include <vector>
 
 class QVBoxLayout;
@@ -27,7 +28,8 @@ class SettingsGroup;
 /// The app list is read on the global thread pool. Each read is numbered; only the newest one
 /// may land, so a slow answer for a device the user has already switched away from is dropped.
 /// A flow's end comes back through a watcher the card owns: once the card is gone, nothing
-/// comes back to it, while the flow itself still finishes and reports.
+/// comes back to it, while the flow itself still finishes and reports. The running copy can be
+/// cancelled from the row that spins; a snapshot being deleted spins in its own row.
 class DeviceAppDataCard final : public QWidget {
     Q_OBJECT
 public:
@@ -93,6 +95,7 @@ private:
     std::vector<DeviceSnapshot> m_snapshots;
     bool m_isLoading = true;
     std::optional<QString> m_working;
+    std::set<QUuid> m_deleting;
     quint64 m_readNumber = 0;
     QVBoxLayout* m_layout;
     SettingsGroup* m_group = nullptr;

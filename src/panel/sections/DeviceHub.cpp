@@ -7,7 +7,6 @@
 #include "panel/controller/DeviceHubTracker.h"
 #include "panel/controller/SidePanelWindow.h"
 #include "panel/sections/DeviceHubPanelView.h"
-#include "panel/sections/DeviceScreenshot.h"
 #include "panel/sections/DeviceSectionServices.h"
 #include "panel/sections/LanguageTools.h"
 #include "panel/sections/PanelServices.h"
@@ -16,6 +15,8 @@
 #include "simulator/Toast.h"
 #include "tools/ToolPaths.h"
 #include "tools/ToolRunner.h"
+#include "windows/DeviceScreenshot.h"
+#include "windows/ScreenshotThumbnail.h"
 
 namespace quorvex {
 
@@ -52,8 +53,8 @@ DeviceHub::DeviceHub(Dependencies dependencies)
                                        QStringLiteral("launchctl"), QStringLiteral("list")});
         },
     });
-    m_screenshot =
-        std::make_unique<DeviceScreenshot>(m_deps.clock, m_deps.clipboard, DeviceScreenshot::systemTools());
+    m_screenshot = std::make_unique<DeviceScreenshot>(
+        m_deps.clock, m_deps.clipboard, DeviceScreenshot::systemTools(ScreenshotThumbnail::shared()));
     m_shortcuts = std::make_unique<DeviceHubShortcuts>(DeviceHubShortcuts::Dependencies{
         *m_tracker,
         *m_panel,

@@ -14,7 +14,7 @@
 #include "panel/widgets/ToolButton.h"
 #include "panel/widgets/ToolMenuButton.h"
 #include "simulator/Toast.h"
-#include "tools/ToolKillSwitch.h"
+#include "tools/ToolCancellation.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
 #include "windows/ActionWindowsService.h"
@@ -192,7 +192,7 @@ SimulatorBar::SimulatorBar(PanelServices& services, QWidget* parent)
 
 SimulatorBar::~SimulatorBar() {
     // The bar goes at quit: its commands' tools are ended rather than waited for.
-    m_tools.killAll();
+    m_tools.cancelForGood();
 }
 
 bool SimulatorBar::isPhysical() const {
@@ -446,7 +446,7 @@ QFuture<void> SimulatorBar::readSlowAnimations() {
     auto read = m_services.commands.slowAnimations;
     return QtConcurrent::run(&m_pool,
                              [read, udid = *udid, &tools = m_tools] {
-                                 ToolKillSwitch::Scope scope(tools);
+                                 ToolCancellation::Scope scope(&tools);
                                  return read(udid);
                              })
         .then(this, [this, udid = *udid, generation = m_slowGeneration](bool on) {
@@ -470,7 +470,7 @@ QFuture<void> SimulatorBar::toggleSlowAnimations() {
     // corrected instead of being flipped.
     return QtConcurrent::run(&m_pool,
                              [read, write, udid = *udid, &tools = m_tools]() -> std::optional<bool> {
-                                 ToolKillSwitch::Scope scope(tools);
+                                 ToolCancellation::Scope scope(&tools);
                                  const bool on = !read(udid);
                                  if (!write(on, udid))
                                      return std::nullopt;
@@ -492,7 +492,7 @@ QFuture<void> SimulatorBar::toggleSlowAnimations() {
 QFuture<void> SimulatorBar::runStatusBarJob(const QString& successTitle, std::function<bool()> job) {
     return QtConcurrent::run(&m_pool,
                              [job = std::move(job), &tools = m_tools] {
-                                 ToolKillSwitch::Scope scope(tools);
+                                 ToolCancellation::Scope scope(&tools);
                                  return job();
                              })
         .then(this, [this, successTitle](bool succeeded) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/ToolKillSwitch.h"
+#include "tools/ToolCancellation.h"
 
 #include <QFuture>
 #include <QPointer>
@@ -103,7 +103,7 @@ private:
     QVBoxLayout* m_toolSlot;
     QVBoxLayout* m_languageSlot;
     QToolButton* m_accessibility;
-    ToolKillSwitch m_tools;
+    ToolCancellation m_tools;
     QThreadPool m_pool; // last: destroyed first, so no command outlives the bar
 };
 

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSettings>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -49,6 +50,12 @@ bool verifies(const QString& jwt, const QByteArray& publicPem) {
     return ok;
 }
 
+// The keychain answers on the GUI thread; the fake one at once.
+template <typename T> T awaited(QFuture<T> future) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return future.isFinished(); }, 10'000));
+    return future.isFinished() && future.resultCount() > 0 ? future.result() : T{};
+}
+
 QByteArray decodePart(const QString& part) {
     return QByteArray::fromBase64(part.toLatin1(), QByteArray::Base64UrlEncoding);
 }
@@ -74,6 +81,17 @@ TEST_F(ApnsTest, TokensAreNormalisedAndCheckedByLength) {
         EXPECT_EQ(Apns::isValidToken(QString(c.digits, QLatin1Char('f'))), c.valid);
     }
     EXPECT_FALSE(Apns::isValidToken(QString(63, QLatin1Char('f')) + QLatin1Char('g')));
+
+    // Only ASCII hex digits count: no other script's digits or letters, no unit past 255.
+    QString everyOther;
+    for (char32_t unit = 0x80; unit <= 0xFFFF; ++unit)
+        if (!QChar::isSurrogate(unit))
+            everyOther += QChar(char16_t(unit));
+    EXPECT_EQ(Apns::normalizedToken(QStringLiteral("ab") + everyOther + QStringLiteral("CD")), "abcd");
+    for (const QString& lookalike :
+         {QStringLiteral("０"), QStringLiteral("ａ"), QStringLiteral("٠"), QStringLiteral("²")})
+        EXPECT_FALSE(Apns::isValidToken(QString(63, QLatin1Char('f')) + lookalike + QLatin1Char('f')))
+            << lookalike.toStdString();
 }
 
 TEST_F(ApnsTest, RequestCarriesExactlyFourHeadersChosenByThePayload) {
@@ -197,46 +215,56 @@ TEST_F(ApnsTest, CachedTokenIsReusedFor2400SecondsAndSignedAtMostOnceMeanwhile) 
     EXPECT_EQ(SigningKey::signatureCount() - before, 5);
 }
 
-TEST_F(ApnsTest, SavingReplacesTheKeyAndAFailedSaveKeepsTheOldOne) {
+TEST_F(ApnsTest, SavingReplacesEveryItemOfTheServiceAndAFailedSaveKeepsTheOldKey) {
     const test::TestKey first = test::makeP256Key();
     const test::TestKey second = test::makeP256Key();
     const Apns::Credentials one{"KEYONE1234", "TEAM123456", "AuthKey_KEYONE1234.p8"};
     const Apns::Credentials two{"KEYTWO1234", "TEAM123456", "AuthKey_KEYTWO1234.p8"};
 
-    EXPECT_THROW(Apns::loadSigningKey(), UserFacingError);
-    Apns::saveKey(first.privatePem + "\n", one);
+    EXPECT_EQ(awaited(Apns::loadSigningKey()).error, "No push key saved yet.");
+    // Items of the service that the stored credentials do not name (an earlier import whose
+    // credentials were lost, say) go too; other services' items stay.
+    awaited(keychain.write(Apns::kKeychainService, "STALE00000", "old", "stale"));
+    awaited(keychain.write("com.other.service", "KEYONE1234", "other", "other"));
+    EXPECT_EQ(awaited(Apns::saveKey(first.privatePem + "\n", one)), std::nullopt);
     EXPECT_EQ(Apns::loadCredentials(), one);
-    EXPECT_EQ(keychain.items().size(), 1u);
-    EXPECT_EQ(keychain.items().begin()->second, first.privatePem + "\n"); // stored as imported
+    EXPECT_EQ(keychain.items().size(), 2u);
+    EXPECT_EQ(keychain.item(Apns::kKeychainService, "KEYONE1234"), first.privatePem + "\n"); // as imported
+    EXPECT_TRUE(keychain.item("com.other.service", "KEYONE1234"));
     EXPECT_EQ(keychain.label(Apns::kKeychainService, "KEYONE1234"), "Quorvex APNs key KEYONE1234");
 
-    keychain.setFailWrites(true);
-    try {
-        Apns::saveKey(second.privatePem, two);
-        ADD_FAILURE() << "a failed keychain write must throw";
-    } catch (const UserFacingError& error) {
-        EXPECT_EQ(error.message(), "Couldn’t save the key in the Keychain (-25299).");
-    }
+    // The store's own reason reaches the message; the old key and credentials stay.
+    keychain.setFailWrites(true, "The collection is read-only.");
+    EXPECT_EQ(awaited(Apns::saveKey(second.privatePem, two)),
+              "Couldn’t save the key in the Keychain (7). The collection is read-only.");
     EXPECT_EQ(Apns::loadCredentials(), one);
-    EXPECT_NO_THROW(Apns::loadSigningKey());
+    EXPECT_TRUE(awaited(Apns::loadSigningKey()).key);
 
     keychain.setFailWrites(false);
-    EXPECT_THROW(Apns::saveKey("not a key", two), UserFacingError);
+    EXPECT_TRUE(awaited(Apns::saveKey("not a key", two)));
     EXPECT_EQ(Apns::loadCredentials(), one);
-    Apns::saveKey(second.privatePem, two);
-    ASSERT_EQ(keychain.items().size(), 1u);
-    EXPECT_EQ(keychain.items().begin()->first.second, "KEYTWO1234");
+    EXPECT_EQ(awaited(Apns::saveKey(second.privatePem, two)), std::nullopt);
+    EXPECT_FALSE(keychain.item(Apns::kKeychainService, "KEYONE1234"));
+    EXPECT_TRUE(keychain.item(Apns::kKeychainService, "KEYTWO1234"));
     EXPECT_EQ(Apns::loadCredentials(), two);
 
-    Apns::removeKey();
-    EXPECT_TRUE(keychain.items().empty());
+    EXPECT_TRUE(awaited(Apns::removeKey()).ok);
+    EXPECT_EQ(keychain.items().size(), 1u) << "only the other service's item is left";
     EXPECT_FALSE(Apns::loadCredentials());
-    try {
-        Apns::loadSigningKey();
-        ADD_FAILURE() << "no key is stored";
-    } catch (const UserFacingError& error) {
-        EXPECT_EQ(error.message(), "No push key saved yet.");
-    }
+    EXPECT_EQ(awaited(Apns::loadSigningKey()).error, "No push key saved yet.");
+}
+
+TEST_F(ApnsTest, AKeychainThatCannotBeAskedIsToldApartFromAMissingKey) {
+    const test::TestKey key = test::makeP256Key();
+    const Apns::Credentials credentials{"ABCDE12345", "TEAM123456", "AuthKey_ABCDE12345.p8"};
+    ASSERT_EQ(awaited(Apns::saveKey(key.privatePem, credentials)), std::nullopt);
+    keychain.setUnavailable(QStringLiteral("No secrets service is running."));
+    const Apns::LoadedKey loaded = awaited(Apns::loadSigningKey());
+    EXPECT_FALSE(loaded.key);
+    EXPECT_TRUE(loaded.keychainFailed);
+    EXPECT_EQ(loaded.error, "No secrets service is running.");
+    EXPECT_EQ(awaited(Apns::saveKey(key.privatePem, credentials)),
+              "Couldn’t save the key in the Keychain (5). No secrets service is running.");
 }
 
 TEST_F(ApnsTest, ChangingTheKeyDropsTheCachedToken) {
@@ -244,16 +272,17 @@ TEST_F(ApnsTest, ChangingTheKeyDropsTheCachedToken) {
     const test::TestKey second = test::makeP256Key();
     const Apns::Credentials credentials{"ABCDE12345", "TEAM123456", "AuthKey_ABCDE12345.p8"};
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    Apns::saveKey(first.privatePem, credentials);
-    const QString oldToken = Apns::providerToken(credentials, Apns::loadSigningKey(), now);
+    const auto stored = [] { return *awaited(Apns::loadSigningKey()).key; };
+    awaited(Apns::saveKey(first.privatePem, credentials));
+    const QString oldToken = Apns::providerToken(credentials, stored(), now);
     // The same identifiers with another key: the old token would be signed with the old key.
-    Apns::saveKey(second.privatePem, credentials);
-    const QString newToken = Apns::providerToken(credentials, Apns::loadSigningKey(), now);
+    awaited(Apns::saveKey(second.privatePem, credentials));
+    const QString newToken = Apns::providerToken(credentials, stored(), now);
     EXPECT_NE(newToken, oldToken);
     EXPECT_TRUE(verifies(newToken, second.publicPem));
-    Apns::removeKey();
-    Apns::saveKey(first.privatePem, credentials);
-    EXPECT_TRUE(verifies(Apns::providerToken(credentials, Apns::loadSigningKey(), now), first.publicPem));
+    awaited(Apns::removeKey());
+    awaited(Apns::saveKey(first.privatePem, credentials));
+    EXPECT_TRUE(verifies(Apns::providerToken(credentials, stored(), now), first.publicPem));
     EXPECT_TRUE(Apns::isTokenRejection("ExpiredProviderToken"));
     EXPECT_TRUE(Apns::isTokenRejection("InvalidProviderToken"));
     EXPECT_FALSE(Apns::isTokenRejection("BadDeviceToken"));

@@ -9,6 +9,7 @@
 #include "support/ToastLog.h"
 #include "tools/Environment.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,6 +18,8 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace quorvex {
 namespace {
@@ -105,14 +108,47 @@ TEST_F(ApnsClientTest, AnUntrustedCertificateIsATransportError) {
     EXPECT_FALSE(response.error.isEmpty());
 }
 
-TEST_F(ApnsClientTest, AnAnswerOverHttp1IsNotTakenForTheService) {
+TEST_F(ApnsClientTest, NothingOfTheRequestLeavesForAServerWithoutHttp2) {
     test::ApnsTestServer http1(m_key.publicPem, true);
     ASSERT_TRUE(http1.failure().isEmpty()) << http1.failure().toStdString();
-    ApnsClient client(http1.options());
-    const ApnsClient::Response response = await(client.send(request(kGoodToken)));
+    auto client = std::make_unique<ApnsClient>(http1.options());
+    const ApnsClient::Response response = await(client->send(request(kGoodToken)));
     EXPECT_FALSE(response.http2);
     EXPECT_EQ(response.status, 0);
-    EXPECT_EQ(response.error, "The server didn’t answer over HTTP/2.");
+    EXPECT_EQ(response.error, "The server doesn’t offer HTTP/2, so nothing was sent.");
+    // The bearer token and the payload never went out: the connection closed with no byte sent
+    // over it after the handshake.
+    client.reset();
+    QStringList requests;
+    EXPECT_EQ(http1.bytesOfClosedConnection(&requests), 0);
+    EXPECT_TRUE(requests.isEmpty()) << requests.join(", ").toStdString();
+}
+
+TEST_F(ApnsClientTest, QuittingWithARequestInFlightTakesUnderASecond) {
+    // The reference: a client with nothing to do.
+    QElapsedTimer idle;
+    auto unused = std::make_unique<ApnsClient>(m_server.options());
+    idle.start();
+    unused.reset();
+    const double idleTook = double(idle.nsecsElapsed()) / 1e6;
+
+    auto client = std::make_unique<ApnsClient>(m_server.options());
+    QFuture<ApnsClient::Response> inFlight = client->send(request(QString(64, QLatin1Char('d'))));
+    QFuture<ApnsClient::Response> queued = client->send(request(kGoodToken));
+    // The server holds the request: it will never answer within the client's 60 s.
+    ASSERT_TRUE(m_server.nextLine(QStringLiteral("held ")));
+    QElapsedTimer quitting;
+    quitting.start();
+    client.reset();
+    const double took = double(quitting.nsecsElapsed()) / 1e6;
+    RecordProperty("quitMilliseconds", QString::number(took, 'f', 3).toStdString());
+    std::printf("destroying the client with a request in flight took %.3f ms (an idle one %.3f ms)\n", took,
+                idleTook);
+    EXPECT_LT(took, 1000.0);
+    for (QFuture<ApnsClient::Response>* future : {&inFlight, &queued}) {
+        ASSERT_TRUE(future->isFinished()) << "nobody waits on an abandoned push";
+        EXPECT_EQ(future->result().error, ApnsClient::kStopped);
+    }
 }
 
 // The push window against the server: what the user is told for each answer.
@@ -122,7 +158,8 @@ protected:
         ApnsClientTest::SetUp();
         if (IsSkipped())
             return;
-        Apns::saveKey(m_key.privatePem, kCredentials);
+        auto saved = Apns::saveKey(m_key.privatePem, kCredentials);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return saved.isFinished(); }, 10'000));
     }
 
     void sendWith(ApnsClient& client, const QString& token) {

@@ -67,3 +67,30 @@ ApnsClient::Options ApnsTestServer::options(bool trusted) const {
 }
 
 } // namespace quorvex::test
+
+namespace quorvex::test {
+
+std::optional<QString> ApnsTestServer::nextLine(const QString& prefix, QStringList* skipped) {
+    for (;;) {
+        while (!m_node.canReadLine())
+            if (!m_node.waitForReadyRead(10'000))
+                return std::nullopt;
+        const QString line = QString::fromUtf8(m_node.readLine().trimmed());
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size());
+        if (skipped)
+            skipped->append(line);
+    }
+}
+
+std::optional<qint64> ApnsTestServer::bytesOfClosedConnection(QStringList* requests) {
+    QStringList skipped;
+    const auto closed = nextLine(QStringLiteral("closed "), &skipped);
+    if (requests)
+        for (const QString& line : skipped)
+            if (line.startsWith(QLatin1String("request ")))
+                requests->append(line.mid(8));
+    return closed ? std::optional(closed->toLongLong()) : std::nullopt;
+}
+
+} // namespace quorvex::test

@@ -4,8 +4,10 @@
 
 #include <QByteArray>
 #include <QProcess>
+#include <QStringList>
 #include <QTemporaryDir>
 
+#include <optional>
 #include <string>
 
 namespace quorvex::test {
@@ -25,6 +27,12 @@ public:
     int port() const { return m_port; }
     /// Connect-to and CA file for a client that trusts this server.
     ApnsClient::Options options(bool trusted = true) const;
+    /// HTTP/1.1 server only: the bytes that arrived over the next connection to close, once it
+    /// has closed (none after 10 s), and the requests it printed meanwhile.
+    std::optional<qint64> bytesOfClosedConnection(QStringList* requests = nullptr);
+    /// The rest of the next line the server prints that starts with `prefix`; none after 10 s.
+    /// The lines passed over on the way go to `skipped`.
+    std::optional<QString> nextLine(const QString& prefix, QStringList* skipped = nullptr);
 
 private:
     QTemporaryDir m_folder;

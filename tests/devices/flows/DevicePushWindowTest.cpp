@@ -11,12 +11,14 @@
 #include <QPromise>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <map>
 
 namespace quorvex {
@@ -55,8 +57,18 @@ private:
     std::vector<std::pair<QString, std::shared_ptr<QPromise<std::vector<DeviceApp>>>>> m_pending;
 };
 
+template <typename T> T awaited(QFuture<T> future) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return future.isFinished(); }, 10'000));
+    return future.isFinished() && future.resultCount() > 0 ? future.result() : T{};
+}
+
 class DevicePushWindowTest : public ::testing::Test {
 protected:
+    // Runs the import and waits for its end: the keychain answers asynchronously.
+    void import(DevicePushWindow& window) {
+        window.importKey();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window.isChangingKey(); }, 10'000));
+    }
     void TearDown() override {
         m_window.hide();
         sharedDefaults().clear();
@@ -111,8 +123,11 @@ TEST_F(DevicePushWindowTest, ChoosesTheLastAppAndRestoresItsSettings) {
 }
 
 TEST_F(DevicePushWindowTest, SendIsEnabledOnlyWithAValidPayloadTokenAppAndKey) {
-    Apns::saveKey(test::makeP256Key().privatePem, {"ABCDE12345", "TEAM123456", "AuthKey_ABCDE12345.p8"});
+    awaited(
+        Apns::saveKey(test::makeP256Key().privatePem, {"ABCDE12345", "TEAM123456", "AuthKey_ABCDE12345.p8"}));
     DevicePushWindow window(m_client, m_loads.loader());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return window.keyCheck() == DevicePushWindow::KeyCheck::stored; }, 10'000));
     window.show(kPhone);
     m_loads.finish("P1", {app("com.demo.a", "A")});
     EXPECT_EQ(window.tokenHint(), "Paste the app’s device token");
@@ -130,9 +145,40 @@ TEST_F(DevicePushWindowTest, SendIsEnabledOnlyWithAValidPayloadTokenAppAndKey) {
     EXPECT_FALSE(window.sendButton()->isEnabled());
     window.setPayload(DevicePushWindow::kDefaultPayload);
     window.removeKey();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.isChangingKey(); }, 10'000));
     EXPECT_FALSE(window.credentials());
     EXPECT_FALSE(window.canSend());
     EXPECT_TRUE(m_keychain.items().empty());
+    window.hide();
+}
+
+TEST_F(DevicePushWindowTest, ReturnInAFieldSendsOnceAndNothingWhileSendIsOff) {
+    awaited(
+        Apns::saveKey(test::makeP256Key().privatePem, {"ABCDE12345", "TEAM123456", "AuthKey_ABCDE12345.p8"}));
+    // Nothing listens on this port: each send ends at once with a refused connection.
+    ApnsClient::Options nowhere;
+    nowhere.connectTo = "::127.0.0.1:1";
+    ApnsClient client(nowhere);
+    DevicePushWindow window(client, m_loads.loader());
+    window.show(kPhone);
+    m_loads.finish("P1", {app("com.demo.a", "A")});
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return window.keyCheck() == DevicePushWindow::KeyCheck::stored; }, 10'000));
+    QSignalSpy sent(&window, &DevicePushWindow::sendFinished);
+    auto* token = window.findChild<QLineEdit*>("tokenField");
+    ASSERT_TRUE(token);
+    QTest::keyClicks(token, QString(64, QLatin1Char('a')));
+    QTest::keyClick(token, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sent.count() == 1; }, 10'000));
+    QTest::keyClick(token, Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sent.count() == 2; }, 10'000));
+    // A token too short turns Send off: Return sends nothing.
+    QTest::keyClick(token, Qt::Key_Backspace);
+    EXPECT_FALSE(window.sendButton()->isEnabled());
+    QTest::keyClick(token, Qt::Key_Return);
+    QTest::qWait(50);
+    EXPECT_EQ(sent.count(), 2);
+    EXPECT_FALSE(window.isSending());
     window.hide();
 }
 
@@ -172,7 +218,7 @@ TEST_F(DevicePushWindowTest, ImportingAKeyChecksTheFileAndTheIdentifiers) {
         m_dialogs.queuePanelAnswer({c.file});
         if (c.file == keyFile) // the other files never reach the alert
             answerWith(c.keyID, c.teamID);
-        m_window.importKey();
+        import(m_window);
         if (c.toast) {
             ASSERT_EQ(m_toasts.messages().size(), before + 1);
             EXPECT_EQ(m_toasts.messages().back().title, *c.toast);
@@ -183,16 +229,80 @@ TEST_F(DevicePushWindowTest, ImportingAKeyChecksTheFileAndTheIdentifiers) {
     const Apns::Credentials expected{"ABCDE12345", "TEAM123456", "AuthKey_abcde12345.p8"};
     EXPECT_EQ(m_window.credentials(), expected);
     EXPECT_EQ(Apns::loadCredentials(), expected);
-    EXPECT_EQ(m_keychain.read(Apns::kKeychainService, "ABCDE12345"), key.privatePem);
+    EXPECT_EQ(m_keychain.item(Apns::kKeychainService, "ABCDE12345"), key.privatePem);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return m_window.keyCheck() == DevicePushWindow::KeyCheck::stored; }, 10'000));
+    EXPECT_EQ(m_window.keyDetail(), "AuthKey_abcde12345.p8, stored in your Keychain");
 
-    // A failing keychain leaves the stored key and the shown one as they were.
-    m_keychain.setFailWrites(true);
+    // A failing keychain leaves the stored key and the shown one as they were, and its own
+    // reason is in the message.
+    m_keychain.setFailWrites(true, "The collection is read-only.");
     m_dialogs.queuePanelAnswer({write("AuthKey_ZZZZZ99999.p8", test::makeP256Key().privatePem)});
     answerWith({}, "TEAM123456");
-    m_window.importKey();
-    EXPECT_EQ(m_toasts.messages().back().title, "Couldn’t save the key");
+    import(m_window);
+    EXPECT_EQ(m_toasts.messages().back(),
+              (ToastMessage{
+                  "Couldn’t save the key",
+                  QStringLiteral("Couldn’t save the key in the Keychain (7). The collection is read-only."),
+                  "key", true}));
     EXPECT_EQ(m_window.credentials(), expected);
-    EXPECT_EQ(m_keychain.read(Apns::kKeychainService, "ABCDE12345"), key.privatePem);
+    EXPECT_EQ(m_keychain.item(Apns::kKeychainService, "ABCDE12345"), key.privatePem);
+}
+
+TEST_F(DevicePushWindowTest, WithoutAKeychainTheImportSaysWhyBeforeAskingForAFile) {
+    m_keychain.setUnavailable(
+        QStringLiteral("No secrets service, such as GNOME Keyring or KWallet, is running."));
+    import(m_window);
+    EXPECT_TRUE(m_dialogs.panels().empty()) << "no file was asked for";
+    EXPECT_TRUE(m_dialogs.alerts().empty());
+    ASSERT_EQ(m_toasts.messages().size(), 1u);
+    EXPECT_EQ(
+        m_toasts.messages().back(),
+        (ToastMessage{"Couldn’t reach your Keychain",
+                      QStringLiteral("No secrets service, such as GNOME Keyring or KWallet, is running."),
+                      "key", true}));
+    EXPECT_FALSE(m_window.credentials());
+}
+
+TEST_F(DevicePushWindowTest, TheKeyBoxSaysOnlyWhatTheKeychainHolds) {
+    const Apns::Credentials credentials{"ABCDE12345", "TEAM123456", "AuthKey_ABCDE12345.p8"};
+    ASSERT_EQ(awaited(Apns::saveKey(test::makeP256Key().privatePem, credentials)), std::nullopt);
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        DevicePushWindow::KeyCheck check;
+        QString detail;
+        bool canSend;
+    };
+    const Case cases[] = {
+        {"stored", [] {}, DevicePushWindow::KeyCheck::stored,
+         "AuthKey_ABCDE12345.p8, stored in your Keychain", true},
+        {"keychain unreachable",
+         [&] { m_keychain.setUnavailable(QStringLiteral("No secrets service is running.")); },
+         DevicePushWindow::KeyCheck::unreachable,
+         "AuthKey_ABCDE12345.p8: the Keychain can’t be read. No secrets service is running.", true},
+        // The credentials outlived the item (the keyring was reset): no claim that it is stored.
+        {"item gone",
+         [&] {
+             m_keychain.setUnavailable(std::nullopt);
+             awaited(m_keychain.removeAll(Apns::kKeychainService));
+         },
+         DevicePushWindow::KeyCheck::missing,
+         "AuthKey_ABCDE12345.p8 isn’t in your Keychain any more; add it again.", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.arrange();
+        DevicePushWindow window(m_client, m_loads.loader());
+        window.show(kPhone);
+        m_loads.finish("P1", {app("com.demo.a", "A")});
+        window.setToken(QString(64, QLatin1Char('a')));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.keyCheck() == c.check; }, 10'000));
+        EXPECT_EQ(window.keyTitle(), "Key ABCDE12345 · Team TEAM123456");
+        EXPECT_EQ(window.keyDetail(), c.detail);
+        EXPECT_EQ(window.canSend(), c.canSend);
+        window.hide();
+    }
 }
 
 } // namespace

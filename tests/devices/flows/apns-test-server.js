@@ -1,12 +1,15 @@
 // A stand-in for the push service, for the client tests: HTTP/2 over TLS on a loopback port.
 // Usage: node apns-test-server.js <cert.pem> <key.pem> <signing-public-key.pem> [--http1]
 // With --http1 it is a plain HTTPS server that offers only HTTP/1.1 and answers 200 to anything,
-// for the client's check that the service really spoke HTTP/2.
+// for the client's check that the service really speaks HTTP/2. It prints "request <method>
+// <path>" for each request and, when a connection closes, "closed <n>" with the bytes that
+// arrived over it after the TLS handshake.
 // Prints the port on its first line. Verifies each request's provider token on its own (ES256,
 // raw r||s signature) and answers by device token:
 //   a…a (64)  200, with a JSON body describing what arrived (the client ignores it)
 //   b…b       400 {"reason":"BadDeviceToken"}
 //   c…c       403 without a body
+//   d…d       never answered: the server prints "held <path>" and keeps the stream open
 // A token that does not verify gets 403 {"reason":"InvalidProviderToken"}. Ends when its standard
 // input closes, so a test that dies never leaves it running.
 'use strict';
@@ -35,8 +38,15 @@ function verifyToken(authorization) {
 
 if (http1Only) {
   const plain = https.createServer({cert, key}, (request, response) => {
+    process.stdout.write(`request ${request.method} ${request.url}\n`);
     request.resume();
     request.on('end', () => { response.writeHead(200); response.end('{}'); });
+  });
+  // What arrived over each connection once TLS was up: anything at all is a request that left.
+  plain.on('secureConnection', (socket) => {
+    let bytes = 0;
+    socket.on('data', (chunk) => { bytes += chunk.length; });
+    socket.on('close', () => process.stdout.write(`closed ${bytes}\n`));
   });
   plain.listen(0, '127.0.0.1', () => process.stdout.write(plain.address().port + '\n'));
   process.stdin.resume();
@@ -62,6 +72,7 @@ server.on('stream', (stream, headers) => {
     if (!token) return answer(403, {reason: 'InvalidProviderToken'});
     if (/^b+$/.test(deviceToken)) return answer(400, {reason: 'BadDeviceToken'});
     if (/^c+$/.test(deviceToken)) return answer(403);
+    if (/^d+$/.test(deviceToken)) return process.stdout.write(`held ${path}\n`);
     const names = Object.keys(headers).filter((n) => !n.startsWith(':'));
     answer(200, {
       method: headers[':method'], path, authority: headers[':authority'], names,

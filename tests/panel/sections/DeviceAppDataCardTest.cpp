@@ -84,6 +84,10 @@ protected:
         ASSERT_NE(widget, nullptr);
         QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(4, widget->height() / 2));
     }
+    void waitForDelete() {
+        m_services.finishFlow();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return rows().back().enabled; }, 5000));
+    }
     void waitForFlowEnd() {
         QSignalSpy spy(m_card.get(), &DeviceAppDataCard::flowEnded);
         m_services.finishFlow();
@@ -222,6 +226,29 @@ TEST_F(DeviceAppDataCardTest, RestoreRunsOnlyWhenConfirmedAndDeleteListsTheSnaps
     EXPECT_EQ(m_services.calls.mid(m_services.calls.size() - 2),
               (QStringList{"delete Older com.demo.maps PHONE-1", "delete Newer com.demo.maps PHONE-1"}));
     EXPECT_EQ(rows().back(), (Row{"downloadRow", "Download", true, false, true}));
+}
+
+TEST_F(DeviceAppDataCardTest, TheRunningCopyCancelsFromTheAppDataRowAndADeleteSpinsInItsRow) {
+    m_services.deviceApps[kPhone.id] = {kMaps};
+    m_services.savedSnapshots[kMaps.id] = {snapshot("Newer", kMaps.id), snapshot("Older", kMaps.id)};
+    loaded();
+    EXPECT_FALSE(row("appDataRow")->findChild<PanelButtonStyle*>("cancelCopyButton"));
+    click(row("downloadRow"));
+    auto* cancel = row("appDataRow")->findChild<PanelButtonStyle*>("cancelCopyButton");
+    ASSERT_TRUE(cancel);
+    EXPECT_TRUE(cancel->isEnabled());
+    cancel->click();
+    EXPECT_EQ(m_services.calls.last(), "cancel copy");
+    waitForFlowEnd();
+    EXPECT_FALSE(row("appDataRow")->findChild<PanelButtonStyle*>("cancelCopyButton"));
+
+    // A snapshot being deleted spins and takes no clicks until its delete has ended.
+    m_services.holdDeletes = true;
+    row("snapshotRow", 1)->findChild<QToolButton*>("deleteSnapshotButton")->click();
+    EXPECT_EQ(rows().back(), (Row{"snapshotRow", "Older", true, true, false}));
+    EXPECT_EQ(rows()[3], (Row{"snapshotRow", "Newer", false, false, true}));
+    waitForDelete();
+    EXPECT_EQ(rows().back(), (Row{"snapshotRow", "Newer", true, false, true}));
 }
 
 TEST_F(DeviceAppDataCardTest, PickingAnotherAppListsItsSnapshots) {

@@ -120,13 +120,15 @@ public:
         calls << "restore " + snapshot.name + " " + app.id + " " + device.id;
         return running();
     }
-    void deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
-                            const PhysicalDevice& device) override {
+    void cancelCopy() override { calls << "cancel copy"; }
+    QFuture<void> deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
+                                     const PhysicalDevice& device) override {
         calls << "delete " + snapshot.name + " " + app.id + " " + device.id;
         if (deletes) {
             auto& list = savedSnapshots[app.id];
             std::erase_if(list, [&](const DeviceSnapshot& each) { return each.id == snapshot.id; });
         }
+        return holdDeletes ? running() : QtFuture::makeReadyFuture();
     }
     /// Ends the flow started first among those still running.
     void finishFlow() {
@@ -140,6 +142,7 @@ public:
     std::optional<QString> snapshotName;
     bool confirmsRestore = true;
     bool deletes = true;
+    bool holdDeletes = false; // a delete runs until finishFlow()
     QStringList calls;
     int snapshotLists = 0; // how often the saved snapshots were listed
 

@@ -1,86 +1,111 @@
-// The QtKeychain backend against a real Secret Service: a private session bus with
-// gnome-keyring-daemon on it, started by the test and ended with it. Skips when either is missing.
+// The QtKeychain backend against a real session bus the test starts itself: with GNOME Keyring on
+// it, with no Secret Service at all, and with one that never answers. Skips when the tools are
+// missing.
 #include "platform/data/qtkeychain/QtKeychain.h"
 
-#include <QDir>
-#include <QProcess>
-#include <QStandardPaths>
+#include "support/FakeClock.h"
+#include "support/PrivateSessionBus.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 
 namespace quorvex {
 namespace {
 
-// Starts dbus-daemon and an unlocked gnome-keyring for this process. Must run before the
-// process first touches the session bus, which Qt connects to once and then keeps.
-class SecretServiceSession final {
-public:
-    SecretServiceSession() {
-        if (QStandardPaths::findExecutable("dbus-daemon").isEmpty() ||
-            QStandardPaths::findExecutable("gnome-keyring-daemon").isEmpty()) {
-            m_skipReason = "dbus-daemon or gnome-keyring-daemon is not installed (scripts/install-deps)";
-            return;
-        }
-        const QString runtime = QDir::homePath() + "/runtime";
-        QDir().mkpath(runtime);
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        ::setenv("XDG_RUNTIME_DIR", runtime.toUtf8().constData(), 1);
-        m_bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        if (!m_bus.waitForStarted(5000) || !m_bus.waitForReadyRead(5000)) {
-            m_skipReason = "dbus-daemon did not start";
-            return;
-        }
-        const QByteArray address = m_bus.readLine().trimmed();
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", address.constData(), 1);
-        QProcess keyring;
-        keyring.start("gnome-keyring-daemon", {"--unlock", "--components=secrets", "--daemonize"});
-        keyring.write("test-password");
-        keyring.closeWriteChannel();
-        if (!keyring.waitForFinished(10'000) || keyring.exitCode() != 0) {
-            m_skipReason = "gnome-keyring-daemon did not start";
-            return;
-        }
-        // The daemon prints GNOME_KEYRING_CONTROL and its pid; end it with the bus.
-        for (const QByteArray& line : keyring.readAllStandardOutput().split('\n'))
-            if (line.startsWith("GNOME_KEYRING_PID="))
-                m_keyringPid = line.mid(18).toLongLong();
-    }
-    ~SecretServiceSession() {
-        if (m_keyringPid > 0)
-            QProcess::execute("kill", {QString::number(m_keyringPid)});
-        if (m_bus.state() != QProcess::NotRunning) {
-            m_bus.terminate();
-            if (!m_bus.waitForFinished(5000))
-                m_bus.kill();
-        }
-    }
-    const std::string& skipReason() const { return m_skipReason; }
+using Secrets = test::PrivateSessionBus::Secrets;
+const QString kService = "com.zelmora.Quorvex.test";
 
-private:
-    QProcess m_bus;
-    qint64 m_keyringPid = 0;
-    std::string m_skipReason;
-};
+template <typename T> T awaited(QFuture<T> future) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return future.isFinished(); }, 20'000));
+    return future.isFinished() && future.resultCount() > 0 ? future.result() : T{};
+}
 
-TEST(QtKeychainTest, WritesReplacesReadsAndRemovesAnItem) {
-    SecretServiceSession session;
-    if (!session.skipReason().empty())
-        GTEST_SKIP() << session.skipReason();
-    QtKeychain keychain;
-    ASSERT_TRUE(keychain.isAvailable());
-    const QString service = "com.zelmora.Quorvex.test";
-    EXPECT_FALSE(keychain.read(service, "KEY1"));
-    const Keychain::Status first = keychain.write(service, "KEY1", "Test key", "first\n");
+#define START_BUS(secrets)                                                                                   \
+    test::PrivateSessionBus bus(secrets);                                                                    \
+    if (!bus.skipReason().empty())                                                                           \
+    GTEST_SKIP() << bus.skipReason()
+
+TEST(QtKeychainTest, WritesReplacesReadsAndRemovesItems) {
+    START_BUS(Secrets::running);
+    test::FakeClock clock;
+    QtKeychain keychain(clock);
+    EXPECT_EQ(awaited(keychain.unavailableReason()), std::nullopt);
+    const Keychain::ReadResult missing = awaited(keychain.read(kService, "KEY1"));
+    EXPECT_TRUE(missing.status.ok) << "a missing item is no failure";
+    EXPECT_FALSE(missing.data);
+    const Keychain::Status first = awaited(keychain.write(kService, "KEY1", "Test key", "first\n"));
     ASSERT_TRUE(first.ok) << first.error.toStdString();
-    EXPECT_EQ(keychain.read(service, "KEY1"), QByteArray("first\n"));
-    ASSERT_TRUE(keychain.write(service, "KEY1", "Test key", "second").ok);
-    EXPECT_EQ(keychain.read(service, "KEY1"), QByteArray("second"));
-    EXPECT_FALSE(keychain.read(service, "KEY2"));
-    EXPECT_TRUE(keychain.remove(service, "KEY1").ok);
-    EXPECT_FALSE(keychain.read(service, "KEY1"));
-    EXPECT_TRUE(keychain.remove(service, "KEY1").ok) << "removing a missing item succeeds";
+    EXPECT_EQ(awaited(keychain.read(kService, "KEY1")).data, QByteArray("first\n"));
+    ASSERT_TRUE(awaited(keychain.write(kService, "KEY1", "Test key", "second")).ok);
+    EXPECT_EQ(awaited(keychain.read(kService, "KEY1")).data, QByteArray("second"));
+    EXPECT_FALSE(awaited(keychain.read(kService, "KEY2")).data);
+    EXPECT_TRUE(awaited(keychain.remove(kService, "KEY1")).ok);
+    EXPECT_FALSE(awaited(keychain.read(kService, "KEY1")).data);
+    EXPECT_TRUE(awaited(keychain.remove(kService, "KEY1")).ok) << "removing a missing item succeeds";
+}
+
+TEST(QtKeychainTest, RemoveAllTakesEveryAccountOfTheServiceButTheKeptOne) {
+    START_BUS(Secrets::running);
+    test::FakeClock clock;
+    QtKeychain keychain(clock);
+    for (const char* account : {"KEY1", "KEY2", "KEY3"})
+        ASSERT_TRUE(awaited(keychain.write(kService, account, "Test key", account)).ok);
+    ASSERT_TRUE(awaited(keychain.write("com.other.service", "KEY1", "Other", "other")).ok);
+    EXPECT_TRUE(awaited(keychain.removeAll(kService, QStringLiteral("KEY2"))).ok);
+    EXPECT_FALSE(awaited(keychain.read(kService, "KEY1")).data);
+    EXPECT_EQ(awaited(keychain.read(kService, "KEY2")).data, QByteArray("KEY2"));
+    EXPECT_FALSE(awaited(keychain.read(kService, "KEY3")).data);
+    EXPECT_EQ(awaited(keychain.read("com.other.service", "KEY1")).data, QByteArray("other"));
+    EXPECT_TRUE(awaited(keychain.removeAll(kService)).ok);
+    EXPECT_FALSE(awaited(keychain.read(kService, "KEY2")).data);
+}
+
+TEST(QtKeychainTest, WithoutASecretServiceEveryCallSaysWhyAtOnce) {
+    START_BUS(Secrets::none);
+    test::FakeClock clock;
+    QtKeychain keychain(clock);
+    // Answered by the bus itself: the bound is never needed (the fake clock never moves).
+    const QString none = "No secrets service, such as GNOME Keyring or KWallet, is running.";
+    EXPECT_EQ(awaited(keychain.unavailableReason()), none);
+    const Keychain::Status written = awaited(keychain.write(kService, "KEY1", "Test key", "data"));
+    EXPECT_FALSE(written.ok);
+    EXPECT_NE(written.code, Keychain::kNoAnswer);
+    EXPECT_EQ(written.error, none) << "the bus's own words name nothing the user knows";
+    const Keychain::ReadResult read = awaited(keychain.read(kService, "KEY1"));
+    EXPECT_FALSE(read.status.ok);
+    EXPECT_EQ(read.status.error, none);
+    EXPECT_FALSE(read.data);
+    EXPECT_FALSE(awaited(keychain.removeAll(kService)).ok);
+}
+
+TEST(QtKeychainTest, AKeyringThatNeverAnswersIsCutOffAtTheBoundWhileTheCallerRunsOn) {
+    START_BUS(Secrets::stopped);
+    test::FakeClock clock;
+    QtKeychain keychain(clock, 5.0);
+    QElapsedTimer started;
+    started.start();
+    QFuture<std::optional<QString>> available = keychain.unavailableReason();
+    QFuture<Keychain::Status> written = keychain.write(kService, "KEY1", "Test key", "data");
+    QFuture<Keychain::ReadResult> read = keychain.read(kService, "KEY1");
+    EXPECT_LT(started.elapsed(), 1000) << "the calls returned at once";
+    // The event loop keeps running meanwhile: a timer fires, nothing is settled.
+    bool ticked = false;
+    QTimer::singleShot(50, [&] { ticked = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ticked; }, 5000));
+    EXPECT_FALSE(available.isFinished() || written.isFinished() || read.isFinished());
+
+    clock.advance(5.0);
+    ASSERT_TRUE(available.isFinished() && written.isFinished() && read.isFinished());
+    const QString noAnswer =
+        "Your keyring didn’t answer within 5 seconds. It may be locked behind a prompt, or "
+        "stuck; unlock or restart it, then try again.";
+    EXPECT_EQ(available.result(), noAnswer);
+    EXPECT_EQ(written.result().code, Keychain::kNoAnswer);
+    EXPECT_EQ(written.result().error, noAnswer);
+    EXPECT_EQ(read.result().status.error, noAnswer);
 }
 
 } // namespace

@@ -1,10 +1,14 @@
-#include "panel/sections/DeviceScreenshot.h"
+#include "windows/DeviceScreenshot.h"
 
 #include "support/FakeClipboard.h"
 #include "support/FakeClock.h"
+#include "support/FakeXcrun.h"
+#include "support/RecordingWorkspace.h"
 #include "support/ToastLog.h"
 #include "tools/Environment.h"
+#include "windows/ChromeFixture.h"
 #include "windows/ScreenshotSettings.h"
+#include "windows/ScreenshotThumbnail.h"
 
 #include <QDir>
 #include <QSettings>
@@ -188,6 +192,113 @@ TEST_F(ScreenshotFixture, TwoScreenshotsInOneSecondKeepBothFiles) {
     EXPECT_EQ(files().size(), 2);
     EXPECT_EQ(thumbnails.size(), 2u);
     EXPECT_NE(thumbnails[0], thumbnails[1]);
+}
+
+// The same flow with the real tools, against the fake simctl: a simulator of a known device type
+// whose screenshot is a 300 x 600 picture, framed by a chrome 10 points wide at 3x.
+class SimulatorScreenshotTest : public ::testing::Test {
+protected:
+    static constexpr const char* kUdid = "UDID-PHONE";
+
+    void SetUp() override {
+        DeviceScreen::forgetDeviceTypes();
+        for (const QString& key : {ScreenshotSettings::kFrameKey, ScreenshotSettings::kCleanStatusBarKey,
+                                   ScreenshotSettings::kCopyKey})
+            sharedDefaults().remove(key);
+        sharedDefaults().setValue(ScreenshotSettings::kFolderKey, m_dir.filePath("Shots"));
+        const auto type = m_chrome.addFramedPhone();
+        m_fake.on(
+            {"simctl", "list", "devices", "-j"},
+            nlohmann::json{{"devices", {{"rt", {{{"udid", kUdid}, {"deviceTypeIdentifier", "type.phone"}}}}}}}
+                .dump());
+        m_fake.on(
+            {"simctl", "list", "devicetypes", "-j"},
+            nlohmann::json{{"devicetypes", {{{"identifier", "type.phone"}, {"bundlePath", type.string()}}}}}
+                .dump());
+        const auto source = std::filesystem::path(m_dir.path().toStdString()) / "screen.png";
+        test::ChromeFixture::writePng(source, {300, 600}, Qt::green);
+        m_fake.rule({{"args", {"simctl", "io", kUdid, "screenshot", "--display=Phone", "*"}},
+                     {"effects", {{{"copy", {source.string(), 5}}}}}});
+    }
+    void TearDown() override {
+        DeviceScreen::forgetDeviceTypes();
+        for (const QString& key : {ScreenshotSettings::kFolderKey, ScreenshotSettings::kFrameKey})
+            sharedDefaults().remove(key);
+    }
+    // What `status_bar list` says; the override and clear succeed.
+    void statusBar(const std::string& listing) {
+        m_fake.on({"simctl", "status_bar", kUdid, "list"}, listing);
+        m_fake.on({"simctl", "status_bar", kUdid, "override", "**"});
+        m_fake.on({"simctl", "status_bar", kUdid, "clear"});
+    }
+    void take(bool copy) {
+        const QFuture<void> done = m_screenshot.screenshot(kUdid, "iPhone 15 Pro", std::nullopt, copy);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                m_clock.advance(0.1);
+                return done.isFinished();
+            },
+            10'000));
+    }
+    std::vector<std::string> statusBarCalls() const {
+        std::vector<std::string> verbs;
+        for (const auto& args : m_fake.argumentLists())
+            if (args.size() > 3 && args[1] == "status_bar")
+                verbs.push_back(args[3]);
+        return verbs;
+    }
+    QStringList files() { return QDir(m_dir.filePath("Shots")).entryList(QDir::Files, QDir::Name); }
+
+    QTemporaryDir m_dir;
+    test::ChromeFixture m_chrome{m_dir.path().toStdString()};
+    test::FakeXcrun m_fake;
+    test::FakeClipboard m_clipboard;
+    test::FakeClock m_clock;
+    test::RecordingWorkspace m_workspace;
+    test::ToastLog m_toasts;
+    ScreenshotThumbnail m_thumbnail{m_clock, m_workspace};
+    DeviceScreenshot m_screenshot{m_clock, m_clipboard, DeviceScreenshot::systemTools(m_thumbnail)};
+};
+
+TEST_F(SimulatorScreenshotTest, ASavedShotIsFramedCopiedAndShownWithTheStatusBarClearedAfter) {
+    statusBar("");
+    take(false);
+    ASSERT_EQ(files().size(), 1);
+    EXPECT_TRUE(files()[0].startsWith("Screenshot iPhone 15 Pro "));
+    EXPECT_EQ(QImage(m_dir.filePath("Shots/" + files()[0])).size(), QSize(360, 660));
+    EXPECT_EQ(m_clipboard.image().size(), QSize(360, 660));
+    ASSERT_TRUE(m_thumbnail.file());
+    EXPECT_EQ(m_thumbnail.file()->filename().string(), files()[0].toStdString());
+    EXPECT_TRUE(m_toasts.messages().empty());
+    EXPECT_EQ(statusBarCalls(), (std::vector<std::string>{"list", "override", "clear"}));
+}
+
+TEST_F(SimulatorScreenshotTest, AnOverrideTheUserSetIsNeitherReplacedNorCleared) {
+    statusBar("Current Status Bar Overrides:\n=============================\nTime: 10:10\n");
+    take(true);
+    EXPECT_EQ(statusBarCalls(), (std::vector<std::string>{"list"}));
+    EXPECT_EQ(QImage::fromData(m_clipboard.png(), "PNG").size(), QSize(360, 660));
+}
+
+TEST_F(SimulatorScreenshotTest, WithoutAFrameForTheDeviceTheShotIsSavedPlainAndSaysSo) {
+    m_fake.clearRules();
+    statusBar("");
+    m_fake.on({"simctl", "list", "devices", "-j"}, "{}"); // unknown device type: captured as "primary"
+    const auto source = std::filesystem::path(m_dir.path().toStdString()) / "primary.png";
+    test::ChromeFixture::writePng(source, {300, 600}, Qt::green);
+    m_fake.rule({{"args", {"simctl", "io", kUdid, "screenshot", "--display=primary", "*"}},
+                 {"effects", {{{"copy", {source.string(), 5}}}}}});
+    take(false);
+    ASSERT_EQ(files().size(), 1);
+    EXPECT_EQ(QImage(m_dir.filePath("Shots/" + files()[0])).size(), QSize(300, 600));
+    ASSERT_EQ(m_toasts.messages().size(), 1u);
+    EXPECT_EQ(m_toasts.messages()[0],
+              (ToastMessage{"Saved without a device frame", QString("Xcode has no frame for iPhone 15 Pro."),
+                            "camera", false}));
+    // With framing switched off nothing is said about the frame.
+    sharedDefaults().setValue(ScreenshotSettings::kFrameKey, false);
+    take(false);
+    EXPECT_EQ(m_toasts.messages().size(), 1u);
 }
 
 } // namespace

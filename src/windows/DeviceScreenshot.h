@@ -20,16 +20,21 @@ namespace quorvex {
 class Clipboard;
 class Clock;
 class ScheduledCall;
+class ScreenshotThumbnail;
+class ToolCancellation;
 
-/// A screenshot of a booted simulator or a connected device: a clean status bar while it is
-/// taken (unless the user's own override is there, or whether there is one cannot be told), the
-/// device frame when one is known, then the file in the screenshot folder or the clipboard.
-/// Reports in toasts, the clipboard and the floating thumbnail; never to its caller.
+/// The one screenshot flow of the program, for a booted simulator or a connected device, from
+/// the status menu, the side panel and the shortcut alike: a clean status bar while it is taken
+/// (unless the user's own override is there, or whether there is one cannot be told), the
+/// capture, the blank check, the device frame when one is known (a device's through its model's
+/// device type), then the file in the screenshot folder or the clipboard. Reports in toasts, the
+/// clipboard and the floating thumbnail; never to its caller.
 ///
 /// GUI thread. Each request is independent: the override check, the override, the capture with
 /// framing and writing, and the clear run one after the other on the object's pool; the pause
-/// that lets the device redraw runs on the Clock. The file is created exclusively when written,
-/// so two screenshots in one second get two names.
+/// that lets the device redraw runs on the Clock. The file is named when it is written and
+/// created exclusively, so two screenshots in one second get two names. Destroying the object
+/// kills the tool runs still going and waits only for their steps to return.
 class DeviceScreenshot final : public QObject {
     Q_OBJECT
 public:
@@ -55,8 +60,8 @@ public:
         std::function<void(const std::filesystem::path& file)> showThumbnail;
     };
 
-    /// The real tools: simctl, devicectl, the device chrome and the shared thumbnail.
-    static Tools systemTools();
+    /// The real tools: simctl, devicectl, the device chrome and the given thumbnail.
+    static Tools systemTools(ScreenshotThumbnail& thumbnail);
 
     DeviceScreenshot(Clock& clock, Clipboard& clipboard, Tools tools, QObject* parent = nullptr);
     ~DeviceScreenshot() override;
@@ -83,6 +88,7 @@ private:
     Tools m_tools;
     std::map<quint64, std::unique_ptr<ScheduledCall>> m_pauses;
     quint64 m_nextPause = 0;
+    std::shared_ptr<ToolCancellation> m_cancellation;
     QThreadPool m_pool; // last: destroyed first, so no step outlives the object
 };
 

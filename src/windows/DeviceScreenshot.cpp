@@ -1,10 +1,11 @@
-#include "panel/sections/DeviceScreenshot.h"
+#include "windows/DeviceScreenshot.h"
 
 #include "devices/core/PhysicalDeviceTools.h"
 #include "platform/core/Clock.h"
 #include "platform/gui/Clipboard.h"
 #include "simulator/DeviceTools.h"
 #include "simulator/Toast.h"
+#include "tools/ToolCancellation.h"
 #include "tools/ToolPaths.h"
 #include "tools/ToolRunner.h"
 #include "windows/ScreenshotSettings.h"
@@ -34,7 +35,7 @@ struct DeviceScreenshot::Request {
     QPromise<void> promise;
 };
 
-DeviceScreenshot::Tools DeviceScreenshot::systemTools() {
+DeviceScreenshot::Tools DeviceScreenshot::systemTools(ScreenshotThumbnail& thumbnail) {
     Tools tools;
     tools.simulatorHasOverride = [](const QString& udid) -> std::optional<bool> {
         // A listing that fails says nothing: overriding then could wipe the user's own override.
@@ -80,7 +81,7 @@ DeviceScreenshot::Tools DeviceScreenshot::systemTools() {
     tools.framedImage = [](const QImage& image, const DeviceScreen& screen) {
         return DeviceScreen::framedImage(image, screen);
     };
-    tools.showThumbnail = [](const std::filesystem::path& file) { ScreenshotThumbnail::shared().show(file); };
+    tools.showThumbnail = [&thumbnail](const std::filesystem::path& file) { thumbnail.show(file); };
     return tools;
 }
 
@@ -88,9 +89,13 @@ DeviceScreenshot::DeviceScreenshot(Clock& clock, Clipboard& clipboard, Tools too
     : QObject(parent)
     , m_clock(clock)
     , m_clipboard(clipboard)
-    , m_tools(std::move(tools)) {}
+    , m_tools(std::move(tools))
+    , m_cancellation(std::make_shared<ToolCancellation>()) {}
 
 DeviceScreenshot::~DeviceScreenshot() {
+    // At quit a capture must not hold the program up: the tool runs are killed, so the steps
+    // return at once.
+    m_cancellation->cancelForGood();
     m_pool.waitForDone();
 }
 
@@ -111,7 +116,8 @@ QFuture<void> DeviceScreenshot::screenshot(const QString& udid, const QString& d
 
     const bool canOverride = !device || device->capabilities.count(kStatusBarCapability) != 0;
     const Tools tools = m_tools;
-    QtConcurrent::run(&m_pool, [tools, request, canOverride] {
+    QtConcurrent::run(&m_pool, [tools, request, canOverride, cancellation = m_cancellation] {
+        const ToolCancellation::Scope scope(cancellation.get());
         if (!request->cleanSetting || !canOverride)
             return false;
         if (request->device) {
@@ -144,7 +150,8 @@ QFuture<void> DeviceScreenshot::screenshot(const QString& udid, const QString& d
 
 void DeviceScreenshot::capture(std::shared_ptr<Request> request) {
     const Tools tools = m_tools;
-    QtConcurrent::run(&m_pool, [tools, request] {
+    QtConcurrent::run(&m_pool, [tools, request, cancellation = m_cancellation] {
+        const ToolCancellation::Scope scope(cancellation.get());
         Outcome outcome;
         const std::optional<ScreenCapture> shot =
             request->device ? tools.captureDevice(*request->device) : tools.captureSimulator(request->udid);
