@@ -1,7 +1,7 @@
 #include "app/ToolsSubmenuBuilder.h"
 
 #include "app/MenuIcons.h"
-#include "network/guide/NetworkSystem.h"
+#include "network/guide/SetupHelp.h"
 #include "network/model/NetworkService.h"
 #include "panel/sections/DeviceHubService.h"
 #include "simulator/SimulatorApps.h"
@@ -35,13 +35,12 @@ void ToolsSubmenuBuilder::fillSimulators(MenuRows& rows) const {
 
 void ToolsSubmenuBuilder::appendExtensionState(MenuRows& rows) const {
     const NetworkService& network = m_context.network;
-    if (network.awaitingApproval()) {
+    if (const auto topic = SetupHelp::pressing(network.setupObstacle(), network.awaitingApproval(),
+                                               network.awaitingProxyAllowance())) {
         rows.push_back(MenuRow::separator());
-        rows.push_back(
-            MenuRow::info(QStringLiteral("Allow the extension with “sudo quorvexctl approve” to continue."),
-                          QStringLiteral("exclamationmark.shield")));
-        rows.push_back(MenuRow::action(QStringLiteral("How to Allow the Extension…"), QStringLiteral("gear"),
-                                       std::nullopt, [] { NetworkSystem::showHowToApprove(); }));
+        rows.push_back(MenuRow::info(SetupHelp::line(*topic), QStringLiteral("exclamationmark.shield")));
+        rows.push_back(MenuRow::action(SetupHelp::buttonTitle(*topic), QStringLiteral("gear"), std::nullopt,
+                                       [topic = *topic] { SetupHelp::show(topic); }));
     } else if (network.isBusy()) {
         rows.push_back(MenuRow::separator());
         rows.push_back(MenuRow::info(QStringLiteral("Applying…"), QStringLiteral("hourglass")));

@@ -8,9 +8,15 @@
 
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <vector>
 
 namespace quorvex {
 
@@ -25,31 +31,74 @@ std::chrono::milliseconds milliseconds(double seconds) {
     return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
 }
 
+// A refusal costs the daemon nothing it keeps: the frame goes to the socket's buffer, which has
+// room for it on a connection nobody has written to yet, and the socket closes.
+void refuse(asio::local::stream_protocol::socket& socket, std::string_view text, ControlErrorKind kind) {
+    const std::string frame = ControlProtocol::frame(ControlProtocol::failure(text, kind).dump());
+    [[maybe_unused]] const ssize_t sent =
+        ::send(socket.native_handle(), frame.data(), frame.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    std::error_code ignored;
+    socket.close(ignored);
+}
+
+// The peer's supplementary groups when it connected; none when the kernel will not say.
+std::vector<gid_t> peerGroups(int fd) {
+    std::vector<gid_t> groups(64);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        auto size = static_cast<socklen_t>(groups.size() * sizeof(gid_t));
+        if (::getsockopt(fd, SOL_SOCKET, SO_PEERGROUPS, groups.data(), &size) == 0) {
+            groups.resize(size / sizeof(gid_t));
+            return groups;
+        }
+        // ERANGE tells the size needed; the kernel keeps at most NGROUPS_MAX (65536) groups.
+        if (errno != ERANGE || size / sizeof(gid_t) > 65536)
+            break;
+        groups.resize(size / sizeof(gid_t));
+    }
+    return {};
+}
+
 } // namespace
+
+bool ControlServer::answers(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return false;
+    const int connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    const int error = errno;
+    ::close(fd);
+    // A full backlog (EAGAIN) is a daemon too busy to accept right now, not a dead one.
+    return connected == 0 || error == EAGAIN || error == EINPROGRESS;
+}
 
 class ControlServer::Session final : public std::enable_shared_from_this<Session> {
 public:
-    Session(asio::local::stream_protocol::socket socket, ControlService& service)
+    Session(asio::local::stream_protocol::socket socket, ControlService& service, ControlCaller caller,
+            std::shared_ptr<Tally> tally)
         : m_socket(std::move(socket))
         , m_service(service)
-        , m_idle(m_socket.get_executor()) {
-        ucred credentials{};
-        socklen_t size = sizeof credentials;
-        if (::getsockopt(m_socket.native_handle(), SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0) {
-            m_caller = {credentials.pid, credentials.uid, credentials.gid};
-            m_known = true;
-        }
+        , m_idle(m_socket.get_executor())
+        , m_caller(std::move(caller))
+        , m_tally(std::move(tally)) {
+        ++m_tally->perUser[m_caller.uid];
+        if (m_caller.uid != 0)
+            ++m_tally->others;
     }
 
-    void start() {
-        if (!m_known) {
-            // Without the kernel's word on the peer nothing is answered.
-            std::error_code ignored;
-            m_socket.close(ignored);
-            return;
-        }
-        readHeader();
+    ~Session() {
+        if (const auto user = m_tally->perUser.find(m_caller.uid);
+            user != m_tally->perUser.end() && --user->second == 0)
+            m_tally->perUser.erase(user);
+        if (m_caller.uid != 0)
+            --m_tally->others;
     }
+
+    void start() { readHeader(); }
 
 private:
     void armIdle() {
@@ -70,28 +119,41 @@ private:
                                  self->m_idle.cancel();
                                  return;
                              }
-                             const std::uint32_t length = ControlProtocol::frameLength(self->m_header);
-                             if (length > ControlProtocol::maximumFrameBytes)
+                             self->m_length = ControlProtocol::frameLength(self->m_header);
+                             if (self->m_length > ControlProtocol::maximumRequestBytes)
                                  return self->reply(ControlProtocol::failure("The request is too large."),
                                                     true);
-                             self->m_body.assign(length, '\0');
                              self->readBody();
                          });
     }
 
+    // The announced length is only a claim: the buffer grows with what has arrived, a chunk at a
+    // time, so a caller that announces a large body and sends nothing costs nothing.
     void readBody() {
-        asio::async_read(
-            m_socket, asio::buffer(m_body), [self = shared_from_this()](std::error_code error, std::size_t) {
+        const std::size_t received = m_body.size();
+        if (received == m_length)
+            return handleBody();
+        const std::size_t chunk = std::min<std::size_t>(m_length - received, 64 * 1024);
+        m_body.resize(received + chunk);
+        m_socket.async_read_some(
+            asio::buffer(m_body.data() + received, chunk),
+            [self = shared_from_this(), received](std::error_code error, std::size_t count) {
                 if (error) {
                     self->m_idle.cancel();
                     return;
                 }
-                const auto request = nlohmann::json::parse(self->m_body, nullptr, false);
-                std::string().swap(self->m_body);
-                if (request.is_discarded())
-                    return self->reply(ControlProtocol::failure("The request is not JSON."), false);
-                self->reply(self->m_service.handle(request, self->m_caller), false);
+                self->m_body.resize(received + count);
+                self->readBody();
             });
+    }
+
+    void handleBody() {
+        std::string error;
+        const auto request = ControlProtocol::parse(m_body, &error);
+        std::string().swap(m_body);
+        if (!request)
+            return reply(ControlProtocol::failure("The request cannot be read: " + error + "."), false);
+        reply(m_service.handle(*request, m_caller), false);
     }
 
     void reply(const nlohmann::json& answer, bool thenClose) {
@@ -114,19 +176,26 @@ private:
     ControlService& m_service;
     asio::steady_timer m_idle;
     ControlCaller m_caller;
-    bool m_known = false;
+    std::shared_ptr<Tally> m_tally;
     unsigned char m_header[4] = {};
+    std::uint32_t m_length = 0;
     std::string m_body;
     std::string m_reply;
 };
 
 ControlServer::ControlServer(asio::io_context& context, ControlService& service, std::string path)
+    : ControlServer(context, service, std::move(path), Limits{}) {}
+
+ControlServer::ControlServer(asio::io_context& context, ControlService& service, std::string path,
+                             Limits limits)
     : m_context(context)
     , m_service(service)
     , m_path(std::move(path))
+    , m_limits(limits)
     , m_acceptor(context)
     , m_backOff(context)
-    , m_alive(std::make_shared<bool>(true)) {}
+    , m_alive(std::make_shared<bool>(true))
+    , m_tally(std::make_shared<Tally>()) {}
 
 ControlServer::~ControlServer() {
     *m_alive = false;
@@ -143,13 +212,21 @@ void ControlServer::start() {
         if (!S_ISSOCK(status.st_mode))
             throw std::system_error(std::make_error_code(std::errc::file_exists),
                                     m_path + " is not a socket");
+        // Removing a live daemon's socket would leave it running where no one can reach it.
+        if (answers(m_path))
+            throw std::system_error(std::make_error_code(std::errc::address_in_use),
+                                    "another network extension daemon answers on " + m_path);
         std::filesystem::remove(path, error);
     }
     const asio::local::stream_protocol::endpoint endpoint(m_path);
     m_acceptor.open(endpoint.protocol());
     m_acceptor.bind(endpoint);
-    // Anyone may connect; SO_PEERCRED decides what a caller may do.
+    // Anyone may connect; the peer's credentials decide what a caller may do.
     ::chmod(m_path.c_str(), 0666);
+    if (::lstat(m_path.c_str(), &status) == 0) {
+        m_boundDevice = status.st_dev;
+        m_boundInode = status.st_ino;
+    }
     m_acceptor.listen();
     accept();
 }
@@ -159,7 +236,10 @@ void ControlServer::stop() {
     m_backOff.cancel();
     if (m_acceptor.is_open()) {
         m_acceptor.close(ignored);
-        std::filesystem::remove(m_path, ignored);
+        struct stat status {};
+        if (::lstat(m_path.c_str(), &status) == 0 && status.st_dev == m_boundDevice &&
+            status.st_ino == m_boundInode)
+            std::filesystem::remove(m_path, ignored);
     }
 }
 
@@ -181,9 +261,30 @@ void ControlServer::accept() {
             return;
         }
         m_loggedAcceptError = false;
-        std::make_shared<Session>(std::move(socket), m_service)->start();
+        admit(std::move(socket));
         accept();
     });
+}
+
+void ControlServer::admit(asio::local::stream_protocol::socket socket) {
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    if (::getsockopt(socket.native_handle(), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0) {
+        // Without the kernel's word on the peer nothing is answered.
+        std::error_code ignored;
+        socket.close(ignored);
+        return;
+    }
+    ControlCaller caller{credentials.pid, credentials.uid, credentials.gid,
+                         peerGroups(socket.native_handle())};
+    if (!m_service.mayUse(caller))
+        return refuse(socket, ControlService::deniedText(), ControlErrorKind::Denied);
+    const auto user = m_tally->perUser.find(caller.uid);
+    if ((user != m_tally->perUser.end() && user->second >= m_limits.sessionsPerUser) ||
+        (caller.uid != 0 && m_tally->others >= m_limits.sessions))
+        return refuse(socket, "The network extension is busy with other connections; try again.",
+                      ControlErrorKind::Failed);
+    std::make_shared<Session>(std::move(socket), m_service, std::move(caller), m_tally)->start();
 }
 
 } // namespace quorvex

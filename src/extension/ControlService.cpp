@@ -4,9 +4,7 @@
 
 #include <unistd.h>
 
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <system_error>
 
 namespace quorvex {
@@ -16,32 +14,13 @@ namespace {
 constexpr const char* activationFile = "activation.json";
 constexpr const char* configurationsFile = "configurations.json";
 
-std::optional<nlohmann::json> readJson(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return std::nullopt;
-    std::ostringstream text;
-    text << file.rdbuf();
-    auto json = nlohmann::json::parse(text.str(), nullptr, false);
-    if (json.is_discarded())
-        return std::nullopt;
-    return json;
+std::optional<nlohmann::json> readJson(const StateFolder& folder, const char* name) {
+    const auto bytes = folder.read(name);
+    return bytes ? ControlProtocol::parse(*bytes) : std::nullopt;
 }
 
-// Writes a whole file or nothing: a crash mid-write leaves the previous state readable.
-bool writeJson(const std::filesystem::path& path, const nlohmann::json& json) {
-    const auto temporary = path.string() + ".new";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file)
-            return false;
-        file << json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-        if (!file.flush())
-            return false;
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    return !error;
+bool writeJson(const StateFolder& folder, const char* name, const nlohmann::json& json) {
+    return folder.write(name, json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + '\n');
 }
 
 nlohmann::json failure(std::string_view text, ControlErrorKind kind = ControlErrorKind::Failed) {
@@ -53,17 +32,18 @@ nlohmann::json failure(std::string_view text, ControlErrorKind kind = ControlErr
 ControlService::ControlService(Options options, ProxyTunnel& tunnel)
     : m_options(std::move(options))
     , m_tunnel(tunnel)
-    , m_logger("com.zelmora.Quorvex", "control") {
-    std::error_code error;
-    std::filesystem::create_directories(m_options.stateFolder, error);
-    std::filesystem::permissions(m_options.stateFolder, std::filesystem::perms(0700),
-                                 std::filesystem::perm_options::replace, error);
+    , m_logger("com.zelmora.Quorvex", "control")
+    , m_folder(m_options.stateFolder) {
     load();
     if (m_options.autoApprove) {
         m_stored.approved = true;
         m_stored.proxyAllowed = true;
         saveActivation();
     }
+}
+
+std::string ControlService::deniedText() {
+    return std::string("This user may not use the network extension. ") + ControlProtocol::howToBeAllowed;
 }
 
 ControlService::~ControlService() {
@@ -105,7 +85,9 @@ ProxyConfiguration ControlService::effective(const ProxyConfiguration& configura
 
 bool ControlService::mayUse(const ControlCaller& caller) const {
     return caller.uid == 0 || caller.uid == ::geteuid() || m_options.allowedUsers.count(caller.uid) != 0 ||
-           m_options.allowedGroups.count(caller.gid) != 0;
+           m_options.allowedGroups.count(caller.gid) != 0 ||
+           std::any_of(caller.groups.begin(), caller.groups.end(),
+                       [this](gid_t group) { return m_options.allowedGroups.count(group) != 0; });
 }
 
 std::vector<ProxyConfiguration>::iterator ControlService::find(const std::string& id) {
@@ -124,7 +106,7 @@ void ControlService::stopLocked() {
 
 nlohmann::json ControlService::handle(const nlohmann::json& request, const ControlCaller& caller) {
     if (!mayUse(caller))
-        return failure("This user may not use the network extension.", ControlErrorKind::Denied);
+        return failure(deniedText(), ControlErrorKind::Denied);
     if (!request.is_object() || !request.contains("operation") || !request["operation"].is_string())
         return failure("The request names no operation.");
     try {
@@ -177,6 +159,8 @@ nlohmann::json ControlService::dispatch(const std::string& operation, const nloh
             ControlProtocol::configurationFromJson(request.value("configuration", nlohmann::json()), &error);
         if (!configuration)
             return failure("The configuration cannot be read: " + error);
+        if (ControlProtocol::toJson(*configuration).dump().size() > maximumConfigurationBytes)
+            return failure("The configuration is too large.");
         if (configuration->providerBundleIdentifier != extensionIdentifier)
             return failure("The configuration names an unknown extension: " +
                            configuration->providerBundleIdentifier);
@@ -280,8 +264,11 @@ nlohmann::json ControlService::dispatch(const std::string& operation, const nloh
                 static_cast<int>(configuration.id == m_runningId ? m_status : SessionStatus::Disconnected);
             configurations.push_back(std::move(json));
         }
-        return ControlProtocol::success({{"activation", ControlProtocol::toJson(activationLocked())},
-                                         {"configurations", configurations}});
+        const auto undecided = m_tunnel.undecidedFlows();
+        return ControlProtocol::success(
+            {{"activation", ControlProtocol::toJson(activationLocked())},
+             {"configurations", configurations},
+             {"undecidedFlows", {{"held", undecided.held}, {"refused", undecided.refused}}}});
     }
     return failure("Unknown operation: " + operation);
 }
@@ -300,12 +287,12 @@ std::string ControlService::newIdentifier() const {
 }
 
 void ControlService::load() {
-    if (const auto json = readJson(m_options.stateFolder / activationFile); json && json->is_object()) {
+    if (const auto json = readJson(m_folder, activationFile); json && json->is_object()) {
         m_stored.activated = json->value("activated", false);
         m_stored.approved = json->value("approved", false);
         m_stored.proxyAllowed = json->value("proxyAllowed", false);
     }
-    if (const auto json = readJson(m_options.stateFolder / configurationsFile); json && json->is_array()) {
+    if (const auto json = readJson(m_folder, configurationsFile); json && json->is_array()) {
         for (const auto& item : *json)
             if (auto configuration = ControlProtocol::configurationFromJson(item);
                 configuration && !configuration->id.empty() &&
@@ -318,7 +305,7 @@ void ControlService::saveActivation() const {
     const nlohmann::json json = {{"activated", m_stored.activated},
                                  {"approved", m_stored.approved},
                                  {"proxyAllowed", m_stored.proxyAllowed}};
-    if (!writeJson(m_options.stateFolder / activationFile, json))
+    if (!writeJson(m_folder, activationFile, json))
         m_logger.error("Could not save the activation state in %{public}s", m_options.stateFolder.string());
 }
 
@@ -326,7 +313,7 @@ void ControlService::saveConfigurations() const {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& configuration : m_configurations)
         list.push_back(ControlProtocol::toJson(configuration));
-    if (!writeJson(m_options.stateFolder / configurationsFile, list))
+    if (!writeJson(m_folder, configurationsFile, list))
         m_logger.error("Could not save the proxy configurations in %{public}s",
                        m_options.stateFolder.string());
 }

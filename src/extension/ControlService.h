@@ -1,6 +1,7 @@
 #pragma once
 
 #include "extension/ProxyTunnel.h"
+#include "extension/StateFolder.h"
 #include "network/control/ExtensionControl.h"
 #include "platform/core/Logger.h"
 
@@ -16,11 +17,13 @@
 
 namespace quorvex {
 
-/// Who sent a request, as the kernel vouches for it (SO_PEERCRED).
+/// Who sent a request, as the kernel vouches for it: SO_PEERCRED, and SO_PEERGROUPS for the
+/// supplementary groups (those of `usermod -aG`), both as they were when the caller connected.
 struct ControlCaller {
     pid_t pid = 0;
     uid_t uid = 0;
     gid_t gid = 0;
+    std::vector<gid_t> groups;
 };
 
 /// The daemon's side of the control channel: the activation state and the saved proxy
@@ -39,12 +42,21 @@ public:
     };
 
     static constexpr std::size_t maximumConfigurations = 16;
+    /// The largest configuration saved (its JSON): all of them together still fit in one reply.
+    static constexpr std::size_t maximumConfigurationBytes = 192 * 1024;
+    /// The answer to a caller who may not use the daemon.
+    static std::string deniedText();
 
+    /// Throws std::system_error when the state folder cannot be used (see StateFolder): another
+    /// daemon holds it, it is a link, or it belongs to another user.
     ControlService(Options options, ProxyTunnel& tunnel);
     ~ControlService();
 
     /// Answers one request (ControlProtocol's reply object). Never throws.
     nlohmann::json handle(const nlohmann::json& request, const ControlCaller& caller);
+    /// Whether `caller` may use the daemon at all: root, the daemon's own user, and the users and
+    /// groups of Options. Fixed at construction, so callable from any thread.
+    bool mayUse(const ControlCaller& caller) const;
 
     ActivationState activation() const;
     /// The status of the configuration `id`.
@@ -62,7 +74,6 @@ private:
 
     nlohmann::json dispatch(const std::string& operation, const nlohmann::json& request,
                             const ControlCaller& caller);
-    bool mayUse(const ControlCaller& caller) const;
     ActivationState activationLocked() const;
     ProxyConfiguration effective(const ProxyConfiguration& configuration) const;
     std::vector<ProxyConfiguration>::iterator find(const std::string& id);
@@ -75,6 +86,7 @@ private:
     Options m_options;
     ProxyTunnel& m_tunnel;
     Logger m_logger;
+    StateFolder m_folder;
     mutable std::mutex m_mutex;
     Stored m_stored;
     std::vector<ProxyConfiguration> m_configurations;

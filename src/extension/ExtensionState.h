@@ -58,6 +58,11 @@ public:
 
     static constexpr std::size_t defaultHeldBudget = 48 * 1024 * 1024;
 
+    /// Flows a relay took and could not carry for want of descriptors or memory (refused, never
+    /// passed unshaped), since the daemon started.
+    std::size_t unrelayedFlows() const { return m_unrelayedFlows; }
+    void noteUnrelayedFlow() { ++m_unrelayedFlows; }
+
     /// A uniform draw in [0, 1) for the datagram drop test.
     double randomUnit() { return std::uniform_real_distribution<double>(0.0, 1.0)(m_random); }
     void seedRandom(std::uint64_t seed) { m_random.seed(seed); }
@@ -73,6 +78,7 @@ private:
     std::size_t m_heldBytes = 0;
     std::size_t m_peakHeldBytes = 0;
     std::size_t m_heldBudget = defaultHeldBudget;
+    std::size_t m_unrelayedFlows = 0;
     std::vector<std::function<void()>> m_budgetWaiters;
 };
 

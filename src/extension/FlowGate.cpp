@@ -79,10 +79,12 @@ bool send(int fd, const std::vector<std::uint8_t>& bytes) {
 
 } // namespace
 
-FlowGate::FlowGate(asio::io_context& context, std::uint16_t queue, Decide decide)
+FlowGate::FlowGate(asio::io_context& context, std::uint16_t queue, Decide decide, std::uint32_t giveUpMark)
     : m_queue(queue)
     , m_decide(std::move(decide))
+    , m_giveUpMark(giveUpMark)
     , m_socket(context)
+    , m_retry(context)
     , m_buffer(16384) {}
 
 FlowGate::~FlowGate() {
@@ -114,8 +116,9 @@ std::optional<std::string> FlowGate::open() {
     nfqnl_msg_config_params params{};
     params.copy_range = htonl(copiedBytes);
     params.copy_mode = NFQNL_COPY_PACKET;
-    // Should the queue fill up, packets go on unheld rather than being dropped.
-    const std::uint32_t failOpen = htonl(NFQA_CFG_F_FAIL_OPEN);
+    // A full queue drops new packets (the kernel's default): passing them unheld would let a
+    // simulator app's flows by undecided whenever the daemon falls behind.
+    const std::uint32_t maximumLength = htonl(queueLength);
     std::string failure;
     if (!configure(Request(NFQNL_MSG_CONFIG, NLM_F_ACK, ++m_sequence, m_queue)
                        .attribute(NFQA_CFG_CMD, &bind, sizeof bind)
@@ -123,8 +126,7 @@ std::optional<std::string> FlowGate::open() {
                    failure) ||
         !configure(Request(NFQNL_MSG_CONFIG, NLM_F_ACK, ++m_sequence, m_queue)
                        .attribute(NFQA_CFG_PARAMS, &params, sizeof params)
-                       .attribute(NFQA_CFG_FLAGS, &failOpen, sizeof failOpen)
-                       .attribute(NFQA_CFG_MASK, &failOpen, sizeof failOpen)
+                       .attribute(NFQA_CFG_QUEUE_MAXLEN, &maximumLength, sizeof maximumLength)
                        .bytes(),
                    failure)) {
         std::error_code ignored;
@@ -139,6 +141,8 @@ std::optional<std::string> FlowGate::open() {
 void FlowGate::close() {
     if (!m_socket.is_open())
         return;
+    m_retry.cancel();
+    m_heldPackets.clear(); // the tunnel stops: nothing is shaped any more
     const nfqnl_msg_config_cmd unbind{NFQNL_CFG_CMD_UNBIND, 0, htons(AF_UNSPEC)};
     send(m_socket.native_handle(), Request(NFQNL_MSG_CONFIG, 0, ++m_sequence, m_queue)
                                        .attribute(NFQA_CFG_CMD, &unbind, sizeof unbind)
@@ -241,16 +245,52 @@ void FlowGate::handleMessage(const std::uint8_t* message, std::size_t size) {
     }
     if (!packetId)
         return;
-    std::uint32_t mark = 0;
-    if (const auto packet = payload ? parse(payload, payloadSize) : std::nullopt) {
-        try {
-            mark = m_decide(*packet);
-        } catch (...) {
-            mark = 0; // undecided: the flow goes on as if nobody held it
-        }
+    const auto packet = payload ? parse(payload, payloadSize) : std::nullopt;
+    if (!packet) {
+        // Not a flow's first packet as the rules send them (no ports): nothing to decide.
+        ++m_decided;
+        return sendVerdict(*packetId, 0);
     }
-    ++m_decided;
-    sendVerdict(*packetId, mark);
+    if (const auto mark = ask(*packet)) {
+        ++m_decided;
+        return sendVerdict(*packetId, *mark);
+    }
+    ++m_held;
+    m_heldPackets.push_back({*packetId, *packet, std::chrono::steady_clock::now()});
+    if (m_heldPackets.size() == 1)
+        retryHeld();
+}
+
+std::optional<std::uint32_t> FlowGate::ask(const Packet& packet) {
+    try {
+        return m_decide(packet);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+void FlowGate::retryHeld() {
+    m_retry.expires_after(std::chrono::milliseconds(retryMilliseconds));
+    m_retry.async_wait([this](std::error_code error) {
+        if (error || !m_socket.is_open())
+            return;
+        const auto giveUp = std::chrono::steady_clock::now() -
+                            std::chrono::milliseconds(static_cast<int>(holdSeconds * 1000));
+        std::erase_if(m_heldPackets, [&](const Held& held) {
+            auto mark = ask(held.packet);
+            if (!mark && held.since < giveUp) {
+                ++m_givenUp;
+                mark = m_giveUpMark;
+            }
+            if (!mark)
+                return false;
+            ++m_decided;
+            sendVerdict(held.packetId, *mark);
+            return true;
+        });
+        if (!m_heldPackets.empty())
+            retryHeld();
+    });
 }
 
 void FlowGate::sendVerdict(std::uint32_t packetId, std::uint32_t mark) {

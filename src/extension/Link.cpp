@@ -31,6 +31,7 @@ void Link::enterPhase(std::size_t index, std::int64_t expectedGeneration) {
     conditions = phase.conditions;
     downlink.apply(conditions.downKbps, conditions.downDelayMs, conditions.stalled);
     uplink.apply(conditions.upKbps, conditions.upDelayMs, conditions.stalled);
+    cutNow = isCut();
 
     if (isCut())
         closeAllRelays();

@@ -5,6 +5,7 @@
 #include "platform/core/Clock.h"
 #include "platform/core/Logger.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -40,6 +41,8 @@ public:
 
     /// True while the current phase cuts the link (loss of 1 or more).
     bool isCut() const { return conditions.packetLoss >= 1.0; }
+    /// The same, for threads other than the relay queue: set with every phase entered.
+    std::atomic<bool> cutNow{false};
 
     /// Closes every live relay made for this very link.
     void closeAllRelays();

@@ -82,6 +82,10 @@ void PassThroughPool::pass(int appSocket, const asio::ip::tcp::endpoint& target)
     });
 }
 
+void PassThroughPool::run(std::function<void()> work) {
+    asio::post(m_loops[m_next++ % m_loops.size()]->context, std::move(work));
+}
+
 void PassThroughPool::carry(Loop& loop, int appSocket, const asio::ip::tcp::endpoint& target) {
     const int mark = m_mark;
     std::shared_ptr<asio::ip::tcp::socket> app;

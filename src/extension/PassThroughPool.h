@@ -6,6 +6,7 @@
 #include <asio/steady_timer.hpp>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -40,6 +41,9 @@ public:
     void pass(int appSocket, const asio::ip::tcp::endpoint& target);
     /// Resets every flow it carries.
     void closeAll();
+    /// Runs `work` on one of the loops (any thread may ask): short work whose system calls the
+    /// relay queue and the accepting thread need not carry.
+    void run(std::function<void()> work);
     std::size_t loopCount() const { return m_loops.size(); }
 
 private:

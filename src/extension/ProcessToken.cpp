@@ -1,6 +1,11 @@
 #include "extension/ProcessToken.h"
 
-#include <fstream>
+#include "extension/ProcFile.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include <sstream>
 
 namespace quorvex {
@@ -30,14 +35,25 @@ std::optional<unsigned long long> ProcessToken::startTimeFromStat(const std::str
 std::optional<ProcessToken> ProcessToken::of(pid_t pid, const std::filesystem::path& procRoot) {
     if (pid <= 0)
         return std::nullopt;
-    std::ifstream file(procRoot / std::to_string(pid) / "stat");
-    std::string line;
-    if (!std::getline(file, line))
+    const auto line = readProcFile(procRoot / std::to_string(pid) / "stat");
+    if (!line)
         return std::nullopt;
-    const auto start = startTimeFromStat(line);
+    const auto start = startTimeFromStat(*line);
     if (!start)
         return std::nullopt;
-    return ProcessToken{pid, *start};
+    const auto [device, inode] = executableIdentity(pid, procRoot);
+    return ProcessToken{pid, *start, device, inode};
+}
+
+std::pair<std::uint64_t, std::uint64_t>
+ProcessToken::executableIdentity(pid_t pid, const std::filesystem::path& procRoot) {
+    struct stat executable {};
+    if (::stat((procRoot / std::to_string(pid) / "exe").c_str(), &executable) != 0) {
+        const int error = errno;
+        ResourceShortage::check(error, "cannot look at the executable of process " + std::to_string(pid));
+        return {0, 0};
+    }
+    return {static_cast<std::uint64_t>(executable.st_dev), static_cast<std::uint64_t>(executable.st_ino)};
 }
 
 std::optional<std::string> ProcessToken::executablePath(const std::filesystem::path& procRoot) const {
@@ -45,10 +61,10 @@ std::optional<std::string> ProcessToken::executablePath(const std::filesystem::p
     auto path = std::filesystem::read_symlink(procRoot / std::to_string(pid) / "exe", error);
     if (error)
         return std::nullopt;
-    // Read the start time again after the link: if the pid now names another process, the path
-    // may be that one's.
+    // Read the token again after the link: if the pid now names another process, or another
+    // program since an exec, the path may be that one's.
     const auto again = of(pid, procRoot);
-    if (!again || again->startTime != startTime)
+    if (!again || *again != *this)
         return std::nullopt;
     std::string text = path.string();
     // An executable replaced or deleted after the start reads "<path> (deleted)"; it still tells

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "extension/FlowSource.h"
+
 #include <optional>
 #include <string>
 
@@ -19,6 +21,8 @@ public:
     /// Handles a provider message (a plan's JSON). Answers an error text when it cannot be
     /// decoded; the running plan then stays as it was.
     virtual std::optional<std::string> message(const std::string& data) = 0;
+    /// Flows that could not be decided or relayed for want of resources, since the daemon started.
+    virtual UndecidedFlows undecidedFlows() const { return {}; }
 };
 
 } // namespace quorvex

@@ -4,6 +4,7 @@
 
 #include <asio/executor_work_guard.hpp>
 #include <asio/io_context.hpp>
+#include <asio/steady_timer.hpp>
 
 #include <functional>
 #include <future>
@@ -17,7 +18,7 @@ namespace quorvex {
 /// single thread. All shaping state (plan, links, shapers, relays) lives on it and is touched
 /// only from it, so nothing in the engine locks. Sockets are created on its context, so their
 /// completions arrive on the queue too. Destroying the queue stops the thread and joins it;
-/// work still queued is dropped.
+/// work still queued is dropped. Throws std::system_error when its reactor cannot be made.
 class RelayQueue final {
 public:
     static constexpr const char* label = "com.zelmora.Quorvex.relay";
@@ -49,6 +50,9 @@ public:
 
 private:
     asio::io_context m_context;
+    // Never armed: making a timer makes the context's reactor (its epoll, eventfd and timerfd)
+    // now, rather than with the first relay's socket, when descriptors may be short.
+    asio::steady_timer m_reactor{m_context};
     asio::executor_work_guard<asio::io_context::executor_type> m_work;
     std::unique_ptr<Clock> m_clock;
     std::thread m_thread;

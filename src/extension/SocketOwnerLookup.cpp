@@ -1,5 +1,8 @@
 #include "extension/SocketOwnerLookup.h"
 
+#include "extension/ProcFile.h"
+#include "extension/ProcessEvents.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/inet_diag.h>
@@ -14,7 +17,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +38,11 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return m_fd; }
+    void reset(int fd) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
 
 private:
     int m_fd;
@@ -53,9 +60,12 @@ void putAddress(__be32 target[4], const asio::ip::address& address) {
 
 } // namespace
 
-SocketOwnerLookup::SocketOwnerLookup(std::filesystem::path procRoot, PathFilter wanted)
+SocketOwnerLookup::SocketOwnerLookup(std::filesystem::path procRoot, PathFilter wanted, bool watchExecs)
     : m_procRoot(std::move(procRoot))
-    , m_wanted(std::move(wanted)) {}
+    , m_wanted(std::move(wanted))
+    , m_execs(watchExecs ? std::make_unique<ProcessEvents>() : nullptr) {}
+
+SocketOwnerLookup::~SocketOwnerLookup() = default;
 
 std::optional<std::uint64_t> SocketOwnerLookup::socketInode(Protocol protocol,
                                                             const asio::ip::address& localAddress,
@@ -75,17 +85,16 @@ std::optional<std::uint64_t> SocketOwnerLookup::socketInode(Protocol protocol,
     // One netlink socket per thread, kept: making and closing one for every new flow was a
     // measurable part of what interception adds to a connect. Answers carry their request's
     // sequence number, so a late answer to an earlier request is never taken for this one.
-    thread_local const Descriptor socket = [] {
-        Descriptor made(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
-        if (made.get() >= 0) {
-            timeval timeout{1, 0};
-            ::setsockopt(made.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        }
-        return made;
-    }();
+    // One that could not be made (out of descriptors) is tried again on the next flow.
+    thread_local Descriptor socket(-1);
     thread_local std::uint32_t sequence = 0;
-    if (socket.get() < 0)
-        return std::nullopt;
+    if (socket.get() < 0) {
+        socket.reset(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
+        if (const int error = errno; socket.get() < 0)
+            throw ResourceShortage(error, "no socket to ask the kernel about sockets");
+        timeval timeout{1, 0};
+        ::setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    }
 
     struct {
         nlmsghdr header;
@@ -112,14 +121,18 @@ std::optional<std::uint64_t> SocketOwnerLookup::socketInode(Protocol protocol,
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
     if (::sendto(socket.get(), &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel),
-                 sizeof kernel) < 0)
-        return std::nullopt;
+                 sizeof kernel) < 0) {
+        const int error = errno;
+        throw ResourceShortage(error, "the kernel was not asked about a socket");
+    }
 
     std::uint32_t buffer[2048]; // words: netlink messages start 4-byte aligned
     for (;;) {
         const ssize_t length = ::recv(socket.get(), buffer, sizeof buffer, 0);
-        if (length <= 0)
-            return std::nullopt;
+        if (length < 0 && errno == EINTR)
+            continue;
+        if (const int error = length < 0 ? errno : EIO; length <= 0)
+            throw ResourceShortage(error, "the kernel did not say whose socket it is");
         auto remaining = static_cast<unsigned int>(length);
         for (auto* header = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(header, remaining);
              header = NLMSG_NEXT(header, remaining)) {
@@ -138,16 +151,10 @@ std::optional<std::uint64_t> SocketOwnerLookup::socketInode(Protocol protocol,
 
 std::optional<long> SocketOwnerLookup::lastPid() const {
     // The fifth field of loadavg is the pid most recently handed out in our pid namespace.
-    const int fd = ::open((m_procRoot / "loadavg").c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const auto text = readProcFile(m_procRoot / "loadavg");
+    if (!text)
         return std::nullopt;
-    char text[128];
-    const ssize_t size = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
-    if (size <= 0)
-        return std::nullopt;
-    text[size] = '\0';
-    const char* last = std::strrchr(text, ' ');
+    const char* last = std::strrchr(text->c_str(), ' ');
     if (!last)
         return std::nullopt;
     char* end = nullptr;
@@ -158,19 +165,49 @@ std::optional<long> SocketOwnerLookup::lastPid() const {
 void SocketOwnerLookup::learn(long pid, std::uint64_t entryInode) {
     Known& known = m_processes[pid];
     known.seen = true;
-    if (known.entryInode == entryInode)
+    const auto identity = ProcessToken::executableIdentity(static_cast<pid_t>(pid), m_procRoot);
+    if (known.entryInode == entryInode && known.executable == identity)
         return;
-    // New here, or a new process under a reused pid.
+    // New here, a new process under a reused pid, or a process that exec'd another program.
     known.entryInode = entryInode;
+    known.descriptors = {};
+    known.executable = identity;
+    if (const auto token = ProcessToken::of(static_cast<pid_t>(pid), m_procRoot))
+        known.startTime = token->startTime;
     std::error_code error;
     const auto path = std::filesystem::read_symlink(m_procRoot / std::to_string(pid) / "exe", error);
     known.wanted = !error && (!m_wanted || m_wanted(path.string()));
 }
 
+std::vector<long> SocketOwnerLookup::recheckYoung() {
+    // Start times are clock ticks after boot, on the boot clock.
+    timespec boot{};
+    ::clock_gettime(CLOCK_BOOTTIME, &boot);
+    static const long ticks = ::sysconf(_SC_CLK_TCK);
+    const auto now = static_cast<unsigned long long>(boot.tv_sec) * static_cast<unsigned long long>(ticks) +
+                     static_cast<unsigned long long>(boot.tv_nsec) * static_cast<unsigned long long>(ticks) /
+                         1000000000ULL;
+    const auto window = static_cast<unsigned long long>(execWindowSeconds * static_cast<double>(ticks));
+    std::vector<long> nowWanted;
+    for (auto& [pid, known] : m_processes) {
+        if (known.wanted || known.startTime + window < now)
+            continue;
+        if (ProcessToken::executableIdentity(static_cast<pid_t>(pid), m_procRoot) == known.executable)
+            continue;
+        learn(pid, known.entryInode);
+        if (known.wanted)
+            nowWanted.push_back(pid);
+    }
+    return nowWanted;
+}
+
 void SocketOwnerLookup::scanAll() {
     DIR* processes = ::opendir(m_procRoot.c_str());
-    if (!processes)
+    if (!processes) {
+        const int error = errno;
+        ResourceShortage::check(error, "cannot list processes");
         return;
+    }
     for (auto& [pid, known] : m_processes)
         known.seen = false;
     while (const dirent* entry = ::readdir(processes)) {
@@ -202,20 +239,25 @@ void SocketOwnerLookup::refresh() {
         }
     }
     m_lastPid = last;
+    if (!m_execs || !m_execs->isAvailable())
+        return;
+    bool lost = false;
+    for (const pid_t pid : m_execs->execs(lost))
+        if (const auto known = m_processes.find(pid); known != m_processes.end())
+            learn(pid, known->second.entryInode);
+    if (lost) // any of them may have exec'd
+        for (auto& [pid, known] : m_processes)
+            learn(pid, known.entryInode);
 }
 
 bool SocketOwnerLookup::isThreadGroupLeader(long pid) const {
     // /proc/PID/task/PID exists for threads as well; the status file says which group it leads.
-    std::ifstream status(m_procRoot / std::to_string(pid) / "status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("Tgid:", 0) == 0)
-            return std::strtol(line.c_str() + 5, nullptr, 10) == pid;
-    return false;
+    const auto status = readProcFile(m_procRoot / std::to_string(pid) / "status");
+    const auto found = status ? status->find("\nTgid:") : std::string::npos;
+    return found != std::string::npos && std::strtol(status->c_str() + found + 6, nullptr, 10) == pid;
 }
 
 std::optional<ProcessToken> SocketOwnerLookup::ownerOfInode(std::uint64_t inode) {
-    const std::string wanted = "socket:[" + std::to_string(inode) + "]";
     refresh();
     std::vector<long> candidates;
     for (const auto& [pid, known] : m_processes)
@@ -226,35 +268,109 @@ std::optional<ProcessToken> SocketOwnerLookup::ownerOfInode(std::uint64_t inode)
     std::sort(candidates.begin(), candidates.end(), [this](long left, long right) {
         return std::make_pair(left != m_lastOwner, left) < std::make_pair(right != m_lastOwner, right);
     });
+    if (auto owner = searchDescriptors(candidates, inode))
+        return owner;
+    if (m_execs && m_execs->isAvailable())
+        return std::nullopt; // every exec was heard of already
+    // None of the processes known to be wanted holds it: one seen before it exec'd a wanted
+    // program may, and a young process is the one likely to have.
+    return searchDescriptors(recheckYoung(), inode);
+}
 
-    char target[64];
+std::optional<ProcessToken> SocketOwnerLookup::searchDescriptors(const std::vector<long>& candidates,
+                                                                 std::uint64_t inode) {
     for (const long pid : candidates) {
-        const std::string fdFolder = (m_procRoot / std::to_string(pid) / "fd").string();
-        DIR* descriptors = ::opendir(fdFolder.c_str());
-        if (!descriptors) {
-            if (errno == ENOENT)
-                m_processes.erase(pid); // ended since it was listed
-            continue;                   // or not ours to read
-        }
-        const int folder = ::dirfd(descriptors);
-        bool found = false;
-        while (const dirent* fd = ::readdir(descriptors)) {
-            if (fd->d_name[0] == '.')
+        const auto known = m_processes.find(pid);
+        if (known == m_processes.end() || !holds(pid, known->second.descriptors, inode))
+            continue;
+        m_lastOwner = pid;
+        // Learned when it was first seen and again whenever its executable changed: /proc need
+        // not be read once more for every flow of a burst.
+        const auto found = m_processes.find(pid);
+        if (found == m_processes.end() || found->second.startTime == 0)
+            return ProcessToken::of(static_cast<pid_t>(pid), m_procRoot);
+        return ProcessToken{static_cast<pid_t>(pid), found->second.startTime, found->second.executable.first,
+                            found->second.executable.second};
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// The socket inode behind descriptor `fd` of the folder `fdFolder` (0 when it is no socket);
+// none when the descriptor is not open.
+std::optional<std::uint64_t> socketBehind(const std::string& fdFolder, const char* fd) {
+    char target[64];
+    const std::string link = fdFolder + "/" + fd;
+    const ssize_t size = ::readlink(link.c_str(), target, sizeof target - 1);
+    if (size < 0)
+        return std::nullopt;
+    target[size] = '\0';
+    constexpr std::string_view prefix = "socket:[";
+    if (std::string_view(target, static_cast<std::size_t>(size)).substr(0, prefix.size()) != prefix)
+        return 0;
+    return std::strtoull(target + prefix.size(), nullptr, 10);
+}
+
+} // namespace
+
+void SocketOwnerLookup::Descriptors::remember(int fd, std::uint64_t socket) {
+    const auto old = socketOf.find(fd);
+    if (old != socketOf.end() && old->second != 0 && old->second != socket)
+        fdOf.erase(old->second);
+    socketOf[fd] = socket;
+    if (socket != 0)
+        fdOf[socket] = fd;
+    highest = std::max(highest, fd);
+}
+
+bool SocketOwnerLookup::holds(long pid, Descriptors& seen, std::uint64_t inode) {
+    // Walking every descriptor of a process that holds thousands of connections, once per new
+    // flow, made a burst of them quadratic. What each descriptor held is kept: the socket is looked
+    // for where it was seen, then just above the highest descriptor seen (where a burst's new
+    // sockets are), then among descriptors never seen, and only then in every descriptor again (a
+    // number closed and given to a new socket).
+    const std::string fdFolder = (m_procRoot / std::to_string(pid) / "fd").string();
+    const auto check = [&](int fd) {
+        const auto socket = socketBehind(fdFolder, std::to_string(fd).c_str());
+        if (socket)
+            seen.remember(fd, *socket);
+        return socket && *socket == inode;
+    };
+    if (const auto where = seen.fdOf.find(inode); where != seen.fdOf.end() && check(where->second))
+        return true;
+    for (int fd = seen.highest + 1; fd <= seen.highest + probedAhead; ++fd)
+        if (check(fd))
+            return true;
+
+    DIR* descriptors = ::opendir(fdFolder.c_str());
+    if (!descriptors) {
+        // Not knowing whether this process holds the socket is not knowing whose it is.
+        const int error = errno;
+        ResourceShortage::check(error, "cannot look at the descriptors of process " + std::to_string(pid));
+        if (error == ENOENT)
+            m_processes.erase(pid); // ended since it was listed
+        return false;               // or not ours to read
+    }
+    bool found = false;
+    for (const bool everyOne : {false, true}) {
+        ::rewinddir(descriptors);
+        while (const dirent* entry = ::readdir(descriptors)) {
+            if (entry->d_name[0] == '.')
                 continue;
-            const ssize_t size = ::readlinkat(folder, fd->d_name, target, sizeof target - 1);
-            if (size > 0 && static_cast<std::size_t>(size) == wanted.size() &&
-                std::memcmp(target, wanted.data(), wanted.size()) == 0) {
+            const int fd = std::atoi(entry->d_name);
+            if (!everyOne && seen.socketOf.count(fd) != 0)
+                continue;
+            if (check(fd)) {
                 found = true;
                 break;
             }
         }
-        ::closedir(descriptors);
-        if (found) {
-            m_lastOwner = pid;
-            return ProcessToken::of(static_cast<pid_t>(pid), m_procRoot);
-        }
+        if (found)
+            break;
     }
-    return std::nullopt;
+    ::closedir(descriptors);
+    return found;
 }
 
 std::optional<ProcessToken> SocketOwnerLookup::owner(Protocol protocol, const asio::ip::address& localAddress,

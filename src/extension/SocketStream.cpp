@@ -17,26 +17,27 @@ SocketStream::SocketStream(asio::ip::tcp::socket socket)
 void SocketStream::read(std::size_t maximum, ReadHandler handler) {
     // Wait for readiness first and size the buffer by what has arrived: an idle connection then
     // holds no buffer at all, and a busy one only what it reads.
-    m_socket.async_wait(
-        asio::socket_base::wait_read,
-        [self = shared_from_this(), maximum, handler = std::move(handler)](std::error_code error) mutable {
-            if (error)
-                return handler({}, false, error);
-            std::error_code ignored;
-            if (!self->m_socket.non_blocking())
-                self->m_socket.non_blocking(true, ignored);
-            const std::size_t available = self->m_socket.available(ignored);
-            std::vector<std::uint8_t> data(
-                std::clamp<std::size_t>(available, 1, std::max<std::size_t>(maximum, 1)));
-            const std::size_t count = self->m_socket.read_some(asio::buffer(data), error);
-            if (error == asio::error::would_block || error == asio::error::try_again)
-                return self->read(maximum, std::move(handler));
-            data.resize(count);
-            if (error == asio::error::eof)
-                handler({}, true, {});
-            else
-                handler(std::move(data), false, error);
-        });
+    m_socket.async_wait(asio::socket_base::wait_read, [self = shared_from_this(), maximum,
+                                                       handler = std::move(handler)](
+                                                          std::error_code error) mutable {
+        if (error)
+            return handler({}, false, error);
+        std::error_code ignored;
+        if (!self->m_socket.non_blocking())
+            self->m_socket.non_blocking(true, ignored);
+        // Read into the thread's scratch space and keep only what came: asking the kernel how
+        // much is there first cost a system call per read.
+        thread_local std::vector<std::uint8_t> scratch(scratchBytes);
+        const std::size_t count = self->m_socket.read_some(
+            asio::buffer(scratch.data(), std::clamp<std::size_t>(maximum, 1, scratch.size())), error);
+        if (error == asio::error::would_block || error == asio::error::try_again)
+            return self->read(maximum, std::move(handler));
+        std::vector<std::uint8_t> data(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(count));
+        if (error == asio::error::eof)
+            handler({}, true, {});
+        else
+            handler(std::move(data), false, error);
+    });
 }
 
 void SocketStream::write(std::vector<std::uint8_t> data, WriteHandler handler) {

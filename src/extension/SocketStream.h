@@ -28,8 +28,10 @@ public:
 
     asio::ip::tcp::socket& socket() { return m_socket; }
 
-    /// Reads up to `maximum` bytes. End of stream gives no data, `finished` and no error.
+    /// Reads up to `maximum` bytes (at most `scratchBytes` at once). End of stream gives no data,
+    /// `finished` and no error.
     void read(std::size_t maximum, ReadHandler handler);
+    static constexpr std::size_t scratchBytes = 256 * 1024;
 
     /// Queues `data`; `handler` runs once it has been handed to the kernel, or failed.
     void write(std::vector<std::uint8_t> data, WriteHandler handler);

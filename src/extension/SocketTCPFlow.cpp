@@ -6,9 +6,11 @@
 
 namespace quorvex {
 
-SocketTCPFlow::SocketTCPFlow(asio::ip::tcp::socket socket, asio::ip::tcp::endpoint target)
+SocketTCPFlow::SocketTCPFlow(asio::ip::tcp::socket socket, asio::ip::tcp::endpoint target, bool configured)
     : m_stream(SocketStream::create(std::move(socket)))
     , m_target(std::move(target)) {
+    if (configured)
+        return;
     std::error_code ignored;
     m_stream->socket().set_option(asio::ip::tcp::no_delay(true), ignored);
     TCPRelay::keepAlive(m_stream->socket().native_handle());

@@ -11,7 +11,9 @@ namespace quorvex {
 /// stands for.
 class SocketTCPFlow final : public TCPFlow {
 public:
-    SocketTCPFlow(asio::ip::tcp::socket socket, asio::ip::tcp::endpoint target);
+    /// `configured`: the socket has no delay and keepalive on already (an accepted socket gets
+    /// them from its listener).
+    SocketTCPFlow(asio::ip::tcp::socket socket, asio::ip::tcp::endpoint target, bool configured = false);
     ~SocketTCPFlow() override;
 
     void open(std::function<void(std::error_code)> completion) override;

@@ -1,10 +1,13 @@
 #include "extension/TCPRelay.h"
 
+#include "extension/ResourceShortage.h"
+
 #include "extension/ExtensionState.h"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -15,19 +18,30 @@ constexpr std::size_t kMiB = 1024 * 1024;
 } // namespace
 
 std::shared_ptr<TCPRelay> TCPRelay::start(ExtensionState& state, asio::io_context& context,
-                                          std::unique_ptr<TCPFlow> flow, std::shared_ptr<Link> link) {
-    auto relay = std::make_shared<TCPRelay>(state, context, std::move(flow), std::move(link));
+                                          std::unique_ptr<TCPFlow> flow, std::shared_ptr<Link> link,
+                                          int upstream, bool connecting) {
+    auto relay =
+        std::make_shared<TCPRelay>(state, context, std::move(flow), std::move(link), upstream, connecting);
     state.registry().add(relay);
     relay->connect();
     return relay;
 }
 
 TCPRelay::TCPRelay(ExtensionState& state, asio::io_context& context, std::unique_ptr<TCPFlow> flow,
-                   std::shared_ptr<Link> link)
+                   std::shared_ptr<Link> link, int upstream, bool connecting)
     : m_state(state)
     , m_flow(std::move(flow))
     , m_link(std::move(link))
-    , m_connection(SocketStream::create(asio::ip::tcp::socket(context))) {}
+    , m_connection(SocketStream::create(asio::ip::tcp::socket(context))) {
+    if (upstream < 0)
+        return;
+    std::error_code error;
+    m_connection->socket().assign(m_flow->remoteEndpoint().protocol(), upstream, error);
+    if (error)
+        ::close(upstream); // connect() opens one of its own
+    m_prepared = !error;
+    m_connecting = m_prepared && connecting;
+}
 
 std::size_t TCPRelay::holdLimit(const LinkShaper& shaper) {
     constexpr double floor = 1.0 * kMiB;
@@ -68,30 +82,52 @@ void TCPRelay::connect() {
     });
     armIdle(idleSeconds);
     auto& socket = m_connection->socket();
-    if (m_state.outboundMark() != 0) {
+    if (m_state.outboundMark() != 0 && !socket.is_open()) {
         std::error_code error;
         socket.open(m_flow->remoteEndpoint().protocol(), error);
+        if (error && ResourceShortage::is(error.value()))
+            m_state.noteUnrelayedFlow();
         if (error || !m_state.markOutbound(socket.native_handle()))
             return fail(error ? error : std::make_error_code(std::errc::operation_not_permitted));
     }
-    socket.async_connect(m_flow->remoteEndpoint(), [self = shared_from_this()](std::error_code error) {
-        if (self->m_closed)
-            return;
-        self->m_connectTimer.reset();
-        if (error)
-            return self->fail(error);
-        std::error_code ignored;
-        self->m_connection->socket().set_option(asio::ip::tcp::no_delay(true), ignored);
-        keepAlive(self->m_connection->socket().native_handle());
-        // Opening waits for the current delays of both directions, and for any stall.
-        std::weak_ptr<TCPRelay> weak = self;
-        self->m_link->uplink.schedule(0, {}, [weak] {
-            if (auto relay = weak.lock())
-                relay->m_link->downlink.schedule(0, {}, [weak] {
-                    if (auto opening = weak.lock())
-                        opening->openFlow();
-                });
+    if (m_connecting) {
+        // Begun by the caller: done when the socket can be written, with the outcome in SO_ERROR.
+        socket.async_wait(asio::socket_base::wait_write, [self = shared_from_this()](std::error_code error) {
+            if (!error) {
+                int outcome = 0;
+                socklen_t size = sizeof outcome;
+                if (::getsockopt(self->m_connection->socket().native_handle(), SOL_SOCKET, SO_ERROR, &outcome,
+                                 &size) != 0)
+                    outcome = errno;
+                error = std::error_code(outcome, asio::error::get_system_category());
+            }
+            self->connected(error);
         });
+        return;
+    }
+    socket.async_connect(m_flow->remoteEndpoint(),
+                         [self = shared_from_this()](std::error_code error) { self->connected(error); });
+}
+
+void TCPRelay::connected(std::error_code error) {
+    if (m_closed)
+        return;
+    m_connectTimer.reset();
+    if (error)
+        return fail(error);
+    if (!m_prepared) {
+        std::error_code ignored;
+        m_connection->socket().set_option(asio::ip::tcp::no_delay(true), ignored);
+        keepAlive(m_connection->socket().native_handle());
+    }
+    // Opening waits for the current delays of both directions, and for any stall.
+    std::weak_ptr<TCPRelay> weak = shared_from_this();
+    m_link->uplink.schedule(0, {}, [weak] {
+        if (auto relay = weak.lock())
+            relay->m_link->downlink.schedule(0, {}, [weak] {
+                if (auto opening = weak.lock())
+                    opening->openFlow();
+            });
     });
 }
 

@@ -35,8 +35,13 @@ class LinkShaper;
 class TCPRelay final : public Closable, public std::enable_shared_from_this<TCPRelay> {
 public:
     /// Creates, registers and starts a relay for `flow` over `link`. Call on the relay queue.
+    /// `upstream`, when given, is an open, unconnected socket (marked as the state asks, with no
+    /// delay and keepalive on) for the connection to the remote end: the caller made sure of it
+    /// before taking the flow, while descriptors were short. `connecting`: its non-blocking connect
+    /// to the remote end was begun already.
     static std::shared_ptr<TCPRelay> start(ExtensionState& state, asio::io_context& context,
-                                           std::unique_ptr<TCPFlow> flow, std::shared_ptr<Link> link);
+                                           std::unique_ptr<TCPFlow> flow, std::shared_ptr<Link> link,
+                                           int upstream = -1, bool connecting = false);
 
     const std::shared_ptr<Link>& link() const override { return m_link; }
     void close() override;
@@ -65,10 +70,11 @@ public:
     static constexpr std::size_t guaranteedBytes = 64 * 1024;
 
     TCPRelay(ExtensionState& state, asio::io_context& context, std::unique_ptr<TCPFlow> flow,
-             std::shared_ptr<Link> link);
+             std::shared_ptr<Link> link, int upstream = -1, bool connecting = false);
 
 private:
     void connect();
+    void connected(std::error_code error);
     void openFlow();
     void readFlow();
     void onFlowData(std::vector<std::uint8_t> data, std::error_code error);
@@ -90,6 +96,8 @@ private:
     std::unique_ptr<TCPFlow> m_flow;
     std::shared_ptr<Link> m_link;
     std::shared_ptr<SocketStream> m_connection;
+    bool m_prepared = false;   // the connection's socket came ready from the caller
+    bool m_connecting = false; // and its connect was begun
     bool m_flowFinished = false;
     bool m_remoteFinished = false;
     bool m_closed = false;

@@ -2,6 +2,8 @@
 
 #include "extension/ExtensionState.h"
 #include "extension/RelayQueue.h"
+#include "extension/ResourceShortage.h"
+#include "extension/ServerNameReader.h"
 #include "extension/SocketTCPFlow.h"
 #include "extension/SystemCommand.h"
 #include "extension/TCPRelay.h"
@@ -14,7 +16,9 @@
 #include <asio/post.hpp>
 #include <asio/steady_timer.hpp>
 
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -74,6 +78,9 @@ std::unique_ptr<asio::ip::tcp::acceptor> transparentListener(asio::io_context& c
     }
     const int mark = TransparentInterceptor::ownMark;
     ::setsockopt(acceptor->native_handle(), SOL_SOCKET, SO_MARK, &mark, sizeof mark);
+    // Accepted connections get these from their listener, rather than a call each per flow.
+    ::setsockopt(acceptor->native_handle(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    TCPRelay::keepAlive(acceptor->native_handle());
     acceptor->bind(
         {v6 ? asio::ip::address(asio::ip::address_v6::any()) : asio::ip::address(asio::ip::address_v4::any()),
          port},
@@ -150,16 +157,19 @@ int replySocket(const asio::ip::udp::endpoint& from) {
 } // namespace
 
 TransparentInterceptor::TransparentInterceptor(RelayQueue& queue, ExtensionState& state,
-                                               TransparentProxyProvider& provider, std::uint16_t port)
+                                               TransparentProxyProvider& provider, std::uint16_t port,
+                                               bool mayQueue)
     : m_queue(queue)
     , m_state(state)
     , m_provider(provider)
     , m_port(port)
+    , m_mayQueue(mayQueue)
     , m_owners("/proc",
                [](const std::string& path) { return path.find("/CoreSimulator/") != std::string::npos; })
     , m_passed(ownMark)
-    , m_gate(m_acceptContext, gateQueue,
-             [this](const FlowGate::Packet& packet) { return decideNewFlow(packet); }) {
+    , m_gate(
+          m_acceptContext, gateQueue,
+          [this](const FlowGate::Packet& packet) { return decideNewFlow(packet); }, refuseMark) {
     m_acceptThread = std::thread([this] { m_acceptContext.run(); });
 }
 
@@ -233,7 +243,7 @@ std::string TransparentInterceptor::gateRules(bool ipv6) {
     return rules.str();
 }
 
-std::uint32_t TransparentInterceptor::decideNewFlow(const FlowGate::Packet& packet) {
+std::optional<std::uint32_t> TransparentInterceptor::decideNewFlow(const FlowGate::Packet& packet) try {
     const auto protocol = packet.protocol == FlowGate::Protocol::TCP ? SocketOwnerLookup::Protocol::TCP
                                                                      : SocketOwnerLookup::Protocol::UDP;
     const auto token = m_owners.owner(protocol, packet.source, packet.sourcePort, packet.destination,
@@ -241,22 +251,34 @@ std::uint32_t TransparentInterceptor::decideNewFlow(const FlowGate::Packet& pack
     const auto path = m_classifier.simulatorAppPath(token);
     if (!path)
         return passMark; // not a simulator app: no trip to the relay queue
-    const std::string host = hostFor(packet.destination);
-    const auto action = m_queue.sync([&] { return m_provider.choose(path, host).action; });
+    // While names are blocked, an app's TCP flow is decided by the name its first bytes give, once
+    // it reaches the daemon; here only an address blocked as such refuses it.
+    const bool readsName = packet.protocol == FlowGate::Protocol::TCP && m_blocksNames;
+    const std::string host =
+        readsName ? TransparentProxyProvider::hostOf(packet.destination) : hostFor(packet.destination);
+    // Without waiting on the relay queue, which may be busy carrying every flow already taken.
+    const auto action = m_provider.firstLook(path, host);
     using Action = TransparentProxyProvider::Action;
-    switch (action) {
-    case Action::Pass:
-        return passMark;
-    case Action::Refuse:
+    if (action == Action::Refuse)
         return refuseMark;
-    case Action::Close:
-    case Action::Relay:
-        break;
-    }
+    if (action == Action::Pass && !readsName)
+        return passMark;
+    // The flow comes to the daemon next: whose it is need not be looked up a second time.
+    if (m_classified.size() >= classifiedLimit)
+        m_classified.clear();
+    m_classified[{packet.source, packet.sourcePort, packet.destination, packet.destinationPort}] = *path;
     return interceptMark;
+} catch (const ResourceShortage& shortage) {
+    // The gate holds the packet and asks again.
+    noteShortage(shortage);
+    return std::nullopt;
 }
 
 void TransparentInterceptor::blockedHostsChanged(const std::vector<std::string>& hosts) {
+    m_blocksNames = std::any_of(hosts.begin(), hosts.end(), [](const std::string& host) {
+        return host.find(':') == std::string::npos &&
+               host.find_first_not_of("0123456789.") != std::string::npos; // neither IPv6 nor IPv4
+    });
     m_blockedNames.setBlockedHosts(hosts);
     // Flows the app opens right after the plan applies should meet the names' addresses; a
     // resolver that hangs must not hold the app's request for long, though.
@@ -284,11 +306,9 @@ std::optional<std::string> TransparentInterceptor::installGateRules() {
 }
 
 std::optional<std::string> TransparentInterceptor::installRules() {
-    const std::string nft = SystemCommand::locate("nft");
     const std::string ip = SystemCommand::locate("ip");
-    const auto loaded = SystemCommand::run({nft, "-f", "-"}, ruleset(m_port, m_ipv6, m_gate.isOpen()));
-    if (!loaded.ok())
-        return "nftables refused the interception rules: " + loaded.output;
+    if (auto refused = m_ruleset.load("inet", tableName, ruleset(m_port, m_ipv6, m_gate.isOpen())))
+        return "nftables refused the interception rules: " + *refused;
     const std::string mark = hex(interceptMark);
     const std::string table = std::to_string(routeTable);
     std::vector<std::vector<std::string>> commands = {
@@ -308,25 +328,25 @@ std::optional<std::string> TransparentInterceptor::installRules() {
 }
 
 void TransparentInterceptor::removeRules(bool quiet) {
-    const std::string nft = SystemCommand::locate("nft");
+    m_ruleset.release();
+    removeRouting(quiet ? nullptr : &m_state.logger(), m_gated, m_ipv6);
+}
+
+void TransparentInterceptor::removeRouting(const Logger* logger, bool gated, bool ipv6) {
     const std::string ip = SystemCommand::locate("ip");
     const std::string mark = hex(interceptMark);
     const std::string table = std::to_string(routeTable);
-    std::vector<std::vector<std::string>> commands = {
-        {nft, "delete", "table", "inet", "quorvex"},
-        {ip, "-4", "rule", "del", "fwmark", mark, "lookup", table},
-        {ip, "-4", "route", "flush", "table", table},
-        {ip, "-6", "rule", "del", "fwmark", mark, "lookup", table},
-        {ip, "-6", "route", "flush", "table", table},
+    const auto report = [logger](const SystemCommand::Result& result) {
+        if (!result.ok() && logger)
+            logger->error("Removing interception: %{public}s", result.output);
     };
-    for (const auto& command : commands) {
-        const auto result = SystemCommand::run(command);
-        if (!result.ok() && !quiet)
-            m_state.logger().error("Removing interception: %{public}s", result.output);
+    for (const char* family : {"-4", "-6"}) {
+        report(SystemCommand::run({ip, family, "rule", "del", "fwmark", mark, "lookup", table}));
+        report(SystemCommand::run({ip, family, "route", "flush", "table", table}));
     }
     for (const char* tables : {"iptables", "ip6tables"}) {
         const std::string program = SystemCommand::locate(tables);
-        const bool installed = m_gated && (tables == std::string("iptables") || m_ipv6);
+        const bool installed = gated && (tables == std::string("iptables") || ipv6);
         for (const char* step : {"-D", "-F", "-X"}) {
             std::vector<std::string> command{program, "-t", "mangle", step};
             if (step == std::string("-D"))
@@ -334,17 +354,36 @@ void TransparentInterceptor::removeRules(bool quiet) {
             else
                 command.push_back("QUORVEX_GATE");
             const auto result = SystemCommand::run(command);
-            if (!result.ok() && !quiet && installed)
-                m_state.logger().error("Removing interception: %{public}s", result.output);
+            if (installed)
+                report(result);
         }
     }
+}
+
+std::optional<std::string> TransparentInterceptor::removeLeftovers() {
+    if (HeldRuleset::heldByAnyone("inet", tableName))
+        return "another daemon is running and intercepts the flows of this network namespace";
+    // A table from a daemon that held none, then what no table can hold: the policy routing
+    // (inert without the table's marks) and the gate's chain (which lets flows by while nobody
+    // listens on its queue).
+    SystemCommand::run({SystemCommand::locate("nft"), "delete", "table", "inet", tableName});
+    const std::string ip = SystemCommand::locate("ip");
+    for (const char* family : {"-4", "-6"})
+        for (int rule = 0; rule < 16; ++rule)
+            if (!SystemCommand::run({ip, family, "rule", "del", "fwmark", hex(interceptMark), "lookup",
+                                     std::to_string(routeTable)})
+                     .ok())
+                break;
+    removeRouting(nullptr, false, true);
+    return std::nullopt;
 }
 
 std::optional<std::string> TransparentInterceptor::start() {
     if (m_started)
         return std::nullopt;
-    // Leftovers of a daemon that died without stopping would send flows to no one.
-    removeRules(true);
+    // Leftovers of a daemon that died without stopping would be in the way.
+    if (auto other = removeLeftovers())
+        return "Cannot intercept flows: " + *other + ".";
     std::string failure;
     auto& context = m_acceptContext;
     m_v4 = transparentListener(context, asio::ip::tcp::v4(), m_port, failure);
@@ -361,8 +400,9 @@ std::optional<std::string> TransparentInterceptor::start() {
     if (m_ipv6)
         m_udp6 = transparentReceiver(context, asio::ip::udp::v6(), m_port, ignored);
     m_state.setOutboundMark(ownMark);
-    std::optional<std::string> unheld;
-    runOn(context, [this, &unheld] { unheld = m_gate.open(); });
+    std::optional<std::string> unheld = "the daemon was told not to queue new flows";
+    if (m_mayQueue)
+        runOn(context, [this, &unheld] { unheld = m_gate.open(); });
     if (auto error = installRules()) {
         stop();
         removeRules(true);
@@ -383,10 +423,13 @@ std::optional<std::string> TransparentInterceptor::start() {
         }
     }
     m_started = true;
+    m_shortageLogged = false;
     m_accepted = 0;
     m_passedCount = 0;
     m_udpFlowsSeen = 0;
     runOn(context, [this] {
+        if (m_spare < 0)
+            m_spare = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
         accept(*m_v4);
         if (m_v6)
             accept(*m_v6);
@@ -437,6 +480,12 @@ void TransparentInterceptor::stop() {
         m_queue.sync([] {});
     m_passed.closeAll();
     runOn(m_acceptContext, [this] {
+        if (m_spare >= 0)
+            ::close(m_spare);
+        m_spare = -1;
+        m_waiting = 0;
+        m_pausedAcceptors.clear();
+        m_classified.clear();
         m_v4.reset();
         m_v6.reset();
         m_udp4.reset();
@@ -499,9 +548,17 @@ void TransparentInterceptor::handleDatagram(asio::ip::udp::endpoint app, asio::i
     }
     if (it == m_udpFlows.end()) {
         ++m_udpFlowsSeen;
-        const auto token = m_owners.owner(SocketOwnerLookup::Protocol::UDP, app.address(), app.port(),
-                                          destination.address(), destination.port());
-        const auto path = m_classifier.simulatorAppPath(token);
+        std::optional<std::string> path;
+        try {
+            const auto token = m_owners.owner(SocketOwnerLookup::Protocol::UDP, app.address(), app.port(),
+                                              destination.address(), destination.port());
+            path = m_classifier.simulatorAppPath(token);
+        } catch (const ResourceShortage& shortage) {
+            // Undecided, the datagram is dropped; the flow's next one is asked about again.
+            noteShortage(shortage);
+            ++m_refusedFlows;
+            return;
+        }
         const std::string host = hostFor(destination.address());
         std::ostringstream remote;
         remote << destination;
@@ -562,12 +619,32 @@ void TransparentInterceptor::sweepUDP() {
     });
 }
 
+void TransparentInterceptor::noteShortage(const ResourceShortage& shortage) {
+    // Said once per tunnel, not once per flow.
+    if (!m_shortageLogged.exchange(true))
+        m_state.logger().error("Flows wait, undecided: %{public}s", shortage.what());
+}
+
+UndecidedFlows TransparentInterceptor::undecidedFlows() const {
+    UndecidedFlows flows;
+    flows.held = m_heldFlows + m_gate.heldCount();
+    flows.refused = m_refusedFlows + m_gate.givenUpCount();
+    return flows;
+}
+
 void TransparentInterceptor::accept(asio::ip::tcp::acceptor& acceptor) {
     acceptor.async_accept([this, &acceptor](std::error_code error, asio::ip::tcp::socket socket) {
         if (!acceptor.is_open() || error == asio::error::operation_aborted)
             return;
         if (error) {
-            // Out of descriptors and the like: pause instead of spinning on the same failure.
+            // Out of descriptors: the spare one lets one more flow in, to wait (counted) for its
+            // source to be told while the accepts pause; the rest wait in the listen backlog.
+            if (ResourceShortage::is(error.value()) && m_spare >= 0) {
+                ::close(m_spare);
+                m_spare = -1;
+                return accept(acceptor);
+            }
+            // Otherwise pause instead of spinning on the same failure.
             auto timer =
                 std::make_shared<asio::steady_timer>(m_acceptContext, std::chrono::milliseconds(100));
             timer->async_wait([this, &acceptor, timer](std::error_code waitError) {
@@ -578,37 +655,154 @@ void TransparentInterceptor::accept(asio::ip::tcp::acceptor& acceptor) {
         }
         ++m_accepted;
         handle(std::move(socket));
-        accept(acceptor);
+        // While a flow waits for descriptors, the next ones wait in the listen backlog, where
+        // they hold none: accepted, they would take what the waiting flow needs.
+        if (m_waiting == 0)
+            accept(acceptor);
+        else
+            m_pausedAcceptors.push_back(&acceptor);
     });
 }
 
-void TransparentInterceptor::handle(asio::ip::tcp::socket socket) {
+void TransparentInterceptor::handle(asio::ip::tcp::socket socket,
+                                    std::chrono::steady_clock::time_point since) {
+    const bool waited = since != std::chrono::steady_clock::time_point();
     std::error_code error;
     const auto target = socket.local_endpoint(error); // the original destination, thanks to tproxy
     const auto app = socket.remote_endpoint(error);
     if (error)
-        return reset(socket);
-    const auto token = m_owners.owner(SocketOwnerLookup::Protocol::TCP, app.address(), app.port(),
-                                      target.address(), target.port());
-    const auto path = m_classifier.simulatorAppPath(token);
-    const std::string host = hostFor(target.address());
+        return settle(waited, [&] { reset(socket); });
+    std::optional<std::string> path;
+    int upstream = -1;
+    try {
+        if (const auto known =
+                m_classified.find({app.address(), app.port(), target.address(), target.port()});
+            known != m_classified.end()) {
+            path = std::move(known->second);
+            m_classified.erase(known);
+        } else {
+            const auto token = m_owners.owner(SocketOwnerLookup::Protocol::TCP, app.address(), app.port(),
+                                              target.address(), target.port());
+            path = m_classifier.simulatorAppPath(token);
+        }
+        // A simulator app's flow may need a connection of ours: made here, while the flow can
+        // still wait for it, rather than failing the relay once it was taken.
+        if (path)
+            upstream = openUpstream(target.protocol());
+    } catch (const ResourceShortage& shortage) {
+        // The connection waits, accepted, for descriptors to come back; it is refused after the
+        // gate's time, as a held packet would be.
+        noteShortage(shortage);
+        const auto now = std::chrono::steady_clock::now();
+        if (!waited) {
+            ++m_heldFlows;
+            ++m_waiting;
+            since = now;
+        }
+        if (now - since > std::chrono::milliseconds(static_cast<int>(FlowGate::holdSeconds * 1000))) {
+            ++m_refusedFlows;
+            return settle(true, [&] { reset(socket); });
+        }
+        auto waiting = std::make_shared<asio::ip::tcp::socket>(std::move(socket));
+        auto timer = std::make_shared<asio::steady_timer>(
+            m_acceptContext, std::chrono::milliseconds(FlowGate::retryMilliseconds));
+        timer->async_wait([this, waiting, timer, since](std::error_code waitError) {
+            if (waitError || !m_started)
+                return settle(true, [&] { reset(*waiting); });
+            handle(std::move(*waiting), since);
+        });
+        return;
+    }
+    if (path && m_blocksNames) {
+        // Not waited for: reading takes up to a second when the app does not speak first.
+        settle(waited, [] {});
+        return readName(std::make_shared<asio::ip::tcp::socket>(std::move(socket)), target, path, upstream);
+    }
+    settle(waited, [&] { dispatch(std::move(socket), target, path, upstream, std::nullopt); });
+}
+
+void TransparentInterceptor::readName(std::shared_ptr<asio::ip::tcp::socket> socket,
+                                      asio::ip::tcp::endpoint target, std::optional<std::string> path,
+                                      int upstream, std::shared_ptr<asio::steady_timer> deadline) {
+    // The bytes are peeked, not taken: the relay or the pass-through reads them as it would have.
+    std::string bytes(ServerNameReader::maximumBytes, '\0');
+    const ssize_t count =
+        ::recv(socket->native_handle(), bytes.data(), bytes.size(), MSG_PEEK | MSG_DONTWAIT);
+    bytes.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
+    auto result = ServerNameReader::read(bytes);
+    const bool over = count == 0 || (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK) ||
+                      (deadline && deadline->expiry() <= std::chrono::steady_clock::now());
+    if (result.outcome == ServerNameReader::Outcome::NeedMore && !over) {
+        // Woken only by more than what is there now.
+        const int more = static_cast<int>(bytes.size()) + 1;
+        ::setsockopt(socket->native_handle(), SOL_SOCKET, SO_RCVLOWAT, &more, sizeof more);
+        if (!deadline) {
+            deadline = std::make_shared<asio::steady_timer>(
+                m_acceptContext,
+                std::chrono::milliseconds(static_cast<int>(ServerNameReader::waitSeconds * 1000)));
+            deadline->async_wait([socket](std::error_code error) {
+                if (!error)
+                    socket->cancel(error);
+            });
+        }
+        socket->async_wait(asio::socket_base::wait_read,
+                           [this, socket, target, path, upstream, deadline](std::error_code) {
+                               readName(socket, target, path, upstream, deadline);
+                           });
+        return;
+    }
+    if (deadline)
+        deadline->cancel();
+    if (!m_started)
+        return reset(*socket);
+    const int one = 1;
+    ::setsockopt(socket->native_handle(), SOL_SOCKET, SO_RCVLOWAT, &one, sizeof one);
+    std::optional<std::string> name;
+    if (result.outcome == ServerNameReader::Outcome::Name)
+        name = std::move(result.name);
+    dispatch(std::move(*socket), target, path, upstream, name);
+}
+
+void TransparentInterceptor::dispatch(asio::ip::tcp::socket socket, const asio::ip::tcp::endpoint& target,
+                                      const std::optional<std::string>& path, int upstream,
+                                      const std::optional<std::string>& name) {
+    const std::string address = TransparentProxyProvider::hostOf(target.address());
+    const std::string resolved = hostFor(target.address());
     std::ostringstream remote;
     remote << target;
     const auto protocol = target.protocol();
+    std::error_code error;
     const int fd = socket.release(error);
-    if (error)
+    if (error) {
+        if (upstream >= 0)
+            ::close(upstream);
         return;
+    }
     if (!path) {
         // Not a simulator app: passed whatever the plan says, so without a trip to the queue.
         ++m_passedCount;
         m_passed.pass(fd, target);
         return;
     }
-    // Decided and acted on from the queue: waiting here for the decision cost two thread hand-offs
-    // per flow instead of one, all of it added to the app's first round trip.
-    m_queue.post([this, fd, protocol, target, path, host, remote = remote.str()] {
+    // A flow the relay queue will most likely relay has its connection begun on a pass-through
+    // loop: the kernel's work for a new connection is done on the thread that starts it, and the
+    // relay queue and this thread carry every flow already. Never for a flow refused or cut as
+    // things stand.
+    const bool connectFirst =
+        upstream >= 0 && m_provider.firstLook(path, address) == TransparentProxyProvider::Action::Relay &&
+        m_provider.firstLook(path, name ? *name : resolved) == TransparentProxyProvider::Action::Relay;
+    auto relay = [this, fd, protocol, target, path, name, address, resolved,
+                  remote = remote.str()](int connection, bool connecting) {
+        // A name read from the flow decides, as the name an app connected by would; an address
+        // blocked as such is refused whatever name is sent to it; without a name, today's rule:
+        // the blocked name the address resolves to, else the address.
+        std::string host = resolved;
+        if (name)
+            host = ThrottlePlan::isBlocked(address, m_state.plan().blockedHosts) ? address : *name;
         auto decision = m_provider.decide(path, host, TransparentProxyProvider::Transport::TCP, remote);
         using Action = TransparentProxyProvider::Action;
+        if (decision.action != Action::Relay)
+            ::close(connection);
         switch (decision.action) {
         case Action::Refuse:
             return reset(fd);
@@ -617,9 +811,20 @@ void TransparentInterceptor::handle(asio::ip::tcp::socket socket) {
             ::close(fd);
             return;
         case Action::Relay: {
-            asio::ip::tcp::socket moved(m_queue.context(), protocol, fd);
+            asio::ip::tcp::socket moved(m_queue.context());
+            std::error_code failure;
+            moved.assign(protocol, fd, failure);
+            if (failure) {
+                // Refused, never let by unshaped.
+                m_state.logger().error("Cannot relay a flow to %{public}s: %{public}s", remote,
+                                       failure.message());
+                ++m_refusedFlows;
+                ::close(connection);
+                return reset(fd);
+            }
             TCPRelay::start(m_state, m_queue.context(),
-                            std::make_unique<SocketTCPFlow>(std::move(moved), target), decision.link);
+                            std::make_unique<SocketTCPFlow>(std::move(moved), target, true), decision.link,
+                            connection, connecting);
             return;
         }
         case Action::Pass:
@@ -627,7 +832,51 @@ void TransparentInterceptor::handle(asio::ip::tcp::socket socket) {
             m_passed.pass(fd, target);
             return;
         }
+    };
+    if (!connectFirst) {
+        if (upstream >= 0)
+            prepareUpstream(upstream);
+        return m_queue.post([relay = std::move(relay), upstream] { relay(upstream, false); });
+    }
+    m_passed.run([this, upstream, target, relay = std::move(relay)]() mutable {
+        prepareUpstream(upstream);
+        ::fcntl(upstream, F_SETFL, ::fcntl(upstream, F_GETFL) | O_NONBLOCK);
+        if (::connect(upstream, target.data(), static_cast<socklen_t>(target.size())) == 0 ||
+            errno == EINPROGRESS)
+            return m_queue.post([relay = std::move(relay), upstream] { relay(upstream, true); });
+        ::close(upstream); // the relay opens one of its own, and reports what fails
+        m_queue.post([relay = std::move(relay)] { relay(-1, false); });
     });
+}
+
+int TransparentInterceptor::openUpstream(const asio::ip::tcp& protocol) const {
+    const int fd = ::socket(protocol.family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        const int error = errno;
+        throw ResourceShortage(error, "no socket for a simulator app's connection");
+    }
+    return fd;
+}
+
+void TransparentInterceptor::prepareUpstream(int fd) {
+    const int mark = ownMark;
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_MARK, &mark, sizeof mark);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    TCPRelay::keepAlive(fd);
+}
+
+template <typename Finish> void TransparentInterceptor::settle(bool waited, Finish&& finish) {
+    finish();
+    if (!waited || --m_waiting != 0)
+        return;
+    if (m_spare < 0)
+        m_spare = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    auto paused = std::move(m_pausedAcceptors);
+    m_pausedAcceptors.clear();
+    for (auto* acceptor : paused)
+        if (acceptor->is_open())
+            accept(*acceptor);
 }
 
 } // namespace quorvex

@@ -3,6 +3,7 @@
 #include "extension/BlockedHostAddresses.h"
 #include "extension/FlowGate.h"
 #include "extension/FlowSource.h"
+#include "extension/HeldRuleset.h"
 #include "extension/PassThroughPool.h"
 #include "extension/ProcessClassifier.h"
 #include "extension/SocketOwnerLookup.h"
@@ -21,12 +22,15 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace quorvex {
 
 class ExtensionState;
+class Logger;
 class Link;
+class ResourceShortage;
 class RelayQueue;
 class TransparentProxyProvider;
 class TransparentUDPFlow;
@@ -62,12 +66,15 @@ public:
     static constexpr int refuseMark = 0x5179;
     static constexpr std::uint16_t gateQueue = 5177;
     static constexpr int routeTable = 5177;
+    static constexpr const char* tableName = "quorvex";
     static constexpr double connectSeconds = 10;
     /// A UDP flow silent this long ends (and is decided again on its next datagram).
     static constexpr double udpIdleSeconds = 60;
 
+    /// `mayQueue` false decides every flow once the daemon has accepted it, even where the
+    /// kernel has a netfilter queue.
     TransparentInterceptor(RelayQueue& queue, ExtensionState& state, TransparentProxyProvider& provider,
-                           std::uint16_t port = defaultPort);
+                           std::uint16_t port = defaultPort, bool mayQueue = true);
     ~TransparentInterceptor() override;
 
     std::optional<std::string> start() override;
@@ -80,6 +87,11 @@ public:
     /// no queue statement of its own); `ipv6` for ip6tables.
     static std::string gateRules(bool ipv6);
 
+    /// Removes what a daemon that ended without stopping left in this network namespace: its
+    /// policy routing, the gate's chain and a table it did not hold. Answers why nothing was
+    /// removed when a live daemon holds the table.
+    static std::optional<std::string> removeLeftovers();
+
     /// Whether new flows are decided before they reach the daemon (see FlowGate).
     bool isGated() const { return m_gated; }
 
@@ -90,18 +102,38 @@ public:
     std::size_t udpFlowCount() const { return m_udpFlowsSeen; }
     /// New flows the gate decided since the start.
     std::size_t gatedCount() const { return m_gate.decidedCount(); }
+    UndecidedFlows undecidedFlows() const override;
 
 private:
     void accept(asio::ip::tcp::acceptor& acceptor);
-    void handle(asio::ip::tcp::socket socket);
+    // `since`: when the flow first waited for descriptors to tell its source (none yet: zero).
+    void handle(asio::ip::tcp::socket socket, std::chrono::steady_clock::time_point since = {});
+    // Decides and carries out a flow; `name` is the one its first bytes gave, if read.
+    void dispatch(asio::ip::tcp::socket socket, const asio::ip::tcp::endpoint& target,
+                  const std::optional<std::string>& path, int upstream,
+                  const std::optional<std::string>& name);
+    // Reads a simulator app's first bytes for the name they give (ServerNameReader), waiting for
+    // more while they are incomplete, within its time; then dispatches.
+    void readName(std::shared_ptr<asio::ip::tcp::socket> socket, asio::ip::tcp::endpoint target,
+                  std::optional<std::string> path, int upstream,
+                  std::shared_ptr<asio::steady_timer> deadline = {});
+    // A socket for a relay's connection; throws ResourceShortage. prepareUpstream marks it and
+    // sets what every relayed connection has (no delay, keepalive), on whichever thread connects.
+    int openUpstream(const asio::ip::tcp& protocol) const;
+    static void prepareUpstream(int fd);
+    // Runs `finish` for a flow; one that waited lets the paused accepts go on once none waits.
+    template <typename Finish> void settle(bool waited, Finish&& finish);
+    void noteShortage(const ResourceShortage& shortage);
     void receive(asio::ip::udp::socket& socket);
     void handleDatagram(asio::ip::udp::endpoint app, asio::ip::udp::endpoint destination,
                         std::vector<std::uint8_t> payload);
     void sweepUDP();
-    std::uint32_t decideNewFlow(const FlowGate::Packet& packet);
+    std::optional<std::uint32_t> decideNewFlow(const FlowGate::Packet& packet);
     // The host a flow to `address` is matched by: a blocked name it resolves to, else its text.
     std::string hostFor(const asio::ip::address& address) const;
     void removeRules(bool quiet);
+    // The policy routing and the gate's chain; failures of what was installed go to `logger`.
+    static void removeRouting(const Logger* logger, bool gated, bool ipv6);
     std::optional<std::string> installRules();
     std::optional<std::string> installGateRules();
 
@@ -109,6 +141,7 @@ private:
     ExtensionState& m_state;
     TransparentProxyProvider& m_provider;
     std::uint16_t m_port;
+    bool m_mayQueue;
     ProcessClassifier m_classifier;
     SocketOwnerLookup m_owners;
     asio::io_context m_acceptContext; // accepts and classifies
@@ -134,9 +167,28 @@ private:
     std::atomic<std::size_t> m_udpFlowsSeen{0};
     std::atomic<std::size_t> m_accepted{0};
     std::atomic<std::size_t> m_passedCount{0};
-    bool m_started = false;
+    // Flows accepted (or datagrams received) whose source could not be told at once, since the
+    // daemon started; the gate counts its own.
+    std::atomic<std::size_t> m_heldFlows{0};
+    std::atomic<std::size_t> m_refusedFlows{0};
+    std::atomic<bool> m_shortageLogged{false};
+    // Simulator apps' flows the gate sent on to the daemon, by (app, destination), with the app's
+    // path; on the accept thread, taken when the flow is accepted.
+    using FlowKey = std::tuple<asio::ip::address, std::uint16_t, asio::ip::address, std::uint16_t>;
+    std::map<FlowKey, std::string> m_classified;
+    static constexpr std::size_t classifiedLimit = 65536;
+    // On the accept thread: accepted flows waiting for descriptors, and the listeners paused
+    // meanwhile.
+    std::size_t m_waiting = 0;
+    std::vector<asio::ip::tcp::acceptor*> m_pausedAcceptors;
+    int m_spare = -1; // a descriptor kept for a flow that comes while none is left
+    // The table; the kernel removes it when its holder (and so the daemon) ends.
+    HeldRuleset m_ruleset;
+    std::atomic<bool> m_started{false};
     bool m_ipv6 = false;
     std::atomic<bool> m_gated{false};
+    // The plan blocks names (not only addresses): simulator apps' TCP flows are read for theirs.
+    std::atomic<bool> m_blocksNames{false};
 };
 
 } // namespace quorvex

@@ -17,7 +17,7 @@ std::optional<std::string> TransparentProxyProvider::start(const std::optional<s
         m_state.logger().error("Start refused, the plan cannot be read: %{public}s", error);
         return "The plan cannot be read: " + error;
     }
-    m_queue.sync([&] { m_state.applyPlan(*decoded); });
+    applyPlan(*decoded);
     if (m_source)
         m_source->blockedHostsChanged(decoded->blockedHosts.value_or(std::vector<std::string>{}));
     if (m_source && !m_started) {
@@ -45,10 +45,53 @@ std::optional<std::string> TransparentProxyProvider::message(const std::string& 
     auto decoded = ThrottlePlan::decode(data, &error);
     if (!decoded)
         return "The plan cannot be read: " + error;
-    m_queue.sync([&] { m_state.applyPlan(*decoded); });
+    applyPlan(*decoded);
     if (m_source)
         m_source->blockedHostsChanged(decoded->blockedHosts.value_or(std::vector<std::string>{}));
     return std::nullopt;
+}
+
+void TransparentProxyProvider::applyPlan(const ThrottlePlan& plan) {
+    auto look = std::make_shared<FirstLook>();
+    m_queue.sync([&] {
+        m_state.applyPlan(plan);
+        look->blockedHosts = m_state.plan().blockedHosts;
+        for (const auto& [key, link] : m_state.links())
+            look->rules[key] = {link->isUnlimited(), link};
+    });
+    const std::lock_guard lock(m_firstLookMutex);
+    m_firstLook = std::move(look);
+}
+
+TransparentProxyProvider::Action
+TransparentProxyProvider::firstLook(const std::optional<std::string>& simulatorPath,
+                                    const std::string& remoteHost) const {
+    if (!simulatorPath)
+        return Action::Pass;
+    std::shared_ptr<const FirstLook> look;
+    {
+        const std::lock_guard lock(m_firstLookMutex);
+        look = m_firstLook;
+    }
+    if (!remoteHost.empty() && ThrottlePlan::isBlocked(remoteHost, look->blockedHosts)) {
+        m_state.logger().debug("Blocked %{public}s for %{public}s", remoteHost, *simulatorPath);
+        return Action::Refuse;
+    }
+    // The rule of the app's bundle folder, else the one for all apps, as the link lookup goes.
+    auto rule = look->rules.end();
+    if (const auto key = ProcessClassifier::appKey(*simulatorPath))
+        rule = look->rules.find(*key);
+    if (rule == look->rules.end())
+        rule = look->rules.find("*");
+    if (rule == look->rules.end() || rule->second.unlimited)
+        return Action::Pass;
+    return rule->second.link->cutNow ? Action::Close : Action::Relay;
+}
+
+UndecidedFlows TransparentProxyProvider::undecidedFlows() const {
+    auto flows = m_source ? m_source->undecidedFlows() : UndecidedFlows{};
+    flows.refused += m_queue.sync([this] { return m_state.unrelayedFlows(); });
+    return flows;
 }
 
 std::string TransparentProxyProvider::hostOf(const asio::ip::address& address) {

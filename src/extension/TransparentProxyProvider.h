@@ -7,7 +7,9 @@
 
 #include <asio/ip/address.hpp>
 
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -37,6 +39,7 @@ public:
     std::optional<std::string> start(const std::optional<std::string>& plan) override;
     void stop() override;
     std::optional<std::string> message(const std::string& data) override;
+    UndecidedFlows undecidedFlows() const override;
 
     bool isStarted() const { return m_started; }
 
@@ -52,14 +55,32 @@ public:
 
     /// The host text of a peer address: dotted IPv4 for an IPv4-mapped IPv6 address, so blocked
     /// IPv4 entries meet peers seen on dual-stack sockets.
-    /// The same decision without the flow's log line: for a first look at a flow that is decided
-    /// again (and logged) when it reaches the daemon.
+    static std::string hostOf(const asio::ip::address& address);
+
+    /// The decision as far as it can be taken away from the relay queue, so any thread may ask
+    /// without a trip to it: from what the last plan set (whether a rule shapes anything at all
+    /// changes only with a plan) and whether the rule's link is cut now. The relay queue's
+    /// decision, a moment later, stands; this one may lag a plan being applied.
+    Action firstLook(const std::optional<std::string>& simulatorPath, const std::string& remoteHost) const;
+
+private:
+    // What firstLook reads: the plan's blocked hosts, and for each rule key whether it shapes
+    // nothing. Made with every plan applied, on the relay queue.
+    struct FirstLook {
+        std::optional<std::vector<std::string>> blockedHosts;
+        struct Rule {
+            bool unlimited = false;
+            std::shared_ptr<const Link> link;
+        };
+        std::map<std::string, Rule> rules;
+    };
+    void applyPlan(const ThrottlePlan& plan);
+    // decide without the flow's log line.
     Decision choose(const std::optional<std::string>& simulatorPath,
                     const std::optional<std::string>& remoteHost);
 
-    static std::string hostOf(const asio::ip::address& address);
-
-private:
+    mutable std::mutex m_firstLookMutex;
+    std::shared_ptr<const FirstLook> m_firstLook = std::make_shared<FirstLook>();
     RelayQueue& m_queue;
     ExtensionState& m_state;
     FlowSource* m_source = nullptr;

@@ -21,6 +21,8 @@ public:
     std::vector<HostRule> rules;
     std::optional<QString> error;
     bool approval = false;
+    bool proxyAllowance = false;
+    SetupObstacle obstacle = SetupObstacle::None;
 
     int stopRequests = 0;
     std::vector<std::function<void()>> pendingStops;
@@ -47,6 +49,8 @@ public:
     bool isBusy() const override { return busy; }
     std::optional<QString> lastError() const override { return error; }
     bool awaitingApproval() const override { return approval; }
+    bool awaitingProxyAllowance() const override { return proxyAllowance; }
+    SetupObstacle setupObstacle() const override { return obstacle; }
     void toggleHostRule(const QString&) override {}
     void removeHostRule(const QString&) override {}
     bool addHostRule(const QString& text) override {

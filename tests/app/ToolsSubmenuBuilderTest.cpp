@@ -59,6 +59,8 @@ TEST(ToolsSubmenuBuilderTest, TheExtensionStateShowsTheMostPressingOfApprovalBus
         bool busy;
         std::optional<QString> error;
         QStringList expected;
+        SetupObstacle obstacle = SetupObstacle::None;
+        bool proxyAllowance = false;
     };
     const std::vector<Case> cases = {
         {"nothing to tell", false, false, std::nullopt, {}},
@@ -74,6 +76,27 @@ TEST(ToolsSubmenuBuilderTest, TheExtensionStateShowsTheMostPressingOfApprovalBus
          QString("Couldn’t start the proxy"),
          {"---", "i Allow the extension with “sudo quorvexctl approve” to continue.",
           "How to Allow the Extension…"}},
+        {"the proxy waited for",
+         false,
+         true,
+         std::nullopt,
+         {"---", "i Allow the proxy with “sudo quorvexctl allow-proxy” to continue.",
+          "How to Allow the Proxy…"},
+         SetupObstacle::None,
+         true},
+        {"no daemon, over approval and error",
+         true,
+         false,
+         QString("The network extension is not running"),
+         {"---", "i The network extension isn’t running.", "How to Start the Extension…"},
+         SetupObstacle::DaemonNotRunning},
+        {"not installed, over everything",
+         true,
+         true,
+         QString("Install Quorvex first"),
+         {"---", "i Install Quorvex to use the network extension.", "How to Install Quorvex…"},
+         SetupObstacle::ProgramNotInstalled,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -81,6 +104,8 @@ TEST(ToolsSubmenuBuilderTest, TheExtensionStateShowsTheMostPressingOfApprovalBus
         tools.world.neighbours.network.approval = c.approval;
         tools.world.neighbours.network.busy = c.busy;
         tools.world.neighbours.network.error = c.error;
+        tools.world.neighbours.network.obstacle = c.obstacle;
+        tools.world.neighbours.network.proxyAllowance = c.proxyAllowance;
         MenuRows rows;
         tools.builder().appendExtensionState(rows);
         EXPECT_EQ(outline(rows), c.expected);

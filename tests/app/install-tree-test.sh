@@ -2,7 +2,7 @@
 # Installs the build into a scratch root, as a package would lay it out under /usr, and checks
 # what a desktop needs to list and start the program: a desktop entry that desktop-file-validate
 # accepts, whose Exec and TryExec programs are installed and whose icon is in the hicolor theme,
-# and the tray's themed icons.
+# and the tray's themed icons, and the network daemon's systemd unit.
 # Usage: install-tree-test.sh <build folder>
 set -euo pipefail
 build=$1
@@ -35,4 +35,9 @@ done
 for program in quorvex-network-extension quorvexctl; do
   [ -x "$usr/bin/$program" ] || fail "$program is not installed"
 done
+# The daemon's unit names the daemon where this prefix puts it, not where the build was configured.
+unit=$usr/lib/systemd/system/quorvex-network-extension.service
+[ -s "$unit" ] || fail "no systemd unit for the network daemon"
+grep -qx 'ExecStart=/usr/bin/quorvex-network-extension $QUORVEX_EXTENSION_OPTIONS' "$unit" ||
+  fail "the unit does not start /usr/bin/quorvex-network-extension: $(grep '^ExecStart=' "$unit")"
 echo "install tree: the entry validates and everything it names is installed"

@@ -41,14 +41,15 @@ private:
 /// Destroying it stops the server before the service and provider go.
 class ControlDaemon final {
 public:
-    explicit ControlDaemon(const std::filesystem::path& folder, ControlService::Options options = {})
+    explicit ControlDaemon(const std::filesystem::path& folder, ControlService::Options options = {},
+                           ControlServer::Limits limits = {})
         : m_state(m_queue.clock())
         , m_provider(m_queue, m_state)
         , m_socket((folder / "control.sock").string()) {
         if (options.stateFolder.empty())
             options.stateFolder = folder / "state";
         m_service = std::make_unique<ControlService>(std::move(options), m_provider);
-        m_server = std::make_unique<ControlServer>(m_context, *m_service, m_socket);
+        m_server = std::make_unique<ControlServer>(m_context, *m_service, m_socket, limits);
         m_server->start();
         m_thread = std::thread([this] { m_context.run(); });
     }

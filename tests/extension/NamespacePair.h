@@ -1,7 +1,8 @@
 #pragma once
 
 // Network namespaces for end-to-end tests: a client namespace (where the daemon intercepts)
-// joined by veth to a server namespace on 198.18.0.0/15, and the echo servers the probes talk to.
+// joined by veth to a server namespace on 198.18.0.0/15 and fd00:5177::/64, and the echo servers
+// the probes talk to.
 // Nothing is made in the machine's own namespace; deleting the namespaces removes every rule and
 // route made in them.
 #include "extension/SystemCommand.h"
@@ -60,6 +61,14 @@ public:
     Background(const Background&) = delete;
     Background& operator=(const Background&) = delete;
     bool running() const { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
+    /// Sends `signal` and waits for the process to end (SIGKILL: a crash, as the kernel sees it).
+    void end(int signal) {
+        if (m_pid <= 0)
+            return;
+        ::kill(m_pid, signal);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
 
 private:
     pid_t m_pid = -1;
@@ -93,6 +102,10 @@ public:
             {ipCommand(), "-n", client, "addr", "add", "198.18.0.1/15", "dev", a},
             {ipCommand(), "-n", server, "addr", "add", "198.18.0.2/15", "dev", b},
             {ipCommand(), "-n", server, "addr", "add", "198.18.0.3/15", "dev", b},
+            // No duplicate address detection: the addresses are usable at once.
+            {ipCommand(), "-n", client, "addr", "add", "fd00:5177::1/64", "dev", a, "nodad"},
+            {ipCommand(), "-n", server, "addr", "add", "fd00:5177::2/64", "dev", b, "nodad"},
+            {ipCommand(), "-n", server, "addr", "add", "fd00:5177::3/64", "dev", b, "nodad"},
             {ipCommand(), "-n", client, "link", "set", a, "up"},
             {ipCommand(), "-n", server, "link", "set", b, "up"},
             {ipCommand(), "-n", client, "link", "set", "lo", "up"},
@@ -135,20 +148,26 @@ private:
     bool m_owned = true;
 };
 
-/// The echo servers in the server namespace: TCP on 198.18.0.2:9000 (also .3), UDP on each of
-/// 198.18.0.2 and .3 port 9000 (one per address, so each answers from the address it was sent
-/// to), and TCP on the client's own 127.0.0.1:9001.
+/// The echo servers in the server namespace: TCP on port 9000 of every address (198.18.0.2 and .3,
+/// fd00:5177::2 and ::3), UDP on port 9000 of each of them (one server per address, so each
+/// answers from the address it was sent to), and TCP on the client's own 127.0.0.1:9001.
 inline std::vector<std::unique_ptr<Background>> startEchoServers(const NamespacePair& spaces) {
     const std::string socat = SystemCommand::locate("socat");
     std::vector<std::unique_ptr<Background>> servers;
     servers.push_back(std::make_unique<Background>(
         spaces.in(spaces.server, {socat, "TCP-LISTEN:9000,fork,reuseaddr", "EXEC:cat"})));
     servers.push_back(std::make_unique<Background>(
+        spaces.in(spaces.server, {socat, "TCP6-LISTEN:9000,fork,reuseaddr,ipv6only=1", "EXEC:cat"})));
+    servers.push_back(std::make_unique<Background>(
         spaces.in(spaces.client, {socat, "TCP-LISTEN:9001,bind=127.0.0.1,fork,reuseaddr", "EXEC:cat"})));
     for (const char* address : {"198.18.0.2", "198.18.0.3"})
         servers.push_back(std::make_unique<Background>(spaces.in(
             spaces.server,
             {socat, std::string("UDP4-RECVFROM:9000,bind=") + address + ",fork,reuseaddr", "EXEC:cat"})));
+    for (const char* address : {"[fd00:5177::2]", "[fd00:5177::3]"})
+        servers.push_back(std::make_unique<Background>(spaces.in(
+            spaces.server,
+            {socat, std::string("UDP6-RECVFROM:9000,bind=") + address + ",fork,reuseaddr", "EXEC:cat"})));
     return servers;
 }
 
@@ -158,12 +177,15 @@ struct Probe {
     long long milliseconds = 0;
 };
 
-/// Runs the probe `binary` in the client namespace against host:port over TCP or UDP.
+/// Runs the probe `binary` in the client namespace against host:port over TCP or UDP, with the
+/// probe's `options` (such as {"--tls", NAME}).
 inline Probe runProbe(const NamespacePair& spaces, const std::string& binary, const std::string& host,
-                      int port, bool udp = false) {
-    std::vector<std::string> command = {binary, host, std::to_string(port)};
+                      int port, bool udp = false, const std::vector<std::string>& options = {}) {
+    std::vector<std::string> command = {binary};
     if (udp)
-        command.insert(command.begin() + 1, "--udp");
+        command.push_back("--udp");
+    command.insert(command.end(), options.begin(), options.end());
+    command.insert(command.end(), {host, std::to_string(port)});
     const auto result = SystemCommand::run(spaces.in(spaces.client, command));
     Probe outcome;
     std::istringstream(result.output) >> outcome.outcome >> outcome.milliseconds;

@@ -1,10 +1,14 @@
 #include "Loopback.h"
 
 #include "extension/ProcessClassifier.h"
+#include "extension/ResourceShortage.h"
 #include "extension/SocketOwnerLookup.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <map>
@@ -103,13 +107,19 @@ TEST(ProcessToken, AGoneProcessHasNoPath) {
     EXPECT_EQ((ProcessToken{self->pid, self->startTime + 1}).executablePath(), std::nullopt);
 }
 
-TEST(SocketOwnerLookup, FindsTheProcessBehindATcpConnection) {
-    auto listener = test::listenTcp();
-    const std::uint16_t port = test::portOf(listener.get());
-    auto client = test::connectTcp(port);
-    auto server = test::acceptTcp(listener.get());
-    const std::uint16_t clientPort = test::portOf(client.get());
+// A TCP connection of this process on loopback, both ends open.
+struct LoopbackConnection {
+    test::Fd listener = test::listenTcp();
+    std::uint16_t port = test::portOf(listener.get());
+    test::Fd client = test::connectTcp(port);
+    test::Fd server = test::acceptTcp(listener.get());
+    std::uint16_t clientPort = test::portOf(client.get());
+};
 
+TEST(SocketOwnerLookup, FindsTheProcessBehindATcpConnection) {
+    const LoopbackConnection connection;
+    const auto port = connection.port;
+    const auto clientPort = connection.clientPort;
     const auto loopback = asio::ip::make_address("127.0.0.1");
     SocketOwnerLookup lookup;
     const auto owner = lookup.owner(SocketOwnerLookup::Protocol::TCP, loopback, clientPort, loopback, port);
@@ -192,6 +202,141 @@ TEST(SocketOwnerLookup, FindsAProcessStartedAfterTheFirstLook) {
     EXPECT_EQ(lookup.ownerOfInode(*inode), std::nullopt) << "the process has ended";
     for (const int fd : {ready[0], ready[1], release[0]})
         ::close(fd);
+}
+
+// What a process's descriptors held is kept between lookups: a burst of new sockets must be found,
+// and so must a socket given the number of one closed since.
+TEST(SocketOwnerLookup, KeptDescriptorsNeverHideANewSocket) {
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    SocketOwnerLookup lookup("/proc", [&](const std::string& path) { return path == self; });
+    const auto loopback = asio::ip::make_address("127.0.0.1");
+    const auto found = [&](const test::Fd& socket) {
+        const auto owner =
+            lookup.owner(SocketOwnerLookup::Protocol::UDP, loopback, test::portOf(socket.get()), loopback, 9);
+        return owner && owner->pid == ::getpid();
+    };
+    std::vector<test::Fd> burst;
+    for (int index = 0; index < 50; ++index) {
+        burst.push_back(test::bindUdp());
+        EXPECT_TRUE(found(burst.back())) << "socket " << index << " of a burst";
+    }
+    for (const int index : {3, 20, 49}) {
+        const int number = burst[static_cast<std::size_t>(index)].get();
+        burst[static_cast<std::size_t>(index)].reset();
+        burst[static_cast<std::size_t>(index)] = test::bindUdp();
+        ASSERT_EQ(burst[static_cast<std::size_t>(index)].get(), number) << "the lowest free number is reused";
+        EXPECT_TRUE(found(burst[static_cast<std::size_t>(index)])) << "a new socket under number " << number;
+    }
+    EXPECT_TRUE(found(burst.front())) << "and one seen before, where it was seen";
+}
+
+// A process is often seen between its fork and its exec (a launcher's child): what it runs after
+// the exec decides, and its token after the exec is another one, as an audit token would be.
+// Told by the kernel's exec events where they are offered (root), found by looking at young
+// processes again where they are not.
+class ExecTest : public testing::TestWithParam<bool> {};
+
+INSTANTIATE_TEST_SUITE_P(SocketOwnerLookup, ExecTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& events) {
+                             return events.param ? "WithExecEvents" : "WithoutExecEvents";
+                         });
+
+TEST_P(ExecTest, AProcessSeenBeforeItExecsIsJudgedByWhatItRunsAfter) {
+    const std::string sleep = std::filesystem::canonical("/bin/sleep").string();
+    SocketOwnerLookup lookup(
+        "/proc", [&](const std::string& path) { return path == sleep; }, GetParam());
+    const auto loopback = asio::ip::make_address("127.0.0.1");
+    int ready[2];
+    int exec[2];
+    int go[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe2(exec, O_CLOEXEC), 0); // its write end closes when the child execs
+    ASSERT_EQ(::pipe(go), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(exec[0]);
+        ::close(go[1]);
+        // Bound without CLOEXEC: the socket lives on in the program the child execs.
+        const int socket = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in any = test::loopback(0);
+        ::bind(socket, reinterpret_cast<sockaddr*>(&any), sizeof any);
+        const std::uint16_t port = test::portOf(socket);
+        (void)!::write(ready[1], &port, sizeof port);
+        char byte;
+        (void)!::read(go[0], &byte, 1);
+        ::execl(sleep.c_str(), "sleep", "30", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(exec[1]);
+    ::close(go[0]);
+    std::uint16_t port = 0;
+    ASSERT_EQ(::read(ready[0], &port, sizeof port), static_cast<ssize_t>(sizeof port));
+    const auto before = ProcessToken::of(child);
+    EXPECT_EQ(lookup.owner(SocketOwnerLookup::Protocol::UDP, loopback, port, loopback, 9), std::nullopt)
+        << "the test program is not wanted";
+
+    (void)!::write(go[1], "g", 1);
+    char byte;
+    EXPECT_EQ(::read(exec[0], &byte, 1), 0) << "the child has exec'd";
+    const auto owner = lookup.owner(SocketOwnerLookup::Protocol::UDP, loopback, port, loopback, 9);
+    ASSERT_TRUE(owner) << "found once it runs a wanted program";
+    EXPECT_EQ(owner->pid, child);
+    ASSERT_TRUE(before);
+    EXPECT_EQ(owner->startTime, before->startTime);
+    EXPECT_NE(*owner, *before) << "the exec made it another token";
+    EXPECT_EQ(before->executablePath(), std::nullopt) << "the old token names a program no longer run";
+    EXPECT_EQ(owner->executablePath(), sleep);
+
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    for (const int fd : {ready[0], ready[1], exec[0], go[1]})
+        ::close(fd);
+}
+
+// Takes every descriptor the process may open, for as long as it lives.
+class DescriptorsExhausted final {
+public:
+    DescriptorsExhausted() {
+        ::getrlimit(RLIMIT_NOFILE, &m_limit);
+        rlimit lowered = m_limit;
+        lowered.rlim_cur = std::min<rlim_t>(m_limit.rlim_cur, 1024);
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+            m_taken.emplace_back(fd);
+    }
+    ~DescriptorsExhausted() {
+        m_taken.clear();
+        ::setrlimit(RLIMIT_NOFILE, &m_limit);
+    }
+
+private:
+    rlimit m_limit{};
+    std::vector<test::Fd> m_taken;
+};
+
+// Out of descriptors, whose a socket is cannot be told: that is never answered as "nobody's", and
+// nothing of it is cached, so the same flow is told right once descriptors come back.
+TEST(SocketOwnerLookup, OutOfDescriptorsIsNeverTakenForNoOwner) {
+    const LoopbackConnection connection;
+    const auto port = connection.port;
+    const auto clientPort = connection.clientPort;
+    const auto loopback = asio::ip::make_address("127.0.0.1");
+    const auto self = ProcessToken::of(::getpid());
+    ASSERT_TRUE(self);
+
+    SocketOwnerLookup lookup;
+    ProcessClassifier classifier;
+    {
+        DescriptorsExhausted exhausted;
+        EXPECT_THROW(lookup.owner(SocketOwnerLookup::Protocol::TCP, loopback, clientPort, loopback, port),
+                     ResourceShortage);
+        EXPECT_THROW(ProcessToken::of(::getpid()), ResourceShortage);
+        EXPECT_THROW(classifier.simulatorAppPath(self), ResourceShortage);
+    }
+    EXPECT_EQ(classifier.cacheSize(), 0u);
+    const auto owner = lookup.owner(SocketOwnerLookup::Protocol::TCP, loopback, clientPort, loopback, port);
+    ASSERT_TRUE(owner);
+    EXPECT_EQ(owner->pid, ::getpid());
 }
 
 } // namespace

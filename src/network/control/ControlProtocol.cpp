@@ -27,6 +27,38 @@ std::uint32_t ControlProtocol::frameLength(const unsigned char header[4]) {
            (std::uint32_t{header[2]} << 8) | std::uint32_t{header[3]};
 }
 
+std::optional<nlohmann::json> ControlProtocol::parse(std::string_view body, std::string* error) {
+    // The depth is measured on the text, strings skipped, before any value is built.
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t index = 0; index < body.size(); ++index) {
+        const char character = body[index];
+        if (inString) {
+            if (character == '\\')
+                ++index;
+            else if (character == '"')
+                inString = false;
+        } else if (character == '"') {
+            inString = true;
+        } else if (character == '[' || character == '{') {
+            if (++depth > maximumDepth) {
+                if (error)
+                    *error = "it nests deeper than " + std::to_string(maximumDepth) + " levels";
+                return std::nullopt;
+            }
+        } else if (character == ']' || character == '}') {
+            --depth;
+        }
+    }
+    auto json = nlohmann::json::parse(body, nullptr, false);
+    if (json.is_discarded()) {
+        if (error)
+            *error = "it is not JSON";
+        return std::nullopt;
+    }
+    return json;
+}
+
 nlohmann::json ControlProtocol::toJson(const ProxyConfiguration& configuration) {
     nlohmann::json provider = nlohmann::json::object();
     if (configuration.plan)

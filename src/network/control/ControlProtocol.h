@@ -19,10 +19,21 @@ namespace quorvex {
 /// Operations: "requestActivation", "deactivate", "activationState", "loadConfigurations",
 /// "saveConfiguration" {"configuration"}, "removeConfiguration" {"id"}, "startTunnel" {"id"},
 /// "stopTunnel" {"id"}, "status" {"id"}, "sendMessage" {"id", "message"}; for the administrator
-/// (root only): "approve", "allowProxy", "reset", "overview".
+/// (root only): "approve", "allowProxy", "reset", "overview". The administrator's operations answer
+/// {"activation", "configurations" (each with its "status"), "undecidedFlows" {"held", "refused"}}.
 struct ControlProtocol {
     /// Frames larger than this are refused by both sides (a plan is a few kilobytes).
     static constexpr std::uint32_t maximumFrameBytes = 4 * 1024 * 1024;
+    /// Requests are smaller still: the daemon holds the bodies of several callers at once.
+    static constexpr std::uint32_t maximumRequestBytes = 1024 * 1024;
+    /// Arrays and objects nested deeper than this are refused before they are parsed: no request
+    /// or reply needs more than a handful of levels, and copying or printing a value recurses
+    /// once per level.
+    static constexpr int maximumDepth = 32;
+
+    /// What a user the daemon refuses is told to do.
+    static constexpr const char* howToBeAllowed =
+        "The administrator allows users with the daemon's --allow-user NAME or --allow-group GROUP.";
 
     /// The socket path: QUORVEX_EXTENSION_SOCKET when set, else /run/quorvex/extension.sock.
     static std::string defaultSocketPath();
@@ -30,6 +41,9 @@ struct ControlProtocol {
     static std::string frame(std::string_view body);
     /// The body length announced by a 4-byte header.
     static std::uint32_t frameLength(const unsigned char header[4]);
+    /// Parses a frame's body: none, with the reason in `error`, when it is not JSON or nests
+    /// deeper than `maximumDepth`.
+    static std::optional<nlohmann::json> parse(std::string_view body, std::string* error = nullptr);
 
     static nlohmann::json toJson(const ProxyConfiguration& configuration);
     static std::optional<ProxyConfiguration> configurationFromJson(const nlohmann::json& json,

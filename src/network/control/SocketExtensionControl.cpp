@@ -82,18 +82,28 @@ ControlResult<nlohmann::json> SocketExtensionControl::call(const nlohmann::json&
     timeout.tv_usec = static_cast<suseconds_t>((m_timeout - static_cast<double>(timeout.tv_sec)) * 1e6);
     ::setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     ::setsockopt(socket.get(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-    if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        // The socket is there, this user may not reach it: saying "not running" sent people to
+        // start a daemon that was running all along.
+        if (errno == EACCES || errno == EPERM)
+            return ControlResult<nlohmann::json>::failure(
+                "This user may not use the network extension: " + m_path + " is not open to it. " +
+                    ControlProtocol::howToBeAllowed,
+                ControlErrorKind::Denied);
         return unreachable<nlohmann::json>(notRunning);
+    }
 
     const std::string body = request.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    if (body.size() > ControlProtocol::maximumFrameBytes)
+    if (body.size() > ControlProtocol::maximumRequestBytes)
         return ControlResult<nlohmann::json>::failure("The request is too large for the network extension.");
-    if (!sendAll(socket.get(), ControlProtocol::frame(body)))
-        return unreachable<nlohmann::json>("The network extension closed the connection.");
+    // A caller the daemon refuses finds the refusal waiting and the socket closed to writing:
+    // the answer is read either way.
+    const bool sent = sendAll(socket.get(), ControlProtocol::frame(body));
 
     unsigned char header[4];
     if (!receiveAll(socket.get(), reinterpret_cast<char*>(header), sizeof header))
-        return unreachable<nlohmann::json>("The network extension did not answer.");
+        return unreachable<nlohmann::json>(sent ? "The network extension did not answer."
+                                                : "The network extension closed the connection.");
     const std::uint32_t length = ControlProtocol::frameLength(header);
     if (length > ControlProtocol::maximumFrameBytes)
         return unreachable<nlohmann::json>("The network extension sent an oversized answer.");
@@ -101,7 +111,8 @@ ControlResult<nlohmann::json> SocketExtensionControl::call(const nlohmann::json&
     if (!receiveAll(socket.get(), reply.data(), length))
         return unreachable<nlohmann::json>("The network extension did not answer.");
 
-    const auto json = nlohmann::json::parse(reply, nullptr, false);
+    auto parsed = ControlProtocol::parse(reply);
+    const nlohmann::json json = parsed ? std::move(*parsed) : nlohmann::json();
     if (!json.is_object() || !json.contains("ok") || !json["ok"].is_boolean())
         return unreachable<nlohmann::json>("The network extension sent an unreadable answer.");
     if (json["ok"].get<bool>())

@@ -2,25 +2,16 @@
 
 #include "network/control/SocketExtensionControl.h"
 #include "network/guide/SetupGuideWidgetWindow.h"
+#include "network/guide/SetupHelp.h"
 #include "network/model/NetworkModel.h"
 #include "network/model/ProxyController.h"
 #include "network/model/SetupGuide.h"
 #include "network/model/WorkerThreadExecutor.h"
-#include "platform/gui/Dialogs.h"
 #include "tools/Environment.h"
 
 #include <QCoreApplication>
 
 namespace quorvex {
-
-void NetworkSystem::showHowToApprove() {
-    Alert alert;
-    alert.message = QStringLiteral("Allow the network extension");
-    alert.informativeText = QStringLiteral("An administrator approves it in a terminal:\n\n"
-                                           "sudo quorvexctl approve\n\n"
-                                           "The setup guide moves on as soon as it is allowed.");
-    Dialogs::shared().runAlert(alert);
-}
 
 NetworkSystem::NetworkSystem(Clock& clock, IllustrationFactory illustrations)
     : m_control(std::make_unique<SocketExtensionControl>())
@@ -30,8 +21,7 @@ NetworkSystem::NetworkSystem(Clock& clock, IllustrationFactory illustrations)
     options.installPrefix = QUORVEX_INSTALL_PREFIX;
     m_proxy = std::make_unique<ProxyController>(*m_control, *m_executor, clock, std::move(options));
     m_guide = std::make_unique<SetupGuide>(
-        *m_proxy, clock,
-        SetupGuideWidgetWindow::factory(std::move(illustrations), &NetworkSystem::showHowToApprove));
+        *m_proxy, clock, SetupGuideWidgetWindow::factory(std::move(illustrations), &SetupHelp::show));
     m_model = std::make_unique<NetworkModel>(*m_proxy, *m_guide, sharedDefaults());
 }
 

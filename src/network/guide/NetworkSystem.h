@@ -26,10 +26,6 @@ public:
     NetworkService& service();
     SetupGuide& guide() { return *m_guide; }
 
-    /// Tells how an administrator approves the network extension here (the daemon's command
-    /// line stands where the platform would open its settings). Runs a modal alert.
-    static void showHowToApprove();
-
 private:
     std::unique_ptr<SocketExtensionControl> m_control;
     std::unique_ptr<WorkerThreadExecutor> m_executor;

@@ -86,12 +86,12 @@ void clear(QLayout* layout) {
 } // namespace
 
 SetupGuideView::SetupGuideView(SetupGuide& guide, IllustrationFactory illustrations,
-                               std::function<void()> openSettings, std::function<void()> close,
+                               std::function<void(SetupHelp::Topic)> help, std::function<void()> close,
                                QWidget* parent)
     : QWidget(parent)
     , m_guide(guide)
     , m_illustrations(std::move(illustrations))
-    , m_openSettings(std::move(openSettings))
+    , m_help(std::move(help))
     , m_close(std::move(close)) {
     setFixedSize(kWidth, kHeight);
     setAutoFillBackground(true);
@@ -126,15 +126,32 @@ SetupGuideView::PageTexts SetupGuideView::pageTexts(const SetupGuide& guide) {
                     "Quorvex routes only simulator traffic through its network extension, to slow it down or "
                     "block hosts. This computer asks for two quick approvals the first time.")};
     case Phase::ApproveExtension:
+        // Before any approval, the extension must be there to approve: said first when it is not.
+        if (!guide.isComplete(Phase::ApproveExtension)) {
+            if (guide.status().obstacle == SetupObstacle::ProgramNotInstalled)
+                return {
+                    QStringLiteral("Allow the network extension"),
+                    QStringLiteral("The network extension works only with Quorvex as installed on this "
+                                   "computer, and this copy runs from elsewhere. Install Quorvex, then start "
+                                   "it from where it was installed.")};
+            if (guide.status().obstacle == SetupObstacle::DaemonNotRunning)
+                return {
+                    QStringLiteral("Allow the network extension"),
+                    QStringLiteral("The network extension is a service of this computer, and it isn’t "
+                                   "running. An administrator starts it with “sudo systemctl enable --now "
+                                   "quorvex-network-extension”, or runs “sudo quorvex-network-extension” in "
+                                   "a terminal.")};
+        }
         return {QStringLiteral("Allow the network extension"),
                 QStringLiteral(
                     "This computer asks to use a new network extension. An administrator approves it in a "
                     "terminal with “sudo quorvexctl approve”; you may be asked for your password.")};
     case Phase::AllowProxy:
-        return {QStringLiteral("Allow the proxy configuration"),
-                QStringLiteral(
-                    "This computer asks whether Quorvex may add a proxy configuration. Click Allow. Only "
-                    "simulator traffic is slowed down. Everything else passes through untouched.")};
+        return {
+            QStringLiteral("Allow the proxy configuration"),
+            QStringLiteral("Quorvex saves a proxy configuration that an administrator allows in a terminal "
+                           "with “sudo quorvexctl allow-proxy”. Only simulator traffic is slowed down. "
+                           "Everything else passes through untouched.")};
     case Phase::Done:
         break;
     }
@@ -276,7 +293,7 @@ QWidget* SetupGuideView::makeDetail() {
             {QStringLiteral("puzzlepiece.extension"),
              QStringLiteral("Allow the network extension with “sudo quorvexctl approve”")},
             {QStringLiteral("network.badge.shield.half.filled"),
-             QStringLiteral("Allow the proxy configuration")},
+             QStringLiteral("Allow the proxy configuration with “sudo quorvexctl allow-proxy”")},
         };
         int number = 0;
         for (const auto& [symbol, text] : steps) {
@@ -298,11 +315,11 @@ QWidget* SetupGuideView::makeDetail() {
     case Phase::ApproveExtension:
         return makeStepStatus(Phase::ApproveExtension, QStringLiteral("Extension allowed"),
                               QStringLiteral("Waiting for “sudo quorvexctl approve”…"),
-                              QStringLiteral("Not allowed yet"), true);
+                              QStringLiteral("Not allowed yet"), SetupHelp::Topic::ApproveExtension);
     case Phase::AllowProxy:
         return makeStepStatus(Phase::AllowProxy, QStringLiteral("Proxy configuration allowed"),
-                              QStringLiteral("Waiting for you to click Allow…"),
-                              QStringLiteral("Not allowed yet"), false);
+                              QStringLiteral("Waiting for “sudo quorvexctl allow-proxy”…"),
+                              QStringLiteral("Not allowed yet"), SetupHelp::Topic::AllowProxy);
     case Phase::Done:
         break;
     }
@@ -324,16 +341,30 @@ QWidget* SetupGuideView::makeDetail() {
 }
 
 QWidget* SetupGuideView::makeStepStatus(Phase step, const QString& verified, const QString& waiting,
-                                        const QString& notYet, bool settingsButton) {
+                                        const QString& notYet, SetupHelp::Topic help) {
     auto* line = new QWidget;
     line->setObjectName(QStringLiteral("stepStatus"));
     auto* row = new QHBoxLayout(line);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
     const bool complete = m_guide.isComplete(step);
+    // Nothing can happen while the extension is missing: no spinner then, and the help is about
+    // what is missing.
+    const auto obstacle =
+        step == Phase::ApproveExtension ? SetupHelp::of(m_guide.status().obstacle) : std::nullopt;
+    if (obstacle)
+        help = *obstacle;
     if (complete) {
         row->addWidget(symbolLabel(QStringLiteral("checkmark.circle.fill"), Palette::green(), 16));
         row->addWidget(textLabel(verified, Fonts::callout()));
+    } else if (obstacle) {
+        row->addWidget(symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), Palette::orange(), 16));
+        auto* said = textLabel(*obstacle == SetupHelp::Topic::InstallProgram
+                                   ? QStringLiteral("Quorvex isn’t installed")
+                                   : QStringLiteral("The network extension isn’t running"),
+                               Fonts::callout(), secondaryStyle());
+        said->setObjectName(QStringLiteral("obstacle"));
+        row->addWidget(said);
     } else if (m_guide.mode() == Mode::Live) {
         row->addWidget(spinner());
         row->addWidget(textLabel(waiting, Fonts::callout(), secondaryStyle()));
@@ -342,12 +373,12 @@ QWidget* SetupGuideView::makeStepStatus(Phase step, const QString& verified, con
         row->addWidget(textLabel(notYet, Fonts::callout(), secondaryStyle()));
     }
     row->addStretch();
-    if (settingsButton && !complete) {
-        auto* open = new QPushButton(QStringLiteral("How to Allow the Extension…"));
-        open->setObjectName(QStringLiteral("openSettings"));
-        connect(open, &QPushButton::clicked, this, [this] {
-            if (m_openSettings)
-                m_openSettings();
+    if (!complete) {
+        auto* open = new QPushButton(SetupHelp::buttonTitle(help));
+        open->setObjectName(QStringLiteral("help"));
+        connect(open, &QPushButton::clicked, this, [this, help] {
+            if (m_help)
+                m_help(help);
         });
         row->addWidget(open);
     }
@@ -376,9 +407,11 @@ void SetupGuideView::renderFooter() {
         auto* text =
             textLabel(*error, Fonts::callout(), QStringLiteral("color: %1;").arg(Palette::orange().name()));
         text->setObjectName(QStringLiteral("errorText"));
+        // Whole, on as many lines as it takes: the footer grows, the page above gives way. Cut to
+        // two lines, the instructions an error carries lost their beginning and end.
         text->setWordWrap(true);
-        // At most two lines of callout text.
-        text->setMaximumHeight(2 * QFontMetrics(text->font()).lineSpacing());
+        text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        text->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::MinimumExpanding);
         row->addWidget(text, 1);
         m_footer->addWidget(label, 1);
     } else {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "network/guide/IllustrationSpec.h"
+#include "network/guide/SetupHelp.h"
 #include "network/model/SetupGuide.h"
 
 #include <QWidget>
@@ -25,9 +26,10 @@ public:
     static constexpr int kWidth = 580;
     static constexpr int kHeight = 600;
 
-    /// `openSettings` answers "How to Allow the Extension…"; `close` hides the window.
-    SetupGuideView(SetupGuide& guide, IllustrationFactory illustrations, std::function<void()> openSettings,
-                   std::function<void()> close, QWidget* parent = nullptr);
+    /// `help` answers the "How to …" buttons of the step pages; `close` hides the window.
+    SetupGuideView(SetupGuide& guide, IllustrationFactory illustrations,
+                   std::function<void(SetupHelp::Topic)> help, std::function<void()> close,
+                   QWidget* parent = nullptr);
 
     /// The texts of a page, as the guide's state decides them.
     struct PageTexts {
@@ -42,13 +44,13 @@ private:
     void renderPage();
     void renderFooter();
     QWidget* makeStepStatus(SetupGuide::Phase step, const QString& verified, const QString& waiting,
-                            const QString& notYet, bool settingsButton);
+                            const QString& notYet, SetupHelp::Topic help);
     QWidget* makeDetail();
     IllustrationSpec illustrationSpec() const;
 
     SetupGuide& m_guide;
     IllustrationFactory m_illustrations;
-    std::function<void()> m_openSettings;
+    std::function<void(SetupHelp::Topic)> m_help;
     std::function<void()> m_close;
 
     QHBoxLayout* m_indicator = nullptr;

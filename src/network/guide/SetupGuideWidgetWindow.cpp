@@ -9,7 +9,7 @@
 namespace quorvex {
 
 SetupGuideWidgetWindow::SetupGuideWidgetWindow(SetupGuide& guide, IllustrationFactory illustrations,
-                                               std::function<void()> openSettings) {
+                                               std::function<void(SetupHelp::Topic)> help) {
     m_window = new QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint |
                                         Qt::WindowTitleHint);
     m_window->setWindowTitle(QStringLiteral("Quorvex Setup"));
@@ -18,7 +18,7 @@ SetupGuideWidgetWindow::SetupGuideWidgetWindow(SetupGuide& guide, IllustrationFa
     layout->setContentsMargins(0, 0, 0, 0);
     QWidget* window = m_window;
     layout->addWidget(new SetupGuideView(
-        guide, std::move(illustrations), std::move(openSettings), [window] { window->hide(); }, m_window));
+        guide, std::move(illustrations), std::move(help), [window] { window->hide(); }, m_window));
     m_window->setFixedSize(SetupGuideView::kWidth, SetupGuideView::kHeight);
 }
 
@@ -27,10 +27,10 @@ SetupGuideWidgetWindow::~SetupGuideWidgetWindow() {
 }
 
 std::function<std::unique_ptr<SetupGuideWindow>(SetupGuide&)>
-SetupGuideWidgetWindow::factory(IllustrationFactory illustrations, std::function<void()> openSettings) {
-    return [illustrations = std::move(illustrations),
-            openSettings = std::move(openSettings)](SetupGuide& guide) {
-        return std::make_unique<SetupGuideWidgetWindow>(guide, illustrations, openSettings);
+SetupGuideWidgetWindow::factory(IllustrationFactory illustrations,
+                                std::function<void(SetupHelp::Topic)> help) {
+    return [illustrations = std::move(illustrations), help = std::move(help)](SetupGuide& guide) {
+        return std::make_unique<SetupGuideWidgetWindow>(guide, illustrations, help);
     };
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "network/guide/IllustrationSpec.h"
+#include "network/guide/SetupHelp.h"
 #include "network/model/SetupGuideWindow.h"
 
 #include <QPointer>
@@ -17,12 +18,12 @@ class SetupGuide;
 class SetupGuideWidgetWindow final : public SetupGuideWindow {
 public:
     SetupGuideWidgetWindow(SetupGuide& guide, IllustrationFactory illustrations,
-                           std::function<void()> openSettings);
+                           std::function<void(SetupHelp::Topic)> help);
     ~SetupGuideWidgetWindow() override;
 
     /// A SetupGuide::WindowFactory making this window with the given drawings.
     static std::function<std::unique_ptr<SetupGuideWindow>(SetupGuide&)>
-    factory(IllustrationFactory illustrations, std::function<void()> openSettings);
+    factory(IllustrationFactory illustrations, std::function<void(SetupHelp::Topic)> help);
 
     void present() override;
     void close() override;

@@ -82,13 +82,23 @@ NetworkModel::NetworkModel(ProxyControl& proxy, SetupGuide& guide, QSettings& de
     QPointer<NetworkModel> self(this);
     m_proxy.onApprovalChange = [self](bool awaiting) {
         if (self)
-            self->setAwaitingApproval(awaiting);
+            self->assign(self->m_awaitingApproval, awaiting);
+    };
+    m_proxy.onProxyAllowanceChange = [self](bool awaiting) {
+        if (self)
+            self->assign(self->m_awaitingProxyAllowance, awaiting);
+    };
+    m_proxy.onObstacleChange = [self](SetupObstacle obstacle) {
+        if (self)
+            self->assign(self->m_obstacle, obstacle);
     };
     restore();
 }
 
 NetworkModel::~NetworkModel() {
     m_proxy.onApprovalChange = nullptr;
+    m_proxy.onProxyAllowanceChange = nullptr;
+    m_proxy.onObstacleChange = nullptr;
 }
 
 void NetworkModel::restore() {
@@ -110,10 +120,10 @@ void NetworkModel::restore() {
     });
 }
 
-void NetworkModel::setAwaitingApproval(bool awaiting) {
-    if (m_awaitingApproval == awaiting)
+template <typename T> void NetworkModel::assign(T& field, T value) {
+    if (field == value)
         return;
-    m_awaitingApproval = awaiting;
+    field = value;
     emit stateChanged();
 }
 

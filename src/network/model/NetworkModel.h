@@ -35,6 +35,8 @@ public:
     bool isBusy() const override { return m_isBusy; }
     std::optional<QString> lastError() const override { return m_lastError; }
     bool awaitingApproval() const override { return m_awaitingApproval; }
+    bool awaitingProxyAllowance() const override { return m_awaitingProxyAllowance; }
+    SetupObstacle setupObstacle() const override { return m_obstacle; }
 
     void stopProxyForQuit(std::function<void()> done) override;
     void resetSetup(std::function<void(std::optional<QString> error)> done) override;
@@ -60,7 +62,7 @@ private:
     void runNextCommit();
     void reportFailure(const QString& error);
     void save();
-    void setAwaitingApproval(bool awaiting);
+    template <typename T> void assign(T& field, T value);
 
     ProxyControl& m_proxy;
     SetupGuide& m_guide;
@@ -71,6 +73,8 @@ private:
     bool m_isBusy = false;
     std::optional<QString> m_lastError;
     bool m_awaitingApproval = false;
+    bool m_awaitingProxyAllowance = false;
+    SetupObstacle m_obstacle = SetupObstacle::None;
 
     // A change that passed the gate and is still finding out whether a proxy was set up: later
     // changes are dropped as while busy, so two changes made from the same state never both land.

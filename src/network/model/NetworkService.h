@@ -1,5 +1,6 @@
 #pragma once
 
+#include "network/model/ProxyControl.h"
 #include "simulator/SimulatorApp.h"
 
 #include <QObject>
@@ -43,6 +44,10 @@ public:
     virtual bool isBusy() const = 0;
     virtual std::optional<QString> lastError() const = 0;
     virtual bool awaitingApproval() const = 0;
+    /// A change waits for the administrator to allow proxy configurations.
+    virtual bool awaitingProxyAllowance() const { return false; }
+    /// What keeps the network extension from being set up, as last seen.
+    virtual SetupObstacle setupObstacle() const { return SetupObstacle::None; }
 
     /// Asks the extension to stop its tunnel; `done` runs (on the GUI thread) once the stop has
     /// been requested. Never fails.

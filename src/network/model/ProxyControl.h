@@ -9,12 +9,20 @@
 
 namespace quorvex {
 
+/// What keeps the network extension from being set up at all, before any approval.
+enum class SetupObstacle {
+    None,                // the extension daemon answers
+    ProgramNotInstalled, // the program runs from outside its install prefix, which the daemon trusts
+    DaemonNotRunning,    // no extension daemon answers
+};
+
 /// How far the one-time setup has come, as the setup guide shows it. Flags that cannot be read
 /// count as false.
 struct SetupStatus {
     bool extensionApproved = false; // the extension is activated and approved
     bool proxyAllowed = false;      // a saved proxy configuration exists and is enabled
     bool proxyRunning = false;      // that configuration's session is connected
+    SetupObstacle obstacle = SetupObstacle::None;
 
     bool operator==(const SetupStatus&) const = default;
 };
@@ -47,6 +55,10 @@ public:
 
     /// Called with every change of "the user has to approve the extension".
     std::function<void(bool awaiting)> onApprovalChange;
+    /// Called with every change of "a plan waits for the administrator to allow the proxy".
+    std::function<void(bool awaiting)> onProxyAllowanceChange;
+    /// Called with every change of what keeps the extension from being set up.
+    std::function<void(SetupObstacle obstacle)> onObstacleChange;
 };
 
 } // namespace quorvex

@@ -65,9 +65,26 @@ void ProxyController::call(std::function<ControlResult<T>(ExtensionControl&)> op
     m_executor.run(
         [control, operation = std::move(operation), result] { result->emplace(operation(*control)); },
         [self, result, then = std::move(then)] {
-            if (self)
-                then(std::move(**result));
+            if (!self)
+                return;
+            self->noteDaemonAnswered(**result || (*result)->errorKind() != ControlErrorKind::Unreachable);
+            then(std::move(**result));
         });
+}
+
+SetupObstacle ProxyController::obstacle() const {
+    if (!isUnder(m_options.executablePath, m_options.installPrefix))
+        return SetupObstacle::ProgramNotInstalled;
+    return m_daemonAnswers ? SetupObstacle::None : SetupObstacle::DaemonNotRunning;
+}
+
+void ProxyController::noteDaemonAnswered(bool answered) {
+    if (m_daemonAnswers == answered)
+        return;
+    const SetupObstacle before = obstacle();
+    m_daemonAnswers = answered;
+    if (obstacle() != before && onObstacleChange)
+        onObstacleChange(obstacle());
 }
 
 // Changing operations (apply, stop, reset) run one at a time, in the order asked, each with its
@@ -289,8 +306,45 @@ void ProxyController::configure(std::optional<ProxyConfiguration> loaded, std::s
                 done(text(saved.error()));
                 return;
             }
+            if (!saved.value().enabled) {
+                // Saved, and not enabled until the administrator allows proxy configurations:
+                // where the platform would ask the user, the start waits for that instead of
+                // failing with "not enabled".
+                self->awaitProxyAllowance(planJson, done);
+                return;
+            }
             self->sendPlan(saved.value(), planJson, done);
         });
+}
+
+void ProxyController::awaitProxyAllowance(std::string planJson, Completion done) {
+    setAwaitingProxyAllowance(true);
+    QPointer<ProxyController> self(this);
+    m_allowancePoll = m_clock.schedule(kAllowancePollInterval, [self, planJson, done] {
+        if (!self)
+            return;
+        self->loadManager([self, planJson, done](Loaded loaded) {
+            if (!self)
+                return;
+            if (!loaded || !loaded.value()) {
+                self->setAwaitingProxyAllowance(false);
+                done(loaded ? QStringLiteral("The proxy configuration was removed.") : text(loaded.error()));
+                return;
+            }
+            if (!loaded.value()->enabled)
+                return self->awaitProxyAllowance(planJson, done);
+            self->setAwaitingProxyAllowance(false);
+            self->sendPlan(*loaded.value(), planJson, done);
+        });
+    });
+}
+
+void ProxyController::setAwaitingProxyAllowance(bool awaiting) {
+    if (m_awaitingProxyAllowance == awaiting)
+        return;
+    m_awaitingProxyAllowance = awaiting;
+    if (onProxyAllowanceChange)
+        onProxyAllowanceChange(awaiting);
 }
 
 void ProxyController::sendPlan(const ProxyConfiguration& configuration, const std::string& planJson,
@@ -408,14 +462,14 @@ void ProxyController::setupStatus(std::function<void(SetupStatus)> done) {
             if (!self)
                 return;
             if (!configuration) {
-                done({approved, false, false});
+                done({approved, false, false, self->obstacle()});
                 return;
             }
             self->call<SessionStatus>(
                 [id = configuration->id](ExtensionControl& control) { return control.status(id); },
-                [configuration, approved, done](ControlResult<SessionStatus> status) {
+                [self, configuration, approved, done](ControlResult<SessionStatus> status) {
                     done({approved, configuration->enabled,
-                          status && status.value() == SessionStatus::Connected});
+                          status && status.value() == SessionStatus::Connected, self->obstacle()});
                 });
         });
     });

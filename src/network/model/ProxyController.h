@@ -43,6 +43,7 @@ public:
 
     /// The message of a program that runs from outside its install prefix.
     static QString notInstalledText(const std::filesystem::path& installPrefix);
+    static constexpr double kAllowancePollInterval = 0.5;
 
     void apply(const ThrottlePlan& plan, Completion done) override;
     void hasConfiguration(std::function<void(bool)> done) override;
@@ -59,7 +60,11 @@ public:
     void isEnabled(std::function<void(bool)> done);
 
     bool awaitingApproval() const { return m_awaitingApproval; }
+    bool awaitingProxyAllowance() const { return m_awaitingProxyAllowance; }
     bool isActivated() const { return m_activated; }
+    /// What keeps the extension from being set up, as the last answer (or silence) of the daemon
+    /// and the program's place say.
+    SetupObstacle obstacle() const;
 
 private:
     using Step = std::function<void(std::function<void()> finished)>;
@@ -79,6 +84,9 @@ private:
     void waitForConnected(const std::string& id, double startedAt, double timeout,
                           std::function<void(bool)> done);
     void pollApproval();
+    void awaitProxyAllowance(std::string planJson, Completion done);
+    void setAwaitingProxyAllowance(bool awaiting);
+    void noteDaemonAnswered(bool answered);
     void finishActivation(std::optional<QString> error);
     void setAwaitingApproval(bool awaiting);
     void resetNow(Completion done);
@@ -91,7 +99,10 @@ private:
     Options m_options;
 
     bool m_awaitingApproval = false;
+    bool m_awaitingProxyAllowance = false;
     bool m_activated = false;
+    bool m_daemonAnswers = true;
+    std::unique_ptr<ScheduledCall> m_allowancePoll;
     // Everyone waiting for the one activation request in flight, each with its own answer.
     std::vector<Completion> m_activationWaiters;
     std::unique_ptr<ScheduledCall> m_approvalPoll;

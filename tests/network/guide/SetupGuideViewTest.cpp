@@ -2,10 +2,12 @@
 
 #include "network/guide/SetupIllustrations.h"
 #include "network/model/NetworkTestWorld.h"
+#include "network/model/ProxyController.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -15,17 +17,7 @@ namespace {
 
 using Phase = SetupGuide::Phase;
 
-/// Answers the status it is told.
-class StatusSource final : public ProxyControl {
-public:
-    SetupStatus status;
-    void setupStatus(std::function<void(SetupStatus)> done) override { done(status); }
-    void apply(const ThrottlePlan&, Completion done) override { done(std::nullopt); }
-    void hasConfiguration(std::function<void(bool)> done) override { done(false); }
-    void runningPlan(std::function<void(std::optional<ThrottlePlan>)> done) override { done(std::nullopt); }
-    void stopTunnel(std::function<void()> done) override { done(); }
-    void resetSetup(Completion done) override { done(std::nullopt); }
-};
+using test::StatusSource;
 
 struct ViewWorld {
     StatusSource proxy;
@@ -33,9 +25,10 @@ struct ViewWorld {
     int presents = 0;
     SetupGuide guide{proxy, clock,
                      [this](SetupGuide&) { return std::make_unique<test::RecordingWindow>(&presents); }};
-    int settingsOpened = 0;
+    std::vector<SetupHelp::Topic> helpShown;
     int closes = 0;
-    SetupGuideView view{guide, setupIllustrations(clock), [this] { ++settingsOpened; }, [this] { ++closes; }};
+    SetupGuideView view{guide, setupIllustrations(clock),
+                        [this](SetupHelp::Topic topic) { helpShown.push_back(topic); }, [this] { ++closes; }};
     ProxyControl::Completion pending;
 
     void begin(const char* profile = "3g") {
@@ -80,9 +73,9 @@ TEST(SetupGuideViewTest, StepLinesFollowConfirmationAndMode) {
     EXPECT_TRUE(world.labels().contains("Not allowed yet"))
         << "the tour shows a dashed circle, never a spinner";
     EXPECT_FALSE(world.find<QWidget>("spinner"));
-    ASSERT_TRUE(world.find<QPushButton>("openSettings"));
-    world.find<QPushButton>("openSettings")->click();
-    EXPECT_EQ(world.settingsOpened, 1);
+    ASSERT_TRUE(world.find<QPushButton>("help"));
+    world.find<QPushButton>("help")->click();
+    EXPECT_EQ(world.helpShown, std::vector{SetupHelp::Topic::ApproveExtension});
 
     world.begin();
     world.guide.primaryAction();
@@ -92,7 +85,64 @@ TEST(SetupGuideViewTest, StepLinesFollowConfirmationAndMode) {
     world.setStatus({true, false, false});
     world.guide.go(Phase::ApproveExtension);
     EXPECT_TRUE(world.labels().contains("Extension allowed"));
-    EXPECT_FALSE(world.find<QPushButton>("openSettings")) << "gone once the extension is confirmed";
+    EXPECT_FALSE(world.find<QPushButton>("help")) << "gone once the extension is confirmed";
+}
+
+// What holds the extension step up is told apart: the program outside its install folder, no
+// daemon, or a daemon waiting for the administrator. Only the last is something to wait for.
+TEST(SetupGuideViewTest, TheExtensionStepTellsWhatHoldsItUp) {
+    struct Case {
+        const char* name;
+        SetupObstacle obstacle;
+        const char* message; // a part of the page's message
+        const char* line;
+        bool spinner;
+        SetupHelp::Topic help;
+    };
+    const std::vector<Case> cases = {
+        {"not installed", SetupObstacle::ProgramNotInstalled, "Install Quorvex", "Quorvex isn’t installed",
+         false, SetupHelp::Topic::InstallProgram},
+        {"no daemon", SetupObstacle::DaemonNotRunning,
+         "sudo systemctl enable --now quorvex-network-extension", "The network extension isn’t running",
+         false, SetupHelp::Topic::StartDaemon},
+        {"waiting for approval", SetupObstacle::None, "sudo quorvexctl approve",
+         "Waiting for “sudo quorvexctl approve”…", true, SetupHelp::Topic::ApproveExtension},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ViewWorld world;
+        SetupStatus status;
+        status.obstacle = c.obstacle;
+        world.setStatus(status);
+        world.begin();
+        world.guide.primaryAction();
+        ASSERT_EQ(world.guide.phase(), Phase::ApproveExtension);
+        EXPECT_TRUE(world.find<QLabel>("message")->text().contains(c.message))
+            << world.find<QLabel>("message")->text().toStdString();
+        EXPECT_TRUE(world.labels().contains(c.line));
+        EXPECT_EQ(world.find<QWidget>("spinner") != nullptr, c.spinner);
+        ASSERT_TRUE(world.find<QPushButton>("help"));
+        EXPECT_EQ(world.find<QPushButton>("help")->text(), SetupHelp::buttonTitle(c.help));
+        world.find<QPushButton>("help")->click();
+        EXPECT_EQ(world.helpShown, std::vector{c.help});
+    }
+}
+
+// No alert asks about the proxy here: the page says what the administrator runs.
+TEST(SetupGuideViewTest, TheProxyStepSaysWhatToRun) {
+    ViewWorld world;
+    world.setStatus({true, false, false});
+    world.begin();
+    world.guide.primaryAction();
+    ASSERT_EQ(world.guide.phase(), Phase::AllowProxy);
+    EXPECT_TRUE(world.find<QLabel>("message")->text().contains("sudo quorvexctl allow-proxy"));
+    EXPECT_FALSE(world.find<QLabel>("message")->text().contains("Click Allow"));
+    EXPECT_TRUE(world.labels().contains("Waiting for “sudo quorvexctl allow-proxy”…"));
+    ASSERT_TRUE(world.find<QPushButton>("help"));
+    world.find<QPushButton>("help")->click();
+    EXPECT_EQ(world.helpShown, std::vector{SetupHelp::Topic::AllowProxy});
+    world.setStatus({true, true, false});
+    EXPECT_FALSE(world.find<QPushButton>("help")) << "gone once the proxy is allowed";
 }
 
 TEST(SetupGuideViewTest, AFailedRunShowsItsErrorAndTryAgainOnTheSamePage) {
@@ -105,6 +155,19 @@ TEST(SetupGuideViewTest, AFailedRunShowsItsErrorAndTryAgainOnTheSamePage) {
               "The network extension didn’t start. Try again in a moment.");
     EXPECT_EQ(world.find<QPushButton>("primary")->text(), "Try Again");
     EXPECT_TRUE(world.find<QPushButton>("primary")->isEnabled());
+
+    // A long error is shown whole: wrapped on as many lines as it needs, none cut off.
+    world.guide.primaryAction();
+    world.pending(ProxyController::notInstalledText("/usr/local") + " " +
+                  ProxyController::notInstalledText("/opt/somewhere/far/away"));
+    world.view.show();
+    world.settle();
+    QLabel* text = world.find<QLabel>("errorText");
+    ASSERT_TRUE(text);
+    world.view.layout()->activate();
+    EXPECT_TRUE(text->wordWrap());
+    EXPECT_GE(text->height(), text->heightForWidth(text->width()));
+    EXPECT_GT(text->height(), 2 * QFontMetrics(text->font()).lineSpacing()) << "more than two lines here";
 }
 
 // The last page says what is on; a live run that is not set up never gets there and stays on

@@ -90,6 +90,24 @@ private:
     bool m_visible = false;
 };
 
+/// A ProxyControl that answers the setup status it is told and counts the reads; every change
+/// succeeds at once.
+class StatusSource final : public ProxyControl {
+public:
+    SetupStatus status;
+    int reads = 0;
+
+    void setupStatus(std::function<void(SetupStatus)> done) override {
+        ++reads;
+        done(status);
+    }
+    void apply(const ThrottlePlan&, Completion done) override { done(std::nullopt); }
+    void hasConfiguration(std::function<void(bool)> done) override { done(false); }
+    void runningPlan(std::function<void(std::optional<ThrottlePlan>)> done) override { done(std::nullopt); }
+    void stopTunnel(std::function<void()> done) override { done(); }
+    void resetSetup(Completion done) override { done(std::nullopt); }
+};
+
 /// A plan that shapes one app.
 inline ThrottlePlan shapingPlan(const std::string& profileID = "edge") {
     const auto profile = *NetworkProfile::builtIn(profileID);

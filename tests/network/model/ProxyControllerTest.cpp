@@ -324,15 +324,45 @@ TEST(ProxyControllerTest, TheSetupStatusFollowsTheApprovalsAndTheSession) {
     world.daemon.approve();
     world.daemon.requestActivation();
     EXPECT_EQ(read(), (SetupStatus{true, false, false})) << "no configuration: neither allowed nor running";
+    // Saved, and not allowed yet: the start waits for the administrator instead of failing.
     Answer answer;
+    bool awaiting = false;
+    world.proxy.onProxyAllowanceChange = [&](bool value) { awaiting = value; };
     world.proxy.apply(shapingPlan(), answer.callback());
-    EXPECT_TRUE(answer.arrived());
+    world.clock.advance(5 * ProxyController::kAllowancePollInterval);
+    EXPECT_FALSE(answer.arrived());
+    EXPECT_TRUE(awaiting);
+    EXPECT_EQ(world.daemon.callCount("startTunnel"), 0u);
     EXPECT_EQ(read(), (SetupStatus{true, false, false})) << "saved, but proxies are not allowed yet";
     world.daemon.allowProxy();
-    world.proxy.apply(shapingPlan("3g"), answer.callback());
+    ASSERT_TRUE(world.advanceUntil([&] { return answer.arrived(); }, 2));
+    EXPECT_EQ(answer.error, std::optional<std::optional<QString>>(kOk));
+    EXPECT_FALSE(awaiting);
     EXPECT_EQ(read(), (SetupStatus{true, true, true}));
     world.daemon.setUnreachable(true);
-    EXPECT_EQ(read(), (SetupStatus{false, false, false})) << "what cannot be read counts as false";
+    EXPECT_EQ(read(), (SetupStatus{false, false, false, SetupObstacle::DaemonNotRunning}))
+        << "what cannot be read counts as false, and no daemon is said";
+    world.daemon.setUnreachable(false);
+    EXPECT_EQ(read(), (SetupStatus{true, true, true}));
+}
+
+// The program outside its install prefix is the first thing to say: the daemon would not trust it.
+TEST(ProxyControllerTest, TheStatusSaysWhatKeepsTheExtensionFromBeingSetUp) {
+    test::FakeExtensionControl daemon;
+    test::ManualExecutor executor;
+    test::FakeClock clock;
+    ProxyController elsewhere(daemon, executor, clock,
+                              {"/home/dev/quorvex/build/default/src/app/quorvex", "/opt/qv"});
+    std::vector<SetupObstacle> told;
+    elsewhere.onObstacleChange = [&](SetupObstacle obstacle) { told.push_back(obstacle); };
+    std::optional<SetupStatus> status;
+    elsewhere.setupStatus([&](SetupStatus value) { status = value; });
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->obstacle, SetupObstacle::ProgramNotInstalled);
+    daemon.setUnreachable(true);
+    elsewhere.setupStatus([&](SetupStatus value) { status = value; });
+    EXPECT_EQ(status->obstacle, SetupObstacle::ProgramNotInstalled) << "said before the missing daemon";
+    EXPECT_TRUE(told.empty()) << "nothing changed for the user";
 }
 
 TEST(ProxyControllerTest, ResetRemovesEveryConfigurationThenDeactivates) {

@@ -11,22 +11,7 @@ namespace {
 using Phase = SetupGuide::Phase;
 using Mode = SetupGuide::Mode;
 
-/// Answers the setup status it is told; counts the reads.
-class StatusSource final : public ProxyControl {
-public:
-    SetupStatus status;
-    int reads = 0;
-
-    void setupStatus(std::function<void(SetupStatus)> done) override {
-        ++reads;
-        done(status);
-    }
-    void apply(const ThrottlePlan&, Completion done) override { done(std::nullopt); }
-    void hasConfiguration(std::function<void(bool)> done) override { done(false); }
-    void runningPlan(std::function<void(std::optional<ThrottlePlan>)> done) override { done(std::nullopt); }
-    void stopTunnel(std::function<void()> done) override { done(); }
-    void resetSetup(Completion done) override { done(std::nullopt); }
-};
+using test::StatusSource;
 
 /// A waiting network change the test answers by hand.
 struct Change {
@@ -257,6 +242,40 @@ TEST(SetupGuideTest, AnEqualProfileChangesNothingAndATourKeepsTheWaitingChange) 
     world.guide.go(Phase::Done);
     world.guide.go(Phase::Intro);
     EXPECT_EQ(world.change.runs, 0) << "a tour runs nothing";
+}
+
+// The test worlds above approve everything at once; here the administrator approves the
+// extension and has not allowed proxies yet. The run waits on the proxy page, no error and no
+// "Try Again", until they are allowed, and then finishes on its own.
+TEST(SetupGuideTest, ARunWaitsOnTheProxyPageUntilTheAdministratorAllowsProxies) {
+    test::ProxyWorld world;
+    world.daemon.approve();
+    int presents = 0;
+    SetupGuide guide(world.proxy, world.clock,
+                     [&](SetupGuide&) { return std::make_unique<test::RecordingWindow>(&presents); });
+    std::optional<std::optional<QString>> outcome;
+    guide.begin(*NetworkProfile::builtIn("3g"), [&](ProxyControl::Completion done) {
+        world.proxy.apply(test::shapingPlan("3g"), [&, done](std::optional<QString> error) {
+            outcome = error;
+            done(error);
+        });
+    });
+    guide.primaryAction(); // Continue
+    ASSERT_TRUE(world.advanceUntil([&] { return guide.phase() == Phase::AllowProxy; }, 5));
+    world.clock.advance(10 * SetupGuide::kPollInterval);
+    EXPECT_EQ(guide.phase(), Phase::AllowProxy);
+    EXPECT_FALSE(guide.error()) << "waiting for the administrator is no failure";
+    EXPECT_FALSE(outcome);
+    EXPECT_TRUE(world.proxy.awaitingProxyAllowance());
+    EXPECT_TRUE(guide.isWorking());
+    EXPECT_FALSE(guide.isComplete(Phase::AllowProxy));
+
+    world.daemon.allowProxy();
+    ASSERT_TRUE(world.advanceUntil([&] { return guide.isComplete(Phase::Done); }, 5));
+    EXPECT_EQ(outcome, std::optional<std::optional<QString>>(std::optional<QString>()));
+    EXPECT_EQ(guide.phase(), Phase::Done) << "moved on when the proxy was allowed";
+    EXPECT_FALSE(guide.error());
+    EXPECT_EQ(world.daemon.runningPlan(), test::shapingPlan("3g"));
 }
 
 } // namespace
