@@ -1,7 +1,7 @@
 #include "windows/DeepLinkView.h"
 
 #include "simulator/SimulatorApp.h"
-#include "windows/DefaultAction.h"
+#include "ui/DefaultAction.h"
 #include "windows/SendRow.h"
 
 #include <QFontDatabase>

@@ -1,8 +1,8 @@
 #include "windows/PushView.h"
 
 #include "simulator/SimulatorApp.h"
+#include "ui/DefaultAction.h"
 #include "ui/Palette.h"
-#include "windows/DefaultAction.h"
 #include "windows/SendRow.h"
 
 #include <QFontDatabase>

@@ -1,8 +1,8 @@
 #include "windows/StatusBarView.h"
 
+#include "ui/DefaultAction.h"
 #include "ui/Palette.h"
 #include "ui/Symbols.h"
-#include "windows/DefaultAction.h"
 #include "windows/SignalBars.h"
 #include "windows/StatusBarWindow.h"
 

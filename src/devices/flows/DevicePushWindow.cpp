@@ -6,9 +6,9 @@
 #include "platform/gui/Dialogs.h"
 #include "simulator/Toast.h"
 #include "tools/Environment.h"
+#include "ui/DefaultAction.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
-#include "windows/DefaultAction.h"
 
 #include <QApplication>
 #include <QButtonGroup>

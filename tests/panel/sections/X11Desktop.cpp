@@ -94,9 +94,9 @@ bool X11Desktop::setMonitors(const std::vector<QRect>& monitors) {
         // Written out by hand: libxcb's own RRSetMonitor computes a request length the server
         // refuses, and the connection is closed.
         struct __attribute__((packed)) {
-            uint8_t extension = 0;
-            uint8_t opcode = 0;
-            uint16_t length = 0;
+            uint8_t extension;
+            uint8_t opcode;
+            uint16_t length;
             xcb_window_t window;
             xcb_randr_monitor_info_t info;
             xcb_randr_output_t output;

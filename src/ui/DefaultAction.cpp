@@ -1,10 +1,27 @@
-#include "windows/DefaultAction.h"
+#include "ui/DefaultAction.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
 #include <QKeyEvent>
+#include <QRadioButton>
 #include <QWidget>
 
 namespace quorvex {
+
+namespace {
+
+// Buttons that act when pressed; a check box or radio button only holds a choice, so Return on
+// one still means "do it".
+QAbstractButton* focusedActionButton(QWidget* view) {
+    auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+    if (!button || !view->isAncestorOf(button) || qobject_cast<QCheckBox*>(button) ||
+        qobject_cast<QRadioButton*>(button))
+        return nullptr;
+    return button;
+}
+
+} // namespace
 
 DefaultAction::DefaultAction(QWidget* view, QAbstractButton* button)
     : QObject(view)
@@ -24,6 +41,13 @@ bool DefaultAction::eventFilter(QObject* watched, QEvent* event) {
     const auto modifiers = key->modifiers() & ~Qt::KeypadModifier;
     if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) || modifiers != Qt::NoModifier)
         return false;
+    // A plain widget's push button lets Return go by unless it is an auto-default one, so the key
+    // arrives here from the focused button; it is that button's, not the default's.
+    if (QAbstractButton* focused = focusedActionButton(m_view)) {
+        if (focused->isEnabled())
+            focused->click();
+        return true;
+    }
     // Taken even when the button is off: the key means "do it", never anything else here.
     if (m_button->isEnabled() && m_button->isVisibleTo(m_view))
         m_button->click();
