@@ -11,12 +11,16 @@ namespace quorvex {
 
 namespace {
 
+bool isReturn(const QKeyEvent* key) {
+    const auto modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    return (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier;
+}
+
 // Buttons that act when pressed; a check box or radio button only holds a choice, so Return on
 // one still means "do it".
-QAbstractButton* focusedActionButton(QWidget* view) {
-    auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
-    if (!button || !view->isAncestorOf(button) || qobject_cast<QCheckBox*>(button) ||
-        qobject_cast<QRadioButton*>(button))
+QAbstractButton* actionButton(QObject* object) {
+    auto* button = qobject_cast<QAbstractButton*>(object);
+    if (!button || qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button))
         return nullptr;
     return button;
 }
@@ -27,7 +31,9 @@ DefaultAction::DefaultAction(QWidget* view, QAbstractButton* button)
     : QObject(view)
     , m_view(view)
     , m_button(button) {
-    view->installEventFilter(this);
+    // A key goes first to the focused widget, then up its parents while none takes it: the
+    // application's filter sees it at the widget it was sent to, the view's once it came up.
+    qApp->installEventFilter(this);
 }
 
 void DefaultAction::install(QWidget* view, QAbstractButton* button) {
@@ -35,19 +41,17 @@ void DefaultAction::install(QWidget* view, QAbstractButton* button) {
 }
 
 bool DefaultAction::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != m_view || event->type() != QEvent::KeyPress)
+    if (event->type() != QEvent::KeyPress || !isReturn(static_cast<QKeyEvent*>(event)))
         return false;
-    const auto* key = static_cast<QKeyEvent*>(event);
-    const auto modifiers = key->modifiers() & ~Qt::KeypadModifier;
-    if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) || modifiers != Qt::NoModifier)
-        return false;
-    // A plain widget's push button lets Return go by unless it is an auto-default one, so the key
-    // arrives here from the focused button; it is that button's, not the default's.
-    if (QAbstractButton* focused = focusedActionButton(m_view)) {
+    // A plain widget's push button lets Return go by unless it is an auto-default one; the key
+    // is that button's, never the default's.
+    if (QAbstractButton* focused = actionButton(watched); focused && m_view->isAncestorOf(focused)) {
         if (focused->isEnabled())
             focused->click();
         return true;
     }
+    if (watched != m_view)
+        return false;
     // Taken even when the button is off: the key means "do it", never anything else here.
     if (m_button->isEnabled() && m_button->isVisibleTo(m_view))
         m_button->click();
