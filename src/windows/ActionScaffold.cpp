@@ -3,6 +3,7 @@
 #include "platform/gui/HotKey.h"
 #include "simulator/SimulatorApp.h"
 #include "simulator/SimulatorApps.h"
+#include "ui/FocusRing.h"
 #include "ui/Palette.h"
 #include "ui/Symbols.h"
 #include "windows/RelativeDateFormatter.h"
@@ -88,6 +89,14 @@ QPushButton* flatButton(const QString& title, const QString& name) {
     auto* button = new QPushButton(title);
     button->setObjectName(name);
     button->setFlat(true);
+    // A flat button draws no frame, and so no focus either: it gets the ring, in a border kept
+    // transparent until then so focus moves nothing.
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { border: %1px solid transparent; border-radius: 6px; padding: 2px 6px; "
+                       "background: transparent; } "
+                       "QPushButton:pressed { background: rgba(128, 128, 128, 0.2); } ")
+            .arg(FocusRing::width) +
+        FocusRing::styleSheetRule(QStringLiteral("QPushButton"), 6));
     return button;
 }
 
@@ -118,10 +127,17 @@ ActionScaffold::ActionScaffold(ActionWindowState& state, ActionWindowKind kind, 
     m_icon->setScaledContents(true);
     m_appPicker->setObjectName(QStringLiteral("appPicker"));
     m_devicePicker->setObjectName(QStringLiteral("devicePicker"));
+    // The labels name the pickers for a screen reader too.
+    auto* appLabel = new QLabel(QStringLiteral("App"));
+    appLabel->setBuddy(m_appPicker);
+    m_appPicker->setAccessibleName(QStringLiteral("App"));
+    auto* deviceLabel = new QLabel(QStringLiteral("On"));
+    deviceLabel->setBuddy(m_devicePicker);
+    m_devicePicker->setAccessibleName(QStringLiteral("Simulator"));
     appRow->addWidget(m_icon);
-    appRow->addWidget(new QLabel(QStringLiteral("App")));
+    appRow->addWidget(appLabel);
     appRow->addWidget(m_appPicker, 1);
-    appRow->addWidget(new QLabel(QStringLiteral("On")));
+    appRow->addWidget(deviceLabel);
     appRow->addWidget(m_devicePicker, 1);
     m_layout->addLayout(appRow);
     m_layout->addWidget(m_presets);
@@ -149,6 +165,10 @@ ActionScaffold::ActionScaffold(ActionWindowState& state, ActionWindowKind kind, 
 void ActionScaffold::setComposer(QWidget* composer, Load load) {
     m_load = std::move(load);
     m_layout->insertWidget(1, composer);
+    // Tab follows the order widgets joined the window: the lists are made again after the
+    // composer, so Tab reaches them below it and not before it.
+    refreshPresets();
+    refreshRecents();
 }
 
 const SimulatorApp* ActionScaffold::selectedApp() const {
@@ -255,6 +275,10 @@ void ActionScaffold::refreshPresets() {
         auto* trash = flatButton(QString(), QStringLiteral("deletePreset"));
         trash->setIcon(QIcon(Symbols::pixmap(QStringLiteral("trash"), {14, 14}, Palette::gray())));
         trash->setToolTip(QStringLiteral("Delete preset"));
+        trash->setAccessibleName(QStringLiteral("Delete preset"));
+        // Every row has the same buttons: the preset's name tells them apart when read out.
+        for (QPushButton* button : {edit, run, trash})
+            button->setAccessibleDescription(preset.name);
         const SimulatorActions::Preset copy = preset;
         connect(edit, &QPushButton::clicked, this, [this, copy] {
             if (m_load)
@@ -288,6 +312,7 @@ void ActionScaffold::refreshRecents() {
                                  QStringLiteral(" · ") + RelativeDateFormatter::format(recent.date, now);
         auto* repeat = new QPushButton(QStringLiteral("Repeat"));
         repeat->setObjectName(QStringLiteral("repeatRecent"));
+        repeat->setAccessibleDescription(subtitle);
         const SimulatorActions::Recent copy = recent;
         connect(repeat, &QPushButton::clicked, this, [this, copy] { m_actions.repeat(copy); });
         section->layout()->addWidget(makeRow(symbolOf(recent.kind), recent.kind.title(), subtitle, {repeat}));

@@ -28,6 +28,7 @@ DeepLinkView::DeepLinkView(ActionWindowState& state, SimulatorApps& apps, Simula
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
     m_url->setObjectName(QStringLiteral("urlField"));
+    m_url->setAccessibleName(QStringLiteral("URL"));
     m_url->setPlaceholderText(QStringLiteral("myapp://orders/12345 or https://example.com/universal-link"));
     m_url->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_url->setText(m_state.url());

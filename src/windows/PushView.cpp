@@ -52,6 +52,9 @@ PushView::PushView(ActionWindowState& state, SimulatorApps& apps, SimulatorActio
     layout->addLayout(header);
 
     m_editor->setObjectName(QStringLiteral("payloadEditor"));
+    m_editor->setAccessibleName(QStringLiteral("Payload"));
+    // JSON is indented with spaces: Tab moves on, or a keyboard user could never leave the editor.
+    m_editor->setTabChangesFocus(true);
     m_editor->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_editor->setFixedHeight(170);
     m_editor->setPlainText(m_state.payload());
@@ -86,6 +89,8 @@ void PushView::updateStates() {
     const QColor colour = valid ? Palette::green() : Palette::orange();
     m_validation->setText((valid ? QStringLiteral("✔ Valid payload") : QStringLiteral("⚠ ") + *problem));
     m_validation->setProperty("message", valid ? QStringLiteral("Valid payload") : *problem);
+    // The editor's border says it in colour; a screen reader says it with the editor.
+    m_editor->setAccessibleDescription(valid ? QStringLiteral("Valid payload") : *problem);
     m_validation->setStyleSheet(QStringLiteral("color: %1;").arg(colour.name()));
     m_editor->setStyleSheet(
         QStringLiteral("QPlainTextEdit { border: 1px solid %1; border-radius: 8px; padding: 6px; }")

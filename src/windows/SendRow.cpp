@@ -30,6 +30,7 @@ SendRow::SendRow(const QString& title, const QString& symbol, QWidget* parent)
     layout->setSpacing(8);
     m_name->setObjectName(QStringLiteral("presetName"));
     m_name->setPlaceholderText(QStringLiteral("Preset name"));
+    m_name->setAccessibleName(QStringLiteral("Preset name"));
     m_name->setFixedWidth(170);
     m_save->setObjectName(QStringLiteral("savePreset"));
     m_send->setObjectName(QStringLiteral("sendButton"));

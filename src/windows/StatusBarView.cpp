@@ -90,6 +90,18 @@ QString StatusBarView::networkLabel(StatusBar::Network network) {
     return QStringLiteral("None");
 }
 
+QString StatusBarView::previewDescription(const StatusBar& s) {
+    QStringList parts{s.normalizedTime().value_or(s.time)};
+    if (!s.operatorName.isEmpty())
+        parts << s.operatorName;
+    if (s.network != StatusBar::Network::wifi && s.network != StatusBar::Network::hide)
+        parts << networkLabel(s.network);
+    parts << QStringLiteral("cellular %1 of 4 bars").arg(s.cellularBars)
+          << QStringLiteral("Wi-Fi %1 of 3 bars").arg(s.wifiBars)
+          << QStringLiteral("battery %1%").arg(s.batteryLevel) << StatusBar::rawValue(s.battery);
+    return parts.join(QStringLiteral(", "));
+}
+
 QString StatusBarView::batteryLabel(StatusBar::Battery battery) {
     QString raw = StatusBar::rawValue(battery);
     raw[0] = raw[0].toUpper();
@@ -129,6 +141,8 @@ StatusBarView::StatusBarView(StatusBarWindow& window, QWidget* parent)
     m_previewWifi->setObjectName(QStringLiteral("previewWifi"));
     auto* preview = new QWidget;
     preview->setObjectName(QStringLiteral("preview"));
+    preview->setAccessibleName(QStringLiteral("Preview"));
+    m_preview = preview;
     preview->setAttribute(Qt::WA_StyledBackground);
     preview->setStyleSheet(
         QStringLiteral("#preview { background: rgba(128, 128, 128, 0.12); border-radius: 10px; }"));
@@ -157,10 +171,14 @@ StatusBarView::StatusBarView(StatusBarWindow& window, QWidget* parent)
 
     // The form.
     auto* form = new QFormLayout;
+    // Each control is named as its row's label reads, for a screen reader; the rows without a
+    // label of their own (the steppers, the time and the level) need it most.
     m_simulator->setObjectName(QStringLiteral("simulatorPicker"));
+    m_simulator->setAccessibleName(QStringLiteral("Simulator"));
     form->addRow(QStringLiteral("Simulator"), m_simulator);
     m_time->setObjectName(QStringLiteral("timeField"));
     m_time->setPlaceholderText(QStringLiteral("9:41"));
+    m_time->setAccessibleName(QStringLiteral("Time"));
     auto* timeBox = new QVBoxLayout;
     timeBox->setSpacing(2);
     timeBox->addWidget(m_time);
@@ -172,26 +190,32 @@ StatusBarView::StatusBarView(StatusBarWindow& window, QWidget* parent)
     timeBox->addWidget(m_timeHint);
     form->addRow(QStringLiteral("Time"), timeBox);
     m_network->setObjectName(QStringLiteral("networkPicker"));
+    m_network->setAccessibleName(QStringLiteral("Network"));
     for (const StatusBar::Network network : StatusBar::allNetworks())
         m_network->addItem(networkLabel(network), int(network));
     form->addRow(QStringLiteral("Network"), m_network);
     m_wifiBars->setObjectName(QStringLiteral("wifiBars"));
     m_wifiBars->setRange(0, 3);
     m_wifiBars->setPrefix(QStringLiteral("Wi-Fi bars: "));
+    m_wifiBars->setAccessibleName(QStringLiteral("Wi-Fi bars"));
     form->addRow(QString(), m_wifiBars);
     m_cellularBars->setObjectName(QStringLiteral("cellularBars"));
     m_cellularBars->setRange(0, 4);
     m_cellularBars->setPrefix(QStringLiteral("Cellular bars: "));
+    m_cellularBars->setAccessibleName(QStringLiteral("Cellular bars"));
     form->addRow(QString(), m_cellularBars);
     m_carrier->setObjectName(QStringLiteral("carrierField"));
     m_carrier->setPlaceholderText(QStringLiteral("None"));
+    m_carrier->setAccessibleName(QStringLiteral("Carrier"));
     m_carrier->setToolTip(QStringLiteral("iPhones with a Dynamic Island don’t show the carrier name."));
     form->addRow(QStringLiteral("Carrier"), m_carrier);
     m_battery->setObjectName(QStringLiteral("batteryPicker"));
+    m_battery->setAccessibleName(QStringLiteral("Battery"));
     for (const StatusBar::Battery battery : StatusBar::allBatteries())
         m_battery->addItem(batteryLabel(battery), int(battery));
     form->addRow(QStringLiteral("Battery"), m_battery);
     m_batteryLevel->setObjectName(QStringLiteral("batterySlider"));
+    m_batteryLevel->setAccessibleName(QStringLiteral("Battery level"));
     m_batteryLevel->setRange(0, 100);
     m_batteryLevel->setSingleStep(5);
     m_batteryLevel->setPageStep(5);
@@ -313,6 +337,7 @@ void StatusBarView::refreshPreview() {
     m_previewWifi->setFill(double(s.wifiBars) / 3.0);
     m_previewWifi->setOpacity(s.network == StatusBar::Network::wifi ? 1.0 : 0.35);
     showSymbol(m_previewBattery, batterySymbol(s.batteryLevel), text, 20);
+    m_preview->setAccessibleDescription(previewDescription(s));
     showSymbol(m_previewBolt, QStringLiteral("bolt.fill"), text, 9);
     m_previewBolt->setVisible(s.battery == StatusBar::Battery::charging);
 }

@@ -30,6 +30,9 @@ public:
     static QString networkLabel(DeviceTools::StatusBar::Network network);
     /// The raw value with a capital first letter: "Charged", "Charging", "Discharging".
     static QString batteryLabel(DeviceTools::StatusBar::Battery battery);
+    /// What the preview strip shows, in words, for a screen reader: "9:41, Carrier, LTE, cellular
+    /// 2 of 4 bars, Wi-Fi 3 of 3 bars, battery 55%, charging".
+    static QString previewDescription(const DeviceTools::StatusBar& settings);
 
 private:
     void refreshForm();
@@ -38,6 +41,7 @@ private:
     void edit(const std::function<void(DeviceTools::StatusBar&)>& change);
 
     StatusBarWindow& m_window;
+    QWidget* m_preview = nullptr;
     QLabel* m_previewTime;
     QLabel* m_previewCarrier;
     QLabel* m_previewNetwork;

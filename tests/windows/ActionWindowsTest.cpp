@@ -3,6 +3,7 @@
 #include "simulator/SimulatorApps.h"
 #include "support/FakeClock.h"
 #include "support/FakeXcrun.h"
+#include "support/KeyboardAudit.h"
 #include "support/QtPrinters.h"
 #include "tools/Environment.h"
 #include "windows/DeepLinkView.h"
@@ -10,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +21,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace quorvex;
@@ -75,6 +79,23 @@ protected:
             if (!candidate->isHidden())
                 return int(candidate->findChildren<QWidget*>(QStringLiteral("listRow")).size());
         return 0;
+    }
+
+    // A push and a link preset and one of each in the history, so both lists have buttons.
+    void seedLists() {
+        m_actions->savePreset({QUuid::createUuid(), "Saved push", Kind::push("Saved push", "{\"aps\":{}}")},
+                              "orders");
+        m_actions->savePreset({QUuid::createUuid(), "Saved link", Kind::deepLink("myapp://saved")}, "orders");
+        m_actions->perform(Kind::push("p", SimulatorActions::pushTemplates()[0].payload), m_list[0],
+                           m_list[0].installs[0]);
+        m_actions->perform(Kind::deepLink("myapp://recent"), m_list[0], m_list[0].installs[0]);
+    }
+
+    int commands(const char* command) {
+        int count = 0;
+        for (const auto& args : m_fake.argumentLists())
+            count += args.size() > 1 && args[1] == command;
+        return count;
     }
 
     std::vector<SimulatorApp> m_list = {app("orders", {"A", "B", "C"}), app("notes", {"A", "B"}),
@@ -355,4 +376,150 @@ TEST_F(ActionWindowsFixture, OneInstallDisablesTheSimulatorPickerAndAMissingAppD
     EXPECT_FALSE(find<QLabel>(push, "appIcon")->isVisibleTo(push.window()));
     EXPECT_EQ(devices->count(), 0);
     EXPECT_FALSE(find<QPushButton>(push, "sendButton")->isEnabled());
+}
+
+namespace {
+
+QStringList objectNames(const std::vector<QWidget*>& widgets) {
+    QStringList names;
+    for (QWidget* widget : widgets)
+        names << (widget ? widget->objectName() : QStringLiteral("<lost>"));
+    return names;
+}
+
+} // namespace
+
+// Tab walks the window top to bottom, left to right, and comes back to where it began; every
+// control that takes focus shows it.
+TEST_F(ActionWindowsFixture, TabReachesEveryControlInReadingOrderAndFocusShows) {
+    seedLists();
+    struct Case {
+        ActionWindowKind kind;
+        QStringList order;
+    };
+    const Case cases[] = {
+        {ActionWindowKind::push,
+         {"appPicker", "devicePicker", "templatesMenu", "payloadEditor", "presetName", "sendButton",
+          "editPreset", "runPreset", "deletePreset", "repeatRecent"}},
+        {ActionWindowKind::deepLink,
+         {"appPicker", "devicePicker", "urlField", "presetName", "sendButton", "editPreset", "runPreset",
+          "deletePreset", "repeatRecent"}},
+    };
+    for (const Case& c : cases) {
+        ActionWindows& w = windows(c.kind);
+        SCOPED_TRACE(ActionWindows::title(c.kind).toStdString());
+        w.open(m_list[0]);
+        w.state().setUrl("myapp://orders");
+        ASSERT_TRUE(test::showActive(w.window()));
+        QWidget* start = find<QWidget>(w, "appPicker");
+        const std::vector<QWidget*> walked = test::walkTabOrder(start);
+        EXPECT_EQ(objectNames(walked), c.order);
+        QStringList stops = objectNames(test::tabStops(w.window()));
+        QStringList seen = objectNames(walked);
+        stops.sort();
+        seen.sort();
+        EXPECT_EQ(seen, stops) << "every control that takes focus is on the walk, once";
+        for (QWidget* stop : test::tabStops(w.window()))
+            EXPECT_TRUE(test::focusIsVisible(stop)) << stop->objectName().toStdString();
+        w.window()->hide();
+    }
+}
+
+TEST_F(ActionWindowsFixture, EveryControlIsNamedForScreenReadersAndPayloadValidityIsAnnounced) {
+    seedLists();
+    for (const ActionWindowKind kind : {ActionWindowKind::push, ActionWindowKind::deepLink}) {
+        ActionWindows& w = windows(kind);
+        w.open(m_list[0]);
+        w.window()->show();
+        EXPECT_EQ(test::describe(test::accessibilityProblems(w.window())), QString())
+            << ActionWindows::title(kind).toStdString();
+    }
+    ActionWindows& push = windows(ActionWindowKind::push);
+    auto* editor = find<QPlainTextEdit>(push, "payloadEditor");
+    EXPECT_EQ(test::accessibleName(editor), "Payload");
+    const auto description = [editor] {
+        return QAccessible::queryAccessibleInterface(editor)->text(QAccessible::Description);
+    };
+    EXPECT_EQ(description(), "Valid payload");
+    push.state().setPayload("[1]");
+    EXPECT_EQ(description(), "The payload must be a JSON object.");
+}
+
+// What a key does depends on what has the focus: a focused button answers for itself, a field or a
+// picker hands Return to the send button, Escape does nothing in these windows.
+TEST_F(ActionWindowsFixture, KeysDoWhatTheFocusedControlSays) {
+    struct Case {
+        const char* focus;
+        Qt::Key key;
+        int pushes;  // sent by the key
+        int presets; // stored afterwards
+        const char* payloadAfter;
+    };
+    const QString alert = SimulatorActions::pushTemplates()[0].payload;
+    const Case cases[] = {
+        {"appPicker", Qt::Key_Return, 1, 1, nullptr},
+        {"presetName", Qt::Key_Return, 1, 1, nullptr},
+        {"sendButton", Qt::Key_Return, 1, 1, nullptr},
+        {"sendButton", Qt::Key_Space, 1, 1, nullptr},
+        {"savePreset", Qt::Key_Return, 0, 2, nullptr},
+        {"savePreset", Qt::Key_Space, 0, 2, nullptr},
+        {"editPreset", Qt::Key_Return, 0, 1, "{\"aps\":{}}"},
+        {"runPreset", Qt::Key_Return, 1, 1, nullptr},
+        {"deletePreset", Qt::Key_Return, 0, 0, nullptr},
+        {"deletePreset", Qt::Key_Space, 0, 0, nullptr},
+        {"repeatRecent", Qt::Key_Return, 1, 1, nullptr},
+        {"payloadEditor", Qt::Key_Return, 0, 1, nullptr}, // a new line
+        {"presetName", Qt::Key_Escape, 0, 1, nullptr},
+        {"sendButton", Qt::Key_Escape, 0, 1, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.focus) + " " + QTest::toString(c.key));
+        sharedDefaults().remove(QStringLiteral("actionPresets"));
+        sharedDefaults().remove(QStringLiteral("actionHistory"));
+        m_push.reset();
+        m_actions = std::make_unique<SimulatorActions>();
+        m_actions->savePreset({QUuid::createUuid(), "Saved push", Kind::push("Saved push", "{\"aps\":{}}")},
+                              "orders");
+        m_actions->perform(Kind::push("p", alert), m_list[0], m_list[0].installs[0]);
+        ActionWindows& push = windows(ActionWindowKind::push);
+        push.open(m_list[0]);
+        find<QLineEdit>(push, "presetName")->setText("Named");
+        ASSERT_TRUE(test::showActive(push.window()));
+        QWidget* focus = find<QWidget>(push, c.focus);
+        ASSERT_NE(focus, nullptr);
+        focus->setFocus(Qt::TabFocusReason);
+        const int before = commands("push");
+        QTest::keyClick(focus, c.key);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(commands("push") - before, c.pushes);
+        const auto stored = m_actions->presets().find("orders");
+        EXPECT_EQ(stored == m_actions->presets().end() ? 0 : int(stored->second.size()), c.presets);
+        if (c.payloadAfter) {
+            EXPECT_EQ(push.state().payload(), c.payloadAfter);
+        }
+        EXPECT_TRUE(push.window()->isVisible()) << "no key closes the window";
+    }
+}
+
+// The templates menu opens from the keyboard and its arrows and Return choose a template.
+TEST_F(ActionWindowsFixture, TheTemplatesMenuWorksFromTheKeyboard) {
+    ActionWindows& push = windows(ActionWindowKind::push);
+    push.open(m_list[0]);
+    ASSERT_TRUE(test::showActive(push.window()));
+    auto* templates = find<QToolButton>(push, "templatesMenu");
+    templates->setFocus(Qt::TabFocusReason);
+    bool opened = false;
+    QTimer::singleShot(0, [&opened] {
+        QWidget* menu = QApplication::activePopupWidget();
+        opened = menu != nullptr;
+        if (!menu)
+            return;
+        QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTest::keyClick(templates, Qt::Key_Space);
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(push.state().payload(), SimulatorActions::pushTemplates()[1].payload);
+    EXPECT_EQ(commands("push"), 0) << "choosing a template sends nothing";
 }

@@ -2,16 +2,20 @@
 
 #include "support/FakeClock.h"
 #include "support/FakeXcrun.h"
+#include "support/KeyboardAudit.h"
 #include "support/ToastLog.h"
 #include "windows/StatusBarView.h"
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QTest>
 
 #include <algorithm>
@@ -350,4 +354,128 @@ TEST(StatusBarWindowTest, ReopeningKeepsTheFormWithTheNewListAndCleanFillsTheDef
     window.cleanPreset();
     EXPECT_EQ(window.state().settings(), StatusBar{});
     EXPECT_EQ(window.window()->windowTitle(), "Status Bar");
+}
+
+namespace {
+
+// The label a screen reader reads for a control: on this desktop a picker's name is its current
+// item, and its label comes through the labelled-by relation.
+QString labelOf(QWidget* widget) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+    for (const auto& [other, relation] : face->relations(QAccessible::Label))
+        return other->text(QAccessible::Name);
+    return {};
+}
+
+QStringList objectNames(const std::vector<QWidget*>& widgets) {
+    QStringList names;
+    for (QWidget* widget : widgets)
+        names << (widget ? widget->objectName() : QStringLiteral("<lost>"));
+    return names;
+}
+
+} // namespace
+
+TEST(StatusBarWindowTest, TabReachesEveryControlInReadingOrderAndFocusShows) {
+    Tools tools;
+    StatusBarWindow window(tools.overrideStatusBar(), tools.clearStatusBar());
+    window.show(simulators({"A", "B"}), std::nullopt);
+    ASSERT_TRUE(test::showActive(window.window()));
+    auto* start = window.window()->findChild<QWidget*>("simulatorPicker");
+    const std::vector<QWidget*> walked = test::walkTabOrder(start);
+    EXPECT_EQ(objectNames(walked),
+              (QStringList{"simulatorPicker", "timeField", "networkPicker", "wifiBars", "cellularBars",
+                           "carrierField", "batteryPicker", "batterySlider", "cleanButton", "resetButton",
+                           "applyButton"}));
+    QStringList stops = objectNames(test::tabStops(window.window()));
+    QStringList seen = objectNames(walked);
+    stops.sort();
+    seen.sort();
+    EXPECT_EQ(seen, stops);
+    for (QWidget* stop : test::tabStops(window.window()))
+        EXPECT_TRUE(test::focusIsVisible(stop)) << stop->objectName().toStdString();
+}
+
+// A focused Clean or Reset button answers Return itself; a field, a picker, a stepper or the slider
+// hands it to Apply. Nothing closes the window.
+TEST(StatusBarWindowTest, KeysDoWhatTheFocusedControlSays) {
+    struct Case {
+        const char* focus;
+        Qt::Key key;
+        QStringList calls; // before the Reset the test clicks to end the queue
+        QString timeAfter;
+    };
+    const Case cases[] = {
+        {"timeField", Qt::Key_Return, {"override udid-A 10:00"}, "10:00"},
+        {"simulatorPicker", Qt::Key_Return, {"override udid-A 10:00"}, "10:00"},
+        {"wifiBars", Qt::Key_Return, {"override udid-A 10:00"}, "10:00"},
+        {"batterySlider", Qt::Key_Return, {"override udid-A 10:00"}, "10:00"},
+        {"applyButton", Qt::Key_Return, {"override udid-A 10:00"}, "10:00"},
+        {"applyButton", Qt::Key_Space, {"override udid-A 10:00"}, "10:00"},
+        {"cleanButton", Qt::Key_Return, {}, "9:41"},
+        {"cleanButton", Qt::Key_Space, {}, "9:41"},
+        {"resetButton", Qt::Key_Return, {"clear udid-A"}, "10:00"},
+        {"resetButton", Qt::Key_Space, {"clear udid-A"}, "10:00"},
+        {"timeField", Qt::Key_Escape, {}, "10:00"},
+        {"applyButton", Qt::Key_Escape, {}, "10:00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.focus) + " " + QTest::toString(c.key));
+        Tools tools;
+        StatusBarWindow window(tools.overrideStatusBar(), tools.clearStatusBar());
+        window.show(simulators({"A"}), std::nullopt);
+        StatusBar settings = window.state().settings();
+        settings.time = "10:00";
+        window.state().setSettings(settings);
+        ASSERT_TRUE(test::showActive(window.window()));
+        auto* focus = window.window()->findChild<QWidget*>(c.focus);
+        ASSERT_NE(focus, nullptr);
+        focus->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(focus, c.key);
+        EXPECT_EQ(window.state().settings().time, c.timeAfter);
+        EXPECT_TRUE(window.window()->isVisible());
+        // Runs go in click order: once this Reset has run, whatever the key started has too.
+        const int runs = int(c.calls.size()) + 1;
+        window.reset();
+        waitForRuns(window, runs);
+        EXPECT_EQ(tools.calls, c.calls + QStringList{"clear udid-A"});
+    }
+}
+
+TEST(StatusBarWindowTest, EveryControlIsNamedAndThePreviewReadsOutWhatItShows) {
+    test::FakeClock clock;
+    StatusBarWindow window(&DeviceTools::overrideStatusBar, &DeviceTools::clearStatusBar, clock);
+    window.show(simulators({"A"}), std::nullopt);
+    window.window()->show();
+    EXPECT_EQ(test::describe(test::accessibilityProblems(window.window())), QString());
+    const auto named = [&](const char* name) {
+        return test::accessibleName(window.window()->findChild<QWidget*>(name));
+    };
+    EXPECT_EQ(labelOf(window.window()->findChild<QWidget*>("simulatorPicker")), "Simulator");
+    EXPECT_EQ(labelOf(window.window()->findChild<QWidget*>("networkPicker")), "Network");
+    EXPECT_EQ(named("timeField"), "Time");
+    EXPECT_EQ(named("wifiBars"), "Wi-Fi bars");
+    EXPECT_EQ(named("cellularBars"), "Cellular bars");
+    EXPECT_EQ(named("batterySlider"), "Battery level");
+
+    auto* preview = window.window()->findChild<QWidget*>("preview");
+    const auto description = [preview] {
+        return QAccessible::queryAccessibleInterface(preview)->text(QAccessible::Description);
+    };
+    EXPECT_EQ(test::accessibleName(preview), "Preview");
+    EXPECT_EQ(description(), "9:41, cellular 4 of 4 bars, Wi-Fi 3 of 3 bars, battery 100%, charged");
+
+    StatusBar settings = window.state().settings();
+    settings.time = "14:30";
+    settings.network = StatusBar::Network::lte;
+    settings.operatorName = "Carrier";
+    settings.cellularBars = 2;
+    settings.wifiBars = 0;
+    settings.batteryLevel = 55;
+    settings.battery = StatusBar::Battery::charging;
+    window.state().setSettings(settings);
+    EXPECT_EQ(description(), "14:30, Carrier, LTE, cellular 2 of 4 bars, Wi-Fi 0 of 3 bars, battery 55%, "
+                             "charging");
+    EXPECT_EQ(test::accessibleValue(window.window()->findChild<QWidget*>("batterySlider")), "55");
+    EXPECT_EQ(test::accessibleValue(window.window()->findChild<QWidget*>("cellularBars")), "2");
 }

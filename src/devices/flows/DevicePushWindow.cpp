@@ -73,8 +73,11 @@ QLabel* captionLabel(QWidget* parent) {
     return label;
 }
 
-QProgressBar* smallSpinner(QWidget* parent) {
+QProgressBar* smallSpinner(QWidget* parent, const QString& name, const QString& spoken) {
     auto* bar = new QProgressBar(parent);
+    bar->setObjectName(name);
+    // A bar without numbers: its name says what is being waited for.
+    bar->setAccessibleName(spoken);
     bar->setRange(0, 0);
     bar->setTextVisible(false);
     bar->setFixedSize(40, 8);
@@ -132,7 +135,9 @@ void DevicePushWindow::build() {
     keyTexts->addWidget(m_keyDetail);
     keyRow->addLayout(keyTexts, 1);
     m_keyButton = new QPushButton(keyBox);
+    m_keyButton->setObjectName(QStringLiteral("keyButton"));
     m_removeButton = new QPushButton(QStringLiteral("Remove"), keyBox);
+    m_removeButton->setObjectName(QStringLiteral("removeKey"));
     keyRow->addWidget(m_keyButton);
     keyRow->addWidget(m_removeButton);
     connect(m_keyButton, &QPushButton::clicked, this, &DevicePushWindow::importKey);
@@ -143,16 +148,20 @@ void DevicePushWindow::build() {
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(10);
-    const auto label = [this](const QString& text) {
+    const auto label = [this](const QString& text, QWidget* buddy) {
         auto* result = new QLabel(text, this);
+        // The label names its control for a screen reader.
+        result->setBuddy(buddy);
+        buddy->setAccessibleName(text);
         result->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         return result;
     };
-    grid->addWidget(label(QStringLiteral("App")), 0, 0);
     auto* appRow = new QHBoxLayout;
     m_appPicker = new QComboBox(this);
+    m_appPicker->setObjectName(QStringLiteral("appPicker"));
     m_appPicker->setMinimumWidth(260);
-    m_appsProgress = smallSpinner(this);
+    grid->addWidget(label(QStringLiteral("App"), m_appPicker), 0, 0);
+    m_appsProgress = smallSpinner(this, QStringLiteral("appsLoading"), QStringLiteral("Loading apps"));
     appRow->addWidget(m_appPicker);
     appRow->addWidget(m_appsProgress);
     appRow->addStretch();
@@ -162,16 +171,18 @@ void DevicePushWindow::build() {
             setAppID(m_appPicker->itemData(index).toString());
     });
 
-    grid->addWidget(label(QStringLiteral("Device token")), 1, 0, Qt::AlignTop | Qt::AlignRight);
     auto* tokenColumn = new QVBoxLayout;
     tokenColumn->setSpacing(6);
     auto* tokenRow = new QHBoxLayout;
     tokenRow->setSpacing(6);
     m_tokenField = new QLineEdit(this);
     m_tokenField->setObjectName(QStringLiteral("tokenField"));
+    grid->addWidget(label(QStringLiteral("Device token"), m_tokenField), 1, 0, Qt::AlignTop | Qt::AlignRight);
     m_tokenField->setPlaceholderText(QStringLiteral("a1b2c3…"));
     m_tokenField->setFont(monospaced());
     m_helpButton = new QToolButton(this);
+    m_helpButton->setObjectName(QStringLiteral("tokenHelp"));
+    m_helpButton->setAccessibleName(QStringLiteral("Where do I find the device token?"));
     m_helpButton->setAutoRaise(true);
     m_helpButton->setIcon(QIcon(Symbols::pixmap(QStringLiteral("questionmark.circle"), {15, 15},
                                                 palette().color(QPalette::PlaceholderText))));
@@ -185,7 +196,9 @@ void DevicePushWindow::build() {
     connect(m_tokenField, &QLineEdit::textChanged, this, [this] { refresh(); });
     connect(m_helpButton, &QToolButton::clicked, this, &DevicePushWindow::showTokenHelp);
 
-    grid->addWidget(label(QStringLiteral("Environment")), 2, 0);
+    auto* environmentLabel = new QLabel(QStringLiteral("Environment"), this);
+    environmentLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(environmentLabel, 2, 0);
     auto* segments = new QHBoxLayout;
     segments->setSpacing(0);
     m_environmentGroup = new QButtonGroup(this);
@@ -194,6 +207,9 @@ void DevicePushWindow::build() {
             new QPushButton(environment == Apns::Environment::production ? QStringLiteral("Production")
                                                                          : QStringLiteral("Development"),
                             this);
+        button->setObjectName(environment == Apns::Environment::production ? QStringLiteral("production")
+                                                                           : QStringLiteral("development"));
+        button->setAccessibleDescription(QStringLiteral("Environment"));
         button->setCheckable(true);
         m_environmentGroup->addButton(button, int(environment));
         segments->addWidget(button);
@@ -214,6 +230,7 @@ void DevicePushWindow::build() {
     headline.setWeight(QFont::DemiBold);
     payloadTitle->setFont(headline);
     auto* templates = new QToolButton(this);
+    templates->setObjectName(QStringLiteral("templatesMenu"));
     templates->setText(QStringLiteral("Templates"));
     templates->setPopupMode(QToolButton::InstantPopup);
     auto* templateMenu = new QMenu(templates);
@@ -227,6 +244,10 @@ void DevicePushWindow::build() {
     header->addWidget(templates);
     payloadBlock->addLayout(header);
     m_payloadEditor = new QPlainTextEdit(this);
+    m_payloadEditor->setObjectName(QStringLiteral("payloadEditor"));
+    m_payloadEditor->setAccessibleName(QStringLiteral("Payload"));
+    // JSON is indented with spaces: Tab moves on, or a keyboard user could never leave the editor.
+    m_payloadEditor->setTabChangesFocus(true);
     m_payloadEditor->setFont(monospaced());
     m_payloadEditor->setFixedHeight(150);
     m_payloadEditor->setPlainText(kDefaultPayload);
@@ -239,10 +260,11 @@ void DevicePushWindow::build() {
 
     // Footer.
     auto* footer = new QHBoxLayout;
-    m_sendProgress = smallSpinner(this);
+    m_sendProgress = smallSpinner(this, QStringLiteral("sendProgress"), QStringLiteral("Sending"));
     footer->addWidget(m_sendProgress);
     footer->addStretch();
     m_sendButton = new QPushButton(QStringLiteral("Send Push"), this);
+    m_sendButton->setObjectName(QStringLiteral("sendButton"));
     m_sendButton->setIcon(QIcon(
         Symbols::pixmap(QStringLiteral("bell.badge"), {16, 16}, palette().color(QPalette::ButtonText))));
     m_sendButton->setDefault(true);
@@ -328,6 +350,8 @@ void DevicePushWindow::refresh() {
     const auto hint = tokenHint();
     m_tokenHint->setText(hint.value_or(QString()));
     m_tokenHint->setVisible(hint.has_value());
+    // What the hint under the field says, read with the field.
+    m_tokenField->setAccessibleDescription(hint.value_or(QString()));
     if (auto* button = m_environmentGroup->button(int(m_environment)))
         button->setChecked(true);
     const auto message = payloadMessage();
@@ -339,6 +363,7 @@ void DevicePushWindow::refresh() {
     m_payloadMessage->setText(
         message ? QStringLiteral("<span style='color:%1'>⚠</span> %2").arg(orange, message->toHtmlEscaped())
                 : QStringLiteral("<span style='color:#34c759'>✔</span> Valid payload"));
+    m_payloadEditor->setAccessibleDescription(message.value_or(QStringLiteral("Valid payload")));
     m_sendProgress->setVisible(m_sending);
     m_sendButton->setEnabled(canSend());
     m_updatingViews = false;
@@ -594,9 +619,15 @@ void DevicePushWindow::chooseKeyFile() {
     teamField->setObjectName(QStringLiteral("teamID"));
     teamField->setPlaceholderText(QStringLiteral("Team ID (10 characters)"));
     teamField->setFixedWidth(200);
-    form->addWidget(new QLabel(QStringLiteral("Key ID:"), &accessory), 0, 0, Qt::AlignRight);
+    auto* keyLabel = new QLabel(QStringLiteral("Key ID:"), &accessory);
+    keyLabel->setBuddy(keyField);
+    keyField->setAccessibleName(QStringLiteral("Key ID"));
+    auto* teamLabel = new QLabel(QStringLiteral("Team ID:"), &accessory);
+    teamLabel->setBuddy(teamField);
+    teamField->setAccessibleName(QStringLiteral("Team ID"));
+    form->addWidget(keyLabel, 0, 0, Qt::AlignRight);
     form->addWidget(keyField, 0, 1);
-    form->addWidget(new QLabel(QStringLiteral("Team ID:"), &accessory), 1, 0, Qt::AlignRight);
+    form->addWidget(teamLabel, 1, 0, Qt::AlignRight);
     form->addWidget(teamField, 1, 1);
 
     Alert alert;
@@ -665,6 +696,8 @@ void DevicePushWindow::removeKey() {
 
 void DevicePushWindow::showTokenHelp() {
     auto* popover = new QFrame(this, Qt::Popup);
+    popover->setObjectName(QStringLiteral("tokenHelpPopover"));
+    popover->setAccessibleName(QStringLiteral("Where do I find the device token?"));
     popover->setAttribute(Qt::WA_DeleteOnClose);
     popover->setFixedWidth(420);
     auto* column = new QVBoxLayout(popover);
@@ -687,6 +720,8 @@ void DevicePushWindow::showTokenHelp() {
     code->setTextInteractionFlags(Qt::TextSelectableByMouse);
     code->setWordWrap(true);
     auto* copy = new QToolButton(popover);
+    copy->setObjectName(QStringLiteral("copyCode"));
+    copy->setAccessibleName(QStringLiteral("Copy code"));
     copy->setAutoRaise(true);
     copy->setIcon(
         QIcon(Symbols::pixmap(QStringLiteral("doc.on.doc"), {14, 14}, palette().color(QPalette::Text))));
@@ -707,6 +742,16 @@ void DevicePushWindow::showTokenHelp() {
     column->addWidget(outro);
     popover->adjustSize();
     popover->move(m_helpButton->mapToGlobal(QPoint(0, m_helpButton->height())));
+    // A popup takes the keys but gives its focus to no one by itself: Copy has it, and Escape
+    // closes the popup and gives the focus back to the help button.
+    copy->setFocus(Qt::PopupFocusReason);
+    // Where the popup took the window's activation with it, closing it leaves no focus at all.
+    connect(popover, &QObject::destroyed, m_helpButton, [help = m_helpButton] {
+        if (!help->isVisible())
+            return;
+        help->activateWindow();
+        help->setFocus(Qt::PopupFocusReason);
+    });
     popover->show();
 }
 

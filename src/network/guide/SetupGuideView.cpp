@@ -2,15 +2,20 @@
 
 #include "network/guide/IllustrationBackdrop.h"
 
+#include "ui/DefaultAction.h"
+#include "ui/FocusRing.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
 #include "ui/Symbols.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace quorvex {
@@ -61,14 +66,62 @@ QString secondaryStyle() {
     return QStringLiteral("color: rgba(0,0,0,0.55);");
 }
 
-QWidget* spinner() {
+QWidget* spinner(const QString& waitingFor) {
     // An indeterminate bar stands in for the small spinning indicator.
     auto* bar = new QProgressBar;
     bar->setRange(0, 0);
     bar->setTextVisible(false);
     bar->setFixedSize(28, 8);
     bar->setObjectName(QStringLiteral("spinner"));
+    bar->setAccessibleName(waitingFor);
     return bar;
+}
+
+// The footer's primary button: a capsule in the accent colour, grey while it cannot be used, a
+// little lighter while pressed. Drawn here rather than by a style sheet so the focus ring can sit
+// around the capsule, clear of its fill, where a keyboard user sees it on any accent colour.
+class PrimaryButton final : public QPushButton {
+public:
+    static constexpr int kRingRoom = 3; // the ring's width and a pixel of air
+
+    PrimaryButton() {
+        QFont font = Fonts::body();
+        font.setWeight(QFont::Medium);
+        setFont(font);
+        setMinimumSize(72 + 2 * kRingRoom, 28 + 2 * kRingRoom);
+    }
+
+    QSize sizeHint() const override {
+        const QSize text = fontMetrics().size(Qt::TextShowMnemonic, this->text());
+        return QSize(qMax(72, text.width() + 32), qMax(28, text.height() + 8)) +
+               QSize(2 * kRingRoom, 2 * kRingRoom);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF capsule = QRectF(rect()).adjusted(kRingRoom, kRingRoom, -kRingRoom, -kRingRoom);
+        QColor fill = accent();
+        if (!isEnabled()) {
+            fill = palette().color(QPalette::WindowText);
+            fill.setAlphaF(0.08f);
+        }
+        painter.setOpacity(isDown() ? 0.8 : 1.0);
+        QPainterPath shape;
+        shape.addRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
+        painter.fillPath(shape, fill);
+        painter.setPen(isEnabled() ? QColor(Qt::white) : QColor(Qt::gray));
+        painter.drawText(capsule, Qt::AlignCenter | Qt::TextShowMnemonic, text());
+        painter.setOpacity(1.0);
+        FocusRing::paint(painter, *this, rect(), height() / 2.0);
+    }
+};
+
+QString stepState(bool done, bool current) {
+    if (current)
+        return done ? QStringLiteral("current, done") : QStringLiteral("current");
+    return done ? QStringLiteral("done") : QStringLiteral("not done yet");
 }
 
 void clear(QLayout* layout) {
@@ -103,6 +156,23 @@ SetupGuideView::SetupGuideView(SetupGuide& guide, IllustrationFactory illustrati
     m_indicator->setSpacing(8);
     m_indicator->setContentsMargins(0, 36, 0, 20);
     column->addLayout(m_indicator);
+    // The buttons live as long as the view and are only updated, so a redraw never takes the
+    // keyboard focus away from the one the user is on.
+    m_indicator->addStretch();
+    for (const auto& [step, title] : indicatorSteps()) {
+        auto* button = new QPushButton(title, this);
+        button->setObjectName(QStringLiteral("step-") + title);
+        button->setFlat(true);
+        button->setCursor(Qt::PointingHandCursor);
+        button->setIconSize(QSize(14, 14));
+        button->setFont(Fonts::caption(QFont::Medium));
+        // Copied, not captured: clang 14 cannot capture a structured binding.
+        const auto target = step;
+        connect(button, &QPushButton::clicked, this, [this, target] { m_guide.go(target); });
+        m_indicator->addWidget(button);
+        m_steps.push_back(button);
+    }
+    m_indicator->addStretch();
 
     m_pageArea = new QVBoxLayout;
     m_pageArea->setContentsMargins(0, 0, 0, 0);
@@ -113,6 +183,30 @@ SetupGuideView::SetupGuideView(SetupGuide& guide, IllustrationFactory illustrati
     m_footer->setContentsMargins(24, 12, 24, 26);
     m_footer->setSpacing(10);
     column->addLayout(m_footer);
+    m_back = new QPushButton(
+        QIcon(Symbols::pixmap(QStringLiteral("chevron.left"), QSize(14, 14), Palette::gray(), 2.0)),
+        QStringLiteral("Back"), this);
+    m_back->setObjectName(QStringLiteral("back"));
+    connect(m_back, &QPushButton::clicked, this, [this] {
+        if (const auto previous = SetupGuide::previous(m_guide.phase()))
+            m_guide.go(*previous);
+    });
+    m_footer->addWidget(m_back);
+    m_errorSlot = new QHBoxLayout;
+    m_footer->addLayout(m_errorSlot, 1);
+    m_cancel = new QPushButton(this);
+    m_cancel->setObjectName(QStringLiteral("cancel"));
+    connect(m_cancel, &QPushButton::clicked, this, [this] {
+        if (m_close)
+            m_close();
+    });
+    m_footer->addWidget(m_cancel);
+    m_primary = new PrimaryButton;
+    m_primary->setParent(this);
+    m_primary->setObjectName(QStringLiteral("primary"));
+    connect(m_primary, &QPushButton::clicked, this, [this] { m_guide.primaryAction(); });
+    m_footer->addWidget(m_primary);
+    DefaultAction::install(this, m_primary);
 
     connect(&m_guide, &SetupGuide::changed, this, &SetupGuideView::render);
     render();
@@ -197,45 +291,80 @@ IllustrationSpec SetupGuideView::illustrationSpec() const {
     return IllustrationSpec::done(m_guide.profile(), m_guide.isComplete(Phase::Done));
 }
 
+void SetupGuideView::keyPressEvent(QKeyEvent* event) {
+    // Escape is the cancel button's, wherever the focus is (no control here keeps the key), and
+    // means nothing once that button is gone.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        if (m_cancel->isVisible() && m_cancel->isEnabled())
+            m_cancel->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void SetupGuideView::render() {
+    // A page's own buttons are made anew: one that had the focus hands it to its successor.
+    QWidget* focused = QApplication::focusWidget();
+    const QString focusedName = focused && isAncestorOf(focused) ? focused->objectName() : QString();
     renderIndicator();
     renderPage();
     renderFooter();
+    restoreFocus(focusedName);
+}
+
+void SetupGuideView::restoreFocus(const QString& name) {
+    // Tab runs top to bottom: the steps, the page's button, then the footer.
+    std::vector<QWidget*> order(m_steps.begin(), m_steps.end());
+    for (QPushButton* button : m_page->findChildren<QPushButton*>())
+        if (!button->isHidden())
+            order.push_back(button);
+    order.insert(order.end(), {m_back, m_cancel, m_primary});
+    for (size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    if (name.isEmpty())
+        return;
+    QWidget* focused = QApplication::focusWidget();
+    if (focused && isAncestorOf(focused) && focused->objectName() == name && focused->isVisible())
+        return;
+    for (QWidget* candidate : order)
+        if (candidate->objectName() == name && candidate->isVisibleTo(this) && candidate->isEnabled()) {
+            candidate->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    // Gone with the page it was on: the way on is the nearest.
+    if (m_primary->isEnabled())
+        m_primary->setFocus(Qt::OtherFocusReason);
 }
 
 void SetupGuideView::renderIndicator() {
-    clear(m_indicator);
-    m_indicator->addStretch();
+    int number = 0;
     for (const auto& [step, title] : indicatorSteps()) {
+        QPushButton* button = m_steps[size_t(number++)];
         const bool done = m_guide.isComplete(step);
         const bool current = m_guide.phase() == step;
-        auto* button = new QPushButton;
-        button->setObjectName(QStringLiteral("step-") + title);
-        button->setFlat(true);
-        button->setCursor(Qt::PointingHandCursor);
         const QColor symbolColor = done ? Palette::green() : current ? accent() : Palette::gray();
         const QString symbol = done      ? QStringLiteral("checkmark.circle.fill")
                                : current ? QStringLiteral("circle.inset.filled")
                                          : QStringLiteral("circle");
         button->setIcon(QIcon(Symbols::pixmap(symbol, QSize(14, 14), symbolColor, 2.0)));
-        button->setIconSize(QSize(14, 14));
-        button->setText(title);
-        button->setFont(Fonts::caption(QFont::Medium));
         const QString textColor = current ? accent().name()
                                   : done  ? QStringLiteral("palette(window-text)")
                                           : QStringLiteral("gray");
+        // The transparent border keeps the place of the focus ring, so focus moves nothing.
         button->setStyleSheet(
-            QStringLiteral("QPushButton { border: none; border-radius: 12px; padding: 5px 10px; "
-                           "color: %1; background: %2; } QPushButton:disabled { color: %3; }")
+            QStringLiteral("QPushButton { border: %4px solid transparent; border-radius: 12px; "
+                           "padding: 3px 8px; color: %1; background: %2; } "
+                           "QPushButton:disabled { color: %3; } ")
                 .arg(textColor, current ? rgba(accent(), 0.14) : QStringLiteral("transparent"),
-                     current ? accent().name() : textColor));
+                     current ? accent().name() : textColor)
+                .arg(FocusRing::width) +
+            FocusRing::styleSheetRule(QStringLiteral("QPushButton"), 12));
         button->setEnabled(m_guide.canReach(step));
-        // Copied, not captured: clang 14 cannot capture a structured binding.
-        const auto target = step;
-        connect(button, &QPushButton::clicked, this, [this, target] { m_guide.go(target); });
-        m_indicator->addWidget(button);
+        // Where the guide is, said with each step: the colours and symbols say it on screen.
+        button->setAccessibleDescription(
+            QStringLiteral("Step %1 of %2, ").arg(number).arg(indicatorSteps().size()) +
+            stepState(done, current));
     }
-    m_indicator->addStretch();
 }
 
 void SetupGuideView::renderPage() {
@@ -243,6 +372,7 @@ void SetupGuideView::renderPage() {
     if (m_shownPhase != m_guide.phase()) {
         clear(m_pageArea);
         m_page = new QWidget;
+        m_page->setObjectName(QStringLiteral("page"));
         auto* page = new QVBoxLayout(m_page);
         page->setContentsMargins(28, 0, 28, 0);
         page->setSpacing(16);
@@ -278,8 +408,17 @@ void SetupGuideView::renderPage() {
     m_title->setText(texts.title);
     m_message->setText(texts.message);
     clear(m_detailSlot);
-    if (QWidget* detail = makeDetail())
+    QWidget* detail = makeDetail();
+    if (detail)
         m_detailSlot->addWidget(detail);
+    // Read out as one: the page's title, then what its step line says (or its message).
+    m_page->setAccessibleName(texts.title);
+    QString said;
+    if (detail && detail->objectName() == QLatin1String("stepStatus"))
+        for (QLabel* label : detail->findChildren<QLabel*>())
+            if (!label->text().isEmpty())
+                said = label->text();
+    m_page->setAccessibleDescription(said.isEmpty() ? texts.message : said);
 }
 
 QWidget* SetupGuideView::makeDetail() {
@@ -333,7 +472,7 @@ QWidget* SetupGuideView::makeDetail() {
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(10);
     row->addStretch();
-    row->addWidget(spinner());
+    row->addWidget(spinner(QStringLiteral("Starting the speed limiter…")));
     row->addWidget(
         textLabel(QStringLiteral("Starting the speed limiter…"), Fonts::callout(), secondaryStyle()));
     row->addStretch();
@@ -366,7 +505,7 @@ QWidget* SetupGuideView::makeStepStatus(Phase step, const QString& verified, con
         said->setObjectName(QStringLiteral("obstacle"));
         row->addWidget(said);
     } else if (m_guide.mode() == Mode::Live) {
-        row->addWidget(spinner());
+        row->addWidget(spinner(waiting));
         row->addWidget(textLabel(waiting, Fonts::callout(), secondaryStyle()));
     } else {
         row->addWidget(symbolLabel(QStringLiteral("circle.dashed"), Palette::gray(), 16));
@@ -386,16 +525,9 @@ QWidget* SetupGuideView::makeStepStatus(Phase step, const QString& verified, con
 }
 
 void SetupGuideView::renderFooter() {
-    clear(m_footer);
+    clear(m_errorSlot);
     const Phase phase = m_guide.phase();
-    if (const auto previous = SetupGuide::previous(phase)) {
-        auto* back = new QPushButton(
-            QIcon(Symbols::pixmap(QStringLiteral("chevron.left"), QSize(14, 14), Palette::gray(), 2.0)),
-            QStringLiteral("Back"));
-        back->setObjectName(QStringLiteral("back"));
-        connect(back, &QPushButton::clicked, this, [this, target = *previous] { m_guide.go(target); });
-        m_footer->addWidget(back);
-    }
+    m_back->setVisible(SetupGuide::previous(phase).has_value());
     if (const auto& error = m_guide.error()) {
         auto* label = new QWidget;
         label->setObjectName(QStringLiteral("error"));
@@ -413,37 +545,15 @@ void SetupGuideView::renderFooter() {
         text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         text->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::MinimumExpanding);
         row->addWidget(text, 1);
-        m_footer->addWidget(label, 1);
+        m_errorSlot->addWidget(label, 1);
     } else {
-        m_footer->addStretch();
+        m_errorSlot->addStretch();
     }
-    if (!(phase == Phase::Done && m_guide.isComplete(Phase::Done))) {
-        auto* cancel = new QPushButton(m_guide.mode() == Mode::Live ? QStringLiteral("Not Now")
-                                                                    : QStringLiteral("Close"));
-        cancel->setObjectName(QStringLiteral("cancel"));
-        cancel->setShortcut(QKeySequence(Qt::Key_Escape));
-        connect(cancel, &QPushButton::clicked, this, [this] {
-            if (m_close)
-                m_close();
-        });
-        m_footer->addWidget(cancel);
-    }
-    auto* primary = new QPushButton(m_guide.primaryButtonTitle());
-    primary->setObjectName(QStringLiteral("primary"));
-    primary->setDefault(true);
-    primary->setAutoDefault(true);
-    primary->setMinimumSize(72, 28);
-    QFont font = Fonts::body();
-    font.setWeight(QFont::Medium);
-    primary->setFont(font);
-    primary->setStyleSheet(
-        QStringLiteral("QPushButton { color: white; background: %1; border: none; border-radius: 14px; "
-                       "padding: 4px 16px; } QPushButton:pressed { background: %2; } "
-                       "QPushButton:disabled { color: gray; background: rgba(0,0,0,0.08); }")
-            .arg(accent().name(), rgba(accent(), 0.8)));
-    primary->setEnabled(m_guide.canContinue());
-    connect(primary, &QPushButton::clicked, this, [this] { m_guide.primaryAction(); });
-    m_footer->addWidget(primary);
+    m_cancel->setText(m_guide.mode() == Mode::Live ? QStringLiteral("Not Now") : QStringLiteral("Close"));
+    m_cancel->setVisible(!(phase == Phase::Done && m_guide.isComplete(Phase::Done)));
+    m_primary->setText(m_guide.primaryButtonTitle());
+    m_primary->setEnabled(m_guide.canContinue());
+    m_primary->updateGeometry();
 }
 
 } // namespace quorvex

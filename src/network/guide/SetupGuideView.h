@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
 class QBoxLayout;
 class QHBoxLayout;
@@ -38,11 +39,15 @@ public:
     };
     static PageTexts pageTexts(const SetupGuide& guide);
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void render();
     void renderIndicator();
     void renderPage();
     void renderFooter();
+    void restoreFocus(const QString& name);
     QWidget* makeStepStatus(SetupGuide::Phase step, const QString& verified, const QString& waiting,
                             const QString& notYet, SetupHelp::Topic help);
     QWidget* makeDetail();
@@ -54,6 +59,11 @@ private:
     std::function<void()> m_close;
 
     QHBoxLayout* m_indicator = nullptr;
+    std::vector<QPushButton*> m_steps;
+    QPushButton* m_back = nullptr;
+    QHBoxLayout* m_errorSlot = nullptr;
+    QPushButton* m_cancel = nullptr;
+    QPushButton* m_primary = nullptr;
     QVBoxLayout* m_pageArea = nullptr;
     QHBoxLayout* m_footer = nullptr;
     QWidget* m_page = nullptr;

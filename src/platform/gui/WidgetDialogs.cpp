@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -21,6 +22,10 @@ namespace {
 
 // Escape and the window's close button end the alert with the "Cancel" button's code, or with
 // the only button's; an alert with several buttons and no Cancel must be answered by a button.
+//
+// Return and Enter go to the focused button when one has the focus, as Space does: a user who
+// moved to "Cancel" and pressed Return cancels. From anywhere else (a text field of the accessory)
+// they go to the default button, if any.
 class AlertDialog final : public QDialog {
 public:
     using QDialog::QDialog;
@@ -29,6 +34,18 @@ public:
     void reject() override {
         if (escapeCode >= 0)
             done(escapeCode);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier)
+            if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && isAncestorOf(button)) {
+                if (button->isEnabled())
+                    button->click();
+                return;
+            }
+        QDialog::keyPressEvent(event);
     }
 };
 
@@ -53,6 +70,9 @@ int WidgetDialogs::runAlert(const Alert& alert) {
     dialog.setObjectName(QStringLiteral("alert"));
     dialog.setWindowTitle(QApplication::applicationDisplayName());
     dialog.setModal(true);
+    // The title is the program's name: a screen reader reads the message with it.
+    dialog.setAccessibleDescription(
+        alert.informativeText.isEmpty() ? alert.message : alert.message + u' ' + alert.informativeText);
 
     auto* icon = new QLabel(&dialog);
     icon->setPixmap(iconFor(alert.style).pixmap(48, 48));
@@ -97,7 +117,9 @@ int WidgetDialogs::runAlert(const Alert& alert) {
             new QPushButton(QString(spec.title).replace(QLatin1Char('&'), QLatin1String("&&")), &dialog);
         button->setObjectName(QStringLiteral("alertButton%1").arg(index));
         button->setProperty("destructive", spec.destructive);
-        // Only the chosen default answers Return, not whichever button has the focus.
+        // Not auto-default: focusing a button would make it the default for good when the alert
+        // has none, and Return in a field would then press it. A focused button gets Return from
+        // the dialog instead.
         button->setAutoDefault(false);
         if (spec.destructive) {
             QPalette palette = button->palette();

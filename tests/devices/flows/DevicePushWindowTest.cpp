@@ -3,17 +3,22 @@
 #include "devices/core/TestKeys.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeKeychain.h"
+#include "support/KeyboardAudit.h"
 #include "support/QtPrinters.h"
 #include "support/ToastLog.h"
 #include "tools/Environment.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPromise>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -303,6 +308,181 @@ TEST_F(DevicePushWindowTest, TheKeyBoxSaysOnlyWhatTheKeychainHolds) {
         EXPECT_EQ(window.canSend(), c.canSend);
         window.hide();
     }
+}
+
+// The label a screen reader reads for a control: on this desktop a picker's name is its current
+// item, and its label comes through the labelled-by relation.
+QString labelOf(QWidget* widget) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+    for (const auto& [other, relation] : face->relations(QAccessible::Label))
+        return other->text(QAccessible::Name);
+    return {};
+}
+
+QStringList objectNames(const std::vector<QWidget*>& widgets) {
+    QStringList names;
+    for (QWidget* widget : widgets)
+        names << (widget ? widget->objectName() : QStringLiteral("<lost>"));
+    return names;
+}
+
+// A window with a stored key, one app and a valid token: every control is on, Send included.
+class DevicePushKeyboardTest : public DevicePushWindowTest {
+protected:
+    void SetUp() override {
+        awaited(Apns::saveKey(test::makeP256Key().privatePem,
+                              {"ABCDE12345", "TEAM123456", "AuthKey_ABCDE12345.p8"}));
+        m_nowhere.connectTo = "::127.0.0.1:1"; // a send ends at once, refused
+        m_refusing = std::make_unique<ApnsClient>(m_nowhere);
+        m_push = std::make_unique<DevicePushWindow>(*m_refusing, m_loads.loader());
+        m_push->show(kPhone);
+        m_loads.finish("P1", {app("com.demo.a", "A"), app("com.demo.b", "B")});
+        m_push->setToken(QString(64, QLatin1Char('a')));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_push->keyCheck() == DevicePushWindow::KeyCheck::stored; },
+                                    10'000));
+        ASSERT_TRUE(test::showActive(m_push.get()));
+    }
+    void TearDown() override {
+        m_push->hide();
+        DevicePushWindowTest::TearDown();
+    }
+    template <typename T = QWidget> T* find(const char* name) { return m_push->findChild<T*>(name); }
+
+    ApnsClient::Options m_nowhere;
+    std::unique_ptr<ApnsClient> m_refusing;
+    std::unique_ptr<DevicePushWindow> m_push;
+};
+
+TEST_F(DevicePushKeyboardTest, TabReachesEveryControlInReadingOrderAndFocusShows) {
+    // The environment is one stop, at its chosen segment; the arrows move between the two.
+    const std::vector<QWidget*> walked = test::walkTabOrder(find("keyButton"));
+    EXPECT_EQ(objectNames(walked),
+              (QStringList{"keyButton", "removeKey", "appPicker", "tokenField", "tokenHelp", "development",
+                           "templatesMenu", "payloadEditor", "sendButton"}));
+    QStringList stops = objectNames(test::tabStops(m_push.get()));
+    stops.removeAll("production");
+    QStringList seen = objectNames(walked);
+    stops.sort();
+    seen.sort();
+    EXPECT_EQ(seen, stops);
+    for (QWidget* stop : test::tabStops(m_push.get()))
+        EXPECT_TRUE(test::focusIsVisible(stop)) << stop->objectName().toStdString();
+}
+
+// A focused button answers for itself; a field or a picker hands Return to "Send Push"; the
+// payload editor keeps Return for its lines; Escape does nothing in this window.
+TEST_F(DevicePushKeyboardTest, KeysDoWhatTheFocusedControlSays) {
+    enum class Effect { send, nothing, import, remove, production, help };
+    struct Case {
+        const char* focus;
+        Qt::Key key;
+        Effect effect;
+    };
+    const Case cases[] = {
+        {"tokenField", Qt::Key_Return, Effect::send},       {"appPicker", Qt::Key_Return, Effect::send},
+        {"sendButton", Qt::Key_Return, Effect::send},       {"sendButton", Qt::Key_Space, Effect::send},
+        {"payloadEditor", Qt::Key_Return, Effect::nothing}, {"tokenField", Qt::Key_Escape, Effect::nothing},
+        {"keyButton", Qt::Key_Return, Effect::import},      {"keyButton", Qt::Key_Space, Effect::import},
+        {"production", Qt::Key_Return, Effect::production}, {"production", Qt::Key_Space, Effect::production},
+        {"development", Qt::Key_Right, Effect::production}, {"tokenHelp", Qt::Key_Return, Effect::help},
+        {"tokenHelp", Qt::Key_Space, Effect::help},         {"removeKey", Qt::Key_Return, Effect::remove},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.focus) + " " + QTest::toString(c.key));
+        m_push->setEnvironment(Apns::Environment::sandbox);
+        m_push->setPayload(DevicePushWindow::kDefaultPayload);
+        ASSERT_TRUE(test::showActive(m_push.get()));
+        const size_t panels = m_dialogs.panels().size();
+        QWidget* focus = find(c.focus);
+        ASSERT_NE(focus, nullptr);
+        focus->setFocus(Qt::TabFocusReason);
+        QSignalSpy finished(m_push.get(), &DevicePushWindow::sendFinished);
+        bool helpShown = false;
+        QTimer::singleShot(0, [&helpShown] {
+            if (QWidget* popover = QApplication::activePopupWidget()) {
+                helpShown = popover->objectName() == "tokenHelpPopover";
+                popover->close();
+            }
+        });
+        QTest::keyClick(focus, c.key);
+        const bool sending = m_push->isSending();
+        if (sending) {
+            ASSERT_TRUE(finished.wait(10'000));
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !m_push->isChangingKey(); }, 10'000));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(sending, c.effect == Effect::send);
+        EXPECT_EQ(m_dialogs.panels().size() - panels, c.effect == Effect::import ? 1u : 0u);
+        EXPECT_EQ(m_push->credentials().has_value(), c.effect != Effect::remove);
+        EXPECT_EQ(m_push->environment(), c.effect == Effect::production ? Apns::Environment::production
+                                                                        : Apns::Environment::sandbox);
+        EXPECT_EQ(helpShown, c.effect == Effect::help);
+        EXPECT_TRUE(m_push->isVisible());
+    }
+}
+
+// The help opens on the Copy button, Escape closes it and the focus is back where it was.
+TEST_F(DevicePushKeyboardTest, TheTokenHelpIsReadAndLeftWithTheKeyboard) {
+    auto* help = find("tokenHelp");
+    help->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(help, Qt::Key_Space);
+    QWidget* popover = QApplication::activePopupWidget();
+    ASSERT_NE(popover, nullptr);
+    EXPECT_EQ(test::accessibleName(popover), "Where do I find the device token?");
+    EXPECT_EQ(test::describe(test::accessibilityProblems(popover)), QString());
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), "copyCode");
+    EXPECT_EQ(test::accessibleName(QApplication::focusWidget()), "Copy code");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == help; }, 2000));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
+TEST_F(DevicePushKeyboardTest, EveryControlIsNamedAndTheStatesAreAnnounced) {
+    EXPECT_EQ(test::describe(test::accessibilityProblems(m_push.get())), QString());
+    const auto description = [](QWidget* widget) {
+        return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Description);
+    };
+    auto* editor = find("payloadEditor");
+    auto* token = find("tokenField");
+    EXPECT_EQ(test::accessibleName(editor), "Payload");
+    EXPECT_EQ(test::accessibleName(token), "Device token");
+    EXPECT_EQ(test::accessibleName(find("tokenHelp")), "Where do I find the device token?");
+    EXPECT_EQ(labelOf(find("appPicker")), "App");
+    EXPECT_EQ(labelOf(token), "Device token");
+    EXPECT_EQ(description(editor), "Valid payload");
+    m_push->setPayload("{}");
+    EXPECT_EQ(description(editor), "The payload needs an \"aps\" dictionary.");
+    m_push->setToken("abc");
+    EXPECT_EQ(description(token), "Device tokens are at least 64 hex characters");
+    // The environment is a choice of two: the chosen one says so.
+    auto* production = find<QPushButton>("production");
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(find("development"))->state().checked);
+    EXPECT_FALSE(QAccessible::queryAccessibleInterface(production)->state().checked);
+
+    // While the apps load, the indicator says what it waits for.
+    m_push->show(kPad);
+    auto* loading = find<QProgressBar>("appsLoading");
+    ASSERT_NE(loading, nullptr);
+    EXPECT_TRUE(loading->isVisible());
+    EXPECT_EQ(test::accessibleName(loading), "Loading apps");
+    m_loads.finish("P2", {});
+}
+
+// The Key ID and Team ID fields of the key dialog are named after their labels.
+TEST_F(DevicePushWindowTest, TheKeyDialogsFieldsAreNamed) {
+    QTemporaryDir folder;
+    const std::filesystem::path path = std::filesystem::path(folder.path().toStdString()) / "AuthKey_A.p8";
+    std::ofstream(path, std::ios::binary) << test::makeP256Key().privatePem.toStdString();
+    m_dialogs.queuePanelAnswer({path});
+    QStringList names;
+    m_dialogs.queueAnswer([&names](const Alert& alert) {
+        names << test::accessibleName(alert.accessory->findChild<QLineEdit*>("keyID"))
+              << test::accessibleName(alert.accessory->findChild<QLineEdit*>("teamID"));
+        return Dialogs::kFirstButton + 1;
+    });
+    import(m_window);
+    EXPECT_EQ(names, (QStringList{"Key ID", "Team ID"}));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // quorvex-guide-shots FOLDER: saves the setup guide's pages as a person meets them on this system,
 // one PNG per case, for scripts/guide-shots (which runs it on a private X server): the program not
 // installed, the extension daemon not running, a daemon waiting for approval, the proxy waiting to
-// be allowed, and the last page.
+// be allowed, the last page, and a page with the keyboard focus on its primary button.
 #include "network/guide/SetupGuideView.h"
 #include "network/guide/SetupIllustrations.h"
 #include "network/model/NetworkTestWorld.h"
@@ -30,6 +30,7 @@ struct Case {
     const char* name;
     SetupStatus status;
     std::optional<QString> error; // what the run answered
+    bool focusPrimary = false;    // the keyboard focus on the primary button
 };
 
 } // namespace
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
         {"4-extension-waiting-for-approval", {}, std::nullopt},
         {"5-proxy-waiting-to-be-allowed", {true, false, false}, std::nullopt},
         {"6-done", {true, true, true}, std::nullopt},
+        {"7-keyboard-focus-on-continue", {}, std::nullopt, true},
     };
     bool saved = true;
     for (const Case& c : cases) {
@@ -68,7 +70,7 @@ int main(int argc, char** argv) {
         ProxyControl::Completion pending;
         guide.begin(*NetworkProfile::builtIn("3g"),
                     [&](ProxyControl::Completion done) { pending = std::move(done); });
-        if (std::string(c.name) != "1-intro") {
+        if (std::string(c.name) != "1-intro" && !c.focusPrimary) {
             guide.primaryAction(); // Continue: the run starts, the page of the first open step shows
             if (c.error)
                 pending(c.error);
@@ -78,6 +80,15 @@ int main(int argc, char** argv) {
         view.show();
         for (int frame = 0; frame < 20; ++frame) {
             clock.advance(0.1);
+            QApplication::processEvents();
+        }
+        if (c.focusPrimary) {
+            // As after a Tab: the window is active and the primary button shows its focus ring.
+            view.activateWindow();
+            for (int wait = 0; wait < 100 && !view.isActiveWindow(); ++wait)
+                QApplication::processEvents(QEventLoop::AllEvents, 20);
+            if (QWidget* primary = view.findChild<QWidget*>(QStringLiteral("primary")))
+                primary->setFocus(Qt::TabFocusReason);
             QApplication::processEvents();
         }
         const QString file = folder.filePath(QString::fromLatin1(c.name) + QStringLiteral(".png"));

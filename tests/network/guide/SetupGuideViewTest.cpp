@@ -3,12 +3,16 @@
 #include "network/guide/SetupIllustrations.h"
 #include "network/model/NetworkTestWorld.h"
 #include "network/model/ProxyController.h"
+#include "support/KeyboardAudit.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -58,7 +62,7 @@ struct ViewWorld {
 TEST(SetupGuideViewTest, BeforeContinueOnlyTheIntroShowsWithNotNowAndContinue) {
     ViewWorld world;
     world.begin();
-    EXPECT_FALSE(world.find<QPushButton>("back"));
+    EXPECT_FALSE(world.find<QPushButton>("back")->isVisibleTo(&world.view));
     EXPECT_EQ(world.find<QPushButton>("cancel")->text(), "Not Now");
     EXPECT_EQ(world.find<QPushButton>("primary")->text(), "Continue");
     for (const char* step : {"step-Extension", "step-Proxy", "step-Done"})
@@ -260,11 +264,165 @@ TEST(SetupGuideViewTest, TheLastPageSaysWhatIsOn) {
         world.guide.go(Phase::Done);
         EXPECT_EQ(world.guide.phase(), c.page);
         EXPECT_EQ(world.find<QLabel>("title")->text(), c.title);
-        EXPECT_EQ(world.find<QPushButton>("cancel") != nullptr, c.cancelShown);
+        EXPECT_EQ(world.find<QPushButton>("cancel")->isVisibleTo(&world.view), c.cancelShown);
         EXPECT_EQ(world.find<QWidget>("starting") != nullptr, c.starting);
         EXPECT_EQ(world.find<QPushButton>("primary")->text(), c.primary);
         EXPECT_EQ(world.find<QPushButton>("primary")->isEnabled(), c.primaryEnabled);
     }
+}
+
+QStringList objectNames(const std::vector<QWidget*>& widgets) {
+    QStringList names;
+    for (QWidget* widget : widgets)
+        names << (widget ? widget->objectName() : QStringLiteral("<lost>"));
+    return names;
+}
+
+// Each page is walked by Tab from the step row to the primary button and back, and every button
+// shows its focus, the custom-drawn ones too.
+TEST(SetupGuideViewTest, TabReachesEveryButtonInReadingOrderAndFocusShows) {
+    struct Case {
+        const char* what;
+        std::function<void(ViewWorld&)> arrange;
+        QStringList order;
+    };
+    const Case cases[] = {
+        {"intro of a live run", [](ViewWorld& w) { w.begin(); }, {"cancel", "primary"}},
+        {"extension step of the tour",
+         [](ViewWorld& w) {
+             w.guide.showTour(SetupGuide::defaultProfile());
+             w.guide.go(Phase::ApproveExtension);
+         },
+         {"step-Extension", "step-Proxy", "step-Done", "help", "back", "cancel", "primary"}},
+        {"last page, complete",
+         [](ViewWorld& w) {
+             w.guide.showTour(SetupGuide::defaultProfile());
+             w.setStatus({true, true, true});
+             w.guide.go(Phase::Done);
+         },
+         {"step-Extension", "step-Proxy", "step-Done", "back", "primary"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ViewWorld world;
+        c.arrange(world);
+        world.settle();
+        ASSERT_TRUE(test::showActive(&world.view));
+        const std::vector<QWidget*> stops = test::tabStops(&world.view);
+        ASSERT_FALSE(stops.empty());
+        QWidget* first = world.view.findChild<QWidget*>(c.order.front());
+        ASSERT_NE(first, nullptr);
+        const std::vector<QWidget*> walked = test::walkTabOrder(first);
+        EXPECT_EQ(objectNames(walked), c.order);
+        QStringList stopNames = objectNames(stops);
+        QStringList seen = objectNames(walked);
+        stopNames.sort();
+        seen.sort();
+        EXPECT_EQ(seen, stopNames);
+        for (QWidget* stop : stops)
+            EXPECT_TRUE(test::focusIsVisible(stop)) << stop->objectName().toStdString();
+    }
+}
+
+// Return belongs to the focused button, else to the primary one; Escape is the cancel button's,
+// and does nothing once the last page has none.
+TEST(SetupGuideViewTest, KeysDoWhatTheFocusedButtonSays) {
+    enum class Effect { primary, back, close, help, step, nothing };
+    struct Case {
+        const char* focus; // nullptr: the page itself
+        Qt::Key key;
+        Effect effect;
+        bool complete = false; // on the last page, confirmed
+    };
+    const Case cases[] = {
+        {"primary", Qt::Key_Return, Effect::primary}, {"primary", Qt::Key_Space, Effect::primary},
+        {nullptr, Qt::Key_Return, Effect::primary},   {"back", Qt::Key_Return, Effect::back},
+        {"back", Qt::Key_Space, Effect::back},        {"cancel", Qt::Key_Return, Effect::close},
+        {"cancel", Qt::Key_Space, Effect::close},     {"help", Qt::Key_Return, Effect::help},
+        {"step-Done", Qt::Key_Return, Effect::step},  {"primary", Qt::Key_Escape, Effect::close},
+        {nullptr, Qt::Key_Escape, Effect::close},     {"primary", Qt::Key_Escape, Effect::nothing, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.focus ? c.focus : "page") + " " + QTest::toString(c.key) +
+                     (c.complete ? " (complete)" : ""));
+        ViewWorld world;
+        world.guide.showTour(SetupGuide::defaultProfile());
+        const Phase start = c.complete ? Phase::Done : Phase::ApproveExtension;
+        if (c.complete)
+            world.setStatus({true, true, true});
+        world.guide.go(start);
+        world.settle();
+        ASSERT_TRUE(test::showActive(&world.view));
+        QWidget* focus = c.focus ? world.view.findChild<QWidget*>(c.focus) : &world.view;
+        ASSERT_NE(focus, nullptr);
+        focus->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(focus, c.key);
+        const Phase expected = c.effect == Effect::primary ? Phase::AllowProxy
+                               : c.effect == Effect::back  ? Phase::Intro
+                               : c.effect == Effect::step  ? Phase::Done
+                                                           : start;
+        EXPECT_EQ(world.guide.phase(), expected);
+        EXPECT_EQ(world.closes, c.effect == Effect::close ? 1 : 0);
+        EXPECT_EQ(world.helpShown.size(), c.effect == Effect::help ? 1u : 0u);
+    }
+}
+
+// A redraw (a status poll, the next page) keeps the keyboard focus on the button it was on, so
+// Return and Space keep working without reaching for the mouse.
+TEST(SetupGuideViewTest, TheFocusedButtonKeepsTheFocusThroughRedraws) {
+    ViewWorld world;
+    world.guide.showTour(SetupGuide::defaultProfile());
+    world.guide.go(Phase::ApproveExtension);
+    world.settle();
+    ASSERT_TRUE(test::showActive(&world.view));
+    for (const char* name : {"primary", "cancel", "back", "step-Proxy"}) {
+        SCOPED_TRACE(name);
+        world.guide.go(Phase::ApproveExtension);
+        world.settle();
+        QWidget* button = world.view.findChild<QWidget*>(name);
+        ASSERT_NE(button, nullptr);
+        button->setFocus(Qt::TabFocusReason);
+        world.setStatus({true, false, false});
+        world.setStatus({false, false, false});
+        world.settle();
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), name);
+    }
+    // Space on the primary button moves on a page; the next Space moves on again.
+    world.guide.go(Phase::Intro);
+    world.settle();
+    world.view.findChild<QWidget*>("primary")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    world.settle();
+    EXPECT_EQ(world.guide.phase(), Phase::ApproveExtension);
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(world.guide.phase(), Phase::AllowProxy);
+}
+
+// A screen reader hears every button's name, where the guide is and what each step's state is.
+TEST(SetupGuideViewTest, ButtonsAreNamedAndStepsSayWhereTheGuideIs) {
+    ViewWorld world;
+    world.guide.showTour(SetupGuide::defaultProfile());
+    world.setStatus({true, false, false});
+    world.guide.go(Phase::AllowProxy);
+    world.settle();
+    world.view.show();
+    EXPECT_EQ(test::describe(test::accessibilityProblems(&world.view)), QString());
+    const auto description = [&](const char* name) {
+        return QAccessible::queryAccessibleInterface(world.view.findChild<QWidget*>(name))
+            ->text(QAccessible::Description);
+    };
+    EXPECT_EQ(description("step-Extension"), "Step 1 of 3, done");
+    EXPECT_EQ(description("step-Proxy"), "Step 2 of 3, current");
+    EXPECT_EQ(description("step-Done"), "Step 3 of 3, not done yet");
+    EXPECT_EQ(test::accessibleName(world.view.findChild<QWidget*>("page")), "Allow the proxy configuration");
+    // The page's line on the step is read with the page.
+    EXPECT_EQ(description("page"), "Not allowed yet");
+    world.setStatus({true, true, false});
+    world.settle();
+    EXPECT_EQ(description("step-Proxy"), "Step 2 of 3, current, done");
+    EXPECT_EQ(description("page"), "Proxy configuration allowed");
 }
 
 } // namespace

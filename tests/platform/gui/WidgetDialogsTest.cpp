@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -185,6 +186,107 @@ TEST(WidgetDialogsTest, AFirstButtonTheAlertRefusesKeepsItOpen) {
     WidgetDialogs dialogs;
     EXPECT_EQ(dialogs.runAlert(alert), Dialogs::kFirstButton);
     EXPECT_EQ(asked, 3);
+}
+
+// Return belongs to the focused button, whichever it is: a focused Cancel cancels and never runs
+// the default. A text field hands Return to the default button; Space presses the focused one.
+TEST(WidgetDialogsTest, AFocusedButtonAnswersReturnAndSpaceItself) {
+    const AlertButton uninstall{QStringLiteral("Uninstall"), true};
+    const AlertButton save{QStringLiteral("Save"), false};
+    const AlertButton cancel{QStringLiteral("Cancel"), false};
+    const AlertButton other{QStringLiteral("Keep Both"), false};
+    constexpr int field = -1;
+    constexpr int stillOpen = -1;
+    struct Case {
+        std::vector<AlertButton> buttons;
+        int focus; // a button's index, or the accessory's field
+        Qt::Key key;
+        int answer; // the code, or stillOpen
+    };
+    const Case cases[] = {
+        {{save, cancel}, 1, Qt::Key_Return, 1001},
+        {{save, cancel}, 1, Qt::Key_Enter, 1001},
+        {{save, cancel}, 1, Qt::Key_Space, 1001},
+        {{save, cancel}, 0, Qt::Key_Space, 1000},
+        {{save, other, cancel}, 1, Qt::Key_Return, 1001},
+        {{save, cancel}, field, Qt::Key_Return, 1000},
+        {{save, cancel}, field, Qt::Key_Escape, 1001},
+        {{save, cancel}, 0, Qt::Key_Escape, 1001},
+        // Chosen on purpose: the user moved to it.
+        {{uninstall, cancel}, 0, Qt::Key_Return, 1000},
+        {{uninstall, other}, field, Qt::Key_Return, stillOpen},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 buttons, focus %2, %3")
+                         .arg(c.buttons.size())
+                         .arg(c.focus)
+                         .arg(QTest::toString(c.key))
+                         .toStdString());
+        QWidget accessory;
+        auto* text = new QLineEdit(&accessory);
+        (new QVBoxLayout(&accessory))->addWidget(text);
+        const int last = int(c.buttons.size()) - 1;
+        whenShown([&](QWidget* alert) {
+            QTimer::singleShot(0, [&, alert] {
+                QWidget* focus =
+                    c.focus == field
+                        ? static_cast<QWidget*>(text)
+                        : alert->findChild<QPushButton*>(QStringLiteral("alertButton%1").arg(c.focus));
+                focus->setFocus(Qt::TabFocusReason);
+                QTest::keyClick(focus, c.key, c.key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+                if (alert->isVisible())
+                    alert->findChild<QPushButton*>(QStringLiteral("alertButton%1").arg(last))->click();
+            });
+        });
+        Alert alert = confirmation();
+        alert.buttons = c.buttons;
+        alert.accessory = &accessory;
+        WidgetDialogs dialogs;
+        EXPECT_EQ(dialogs.runAlert(alert), c.answer == stillOpen ? 1000 + last : c.answer);
+    }
+}
+
+// Tab goes round the field and the buttons in reading order; a screen reader hears the message.
+TEST(WidgetDialogsTest, TabGoesRoundTheAlertAndItsMessageIsRead) {
+    QWidget accessory;
+    auto* text = new QLineEdit(&accessory);
+    text->setObjectName(QStringLiteral("field"));
+    text->setAccessibleName(QStringLiteral("Name"));
+    (new QVBoxLayout(&accessory))->addWidget(text);
+    QStringList walked;
+    QString description;
+    QString problems = QStringLiteral("not shown");
+    whenShown([&](QWidget* alert) {
+        QTimer::singleShot(0, [&, alert] {
+            QWidget* start = QApplication::focusWidget();
+            ASSERT_NE(start, nullptr);
+            walked << start->objectName();
+            for (int press = 0; press < 5; ++press) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                if (QApplication::focusWidget() == start)
+                    break;
+                walked << QApplication::focusWidget()->objectName();
+            }
+            description = QAccessible::queryAccessibleInterface(alert)->text(QAccessible::Description);
+            problems.clear();
+            for (QWidget* child : alert->findChildren<QWidget*>()) {
+                if (!child->isVisible() || !(child->focusPolicy() & Qt::TabFocus))
+                    continue;
+                if (QAccessible::queryAccessibleInterface(child)->text(QAccessible::Name).isEmpty())
+                    problems += child->objectName() + QLatin1Char(' ');
+            }
+            alert->findChild<QPushButton*>(QStringLiteral("alertButton1"))->click();
+        });
+    });
+    Alert alert = confirmation();
+    alert.buttons = {{QStringLiteral("Save"), false}, {QStringLiteral("Cancel"), false}};
+    alert.accessory = &accessory;
+    alert.initialFocus = text;
+    WidgetDialogs dialogs;
+    EXPECT_EQ(dialogs.runAlert(alert), 1001);
+    EXPECT_EQ(walked, (QStringList{"field", "alertButton1", "alertButton0"}));
+    EXPECT_EQ(description, QStringLiteral("Uninstall Demo? Demo and its data are removed."));
+    EXPECT_EQ(problems, QString());
 }
 
 namespace {
