@@ -58,7 +58,7 @@ PermissionsSection::PermissionsSection(const SimulatorApp& app, Permissions& per
 
     connect(&m_permissions, &Permissions::lastActionsChanged, this, &PermissionsSection::refreshIcons);
     connect(&m_permissions, &Permissions::isWorkingChanged, this,
-            [this](bool working) { setEnabled(!working); });
+            [this](bool working) { PanelFocus::setEnabled(this, !working); });
     setEnabled(!m_permissions.isWorking());
     rebuildRows();
 }

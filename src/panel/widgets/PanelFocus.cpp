@@ -60,7 +60,41 @@ std::vector<QWidget*> controlsOf(QWidget* root) {
     return controls;
 }
 
+// Where the focus was when a card was disabled, and where Qt sent it.
+class FocusMemo final : public QObject {
+public:
+    explicit FocusMemo(QWidget* area)
+        : QObject(area) {
+        setObjectName(QStringLiteral("focusMemo"));
+    }
+    QPointer<QWidget> control;
+    QPointer<QWidget> movedTo;
+};
+
 } // namespace
+
+void PanelFocus::setEnabled(QWidget* area, bool enabled) {
+    auto* memo = static_cast<FocusMemo*>(
+        area->findChild<QObject*>(QStringLiteral("focusMemo"), Qt::FindDirectChildrenOnly));
+    if (!enabled) {
+        QWidget* focused = QApplication::focusWidget();
+        const bool inside = focused && area->isAncestorOf(focused);
+        area->setEnabled(false);
+        if (inside && area->isVisible()) {
+            if (!memo)
+                memo = new FocusMemo(area);
+            memo->control = focused;
+            memo->movedTo = QApplication::focusWidget();
+        }
+        return;
+    }
+    area->setEnabled(true);
+    if (!memo)
+        return;
+    if (memo->control && QApplication::focusWidget() == memo->movedTo && memo->control->isVisible())
+        memo->control->setFocus(Qt::TabFocusReason);
+    delete memo;
+}
 
 PanelFocus::PanelFocus(QWidget* control, std::function<void()> openMenu, double ringRadius)
     : QObject(control)

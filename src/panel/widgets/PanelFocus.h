@@ -30,6 +30,11 @@ public:
     /// made later (a card unfolded, a section opened) are reached where they appear.
     static void orderTabs(QWidget* widget);
 
+    /// Enables or disables a card that refuses input while it applies a change. Disabling sends
+    /// the focus on to another control; enabling gives it back to the control it left, unless
+    /// the user has moved it since.
+    static void setEnabled(QWidget* area, bool enabled);
+
     /// Keeps the focus in `area` across a rebuild of its rows: if a control inside it had the
     /// focus when the keeper was made, the control of the same name (and rank among its
     /// namesakes) gets it back when the keeper goes, or else the first control of the area.

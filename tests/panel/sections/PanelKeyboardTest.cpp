@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollArea>
+#include <QSignalSpy>
 #include <QTest>
 #include <QThreadPool>
 #include <QTimer>
@@ -327,6 +328,21 @@ TEST(PanelKeyboardTest, AControlTabReachesIsScrolledIntoView) {
     ASSERT_NE(viewport, nullptr);
     const QRect shown = QRect(toggle->mapTo(viewport, QPoint(0, 0)), toggle->size());
     EXPECT_TRUE(viewport->rect().contains(shown)) << "the toggle is on screen";
+}
+
+// A card that refuses input while its change is applied gives the focus back to the control the
+// change came from, rather than leaving it wherever Qt sent it meanwhile.
+TEST(PanelKeyboardTest, ABusyCardGivesTheFocusBackWhenItIsDone) {
+    Panel panel(State::app);
+    ASSERT_TRUE(panel.show());
+    QSignalSpy done(&panel.world.permissions, &Permissions::applyFinished);
+    QWidget* revoke = panel.find("revoke.camera");
+    revoke->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(revoke, Qt::Key_Space);
+    ASSERT_TRUE(done.wait(5000));
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(panel.world.permissions.isWorking());
+    EXPECT_EQ(QApplication::focusWidget(), revoke);
 }
 
 QAccessibleInterface* face(QWidget* widget) {
