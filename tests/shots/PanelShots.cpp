@@ -16,6 +16,7 @@
 #include "panel/sections/PanelViewWorld.h"
 #include "panel/sections/PermissionsSection.h"
 #include "panel/sections/PhysicalDeviceSection.h"
+#include "panel/sections/SimulatorBar.h"
 #include "panel/widgets/SettingsGroup.h"
 #include "panel/widgets/ValueMenu.h"
 #include "support/FakeClock.h"
@@ -27,6 +28,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -192,6 +194,7 @@ QImage panelView(PanelState state) {
         {{kPhone}, {}, {notes}, std::nullopt, {26, 72}}, // collapsed
         {{kPhone}, {}, {notes}, "U1", {316, 520}},       // dragging
         {{kPhone, kPad}, {}, {notes}, "U1", {316, 520}}, // appDark
+        {{kPhone, kPad}, {}, {notes}, "U1", {316, 640}}, // keyboardFocus
     };
     const Setup& setup = setups[int(state)];
     world.booted = setup.booted;
@@ -211,9 +214,34 @@ QImage panelView(PanelState state) {
         QCoreApplication::sendEvent(&view, &enter);
         world.clock.advance(1);
     }
+    if (state == PanelState::keyboardFocus) {
+        // Where Tab has gone shows only in an active window.
+        view.simulatorBar()->setShowsLanguage(true);
+        view.activateWindow();
+        (void)QTest::qWaitForWindowActive(&view);
+        QCoreApplication::processEvents();
+        if (auto* tool = view.findChild<QWidget*>("shakeTool"))
+            tool->setFocus(Qt::TabFocusReason);
+    }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
     QImage picture = view.grab().toImage();
+    if (state == PanelState::keyboardFocus) {
+        // A second picture beside it: the focus on a card row further down.
+        if (auto* row = view.findChild<QWidget*>("openURLRow"))
+            row->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+        const QImage rowPicture = view.grab().toImage();
+        QImage both(picture.width() * 2 + 16 * picture.devicePixelRatio(), picture.height(),
+                    picture.format());
+        both.setDevicePixelRatio(picture.devicePixelRatio());
+        both.fill(Qt::transparent);
+        QPainter painter(&both);
+        painter.drawImage(QPoint(0, 0), picture);
+        painter.drawImage(QPointF(picture.width() / picture.devicePixelRatio() + 16, 0), rowPicture);
+        painter.end();
+        picture = both;
+    }
     deviceSections.releaseAll();
     return picture;
 }

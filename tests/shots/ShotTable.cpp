@@ -115,6 +115,8 @@ const std::vector<Shot>& shotTable() {
         {"panel/collapsed", "the collapsed strip", [] { return panelView(PanelState::collapsed); }},
         {"panel/dragging", "a link dragged over the panel", [] { return panelView(PanelState::dragging); }},
         {"panel/app-dark", "an app in a dark palette", [] { return panelView(PanelState::appDark); }},
+        {"panel/keyboard-focus", "the keyboard on the shake tool, language open, a row further down",
+         [] { return panelView(PanelState::keyboardFocus); }},
         {"panel/network-5g", "the network card on 5G", [] { return panelCard(Card::network5g); }},
         {"panel/network-menu", "the network card's other speeds",
          [] { return panelCard(Card::networkMenu); }},

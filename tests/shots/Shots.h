@@ -46,7 +46,16 @@ enum class CleanerWindowShot { overview, derivedData, reviewSheet };
 QImage cleanerWindow(CleanerWindowShot shot);
 
 // The side panel.
-enum class PanelState { noSimulator, noApps, app, connectedDevice, collapsed, dragging, appDark };
+enum class PanelState {
+    noSimulator,
+    noApps,
+    app,
+    connectedDevice,
+    collapsed,
+    dragging,
+    appDark,
+    keyboardFocus
+};
 QImage panelView(PanelState state);
 enum class Card {
     network5g,

@@ -1,7 +1,9 @@
 #include "panel/sections/AppHeader.h"
 
 #include "panel/controller/DeviceHubPanel.h"
+#include "panel/widgets/PanelFocus.h"
 #include "simulator/SimulatorApps.h"
+#include "ui/FocusRing.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
 
@@ -41,8 +43,10 @@ public:
         : QAbstractButton(parent) {
         setCursor(Qt::PointingHandCursor);
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        setFocusPolicy(Qt::TabFocus);
         connect(this, &QAbstractButton::clicked, this,
                 [this, menu] { menu->popup(mapToGlobal(QPoint(0, height()))); });
+        PanelFocus::keys(this, [this] { click(); });
     }
 
     QSize sizeHint() const override {
@@ -60,6 +64,8 @@ protected:
         const QPixmap chevron = Symbols::pixmap(QStringLiteral("chevron.down"), QSize(kChevron, kChevron),
                                                 palette().color(QPalette::PlaceholderText));
         painter.drawPixmap(QPoint(textWidth + kGap, (height() - kChevron) / 2), chevron);
+        painter.setOpacity(1.0);
+        FocusRing::paint(painter, *this, QRectF(rect()), 4);
     }
 
 private:

@@ -5,6 +5,7 @@
 #include "panel/widgets/ActionRow.h"
 #include "panel/widgets/HoverHint.h"
 #include "panel/widgets/PanelButtonStyle.h"
+#include "panel/widgets/PanelFocus.h"
 #include "panel/widgets/SettingsGroup.h"
 #include "panel/widgets/SettingsRow.h"
 #include "panel/widgets/Spinner.h"
@@ -170,6 +171,9 @@ void DeviceAppDataCard::remove(const DeviceSnapshot& snapshot) {
 }
 
 void DeviceAppDataCard::rebuild() {
+    // A row pressed from the keyboard keeps the focus in its new copy, or, while it is off, the
+    // card's first control (the copy's Cancel) takes it.
+    PanelFocus::Keeper keeper(this);
     // The old rows go later: this may run from a click on one of them.
     if (m_group) {
         m_layout->removeWidget(m_group);
@@ -185,8 +189,9 @@ void DeviceAppDataCard::rebuild() {
         auto* row = new SettingsRow(folder, title, placeholderSubtitle(m_isLoading), true, m_group);
         row->setObjectName(QStringLiteral("appDataRow"));
         if (m_isLoading)
-            row->addTrailing(new Spinner(row));
+            row->addTrailing(progress(row, placeholderSubtitle(true)));
         m_group->addRow(row);
+        PanelFocus::orderTabs(this);
         return;
     }
 
@@ -197,7 +202,7 @@ void DeviceAppDataCard::rebuild() {
     auto* header = new SettingsRow(folder, title, std::nullopt, false, m_group);
     header->setObjectName(QStringLiteral("appDataRow"));
     if (spin.appDataRow)
-        header->addTrailing(new Spinner(header));
+        header->addTrailing(progress(header, *m_working));
     if (m_working) {
         // The copy that runs stops from here; the header is never disabled.
         auto* cancel = new PanelButtonStyle(QStringLiteral("Cancel"), false, header);
@@ -224,10 +229,10 @@ void DeviceAppDataCard::rebuild() {
     auto* downloadRow = new SettingsRow(QStringLiteral("arrow.down.circle"), QStringLiteral("Download"),
                                         std::nullopt, m_snapshots.empty(), m_group);
     downloadRow->setObjectName(QStringLiteral("downloadRow"));
-    downloadRow->setCursor(Qt::PointingHandCursor);
+    downloadRow->setActivatable(true);
     downloadRow->setEnabled(idle);
     if (spin.downloadRow)
-        downloadRow->addTrailing(new Spinner(downloadRow));
+        downloadRow->addTrailing(progress(downloadRow, *m_working));
     connect(downloadRow, &SettingsRow::clicked, this, [this] { download(); });
     m_group->addRow(downloadRow);
 
@@ -239,7 +244,7 @@ void DeviceAppDataCard::rebuild() {
         const bool deleting = m_deleting.count(snapshot.id) != 0;
         row->setEnabled(idle && !deleting);
         if (deleting)
-            row->addTrailing(new Spinner(row));
+            row->addTrailing(progress(row, QStringLiteral("Deleting snapshot")));
         auto* restoreButton = new PanelButtonStyle(QStringLiteral("Restore"), false, row);
         restoreButton->setObjectName(QStringLiteral("restoreButton"));
         connect(restoreButton, &QAbstractButton::clicked, this, [this, snapshot] { restore(snapshot); });
@@ -251,12 +256,24 @@ void DeviceAppDataCard::rebuild() {
         trash->setIcon(QIcon(Symbols::pixmap(QStringLiteral("trash"), QSize(14, 14),
                                              palette().color(QPalette::PlaceholderText))));
         trash->setIconSize(QSize(14, 14));
+        trash->setAccessibleName(QStringLiteral("Delete snapshot"));
+        trash->setFocusPolicy(Qt::TabFocus);
+        PanelFocus::keys(trash);
+        PanelFocus::ring(trash, 6);
         new HoverHint(trash, QStringLiteral("Delete snapshot"), Qt::AlignRight, HoverHint::Placement::below,
                       m_clock);
         connect(trash, &QAbstractButton::clicked, this, [this, snapshot] { remove(snapshot); });
         row->addTrailing(trash);
         m_group->addRow(row);
     }
+    PanelFocus::orderTabs(this);
+}
+
+Spinner* DeviceAppDataCard::progress(QWidget* row, const QString& what) {
+    auto* spinner = new Spinner(row);
+    spinner->setObjectName(QStringLiteral("progress"));
+    spinner->setAccessibleName(what);
+    return spinner;
 }
 
 } // namespace quorvex

@@ -18,6 +18,7 @@ namespace quorvex {
 class Clock;
 class DeviceSectionServices;
 class SettingsGroup;
+class Spinner;
 
 /// The connected-device card for an app's data container: pick one of the device's apps, save
 /// a snapshot of its data, download the data, restore or delete the snapshots saved earlier.
@@ -81,6 +82,8 @@ private:
     void load();
     void reloadSnapshots();
     void rebuild();
+    /// A spinner named after what it waits for.
+    static Spinner* progress(QWidget* row, const QString& what);
     void runFlow(const QString& label, QFuture<void> flow);
     void saveSnapshot();
     void download();

@@ -11,7 +11,9 @@
 #include "panel/sections/PhysicalDeviceSection.h"
 #include "panel/sections/SimulatorBar.h"
 #include "panel/widgets/DropHighlight.h"
+#include "panel/widgets/PanelFocus.h"
 #include "platform/core/Clock.h"
+#include "ui/FocusRing.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
 
@@ -122,6 +124,8 @@ public:
         setAccessibleName(QStringLiteral("Show Quorvex"));
         setCursor(Qt::PointingHandCursor);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        setFocusPolicy(Qt::TabFocus);
+        PanelFocus::keys(this);
     }
 
     QSize sizeHint() const override { return {36, kPadding + chevronHeight() + kSpacing + kIcon + kPadding}; }
@@ -138,6 +142,7 @@ protected:
             icon = Symbols::pixmap(QStringLiteral("app"), QSize(kIcon, kIcon),
                                    palette().color(QPalette::WindowText));
         painter.drawPixmap(QRect((width() - kIcon) / 2, kPadding + chevron + kSpacing, kIcon, kIcon), icon);
+        FocusRing::paint(painter, *this, QRectF(rect()).adjusted(3, 3, -3, -3), 8);
     }
 
 private:
@@ -166,6 +171,8 @@ QScrollArea* scrollArea(QWidget* content) {
     // The indicators are hidden; the wheel and the trackpad still scroll.
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Not a stop of its own: Tab goes to the controls inside, and the panel scrolls to them.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setAutoFillBackground(false);
     scroll->viewport()->setAutoFillBackground(false);
     content->setAutoFillBackground(false);
@@ -288,6 +295,16 @@ DeviceHubPanelView::DeviceHubPanelView(PanelServices& services, QWidget* parent)
     column->addLayout(m_footerSlot);
 
     connect(&m_services.panel, &DeviceHubPanel::stateChanged, this, &DeviceHubPanelView::refresh);
+    // The scroll indicators are hidden, so a control the keyboard reaches is brought into view.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (!now || !isAncestorOf(now))
+            return;
+        for (QWidget* up = now->parentWidget(); up && up != this; up = up->parentWidget())
+            if (auto* scroll = qobject_cast<QScrollArea*>(up)) {
+                scroll->ensureWidgetVisible(now, 0, 8);
+                return;
+            }
+    });
     refresh();
 }
 
@@ -361,6 +378,7 @@ void DeviceHubPanelView::refresh() {
         showHighlight();
     if (!m_contentVeil->isHidden())
         m_contentVeil->capture(m_content);
+    PanelFocus::orderTabs(this);
 }
 
 void DeviceHubPanelView::showDevice() {

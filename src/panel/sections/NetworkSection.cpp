@@ -2,6 +2,7 @@
 
 #include "network/model/NetworkService.h"
 #include "panel/sections/NetworkChoices.h"
+#include "panel/widgets/PanelFocus.h"
 #include "panel/widgets/Segments.h"
 #include "panel/widgets/SettingsGroup.h"
 #include "panel/widgets/SettingsRow.h"
@@ -71,7 +72,7 @@ void NetworkSection::refresh() {
     m_otherSpeeds->setValue(NetworkChoices::valueText(current));
     fillMenu(current);
     // Disabling the card blocks the segments and the menu together until the model is done.
-    setEnabled(!busy);
+    PanelFocus::setEnabled(this, !busy);
 }
 
 void NetworkSection::fillMenu(const NetworkProfile& current) {

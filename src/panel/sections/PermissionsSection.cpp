@@ -3,6 +3,7 @@
 #include "actions/PermissionLook.h"
 #include "actions/Permissions.h"
 #include "panel/widgets/HoverHint.h"
+#include "panel/widgets/PanelFocus.h"
 #include "panel/widgets/SettingsGroup.h"
 #include "panel/widgets/SettingsRow.h"
 #include "panel/widgets/ValueMenu.h"
@@ -57,7 +58,7 @@ PermissionsSection::PermissionsSection(const SimulatorApp& app, Permissions& per
 
     connect(&m_permissions, &Permissions::lastActionsChanged, this, &PermissionsSection::refreshIcons);
     connect(&m_permissions, &Permissions::isWorkingChanged, this,
-            [this](bool working) { setEnabled(!working); });
+            [this](bool working) { PanelFocus::setEnabled(this, !working); });
     setEnabled(!m_permissions.isWorking());
     rebuildRows();
 }
@@ -128,6 +129,8 @@ void PermissionsSection::rebuildRows() {
             button->setIconSize(QSize(kIconSize, kIconSize));
             button->setCursor(Qt::PointingHandCursor);
             button->setAccessibleName(hint(action, service));
+            PanelFocus::keys(button);
+            PanelFocus::ring(button, 6);
             new HoverHint(button, hint(action, service), Qt::AlignCenter, HoverHint::Placement::leading,
                           m_clock);
             connect(button, &QToolButton::clicked, this,
@@ -145,12 +148,13 @@ void PermissionsSection::rebuildRows() {
                                     : QStringLiteral("Show All %1").arg(allPermissionServices().size());
     m_toggle = new SettingsRow(std::nullopt, toggleTitle, std::nullopt, true, m_list);
     m_toggle->setObjectName(QStringLiteral("permissionsToggle"));
-    m_toggle->setCursor(Qt::PointingHandCursor);
+    m_toggle->setActivatable(true);
     QPalette accent = m_toggle->palette();
     accent.setColor(QPalette::WindowText, accent.color(QPalette::Highlight));
     m_toggle->setPalette(accent);
     connect(m_toggle, &SettingsRow::clicked, this, [this] { toggleShowsAll(); });
     m_listLayout->addWidget(m_toggle);
+    PanelFocus::orderTabs(this);
 
     refreshIcons();
 }
@@ -161,7 +165,10 @@ void PermissionsSection::toggleShowsAll() {
     const int from = m_list->height();
     if (m_fold)
         m_fold->stop(); // a second click turns the fold around from where it is
-    setShowsAll(!m_showsAll);
+    {
+        PanelFocus::Keeper keeper(m_list);
+        setShowsAll(!m_showsAll);
+    }
     const int to = m_list->sizeHint().height();
     auto* unfold = new QPropertyAnimation(m_list, "maximumHeight", m_list);
     unfold->setDuration(kFoldMilliseconds);
@@ -179,7 +186,10 @@ void PermissionsSection::refreshIcons() {
     secondary.setAlphaF(secondary.alphaF() * 0.7f);
     for (const auto& [key, button] : m_buttons) {
         const auto [service, action] = key;
-        const ActionIcon icon = actionIcon(action, m_permissions.lastAction(service, m_app));
+        const std::optional<PermissionAction> last = m_permissions.lastAction(service, m_app);
+        const ActionIcon icon = actionIcon(action, last);
+        // The filled symbol, for a screen reader; the status menu's rows say it the same way.
+        button->setAccessibleDescription(last == action ? QStringLiteral("Applied last") : QString());
         button->setIcon(QIcon(
             Symbols::pixmap(icon.symbol, QSize(kIconSize, kIconSize), icon.colour.value_or(secondary))));
         button->setProperty("symbol", icon.symbol);

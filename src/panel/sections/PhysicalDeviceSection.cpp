@@ -7,9 +7,11 @@
 #include "panel/widgets/ActionRow.h"
 #include "panel/widgets/PanelButtonStyle.h"
 #include "panel/widgets/PanelDivider.h"
+#include "panel/widgets/PanelFocus.h"
 #include "panel/widgets/SettingsGroup.h"
 #include "panel/widgets/SettingsRow.h"
 #include "tools/Environment.h"
+#include "ui/FocusRing.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
 
@@ -47,7 +49,12 @@ PhysicalDeviceSection::PhysicalDeviceSection(const PhysicalDevice& device, Devic
     m_clear->setFlat(true);
     m_clear->setCursor(Qt::PointingHandCursor);
     m_clear->setFont(Fonts::system(12));
-    m_clear->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; color: palette(link); }"));
+    // The transparent border keeps the place of the focus ring, so focusing moves nothing.
+    m_clear->setStyleSheet(QStringLiteral("QPushButton { border: 2px solid transparent; border-radius: 4px; "
+                                          "padding: 0 2px; color: palette(link); }") +
+                           FocusRing::styleSheetRule(QStringLiteral("QPushButton"), 4));
+    m_clear->setFocusPolicy(Qt::TabFocus);
+    PanelFocus::keys(m_clear);
     connect(m_clear, &QPushButton::clicked, this, [this] {
         m_recent.clear();
         m_defaults.remove(kRecentKey);
@@ -201,6 +208,8 @@ void PhysicalDeviceSection::toggleFold() {
 }
 
 void PhysicalDeviceSection::rebuildRecent() {
+    // "Show More…" pressed from the keyboard stays focused as "Show Less", and so on.
+    PanelFocus::Keeper keeper(this);
     m_clear->setVisible(!m_recent.isEmpty());
     // The old rows go later: this may run from a click on one of them.
     while (QLayoutItem* item = m_recentLayout->takeAt(0)) {
@@ -220,7 +229,7 @@ void PhysicalDeviceSection::rebuildRecent() {
         stack->addWidget(new PanelDivider(0.6, entry));
         auto* row = new SettingsRow(QStringLiteral("clock.arrow.circlepath"), url, std::nullopt, true, entry);
         row->setObjectName(QStringLiteral("recentRow"));
-        row->setCursor(Qt::PointingHandCursor);
+        row->setActivatable(true);
         auto* arrow = new QLabel(row);
         arrow->setPixmap(Symbols::pixmap(QStringLiteral("arrow.up.forward"), QSize(11, 11), tertiary));
         row->addTrailing(arrow);
@@ -237,7 +246,7 @@ void PhysicalDeviceSection::rebuildRecent() {
         stack->addWidget(new PanelDivider(0.6, entry));
         auto* row = new SettingsRow(std::nullopt, *title, std::nullopt, true, entry);
         row->setObjectName(QStringLiteral("foldRow"));
-        row->setCursor(Qt::PointingHandCursor);
+        row->setActivatable(true);
         QPalette accent = row->palette();
         accent.setColor(QPalette::WindowText, palette().color(QPalette::Highlight));
         row->setPalette(accent);
@@ -245,6 +254,7 @@ void PhysicalDeviceSection::rebuildRecent() {
         stack->addWidget(row);
         m_recentLayout->addWidget(entry);
     }
+    PanelFocus::orderTabs(this);
 }
 
 } // namespace quorvex

@@ -11,10 +11,12 @@
 #include "panel/sections/ScreenshotOptions.h"
 #include "panel/widgets/GlassGroup.h"
 #include "panel/widgets/GlassSeparator.h"
+#include "panel/widgets/PanelFocus.h"
 #include "panel/widgets/ToolButton.h"
 #include "panel/widgets/ToolMenuButton.h"
 #include "simulator/Toast.h"
 #include "tools/ToolCancellation.h"
+#include "ui/FocusRing.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
 #include "windows/ActionWindowsService.h"
@@ -40,9 +42,16 @@ public:
         setAutoRaise(true);
         setFont(Fonts::system(13, QFont::DemiBold));
         setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+        PanelFocus::keys(this);
     }
 
     bool showsChevron() const { return menu() != nullptr; }
+
+    /// With one device there is nothing to pick: the name is a label, not a stop for Tab.
+    void offerMenu(QMenu* devices) {
+        setMenu(devices);
+        setFocusPolicy(devices ? Qt::TabFocus : Qt::NoFocus);
+    }
 
     QSize sizeHint() const override {
         const QFontMetrics metrics(font());
@@ -71,6 +80,7 @@ protected:
         painter.drawPixmap(
             QPoint(textWidth + kSpacing, (height() - kChevron) / 2),
             Symbols::pixmap(QStringLiteral("chevron.down"), QSize(kChevron, kChevron), secondary));
+        FocusRing::paint(painter, *this, QRectF(rect()), 4);
     }
 
 private:
@@ -185,6 +195,8 @@ SimulatorBar::SimulatorBar(PanelServices& services, QWidget* parent)
     m_accessibility->setPalette(link);
     connect(m_accessibility, &QToolButton::clicked, this,
             [this] { m_services.tracker.requestAccessibility(); });
+    PanelFocus::keys(m_accessibility);
+    PanelFocus::ring(m_accessibility, 4);
     column->addWidget(m_accessibility, 0, Qt::AlignLeft);
 
     refresh();
@@ -231,7 +243,7 @@ void SimulatorBar::setShowsLanguage(bool shows) {
 
 void SimulatorBar::refresh() {
     m_picker->setText(deviceName());
-    m_picker->setMenu(deviceCount() >= 2 ? m_deviceMenu : nullptr);
+    m_picker->offerMenu(deviceCount() >= 2 ? m_deviceMenu : nullptr);
     m_picker->updateGeometry();
     m_picker->update();
     m_subtitle->setText(deviceSubtitle());
@@ -242,10 +254,14 @@ void SimulatorBar::refresh() {
             .arg(m_services.tracker.hostName()));
     m_accessibility->setVisible(!m_services.tracker.canReadTitles());
 
-    const ToolLook look = toolLook();
-    if (m_look != look)
-        buildTools(look);
-    showLanguageSection();
+    {
+        // The tools are made anew when one of them switches; the one pressed keeps the focus.
+        PanelFocus::Keeper keeper(this);
+        const ToolLook look = toolLook();
+        if (m_look != look)
+            buildTools(look);
+        showLanguageSection();
+    }
 
     const std::optional<QString> target = m_services.panel.targetUDID();
     if (!m_readStarted || target != m_readTarget) {
@@ -321,6 +337,8 @@ void SimulatorBar::buildTools(const ToolLook& look) {
         look.showsLanguage && !physical, Qt::AlignLeft, clock, [this] { setShowsLanguage(!m_showsLanguage); },
         first);
     language->setObjectName(QStringLiteral("languageTool"));
+    language->setCheckable(true);
+    language->setOn(look.showsLanguage && !physical);
     language->setEnabled(!physical);
     first->add(language);
     layout->addWidget(first);
@@ -338,6 +356,8 @@ void SimulatorBar::buildTools(const ToolLook& look) {
                           physical),
         look.slowAnimations && !physical, Qt::AlignRight, clock, [this] { toggleSlowAnimations(); }, second);
     slow->setObjectName(QStringLiteral("slowAnimationsTool"));
+    slow->setCheckable(true);
+    slow->setOn(look.slowAnimations && !physical);
     auto* memory = new ToolButton(
         QStringLiteral("memorychip"),
         simulatorOnlyHelp(QStringLiteral("Simulate memory warning (%1)").arg(keysFor(Command::memoryWarning)),
@@ -351,6 +371,7 @@ void SimulatorBar::buildTools(const ToolLook& look) {
     layout->addWidget(second);
     layout->addStretch();
     m_toolSlot->addWidget(row);
+    PanelFocus::orderTabs(this);
 }
 
 QWidget* SimulatorBar::statusBarTool(const ToolLook& look) {
@@ -421,6 +442,7 @@ void SimulatorBar::showLanguageSection() {
     if (identity) {
         m_languageSection = PanelSections::languageSection(m_services, *app);
         m_languageSlot->addWidget(m_languageSection);
+        PanelFocus::orderTabs(this);
     }
 }
 

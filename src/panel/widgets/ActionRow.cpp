@@ -14,7 +14,7 @@ ActionRow::ActionRow(const QString& symbol, const QString& title, bool isLast, s
     tertiary.setAlphaF(0.3f);
     chevron->setPixmap(Symbols::pixmap(QStringLiteral("chevron.right"), QSize(11, 11), tertiary));
     addTrailing(chevron);
-    setCursor(Qt::PointingHandCursor);
+    setActivatable(true);
     connect(this, &SettingsRow::clicked, this, [action = std::move(action)] {
         if (action)
             action();

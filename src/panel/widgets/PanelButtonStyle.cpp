@@ -1,5 +1,7 @@
 #include "panel/widgets/PanelButtonStyle.h"
 
+#include "panel/widgets/PanelFocus.h"
+#include "ui/FocusRing.h"
 #include "ui/Fonts.h"
 
 #include <QPainter>
@@ -13,6 +15,8 @@ PanelButtonStyle::PanelButtonStyle(const QString& text, bool prominent, QWidget*
     setText(text);
     setFont(Fonts::caption(prominent ? QFont::DemiBold : QFont::Normal));
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
+    PanelFocus::keys(this);
 }
 
 void PanelButtonStyle::setProminent(bool prominent) {
@@ -47,6 +51,16 @@ void PanelButtonStyle::paintEvent(QPaintEvent*) {
     painter.fillPath(shape, fill);
     painter.setPen(m_prominent ? QColor(Qt::white) : palette().color(QPalette::WindowText));
     painter.drawText(rect(), Qt::AlignCenter, text());
+    painter.setOpacity(1.0);
+    if (m_prominent) {
+        // The accent fill would hide a ring in the accent colour.
+        QPalette onAccent = palette();
+        onAccent.setColor(QPalette::Active, QPalette::Highlight, Qt::white);
+        if (hasFocus())
+            FocusRing::paint(painter, onAccent, QRectF(rect()).adjusted(1, 1, -1, -1), 5);
+    } else {
+        FocusRing::paint(painter, *this, QRectF(rect()), 6);
+    }
 }
 
 } // namespace quorvex

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QVariant>
 #include <QWidget>
 
@@ -8,13 +9,25 @@
 #include <utility>
 #include <vector>
 
-class QPushButton;
-
 namespace quorvex {
 
+/// One option of Segments: its title on a capsule, semibold white on the accent colour while
+/// chosen. Checked means chosen; only the selection sets it, never the click.
+class SegmentButton final : public QAbstractButton {
+    Q_OBJECT
+public:
+    SegmentButton(const QString& title, QWidget* parent);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void nextCheckState() override {}
+};
+
 /// A segmented picker: one capsule button per option in a faint capsule; the option equal to the
-/// selection is drawn semibold white on the accent colour. A click calls `select` with the
-/// option's value, also for the option already selected.
+/// selection is drawn semibold white on the accent colour. A click, Space or Return calls
+/// `select` with the option's value, also for the option already selected. A screen reader hears
+/// the options as radio buttons, the chosen one checked.
 class Segments final : public QWidget {
     Q_OBJECT
 public:
@@ -26,7 +39,7 @@ public:
     void setSelection(const std::optional<QVariant>& selection);
     /// The index of the selected option; none when the selection is none or not an option.
     std::optional<size_t> selectedIndex() const;
-    QPushButton* button(size_t index) const { return m_buttons[index]; }
+    QAbstractButton* button(size_t index) const { return m_buttons[index]; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -36,7 +49,7 @@ private:
 
     std::vector<Option> m_options;
     std::optional<QVariant> m_selection;
-    std::vector<QPushButton*> m_buttons;
+    std::vector<SegmentButton*> m_buttons;
 };
 
 } // namespace quorvex

@@ -1,9 +1,15 @@
 #include "panel/widgets/SettingsRow.h"
 
+#include "panel/widgets/PanelAccessibility.h"
+#include "panel/widgets/Segments.h"
+#include "panel/widgets/Spinner.h"
+#include "panel/widgets/ValueMenu.h"
+#include "ui/FocusRing.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -19,6 +25,7 @@ SettingsRow::SettingsRow(const std::optional<QString>& symbol, const QString& ti
     , m_isLast(isLast)
     , m_title(new QLabel(this))
     , m_trailing(new QHBoxLayout) {
+    PanelAccessibility::install();
     auto* row = new QHBoxLayout(this);
     row->setSpacing(10);
     const int extra = subtitle ? 4 : 0;
@@ -54,7 +61,20 @@ int SettingsRow::minimumRowHeight() const {
 }
 
 void SettingsRow::addTrailing(QWidget* widget) {
+    // A value menu says only its value, segments and a spinner nothing: the row tells what for.
+    const bool namedByRow =
+        qobject_cast<ValueMenu*>(widget) || qobject_cast<Segments*>(widget) || qobject_cast<Spinner*>(widget);
+    if (namedByRow && widget->accessibleName().isEmpty())
+        widget->setAccessibleName(m_titleText);
     m_trailing->addWidget(widget);
+}
+
+void SettingsRow::setActivatable(bool activatable) {
+    m_activatable = activatable;
+    // Tab only: a click runs the row without leaving a ring on it.
+    setFocusPolicy(activatable ? Qt::TabFocus : Qt::NoFocus);
+    setCursor(activatable ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    update();
 }
 
 void SettingsRow::elide() {
@@ -71,13 +91,27 @@ void SettingsRow::resizeEvent(QResizeEvent* event) {
 }
 
 void SettingsRow::paintEvent(QPaintEvent*) {
-    if (m_isLast)
-        return;
     QPainter painter(this);
-    QColor line = palette().color(QPalette::Mid);
-    line.setAlphaF(0.6f);
-    painter.setPen(line);
-    painter.drawLine(0, height() - 1, width(), height() - 1);
+    if (!m_isLast) {
+        QColor line = palette().color(QPalette::Mid);
+        line.setAlphaF(0.6f);
+        painter.setPen(line);
+        painter.drawLine(0, height() - 1, width(), height() - 1);
+    }
+    // Around the row's content, clear of its divider.
+    FocusRing::paint(painter, *this, QRectF(rect()).adjusted(0, 1, 0, m_isLast ? -1 : -2), 6);
+}
+
+void SettingsRow::keyPressEvent(QKeyEvent* event) {
+    const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    if (m_activatable && modifiers == Qt::NoModifier &&
+        (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        if (!event->isAutoRepeat())
+            emit clicked();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SettingsRow::mouseReleaseEvent(QMouseEvent* event) {

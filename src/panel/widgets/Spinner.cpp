@@ -1,5 +1,8 @@
 #include "panel/widgets/Spinner.h"
 
+#include "panel/widgets/PanelAccessibility.h"
+
+#include <QAccessible>
 #include <QPainter>
 #include <QTimer>
 
@@ -13,6 +16,7 @@ constexpr int kSpokes = 12;
 Spinner::Spinner(QWidget* parent)
     : QWidget(parent)
     , m_timer(new QTimer(this)) {
+    PanelAccessibility::install();
     setFixedSize(sizeHint());
     setAttribute(Qt::WA_TransparentForMouseEvents);
     // Pure decoration: its pace needs no clock of the program's.
@@ -26,6 +30,10 @@ Spinner::Spinner(QWidget* parent)
 void Spinner::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     m_timer->start();
+    QAccessible::State busy;
+    busy.busy = true;
+    QAccessibleStateChangeEvent changed(this, busy);
+    QAccessible::updateAccessibility(&changed);
 }
 
 void Spinner::hideEvent(QHideEvent* event) {

@@ -7,7 +7,8 @@ class QTimer;
 namespace quorvex {
 
 /// The small indeterminate progress wheel the cards show while something runs: twelve spokes
-/// fading round, 14 by 14. It turns only while visible.
+/// fading round, 14 by 14. It turns only while visible. A screen reader hears a busy progress
+/// indicator, named (accessibleName) after what it waits for.
 class Spinner final : public QWidget {
     Q_OBJECT
 public:

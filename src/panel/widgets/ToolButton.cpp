@@ -1,6 +1,8 @@
 #include "panel/widgets/ToolButton.h"
 
 #include "panel/widgets/HoverHint.h"
+#include "panel/widgets/PanelFocus.h"
+#include "ui/FocusRing.h"
 #include "ui/Symbols.h"
 
 #include <QPainter>
@@ -15,7 +17,9 @@ ToolButton::ToolButton(const QString& symbol, const QString& help, bool isOn, Qt
     , m_hint(new HoverHint(this, help, hintAlignment, HoverHint::Placement::below, clock)) {
     setFixedSize(34, 34);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
     setAccessibleName(help);
+    PanelFocus::keys(this);
     connect(this, &QAbstractButton::clicked, this, [action = std::move(action)] {
         if (action)
             action();
@@ -24,6 +28,8 @@ ToolButton::ToolButton(const QString& symbol, const QString& help, bool isOn, Qt
 
 void ToolButton::setOn(bool on) {
     m_isOn = on;
+    if (isCheckable())
+        setChecked(on);
     update();
 }
 
@@ -47,6 +53,7 @@ void ToolButton::paintEvent(QPaintEvent*) {
     const QPixmap icon = toolIcon(m_symbol, m_isOn, palette());
     const QSizeF size = icon.deviceIndependentSize();
     painter.drawPixmap(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), icon);
+    FocusRing::paint(painter, *this, QRectF(rect()), width() / 2.0);
 }
 
 } // namespace quorvex

@@ -10,7 +10,9 @@ class Clock;
 class HoverHint;
 
 /// A round 34 by 34 tool button with a 16-point symbol: accent on a faint circle when on,
-/// primary at 0.75 on nothing when off; its help shows in a hover hint below it.
+/// primary at 0.75 on nothing when off; its help shows in a hover hint below it and is its
+/// accessible name. A tool that switches something is made checkable, so a screen reader says
+/// whether it is on; the state always comes from `setOn`, never from the click itself.
 class ToolButton final : public QAbstractButton {
     Q_OBJECT
 public:
@@ -27,6 +29,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void nextCheckState() override {}
 
 private:
     QString m_symbol;

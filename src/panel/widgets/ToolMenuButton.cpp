@@ -1,7 +1,10 @@
 #include "panel/widgets/ToolMenuButton.h"
 
 #include "panel/widgets/HoverHint.h"
+#include "panel/widgets/PanelFocus.h"
 #include "panel/widgets/ToolButton.h"
+
+#include "ui/FocusRing.h"
 
 #include <QPainter>
 
@@ -16,7 +19,9 @@ ToolMenuButton::ToolMenuButton(const QString& symbol, const QString& help, Qt::A
     setPopupMode(mode);
     setAutoRaise(true);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
     setAccessibleName(help);
+    PanelFocus::keys(this);
 }
 
 void ToolMenuButton::paintEvent(QPaintEvent*) {
@@ -32,6 +37,7 @@ void ToolMenuButton::paintEvent(QPaintEvent*) {
     const QPixmap icon = ToolButton::toolIcon(m_symbol, false, palette());
     const QSizeF size = icon.deviceIndependentSize();
     painter.drawPixmap(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), icon);
+    FocusRing::paint(painter, *this, QRectF(rect()), width() / 2.0);
 }
 
 } // namespace quorvex

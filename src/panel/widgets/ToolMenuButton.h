@@ -10,7 +10,8 @@ class HoverHint;
 /// A tool of the panel that opens a menu: drawn like ToolButton (its icon is
 /// ToolButton::toolIcon, never a menu arrow), with its help in a hover hint below it. With
 /// QToolButton::InstantPopup a press opens the menu; with DelayedPopup a click acts and holding
-/// the button opens the menu.
+/// the button opens the menu. From the keyboard, Down opens the menu; Space and Return do what a
+/// click does.
 class ToolMenuButton final : public QToolButton {
     Q_OBJECT
 public:

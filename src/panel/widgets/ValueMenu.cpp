@@ -1,15 +1,21 @@
 #include "panel/widgets/ValueMenu.h"
 
+#include "panel/widgets/PanelAccessibility.h"
+#include "panel/widgets/PanelFocus.h"
+#include "ui/FocusRing.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
 
+#include <QAccessible>
 #include <QMenu>
+#include <QPainter>
 
 namespace quorvex {
 
 ValueMenu::ValueMenu(const QString& value, QWidget* parent)
     : QToolButton(parent)
     , m_menu(new QMenu(this)) {
+    PanelAccessibility::install();
     setFont(Fonts::system(13));
     setAutoRaise(true);
     setPopupMode(QToolButton::InstantPopup);
@@ -22,12 +28,24 @@ ValueMenu::ValueMenu(const QString& value, QWidget* parent)
     setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0; }"));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setMenu(m_menu);
+    setFocusPolicy(Qt::TabFocus);
+    PanelFocus::keys(this);
     setValue(value);
 }
 
 void ValueMenu::setValue(const QString& value) {
+    if (value == text() && minimumWidth() > 0)
+        return;
     setText(value);
     setMinimumWidth(sizeHint().width());
+    QAccessibleValueChangeEvent changed(this, value);
+    QAccessible::updateAccessibility(&changed);
+}
+
+void ValueMenu::paintEvent(QPaintEvent* event) {
+    QToolButton::paintEvent(event);
+    QPainter painter(this);
+    FocusRing::paint(painter, *this, QRectF(rect()), 6);
 }
 
 } // namespace quorvex

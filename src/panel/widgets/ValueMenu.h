@@ -7,7 +7,8 @@ class QMenu;
 namespace quorvex {
 
 /// A menu shown as its current value and an up-down chevron, always at its full width so the
-/// row around it never cuts the value; the items are the caller's own actions.
+/// row around it never cuts the value; the items are the caller's own actions. Space, Return and
+/// Down open it; a screen reader hears it as a menu button named after its row, with the value.
 class ValueMenu final : public QToolButton {
     Q_OBJECT
 public:
@@ -15,6 +16,9 @@ public:
 
     QMenu* items() const { return m_menu; }
     void setValue(const QString& value);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QMenu* m_menu;

@@ -5,12 +5,19 @@
 #include "panel/widgets/Segments.h"
 #include "panel/widgets/SettingsGroup.h"
 #include "panel/widgets/SettingsRow.h"
+#include "panel/widgets/Spinner.h"
 #include "panel/widgets/ToolButton.h"
+#include "panel/widgets/ToolMenuButton.h"
 #include "panel/widgets/ValueMenu.h"
 #include "support/FakeClock.h"
+#include "support/KeyboardAudit.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
@@ -171,6 +178,75 @@ TEST(PanelWidgetsTest, AToolButtonRunsItsActionAndCarriesItsHelp) {
     EXPECT_EQ(button.size(), QSize(34, 34));
     EXPECT_EQ(button.accessibleName(), "Take Screenshot");
     EXPECT_FALSE(ToolButton::toolIcon("camera", true, button.palette()).isNull());
+}
+
+// Every control of the kit shows where the keyboard is, also on an accent fill, where a ring in
+// the accent colour would vanish.
+TEST(PanelWidgetsTest, EachControlShowsTheFocusRingAlsoOnItsAccentFill) {
+    test::FakeClock clock;
+    QWidget window;
+    auto* layout = new QHBoxLayout(&window);
+    auto* field = new QLineEdit; // somewhere else for the focus to go
+    auto* segments = new Segments({{"Wi-Fi", "wifi"}, {"5G", "5g"}}, QVariant("5g"), {});
+    auto* row = new SettingsRow(std::nullopt, "Show All 13", std::nullopt, true);
+    row->setActivatable(true);
+    auto* menuTool =
+        new ToolMenuButton("camera", "Screenshot", Qt::AlignLeft, clock, QToolButton::DelayedPopup);
+    menuTool->setMenu(new QMenu(menuTool));
+    const std::vector<std::pair<const char*, QWidget*>> controls = {
+        {"tool off", new ToolButton("tortoise", "Slow animations", false, Qt::AlignLeft, clock, {})},
+        {"tool on", new ToolButton("globe", "Language and region", true, Qt::AlignLeft, clock, {})},
+        {"menu tool", menuTool},
+        {"value menu", new ValueMenu("English")},
+        {"plain button", new PanelButtonStyle("Restore")},
+        {"prominent button", new PanelButtonStyle("Apply & Relaunch", true)},
+        {"row", row},
+        {"segment", segments->button(0)},
+        {"chosen segment", segments->button(1)},
+    };
+    for (const auto& [name, control] : controls)
+        if (!control->parentWidget())
+            layout->addWidget(control);
+    layout->addWidget(segments);
+    layout->addWidget(field);
+    ASSERT_TRUE(test::showActive(&window));
+    for (const auto& [name, control] : controls) {
+        EXPECT_TRUE(control->focusPolicy() & Qt::TabFocus) << name;
+        EXPECT_TRUE(test::focusIsVisible(control, field)) << name;
+    }
+}
+
+TEST(PanelWidgetsTest, ValueMenusSegmentsAndSpinnersTellAScreenReaderTheirState) {
+    ValueMenu menu("No Limit");
+    menu.setAccessibleName("Other Speeds");
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&menu);
+    EXPECT_EQ(face->role(), QAccessible::ButtonMenu);
+    EXPECT_EQ(test::accessibleValue(&menu), "No Limit");
+    menu.setValue("LTE");
+    EXPECT_EQ(test::accessibleValue(&menu), "LTE");
+
+    Segments segments({{"Wi-Fi", "wifi"}, {"5G", "5g"}}, std::nullopt, {});
+    segments.setSelection(QVariant("5g"));
+    QAccessibleInterface* wifi = QAccessible::queryAccessibleInterface(segments.button(0));
+    QAccessibleInterface* fiveG = QAccessible::queryAccessibleInterface(segments.button(1));
+    EXPECT_EQ(fiveG->role(), QAccessible::RadioButton);
+    EXPECT_TRUE(fiveG->state().checked);
+    EXPECT_FALSE(wifi->state().checked);
+    segments.button(0)->click();
+    EXPECT_TRUE(fiveG->state().checked) << "only the selection moves the choice, not the click";
+    segments.setSelection(std::nullopt);
+    EXPECT_FALSE(fiveG->state().checked);
+    EXPECT_EQ(test::accessibleValue(&segments), "");
+
+    QWidget card;
+    auto* spinner = new Spinner(&card);
+    spinner->setAccessibleName("Downloading…");
+    card.show();
+    QAccessibleInterface* busy = QAccessible::queryAccessibleInterface(spinner);
+    EXPECT_EQ(busy->role(), QAccessible::ProgressBar);
+    EXPECT_TRUE(busy->state().busy);
+    spinner->hide();
+    EXPECT_FALSE(busy->state().busy);
 }
 
 } // namespace
