@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QRadioButton>
@@ -11,12 +12,18 @@ namespace quorvex {
 
 namespace {
 
-// Buttons that act when pressed; a check box or radio button only holds a choice, so Return on
-// one still means "do it".
+// A segment of a picker: one of a set of checkable buttons of which one is on.
+bool isSegment(const QAbstractButton* button) {
+    return button->isCheckable() &&
+           (button->autoExclusive() || (button->group() && button->group()->exclusive()));
+}
+
+// Buttons that act when pressed; a check box, a radio button or a picker's segment only holds a
+// choice, so Return on one still means "do it".
 QAbstractButton* focusedActionButton(QWidget* view) {
     auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
     if (!button || !view->isAncestorOf(button) || qobject_cast<QCheckBox*>(button) ||
-        qobject_cast<QRadioButton*>(button))
+        qobject_cast<QRadioButton*>(button) || isSegment(button))
         return nullptr;
     return button;
 }
