@@ -90,16 +90,32 @@ protected:
     // The list does not scroll itself; the page's scroll area brings the current row into sight.
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
         QListView::currentChanged(current, previous);
-        if (!current.isValid())
+        QScrollArea* scroll = page();
+        if (!current.isValid() || !scroll)
             return;
-        for (QWidget* up = parentWidget(); up; up = up->parentWidget()) {
-            if (auto* scroll = qobject_cast<QScrollArea*>(up)) {
-                const QRect row = visualRect(current);
-                const QPoint centre = viewport()->mapTo(scroll->widget(), row.center());
-                scroll->ensureVisible(centre.x(), centre.y(), 0, row.height() / 2 + 1);
-                break;
-            }
-        }
+        const QRect row = visualRect(current);
+        const QPoint centre = viewport()->mapTo(scroll->widget(), row.center());
+        scroll->ensureVisible(centre.x(), centre.y(), 0, row.height() / 2 + 1);
+    }
+
+    // A page is what the page's scroll area shows, not the whole list's height.
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
+        QScrollArea* scroll = page();
+        const QModelIndex current = currentIndex();
+        if (!scroll || !current.isValid() || (action != MovePageUp && action != MovePageDown))
+            return QListView::moveCursor(action, modifiers);
+        const int step = std::max(1, scroll->viewport()->height() / ItemRow::height() - 1);
+        const int row =
+            std::clamp(current.row() + (action == MovePageDown ? step : -step), 0, model()->rowCount() - 1);
+        return model()->index(row, 0);
+    }
+
+private:
+    QScrollArea* page() const {
+        for (QWidget* up = parentWidget(); up; up = up->parentWidget())
+            if (auto* scroll = qobject_cast<QScrollArea*>(up))
+                return scroll;
+        return nullptr;
     }
 
     void paintEvent(QPaintEvent* event) override {

@@ -254,6 +254,40 @@ TEST_F(CleanerKeyboardTest, TheItemListTakesFocusAndSpaceTogglesTheCurrentRow) {
     EXPECT_TRUE(rows->isSelected(0));
 }
 
+// The page scrolls with its list as tall as its rows, so the keys that move the current row must
+// bring it into the page's sight; a long list is where that shows.
+TEST_F(CleanerKeyboardTest, TheKeysBringTheCurrentRowOfALongListIntoSight) {
+    std::vector<CleanupItem> many;
+    for (int i = 0; i < 100'000; ++i)
+        many.push_back(cleanupItem(QStringLiteral("item-%1").arg(i), 100'000 - i));
+    table[Kind::caches] = std::move(many);
+    open(CleanupCategory::rawValue(Kind::caches));
+    QListView* list = categoryPage()->list();
+    auto* scroll = cleaner.window()->findChild<QScrollArea*>("categoryScroll");
+    ASSERT_NE(scroll, nullptr);
+    const auto inSight = [&](int row) {
+        const QRect rect = list->visualRect(list->model()->index(row, 0));
+        const QRect shown(list->viewport()->mapTo(scroll->viewport(), rect.topLeft()), rect.size());
+        return scroll->viewport()->rect().contains(shown);
+    };
+    list->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(list, Qt::Key_End);
+    EXPECT_EQ(list->currentIndex().row(), 99'999);
+    EXPECT_TRUE(inSight(99'999));
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_TRUE(inSight(99'998));
+    QTest::keyClick(list, Qt::Key_Home);
+    EXPECT_TRUE(inSight(0));
+    // A page is what the scroll area shows, not the list's whole height.
+    QTest::keyClick(list, Qt::Key_PageDown);
+    const int paged = list->currentIndex().row();
+    EXPECT_GT(paged, 0);
+    EXPECT_LT(paged, 50);
+    EXPECT_TRUE(inSight(paged));
+    QTest::keyClick(list, Qt::Key_PageUp);
+    EXPECT_EQ(list->currentIndex().row(), 0);
+}
+
 TEST_F(CleanerKeyboardTest, RescanIsReachableAndAnswersTheRefreshKeys) {
     QMainWindow* window = open();
     QWidget* button = rescanButton();
