@@ -29,7 +29,7 @@ struct GuideWorld {
     int presents = 0;
     SetupGuide guide{proxy, clock,
                      [this](SetupGuide&) { return std::make_unique<test::RecordingWindow>(&presents); }};
-    SetupGuideView view{guide, setupIllustrations(clock), [] {}, [] {}};
+    SetupGuideView view{guide, setupIllustrations(clock), [](SetupHelp::Topic) {}, [] {}};
     ProxyControl::Completion pending;
 
     void begin() {
