@@ -136,7 +136,8 @@ StorageCleanerView::StorageCleanerView(StorageCleanerModel& model, SpaceSaved& s
     m_overview->setFocusPolicy(Qt::NoFocus);
     m_pages->addWidget(m_categoryScroll);
     column->addWidget(m_pages, 1);
-    column->addWidget(new SelectionBar(m_model, std::move(review), detail));
+    m_selectionBar = new SelectionBar(m_model, std::move(review), detail);
+    column->addWidget(m_selectionBar);
     column->addWidget(new Disclaimer(detail));
     columns->addWidget(detail, 1);
 
@@ -201,10 +202,25 @@ void StorageCleanerView::showSection() {
         m_categoryKind = kind;
         m_categoryScroll->setWidget(m_category);
         m_pages->setCurrentWidget(m_categoryScroll);
+        placeInTabOrder(m_category);
     } else {
         m_pages->setCurrentWidget(m_categoryScroll);
     }
     selectRowOfSection();
+}
+
+// A page made after the selection bar would come last in the Tab order, after the toolbar; its
+// controls belong between the sidebar and the selection bar, where the page is drawn.
+void StorageCleanerView::placeInTabOrder(QWidget* page) {
+    QWidget* previous = m_sidebar;
+    // Children in the order they were made, which is the order the page shows them in.
+    for (QWidget* widget : page->findChildren<QWidget*>()) {
+        if (widget->focusPolicy() & Qt::TabFocus) {
+            QWidget::setTabOrder(previous, widget);
+            previous = widget;
+        }
+    }
+    QWidget::setTabOrder(previous, m_selectionBar);
 }
 
 void StorageCleanerView::selectRowOfSection() {

@@ -51,6 +51,7 @@ private:
     void refresh();
     void showSection();
     void selectRowOfSection();
+    void placeInTabOrder(QWidget* page);
 
     StorageCleanerModel& m_model;
     SpaceSaved& m_saved;
@@ -64,6 +65,7 @@ private:
     std::map<SidebarRow*, QListWidgetItem*> m_items;
     std::optional<Kind> m_categoryKind;
     QAction* m_rescan = nullptr;
+    QWidget* m_selectionBar = nullptr;
 };
 
 } // namespace quorvex

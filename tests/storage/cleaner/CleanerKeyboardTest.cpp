@@ -314,6 +314,14 @@ TEST_F(CleanerKeyboardTest, TabReachesEveryControlOfEachWindowAndComesBack) {
         SCOPED_TRACE("category page");
         QMainWindow* window = open(CleanupCategory::rawValue(Kind::simulators));
         expectTabOrderCoversAll(window, sidebar());
+        // The page, made after the selection bar, still comes between the sidebar and the bar.
+        const std::vector<QWidget*> order = test::walkTabOrder(sidebar());
+        const auto at = [&](QWidget* widget) {
+            return std::find(order.begin(), order.end(), widget) - order.begin();
+        };
+        EXPECT_EQ(at(categoryPage()->selectionChips().front()), 1) << names(order).join(" > ").toStdString();
+        EXPECT_LT(at(categoryPage()->list()), at(reviewButton()));
+        EXPECT_LT(at(reviewButton()), at(rescanButton()));
     }
     {
         SCOPED_TRACE("review sheet");
