@@ -160,7 +160,10 @@ void paintComputerBody(QPainter& p, const QRectF& column, const QPalette& palett
 IntroIllustration::IntroIllustration(Clock& clock, QList<Profile> profiles, double segment, QWidget* parent)
     : LoopingTimeline(clock, segment * static_cast<double>(profiles.size()), segment * 4 + 1.5, parent)
     , m_profiles(std::move(profiles))
-    , m_segment(segment) {}
+    , m_segment(segment) {
+    setAccessibleName(QStringLiteral(
+        "A phone loading a page at a slowed network speed while this computer works at full speed"));
+}
 
 void IntroIllustration::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange) {

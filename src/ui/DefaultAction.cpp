@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QRadioButton>
@@ -16,11 +17,18 @@ bool isReturn(const QKeyEvent* key) {
     return (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier;
 }
 
-// Buttons that act when pressed; a check box or radio button only holds a choice, so Return on
-// one still means "do it".
+// A segment of a picker: one of a set of checkable buttons of which one is on.
+bool isSegment(const QAbstractButton* button) {
+    return button->isCheckable() &&
+           (button->autoExclusive() || (button->group() && button->group()->exclusive()));
+}
+
+// Buttons that act when pressed; a check box, a radio button or a picker's segment only holds a
+// choice, so Return on one still means "do it".
 QAbstractButton* actionButton(QObject* object) {
     auto* button = qobject_cast<QAbstractButton*>(object);
-    if (!button || qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button))
+    if (!button || qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button) ||
+        isSegment(button))
         return nullptr;
     return button;
 }

@@ -27,6 +27,7 @@ TEST(IntroIllustrationTest, LoopAndStillFrameFollowTheSegment) {
     IntroIllustration intro(clock, guideProfiles(), 2.2);
     EXPECT_NEAR(intro.duration(), 13.2, 1e-12);
     EXPECT_NEAR(intro.stillFrame(), 10.3, 1e-12);
+    EXPECT_FALSE(intro.accessibleName().isEmpty()); // the guide's backdrop reads it out
 }
 
 // Where the scene's parts lie in a 360 × 240 drawing (the scene, 340 × 224, is centred in it).

@@ -19,6 +19,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QHBoxLayout>
+#include <QListView>
 #include <QMainWindow>
 #include <QVBoxLayout>
 
@@ -287,6 +288,91 @@ QImage cleanerWindow(CleanerWindowShot shot) {
     }
     QThreadPool::globalInstance()->waitForDone();
     return picture;
+}
+
+namespace {
+
+// The window over a fixed table, shown and active so focus can be seen.
+class KeysWindow {
+public:
+    KeysWindow() {
+        World world;
+        fill(world);
+        for (Kind kind : CleanupCategory::allKinds)
+            m_table[kind] = world.model.category(kind).items;
+        sharedDefaults().remove(SpaceSaved::kKey);
+        cleaner.show(std::nullopt, std::nullopt);
+        QDeadlineTimer deadline(20'000);
+        while (!cleaner.model().scanning().empty() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThreadPool::globalInstance()->waitForDone();
+        cleaner.model().toggle(m_table[Kind::caches].front());
+        cleaner.window()->activateWindow();
+        runEventsFor(700);
+    }
+    ~KeysWindow() { QThreadPool::globalInstance()->waitForDone(); }
+
+    QMainWindow* window() { return cleaner.window(); }
+    void open(Kind kind) {
+        cleaner.model().setSection(StorageCleanerModel::Section::category(kind));
+        runEventsFor(300);
+    }
+    // The control with a margin of the window around it.
+    QImage around(QWidget* control, int margin) {
+        control->setFocus(Qt::TabFocusReason);
+        runEventsFor(300);
+        const QRect area = QRect(control->mapTo(window(), QPoint(0, 0)), control->size())
+                               .adjusted(-margin, -margin, margin, margin) &
+                           window()->rect();
+        return window()->grab(area).toImage();
+    }
+
+private:
+    std::map<Kind, std::vector<CleanupItem>> m_table;
+    test::FakeTrash m_trash;
+    test::FakeClock m_clock;
+    CleanupHUD m_hud{m_clock};
+    OpenGate m_gate;
+    SpaceSaved m_saved;
+
+public:
+    StorageCleanerWindow cleaner{{[this](Kind kind) {
+                                      CleanupCategory category(kind);
+                                      category.items = m_table[kind];
+                                      return category;
+                                  },
+                                  m_trash, m_gate, m_hud, m_saved, false}};
+};
+
+} // namespace
+
+QImage cleanerKeys(CleanerKeys shot) {
+    KeysWindow keys;
+    QMainWindow* window = keys.window();
+    switch (shot) {
+    case CleanerKeys::minimumOverview:
+        window->resize(window->minimumSize());
+        runEventsFor(300);
+        return window->grab().toImage();
+    case CleanerKeys::minimumSimulators:
+        window->resize(window->minimumSize());
+        keys.open(Kind::simulators);
+        return window->grab().toImage();
+    case CleanerKeys::focusedCard:
+        return keys.around(window->findChild<OverviewDetail*>()->cards().at(1), 24);
+    case CleanerKeys::focusedChip: {
+        keys.open(Kind::simulators);
+        return keys.around(window->findChild<CategoryDetail*>()->selectionChips().front(), 24);
+    }
+    case CleanerKeys::focusedRow: {
+        keys.open(Kind::simulators);
+        QListView* list = window->findChild<CategoryDetail*>()->list();
+        list->setFocus(Qt::TabFocusReason);
+        list->setCurrentIndex(list->model()->index(1, 0));
+        return keys.around(list, 12);
+    }
+    }
+    return {};
 }
 
 } // namespace quorvex::shots

@@ -44,6 +44,8 @@ enum class Review { barEmpty, bar, sheet, sheetDelete, disclaimer };
 QImage review(Review part);
 enum class CleanerWindowShot { overview, derivedData, reviewSheet };
 QImage cleanerWindow(CleanerWindowShot shot);
+enum class CleanerKeys { minimumOverview, minimumSimulators, focusedCard, focusedChip, focusedRow };
+QImage cleanerKeys(CleanerKeys shot);
 
 // The side panel.
 enum class PanelState {

@@ -3,6 +3,7 @@
 #include "storage/cleaner/CategoryItemsModel.h"
 #include "storage/cleaner/ChipButton.h"
 #include "storage/cleaner/CleanerLook.h"
+#include "storage/cleaner/FlowLayout.h"
 #include "storage/cleaner/ItemRow.h"
 #include "storage/cleaner/ItemRowDelegate.h"
 #include "storage/cleaner/QuickSelectionChip.h"
@@ -15,10 +16,12 @@
 #include "ui/Symbols.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -55,24 +58,66 @@ private:
     QColor m_stroke = Qt::transparent;
 };
 
-// The item list: rows painted by the delegate on a faintly filled, outlined rounded box. Only
-// the visible rows are laid out and painted, whatever the length of the list.
+// The item list: rows painted by the delegate on a faintly filled, outlined rounded box. It is
+// as tall as its rows and the page around it scrolls; only the rows in sight are laid out and
+// painted, whatever the length of the list. Space toggles the current row.
 class ItemListView final : public QListView {
 public:
     using QListView::QListView;
 
-    // As tall as its rows, so a short list ends where its rows end; a long one gets the room
-    // the page has and scrolls.
+    std::function<void(int row)> toggle;
+
     QSize sizeHint() const override {
         const qint64 rows = model() ? model()->rowCount() : 0;
         const qint64 height = rows * ItemRow::height() + 2 * frameWidth();
         return {QListView::sizeHint().width(), static_cast<int>(std::min<qint64>(height, QWIDGETSIZE_MAX))};
     }
-    QSize minimumSizeHint() const override {
-        return {0, std::min(sizeHint().height(), 3 * ItemRow::height())};
-    }
+    // A list too long for the tallest widget keeps the rest under its own scroll bar.
+    QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool space = event->key() == Qt::Key_Space || event->key() == Qt::Key_Select;
+        if (space && event->modifiers() == Qt::NoModifier && currentIndex().isValid()) {
+            if (toggle)
+                toggle(currentIndex().row());
+            event->accept();
+            return;
+        }
+        QListView::keyPressEvent(event);
+    }
+
+    // The list does not scroll itself; the page's scroll area brings the current row into sight.
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
+        QListView::currentChanged(current, previous);
+        QScrollArea* scroll = page();
+        if (!current.isValid() || !scroll)
+            return;
+        const QRect row = visualRect(current);
+        const QPoint centre = viewport()->mapTo(scroll->widget(), row.center());
+        scroll->ensureVisible(centre.x(), centre.y(), 0, row.height() / 2 + 1);
+    }
+
+    // A page is what the page's scroll area shows, not the whole list's height.
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
+        QScrollArea* scroll = page();
+        const QModelIndex current = currentIndex();
+        if (!scroll || !current.isValid() || (action != MovePageUp && action != MovePageDown))
+            return QListView::moveCursor(action, modifiers);
+        const int step = std::max(1, scroll->viewport()->height() / ItemRow::height() - 1);
+        const int row =
+            std::clamp(current.row() + (action == MovePageDown ? step : -step), 0, model()->rowCount() - 1);
+        return model()->index(row, 0);
+    }
+
+private:
+    QScrollArea* page() const {
+        for (QWidget* up = parentWidget(); up; up = up->parentWidget())
+            if (auto* scroll = qobject_cast<QScrollArea*>(up))
+                return scroll;
+        return nullptr;
+    }
+
     void paintEvent(QPaintEvent* event) override {
         {
             QPainter painter(viewport());
@@ -154,6 +199,7 @@ CategoryDetail::CategoryDetail(StorageCleanerModel& model, Kind kind, QWidget* p
     m_archiveChip->setActive(true);
     m_archiveChip->setSymbol(QStringLiteral("xmark.circle.fill"));
     m_archiveChip->setToolTip(QStringLiteral("Show archives of all apps"));
+    m_archiveChip->setAccessibleDescription(m_archiveChip->toolTip());
     connect(m_archiveChip, &ChipButton::clicked, this, [this] { m_model.setArchiveFilter(std::nullopt); });
     page->addWidget(m_archiveChip, 0, Qt::AlignLeft);
 
@@ -166,8 +212,11 @@ CategoryDetail::CategoryDetail(StorageCleanerModel& model, Kind kind, QWidget* p
     auto* contentLayout = new QVBoxLayout(m_content);
     contentLayout->setContentsMargins(0, 0, 0, 0);
     m_items = new CategoryItemsModel(m_model, kind, this);
-    m_list = new ItemListView(m_content);
+    auto* list = new ItemListView(m_content);
+    m_list = list;
     m_list->setModel(m_items);
+    m_list->setAccessibleName(category.title);
+    list->toggle = [this](int row) { m_model.toggle(m_items->item(row)); };
     auto* delegate = new ItemRowDelegate(m_list, std::move(now));
     m_list->setItemDelegate(delegate);
     connect(m_items, &CategoryItemsModel::selectionChanged, delegate, [this, delegate] {
@@ -186,14 +235,14 @@ CategoryDetail::CategoryDetail(StorageCleanerModel& model, Kind kind, QWidget* p
     m_list->setMouseTracking(true);
     m_list->viewport()->setAttribute(Qt::WA_Hover);
     m_list->viewport()->setAutoFillBackground(false);
-    m_list->setFocusPolicy(Qt::NoFocus);
+    m_list->setFocusPolicy(Qt::StrongFocus);
     connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) {
         // A protected item stays as it is: the model ignores it.
         if (index.isValid())
             m_model.toggle(m_items->item(index.row()));
     });
-    m_list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
-    m_content->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
+    m_list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_content->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(m_items, &QAbstractItemModel::modelReset, m_list, &QWidget::updateGeometry);
     contentLayout->addWidget(m_list);
 
@@ -235,22 +284,31 @@ QWidget* CategoryDetail::makeSelectionBar() {
     auto* layout = new QHBoxLayout(bar);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
-    layout->addWidget(secondaryLabel(QStringLiteral("Select"), Fonts::callout(QFont::Medium), bar));
+    // The quick selections wrap onto more lines where the page is narrow; "All" and "None" keep
+    // their place at the end of the first line.
+    auto* quick = new QWidget(bar);
+    auto* flow = new FlowLayout(quick, 8, 8);
+    QLabel* select = secondaryLabel(QStringLiteral("Select"), Fonts::callout(QFont::Medium), quick);
+    select->setMinimumHeight(ChipButton(QStringLiteral("All")).sizeHint().height());
+    flow->addWidget(select);
     // The quick selections of a kind are fixed; their counts and states follow the model.
     for (const QuickSelection& selection : m_model.category(m_kind).quickSelections) {
-        auto* chip = new ChipButton(selection.title, bar);
+        auto* chip = new ChipButton(selection.title, quick);
         connect(chip, &ChipButton::clicked, this,
                 [this, tag = selection.tag] { m_model.toggle(tag, m_kind); });
         m_quickChips.push_back(chip);
-        layout->addWidget(chip);
+        flow->addWidget(chip);
     }
-    layout->addStretch(1);
+    QSizePolicy wraps(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    wraps.setHeightForWidth(true);
+    quick->setSizePolicy(wraps);
+    layout->addWidget(quick, 1, Qt::AlignTop);
     m_all = new ChipButton(QStringLiteral("All"), bar);
     connect(m_all, &ChipButton::clicked, this, [this] { m_model.setAllSelected(true, m_kind); });
-    layout->addWidget(m_all);
+    layout->addWidget(m_all, 0, Qt::AlignTop);
     m_none = new ChipButton(QStringLiteral("None"), bar);
     connect(m_none, &ChipButton::clicked, this, [this] { m_model.setAllSelected(false, m_kind); });
-    layout->addWidget(m_none);
+    layout->addWidget(m_none, 0, Qt::AlignTop);
     return bar;
 }
 

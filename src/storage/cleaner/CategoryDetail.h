@@ -22,8 +22,8 @@ class StorageCleanerModel;
 /// The page of one cleanup category: header with icon, title, listed total and safety badge; the
 /// explanation and what cleaning means; the archive filter chip; quick selections with "All" and
 /// "None"; and the items, or a scanning or empty note in their place. Keeps no state: it redraws
-/// from the model on every change. The item list scrolls by itself, so the page wants a fixed
-/// height rather than a scroll area around it.
+/// from the model on every change. The item list is as tall as its rows: the page goes in a
+/// scroll area, which brings the list's current row into sight as the keys move it.
 class CategoryDetail final : public QWidget {
     Q_OBJECT
 public:

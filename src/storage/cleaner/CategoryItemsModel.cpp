@@ -37,6 +37,11 @@ QVariant CategoryItemsModel::data(const QModelIndex& index, int role) const {
     }
 }
 
+// Checkable, so a screen reader announces each row's selection as its checked state.
+Qt::ItemFlags CategoryItemsModel::flags(const QModelIndex& index) const {
+    return QAbstractListModel::flags(index) | Qt::ItemIsUserCheckable;
+}
+
 const CleanupItem& CategoryItemsModel::item(int row) const {
     return category().items.at(m_rows.at(static_cast<std::size_t>(row)));
 }

@@ -23,6 +23,7 @@ public:
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     /// The item of a row; valid until the cleaner's model changes.
     const CleanupItem& item(int row) const;

@@ -1,6 +1,7 @@
 #include "storage/cleaner/ChipButton.h"
 
 #include "storage/cleaner/CleanerLook.h"
+#include "ui/FocusRing.h"
 #include "ui/Fonts.h"
 
 #include <QPainter>
@@ -50,6 +51,8 @@ void ChipButton::paintEvent(QPaintEvent*) {
     const Look shown = look(text(), m_symbol, m_active, isDown(), isEnabled(), palette());
     painter.setOpacity(shown.opacity);
     shown.label.paint(painter, QPointF(0, 0));
+    painter.setOpacity(1.0);
+    FocusRing::paint(painter, *this, QRectF(rect()), height() / 2.0);
 }
 
 } // namespace quorvex

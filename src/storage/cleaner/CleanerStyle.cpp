@@ -1,5 +1,6 @@
 #include "storage/cleaner/CleanerStyle.h"
 
+#include "ui/FocusRing.h"
 #include "ui/Palette.h"
 #include "ui/Symbols.h"
 
@@ -31,11 +32,14 @@ QPushButton* CleanerStyle::prominentButton(const QString& title, const QString& 
         button->setIcon(QIcon(Symbols::pixmap(symbol, QSize(16, 16), Qt::white)));
     const QColor red = Palette::red();
     button->setStyleSheet(
-        QStringLiteral("QPushButton { background: %1; color: white; border: none;"
-                       " border-radius: 7px; padding: 5px 18px; }"
+        // A transparent border the width of the focus ring keeps the size when focus comes.
+        QStringLiteral("QPushButton { background: %1; color: white; border: %4px solid transparent;"
+                       " border-radius: 7px; padding: 3px 16px; }"
                        "QPushButton:pressed { background: %2; }"
                        "QPushButton:disabled { background: %3; color: rgba(255,255,255,0.75); }")
-            .arg(red.name(), red.darker(115).name(), red.lighter(150).name()));
+            .arg(red.name(), red.darker(115).name(), red.lighter(150).name())
+            .arg(FocusRing::width) +
+        FocusRing::styleSheetRule(QStringLiteral("QPushButton"), 7));
     return button;
 }
 

@@ -3,10 +3,12 @@
 #include "platform/core/Clock.h"
 #include "storage/cleaner/CleanupMarks.h"
 #include "storage/cleaner/CleanupProgress.h"
+#include "ui/AccessibleValue.h"
+#include "ui/DefaultAction.h"
+#include "ui/FocusRing.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -43,7 +45,7 @@ public:
         setFont(medium);
         setMinimumSize(120, 32);
         setCursor(Qt::ArrowCursor);
-        setFocusPolicy(Qt::NoFocus);
+        setFocusPolicy(Qt::TabFocus);
     }
 
     void setProminent(bool prominent) {
@@ -76,6 +78,8 @@ protected:
             textColor.setAlphaF(0.55);
         painter.setPen(textColor);
         painter.drawText(rect(), Qt::AlignCenter, text());
+        painter.setOpacity(1.0);
+        FocusRing::paint(painter, *this, capsule, capsule.height() / 2);
     }
 
 private:
@@ -139,6 +143,7 @@ CleanupHUDView::CleanupHUDView(CleanupProgress& progress, std::function<void()> 
     , m_dismiss(std::move(dismiss))
     , m_markSize(markSize)
     , m_clock(clock) {
+    AccessibleValue::setRole(this, QAccessible::ProgressBar);
     setObjectName(QStringLiteral("cleanupHUDView"));
     setAttribute(Qt::WA_TranslucentBackground);
 
@@ -186,8 +191,10 @@ CleanupHUDView::CleanupHUDView(CleanupProgress& progress, std::function<void()> 
         if (m_dismiss && m_progress.phase().isFinished())
             m_dismiss();
     });
-    // Return is the button's default action; the view takes the keys while the panel is key.
+    // Return is the button's default action; the view takes the keys while the panel is key, and
+    // a screen reader hears it as the cleanup's progress.
     setFocusPolicy(Qt::StrongFocus);
+    DefaultAction::install(this, m_button);
 
     m_markWidget = new MarkWidget(this);
     m_markWidget->raise();
@@ -213,6 +220,13 @@ void CleanupHUDView::refresh() {
         label->setFixedWidth(textWidth);
         label->setFixedHeight(label->heightForWidth(textWidth));
     }
+    setAccessibleName(m_progress.title());
+    const QString detail = CleanupHUDPresenter::detailText(phase);
+    AccessibleValue::set(this, phase.isFinished() ||
+                                       CleanupHUDPresenter::mark(phase) == CleanupHUDPresenter::Mark::spinner
+                                   ? detail
+                                   : CleanupHUDPresenter::percentText(CleanupHUDPresenter::fraction(phase)) +
+                                         QStringLiteral(", ") + detail);
     m_button->setText(CleanupHUDPresenter::buttonText(phase));
     m_button->setEnabled(CleanupHUDPresenter::buttonEnabled(phase));
     static_cast<HUDButton*>(m_button)->setProminent(CleanupHUDPresenter::buttonEnabled(phase));
@@ -329,16 +343,6 @@ void CleanupHUDView::showEvent(QShowEvent* event) {
 void CleanupHUDView::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     m_frame.reset();
-}
-
-// Return and Enter click the button; a disabled one ignores it.
-void CleanupHUDView::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        m_button->click();
-        event->accept();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 // Dragging anywhere on the card moves the whole panel.

@@ -4,7 +4,9 @@
 #include "storage/cleaner/CleanerSelectionTexts.h"
 #include "storage/cleaner/CleanerStyle.h"
 #include "storage/cleaner/SafetyBadge.h"
+#include "ui/AccessibleValue.h"
 #include "ui/CategoryIcon.h"
+#include "ui/DefaultAction.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
 #include "ui/Symbols.h"
@@ -108,11 +110,13 @@ ConfirmationSheet::ConfirmationSheet(StorageCleanerModel& model, std::function<v
     column->addLayout(header);
 
     auto* scroll = m_list = new QScrollArea(this);
+    AccessibleValue::setRole(scroll, QAccessible::List);
     scroll->setObjectName(QStringLiteral("categoryList"));
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setMaximumHeight(kListHeight);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setAccessibleName(QStringLiteral("Selected categories"));
     auto* list = new QWidget(scroll);
     m_cards = new QVBoxLayout(list);
     m_cards->setContentsMargins(0, 0, 0, 0);
@@ -129,6 +133,7 @@ ConfirmationSheet::ConfirmationSheet(StorageCleanerModel& model, std::function<v
                                                    : QStringLiteral("modeDelete"));
         segment->setCheckable(true);
         segment->setAutoDefault(false);
+        segment->setAccessibleDescription(QStringLiteral("Removal mode"));
         m_modes->addButton(segment, static_cast<int>(mode));
         picker->addWidget(segment, 1);
     }
@@ -165,6 +170,7 @@ ConfirmationSheet::ConfirmationSheet(StorageCleanerModel& model, std::function<v
     });
     buttons->addWidget(m_confirmButton);
     column->addLayout(buttons);
+    DefaultAction::install(this, m_confirmButton);
 
     connect(&m_model, &StorageCleanerModel::changed, this, &ConfirmationSheet::refresh);
     refresh();
@@ -216,21 +222,15 @@ void ConfirmationSheet::refreshMode() {
     m_explanations->insertWidget(0, m_explanation);
 }
 
-// Return confirms and Escape cancels, wherever the focus is inside the sheet.
+// Escape cancels wherever the focus is inside the sheet. Return is the default action's: the
+// focused button answers it, and only elsewhere does it confirm.
 void ConfirmationSheet::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        m_confirmButton->click();
-        break;
-    case Qt::Key_Escape:
-        if (m_cancel)
-            m_cancel();
-        break;
-    default:
+    if (event->key() != Qt::Key_Escape) {
         QWidget::keyPressEvent(event);
         return;
     }
+    if (m_cancel)
+        m_cancel();
     event->accept();
 }
 

@@ -15,11 +15,11 @@ class QVBoxLayout;
 namespace quorvex {
 
 /// The review sheet's content: what will go, category by category, the choice between the Trash
-/// and immediate deletion with what each means, and the confirm and cancel buttons (Return and
-/// Escape). It redraws whenever the model changes, so a rescan under an open sheet shows what
-/// is selected now; with nothing left the confirm button is disabled instead of starting a
-/// clean that would do nothing. The chosen mode lives as long as the sheet and starts at Trash.
-/// GUI thread.
+/// and immediate deletion with what each means, and the confirm and cancel buttons. Escape
+/// cancels; Return confirms unless a focused button takes it (a focused "Cancel" cancels). It redraws
+/// whenever the model changes, so a rescan under an open sheet shows what is selected now; with nothing left
+/// the confirm button is disabled instead of starting a clean that would do nothing. The chosen mode lives as
+/// long as the sheet and starts at Trash. GUI thread.
 class ConfirmationSheet final : public QWidget {
     Q_OBJECT
 public:

@@ -2,6 +2,7 @@
 
 #include "storage/cleaner/CleanerLook.h"
 #include "storage/engine/StorageCleanerModel.h"
+#include "ui/AccessibleValue.h"
 #include "ui/Fonts.h"
 #include "ui/Spring.h"
 
@@ -78,9 +79,12 @@ void paintSector(QPainter& painter, QPointF centre, double inner, double outer, 
 DonutChart::DonutChart(StorageCleanerModel& model, QWidget* parent)
     : QWidget(parent)
     , m_model(model) {
+    AccessibleValue::setRole(this, QAccessible::Chart);
     setFixedSize(static_cast<int>(kSide), static_cast<int>(kSide));
     setMouseTracking(true);
     setToolTip(QStringLiteral("Click a slice to open its category"));
+    setAccessibleName(QStringLiteral("Storage by category"));
+    AccessibleValue::set(this, totalText(m_model));
     m_fade = new QVariantAnimation(this);
     m_fade->setDuration(150);
     m_fade->setEasingCurve(QEasingCurve::OutCubic);
@@ -135,7 +139,13 @@ std::vector<DonutChart::Span> DonutChart::shownSpans() const {
     return blend(m_moveFrom, m_moveTo, m_move->currentValue().toReal());
 }
 
+// What the chart says to a screen reader: the total in use, the figure in its hole.
+QString DonutChart::totalText(const StorageCleanerModel& model) {
+    return sizeText(model.totalBytes()) + QStringLiteral(" in use");
+}
+
 void DonutChart::follow() {
+    AccessibleValue::set(this, totalText(m_model));
     std::vector<Span> target = spans(slices(m_model));
     if (target == m_moveTo)
         return update();

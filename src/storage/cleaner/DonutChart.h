@@ -71,6 +71,9 @@ public:
     /// The opacity a slice settles at: 1, or dimmed while another slice is under the pointer.
     qreal opacity(const Slice& slice) const;
 
+    /// The total in use, as the chart's accessible value.
+    static QString totalText(const StorageCleanerModel& model);
+
     QSize sizeHint() const override;
 
 protected:

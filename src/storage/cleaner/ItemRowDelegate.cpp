@@ -2,6 +2,7 @@
 
 #include "storage/cleaner/CategoryItemsModel.h"
 #include "storage/cleaner/ItemRow.h"
+#include "ui/FocusRing.h"
 #include "ui/Spring.h"
 
 #include <QPainter>
@@ -41,6 +42,16 @@ void ItemRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         item.iconPath ? m_icons->icon(*item.iconPath, ItemRow::iconSide(ratio)) : std::nullopt;
     shown.paint(*painter, QRectF(option.rect), option.palette, option.state.testFlag(QStyle::State_MouseOver),
                 m_now(), row > 0, icon);
+    // The current row of a focused list: where Space and the arrows act.
+    if (option.state.testFlag(QStyle::State_HasFocus))
+        FocusRing::paint(*painter, option.palette, QRectF(option.rect).adjusted(2, 2, -2, -2), 8);
+}
+
+// Rows are checkable only so that assistive tools read their selection; the page toggles them on
+// a click or Space, and the check box drawn at the row's left must take clicks like the rest.
+bool ItemRowDelegate::editorEvent(QEvent*, QAbstractItemModel*, const QStyleOptionViewItem&,
+                                  const QModelIndex&) {
+    return false;
 }
 
 QSize ItemRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {

@@ -7,6 +7,7 @@
 #include "storage/engine/StorageCleanerModel.h"
 #include "ui/ActivitySpinner.h"
 #include "ui/CategoryIcon.h"
+#include "ui/FocusRing.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
 #include "ui/Symbols.h"
@@ -86,13 +87,17 @@ RecommendedCard::RecommendedCard(StorageCleanerModel& model, QWidget* parent)
     m_select = new QPushButton(QStringLiteral("Select Recommended"), this);
     m_select->setIcon(QIcon(Symbols::pixmap(QStringLiteral("checkmark.circle"), QSize(16, 16), Qt::white)));
     m_select->setCursor(Qt::PointingHandCursor);
+    m_select->setObjectName(QStringLiteral("selectRecommended"));
+    // A transparent border the width of the focus ring keeps the button's size when it has focus.
     m_select->setStyleSheet(
-        QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
-                       " padding: 5px 12px; font-weight: 600; }"
+        QStringLiteral("QPushButton { background: %1; color: white; border: %4px solid transparent;"
+                       " border-radius: 6px; padding: 3px 10px; font-weight: 600; }"
                        "QPushButton:pressed { background: %2; }"
                        "QPushButton:disabled { background: %3; color: rgba(255,255,255,150); }")
             .arg(Palette::green().name(), Palette::green().darker(115).name(),
-                 withAlpha(Palette::green(), 0.45).name(QColor::HexArgb)));
+                 withAlpha(Palette::green(), 0.45).name(QColor::HexArgb))
+            .arg(FocusRing::width) +
+        FocusRing::styleSheetRule(QStringLiteral("QPushButton"), 6));
     connect(m_select, &QPushButton::clicked, this, [this] { m_model.selectRecommended(); });
     layout->addWidget(m_select, 0, Qt::AlignLeft);
 
@@ -148,6 +153,9 @@ QString CategoryCard::sizeLabel() const {
 void CategoryCard::refresh() {
     const CleanupCategory& shown = m_model.category(m_kind);
     setText(shown.title);
+    setAccessibleDescription((isScanning() ? QStringLiteral("Scanning\u2026") : sizeLabel()) +
+                             QStringLiteral(". ") + safetyLook(shown.safety).title + QStringLiteral(". ") +
+                             shown.explanation);
     setToolTip(QString());
     m_spinner->setVisible(isScanning());
     update();
@@ -253,6 +261,7 @@ void CategoryCard::paintEvent(QPaintEvent*) {
     y += 2 * captionMetrics.lineSpacing() + kCardLineSpacing;
 
     SafetyBadge::look(shown.safety).paint(painter, QPointF(left, y));
+    FocusRing::paint(painter, *this, QRectF(rect()), 14);
 }
 
 OverviewDetail::OverviewDetail(StorageCleanerModel& model, SpaceSaved& saved, QWidget* parent)

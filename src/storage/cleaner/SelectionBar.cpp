@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -65,11 +64,7 @@ SelectionBar::SelectionBar(StorageCleanerModel& model, std::function<void()> rev
         if (review)
             review();
     });
-    // Return is the button's default action in the window; a disabled button ignores it.
-    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* shortcut = new QShortcut(QKeySequence(key), this);
-        connect(shortcut, &QShortcut::activated, m_review, &QPushButton::click);
-    }
+    // The button is the window's default action (Return), which the window installs.
     connect(&m_model, &StorageCleanerModel::changed, this, &SelectionBar::refresh);
     refresh();
 }

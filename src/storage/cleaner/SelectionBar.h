@@ -13,8 +13,8 @@ namespace quorvex {
 class StorageCleanerModel;
 
 /// The bar pinned under the cleaner's page: what is selected (count and size) and "Review &
-/// Clean…", which is enabled only with a selection and while no clean runs. Redraws from the
-/// model. GUI thread.
+/// Clean…", which is enabled only with a selection and while no clean runs. The window makes the
+/// button its default action (Return). Redraws from the model. GUI thread.
 class SelectionBar final : public QWidget {
     Q_OBJECT
 public:

@@ -2,6 +2,7 @@
 
 #include "storage/cleaner/CleanerLook.h"
 #include "storage/cleaner/CleanerStyle.h"
+#include "ui/AccessibleValue.h"
 #include "ui/CategoryIcon.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
@@ -14,6 +15,8 @@ namespace quorvex {
 
 SidebarRow::SidebarRow(const QString& title, const QString& symbol, const QColor& tint, QWidget* parent)
     : QWidget(parent) {
+    AccessibleValue::setRole(this, QAccessible::ListItem);
+    setAccessibleName(title);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(8, 4, 8, 4);
     row->setSpacing(10);
@@ -46,6 +49,16 @@ SidebarRow::SidebarRow(const QString& title, const QString& symbol, const QColor
 
 void SidebarRow::setDetail(const QString& detail) {
     m_detail->setText(detail);
+    AccessibleValue::set(this, detail);
+    describe();
+}
+
+// What a screen reader says after the name: the size, and how many items are selected.
+void SidebarRow::describe() {
+    QString text = m_detail->text();
+    if (m_badgeCount > 0)
+        text += QStringLiteral(", %1 selected").arg(m_badgeCount);
+    setAccessibleDescription(text);
 }
 
 QString SidebarRow::detail() const {
@@ -56,6 +69,7 @@ void SidebarRow::setBadge(int badge) {
     m_badgeCount = badge;
     m_badge->setText(QString::number(badge));
     m_badge->setVisible(badge > 0);
+    describe();
 }
 
 } // namespace quorvex

@@ -24,6 +24,8 @@ public:
     int badge() const { return m_badgeCount; }
 
 private:
+    void describe();
+
     QLabel* m_detail = nullptr;
     QLabel* m_badge = nullptr;
     int m_badgeCount = 0;

@@ -2,6 +2,7 @@
 
 #include "storage/cleaner/CleanerLook.h"
 #include "storage/engine/SpaceSaved.h"
+#include "ui/AccessibleValue.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
 #include "ui/Symbols.h"
@@ -58,7 +59,10 @@ QFont figureFont() {
 SpaceSavedBadge::SpaceSavedBadge(SpaceSaved& saved, QWidget* parent)
     : QWidget(parent)
     , m_saved(saved) {
+    AccessibleValue::setRole(this, QAccessible::StaticText);
+    setObjectName(QStringLiteral("spaceSavedBadge"));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setAccessibleName(QStringLiteral("Cleaned up so far"));
     setToolTip(QStringLiteral("Everything Quorvex has cleaned up, including items moved to the Trash."));
     connect(&m_saved, &SpaceSaved::totalChanged, this, &SpaceSavedBadge::follow);
     follow();
@@ -69,6 +73,7 @@ QString SpaceSavedBadge::figure() const {
 }
 
 void SpaceSavedBadge::follow() {
+    AccessibleValue::set(this, figure());
     setVisible(m_saved.total() >= 1);
     updateGeometry();
     update();

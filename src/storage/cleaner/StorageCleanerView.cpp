@@ -56,7 +56,9 @@ StorageCleanerView::StorageCleanerView(StorageCleanerModel& model, SpaceSaved& s
     , m_model(model)
     , m_saved(saved) {
     setObjectName(QStringLiteral("storageCleanerView"));
-    setMinimumSize(820, 520);
+    // The window's minimum (820 x 520) includes its toolbar, so only the width is the view's:
+    // its height is whatever the toolbar leaves, and the pages scroll.
+    setMinimumWidth(820);
     auto* columns = new QHBoxLayout(this);
     columns->setContentsMargins(0, 0, 0, 0);
     columns->setSpacing(0);
@@ -67,10 +69,14 @@ StorageCleanerView::StorageCleanerView(StorageCleanerModel& model, SpaceSaved& s
     m_sidebar->setFrameShape(QFrame::NoFrame);
     m_sidebar->setSelectionMode(QAbstractItemView::SingleSelection);
     m_sidebar->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_sidebar->setAccessibleName(QStringLiteral("Sections"));
     auto addRow = [this](SidebarRow* rowWidget) {
         auto* item = new QListWidgetItem(m_sidebar);
         item->setSizeHint(rowWidget->sizeHint());
+        // The row is drawn by its widget; a screen reader reads the item.
+        item->setData(Qt::AccessibleTextRole, rowWidget->accessibleName());
         m_sidebar->setItemWidget(item, rowWidget);
+        m_items[rowWidget] = item;
     };
     m_overviewRow =
         new SidebarRow(QStringLiteral("Overview"), QStringLiteral("chart.pie.fill"), Palette::blue());
@@ -84,6 +90,7 @@ StorageCleanerView::StorageCleanerView(StorageCleanerModel& model, SpaceSaved& s
     headerPalette.setColor(QPalette::WindowText, CleanerStyle::secondary(headerPalette));
     header->setPalette(headerPalette);
     auto* headerItem = new QListWidgetItem(m_sidebar);
+    headerItem->setData(Qt::AccessibleTextRole, header->text());
     headerItem->setFlags(Qt::NoItemFlags);
     headerItem->setSizeHint(header->sizeHint());
     m_sidebar->setItemWidget(headerItem, header);
@@ -121,8 +128,16 @@ StorageCleanerView::StorageCleanerView(StorageCleanerModel& model, SpaceSaved& s
     m_overview->setWidgetResizable(true);
     m_overview->setWidget(centred(new OverviewDetail(m_model, m_saved), m_overview));
     m_pages->addWidget(m_overview);
+    m_categoryScroll = new QScrollArea(m_pages);
+    m_categoryScroll->setObjectName(QStringLiteral("categoryScroll"));
+    m_categoryScroll->setFrameShape(QFrame::NoFrame);
+    m_categoryScroll->setWidgetResizable(true);
+    m_categoryScroll->setFocusPolicy(Qt::NoFocus);
+    m_overview->setFocusPolicy(Qt::NoFocus);
+    m_pages->addWidget(m_categoryScroll);
     column->addWidget(m_pages, 1);
-    column->addWidget(new SelectionBar(m_model, std::move(review), detail));
+    m_selectionBar = new SelectionBar(m_model, std::move(review), detail);
+    column->addWidget(m_selectionBar);
     column->addWidget(new Disclaimer(detail));
     columns->addWidget(detail, 1);
 
@@ -131,6 +146,11 @@ StorageCleanerView::StorageCleanerView(StorageCleanerModel& model, SpaceSaved& s
                            QStringLiteral("Rescan"), this);
     m_rescan->setObjectName(QStringLiteral("rescan"));
     m_rescan->setToolTip(QStringLiteral("Scan again"));
+    QList<QKeySequence> refreshKeys = QKeySequence::keyBindings(QKeySequence::Refresh);
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)})
+        if (!refreshKeys.contains(keys))
+            refreshKeys << keys;
+    m_rescan->setShortcuts(refreshKeys);
     connect(m_rescan, &QAction::triggered, this, [this] { m_model.scan(allKinds()); });
 
     connect(&m_model, &StorageCleanerModel::changed, this, &StorageCleanerView::refresh);
@@ -160,6 +180,8 @@ void StorageCleanerView::refresh() {
         rowWidget->setDetail(kindDetail(m_model, kind));
         rowWidget->setBadge(m_model.selectedCount(kind));
     }
+    for (const auto& [rowWidget, item] : m_items)
+        item->setData(Qt::AccessibleDescriptionRole, rowWidget->accessibleDescription());
     m_rescan->setEnabled(m_model.scanning().empty());
 }
 
@@ -171,19 +193,34 @@ void StorageCleanerView::showSection() {
     if (!kind) {
         m_pages->setCurrentWidget(m_overview);
     } else if (m_categoryKind != kind || !m_category) {
-        if (m_category) {
-            m_pages->removeWidget(m_category);
-            m_category->deleteLater();
-        }
-        m_category = centred(new CategoryDetail(m_model, *kind), m_pages);
+        // The page scrolls as a whole, its item list included.
+        QWidget* old = m_categoryScroll->takeWidget();
+        if (old)
+            old->deleteLater();
+        m_category = centred(new CategoryDetail(m_model, *kind), m_categoryScroll);
         m_category->setObjectName(QStringLiteral("categoryPage"));
         m_categoryKind = kind;
-        m_pages->addWidget(m_category);
-        m_pages->setCurrentWidget(m_category);
+        m_categoryScroll->setWidget(m_category);
+        m_pages->setCurrentWidget(m_categoryScroll);
+        placeInTabOrder(m_category);
     } else {
-        m_pages->setCurrentWidget(m_category);
+        m_pages->setCurrentWidget(m_categoryScroll);
     }
     selectRowOfSection();
+}
+
+// A page made after the selection bar would come last in the Tab order, after the toolbar; its
+// controls belong between the sidebar and the selection bar, where the page is drawn.
+void StorageCleanerView::placeInTabOrder(QWidget* page) {
+    QWidget* previous = m_sidebar;
+    // Children in the order they were made, which is the order the page shows them in.
+    for (QWidget* widget : page->findChildren<QWidget*>()) {
+        if (widget->focusPolicy() & Qt::TabFocus) {
+            QWidget::setTabOrder(previous, widget);
+            previous = widget;
+        }
+    }
+    QWidget::setTabOrder(previous, m_selectionBar);
 }
 
 void StorageCleanerView::selectRowOfSection() {

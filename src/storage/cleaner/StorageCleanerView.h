@@ -10,6 +10,7 @@
 
 class QAction;
 class QListWidget;
+class QListWidgetItem;
 class QScrollArea;
 class QStackedWidget;
 
@@ -43,13 +44,14 @@ public:
 
     SidebarRow* overviewRow() const { return m_overviewRow; }
     SidebarRow* row(Kind kind) const { return m_rows.at(kind); }
-    /// The page shown now: the overview or a category page.
+    /// The page shown now: the overview's or a category page's scroll area.
     QWidget* page() const;
 
 private:
     void refresh();
     void showSection();
     void selectRowOfSection();
+    void placeInTabOrder(QWidget* page);
 
     StorageCleanerModel& m_model;
     SpaceSaved& m_saved;
@@ -58,9 +60,12 @@ private:
     std::map<Kind, SidebarRow*> m_rows;
     QStackedWidget* m_pages = nullptr;
     QScrollArea* m_overview = nullptr;
-    QWidget* m_category = nullptr;
+    QScrollArea* m_categoryScroll = nullptr;
+    QWidget* m_category = nullptr; // the page in m_categoryScroll
+    std::map<SidebarRow*, QListWidgetItem*> m_items;
     std::optional<Kind> m_categoryKind;
     QAction* m_rescan = nullptr;
+    QWidget* m_selectionBar = nullptr;
 };
 
 } // namespace quorvex

@@ -4,18 +4,39 @@
 #include "storage/cleaner/ConfirmationSheet.h"
 #include "storage/cleaner/StorageCleanerView.h"
 #include "tools/Environment.h"
+#include "ui/DefaultAction.h"
+#include "ui/FocusRing.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QMainWindow>
+#include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace quorvex {
+
+namespace {
+
+class FocusableToolButton final : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QToolButton::paintEvent(event);
+        QPainter painter(this);
+        FocusRing::paint(painter, *this, QRectF(rect()), 6);
+    }
+};
+
+} // namespace
 
 StorageCleanerWindow::StorageCleanerWindow(Dependencies dependencies)
     : m_reporter(dependencies.hud)
@@ -68,7 +89,17 @@ QMainWindow* StorageCleanerWindow::makeWindow() {
     toolbar->setMovable(false);
     toolbar->setFloatable(false);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    toolbar->addAction(view->rescanAction());
+    // A toolbar's own buttons take no focus; Rescan must be reachable by Tab and show its focus.
+    auto* rescan = new FocusableToolButton(toolbar);
+    rescan->setObjectName(QStringLiteral("rescanButton"));
+    rescan->setDefaultAction(view->rescanAction());
+    rescan->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    rescan->setAutoRaise(true);
+    rescan->setFocusPolicy(Qt::TabFocus);
+    toolbar->addWidget(rescan);
+    // Return anywhere in the window is "Review & Clean…", unless a focused button takes it.
+    if (auto* review = view->findChild<QPushButton*>(QStringLiteral("reviewButton")))
+        DefaultAction::install(window, review);
     window->setMinimumSize(820, 520);
     window->resize(960, 640);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
