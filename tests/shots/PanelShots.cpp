@@ -16,6 +16,7 @@
 #include "panel/sections/PanelViewWorld.h"
 #include "panel/sections/PermissionsSection.h"
 #include "panel/sections/PhysicalDeviceSection.h"
+#include "panel/sections/SimulatorBar.h"
 #include "panel/widgets/SettingsGroup.h"
 #include "panel/widgets/ValueMenu.h"
 #include "support/FakeClock.h"
@@ -297,6 +298,16 @@ QImage panelCard(Card card) {
         return onPanel(new PanelFooter(true), 0);
     }
     return {};
+}
+
+QImage simulatorBarWithoutAccessibility() {
+    PanelViewWorld world(false);
+    world.booted = {kPhone};
+    SimulatorBar bar(*world.services);
+    bar.show();
+    bar.resize(kPanelWidth, bar.sizeHint().height());
+    QCoreApplication::processEvents();
+    return bar.grab().toImage();
 }
 
 } // namespace quorvex::shots
