@@ -24,8 +24,9 @@ test: build
 demo: build
 	@bash scripts/demo $(BUILD_DIR)
 
+# Pictures of every window and state into shots/; `make shots FILTER=guide/` takes only those rows.
 shots: build
-	@QUORVEX_BUILD_DIR=$(BUILD_DIR) bash scripts/shots shots
+	@QUORVEX_BUILD_DIR=$(BUILD_DIR) bash scripts/shots shots $(FILTER)
 
 package: build
 	@cd $(BUILD_DIR) && cpack -G DEB

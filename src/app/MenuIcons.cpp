@@ -37,7 +37,7 @@ QFont badgeFont() {
     return Fonts::system(11, QFont::DemiBold);
 }
 
-QHash<QString, QImage>& imageCache() {
+QHash<QString, QImage>& tiles() {
     static QHash<QString, QImage> cache;
     return cache;
 }
@@ -126,7 +126,7 @@ QString MenuIcons::statusItemDescription(bool active) {
 
 QImage MenuIcons::menuImage(const QString& symbol, const QColor& color) {
     const QString key = symbol + QLatin1Char('|') + color.name(QColor::HexArgb);
-    auto& cache = imageCache();
+    auto& cache = tiles();
     if (const auto it = cache.constFind(key); it != cache.constEnd())
         return *it;
 
@@ -147,8 +147,8 @@ QImage MenuIcons::menuImage(const QString& symbol, const QColor& color) {
     return image;
 }
 
-int MenuIcons::menuImageCacheSize() {
-    return int(imageCache().size());
+const QHash<QString, QImage>& MenuIcons::imageCache() {
+    return tiles();
 }
 
 MenuIcons::Appearance MenuIcons::currentAppearance() {

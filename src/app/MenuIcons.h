@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
 #include <QIcon>
 #include <QImage>
 #include <QRect>
@@ -49,8 +50,9 @@ public:
     /// A 16 × 16 rounded square in `color` with the symbol in white at its centre. An unknown
     /// symbol gives the plain square. Built once per symbol and colour.
     static QImage menuImage(const QString& symbol, const QColor& color);
-    /// Number of distinct tiles built so far.
-    static int menuImageCacheSize();
+    /// The tiles built so far, by symbol + "|" + colour name; never emptied, so each distinct
+    /// tile is drawn once however often the menu is rebuilt.
+    static const QHash<QString, QImage>& imageCache();
 
     enum class Appearance { light, dark };
     /// Dark when the application palette's window colour is dark.

@@ -287,6 +287,14 @@ MenuRows StatusMenuController::buildMenu() {
         connected.withBadge(qsizetype(devices.size()));
         rows.push_back(std::move(connected));
     }
+    // A copy off or onto a device may hold the busy flag for hours, and the toast that says so
+    // cannot be clicked: the way out is here, even once the device has gone from the list.
+    if (const std::optional<QString> copy = services.deviceFlows.runningCopy()) {
+        DeviceFlowsService* deviceFlows = &services.deviceFlows;
+        rows.push_back(MenuRow::action(QStringLiteral("Cancel Copy"), QStringLiteral("xmark.circle"),
+                                       Palette::red(), [deviceFlows] { deviceFlows->cancelCopy(); })
+                           .withSubtitle(*copy));
+    }
 
     MenuRow blocked =
         MenuRow::tool(QStringLiteral("Blocked Hosts"), QStringLiteral("nosign"), Palette::red());

@@ -1,6 +1,7 @@
 #include "extension/HeldRuleset.h"
 
 #include "extension/SystemCommand.h"
+#include "network/control/SocketSend.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -18,19 +19,6 @@ extern char** environ;
 namespace quorvex {
 
 namespace {
-
-bool sendAll(int fd, const std::string& text) {
-    std::size_t sent = 0;
-    while (sent < text.size()) {
-        const ssize_t count = ::send(fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return false;
-        sent += static_cast<std::size_t>(count);
-    }
-    return true;
-}
 
 // Reads what the child says until its listing of the table ends (a "}" alone on a line), it
 // reports an error, or the time is up. True when the listing came.

@@ -170,6 +170,7 @@ public:
         return QtFuture::makeReadyFuture();
     }
     void cancelCopy() override { calls << "cancel copy"; }
+    std::optional<QString> runningCopy() const override { return std::nullopt; }
     QFuture<void> deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp&,
                                      const PhysicalDevice&) override {
         calls << "delete " + snapshot.name;

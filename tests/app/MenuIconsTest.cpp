@@ -60,13 +60,13 @@ TEST(MenuIconsTest, ATileIsARoundedSquareOfItsColourWithTheWhiteSymbolInTheMiddl
 }
 
 TEST(MenuIconsTest, TilesAreCachedBySymbolAndColour) {
-    const int before = MenuIcons::menuImageCacheSize();
+    const qsizetype before = MenuIcons::imageCache().size();
     const QImage red = MenuIcons::menuImage("nosign", Palette::red());
     const QImage again = MenuIcons::menuImage("nosign", Palette::red());
     const QImage gray = MenuIcons::menuImage("nosign", Palette::gray());
     EXPECT_EQ(red.cacheKey(), again.cacheKey());
     EXPECT_NE(red.cacheKey(), gray.cacheKey());
-    EXPECT_EQ(MenuIcons::menuImageCacheSize(), before + 2);
+    EXPECT_EQ(MenuIcons::imageCache().size(), before + 2);
 }
 
 TEST(MenuIconsTest, BadgesAreCapsulesAtLeastTwentyWideAndGrowWithTheirText) {

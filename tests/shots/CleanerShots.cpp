@@ -252,7 +252,7 @@ QImage review(Review part) {
     return sheet.grab().toImage();
 }
 
-QImage cleanerWindow(CleanerWindowShot shot) {
+QImage cleanerWindow(CleanerWindowShot shot, CleanupCategory::Kind page) {
     writeDeveloperFolder();
     test::FakeTrash trash;
     test::FakeClock clock;
@@ -275,8 +275,8 @@ QImage cleanerWindow(CleanerWindowShot shot) {
     case CleanerWindowShot::overview:
         picture = cleaner.window()->grab().toImage();
         break;
-    case CleanerWindowShot::derivedData:
-        cleaner.model().setSection(StorageCleanerModel::Section::category(Kind::derivedData));
+    case CleanerWindowShot::category:
+        cleaner.model().setSection(StorageCleanerModel::Section::category(page));
         QCoreApplication::processEvents();
         picture = cleaner.window()->grab().toImage();
         break;

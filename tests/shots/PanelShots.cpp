@@ -327,4 +327,14 @@ QImage panelCard(Card card) {
     return {};
 }
 
+QImage simulatorBarWithoutAccessibility() {
+    PanelViewWorld world(false);
+    world.booted = {kPhone};
+    SimulatorBar bar(*world.services);
+    bar.show();
+    bar.resize(kPanelWidth, bar.sizeHint().height());
+    QCoreApplication::processEvents();
+    return bar.grab().toImage();
+}
+
 } // namespace quorvex::shots

@@ -3,6 +3,7 @@
 #include "network/guide/SetupGuideView.h"
 #include "network/guide/SetupIllustrations.h"
 #include "network/model/NetworkTestWorld.h"
+#include "network/model/ProxyController.h"
 
 #include <QCoreApplication>
 
@@ -56,6 +57,13 @@ QImage setupGuideLive(GuideRun step) {
     world.begin();
     if (step == GuideRun::intro)
         return world.grab();
+    // What this system says before the run starts: the page of the first open step follows it.
+    if (step == GuideRun::programNotInstalled || step == GuideRun::daemonNotRunning) {
+        SetupStatus status;
+        status.obstacle = step == GuideRun::programNotInstalled ? SetupObstacle::ProgramNotInstalled
+                                                                : SetupObstacle::DaemonNotRunning;
+        world.setStatus(status);
+    }
     world.guide.primaryAction();
     switch (step) {
     case GuideRun::intro:
@@ -69,6 +77,14 @@ QImage setupGuideLive(GuideRun step) {
         break;
     case GuideRun::doneLive:
         world.setStatus({true, true, true});
+        break;
+    case GuideRun::programNotInstalled:
+        world.pending(ProxyController::notInstalledText("/usr/local"));
+        break;
+    case GuideRun::daemonNotRunning:
+        world.pending(
+            QStringLiteral("System extension request failed: The network extension is not running (no "
+                           "answer on /run/quorvex/extension.sock)."));
         break;
     case GuideRun::failed:
         world.pending(

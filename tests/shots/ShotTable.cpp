@@ -3,6 +3,7 @@
 namespace quorvex::shots {
 
 using Phase = SetupGuide::Phase;
+using Kind = CleanupCategory::Kind;
 
 const std::vector<Shot>& shotTable() {
     static const std::vector<Shot> table = {
@@ -51,6 +52,10 @@ const std::vector<Shot>& shotTable() {
 
         // The setup guide.
         {"guide/1-intro-live", "a live run's first page", [] { return setupGuideLive(GuideRun::intro); }},
+        {"guide/2-program-not-installed", "a run on a system where the program is not installed",
+         [] { return setupGuideLive(GuideRun::programNotInstalled); }},
+        {"guide/2-daemon-not-running", "a run while the extension daemon does not answer",
+         [] { return setupGuideLive(GuideRun::daemonNotRunning); }},
         {"guide/2-extension-waiting", "waiting for the extension's approval",
          [] { return setupGuideLive(GuideRun::extensionWaiting); }},
         {"guide/3-proxy-waiting", "extension allowed, waiting for the proxy",
@@ -102,7 +107,25 @@ const std::vector<Shot>& shotTable() {
         {"cleaner/window-overview", "the window over a real scan of a small developer folder",
          [] { return cleanerWindow(CleanerWindowShot::overview); }},
         {"cleaner/window-derived-data", "the window's derived-data page",
-         [] { return cleanerWindow(CleanerWindowShot::derivedData); }},
+         [] { return cleanerWindow(CleanerWindowShot::category, Kind::derivedData); }},
+        {"cleaner/window-simulators", "the window's simulators page",
+         [] { return cleanerWindow(CleanerWindowShot::category, Kind::simulators); }},
+        {"cleaner/window-runtimes", "the window's runtimes page",
+         [] { return cleanerWindow(CleanerWindowShot::category, Kind::runtimes); }},
+        {"cleaner/window-archives", "the window's archives page",
+         [] { return cleanerWindow(CleanerWindowShot::category, Kind::archives); }},
+        {"cleaner/window-device-support", "the window's device support page",
+         [] { return cleanerWindow(CleanerWindowShot::category, Kind::deviceSupport); }},
+        {"cleaner/window-xcodes", "the window's Xcode versions page",
+         [] { return cleanerWindow(CleanerWindowShot::category, Kind::xcodes); }},
+        {"cleaner/window-documentation", "the window's documentation page",
+         [] { return cleanerWindow(CleanerWindowShot::category, Kind::documentation); }},
+        {"cleaner/window-logs", "the window's logs page",
+         [] { return cleanerWindow(CleanerWindowShot::category, Kind::logs); }},
+        {"cleaner/window-package-caches", "the window's package caches page",
+         [] { return cleanerWindow(CleanerWindowShot::category, Kind::packageCaches); }},
+        {"cleaner/window-caches", "the window's caches page",
+         [] { return cleanerWindow(CleanerWindowShot::category, Kind::caches); }},
         {"cleaner/minimum-overview", "the window at its minimum size, 820 x 520, on the overview",
          [] { return cleanerKeys(CleanerKeys::minimumOverview); }},
         {"cleaner/minimum-simulators", "the window at its minimum size on the simulators page",
@@ -150,6 +173,35 @@ const std::vector<Shot>& shotTable() {
          [] { return panelCard(Card::appHeaderActionsFooter); }},
         {"panel/footer-device", "the footer under a connected device",
          [] { return panelCard(Card::footerDevice); }},
+
+        {"panel/bar-without-accessibility", "the simulator bar asking for access to window titles",
+         simulatorBarWithoutAccessibility},
+
+        // The connected-device windows.
+        {"devices/status-bar-preview-0-bars", "the status-bar preview at no bars, enlarged",
+         [] { return statusBarPreview(0); }},
+        {"devices/status-bar-preview-1-bars", "the preview at one bar", [] { return statusBarPreview(1); }},
+        {"devices/status-bar-preview-2-bars", "the preview at two bars", [] { return statusBarPreview(2); }},
+        {"devices/status-bar-preview-3-bars", "the preview at three bars",
+         [] { return statusBarPreview(3); }},
+        {"devices/status-bar-preview-4-bars", "the preview at four bars", [] { return statusBarPreview(4); }},
+        {"devices/status-bar-window", "the status bar window at four bars",
+         [] { return statusBarPreview(std::nullopt); }},
+        {"devices/push-window-no-secret-service", "the push window's key change with no Secret Service",
+         pushWindowWithoutSecretService, true},
+
+        // Motion on a fake clock, one row per moment after the change.
+        {"motion/roll-headline", "a headline total rolling up",
+         [] { return motionSheet(MotionSheet::rollHeadline); }},
+        {"motion/roll-carry", "a count rolling up over a carry",
+         [] { return motionSheet(MotionSheet::rollCarry); }},
+        {"motion/roll-down", "a size rolling down", [] { return motionSheet(MotionSheet::rollDown); }},
+        {"motion/symbol-replace", "a check box becoming a tick",
+         [] { return motionSheet(MotionSheet::symbolReplace); }},
+        {"motion/badge-scale-in", "a count badge scaling in",
+         [] { return motionSheet(MotionSheet::badgeScaleIn); }},
+        {"motion/intro-pill", "the setup guide's speed pill changing profile",
+         [] { return motionSheet(MotionSheet::introPill); }},
 
         // The side panel on a real X server, in order.
         {"panel-on-screen/1-host-without-simulator", "a host showing a simulator the inventory does not know",

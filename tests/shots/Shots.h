@@ -1,10 +1,12 @@
 #pragma once
 
 #include "network/model/SetupGuide.h"
+#include "storage/engine/CleanupCategory.h"
 
 #include <QImage>
 
 #include <functional>
+#include <optional>
 
 namespace quorvex::shots {
 
@@ -30,9 +32,27 @@ enum class Drawing { intro, settings, proxyAlert, doneVerified, doneWaiting };
 QImage drawing(Drawing drawing, double t);
 
 // The setup guide, in a live run and in the tour.
-enum class GuideRun { intro, extensionWaiting, proxyWaiting, doneStarting, doneLive, failed };
+enum class GuideRun {
+    intro,
+    programNotInstalled,
+    daemonNotRunning,
+    extensionWaiting,
+    proxyWaiting,
+    doneStarting,
+    doneLive,
+    failed
+};
 QImage setupGuideLive(GuideRun step);
 QImage setupGuideTour(SetupGuide::Phase page, bool approvalsGiven);
+
+// The connected-device windows: the status-bar preview's strip at 0 to 4 bars (nothing: the
+// whole window at 4), and the push window asked to change its key with no Secret Service.
+QImage statusBarPreview(std::optional<int> bars);
+QImage pushWindowWithoutSecretService();
+
+// Motion on a fake clock as contact sheets, one row per moment after the change.
+enum class MotionSheet { rollHeadline, rollCarry, rollDown, symbolReplace, badgeScaleIn, introPill };
+QImage motionSheet(MotionSheet which);
 
 // The storage cleaner.
 enum class CleanerPage { overview, manyItems, simulators, archivesFiltered, scanning, empty };
@@ -42,8 +62,9 @@ enum class HudState { measuring, deleting, done, failed, failedShaking };
 QImage cleanupHUD(HudState state);
 enum class Review { barEmpty, bar, sheet, sheetDelete, disclaimer };
 QImage review(Review part);
-enum class CleanerWindowShot { overview, derivedData, reviewSheet };
-QImage cleanerWindow(CleanerWindowShot shot);
+enum class CleanerWindowShot { overview, category, reviewSheet };
+/// The window over a real scan of a small developer folder; `page` is the category shown.
+QImage cleanerWindow(CleanerWindowShot shot, CleanupCategory::Kind page = CleanupCategory::Kind::derivedData);
 enum class CleanerKeys { minimumOverview, minimumSimulators, focusedCard, focusedChip, focusedRow };
 QImage cleanerKeys(CleanerKeys shot);
 
@@ -74,6 +95,8 @@ enum class Card {
     footerDevice,
 };
 QImage panelCard(Card card);
+/// The simulator bar when the window titles cannot be read: the link that asks for access.
+QImage simulatorBarWithoutAccessibility();
 
 /// The panel on a real X server beside a stand-in host window, as the program wires it, through
 /// five states in order: 1 a host showing a simulator the inventory does not know, 2 the phone

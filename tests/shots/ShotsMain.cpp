@@ -3,6 +3,7 @@
 // Usage: quorvex-shots <folder> [part of a name...]   |   quorvex-shots --list
 #include "shots/Shots.h"
 
+#include "support/PrivateSessionBus.h"
 #include "support/TestHome.h"
 
 #include <QApplication>
@@ -43,6 +44,11 @@ int main(int argc, char** argv) {
     const quorvex::test::TestHome home;
     if (!home.isReady())
         return 2;
+    // A session bus of its own with no Secret Service and no tray watcher, made before Qt first
+    // connects to one: the pictures do not depend on the desktop they are taken on.
+    const quorvex::test::PrivateSessionBus bus(quorvex::test::PrivateSessionBus::Secrets::none);
+    if (!bus.skipReason().empty())
+        std::cout << "on the desktop's session bus: " << bus.skipReason() << "\n";
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     const bool onX11 = QGuiApplication::platformName() == QLatin1String("xcb");

@@ -1,4 +1,4 @@
-// Saves what the X server shows as a PNG, for scripts/demo-shots.
+// Saves what the X server shows as a PNG, for the desktop scenes of scripts/shots.
 // Usage: quorvex-screen-grab <file.png> [x y width height]
 #include <QGuiApplication>
 #include <QPixmap>

@@ -43,6 +43,9 @@ public:
     /// killed and the busy flag freed once the flow has cleaned up (a restore first puts the
     /// app's data back) and reported.
     virtual void cancelCopy() = 0;
+    /// What the save, restore or download that runs copies, as the row that cancels it says it
+    /// ("Restoring “Launch” on Ana’s iPhone"); nothing while no copy runs that cancelCopy stops.
+    virtual std::optional<QString> runningCopy() const = 0;
     /// Confirms, then deletes the saved snapshot off the GUI thread. It takes no busy flag: only
     /// a snapshot being restored is refused. The future ends once the result was shown, at once
     /// when the user cancelled.

@@ -63,7 +63,8 @@ void DeviceFlows::showPushWindow(const PhysicalDevice& device) {
 }
 
 template <typename Result>
-QFuture<void> DeviceFlows::runLongTask(std::function<Result(ToolCancellation*)> work,
+QFuture<void> DeviceFlows::runLongTask(std::optional<QString> copy,
+                                       std::function<Result(ToolCancellation*)> work,
                                        std::function<void(Result)> done) {
     auto ended = std::make_shared<QPromise<void>>();
     ended->start();
@@ -75,10 +76,12 @@ QFuture<void> DeviceFlows::runLongTask(std::function<Result(ToolCancellation*)> 
     }
     auto cancellation = std::make_shared<ToolCancellation>();
     m_copy = cancellation;
+    m_copyDescription = std::move(copy);
     auto* watcher = new QFutureWatcher<Result>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, ended, done = std::move(done)] {
         watcher->deleteLater();
         m_copy.reset();
+        m_copyDescription.reset();
         // Cleared before the toast, so whoever reacts to the message may start the next task.
         Cleanup::shared().setWorking(false);
         done(watcher->result());
@@ -92,8 +95,12 @@ QFuture<void> DeviceFlows::runLongTask(std::function<Result(ToolCancellation*)> 
 }
 
 void DeviceFlows::cancelCopy() {
-    if (m_copy)
+    if (m_copy && m_copyDescription)
         m_copy->cancel();
+}
+
+std::optional<QString> DeviceFlows::runningCopy() const {
+    return m_copy ? m_copyDescription : std::nullopt;
 }
 
 void DeviceFlows::screenshot(const PhysicalDevice& device, bool copy) {
@@ -139,6 +146,7 @@ QFuture<void> DeviceFlows::saveSnapshotFlow(const PhysicalDevice& device, const 
         bool cancelled = false;
     };
     return runLongTask<Outcome>(
+        QStringLiteral("Saving a snapshot of %1 on %2").arg(app.name, device.name),
         [bundleID = app.id, device, name](ToolCancellation* cancellation) {
             Outcome outcome;
             try {
@@ -195,6 +203,7 @@ QFuture<void> DeviceFlows::restoreSnapshotFlow(const DeviceSnapshot& snapshot, c
                                                const PhysicalDevice& device) {
     using Result = DeviceSnapshotStore::RestoreResult;
     return runLongTask<Result>(
+        QStringLiteral("Restoring “%1” on %2").arg(snapshot.name, device.name),
         [snapshot, app, device](ToolCancellation* cancellation) {
             return DeviceSnapshotStore::restore(snapshot, app, device, cancellation);
         },
@@ -271,6 +280,7 @@ QFuture<void> DeviceFlows::downloadAppDataFlow(const PhysicalDevice& device, con
         bool cancelled = false;
     };
     return runLongTask<Outcome>(
+        QStringLiteral("Downloading %1’s data from %2").arg(app.name, device.name),
         [bundleID = app.id, deviceID = device.id, downloads, baseName](ToolCancellation* cancellation) {
             const auto folder =
                 DeviceSnapshotStore::downloadAppData(bundleID, deviceID, downloads, baseName, cancellation);
@@ -290,8 +300,9 @@ QFuture<void> DeviceFlows::downloadAppDataFlow(const PhysicalDevice& device, con
 
 QFuture<void> DeviceFlows::recoverInterruptedCopies() {
     using Recovery = DeviceSnapshotStore::Recovery;
+    // Putting back what a killed restore left must run to its end: nothing offers to cancel it.
     return runLongTask<Recovery>(
-        [](ToolCancellation*) { return DeviceSnapshotStore::recoverInterrupted(); },
+        std::nullopt, [](ToolCancellation*) { return DeviceSnapshotStore::recoverInterrupted(); },
         [](const Recovery& recovery) {
             const size_t kept = recovery.keptSnapshots.size() + recovery.keptFolders.size();
             if (kept == 0)

@@ -46,6 +46,7 @@ public:
     QFuture<void> restoreSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
                                       const PhysicalDevice& device) override;
     void cancelCopy() override;
+    std::optional<QString> runningCopy() const override;
     QFuture<void> deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
                                      const PhysicalDevice& device) override;
 
@@ -63,9 +64,10 @@ signals:
 
 private:
     /// Runs `work` on the pool under the busy flag with the cancellation of the copy; `done` reports
-    /// on the GUI thread.
+    /// on the GUI thread. `copy` says what it copies, for the row that cancels it; without it the
+    /// task cannot be cancelled by the user.
     template <typename Result>
-    QFuture<void> runLongTask(std::function<Result(ToolCancellation*)> work,
+    QFuture<void> runLongTask(std::optional<QString> copy, std::function<Result(ToolCancellation*)> work,
                               std::function<void(Result)> done);
 
     PhysicalDevices& m_inventory;
@@ -74,6 +76,7 @@ private:
     ApnsClient* m_client;
     std::unique_ptr<DevicePushWindow> m_pushWindow;
     std::shared_ptr<ToolCancellation> m_copy; // of the long task that runs
+    std::optional<QString> m_copyDescription; // while a copy the user may cancel runs
 };
 
 } // namespace quorvex

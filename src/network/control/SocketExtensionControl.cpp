@@ -1,6 +1,7 @@
 #include "network/control/SocketExtensionControl.h"
 
 #include "network/control/ControlProtocol.h"
+#include "network/control/SocketSend.h"
 
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -29,19 +30,6 @@ public:
 private:
     int m_fd;
 };
-
-bool sendAll(int fd, const std::string& bytes) {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t count = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return false;
-        sent += static_cast<std::size_t>(count);
-    }
-    return true;
-}
 
 bool receiveAll(int fd, char* data, std::size_t size) {
     std::size_t received = 0;

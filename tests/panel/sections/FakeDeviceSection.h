@@ -121,6 +121,7 @@ public:
         return running();
     }
     void cancelCopy() override { calls << "cancel copy"; }
+    std::optional<QString> runningCopy() const override { return std::nullopt; }
     QFuture<void> deleteSnapshotFlow(const DeviceSnapshot& snapshot, const DeviceApp& app,
                                      const PhysicalDevice& device) override {
         calls << "delete " + snapshot.name + " " + app.id + " " + device.id;

@@ -27,7 +27,6 @@
 #include "support/XvfbServer.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -58,16 +57,6 @@ using test::DemoWorld;
 using test::x11;
 
 const QString kHostTitle = QStringLiteral("iPhone 15 Pro \u2013 iOS 17.2");
-
-void shoot(const QString& name) {
-    const QString folder = qEnvironmentVariable("QUORVEX_SHOTS_DIR");
-    if (folder.isEmpty() || !x11().desktop)
-        return;
-    QDir().mkpath(folder);
-    QTest::qWait(400); // let every client repaint what moved
-    x11().desktop->sync();
-    x11().desktop->grab().save(folder + "/" + name + ".png");
-}
 
 // The program's own wiring of hub and drop handler (as the menu-bar frame builds it), on the
 // test's X server, with the demo world's simulators behind the fake xcrun.
@@ -193,7 +182,6 @@ TEST_F(PanelDropOnX11, AnAppInstallsAPushFileIsSentAndALinkOpensOnTheHostsSimula
             return view() && hub->panel().simulator() && hub->panel().simulator()->udid == DemoWorld::kPhone;
         },
         10000));
-    shoot("drop-1-beside-host");
 
     const fs::path drops = fs::path(folder.path().toStdString()) / "drops";
     const fs::path bundle = drops / "Dropped.app";
@@ -234,7 +222,6 @@ TEST_F(PanelDropOnX11, AnAppInstallsAPushFileIsSentAndALinkOpensOnTheHostsSimula
     dropOnPanel({QUrl::fromLocalFile(QString::fromStdString(bundle.string()))});
     EXPECT_TRUE(called({"simctl", "launch", phone, "com.example.dropped"}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return drop->pendingTasks() == 0; }, 10000));
-    shoot("drop-2-after-drops");
 
     xcb_destroy_window(x11().desktop->connection(), host);
     x11().desktop->sync();
@@ -252,7 +239,7 @@ void pointer(uint8_t type, int x, int y, uint8_t button = 0) {
 // starts a drag with the pointer held down, the pointer travels onto the panel, lingers and is
 // released there. What the panel receives is whatever the window system delivers. Returns the
 // drag's outcome; `hovered` tells whether the drop highlight showed on the way.
-Qt::DropAction dragOnto(QWidget& target, const QByteArray& uriList, bool& hovered, const QString& shot = {}) {
+Qt::DropAction dragOnto(QWidget& target, const QByteArray& uriList, bool& hovered) {
     QWidget source;
     source.setWindowTitle(QStringLiteral("Files"));
     const QRect screen = target.screen()->geometry();
@@ -286,8 +273,6 @@ Qt::DropAction dragOnto(QWidget& target, const QByteArray& uriList, bool& hovere
             pointer(XCB_MOTION_NOTIFY, path[next].x(), path[next].y());
             if (next > 20) {
                 hovered = hovered || qobject_cast<DeviceHubPanelView*>(&target)->isDropTargeted();
-                if (next == path.size() - 1 && !shot.isEmpty())
-                    shoot(shot);
             }
             ++next;
         } else {
@@ -331,21 +316,17 @@ TEST_F(PanelDropOnX11, RealDragsFromAnotherWindowInstallPushAndOpen) {
         const char* what;
         QUrl dragged;
         std::vector<std::string> expected;
-        const char* shot; // a picture while it hovers, or none
     };
     const Case cases[] = {
         {"link",
          QUrl(QStringLiteral("https://example.com/orders?id=9")),
-         {"simctl", "openurl", phone, "https://example.com/orders?id=9"},
-         "drag-hovering-real"},
+         {"simctl", "openurl", phone, "https://example.com/orders?id=9"}},
         {"app bundle",
          QUrl::fromLocalFile(QString::fromStdString(bundle.string())),
-         {"simctl", "install", phone, bundle.string()},
-         nullptr},
+         {"simctl", "install", phone, bundle.string()}},
         {"push payload",
          QUrl::fromLocalFile(QString::fromStdString(push.string())),
-         {"simctl", "push", phone, "com.example.weather", "*"},
-         nullptr},
+         {"simctl", "push", phone, "com.example.weather", "*"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -353,9 +334,7 @@ TEST_F(PanelDropOnX11, RealDragsFromAnotherWindowInstallPushAndOpen) {
         DeviceHubPanelView* target = view();
         ASSERT_TRUE(target);
         bool hovered = false;
-        EXPECT_EQ(dragOnto(*target, c.dragged.toEncoded() + "\r\n", hovered,
-                           c.shot ? QString::fromLatin1(c.shot) : QString()),
-                  Qt::CopyAction);
+        EXPECT_EQ(dragOnto(*target, c.dragged.toEncoded() + "\r\n", hovered), Qt::CopyAction);
         EXPECT_TRUE(hovered) << "the drop highlight showed while the drag hovered";
         EXPECT_FALSE(target->isDropTargeted()) << "and went away with the drop";
         EXPECT_TRUE(called(c.expected)) << logText();

@@ -25,7 +25,6 @@
 #include "support/XvfbServer.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -50,17 +49,6 @@ namespace {
 using test::x11;
 
 const QString kHostTitle = QStringLiteral("iPhone 15 Pro Max – iOS 17.2");
-
-// Saves the screen when QUORVEX_SHOTS_DIR names a folder (for looking at, never compared).
-void shoot(test::X11Desktop& desktop, const QString& name) {
-    const QString folder = qEnvironmentVariable("QUORVEX_SHOTS_DIR");
-    if (folder.isEmpty())
-        return;
-    QDir().mkpath(folder);
-    QTest::qWait(400); // let every client repaint what moved
-    desktop.sync();
-    desktop.grab().save(folder + "/" + name + ".png");
-}
 
 TEST(X11WindowSystemTest, WithoutAWindowManagerFocusAndTheRootsChildrenTellTheStory) {
     test::XvfbServer xvfb;
@@ -282,13 +270,11 @@ TEST_F(PanelOnX11, ThePanelFollowsTheHostAndTheShortcutsWorkOnlyWhileItIsInFront
         << "as wide in points as on an unscaled desktop";
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return panel->simulator() && panel->simulator()->udid == "U1"; }, 5000));
-    shoot(desktop, x11().managed ? "1-beside-host-openbox" : "1-beside-host");
 
     // The host moves: the panel follows, on events, well before the safety poll.
     desktop.move(host, 260, 60);
     const QRect moved = desktop.geometry(host);
     ASSERT_TRUE(QTest::qWaitFor([&] { return isBeside(panelGeometry(), moved); }, 1900));
-    shoot(desktop, x11().managed ? "2-followed-openbox" : "2-followed");
 
     desktop.type({XK_Control_L, XK_Alt_L, XK_s});
     ASSERT_TRUE(QTest::qWaitFor([&] { return shots.size() == 1; }, 5000));
@@ -301,13 +287,11 @@ TEST_F(PanelOnX11, ThePanelFollowsTheHostAndTheShortcutsWorkOnlyWhileItIsInFront
     desktop.type({XK_Control_L, XK_Alt_L, XK_s});
     QTest::qWait(300);
     EXPECT_EQ(shots.size(), 2u);
-    shoot(desktop, x11().managed ? "3-other-app-openbox" : "3-other-app");
 
     // Back to the host, then the panel turned off: it slides under the host and is gone.
     ASSERT_TRUE(activateUntil(host, [&] { return tracker->isFrontmost(); }));
     panel->setEnabled(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !sideWindow->isVisible() && !panel->isSliding(); }, 5000));
-    shoot(desktop, x11().managed ? "4-panel-off-openbox" : "4-panel-off");
     xcb_destroy_window(desktop.connection(), host);
     xcb_destroy_window(desktop.connection(), editor);
     desktop.sync();
