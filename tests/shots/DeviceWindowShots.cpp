@@ -40,11 +40,14 @@ QImage statusBarPreview(std::optional<int> bars) {
 
 QImage pushWindowWithoutSecretService() {
     // A key imported earlier, when a keyring still ran; the session bus of quorvex-shots has none.
-    sharedDefaults().setValue(Apns::kCredentialsKey,
-                              Apns::Credentials{"ABCDE12345", "TEAM123456", "AuthKey_ABCDE12345.p8"}.encode());
+    sharedDefaults().setValue(
+        Apns::kCredentialsKey,
+        Apns::Credentials{"ABCDE12345", "TEAM123456", "AuthKey_ABCDE12345.p8"}.encode());
     ApnsClient client;
     DevicePushWindow push(client, [](const QString&) {
-        return QtConcurrent::run([] { return std::vector<DeviceApp>{{"com.demo.orders", "Orders", {}, {}}}; });
+        return QtConcurrent::run([] {
+            return std::vector<DeviceApp>{{"com.demo.orders", "Orders", {}, {}}};
+        });
     });
     push.move(200, 120);
     push.show(PhysicalDevice{"D1", "Ana’s iPhone", {}, {}, {}});

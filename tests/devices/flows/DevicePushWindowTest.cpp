@@ -369,8 +369,9 @@ TEST_F(DevicePushKeyboardTest, TabReachesEveryControlInReadingOrderAndFocusShows
         EXPECT_TRUE(test::focusIsVisible(stop)) << stop->objectName().toStdString();
 }
 
-// A focused button answers for itself; a field or a picker hands Return to "Send Push"; the
-// payload editor keeps Return for its lines; Escape does nothing in this window.
+// A focused button answers for itself; a field, a picker or an environment segment (a choice,
+// taken with Space or the arrows) hands Return to "Send Push"; the payload editor keeps Return for
+// its lines; Escape does nothing in this window.
 TEST_F(DevicePushKeyboardTest, KeysDoWhatTheFocusedControlSays) {
     enum class Effect { send, nothing, import, remove, production, help };
     struct Case {
@@ -383,7 +384,7 @@ TEST_F(DevicePushKeyboardTest, KeysDoWhatTheFocusedControlSays) {
         {"sendButton", Qt::Key_Return, Effect::send},       {"sendButton", Qt::Key_Space, Effect::send},
         {"payloadEditor", Qt::Key_Return, Effect::nothing}, {"tokenField", Qt::Key_Escape, Effect::nothing},
         {"keyButton", Qt::Key_Return, Effect::import},      {"keyButton", Qt::Key_Space, Effect::import},
-        {"production", Qt::Key_Return, Effect::production}, {"production", Qt::Key_Space, Effect::production},
+        {"production", Qt::Key_Return, Effect::send},       {"production", Qt::Key_Space, Effect::production},
         {"development", Qt::Key_Right, Effect::production}, {"tokenHelp", Qt::Key_Return, Effect::help},
         {"tokenHelp", Qt::Key_Space, Effect::help},         {"removeKey", Qt::Key_Return, Effect::remove},
     };

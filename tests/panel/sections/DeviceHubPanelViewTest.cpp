@@ -227,6 +227,8 @@ TEST_F(PanelViewFixture, CardsActOnTheAppAsTheInventoryHasItNow) {
         QSignalSpy done(&permissions, &Permissions::applyFinished);
         auto* button = view->findChild<QAbstractButton*>("grant.camera");
         ASSERT_NE(button, nullptr);
+        // The card is off while its previous grant ends; a click on it then would do nothing.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return button->isEnabled(); }, 5000));
         button->click();
         ASSERT_TRUE(done.wait(5000));
         granted.sort();
