@@ -4,6 +4,7 @@
 #include "storage/engine/SpaceSaved.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
+#include "ui/RollingText.h"
 #include "ui/Symbols.h"
 
 #include <QFontMetricsF>
@@ -53,11 +54,18 @@ QFont figureFont() {
     return font;
 }
 
+const Motion kSpring = Motion::spring(0.5, 0.85);
+
 } // namespace
 
-SpaceSavedBadge::SpaceSavedBadge(SpaceSaved& saved, QWidget* parent)
+SpaceSavedBadge::SpaceSavedBadge(SpaceSaved& saved, Animator& animator, QWidget* parent)
     : QWidget(parent)
-    , m_saved(saved) {
+    , m_saved(saved)
+    , m_figure(std::make_unique<RollingText>(animator, figure())) {
+    connect(m_figure.get(), &RollingText::changed, this, [this] {
+        updateGeometry();
+        update();
+    });
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setToolTip(QStringLiteral("Everything Quorvex has cleaned up, including items moved to the Trash."));
     connect(&m_saved, &SpaceSaved::totalChanged, this, &SpaceSavedBadge::follow);
@@ -68,7 +76,11 @@ QString SpaceSavedBadge::figure() const {
     return sizeText(m_saved.total());
 }
 
+SpaceSavedBadge::~SpaceSavedBadge() = default;
+
+// A new total rolls in on the badge's spring, counting up; a hidden badge takes it at once.
 void SpaceSavedBadge::follow() {
+    m_figure->setText(figure(), isVisible() ? kSpring : Motion::none());
     setVisible(m_saved.total() >= 1);
     updateGeometry();
     update();
@@ -78,8 +90,7 @@ QSize SpaceSavedBadge::sizeHint() const {
     const QFontMetricsF broom(broomFont());
     const QFontMetricsF figureMetrics(figureFont());
     const QFontMetricsF caption(Fonts::caption());
-    const qreal textWidth =
-        std::max(figureMetrics.horizontalAdvance(figure()), caption.horizontalAdvance(kCaption));
+    const qreal textWidth = std::max(m_figure->width(figureFont()), caption.horizontalAdvance(kCaption));
     const qreal width = broomWidth() + kSpacing + textWidth + 2 * kPaddingX;
     const qreal height =
         std::max(broom.height(), figureMetrics.height() + 1 + caption.height()) + 2 * kPaddingY;
@@ -113,8 +124,8 @@ void SpaceSavedBadge::paintEvent(QPaintEvent*) {
     const QColor primary = palette().color(QPalette::WindowText);
     painter.setPen(primary);
     painter.setFont(figureFont());
-    painter.drawText(QRectF(x, top, width() - x, figureMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                     figure());
+    m_figure->paint(painter, QRectF(x, top, width() - x, figureMetrics.height()),
+                    Qt::AlignLeft | Qt::AlignVCenter);
     painter.setPen(secondaryText(primary));
     painter.setFont(Fonts::caption());
     painter.drawText(QRectF(x, top + figureMetrics.height() + 1, width() - x, caption.height()),
