@@ -34,11 +34,13 @@ QPointF onCircle(QPointF centre, double radius, double angle) {
     return {centre.x() + radius * std::sin(angle), centre.y() - radius * std::cos(angle)};
 }
 
-// Adds the arc from angle `from` to `to` at `radius` as short lines.
+// Adds the arc from angle `from` to `to` at `radius`, joined to the path by a line. A true arc,
+// not short lines: the round pen that rounds the corners would otherwise put a round join at
+// every step, which made each frame of a moving chart cost several times its fill.
 void addArc(QPainterPath& path, QPointF centre, double radius, double from, double to) {
-    const int steps = std::max(2, static_cast<int>(std::ceil(std::abs(to - from) / (kTwoPi / 180))));
-    for (int step = 0; step <= steps; ++step)
-        path.lineTo(onCircle(centre, radius, from + (to - from) * step / steps));
+    constexpr double kDegrees = 180 / std::numbers::pi;
+    const QRectF circle(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
+    path.arcTo(circle, 90 - from * kDegrees, -(to - from) * kDegrees);
 }
 
 // A ring sector between two angles, its edges moved in by `inset` points and its corners rounded

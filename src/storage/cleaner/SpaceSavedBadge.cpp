@@ -63,7 +63,9 @@ SpaceSavedBadge::SpaceSavedBadge(SpaceSaved& saved, Animator& animator, QWidget*
     , m_saved(saved)
     , m_figure(std::make_unique<RollingText>(animator, figure())) {
     connect(m_figure.get(), &RollingText::changed, this, [this] {
-        updateGeometry();
+        // The layout hears of the width when a roll starts and ends, not on every frame.
+        if (!m_figure->isRunning() || m_figure->progress() == 0)
+            updateGeometry();
         update();
     });
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -90,7 +92,10 @@ QSize SpaceSavedBadge::sizeHint() const {
     const QFontMetricsF broom(broomFont());
     const QFontMetricsF figureMetrics(figureFont());
     const QFontMetricsF caption(Fonts::caption());
-    const qreal textWidth = std::max(m_figure->width(figureFont()), caption.horizontalAdvance(kCaption));
+    // While a roll runs, room for the wider of the two figures.
+    const TextRoll& roll = m_figure->roll();
+    const qreal figureWidth = std::max(roll.width(0, figureFont()), roll.width(1, figureFont()));
+    const qreal textWidth = std::max(figureWidth, caption.horizontalAdvance(kCaption));
     const qreal width = broomWidth() + kSpacing + textWidth + 2 * kPaddingX;
     const qreal height =
         std::max(broom.height(), figureMetrics.height() + 1 + caption.height()) + 2 * kPaddingY;
