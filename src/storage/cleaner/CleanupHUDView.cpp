@@ -320,9 +320,12 @@ void CleanupHUDView::refresh() {
         m_markStart = m_clock.now();
         m_markBlend->setValue(0);
         m_markBlend->animateTo(1, motion);
-        m_ring->setValue(fraction);
-        m_percent->setText(percent, Motion::none());
-    } else if (fraction != m_ring->target()) {
+        // A ring on its way out keeps its percentage; only a ring coming in takes a new one.
+        if (mark == CleanupHUDPresenter::Mark::ring) {
+            m_ring->setValue(fraction);
+            m_percent->setText(percent, Motion::none());
+        }
+    } else if (mark == CleanupHUDPresenter::Mark::ring && fraction != m_ring->target()) {
         const auto direction =
             fraction < m_ring->target() ? TextRoll::Direction::Down : TextRoll::Direction::Up;
         m_ring->animateTo(fraction, ringMotion);

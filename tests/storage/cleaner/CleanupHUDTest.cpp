@@ -207,6 +207,19 @@ TEST_F(CleanupHUDTest, AReportFadesTheNewMarkInAlongTheUpdateSpring) {
     EXPECT_DOUBLE_EQ(view()->markBlend(), 1.0);
 }
 
+// A finished run's mark fades in over the ring, which keeps what it showed (its arc and its
+// percentage) while it fades out.
+TEST_F(CleanupHUDTest, TheRingFadesOutShowingItsLastPercentage) {
+    const auto run = deletingRun();
+    hud.update(run, std::nullopt, Phase::deleting(4'300'000, 10'000'000));
+    clock.advance(2.0);
+    const QRect mark(view()->width() / 2 - 54, 36, 108, 100);
+    const QImage ring = view()->grab(mark).toImage();
+    hud.update(run, "Cleaned up", Phase::success("ok"));
+    EXPECT_DOUBLE_EQ(view()->markBlend(), 0.0);
+    EXPECT_EQ(view()->grab(mark).toImage(), ring);
+}
+
 // The ring and its percentage ease out over 0.3 s to each new fraction; the percentage's digits
 // roll while the ring moves.
 TEST_F(CleanupHUDTest, TheRingEasesOutToEachNewFraction) {
