@@ -3,6 +3,12 @@
 // Usage: quorvex-motion-frames <output folder>     (scripts/motion-frames runs it)
 
 #include "illustrations/IntroIllustration.h"
+#include "storage/cleaner/CleanerMotion.h"
+#include "storage/cleaner/CleanerWorld.h"
+#include "storage/cleaner/CleanupHUD.h"
+#include "storage/cleaner/CleanupHUDView.h"
+#include "storage/cleaner/OverviewDetail.h"
+#include "storage/cleaner/SelectionBar.h"
 #include "support/FakeClock.h"
 #include "ui/AnimatedValue.h"
 #include "ui/Animator.h"
@@ -152,6 +158,72 @@ int main(int argc, char** argv) {
                               return image;
                           }),
                       folder, QStringLiteral("badge-scale-in"));
+    }
+
+    // The cleaner's overview: a rescan finds more derived data; the headline, the donut's slices
+    // and its centre figure move together on the content spring.
+    {
+        using Kind = quorvex::CleanupCategory::Kind;
+        using World = quorvex::test::CleanerWorld;
+        World world;
+        quorvex::CleanerMotion::install(world.model, clock).animator().setReduceMotion(false);
+        world.load(Kind::derivedData, {World::item("DerivedData", 8'000'000'000)});
+        world.load(Kind::simulators, {World::item("iPhone 15", 6'000'000'000)});
+        world.load(Kind::caches, {World::item("Caches", 2'000'000'000)});
+        quorvex::OverviewDetail overview(world.model, world.spaceSaved);
+        overview.resize(720, 640);
+        overview.show();
+        const QRect top(0, 0, 720, 330);
+        saved &=
+            save(sheet(
+                     clock, top.size(),
+                     [&] { world.load(Kind::derivedData, {World::item("DerivedData", 19'000'000'000)}); },
+                     [&] { return overview.grab(top).toImage().scaled(top.size()); }),
+                 folder, QStringLiteral("cleaner-overview-rescan"));
+
+        // The selection bar: a first item, then a second (the spring keyed on the count).
+        quorvex::SelectionBar bar(world.model, {});
+        bar.resize(520, 64);
+        bar.show();
+        world.model.toggle(World::item("Caches", 0));
+        clock.advance(2);
+        saved &= save(sheet(
+                          clock, bar.size(), [&] { world.model.toggle(World::item("iPhone 15", 0)); },
+                          [&] { return grabbed(bar); }),
+                      folder, QStringLiteral("cleaner-selection-bar"));
+    }
+
+    // The progress panel: the spinner, a report that brings the ring (the mark fades over, the
+    // detail line rolls), the next report (the ring eases on), and "Done" (the button's fade).
+    {
+        quorvex::CleanupHUD hud(clock);
+        const auto run = hud.show(QStringLiteral("Moving to Trash"));
+        auto* view = hud.panel()->findChild<quorvex::CleanupHUDView*>();
+        view->animator().setReduceMotion(false);
+        const auto panel = [&] { return hud.panel()->grab().toImage().scaled(hud.panel()->size()); };
+        saved &= save(sheet(
+                          clock, hud.panel()->size(), [] {}, panel),
+                      folder, QStringLiteral("hud-spinner"));
+        using Phase = quorvex::CleanupProgress::Phase;
+        saved &= save(
+            sheet(
+                clock, hud.panel()->size(),
+                [&] { hud.update(run, std::nullopt, Phase::deleting(1'200'000'000, 9'800'000'000)); }, panel),
+            folder, QStringLiteral("hud-ring-arrives"));
+        clock.advance(2);
+        saved &= save(
+            sheet(
+                clock, hud.panel()->size(),
+                [&] { hud.update(run, std::nullopt, Phase::deleting(4'300'000'000, 9'800'000'000)); }, panel),
+            folder, QStringLiteral("hud-ring-moves"));
+        clock.advance(2);
+        saved &= save(
+            sheet(
+                clock, hud.panel()->size(),
+                [&] { hud.update(run, QStringLiteral("Moved to Trash"), Phase::success("Freed 9.8 GB.")); },
+                panel),
+            folder, QStringLiteral("hud-done"));
+        hud.hide();
     }
 
     // The setup guide's intro: the speed pill changing from Wi-Fi to 5G 2.2 s into the loop.
