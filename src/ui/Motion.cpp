@@ -66,6 +66,10 @@ double Motion::eased(double fraction) const {
 double Motion::progress(double elapsed) const {
     if (std::isnan(elapsed))
         return 0;
+    // Compared with the whole length first: after a delay, elapsed − delay may round to just
+    // short of the curve's length at the very time the motion ends.
+    if (m_kind != Kind::None && elapsed >= duration())
+        return 1;
     const double since = elapsed - m_delay;
     switch (m_kind) {
     case Kind::None:

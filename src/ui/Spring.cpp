@@ -149,15 +149,4 @@ double Spring::progress(double fraction) const {
     return value(fraction * m_settling);
 }
 
-SpringAnimation::SpringAnimation(const Spring& spring, QObject* parent)
-    : QVariantAnimation(parent)
-    , m_spring(spring) {
-    setDuration(static_cast<int>(std::lround(m_spring.settlingDuration() * 1000)));
-    setEasingCurve(QEasingCurve::Linear);
-}
-
-QVariant SpringAnimation::interpolated(const QVariant& from, const QVariant& to, qreal progress) const {
-    return QVariantAnimation::interpolated(from, to, m_spring.progress(progress));
-}
-
 } // namespace quorvex

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QVariantAnimation>
-
 namespace quorvex {
 
 /// A damped spring, described the way the views specify their animations: the response (seconds
@@ -59,25 +57,6 @@ private:
     double m_damping;
     double m_omega = 0;
     double m_settling = 0;
-};
-
-/// A QVariantAnimation that runs linearly over the spring's settling duration and maps each step
-/// through the spring, so a start/end value pair (numbers, points, rects, colours) moves the way
-/// the spring does. It runs on Qt's wall-clock animation timer; views that must be read at given
-/// times on the injected Clock use Animator and AnimatedValue instead.
-class SpringAnimation final : public QVariantAnimation {
-    Q_OBJECT
-
-public:
-    explicit SpringAnimation(const Spring& spring, QObject* parent = nullptr);
-
-    const Spring& spring() const { return m_spring; }
-
-protected:
-    QVariant interpolated(const QVariant& from, const QVariant& to, qreal progress) const override;
-
-private:
-    Spring m_spring;
 };
 
 } // namespace quorvex

@@ -2,6 +2,7 @@
 
 #include "storage/cleaner/CategoryDetail.h"
 #include "storage/cleaner/ChipButton.h"
+#include "storage/cleaner/CleanerMotion.h"
 #include "storage/cleaner/CleanerWorld.h"
 #include "storage/cleaner/CleanupHUD.h"
 #include "storage/cleaner/ConfirmationSheet.h"
@@ -187,7 +188,7 @@ QImage cleanerBadgesAndChips() {
     chips->addWidget(new ChipButton(QStringLiteral("All"), &sheet));
     chips->addStretch(1);
     rows->addLayout(chips);
-    rows->addWidget(new SpaceSavedBadge(world.spaceSaved, &sheet));
+    rows->addWidget(new SpaceSavedBadge(world.spaceSaved, CleanerMotion::of(world.model).animator(), &sheet));
     sheet.resize(560, 200);
     return shown(sheet);
 }

@@ -1,6 +1,12 @@
 #include "shots/Shots.h"
 
 #include "illustrations/IntroIllustration.h"
+#include "storage/cleaner/CleanerMotion.h"
+#include "storage/cleaner/CleanerWorld.h"
+#include "storage/cleaner/CleanupHUD.h"
+#include "storage/cleaner/CleanupHUDView.h"
+#include "storage/cleaner/OverviewDetail.h"
+#include "storage/cleaner/SelectionBar.h"
 #include "support/FakeClock.h"
 #include "ui/AnimatedValue.h"
 #include "ui/Animator.h"
@@ -71,6 +77,66 @@ QImage roll(FakeClock& clock, Animator& animator, const QString& from, const QSt
         clock, label.size(), [&] { label.setText(to); }, [&] { return grabbed(label); });
 }
 
+using Kind = CleanupCategory::Kind;
+using World = test::CleanerWorld;
+
+// The cleaner's overview: a rescan finds more derived data; the headline, the donut's slices and
+// its centre figure move together on the content spring.
+QImage cleanerRescan(FakeClock& clock) {
+    World world;
+    CleanerMotion::install(world.model, clock).animator().setReduceMotion(false);
+    world.load(Kind::derivedData, {World::item("DerivedData", 8'000'000'000)});
+    world.load(Kind::simulators, {World::item("iPhone 15", 6'000'000'000)});
+    world.load(Kind::caches, {World::item("Caches", 2'000'000'000)});
+    OverviewDetail overview(world.model, world.spaceSaved);
+    overview.resize(720, 640);
+    overview.show();
+    const QRect top(0, 0, 720, 330);
+    return sheet(
+        clock, top.size(),
+        [&] { world.load(Kind::derivedData, {World::item("DerivedData", 19'000'000'000)}); },
+        [&] { return overview.grab(top).toImage().scaled(top.size()); });
+}
+
+// The selection bar: a first item, then a second (the spring keyed on the count).
+QImage cleanerSelectionBar(FakeClock& clock) {
+    World world;
+    CleanerMotion::install(world.model, clock).animator().setReduceMotion(false);
+    world.load(Kind::simulators, {World::item("iPhone 15", 6'000'000'000)});
+    world.load(Kind::caches, {World::item("Caches", 2'000'000'000)});
+    SelectionBar bar(world.model, {});
+    bar.resize(520, 64);
+    bar.show();
+    world.model.toggle(World::item("Caches", 0));
+    clock.advance(2);
+    return sheet(
+        clock, bar.size(), [&] { world.model.toggle(World::item("iPhone 15", 0)); },
+        [&] { return grabbed(bar); });
+}
+
+// The progress panel, brought to `step` (0 the spinner, 1 the first report, 2 the next, 3 done)
+// with the earlier steps at rest, and that step's change drawn moment by moment.
+QImage hud(FakeClock& clock, int step) {
+    using Phase = CleanupProgress::Phase;
+    CleanupHUD hud(clock);
+    const auto run = hud.show(QStringLiteral("Moving to Trash"));
+    hud.panel()->findChild<CleanupHUDView*>()->animator().setReduceMotion(false);
+    const std::function<void()> steps[] = {
+        [] {},
+        [&] { hud.update(run, std::nullopt, Phase::deleting(1'200'000'000, 9'800'000'000)); },
+        [&] { hud.update(run, std::nullopt, Phase::deleting(4'300'000'000, 9'800'000'000)); },
+        [&] { hud.update(run, QStringLiteral("Moved to Trash"), Phase::success("Freed 9.8 GB.")); },
+    };
+    for (int i = 1; i < step; ++i) {
+        steps[i]();
+        clock.advance(2);
+    }
+    QImage out = sheet(clock, hud.panel()->size(), steps[step],
+                       [&] { return hud.panel()->grab().toImage().scaled(hud.panel()->size()); });
+    hud.hide();
+    return out;
+}
+
 } // namespace
 
 QImage motionSheet(MotionSheet which) {
@@ -138,6 +204,18 @@ QImage motionSheet(MotionSheet which) {
             clock, QSize(170, 40), [] {},
             [&] { return intro.grab(QRect(0, 205, 170, 40)).toImage().scaled(170, 40); });
     }
+    case MotionSheet::cleanerRescan:
+        return cleanerRescan(clock);
+    case MotionSheet::cleanerSelectionBar:
+        return cleanerSelectionBar(clock);
+    case MotionSheet::hudSpinner:
+        return hud(clock, 0);
+    case MotionSheet::hudRingArrives:
+        return hud(clock, 1);
+    case MotionSheet::hudRingMoves:
+        return hud(clock, 2);
+    case MotionSheet::hudDone:
+        return hud(clock, 3);
     }
     return {};
 }

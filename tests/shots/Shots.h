@@ -51,7 +51,20 @@ QImage statusBarPreview(std::optional<int> bars);
 QImage pushWindowWithoutSecretService();
 
 // Motion on a fake clock as contact sheets, one row per moment after the change.
-enum class MotionSheet { rollHeadline, rollCarry, rollDown, symbolReplace, badgeScaleIn, introPill };
+enum class MotionSheet {
+    rollHeadline,
+    rollCarry,
+    rollDown,
+    symbolReplace,
+    badgeScaleIn,
+    introPill,
+    cleanerRescan,
+    cleanerSelectionBar,
+    hudSpinner,
+    hudRingArrives,
+    hudRingMoves,
+    hudDone
+};
 QImage motionSheet(MotionSheet which);
 
 // The storage cleaner.

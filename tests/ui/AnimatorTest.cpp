@@ -106,6 +106,18 @@ TEST_F(AnimatorTest, FrameValuesAtGivenTimesFollowEachMotionAndEndExactlyOnTheTa
     EXPECT_GT(peak, 1.1);
 }
 
+// A delayed motion is over at its duration: 1.15 − 0.35 rounds to just below 0.8, which once
+// left a delayed curve a hair short of its end at the time it should stand on it.
+TEST(MotionTest, ADelayedMotionStandsOnItsEndAtItsDuration) {
+    const Motion motions[] = {Motion::easeOut(0.8).delayed(0.35), Motion::linear(0.5).delayed(0.3),
+                              Motion::easeInOut(0.7).delayed(0.1), Motion::spring(0.5, 0.55).delayed(0.25)};
+    for (const Motion& motion : motions) {
+        SCOPED_TRACE(motion.duration());
+        EXPECT_EQ(motion.progress(motion.duration()), 1.0);
+        EXPECT_LT(motion.progress(motion.delay() + 0.01), 1.0);
+    }
+}
+
 TEST_F(AnimatorTest, NoTimerRunsAtRestAndAFinishedAnimationStopsIt) {
     AnimatedValue total(animator, 5);
     AnimatedValue slice(animator, 0);

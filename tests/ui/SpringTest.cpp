@@ -185,33 +185,3 @@ TEST(SpringTest, ProgressMapsTheLinearFractionOntoTheSpringAndEndsExactlyOnOne) 
     for (const Case& c : cases)
         EXPECT_DOUBLE_EQ(spring.progress(c.fraction), c.expected) << "fraction " << c.fraction;
 }
-
-TEST(SpringTest, AnimationRunsTheSettlingDurationAndOvershootsThroughItsValues) {
-    const Spring spring(0.5, 0.55);
-    SpringAnimation animation(spring);
-    animation.setStartValue(QPointF(0, 0));
-    animation.setEndValue(QPointF(100, -20));
-    EXPECT_EQ(animation.duration(), std::lround(spring.settlingDuration() * 1000));
-    EXPECT_EQ(animation.easingCurve().type(), QEasingCurve::Linear);
-
-    // Around the peak of this spring the point passes its target, as a spring should.
-    const int peakMs = static_cast<int>(std::lround(0.5 / std::sqrt(1 - 0.55 * 0.55) / 2 * 1000));
-    animation.setCurrentTime(peakMs);
-    const QPointF atPeak = animation.currentValue().toPointF();
-    const double expected = spring.value(peakMs / 1000.0);
-    EXPECT_GT(expected, 1.1);
-    EXPECT_NEAR(atPeak.x(), 100 * expected, 0.5);
-    EXPECT_NEAR(atPeak.y(), -20 * expected, 0.5);
-
-    animation.setCurrentTime(animation.duration());
-    EXPECT_EQ(animation.currentValue().toPointF(), QPointF(100, -20));
-
-    // Numbers go through the same mapping.
-    SpringAnimation numbers(Spring(0.5, 1.0));
-    numbers.setStartValue(10.0);
-    numbers.setEndValue(20.0);
-    numbers.setCurrentTime(numbers.duration() / 2);
-    const double fraction = double(numbers.currentTime()) / numbers.duration();
-    EXPECT_NEAR(numbers.currentValue().toDouble(), 10 + 10 * numbers.spring().progress(fraction), 1e-9);
-    EXPECT_GT(numbers.currentValue().toDouble(), 19);
-}

@@ -16,6 +16,8 @@
 #include "panel/widgets/ToolMenuButton.h"
 #include "simulator/Toast.h"
 #include "tools/ToolCancellation.h"
+#include "ui/AnimatedValue.h"
+#include "ui/Animator.h"
 #include "ui/FocusRing.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
@@ -123,12 +125,18 @@ void clear(QVBoxLayout* layout) {
     }
 }
 
+// The language tool opens and closes its section with this spring, unfolding its height.
+const Motion kLanguageSpring = Motion::spring(0.5, 0.85);
+
 } // namespace
 
 SimulatorBar::SimulatorBar(PanelServices& services, QWidget* parent)
     : QWidget(parent)
-    , m_services(services) {
+    , m_services(services)
+    , m_animator(std::make_unique<Animator>(services.clock))
+    , m_languageHeight(std::make_unique<AnimatedValue>(*m_animator)) {
     setObjectName(QStringLiteral("simulatorBar"));
+    connect(m_languageHeight.get(), &AnimatedValue::changed, this, &SimulatorBar::foldLanguageSection);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(14, 8, 14, 12);
     column->setSpacing(12);
@@ -238,7 +246,10 @@ QString SimulatorBar::simulatorOnlyHelp(const QString& text, bool isPhysical) {
 
 void SimulatorBar::setShowsLanguage(bool shows) {
     m_showsLanguage = shows;
+    // Only the tool's own change unfolds or folds the section; a new target shows it at once.
+    m_languageMotion = isVisible() ? kLanguageSpring : Motion::none();
     refresh();
+    m_languageMotion = Motion::none();
 }
 
 void SimulatorBar::refresh() {
@@ -436,14 +447,39 @@ void SimulatorBar::showLanguageSection() {
         }
         return;
     }
-    clear(m_languageSlot);
     m_languageShown = identity;
+    if (!identity && m_languageSection && m_languageMotion.kind() != Motion::Kind::None) {
+        // It folds away first, and goes once folded (foldLanguageSection).
+        m_languageHeight->setValue(m_languageSection->height());
+        m_languageHeight->animateTo(0, m_languageMotion);
+        foldLanguageSection();
+        return;
+    }
+    clear(m_languageSlot);
     m_languageSection = nullptr;
     if (identity) {
         m_languageSection = PanelSections::languageSection(m_services, *app);
         m_languageSlot->addWidget(m_languageSection);
         PanelFocus::orderTabs(this);
+        m_languageHeight->setValue(0);
+        m_languageHeight->animateTo(m_languageSection->sizeHint().height(), m_languageMotion);
+        foldLanguageSection();
     }
+}
+
+// The section is as tall as the spring has unfolded it; at rest open it takes the height it
+// asks for, and folded shut it goes.
+void SimulatorBar::foldLanguageSection() {
+    if (!m_languageSection)
+        return;
+    const bool moving = m_languageHeight->isAnimating();
+    if (!moving && !m_languageShown && m_languageHeight->value() <= 0) {
+        clear(m_languageSlot);
+        m_languageSection = nullptr;
+        return;
+    }
+    m_languageSection->setMaximumHeight(
+        !moving && m_languageShown ? QWIDGETSIZE_MAX : std::max(0, qRound(m_languageHeight->value())));
 }
 
 void SimulatorBar::fillDeviceMenu() {

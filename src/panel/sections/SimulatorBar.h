@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tools/ToolCancellation.h"
+#include "ui/Motion.h"
 
 #include <QFuture>
 #include <QPointer>
@@ -9,6 +10,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QLabel;
@@ -18,6 +20,8 @@ class QVBoxLayout;
 
 namespace quorvex {
 
+class AnimatedValue;
+class Animator;
 class DevicePicker;
 struct PanelServices;
 
@@ -54,7 +58,10 @@ public:
     QString deviceSubtitle() const;
     bool slowAnimations() const { return m_slowAnimations; }
     bool showsLanguage() const { return m_showsLanguage; }
+    /// Opens or closes the language section; shown, it unfolds or folds with a spring.
     void setShowsLanguage(bool shows);
+    /// Runs the bar's motion (the language section's height).
+    Animator& animator() const { return *m_animator; }
 
     /// The hint followed by " · simulators only" on a connected device.
     static QString simulatorOnlyHelp(const QString& text, bool isPhysical);
@@ -85,6 +92,7 @@ private:
     void buildTools(const ToolLook& look);
     QWidget* statusBarTool(const ToolLook& look);
     void showLanguageSection();
+    void foldLanguageSection();
 
     PanelServices& m_services;
     bool m_slowAnimations = false;
@@ -95,6 +103,9 @@ private:
     std::optional<ToolLook> m_look;
     std::optional<QString> m_languageShown;
     QPointer<QWidget> m_languageSection;
+    std::unique_ptr<Animator> m_animator;
+    std::unique_ptr<AnimatedValue> m_languageHeight; // after the Animator: it goes first
+    Motion m_languageMotion = Motion::none();
 
     DevicePicker* m_picker;
     QMenu* m_deviceMenu;

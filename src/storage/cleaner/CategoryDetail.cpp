@@ -3,6 +3,7 @@
 #include "storage/cleaner/CategoryItemsModel.h"
 #include "storage/cleaner/ChipButton.h"
 #include "storage/cleaner/CleanerLook.h"
+#include "storage/cleaner/CleanerMotion.h"
 #include "storage/cleaner/FlowLayout.h"
 #include "storage/cleaner/ItemRow.h"
 #include "storage/cleaner/ItemRowDelegate.h"
@@ -13,6 +14,7 @@
 #include "ui/CategoryIcon.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
+#include "ui/RollingLabel.h"
 #include "ui/Symbols.h"
 
 #include <QHBoxLayout>
@@ -165,7 +167,14 @@ CategoryDetail::CategoryDetail(StorageCleanerModel& model, Kind kind, QWidget* p
     headerText->addWidget(m_title);
     auto* totalRow = new QHBoxLayout;
     totalRow->setSpacing(10);
-    m_total = secondaryLabel(QString(), Fonts::system(15, QFont::DemiBold), this);
+    m_total = new RollingLabel(CleanerMotion::of(m_model).animator(), this);
+    m_total->setFont(Fonts::system(15, QFont::DemiBold));
+    m_total->setMonospacedDigits(true);
+    {
+        QPalette palette = m_total->palette();
+        palette.setColor(QPalette::WindowText, secondaryText(palette.color(QPalette::WindowText)));
+        m_total->setPalette(palette);
+    }
     totalRow->addWidget(m_total);
     m_badge = new SafetyBadge(category.safety, this);
     totalRow->addWidget(m_badge, 0, Qt::AlignVCenter);
@@ -200,7 +209,10 @@ CategoryDetail::CategoryDetail(StorageCleanerModel& model, Kind kind, QWidget* p
     m_archiveChip->setSymbol(QStringLiteral("xmark.circle.fill"));
     m_archiveChip->setToolTip(QStringLiteral("Show archives of all apps"));
     m_archiveChip->setAccessibleDescription(m_archiveChip->toolTip());
-    connect(m_archiveChip, &ChipButton::clicked, this, [this] { m_model.setArchiveFilter(std::nullopt); });
+    connect(m_archiveChip, &ChipButton::clicked, this, [this] {
+        CleanerMotion::of(m_model).during(CleanerMotion::contentSpring(),
+                                          [this] { m_model.setArchiveFilter(std::nullopt); });
+    });
     page->addWidget(m_archiveChip, 0, Qt::AlignLeft);
 
     m_selectionBar = makeSelectionBar();
@@ -216,13 +228,13 @@ CategoryDetail::CategoryDetail(StorageCleanerModel& model, Kind kind, QWidget* p
     m_list = list;
     m_list->setModel(m_items);
     m_list->setAccessibleName(category.title);
-    list->toggle = [this](int row) { m_model.toggle(m_items->item(row)); };
-    auto* delegate = new ItemRowDelegate(m_list, std::move(now));
+    list->toggle = [this](int row) { select([this, row] { m_model.toggle(m_items->item(row)); }); };
+    auto* delegate = new ItemRowDelegate(CleanerMotion::of(m_model).animator(), m_list, std::move(now));
     m_list->setItemDelegate(delegate);
     connect(m_items, &CategoryItemsModel::selectionChanged, delegate, [this, delegate] {
         m_list->viewport()->update();
         if (m_list->isVisible())
-            delegate->startSelectionSpring();
+            delegate->startSelectionSpring(CleanerMotion::of(m_model).change());
     });
     connect(delegate, &ItemRowDelegate::frame, m_list->viewport(), qOverload<>(&QWidget::update));
     connect(m_items, &QAbstractItemModel::modelReset, delegate, [delegate] { delegate->icons().clear(); });
@@ -239,7 +251,7 @@ CategoryDetail::CategoryDetail(StorageCleanerModel& model, Kind kind, QWidget* p
     connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) {
         // A protected item stays as it is: the model ignores it.
         if (index.isValid())
-            m_model.toggle(m_items->item(index.row()));
+            select([this, item = m_items->item(index.row())] { m_model.toggle(item); });
     });
     m_list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_content->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -288,14 +300,14 @@ QWidget* CategoryDetail::makeSelectionBar() {
     // their place at the end of the first line.
     auto* quick = new QWidget(bar);
     auto* flow = new FlowLayout(quick, 8, 8);
-    QLabel* select = secondaryLabel(QStringLiteral("Select"), Fonts::callout(QFont::Medium), quick);
-    select->setMinimumHeight(ChipButton(QStringLiteral("All")).sizeHint().height());
-    flow->addWidget(select);
+    QLabel* caption = secondaryLabel(QStringLiteral("Select"), Fonts::callout(QFont::Medium), quick);
+    caption->setMinimumHeight(ChipButton(QStringLiteral("All")).sizeHint().height());
+    flow->addWidget(caption);
     // The quick selections of a kind are fixed; their counts and states follow the model.
     for (const QuickSelection& selection : m_model.category(m_kind).quickSelections) {
         auto* chip = new ChipButton(selection.title, quick);
         connect(chip, &ChipButton::clicked, this,
-                [this, tag = selection.tag] { m_model.toggle(tag, m_kind); });
+                [this, tag = selection.tag] { select([this, tag] { m_model.toggle(tag, m_kind); }); });
         m_quickChips.push_back(chip);
         flow->addWidget(chip);
     }
@@ -304,10 +316,12 @@ QWidget* CategoryDetail::makeSelectionBar() {
     quick->setSizePolicy(wraps);
     layout->addWidget(quick, 1, Qt::AlignTop);
     m_all = new ChipButton(QStringLiteral("All"), bar);
-    connect(m_all, &ChipButton::clicked, this, [this] { m_model.setAllSelected(true, m_kind); });
+    connect(m_all, &ChipButton::clicked, this,
+            [this] { select([this] { m_model.setAllSelected(true, m_kind); }); });
     layout->addWidget(m_all, 0, Qt::AlignTop);
     m_none = new ChipButton(QStringLiteral("None"), bar);
-    connect(m_none, &ChipButton::clicked, this, [this] { m_model.setAllSelected(false, m_kind); });
+    connect(m_none, &ChipButton::clicked, this,
+            [this] { select([this] { m_model.setAllSelected(false, m_kind); }); });
     layout->addWidget(m_none, 0, Qt::AlignTop);
     return bar;
 }
@@ -318,6 +332,7 @@ void CategoryDetail::refresh() {
 
     m_icon->setSymbol(category.symbol, categoryColor(category.tint));
     m_title->setText(category.title);
+    m_total->setMotion(CleanerMotion::of(m_model).change());
     m_total->setText(sizeText(m_model.visibleBytes(m_kind)));
     m_badge->setSafety(category.safety);
     m_explanation->setText(category.explanation);
@@ -359,6 +374,11 @@ CategoryDetail::Content CategoryDetail::content() const {
     if (m_list->isVisibleTo(self))
         return Content::list;
     return m_scanningNote->isVisibleTo(self) ? Content::scanning : Content::empty;
+}
+
+// The page's selection changes move the list, the totals and the badges on the selection spring.
+void CategoryDetail::select(const std::function<void()>& change) {
+    CleanerMotion::of(m_model).during(CleanerMotion::selectionSpring(), change);
 }
 
 QString CategoryDetail::totalText() const {

@@ -16,6 +16,7 @@ namespace quorvex {
 class CategoryIcon;
 class CategoryItemsModel;
 class ChipButton;
+class RollingLabel;
 class SafetyBadge;
 class StorageCleanerModel;
 
@@ -45,6 +46,7 @@ public:
 
 private:
     void refresh();
+    void select(const std::function<void()>& change);
     QWidget* makeSelectionBar();
 
     StorageCleanerModel& m_model;
@@ -52,7 +54,7 @@ private:
     CategoryItemsModel* m_items = nullptr;
     CategoryIcon* m_icon = nullptr;
     QLabel* m_title = nullptr;
-    QLabel* m_total = nullptr;
+    RollingLabel* m_total = nullptr;
     SafetyBadge* m_badge = nullptr;
     QLabel* m_explanation = nullptr;
     QLabel* m_consequence = nullptr;

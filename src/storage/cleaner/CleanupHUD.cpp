@@ -14,6 +14,8 @@ namespace quorvex {
 namespace {
 
 constexpr double kMarkSize = 92;
+// Reports move the panel with this spring; a new run starts still.
+const Motion kUpdateSpring = Motion::spring(0.45, 1.0);
 
 } // namespace
 
@@ -44,6 +46,7 @@ CleanupHUD::RunToken CleanupHUD::show(const QString& title) {
         auto* view = new CleanupHUDView(
             m_progress, [this] { hide(); }, kMarkSize, m_clock, panel);
         layout->addWidget(view);
+        m_view = view;
         panel->setFocusProxy(view);
         m_panel = panel;
     }
@@ -67,9 +70,13 @@ bool CleanupHUD::update(RunToken token, const std::optional<QString>& title,
         return false;
     if (m_progress.phase().isFinished() && !phase.isFinished())
         return false;
+    if (m_view)
+        m_view->setChangeMotion(kUpdateSpring);
     if (title)
         m_progress.setTitle(*title);
     m_progress.setPhase(phase);
+    if (m_view)
+        m_view->setChangeMotion(Motion::none());
     return true;
 }
 

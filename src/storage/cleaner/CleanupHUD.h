@@ -11,13 +11,14 @@
 
 namespace quorvex {
 
+class CleanupHUDView;
 class Clock;
 
 /// The one floating progress panel that every cleanup drives: the storage cleaner's clean, the
 /// per-app cleanups and the erase of an app's data. show() starts a run and answers its token;
-/// update() moves the run on and is ignored unless it carries the token of the latest run, so a
-/// late report of an earlier cleanup can never take over the panel of a newer one (nor turn a
-/// finished run's "Done" back into a disabled "Cleaning…"). The panel hides only by its "Done".
+/// update() moves the run on, with a spring, and is ignored unless it carries the token of the latest run, so
+/// a late report of an earlier cleanup can never take over the panel of a newer one (nor turn a finished
+/// run's "Done" back into a disabled "Cleaning…"). The panel hides only by its "Done".
 ///
 /// The panel is made on the first show and reused for the life of the controller; it is a
 /// frameless, translucent tool window that stays on top and follows its content's size. GUI thread.
@@ -51,6 +52,7 @@ private:
     Clock& m_clock;
     CleanupProgress m_progress;
     QPointer<QWidget> m_panel;
+    QPointer<CleanupHUDView> m_view;
     RunToken m_run = 0;
 };
 

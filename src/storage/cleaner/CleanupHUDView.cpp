@@ -4,11 +4,17 @@
 #include "storage/cleaner/CleanupMarks.h"
 #include "storage/cleaner/CleanupProgress.h"
 #include "ui/AccessibleValue.h"
+#include "ui/AnimatedColor.h"
+#include "ui/AnimatedValue.h"
+#include "ui/Animator.h"
 #include "ui/DefaultAction.h"
 #include "ui/FocusRing.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
+#include "ui/RollingText.h"
 
+#include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -28,6 +34,14 @@ constexpr double kCardWidth = 280;
 constexpr double kCardRadius = 24;
 constexpr double kFrameInterval = 1.0 / 60.0;
 constexpr int kDetailLines = 3;
+// A mark's own motion (the spinner's turn, an entrance) read under Reduce Motion: long past every
+// entrance, and a whole number of the spinner's turns.
+constexpr double kAtRest = 90;
+
+// How the ring and its percentage follow a new fraction, and how the button's colours change
+// between "Cleaning…" and "Done".
+const Motion kRingMotion = Motion::easeOut(0.3);
+const Motion kButtonFade = Motion::easeOut(0.2);
 
 QColor accentColor() {
     return Palette::blue();
@@ -37,8 +51,10 @@ QColor accentColor() {
 // finished, a faint grey with secondary text while it works.
 class HUDButton final : public QPushButton {
 public:
-    explicit HUDButton(QWidget* parent)
-        : QPushButton(parent) {
+    HUDButton(Animator& animator, QWidget* parent)
+        : QPushButton(parent)
+        , m_fill(animator, fillColor(false))
+        , m_textColor(animator, textColor(false)) {
         setFont(Fonts::body());
         QFont medium = font();
         medium.setWeight(QFont::Medium);
@@ -46,13 +62,19 @@ public:
         setMinimumSize(120, 32);
         setCursor(Qt::ArrowCursor);
         setFocusPolicy(Qt::TabFocus);
+        connect(&m_fill, &AnimatedColor::changed, this, qOverload<>(&QWidget::update));
+        connect(&m_textColor, &AnimatedColor::changed, this, qOverload<>(&QWidget::update));
     }
 
+    // The colours fade whenever the look of a shown button changes, whatever moved the panel
+    // there; a hidden one takes its look at once.
     void setProminent(bool prominent) {
         if (prominent == m_prominent)
             return;
         m_prominent = prominent;
-        update();
+        const Motion motion = isVisible() ? kButtonFade : Motion::none();
+        m_fill.animateTo(fillColor(prominent), motion);
+        m_textColor.animateTo(textColor(prominent), motion);
     }
     bool isProminent() const { return m_prominent; }
 
@@ -66,24 +88,77 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setOpacity(isDown() ? 0.8 : 1.0);
-        QColor fill = m_prominent ? accentColor() : palette().color(QPalette::WindowText);
-        if (!m_prominent)
-            fill.setAlphaF(0.08);
         const QRectF capsule = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(fill);
+        painter.setBrush(m_fill.color());
         painter.drawRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
-        QColor textColor = m_prominent ? QColor(Qt::white) : palette().color(QPalette::WindowText);
-        if (!m_prominent)
-            textColor.setAlphaF(0.55);
-        painter.setPen(textColor);
+        painter.setPen(m_textColor.color());
         painter.drawText(rect(), Qt::AlignCenter, text());
         painter.setOpacity(1.0);
         FocusRing::paint(painter, *this, capsule, capsule.height() / 2);
     }
 
 private:
+    QColor fillColor(bool prominent) const {
+        if (prominent)
+            return accentColor();
+        QColor fill = palette().color(QPalette::WindowText);
+        fill.setAlphaF(0.08);
+        return fill;
+    }
+    QColor textColor(bool prominent) const {
+        if (prominent)
+            return Qt::white;
+        QColor text = palette().color(QPalette::WindowText);
+        text.setAlphaF(0.55);
+        return text;
+    }
+
     bool m_prominent = false;
+    AnimatedColor m_fill;
+    AnimatedColor m_textColor;
+};
+
+// A wrapping label whose one-line changes roll (or cross-fade, in place) with the motion they
+// come with. Text that wraps changes at once: a roll moves one line, and the label's height
+// follows the new text anyway.
+class RollingLineLabel final : public QLabel {
+public:
+    RollingLineLabel(Animator& animator, TextRoll::Direction direction, QWidget* parent)
+        : QLabel(parent)
+        , m_rolling(animator)
+        , m_direction(direction) {
+        connect(&m_rolling, &ContentTransition::changed, this, qOverload<>(&QWidget::update));
+    }
+
+    void showText(const QString& text, int width, const Motion& motion) {
+        const bool oneLine = fitsOneLine(this->text(), width) && fitsOneLine(text, width);
+        m_rolling.setText(text, oneLine ? motion : Motion::none(), m_direction);
+        setText(text);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (!m_rolling.isRunning()) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setFont(font());
+        painter.setPen(palette().color(foregroundRole()));
+        const QRectF line(contentsRect().x(), contentsRect().y(), contentsRect().width(),
+                          fontMetrics().height());
+        m_rolling.paint(painter, line, Qt::AlignHCenter | Qt::AlignVCenter);
+    }
+
+private:
+    bool fitsOneLine(const QString& text, int width) const {
+        return !text.contains(QLatin1Char('\n')) && fontMetrics().horizontalAdvance(text) <= width;
+    }
+
+    RollingText m_rolling;
+    TextRoll::Direction m_direction;
 };
 
 // At most `lines` lines of `text` wrapped at `width`; a longer text is cut at the last line's
@@ -142,7 +217,11 @@ CleanupHUDView::CleanupHUDView(CleanupProgress& progress, std::function<void()> 
     , m_progress(progress)
     , m_dismiss(std::move(dismiss))
     , m_markSize(markSize)
-    , m_clock(clock) {
+    , m_clock(clock)
+    , m_animator(std::make_unique<Animator>(clock))
+    , m_markBlend(new AnimatedValue(*m_animator, 1, this))
+    , m_ring(new AnimatedValue(*m_animator, 0, this))
+    , m_percent(new RollingText(*m_animator, {}, this)) {
     AccessibleValue::setRole(this, QAccessible::ProgressBar);
     setObjectName(QStringLiteral("cleanupHUDView"));
     setAttribute(Qt::WA_TranslucentBackground);
@@ -162,13 +241,13 @@ CleanupHUDView::CleanupHUDView(CleanupProgress& progress, std::function<void()> 
     card->setSpacing(14);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(4);
-    m_headline = new QLabel(m_card);
+    m_headline = new RollingLineLabel(*m_animator, TextRoll::Direction::InPlace, m_card);
     m_headline->setObjectName(QStringLiteral("headline"));
     m_headline->setTextFormat(Qt::PlainText);
     m_headline->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_headline->setWordWrap(true);
     m_headline->setFont(Fonts::system(13, QFont::DemiBold));
-    m_detail = new QLabel(m_card);
+    m_detail = new RollingLineLabel(*m_animator, TextRoll::Direction::Up, m_card);
     m_detail->setObjectName(QStringLiteral("detail"));
     m_detail->setTextFormat(Qt::PlainText);
     m_detail->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -183,7 +262,7 @@ CleanupHUDView::CleanupHUDView(CleanupProgress& progress, std::function<void()> 
     texts->addWidget(m_detail);
     card->addLayout(texts);
 
-    auto* button = new HUDButton(m_card);
+    auto* button = new HUDButton(*m_animator, m_card);
     button->setObjectName(QStringLiteral("doneButton"));
     m_button = button;
     card->addWidget(m_button, 0, Qt::AlignHCenter);
@@ -201,21 +280,33 @@ CleanupHUDView::CleanupHUDView(CleanupProgress& progress, std::function<void()> 
 
     m_markStart = m_clock.now();
     m_mark = CleanupHUDPresenter::mark(m_progress.phase());
-    m_ringFrom = m_ringTo = CleanupHUDPresenter::fraction(m_progress.phase());
+    m_ring->setValue(CleanupHUDPresenter::fraction(m_progress.phase()));
+    m_percent->setMonospacedDigits(true);
+    for (auto* value : {m_markBlend, m_ring})
+        connect(value, &AnimatedValue::changed, m_markWidget, qOverload<>(&QWidget::update));
+    connect(m_percent, &RollingText::changed, m_markWidget, qOverload<>(&QWidget::update));
     connect(&m_progress, &CleanupProgress::changed, this, &CleanupHUDView::refresh);
     refresh();
 }
 
-CleanupHUDView::~CleanupHUDView() = default;
+CleanupHUDView::~CleanupHUDView() {
+    // The children's animations run on the view's Animator, which must outlive them.
+    qDeleteAll(findChildren<QObject*>(Qt::FindDirectChildrenOnly));
+}
 
 void CleanupHUDView::refresh() {
     const CleanupProgress::Phase& phase = m_progress.phase();
     // A fixed-size layout does not ask wrapping labels for their height at a width, so each
     // label is given its width and the height its text needs there.
     const int textWidth = static_cast<int>(kCardWidth) - 40;
-    m_headline->setText(m_progress.title());
-    m_detail->setText(
-        wrappedToLines(CleanupHUDPresenter::detailText(phase), m_detail->font(), textWidth, kDetailLines));
+    // A hidden panel takes every change at once.
+    const bool shown = isVisible();
+    const Motion motion = shown ? m_motion : Motion::none();
+    const Motion ringMotion = shown ? kRingMotion : Motion::none();
+    static_cast<RollingLineLabel*>(m_headline)->showText(m_progress.title(), textWidth, motion);
+    static_cast<RollingLineLabel*>(m_detail)->showText(
+        wrappedToLines(CleanupHUDPresenter::detailText(phase), m_detail->font(), textWidth, kDetailLines),
+        textWidth, motion);
     for (QLabel* label : {m_headline, m_detail}) {
         label->setFixedWidth(textWidth);
         label->setFixedHeight(label->heightForWidth(textWidth));
@@ -231,18 +322,29 @@ void CleanupHUDView::refresh() {
     m_button->setEnabled(CleanupHUDPresenter::buttonEnabled(phase));
     static_cast<HUDButton*>(m_button)->setProminent(CleanupHUDPresenter::buttonEnabled(phase));
 
-    const double now = m_clock.now();
     const CleanupHUDPresenter::Mark mark = CleanupHUDPresenter::mark(phase);
     const double fraction = CleanupHUDPresenter::fraction(phase);
+    const QString percent = CleanupHUDPresenter::percentText(fraction);
     if (mark != m_mark) {
+        // The old mark fades out as the new one fades in, with the change's motion; the old
+        // one keeps its own time (a spinner keeps turning) while it goes.
+        m_leaving = m_mark;
+        m_leavingStart = m_markStart;
+        m_leavingFraction = m_ring->value();
         m_mark = mark;
-        m_markStart = now;
-        m_ringFrom = m_ringTo = fraction;
-        m_ringStart = now;
-    } else if (fraction != m_ringTo) {
-        m_ringFrom = drawnFraction();
-        m_ringTo = fraction;
-        m_ringStart = now;
+        m_markStart = m_clock.now();
+        m_markBlend->setValue(0);
+        m_markBlend->animateTo(1, motion);
+        // A ring on its way out keeps its percentage; only a ring coming in takes a new one.
+        if (mark == CleanupHUDPresenter::Mark::ring) {
+            m_ring->setValue(fraction);
+            m_percent->setText(percent, Motion::none());
+        }
+    } else if (mark == CleanupHUDPresenter::Mark::ring && fraction != m_ring->target()) {
+        const auto direction =
+            fraction < m_ring->target() ? TextRoll::Direction::Down : TextRoll::Direction::Up;
+        m_ring->animateTo(fraction, ringMotion);
+        m_percent->setText(percent, ringMotion, direction);
     }
     // The panel follows the content's size at once, not on the next layout pass, so what is
     // drawn next already has the new height.
@@ -256,27 +358,43 @@ void CleanupHUDView::refresh() {
         m_frame = m_clock.schedule(kFrameInterval, [this] { tick(); });
 }
 
+Animator& CleanupHUDView::animator() const {
+    return *m_animator;
+}
+
 double CleanupHUDView::drawnFraction() const {
-    return CleanupMarks::ringFraction(m_ringFrom, m_ringTo, m_clock.now() - m_ringStart);
+    return m_ring->value();
 }
 
 double CleanupHUDView::markAge() const {
-    return m_clock.now() - m_markStart;
+    return m_animator->reduceMotion() ? kAtRest : m_clock.now() - m_markStart;
 }
 
+double CleanupHUDView::markBlend() const {
+    return std::clamp(m_markBlend->value(), 0.0, 1.0);
+}
+
+// Whether a mark's own timeline still moves: the spinner turns for as long as it shows, the
+// entrances play once. The changes of values (the ring, the blend, the texts) run on the
+// Animator and need no frames from here.
 bool CleanupHUDView::isAnimating() const {
+    if (m_animator->reduceMotion())
+        return false;
     using Mark = CleanupHUDPresenter::Mark;
-    switch (m_mark) {
-    case Mark::spinner:
-        return true;
-    case Mark::ring:
-        return m_clock.now() - m_ringStart < CleanupMarks::kRingDuration;
-    case Mark::success:
-        return markAge() < CleanupMarks::successDuration();
-    case Mark::failure:
-        return markAge() < CleanupMarks::failureDuration();
-    }
-    return false;
+    const auto moves = [this](Mark mark, double age) {
+        switch (mark) {
+        case Mark::spinner:
+            return true;
+        case Mark::ring:
+            return false;
+        case Mark::success:
+            return age < CleanupMarks::successDuration();
+        case Mark::failure:
+            return age < CleanupMarks::failureDuration();
+        }
+        return false;
+    };
+    return moves(m_mark, markAge());
 }
 
 // One frame: repaint, and ask for the next one while something still moves.
@@ -288,23 +406,58 @@ void CleanupHUDView::tick() {
 }
 
 void CleanupHUDView::paintMark(QPainter& painter, const QRectF& rect) const {
+    const double blend = markBlend();
+    if (m_markBlend->isAnimating() && blend < 1) {
+        painter.setOpacity(1 - blend);
+        const double age = m_animator->reduceMotion() ? kAtRest : m_clock.now() - m_leavingStart;
+        paintMark(painter, rect, m_leaving, age, m_leavingFraction);
+    }
+    painter.setOpacity(blend);
+    paintMark(painter, rect, m_mark, markAge(), drawnFraction());
+    painter.setOpacity(1);
+}
+
+void CleanupHUDView::paintMark(QPainter& painter, const QRectF& rect, CleanupHUDPresenter::Mark mark,
+                               double age, double fraction) const {
     using Mark = CleanupHUDPresenter::Mark;
     QColor material = palette().color(QPalette::Window);
     material.setAlphaF(0.96);
     const QColor primary = palette().color(QPalette::WindowText);
-    switch (m_mark) {
+    // The marks draw their parts at their own opacities; they are faded as a whole through a
+    // layer so that overlapping parts do not show through one another.
+    const double opacity = painter.opacity();
+    if (opacity <= 0)
+        return;
+    QPainter* target = &painter;
+    QImage layer;
+    QPainter layerPainter;
+    if (opacity < 1) {
+        const qreal dpr = painter.device()->devicePixelRatioF();
+        layer = QImage((QSizeF(painter.device()->width(), painter.device()->height()) * dpr).toSize(),
+                       QImage::Format_ARGB32_Premultiplied);
+        layer.setDevicePixelRatio(dpr);
+        layer.fill(Qt::transparent);
+        layerPainter.begin(&layer);
+        layerPainter.setRenderHint(QPainter::Antialiasing);
+        target = &layerPainter;
+    }
+    switch (mark) {
     case Mark::spinner:
-        CleanupMarks::paintSpinner(painter, rect, markAge(), accentColor(), primary, material);
+        CleanupMarks::paintSpinner(*target, rect, age, accentColor(), primary, material);
         break;
     case Mark::ring:
-        CleanupMarks::paintRing(painter, rect, drawnFraction(), accentColor(), primary, material);
+        CleanupMarks::paintRing(*target, rect, fraction, *m_percent, accentColor(), primary, material);
         break;
     case Mark::success:
-        CleanupMarks::paintSuccess(painter, rect, markAge());
+        CleanupMarks::paintSuccess(*target, rect, age);
         break;
     case Mark::failure:
-        CleanupMarks::paintFailure(painter, rect, markAge());
+        CleanupMarks::paintFailure(*target, rect, age);
         break;
+    }
+    if (target != &painter) {
+        layerPainter.end();
+        painter.drawImage(QPointF(0, 0), layer);
     }
 }
 
@@ -343,6 +496,10 @@ void CleanupHUDView::showEvent(QShowEvent* event) {
 void CleanupHUDView::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     m_frame.reset();
+    // Nothing moves where no one sees it: the changes under way land now.
+    const bool reduce = m_animator->reduceMotion();
+    m_animator->setReduceMotion(true);
+    m_animator->setReduceMotion(reduce);
 }
 
 // Dragging anywhere on the card moves the whole panel.

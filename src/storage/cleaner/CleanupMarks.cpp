@@ -3,11 +3,12 @@
 #include "storage/cleaner/CleanupHUDPresenter.h"
 #include "ui/CheckmarkShape.h"
 #include "ui/Fonts.h"
+#include "ui/Motion.h"
 #include "ui/Palette.h"
+#include "ui/RollingText.h"
 #include "ui/Spring.h"
 
 #include <QConicalGradient>
-#include <QEasingCurve>
 #include <QLinearGradient>
 #include <QPainterPath>
 
@@ -21,16 +22,11 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 constexpr double kLineWidth = 8;
+constexpr double kSpinnerArc = 0.28;
 
-// Progress in [0, 1] of a motion that starts `delay` after the mark appeared and lasts `duration`.
-double progress(double elapsed, double delay, double duration) {
-    if (!(duration > 0))
-        return elapsed >= delay ? 1.0 : 0.0;
-    return std::clamp((elapsed - delay) / duration, 0.0, 1.0);
-}
-
-double easeOut(double t) {
-    return QEasingCurve(QEasingCurve::OutCubic).valueForProgress(t);
+// Progress of a timed part of an entrance, `elapsed` seconds after the mark appeared.
+double eased(double elapsed, double delay, double seconds) {
+    return Motion::easeOut(seconds).delayed(delay).progress(std::max(0.0, elapsed));
 }
 
 // The bouncy entrance of the discs: overshoots a little and settles.
@@ -90,11 +86,11 @@ QRectF scaled(const QRectF& rect, double scale) {
 } // namespace
 
 double successDuration() {
-    return std::max(1.15, Spring(0.5, 0.55).settlingDuration());
+    return std::max(Motion::easeOut(0.8).delayed(0.35).duration(), Spring(0.5, 0.55).settlingDuration());
 }
 
 double failureDuration() {
-    return std::max(0.8, Spring(0.45, 0.6).settlingDuration());
+    return std::max(Motion::linear(0.5).delayed(0.3).duration(), Spring(0.45, 0.6).settlingDuration());
 }
 
 double spinnerAngle(double elapsed) {
@@ -102,17 +98,12 @@ double spinnerAngle(double elapsed) {
     return turns * 360.0;
 }
 
-double ringFraction(double from, double to, double elapsed) {
-    return from + (to - from) * easeOut(progress(elapsed, 0.0, kRingDuration));
-}
-
 SuccessFrame success(double elapsed) {
-    return {pop(elapsed, 0.5, 0.55), easeOut(progress(elapsed, 0.25, 0.35)),
-            easeOut(progress(elapsed, 0.35, 0.8))};
+    return {pop(elapsed, 0.5, 0.55), eased(elapsed, 0.25, 0.35), eased(elapsed, 0.35, 0.8)};
 }
 
 FailureFrame failure(double elapsed) {
-    const double s = progress(elapsed, 0.3, 0.5);
+    const double s = Motion::linear(0.5).delayed(0.3).progress(std::max(0.0, elapsed));
     return {pop(elapsed, 0.45, 0.6), std::sin(s * kPi * 6.0) * 8.0 * (1.0 - s)};
 }
 
@@ -121,20 +112,28 @@ void paintSpinner(QPainter& painter, const QRectF& rect, double elapsed, const Q
     const QRectF inner = rect.adjusted(kLineWidth, kLineWidth, -kLineWidth, -kLineWidth);
     paintBacking(painter, inner, material);
     paintTrack(painter, inner, primary);
-    // The arc fades in from its tail: a gradient around the centre, clear at the tail and the
-    // full accent at the head, turned with the arc.
+    // The arc's gradient runs once round the whole turn, clear to the full accent, and the arc
+    // covers only its first 28 %: the tail is clear and the head reaches 28 % of the accent.
+    // The gradient turns with the arc. Behind the tail (its round cap) it stays clear, so the
+    // seam where the turn closes falls in the half the arc never reaches.
     const double rotation = spinnerAngle(elapsed);
-    QConicalGradient gradient(inner.center(), 90.0 - rotation);
+    const double tailAngle = -rotation; // the arc starts at three o'clock and runs clockwise
+    QConicalGradient gradient(inner.center(), tailAngle);
     QColor clear = accent;
     clear.setAlphaF(0.0);
+    QColor half = accent;
+    half.setAlphaF(0.5 * accent.alphaF());
+    // A conical gradient runs counter-clockwise: position 1 − s lies s of a turn clockwise
+    // past the tail.
     gradient.setColorAt(0.0, clear);
-    gradient.setColorAt(1.0 - 0.28, accent);
+    gradient.setColorAt(0.4999, clear);
+    gradient.setColorAt(0.5, half);
     gradient.setColorAt(1.0, clear);
-    paintArc(painter, inner, 0.28, rotation, QBrush(gradient));
+    paintArc(painter, inner, kSpinnerArc, rotation + 90.0, QBrush(gradient));
 }
 
-void paintRing(QPainter& painter, const QRectF& rect, double fraction, const QColor& accent,
-               const QColor& primary, const QColor& material) {
+void paintRing(QPainter& painter, const QRectF& rect, double fraction, const RollingText& percent,
+               const QColor& accent, const QColor& primary, const QColor& material) {
     const QRectF inner = rect.adjusted(kLineWidth, kLineWidth, -kLineWidth, -kLineWidth);
     paintBacking(painter, inner, material);
     paintTrack(painter, inner, primary);
@@ -144,7 +143,7 @@ void paintRing(QPainter& painter, const QRectF& rect, double fraction, const QCo
     paintArc(painter, inner, CleanupHUDPresenter::arcEnd(fraction), 0.0, QBrush(gradient));
     painter.setPen(primary);
     painter.setFont(Fonts::system(20, QFont::DemiBold));
-    painter.drawText(inner, Qt::AlignCenter, CleanupHUDPresenter::percentText(fraction));
+    percent.paint(painter, inner, Qt::AlignCenter);
 }
 
 void paintSuccess(QPainter& painter, const QRectF& rect, double elapsed) {

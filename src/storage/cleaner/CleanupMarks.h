@@ -6,6 +6,8 @@
 
 namespace quorvex {
 
+class RollingText;
+
 /// The marks of the progress panel (spinner, progress ring, success and failure) as functions of
 /// the time since the mark appeared. Each value is computed for the frame being drawn, never
 /// interpolated between a start and an end value, so a motion such as the failure shake (which
@@ -14,9 +16,6 @@ namespace CleanupMarks {
 
 /// The spinner's arc turns once every 0.9 s.
 double spinnerAngle(double elapsed);
-
-/// The ring's fraction easing out over 0.3 s from `from` to `to`.
-double ringFraction(double from, double to, double elapsed);
 
 struct SuccessFrame {
     double circle = 0; // 0 → 1 (may overshoot): the disc pops in, the particles appear
@@ -34,14 +33,14 @@ FailureFrame failure(double elapsed);
 /// How long each entrance runs (until its springs settle); the spinner never stops.
 double successDuration();
 double failureDuration();
-constexpr double kRingDuration = 0.3;
 
 /// Painting, in a square `rect` of the mark's size; the backing reaches 8 beyond it and the
 /// success burst further, so the caller leaves room around it.
 void paintSpinner(QPainter& painter, const QRectF& rect, double elapsed, const QColor& accent,
                   const QColor& primary, const QColor& material);
-void paintRing(QPainter& painter, const QRectF& rect, double fraction, const QColor& accent,
-               const QColor& primary, const QColor& material);
+/// The ring's percentage is `percent`, drawn in the middle as it rolls.
+void paintRing(QPainter& painter, const QRectF& rect, double fraction, const RollingText& percent,
+               const QColor& accent, const QColor& primary, const QColor& material);
 void paintSuccess(QPainter& painter, const QRectF& rect, double elapsed);
 void paintFailure(QPainter& painter, const QRectF& rect, double elapsed);
 

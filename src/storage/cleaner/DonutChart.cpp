@@ -1,16 +1,17 @@
 #include "storage/cleaner/DonutChart.h"
 
 #include "storage/cleaner/CleanerLook.h"
+#include "storage/cleaner/CleanerMotion.h"
 #include "storage/engine/StorageCleanerModel.h"
 #include "ui/AccessibleValue.h"
+#include "ui/AnimatedValue.h"
 #include "ui/Fonts.h"
-#include "ui/Spring.h"
+#include "ui/RollingText.h"
 
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QVariantAnimation>
 
 #include <algorithm>
 #include <cmath>
@@ -34,11 +35,13 @@ QPointF onCircle(QPointF centre, double radius, double angle) {
     return {centre.x() + radius * std::sin(angle), centre.y() - radius * std::cos(angle)};
 }
 
-// Adds the arc from angle `from` to `to` at `radius` as short lines.
+// Adds the arc from angle `from` to `to` at `radius`, joined to the path by a line. A true arc,
+// not short lines: the round pen that rounds the corners would otherwise put a round join at
+// every step, which made each frame of a moving chart cost several times its fill.
 void addArc(QPainterPath& path, QPointF centre, double radius, double from, double to) {
-    const int steps = std::max(2, static_cast<int>(std::ceil(std::abs(to - from) / (kTwoPi / 180))));
-    for (int step = 0; step <= steps; ++step)
-        path.lineTo(onCircle(centre, radius, from + (to - from) * step / steps));
+    constexpr double kDegrees = 180 / std::numbers::pi;
+    const QRectF circle(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
+    path.arcTo(circle, 90 - from * kDegrees, -(to - from) * kDegrees);
 }
 
 // A ring sector between two angles, its edges moved in by `inset` points and its corners rounded
@@ -85,16 +88,14 @@ DonutChart::DonutChart(StorageCleanerModel& model, QWidget* parent)
     setToolTip(QStringLiteral("Click a slice to open its category"));
     setAccessibleName(QStringLiteral("Storage by category"));
     AccessibleValue::set(this, totalText(m_model));
-    m_fade = new QVariantAnimation(this);
-    m_fade->setDuration(150);
-    m_fade->setEasingCurve(QEasingCurve::OutCubic);
-    m_fade->setStartValue(1.0);
-    m_fade->setEndValue(1.0);
-    connect(m_fade, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
-    m_move = new SpringAnimation(Spring(0.5, 1.0), this);
-    m_move->setStartValue(0.0);
-    m_move->setEndValue(1.0);
-    connect(m_move, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
+    Animator& animator = CleanerMotion::of(model).animator();
+    m_fade = std::make_unique<AnimatedValue>(animator, 1);
+    m_move = std::make_unique<AnimatedValue>(animator, 1);
+    m_figure = std::make_unique<RollingText>(animator, sizeText(m_model.totalBytes()));
+    m_figure->setMonospacedDigits(false);
+    connect(m_fade.get(), &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
+    connect(m_move.get(), &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
+    connect(m_figure.get(), &RollingText::changed, this, qOverload<>(&QWidget::update));
     m_moveTo = spans(slices(m_model));
     connect(&m_model, &StorageCleanerModel::changed, this, &DonutChart::follow);
 }
@@ -133,10 +134,12 @@ std::vector<DonutChart::Span> DonutChart::blend(const std::vector<Span>& from, c
     return blended;
 }
 
+DonutChart::~DonutChart() = default;
+
 std::vector<DonutChart::Span> DonutChart::shownSpans() const {
-    if (m_move->state() != QAbstractAnimation::Running || m_moveFrom.empty())
+    if (!m_move->isAnimating() || m_moveFrom.empty())
         return m_moveTo;
-    return blend(m_moveFrom, m_moveTo, m_move->currentValue().toReal());
+    return blend(m_moveFrom, m_moveTo, m_move->value());
 }
 
 // What the chart says to a screen reader: the total in use, the figure in its hole.
@@ -144,17 +147,19 @@ QString DonutChart::totalText(const StorageCleanerModel& model) {
     return sizeText(model.totalBytes()) + QStringLiteral(" in use");
 }
 
+// The slices and the figure in the hole move together, on the content spring, whatever change
+// of the model brought the new sizes; a hidden chart takes them at once.
 void DonutChart::follow() {
     AccessibleValue::set(this, totalText(m_model));
+    const Motion motion = isVisible() ? CleanerMotion::contentSpring() : Motion::none();
+    m_figure->setText(sizeText(m_model.totalBytes()), motion);
     std::vector<Span> target = spans(slices(m_model));
     if (target == m_moveTo)
         return update();
-    const bool animate = isVisible();
     m_moveFrom = shownSpans();
     m_moveTo = std::move(target);
-    m_move->stop();
-    if (animate)
-        m_move->start();
+    m_move->setValue(0);
+    m_move->animateTo(1, motion);
     update();
 }
 
@@ -216,10 +221,9 @@ qreal DonutChart::opacity(const Slice& slice) const {
 qreal DonutChart::shownOpacity(const Slice& slice) const {
     const qreal target = opacity(slice);
     const auto from = m_fadeFrom.find(slice.kind);
-    if (from == m_fadeFrom.end() || m_fade->state() != QAbstractAnimation::Running)
+    if (from == m_fadeFrom.end() || !m_fade->isAnimating())
         return target;
-    const qreal progress = m_fade->currentValue().toReal();
-    return from->second + (target - from->second) * progress;
+    return from->second + (target - from->second) * m_fade->value();
 }
 
 void DonutChart::select(std::optional<double> value) {
@@ -231,10 +235,8 @@ void DonutChart::select(std::optional<double> value) {
     if (selectedKind() == before)
         return;
     m_fadeFrom = std::move(shown);
-    m_fade->stop();
-    m_fade->setStartValue(0.0);
-    m_fade->setEndValue(1.0);
-    m_fade->start();
+    m_fade->setValue(0);
+    m_fade->animateTo(1, CleanerMotion::pointerFade());
     update();
 }
 
@@ -279,8 +281,7 @@ void DonutChart::paintEvent(QPaintEvent*) {
     const QColor primary = palette().color(QPalette::WindowText);
     painter.setFont(figureFont);
     painter.setPen(primary);
-    painter.drawText(QRectF(0, top, width(), figure.height()), Qt::AlignCenter,
-                     sizeText(m_model.totalBytes()));
+    m_figure->paint(painter, QRectF(0, top, width(), figure.height()), Qt::AlignCenter);
     painter.setFont(captionFont);
     painter.setPen(secondaryText(primary));
     painter.drawText(QRectF(0, top + figure.height() + 2, width(), caption.height()), Qt::AlignCenter,

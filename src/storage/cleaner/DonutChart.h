@@ -7,17 +7,20 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
-class QVariantAnimation;
-
 namespace quorvex {
 
+class AnimatedValue;
+class RollingText;
 class StorageCleanerModel;
 
 /// The overview's ring chart of the categories' sizes, with the total in its hole. A slice under
 /// the pointer keeps its colour while the others fade; a click on a slice opens its category.
+/// New sizes move the slices and roll the figure together on the content spring, the fades take
+/// 0.15 s; both run on the model's CleanerMotion.
 class DonutChart final : public QWidget {
     Q_OBJECT
 public:
@@ -48,6 +51,7 @@ public:
     static constexpr qreal kDimmedOpacity = 0.45;
 
     explicit DonutChart(StorageCleanerModel& model, QWidget* parent = nullptr);
+    ~DonutChart() override;
 
     /// The categories with bytes, in kind order, or the one placeholder slice when none has any.
     static std::vector<Slice> slices(const StorageCleanerModel& model);
@@ -92,11 +96,12 @@ private:
     StorageCleanerModel& m_model;
     std::optional<double> m_selectedValue;
     std::map<QString, qreal> m_fadeFrom; // opacities when the selection last changed
-    QVariantAnimation* m_fade = nullptr;
+    std::unique_ptr<AnimatedValue> m_fade;
     // The ring moves to new sizes on a spring, with the figure in the hole.
     std::vector<Span> m_moveFrom;
     std::vector<Span> m_moveTo;
-    QVariantAnimation* m_move = nullptr;
+    std::unique_ptr<AnimatedValue> m_move;
+    std::unique_ptr<RollingText> m_figure;
 };
 
 } // namespace quorvex

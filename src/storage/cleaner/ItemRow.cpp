@@ -6,6 +6,7 @@
 #include "ui/Fonts.h"
 #include "ui/Formatters.h"
 #include "ui/Palette.h"
+#include "ui/SymbolReplace.h"
 #include "ui/Symbols.h"
 
 #include <QFontMetricsF>
@@ -167,11 +168,18 @@ void ItemRow::paint(QPainter& painter, const QRectF& rect, const QPalette& palet
     const qreal middle = rect.center().y();
     qreal x = rect.left() + kPaddingX;
 
-    const int check = static_cast<int>(kCheckSide);
-    const QPixmap box = Symbols::pixmap(checkSymbol(), QSize(check, check), checkColor(palette), ratio);
-    painter.drawPixmap(
-        QRectF(x + (kCheckWidth - kCheckSide) / 2, middle - kCheckSide / 2, kCheckSide, kCheckSide), box,
-        QRectF(box.rect()));
+    const QRectF checkRect(x + (kCheckWidth - kCheckSide) / 2, middle - kCheckSide / 2, kCheckSide,
+                           kCheckSide);
+    if (m_progress != 1 && !m_item.isProtected()) {
+        // The selection just changed: the old symbol gives way to the new one.
+        const QString before =
+            m_selected ? QStringLiteral("circle") : QStringLiteral("checkmark.circle.fill");
+        SymbolReplace(before, checkSymbol()).paint(painter, m_progress, checkRect, checkColor(palette));
+    } else {
+        const int check = static_cast<int>(kCheckSide);
+        const QPixmap box = Symbols::pixmap(checkSymbol(), QSize(check, check), checkColor(palette), ratio);
+        painter.drawPixmap(checkRect, box, QRectF(box.rect()));
+    }
     x += kCheckWidth + kSpacing;
 
     const QRectF iconRect(x, middle - kIconSide / 2, kIconSide, kIconSide);

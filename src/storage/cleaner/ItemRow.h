@@ -22,7 +22,8 @@ public:
     ItemRow(const CleanupItem& item, const CleanupCategory& category, bool selected);
 
     /// How far the row has come from its other selection state (0 just toggled, 1 settled):
-    /// the fill and the check's colour blend over that way while the selection spring runs.
+    /// the fill and the check's colour blend over that way while the selection spring runs, and
+    /// the old check symbol gives way to the new one.
     void setSelectionProgress(qreal progress) { m_progress = progress; }
 
     /// The state chips' texts, in display order.

@@ -2,29 +2,32 @@
 
 #include "storage/cleaner/CategoryItemsModel.h"
 #include "storage/cleaner/ItemRow.h"
+#include "ui/AnimatedValue.h"
 #include "ui/FocusRing.h"
-#include "ui/Spring.h"
 
 #include <QPainter>
 
 namespace quorvex {
 
-ItemRowDelegate::ItemRowDelegate(QObject* parent, std::function<QDateTime()> now, ItemIcons::Reader reader)
+ItemRowDelegate::ItemRowDelegate(Animator& animator, QObject* parent, std::function<QDateTime()> now,
+                                 ItemIcons::Reader reader)
     : QStyledItemDelegate(parent)
     , m_now(std::move(now))
+    , m_spring(new AnimatedValue(animator, 1, this))
     , m_icons(new ItemIcons(this, std::move(reader))) {
     connect(m_icons, &ItemIcons::loaded, this, &ItemRowDelegate::frame);
     if (!m_now)
         m_now = [] { return QDateTime::currentDateTimeUtc(); };
-    m_spring = new SpringAnimation(Spring(0.5, 0.85), this);
-    m_spring->setStartValue(0.0);
-    m_spring->setEndValue(1.0);
-    connect(m_spring, &QVariantAnimation::valueChanged, this, &ItemRowDelegate::frame);
+    connect(m_spring, &AnimatedValue::changed, this, &ItemRowDelegate::frame);
 }
 
-void ItemRowDelegate::startSelectionSpring() {
-    m_spring->stop();
-    m_spring->start();
+void ItemRowDelegate::startSelectionSpring(const Motion& motion) {
+    m_spring->setValue(0);
+    m_spring->animateTo(1, motion);
+}
+
+double ItemRowDelegate::selectionProgress() const {
+    return m_spring->value();
 }
 
 void ItemRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -35,8 +38,8 @@ void ItemRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const int row = index.row();
     const CleanupItem& item = items->item(row);
     ItemRow shown(item, items->category(), items->isSelected(row));
-    if (m_spring->state() == QAbstractAnimation::Running && items->selectionJustChanged(row))
-        shown.setSelectionProgress(m_spring->currentValue().toReal());
+    if (m_spring->isAnimating() && items->selectionJustChanged(row))
+        shown.setSelectionProgress(m_spring->value());
     const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
     const std::optional<QPixmap> icon =
         item.iconPath ? m_icons->icon(*item.iconPath, ItemRow::iconSide(ratio)) : std::nullopt;

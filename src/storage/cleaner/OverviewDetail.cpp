@@ -1,15 +1,18 @@
 #include "storage/cleaner/OverviewDetail.h"
 
 #include "storage/cleaner/CleanerLook.h"
+#include "storage/cleaner/CleanerMotion.h"
 #include "storage/cleaner/DonutChart.h"
 #include "storage/cleaner/SafetyBadge.h"
 #include "storage/cleaner/SpaceSavedBadge.h"
 #include "storage/engine/StorageCleanerModel.h"
 #include "ui/ActivitySpinner.h"
+#include "ui/AnimatedValue.h"
 #include "ui/CategoryIcon.h"
 #include "ui/FocusRing.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
+#include "ui/RollingLabel.h"
 #include "ui/Symbols.h"
 
 #include <QFontMetricsF>
@@ -20,7 +23,6 @@
 #include <QPushButton>
 #include <QTextLayout>
 #include <QVBoxLayout>
-#include <QVariantAnimation>
 
 #include <cmath>
 
@@ -38,6 +40,17 @@ QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidg
     return made;
 }
 
+// A figure whose digits roll up when it changes, in the motion of the model's change.
+RollingLabel* rollingLabel(StorageCleanerModel& model, const QFont& font, const QColor& color,
+                           QWidget* parent) {
+    auto* made = new RollingLabel(CleanerMotion::of(model).animator(), parent);
+    made->setFont(font);
+    QPalette palette = made->palette();
+    palette.setColor(QPalette::WindowText, color);
+    made->setPalette(palette);
+    return made;
+}
+
 QColor primaryOf(const QWidget* widget) {
     return widget->palette().color(QPalette::WindowText);
 }
@@ -48,7 +61,6 @@ constexpr qreal kCardIcon = 36;
 constexpr qreal kCardSpacing = 12;
 constexpr qreal kCardLineSpacing = 4;
 constexpr int kSpinnerSide = 16;
-constexpr int kHoverMs = 150;
 
 QFont cardTitleFont() {
     return Fonts::system(13, QFont::DemiBold);
@@ -75,7 +87,8 @@ RecommendedCard::RecommendedCard(StorageCleanerModel& model, QWidget* parent)
     title->addStretch(1);
     layout->addLayout(title);
 
-    m_figure = label(QString(), Fonts::system(26, QFont::Bold), primaryOf(this), this);
+    m_figure = rollingLabel(model, Fonts::system(26, QFont::Bold), primaryOf(this), this);
+    m_figure->setObjectName(QStringLiteral("recommendedFigure"));
     layout->addWidget(m_figure);
     auto* text =
         label(QStringLiteral("Caches that rebuild themselves, unavailable or orphaned simulators, and device "
@@ -98,7 +111,10 @@ RecommendedCard::RecommendedCard(StorageCleanerModel& model, QWidget* parent)
                  withAlpha(Palette::green(), 0.45).name(QColor::HexArgb))
             .arg(FocusRing::width) +
         FocusRing::styleSheetRule(QStringLiteral("QPushButton"), 6));
-    connect(m_select, &QPushButton::clicked, this, [this] { m_model.selectRecommended(); });
+    connect(m_select, &QPushButton::clicked, this, [this] {
+        CleanerMotion::of(m_model).during(CleanerMotion::contentSpring(),
+                                          [this] { m_model.selectRecommended(); });
+    });
     layout->addWidget(m_select, 0, Qt::AlignLeft);
 
     connect(&m_model, &StorageCleanerModel::changed, this, &RecommendedCard::refresh);
@@ -111,6 +127,7 @@ QString RecommendedCard::figure() const {
 
 void RecommendedCard::refresh() {
     const StorageCleanerModel::Tally recommended = m_model.recommendedTally();
+    m_figure->setMotion(CleanerMotion::of(m_model).change());
     m_figure->setText(sizeText(recommended.bytes));
     m_select->setEnabled(recommended.count > 0);
 }
@@ -130,12 +147,8 @@ CategoryCard::CategoryCard(StorageCleanerModel& model, Kind kind, QWidget* paren
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_spinner = new ActivitySpinner(kSpinnerSide, this);
-    m_hover = new QVariantAnimation(this);
-    m_hover->setDuration(kHoverMs);
-    m_hover->setEasingCurve(QEasingCurve::OutCubic);
-    m_hover->setStartValue(0.04);
-    m_hover->setEndValue(0.04);
-    connect(m_hover, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
+    m_hover = std::make_unique<AnimatedValue>(CleanerMotion::of(model).animator(), backgroundOpacity());
+    connect(m_hover.get(), &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
     connect(this, &CategoryCard::clicked, this,
             [this] { m_model.setSection(StorageCleanerModel::Section::category(m_kind)); });
     connect(&m_model, &StorageCleanerModel::changed, this, &CategoryCard::refresh);
@@ -180,11 +193,10 @@ void CategoryCard::resizeEvent(QResizeEvent*) {
                     static_cast<int>(kCardPadding + (title - kSpinnerSide) / 2));
 }
 
+CategoryCard::~CategoryCard() = default;
+
 void CategoryCard::fadeBackground(qreal target) {
-    m_hover->stop();
-    m_hover->setStartValue(m_hover->currentValue().isValid() ? m_hover->currentValue() : QVariant(target));
-    m_hover->setEndValue(target);
-    m_hover->start();
+    m_hover->animateTo(target, CleanerMotion::pointerFade());
 }
 
 void CategoryCard::enterEvent(QEnterEvent* event) {
@@ -203,8 +215,7 @@ void CategoryCard::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    const QVariant shade = m_hover->currentValue();
-    painter.setBrush(withAlpha(primary, shade.isValid() ? shade.toReal() : backgroundOpacity()));
+    painter.setBrush(withAlpha(primary, m_hover->value()));
     painter.drawRoundedRect(QRectF(rect()), 14, 14);
 
     CategoryIcon::paint(painter, QRectF(kCardPadding, kCardPadding, kCardIcon, kCardIcon), shown.symbol,
@@ -278,7 +289,8 @@ OverviewDetail::OverviewDetail(StorageCleanerModel& model, SpaceSaved& saved, QW
     const QColor primary = primaryOf(this);
     headerText->addWidget(label(QStringLiteral("Developer storage"), Fonts::system(11, QFont::DemiBold),
                                 secondaryText(primary), this));
-    m_headline = label(QString(), Fonts::system(34, QFont::Bold), primary, this);
+    m_headline = rollingLabel(model, Fonts::system(34, QFont::Bold), primary, this);
+    m_headline->setObjectName(QStringLiteral("headline"));
     headerText->addWidget(m_headline);
     auto* hint = label(
         QStringLiteral("Pick a category to see what\u2019s inside and what deleting it means. Nothing is "
@@ -287,7 +299,7 @@ OverviewDetail::OverviewDetail(StorageCleanerModel& model, SpaceSaved& saved, QW
     hint->setWordWrap(true);
     headerText->addWidget(hint);
     header->addLayout(headerText, 1);
-    header->addWidget(new SpaceSavedBadge(saved, this), 0, Qt::AlignTop);
+    header->addWidget(new SpaceSavedBadge(saved, CleanerMotion::of(model).animator(), this), 0, Qt::AlignTop);
     page->addLayout(header);
 
     auto* chartRow = new QHBoxLayout;
@@ -329,6 +341,7 @@ QString OverviewDetail::shownHeadline() const {
 }
 
 void OverviewDetail::refresh() {
+    m_headline->setMotion(CleanerMotion::of(m_model).change());
     m_headline->setText(headline(m_model));
 }
 

@@ -5,16 +5,18 @@
 #include <QAbstractButton>
 #include <QWidget>
 
+#include <memory>
 #include <vector>
 
 class QLabel;
 class QPushButton;
-class QVariantAnimation;
 
 namespace quorvex {
 
 class ActivitySpinner;
+class AnimatedValue;
 class DonutChart;
+class RollingLabel;
 class SpaceSaved;
 class StorageCleanerModel;
 
@@ -34,7 +36,7 @@ private:
     void refresh();
 
     StorageCleanerModel& m_model;
-    QLabel* m_figure = nullptr;
+    RollingLabel* m_figure = nullptr;
     QPushButton* m_select = nullptr;
 };
 
@@ -44,6 +46,7 @@ class CategoryCard final : public QAbstractButton {
     Q_OBJECT
 public:
     CategoryCard(StorageCleanerModel& model, CleanupCategory::Kind kind, QWidget* parent = nullptr);
+    ~CategoryCard() override;
 
     CleanupCategory::Kind kind() const { return m_kind; }
     /// The size text, or empty while the kind scans and the spinner shows.
@@ -68,7 +71,7 @@ private:
     StorageCleanerModel& m_model;
     CleanupCategory::Kind m_kind;
     ActivitySpinner* m_spinner = nullptr;
-    QVariantAnimation* m_hover = nullptr; // the background's opacity on its way to the target
+    std::unique_ptr<AnimatedValue> m_hover; // the background's opacity, fading to the target
 };
 
 /// The storage cleaner's overview page: total in use with the space-saved badge, the donut chart
@@ -89,7 +92,7 @@ private:
     void refresh();
 
     StorageCleanerModel& m_model;
-    QLabel* m_headline = nullptr;
+    RollingLabel* m_headline = nullptr;
     DonutChart* m_chart = nullptr;
     RecommendedCard* m_recommended = nullptr;
     std::vector<CategoryCard*> m_cards;

@@ -1,9 +1,11 @@
 #include "storage/cleaner/SelectionBar.h"
 
+#include "storage/cleaner/CleanerMotion.h"
 #include "storage/cleaner/CleanerSelectionTexts.h"
 #include "storage/cleaner/CleanerStyle.h"
 #include "storage/engine/StorageCleanerModel.h"
 #include "ui/Fonts.h"
+#include "ui/RollingLabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,9 +40,10 @@ SelectionBar::SelectionBar(StorageCleanerModel& model, std::function<void()> rev
     QFont medium = Fonts::body();
     medium.setWeight(QFont::Medium);
     m_count->setFont(medium);
-    m_bytes = new QLabel(summary);
+    m_bytes = new RollingLabel(CleanerMotion::of(model).animator(), summary);
     m_bytes->setObjectName(QStringLiteral("selectionBytes"));
     m_bytes->setFont(Fonts::system(15, QFont::Bold));
+    m_bytes->setMonospacedDigits(true);
     texts->addWidget(m_count);
     texts->addWidget(m_bytes);
     // The hint is one line, centred against the two lines of the summary it takes turns with.
@@ -73,6 +76,10 @@ void SelectionBar::refresh() {
     const CleanerSelectionTexts::Bar bar = CleanerSelectionTexts::bar(m_model);
     m_left->setCurrentIndex(bar.count == 0 ? 0 : 1);
     m_count->setText(bar.countText);
+    // A new count moves the bar on its own spring, whatever change brought it.
+    m_bytes->setMotion(bar.count != m_shownCount ? CleanerMotion::selectionSpring()
+                                                 : CleanerMotion::of(m_model).change());
+    m_shownCount = bar.count;
     m_bytes->setText(bar.bytesText);
     m_review->setEnabled(bar.reviewEnabled);
 }

@@ -10,11 +10,13 @@ class QStackedWidget;
 
 namespace quorvex {
 
+class RollingLabel;
 class StorageCleanerModel;
 
 /// The bar pinned under the cleaner's page: what is selected (count and size) and "Review &
 /// Clean…", which is enabled only with a selection and while no clean runs. The window makes the
-/// button its default action (Return). Redraws from the model. GUI thread.
+/// button its default action (Return). Redraws from the model; the size's changed digits roll up,
+/// on the bar's spring when the count changes. GUI thread.
 class SelectionBar final : public QWidget {
     Q_OBJECT
 public:
@@ -29,7 +31,8 @@ private:
     StorageCleanerModel& m_model;
     QStackedWidget* m_left = nullptr;
     QLabel* m_count = nullptr;
-    QLabel* m_bytes = nullptr;
+    RollingLabel* m_bytes = nullptr;
+    int m_shownCount = 0;
     QPushButton* m_review = nullptr;
 };
 

@@ -5,6 +5,7 @@
 #include "ui/AccessibleValue.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
+#include "ui/RollingText.h"
 #include "ui/Symbols.h"
 
 #include <QFontMetricsF>
@@ -54,13 +55,22 @@ QFont figureFont() {
     return font;
 }
 
+const Motion kSpring = Motion::spring(0.5, 0.85);
+
 } // namespace
 
-SpaceSavedBadge::SpaceSavedBadge(SpaceSaved& saved, QWidget* parent)
+SpaceSavedBadge::SpaceSavedBadge(SpaceSaved& saved, Animator& animator, QWidget* parent)
     : QWidget(parent)
-    , m_saved(saved) {
+    , m_saved(saved)
+    , m_figure(std::make_unique<RollingText>(animator, figure())) {
     AccessibleValue::setRole(this, QAccessible::StaticText);
     setObjectName(QStringLiteral("spaceSavedBadge"));
+    connect(m_figure.get(), &RollingText::changed, this, [this] {
+        // The layout hears of the width when a roll starts and ends, not on every frame.
+        if (!m_figure->isRunning() || m_figure->progress() == 0)
+            updateGeometry();
+        update();
+    });
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAccessibleName(QStringLiteral("Cleaned up so far"));
     setToolTip(QStringLiteral("Everything Quorvex has cleaned up, including items moved to the Trash."));
@@ -72,8 +82,12 @@ QString SpaceSavedBadge::figure() const {
     return sizeText(m_saved.total());
 }
 
+SpaceSavedBadge::~SpaceSavedBadge() = default;
+
+// A new total rolls in on the badge's spring, counting up; a hidden badge takes it at once.
 void SpaceSavedBadge::follow() {
     AccessibleValue::set(this, figure());
+    m_figure->setText(figure(), isVisible() ? kSpring : Motion::none());
     setVisible(m_saved.total() >= 1);
     updateGeometry();
     update();
@@ -83,8 +97,10 @@ QSize SpaceSavedBadge::sizeHint() const {
     const QFontMetricsF broom(broomFont());
     const QFontMetricsF figureMetrics(figureFont());
     const QFontMetricsF caption(Fonts::caption());
-    const qreal textWidth =
-        std::max(figureMetrics.horizontalAdvance(figure()), caption.horizontalAdvance(kCaption));
+    // While a roll runs, room for the wider of the two figures.
+    const TextRoll& roll = m_figure->roll();
+    const qreal figureWidth = std::max(roll.width(0, figureFont()), roll.width(1, figureFont()));
+    const qreal textWidth = std::max(figureWidth, caption.horizontalAdvance(kCaption));
     const qreal width = broomWidth() + kSpacing + textWidth + 2 * kPaddingX;
     const qreal height =
         std::max(broom.height(), figureMetrics.height() + 1 + caption.height()) + 2 * kPaddingY;
@@ -118,8 +134,8 @@ void SpaceSavedBadge::paintEvent(QPaintEvent*) {
     const QColor primary = palette().color(QPalette::WindowText);
     painter.setPen(primary);
     painter.setFont(figureFont());
-    painter.drawText(QRectF(x, top, width() - x, figureMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                     figure());
+    m_figure->paint(painter, QRectF(x, top, width() - x, figureMetrics.height()),
+                    Qt::AlignLeft | Qt::AlignVCenter);
     painter.setPen(secondaryText(primary));
     painter.setFont(Fonts::caption());
     painter.drawText(QRectF(x, top + figureMetrics.height() + 1, width() - x, caption.height()),

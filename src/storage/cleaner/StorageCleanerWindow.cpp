@@ -1,4 +1,5 @@
 #include "storage/cleaner/StorageCleanerWindow.h"
+#include "storage/cleaner/CleanerMotion.h"
 
 #include "storage/cleaner/BusyToast.h"
 #include "storage/cleaner/ConfirmationSheet.h"
@@ -44,6 +45,8 @@ StorageCleanerWindow::StorageCleanerWindow(Dependencies dependencies)
               dependencies.spaceSaved)
     , m_spaceSaved(dependencies.spaceSaved)
     , m_keepsFrame(dependencies.keepsFrame) {
+    if (dependencies.clock)
+        CleanerMotion::install(m_model, *dependencies.clock);
     connect(&m_model, &StorageCleanerModel::cleanRefused, this, [] { showBusyToast(); });
 }
 

@@ -13,6 +13,8 @@
 
 namespace quorvex {
 
+class Clock;
+
 class CleanupHUD;
 class LongTaskGate;
 class SpaceSaved;
@@ -38,6 +40,7 @@ public:
         CleanupHUD& hud;
         SpaceSaved& spaceSaved;
         bool keepsFrame = true; // false under tests: no frame is saved or restored
+        Clock* clock = nullptr; // the views' motion runs on it; the system clock when none
     };
     explicit StorageCleanerWindow(Dependencies dependencies);
     ~StorageCleanerWindow() override;

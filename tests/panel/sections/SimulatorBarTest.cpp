@@ -8,9 +8,12 @@
 #include "support/HangingTool.h"
 #include "support/QtPrinters.h"
 #include "support/ToastLog.h"
+#include "ui/Animator.h"
+#include "ui/Motion.h"
 #include "windows/ActionWindowsService.h"
 
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QTest>
 #include <QToolButton>
@@ -439,6 +442,62 @@ TEST_F(BarFixture, TheLanguageSectionShowsOnlyForASimulatorApp) {
     bar->refresh();
     settle();
     EXPECT_NE(tool("languageSection"), nullptr);
+}
+
+// The language tool unfolds its section with a spring (0.5 s, damping 0.85) and folds it the
+// same way before it goes; a panel that follows the bar's size shows the height the spring has
+// reached.
+TEST_F(BarFixture, TheLanguageToolUnfoldsAndFoldsItsSectionWithASpring) {
+    world.booted = {kPhone};
+    world.apps = {PanelViewWorld::app("org.demo.notes", "Notes", {"U1"})};
+    make();
+    bar->animator().setReduceMotion(false);
+    const int closed = bar->sizeHint().height();
+    const auto shownHeight = [&] {
+        bar->adjustSize();
+        return bar->height() - closed;
+    };
+    QTest::mouseClick(tool<QAbstractButton>("languageTool"), Qt::LeftButton);
+    settle();
+    QWidget* section = tool("languageSection");
+    ASSERT_NE(section, nullptr);
+    const int full = section->sizeHint().height() + bar->layout()->spacing();
+    const Motion spring = Motion::spring(0.5, 0.85);
+    EXPECT_LE(shownHeight(), bar->layout()->spacing());
+    double now = 0;
+    for (const double t : {0.1, 0.25}) {
+        SCOPED_TRACE(t);
+        world.clock.advance(t - now);
+        now = t;
+        const double unfolded = spring.progress(t);
+        ASSERT_GT(unfolded, 0.2);
+        ASSERT_LT(unfolded, 0.98);
+        EXPECT_NEAR(shownHeight(), (full - bar->layout()->spacing()) * unfolded + bar->layout()->spacing(),
+                    2);
+    }
+    world.clock.advance(2);
+    EXPECT_EQ(shownHeight(), full);
+    EXPECT_FALSE(bar->animator().isRunning());
+
+    QTest::mouseClick(tool<QAbstractButton>("languageTool"), Qt::LeftButton);
+    EXPECT_EQ(tool("languageSection"), section) << "it folds before it goes";
+    world.clock.advance(0.1);
+    EXPECT_LT(shownHeight(), full);
+    EXPECT_GT(shownHeight(), bar->layout()->spacing());
+    world.clock.advance(2);
+    settle();
+    EXPECT_EQ(tool("languageSection"), nullptr);
+    EXPECT_FALSE(bar->animator().isRunning());
+
+    // Under Reduce Motion the section opens and closes at once.
+    bar->animator().setReduceMotion(true);
+    QTest::mouseClick(tool<QAbstractButton>("languageTool"), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(shownHeight(), full);
+    QTest::mouseClick(tool<QAbstractButton>("languageTool"), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(tool("languageSection"), nullptr);
+    EXPECT_FALSE(bar->animator().isRunning());
 }
 
 // The language card reads the simulator the panel shows, however the target moved there, and

@@ -2,10 +2,14 @@
 
 #include "storage/cleaner/CategoryItemsModel.h"
 #include "storage/cleaner/ChipButton.h"
+#include "storage/cleaner/CleanerMotion.h"
+#include "storage/cleaner/ItemRowDelegate.h"
 #include "storage/cleaner/QuickSelectionChip.h"
 #include "ui/ByteCountFormatter.h"
 
 #include "storage/cleaner/CleanerWorld.h"
+#include "support/FakeClock.h"
+#include "ui/Animator.h"
 
 #include <gtest/gtest.h>
 
@@ -183,6 +187,56 @@ TEST(CategoryDetailTest, ARowClickTogglesItsItemButNotAProtectedOne) {
     EXPECT_TRUE(world.model.selection().empty());
     // Selecting repaints rows; it does not rebuild the list.
     EXPECT_EQ(resets.count(), 0);
+}
+
+// A click on a row moves it on the selection spring (0.5 s, damping 0.85): the row's look blends
+// and its check symbol is replaced (the old one shrinks away as the new one grows in), frame by
+// frame on the injected clock, and the timer stops once it has settled.
+TEST(CategoryDetailTest, ARowClickPlaysTheSelectionSpringAndReplacesTheCheckSymbol) {
+    World world;
+    test::FakeClock clock;
+    Animator& animator = CleanerMotion::install(world.model, clock).animator();
+    animator.setReduceMotion(false);
+    world.load(Kind::simulators, simulators());
+    CategoryDetail page(world.model, Kind::simulators);
+    show(page);
+    auto* delegate = qobject_cast<ItemRowDelegate*>(page.list()->itemDelegate());
+    ASSERT_NE(delegate, nullptr);
+    const QRect row = page.list()->visualRect(page.list()->model()->index(0, 0));
+    const QRect check(row.left(), row.top(), 40, row.height());
+    const auto drawnCheck = [&] { return page.list()->viewport()->grab(check).toImage(); };
+    const QImage before = drawnCheck();
+
+    clickRow(page, 0);
+    const Motion spring = CleanerMotion::selectionSpring();
+    std::vector<QImage> frames;
+    double now = 0;
+    for (const double t : {0.0, 0.06, 0.15, 0.45}) {
+        SCOPED_TRACE(t);
+        clock.advance(t - now);
+        now = t;
+        EXPECT_NEAR(delegate->selectionProgress(), spring.progress(t), 1e-9);
+        frames.push_back(drawnCheck());
+    }
+    EXPECT_GT(spring.progress(0.45), 1.0); // the last frame is past the end, on the overshoot
+    clock.advance(2);
+    EXPECT_FALSE(animator.isRunning());
+    EXPECT_EQ(clock.pendingCount(), 0u);
+    const QImage after = drawnCheck();
+    EXPECT_NE(before, after);
+    EXPECT_EQ(frames[0], before);
+    for (std::size_t i = 1; i < frames.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_NE(frames[i], before);
+        EXPECT_NE(frames[i], after);
+    }
+
+    // Under Reduce Motion the row takes its new look at once.
+    animator.setReduceMotion(true);
+    clickRow(page, 0);
+    EXPECT_EQ(delegate->selectionProgress(), 1.0);
+    EXPECT_EQ(drawnCheck(), before);
+    EXPECT_EQ(clock.pendingCount(), 0u);
 }
 
 TEST(CategoryDetailTest, TheArchiveFilterChipShowsOnTheArchivesPageAndLiftsTheLimit) {

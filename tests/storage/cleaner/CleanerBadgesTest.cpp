@@ -1,5 +1,6 @@
 #include "storage/cleaner/ChipButton.h"
 #include "storage/cleaner/CleanerLook.h"
+#include "storage/cleaner/CleanerMotion.h"
 #include "storage/cleaner/SafetyBadge.h"
 #include "storage/cleaner/SpaceSavedBadge.h"
 #include "storage/cleaner/TagChip.h"
@@ -9,6 +10,11 @@
 #include "ui/Symbols.h"
 
 #include "storage/cleaner/CleanerWorld.h"
+
+#include "support/FakeClock.h"
+#include "ui/Animator.h"
+
+#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -138,10 +144,44 @@ TEST(CleanerBadgesTest, EverySymbolThePagesDrawHasAnIcon) {
         EXPECT_TRUE(Symbols::contains(name)) << name.toStdString();
 }
 
+// A new total rolls its changed digits in on the badge's spring and the badge stops asking for
+// frames once it has arrived; the first total, and every total under Reduce Motion, shows at once.
+TEST(CleanerBadgesTest, SpaceSavedBadgeRollsANewTotalIn) {
+    test::CleanerWorld world;
+    test::FakeClock clock;
+    Animator& animator = CleanerMotion::install(world.model, clock).animator();
+    animator.setReduceMotion(false);
+    QWidget window;
+    SpaceSavedBadge badge(world.spaceSaved, animator, &window);
+    window.setAttribute(Qt::WA_DontShowOnScreen);
+    window.show();
+    world.spaceSaved.add(1'100'000);
+    EXPECT_EQ(clock.pendingCount(), 0u);
+    const QImage first = badge.grab().toImage();
+
+    world.spaceSaved.add(1'100'000);
+    EXPECT_EQ(badge.grab().toImage(), first);
+    clock.advance(0.1);
+    const QImage middle = badge.grab().toImage();
+    clock.advance(2);
+    const QImage last = badge.grab().toImage();
+    EXPECT_NE(middle, first);
+    EXPECT_NE(middle, last);
+    EXPECT_NE(last, first);
+    EXPECT_EQ(clock.pendingCount(), 0u);
+
+    animator.setReduceMotion(true);
+    world.spaceSaved.add(5'000'000);
+    const QImage now = badge.grab().toImage();
+    EXPECT_EQ(clock.pendingCount(), 0u);
+    clock.advance(2);
+    EXPECT_EQ(badge.grab().toImage(), now);
+}
+
 TEST(CleanerBadgesTest, SpaceSavedBadgeAppearsWithTheFirstCleanedBytes) {
     test::CleanerWorld world;
     QWidget window;
-    SpaceSavedBadge badge(world.spaceSaved, &window);
+    SpaceSavedBadge badge(world.spaceSaved, CleanerMotion::of(world.model).animator(), &window);
     window.setAttribute(Qt::WA_DontShowOnScreen);
     window.show();
     EXPECT_FALSE(badge.isVisible());

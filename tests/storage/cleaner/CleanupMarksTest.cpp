@@ -2,6 +2,9 @@
 
 #include "ui/CheckmarkShape.h"
 
+#include <QImage>
+#include <QPainter>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -59,12 +62,37 @@ TEST(CleanupMarksTest, TheSpinnerTurnsOnceEveryNineTenthsOfASecond) {
     EXPECT_NEAR(CleanupMarks::spinnerAngle(0.9 * 7 + 0.225), 90.0, 1e-6);
 }
 
-TEST(CleanupMarksTest, TheRingEasesFromWhereItIsDrawnToTheNewFraction) {
-    EXPECT_DOUBLE_EQ(CleanupMarks::ringFraction(0.2, 0.6, 0.0), 0.2);
-    const double middle = CleanupMarks::ringFraction(0.2, 0.6, 0.15);
-    EXPECT_GT(middle, 0.4); // eases out: more than half the way at half the time
-    EXPECT_LT(middle, 0.6);
-    EXPECT_DOUBLE_EQ(CleanupMarks::ringFraction(0.2, 0.6, 1.0), 0.6);
+// The spinner's arc covers the first 28 % of a gradient that runs once round the whole turn:
+// clear at its tail, 28 % of the accent at its head, and clear behind the tail's round cap.
+TEST(CleanupMarksTest, TheSpinnerArcFadesToAQuarterOfTheAccentAtItsHead) {
+    QImage image(120, 120, QImage::Format_ARGB32_Premultiplied);
+    const QRectF rect(14, 14, 92, 92);
+    const QColor clear(0, 0, 0, 0);
+    const auto alphaAt = [&](double elapsed, double turn) {
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        CleanupMarks::paintSpinner(painter, rect, elapsed, QColor(0, 0, 255), clear, clear);
+        painter.end();
+        // On the arc's centre line (radius 38: the ring sits 8 inside the mark), `turn` clockwise
+        // from the arc's tail at three o'clock, turned with the spin.
+        const double angle = 2 * std::numbers::pi * (turn + CleanupMarks::spinnerAngle(elapsed) / 360.0);
+        const QPointF point = rect.center() + QPointF(std::cos(angle), std::sin(angle)) * 38.0;
+        return image.pixelColor(point.toPoint()).alphaF();
+    };
+    struct Case {
+        double turn;
+        double alpha;
+    };
+    const Case cases[] = {{0.02, 0.02}, {0.14, 0.14}, {0.265, 0.265}, {-0.05, 0.0}};
+    for (const double elapsed : {0.0, 0.3}) {
+        // The backing's soft shadow lies under the whole ring; the arc is laid over it.
+        const double shadow = alphaAt(elapsed, 0.5);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << elapsed << " " << c.turn);
+            EXPECT_NEAR((alphaAt(elapsed, c.turn) - shadow) / (1 - shadow), c.alpha, 0.03);
+        }
+    }
 }
 
 TEST(CheckmarkShapeTest, TheBottomPointSitsAtAFractionOfTheWidthNotOfTheOffsetRect) {

@@ -2,10 +2,14 @@
 
 #include "CleanerModelFixture.h"
 #include "storage/cleaner/CleanerLook.h"
+#include "storage/cleaner/CleanerMotion.h"
 #include "storage/cleaner/CleanerSelectionTexts.h"
 #include "storage/cleaner/Disclaimer.h"
 #include "storage/cleaner/SelectionBar.h"
+#include "support/FakeClock.h"
+#include "ui/Animator.h"
 #include "ui/Palette.h"
+#include "ui/RollingLabel.h"
 
 #include <QDir>
 #include <QLabel>
@@ -43,6 +47,52 @@ template <typename T> T* child(QWidget& parent, const char* name) {
 
 QString labelText(QWidget& parent, const char* name) {
     return child<QWidget>(parent, name)->findChild<QLabel*>("text")->text();
+}
+
+// The selected size rolls up on the bar's own spring (damping 0.85) when the count changes, and
+// on the spring of the change that brought it otherwise (a rescan: damping 1); both stop their
+// timer once arrived.
+TEST_F(ConfirmationSheetTest, TheBarsSizeRollsOnTheSpringKeyedOnTheCount) {
+    test::FakeClock clock;
+    Animator& animator = CleanerMotion::install(model, clock).animator();
+    animator.setReduceMotion(false);
+    SelectionBar bar(model, {});
+    bar.setAttribute(Qt::WA_DontShowOnScreen);
+    bar.show();
+    select({"App-abc"});
+    clock.advance(2);
+    const auto* bytes = child<RollingLabel>(bar, "selectionBytes");
+
+    struct Case {
+        const char* change;
+        std::function<void()> make;
+        Motion motion;
+    };
+    const Case cases[] = {
+        {"a second item", [&] { select({"Kit-def"}); }, CleanerMotion::selectionSpring()},
+        {"a rescan that grows it",
+         [&] {
+             table[Kind::derivedData] = {cleanupItem("App-abc", 8'000'000),
+                                         cleanupItem("Kit-def", 1'000'000)};
+             scanAll();
+         },
+         CleanerMotion::contentSpring()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.change);
+        const QString before = bytes->text();
+        c.make();
+        ASSERT_NE(bytes->text(), before);
+        double now = 0;
+        for (const double t : {0.0, 0.1, 0.25}) {
+            clock.advance(t - now);
+            now = t;
+            EXPECT_NEAR(bytes->rollingText().progress(), c.motion.progress(t), 1e-9) << t;
+        }
+        clock.advance(2);
+        EXPECT_EQ(bytes->rollingText().progress(), 1.0);
+        EXPECT_EQ(clock.pendingCount(), 0u);
+    }
 }
 
 TEST_F(ConfirmationSheetTest, TheBarAsksForASelectionAndIsDisabledWhileACleanRuns) {

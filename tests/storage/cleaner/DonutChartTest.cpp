@@ -1,9 +1,13 @@
 #include "storage/cleaner/DonutChart.h"
 
+#include "storage/cleaner/CleanerMotion.h"
 #include "storage/cleaner/CleanerWorld.h"
+#include "support/FakeClock.h"
+#include "ui/Animator.h"
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QMouseEvent>
 #include <QTest>
 
@@ -29,7 +33,77 @@ QPointF atAngle(double degrees, double radius) {
     return {100 + radius * std::sin(angle), 100 - radius * std::cos(angle)};
 }
 
+// Degrees clockwise from 12 o'clock at which derived data's slice ends as drawn: the last angle
+// on the ring's middle circle that still shows its colour.
+double drawnEdge(DonutChart& chart, const QColor& tint) {
+    const QImage image = chart.grab().toImage();
+    double last = -1;
+    for (double degrees = 0; degrees < 360; degrees += 0.25) {
+        const QColor pixel = image.pixelColor(atAngle(degrees, 81).toPoint());
+        if (std::abs(pixel.red() - tint.red()) + std::abs(pixel.green() - tint.green()) +
+                std::abs(pixel.blue() - tint.blue()) <
+            24)
+            last = degrees;
+    }
+    return last;
+}
+
+// The end of derived data's span, in degrees.
+double spanEnd(const StorageCleanerModel& model) {
+    return DonutChart::spans(DonutChart::slices(model)).front().to * 360;
+}
+
+QImage hole(DonutChart& chart) {
+    return chart.grab(QRect(60, 80, 80, 40)).toImage();
+}
+
 } // namespace
+
+// New sizes move the slices' edges and roll the figure in the hole together, on the content spring
+// (0.5 s, damping 1): the drawn edge stands where the spring has carried it at each frame, and the
+// timer stops once it has arrived.
+TEST(DonutChartTest, NewSizesMoveTheEdgesAndTheFigureOnTheContentSpring) {
+    World world;
+    test::FakeClock clock;
+    Animator& animator = CleanerMotion::install(world.model, clock).animator();
+    animator.setReduceMotion(false);
+    twoSlices(world);
+    DonutChart chart(world.model);
+    chart.show();
+    const QColor tint = DonutChart::slices(world.model).front().tint;
+    const double from = spanEnd(world.model);
+    const double drawnFrom = drawnEdge(chart, tint);
+    const QImage figureBefore = hole(chart);
+
+    world.load(Kind::derivedData, {World::item("d", 400)});
+    const double to = spanEnd(world.model);
+    ASSERT_GT(to - from, 60);
+    const Motion spring = CleanerMotion::contentSpring();
+    double now = 0;
+    for (const double t : {0.0, 0.08, 0.2, 0.4}) {
+        SCOPED_TRACE(t);
+        clock.advance(t - now);
+        now = t;
+        EXPECT_NEAR(drawnEdge(chart, tint) - drawnFrom, (to - from) * spring.progress(t), 1.5);
+        if (t == 0.0) {
+            EXPECT_EQ(hole(chart), figureBefore);
+        } else if (t == 0.08) {
+            EXPECT_NE(hole(chart), figureBefore); // the figure rolls with the slices
+        }
+    }
+    clock.advance(2);
+    EXPECT_NEAR(drawnEdge(chart, tint) - drawnFrom, to - from, 1.5);
+    EXPECT_FALSE(animator.isRunning());
+    EXPECT_EQ(clock.pendingCount(), 0u);
+
+    // Under Reduce Motion new sizes are drawn at once.
+    animator.setReduceMotion(true);
+    const QImage settled = chart.grab().toImage();
+    world.load(Kind::derivedData, {World::item("d", 60), World::item("d2", 40)});
+    EXPECT_NEAR(drawnEdge(chart, tint), drawnFrom, 1.0);
+    EXPECT_EQ(clock.pendingCount(), 0u);
+    EXPECT_NE(chart.grab().toImage(), settled);
+}
 
 TEST(DonutChartTest, SlicesFollowKindOrderLeaveOutEmptyKindsAndFallBackToOneGreyRing) {
     World world;

@@ -1,6 +1,7 @@
 #include "storage/cleaner/ItemRow.h"
 
 #include "storage/cleaner/CategoryItemsModel.h"
+#include "storage/cleaner/CleanerMotion.h"
 #include "storage/cleaner/CleanerWorld.h"
 #include "storage/cleaner/ItemIcons.h"
 #include "storage/cleaner/ItemRowDelegate.h"
@@ -191,10 +192,11 @@ TEST(ItemRowTest, RowImagesAreReadOnceOffThePaintPathMissesIncluded) {
     std::atomic<int> reads{0};
     CategoryItemsModel model(world.model, Kind::archives);
     QListView view;
-    auto* delegate = new ItemRowDelegate(&view, {}, [&](const QString& path, int side) {
-        ++reads;
-        return ItemIcons::read(path, side);
-    });
+    auto* delegate = new ItemRowDelegate(CleanerMotion::of(world.model).animator(), &view, {},
+                                         [&](const QString& path, int side) {
+                                             ++reads;
+                                             return ItemIcons::read(path, side);
+                                         });
     view.setItemDelegate(delegate);
     view.setModel(&model);
     view.resize(600, 3 * ItemRow::height() + 10);
