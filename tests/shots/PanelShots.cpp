@@ -42,14 +42,6 @@ using test::PanelViewWorld;
 
 constexpr int kPanelWidth = 316;
 
-class QuietWindows final : public ActionWindowsService {
-public:
-    void openDeepLinkWindow(const SimulatorApp&) override {}
-    void openPushWindow(const SimulatorApp&) override {}
-    void showStatusBarWindow(const std::vector<SimulatorDevice>&, const SimulatorDevice&) override {}
-    void screenshot(const QString&, bool) override {}
-};
-
 class ShotNetwork final : public test::QuietNetwork {
 public:
     bool isActive() const override { return true; }
@@ -172,7 +164,7 @@ QImage deviceCards(Card card) {
 
 QImage panelView(PanelState state) {
     PanelViewWorld world;
-    QuietWindows actionWindows;
+    test::QuietActionWindows actionWindows;
     test::FakeDeviceSection deviceSections;
     world.services->actionWindows = &actionWindows;
     world.services->deviceSections = &deviceSections;
@@ -313,7 +305,7 @@ QImage panelCard(Card card) {
         auto* cards = new QWidget;
         auto* cardsLayout = new QVBoxLayout(cards);
         cardsLayout->setContentsMargins(12, 0, 12, 12);
-        QuietWindows windows;
+        test::QuietActionWindows windows;
         test::RecordingWorkspace workspace;
         cardsLayout->addWidget(
             new AppActionsSection(*world.panel, world.apps[0], windows, nullptr, workspace));

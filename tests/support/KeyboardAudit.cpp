@@ -144,4 +144,20 @@ QString accessibleValue(QWidget* widget) {
     return face->text(QAccessible::Value);
 }
 
+QStringList objectNames(const std::vector<QWidget*>& widgets) {
+    QStringList names;
+    for (QWidget* widget : widgets)
+        names << (widget ? widget->objectName() : QStringLiteral("<lost>"));
+    return names;
+}
+
+QString labelOf(QWidget* widget) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+    if (!face)
+        return {};
+    for (const auto& [other, relation] : face->relations(QAccessible::Label))
+        return other->text(QAccessible::Name);
+    return {};
+}
+
 } // namespace quorvex::test

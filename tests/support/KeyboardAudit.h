@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <vector>
@@ -41,6 +42,13 @@ std::vector<AccessibilityProblem> accessibilityProblems(QWidget* window);
 
 /// A one-line description of each problem, for a test's failure message.
 QString describe(const std::vector<AccessibilityProblem>& problems);
+
+/// The object names of `widgets`, "<lost>" for a null entry (a Tab walk that never came back).
+QStringList objectNames(const std::vector<QWidget*>& widgets);
+
+/// The label a screen reader reads for a control beside its name: on this desktop a picker's
+/// name is its current item, and its label comes through the labelled-by relation.
+QString labelOf(QWidget* widget);
 
 /// The accessible name, value and role text of `widget`, as a screen reader reads them.
 QString accessibleName(QWidget* widget);

@@ -378,17 +378,6 @@ TEST_F(ActionWindowsFixture, OneInstallDisablesTheSimulatorPickerAndAMissingAppD
     EXPECT_FALSE(find<QPushButton>(push, "sendButton")->isEnabled());
 }
 
-namespace {
-
-QStringList objectNames(const std::vector<QWidget*>& widgets) {
-    QStringList names;
-    for (QWidget* widget : widgets)
-        names << (widget ? widget->objectName() : QStringLiteral("<lost>"));
-    return names;
-}
-
-} // namespace
-
 // Tab walks the window top to bottom, left to right, and comes back to where it began; every
 // control that takes focus shows it.
 TEST_F(ActionWindowsFixture, TabReachesEveryControlInReadingOrderAndFocusShows) {
@@ -413,9 +402,9 @@ TEST_F(ActionWindowsFixture, TabReachesEveryControlInReadingOrderAndFocusShows) 
         ASSERT_TRUE(test::showActive(w.window()));
         QWidget* start = find<QWidget>(w, "appPicker");
         const std::vector<QWidget*> walked = test::walkTabOrder(start);
-        EXPECT_EQ(objectNames(walked), c.order);
-        QStringList stops = objectNames(test::tabStops(w.window()));
-        QStringList seen = objectNames(walked);
+        EXPECT_EQ(test::objectNames(walked), c.order);
+        QStringList stops = test::objectNames(test::tabStops(w.window()));
+        QStringList seen = test::objectNames(walked);
         stops.sort();
         seen.sort();
         EXPECT_EQ(seen, stops) << "every control that takes focus is on the walk, once";

@@ -356,26 +356,6 @@ TEST(StatusBarWindowTest, ReopeningKeepsTheFormWithTheNewListAndCleanFillsTheDef
     EXPECT_EQ(window.window()->windowTitle(), "Status Bar");
 }
 
-namespace {
-
-// The label a screen reader reads for a control: on this desktop a picker's name is its current
-// item, and its label comes through the labelled-by relation.
-QString labelOf(QWidget* widget) {
-    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
-    for (const auto& [other, relation] : face->relations(QAccessible::Label))
-        return other->text(QAccessible::Name);
-    return {};
-}
-
-QStringList objectNames(const std::vector<QWidget*>& widgets) {
-    QStringList names;
-    for (QWidget* widget : widgets)
-        names << (widget ? widget->objectName() : QStringLiteral("<lost>"));
-    return names;
-}
-
-} // namespace
-
 TEST(StatusBarWindowTest, TabReachesEveryControlInReadingOrderAndFocusShows) {
     Tools tools;
     StatusBarWindow window(tools.overrideStatusBar(), tools.clearStatusBar());
@@ -383,12 +363,12 @@ TEST(StatusBarWindowTest, TabReachesEveryControlInReadingOrderAndFocusShows) {
     ASSERT_TRUE(test::showActive(window.window()));
     auto* start = window.window()->findChild<QWidget*>("simulatorPicker");
     const std::vector<QWidget*> walked = test::walkTabOrder(start);
-    EXPECT_EQ(objectNames(walked),
+    EXPECT_EQ(test::objectNames(walked),
               (QStringList{"simulatorPicker", "timeField", "networkPicker", "wifiBars", "cellularBars",
                            "carrierField", "batteryPicker", "batterySlider", "cleanButton", "resetButton",
                            "applyButton"}));
-    QStringList stops = objectNames(test::tabStops(window.window()));
-    QStringList seen = objectNames(walked);
+    QStringList stops = test::objectNames(test::tabStops(window.window()));
+    QStringList seen = test::objectNames(walked);
     stops.sort();
     seen.sort();
     EXPECT_EQ(seen, stops);
@@ -451,8 +431,8 @@ TEST(StatusBarWindowTest, EveryControlIsNamedAndThePreviewReadsOutWhatItShows) {
     const auto named = [&](const char* name) {
         return test::accessibleName(window.window()->findChild<QWidget*>(name));
     };
-    EXPECT_EQ(labelOf(window.window()->findChild<QWidget*>("simulatorPicker")), "Simulator");
-    EXPECT_EQ(labelOf(window.window()->findChild<QWidget*>("networkPicker")), "Network");
+    EXPECT_EQ(test::labelOf(window.window()->findChild<QWidget*>("simulatorPicker")), "Simulator");
+    EXPECT_EQ(test::labelOf(window.window()->findChild<QWidget*>("networkPicker")), "Network");
     EXPECT_EQ(named("timeField"), "Time");
     EXPECT_EQ(named("wifiBars"), "Wi-Fi bars");
     EXPECT_EQ(named("cellularBars"), "Cellular bars");

@@ -310,22 +310,6 @@ TEST_F(DevicePushWindowTest, TheKeyBoxSaysOnlyWhatTheKeychainHolds) {
     }
 }
 
-// The label a screen reader reads for a control: on this desktop a picker's name is its current
-// item, and its label comes through the labelled-by relation.
-QString labelOf(QWidget* widget) {
-    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
-    for (const auto& [other, relation] : face->relations(QAccessible::Label))
-        return other->text(QAccessible::Name);
-    return {};
-}
-
-QStringList objectNames(const std::vector<QWidget*>& widgets) {
-    QStringList names;
-    for (QWidget* widget : widgets)
-        names << (widget ? widget->objectName() : QStringLiteral("<lost>"));
-    return names;
-}
-
 // A window with a stored key, one app and a valid token: every control is on, Send included.
 class DevicePushKeyboardTest : public DevicePushWindowTest {
 protected:
@@ -356,12 +340,12 @@ protected:
 TEST_F(DevicePushKeyboardTest, TabReachesEveryControlInReadingOrderAndFocusShows) {
     // The environment is one stop, at its chosen segment; the arrows move between the two.
     const std::vector<QWidget*> walked = test::walkTabOrder(find("keyButton"));
-    EXPECT_EQ(objectNames(walked),
+    EXPECT_EQ(test::objectNames(walked),
               (QStringList{"keyButton", "removeKey", "appPicker", "tokenField", "tokenHelp", "development",
                            "templatesMenu", "payloadEditor", "sendButton"}));
-    QStringList stops = objectNames(test::tabStops(m_push.get()));
+    QStringList stops = test::objectNames(test::tabStops(m_push.get()));
     stops.removeAll("production");
-    QStringList seen = objectNames(walked);
+    QStringList seen = test::objectNames(walked);
     stops.sort();
     seen.sort();
     EXPECT_EQ(seen, stops);
@@ -449,8 +433,8 @@ TEST_F(DevicePushKeyboardTest, EveryControlIsNamedAndTheStatesAreAnnounced) {
     EXPECT_EQ(test::accessibleName(editor), "Payload");
     EXPECT_EQ(test::accessibleName(token), "Device token");
     EXPECT_EQ(test::accessibleName(find("tokenHelp")), "Where do I find the device token?");
-    EXPECT_EQ(labelOf(find("appPicker")), "App");
-    EXPECT_EQ(labelOf(token), "Device token");
+    EXPECT_EQ(test::labelOf(find("appPicker")), "App");
+    EXPECT_EQ(test::labelOf(token), "Device token");
     EXPECT_EQ(description(editor), "Valid payload");
     m_push->setPayload("{}");
     EXPECT_EQ(description(editor), "The payload needs an \"aps\" dictionary.");

@@ -271,13 +271,6 @@ TEST(SetupGuideViewTest, TheLastPageSaysWhatIsOn) {
     }
 }
 
-QStringList objectNames(const std::vector<QWidget*>& widgets) {
-    QStringList names;
-    for (QWidget* widget : widgets)
-        names << (widget ? widget->objectName() : QStringLiteral("<lost>"));
-    return names;
-}
-
 // Each page is walked by Tab from the step row to the primary button and back, and every button
 // shows its focus, the custom-drawn ones too.
 TEST(SetupGuideViewTest, TabReachesEveryButtonInReadingOrderAndFocusShows) {
@@ -313,9 +306,9 @@ TEST(SetupGuideViewTest, TabReachesEveryButtonInReadingOrderAndFocusShows) {
         QWidget* first = world.view.findChild<QWidget*>(c.order.front());
         ASSERT_NE(first, nullptr);
         const std::vector<QWidget*> walked = test::walkTabOrder(first);
-        EXPECT_EQ(objectNames(walked), c.order);
-        QStringList stopNames = objectNames(stops);
-        QStringList seen = objectNames(walked);
+        EXPECT_EQ(test::objectNames(walked), c.order);
+        QStringList stopNames = test::objectNames(stops);
+        QStringList seen = test::objectNames(walked);
         stopNames.sort();
         seen.sort();
         EXPECT_EQ(seen, stopNames);

@@ -35,14 +35,6 @@ const SimulatorDevice kPad{"U2", "iPad Air", QDateTime::fromSecsSinceEpoch(20)};
 
 enum class State { app, device, collapsed };
 
-class QuietWindows final : public ActionWindowsService {
-public:
-    void openDeepLinkWindow(const SimulatorApp&) override {}
-    void openPushWindow(const SimulatorApp&) override {}
-    void showStatusBarWindow(const std::vector<SimulatorDevice>&, const SimulatorDevice&) override {}
-    void screenshot(const QString&, bool) override {}
-};
-
 // The panel as a keyboard user meets it, in one of its states, with as many controls as the
 // state can show: two simulators (a device menu), two apps (an app menu), window titles that
 // cannot be read (the Accessibility link), and on the connected device a recent-URL history
@@ -50,7 +42,7 @@ public:
 struct Panel {
     PanelViewWorld world{false};
     test::FakeDeviceSection devices;
-    QuietWindows windows;
+    test::QuietActionWindows windows;
     std::unique_ptr<DeviceHubPanelView> view;
 
     explicit Panel(State state, int height = 1100) {
@@ -100,13 +92,6 @@ struct Panel {
                 return widget;
         return nullptr;
     }
-
-    QStringList names(const std::vector<QWidget*>& widgets) const {
-        QStringList result;
-        for (QWidget* widget : widgets)
-            result << (widget ? widget->objectName() : QStringLiteral("<lost>"));
-        return result;
-    }
 };
 
 QStringList permissionButtons() {
@@ -155,7 +140,7 @@ TEST(PanelKeyboardTest, TabVisitsEveryEnabledControlInReadingOrderAndComesBack) 
         QWidget* first = panel.find(c.order.front());
         ASSERT_NE(first, nullptr);
         const std::vector<QWidget*> walk = test::walkTabOrder(first);
-        EXPECT_EQ(panel.names(walk).join(' ').toStdString(), c.order.join(' ').toStdString());
+        EXPECT_EQ(test::objectNames(walk).join(' ').toStdString(), c.order.join(' ').toStdString());
         EXPECT_EQ(walk.size(), test::tabStops(panel.view.get()).size()) << "every stop is reached";
         for (QWidget* stop : walk) {
             if (stop) {
@@ -184,7 +169,7 @@ TEST(PanelKeyboardTest, ControlsMadeAnewTakeTheirPlaceInTheOrderAndKeepTheFocus)
     const qsizetype link = expected.indexOf("accessibilityLink");
     expected = expected.mid(0, link) + QStringList{"languageMenu", "regionMenu", "applyLanguageButton"} +
                expected.mid(link);
-    EXPECT_EQ(panel.names(test::walkTabOrder(panel.find("devicePicker"))).join(' ').toStdString(),
+    EXPECT_EQ(test::objectNames(test::walkTabOrder(panel.find("devicePicker"))).join(' ').toStdString(),
               expected.join(' ').toStdString());
 
     QWidget* toggle = panel.find("permissionsToggle");
@@ -193,7 +178,7 @@ TEST(PanelKeyboardTest, ControlsMadeAnewTakeTheirPlaceInTheOrderAndKeepTheFocus)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_NE(QApplication::focusWidget(), nullptr);
     EXPECT_EQ(QApplication::focusWidget()->objectName(), "permissionsToggle");
-    const QStringList unfolded = panel.names(test::walkTabOrder(panel.find("devicePicker")));
+    const QStringList unfolded = test::objectNames(test::walkTabOrder(panel.find("devicePicker")));
     EXPECT_EQ(unfolded.size(), expected.size() + 8 * 3);
     EXPECT_EQ(unfolded.last(), "permissionsToggle");
     EXPECT_EQ(unfolded[unfolded.size() - 2], "reset.siri");

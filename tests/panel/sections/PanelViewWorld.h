@@ -16,6 +16,7 @@
 #include "support/FakeHotKeys.h"
 #include "support/FakeWindowSystem.h"
 #include "support/RecordingWorkspace.h"
+#include "windows/ActionWindowsService.h"
 
 #include <QCoreApplication>
 #include <QFuture>
@@ -49,6 +50,15 @@ public:
 private:
     std::mutex m_lock;
     QStringList m_read;
+};
+
+// Action windows that open nothing, for a panel whose rows must be there but are not pressed.
+class QuietActionWindows final : public ActionWindowsService {
+public:
+    void openDeepLinkWindow(const SimulatorApp&) override {}
+    void openPushWindow(const SimulatorApp&) override {}
+    void showStatusBarWindow(const std::vector<SimulatorDevice>&, const SimulatorDevice&) override {}
+    void screenshot(const QString&, bool) override {}
 };
 
 /// The side panel's controller, tracker and shortcuts on fakes, with scripted simulator and
