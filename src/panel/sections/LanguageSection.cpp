@@ -3,6 +3,7 @@
 #include "panel/sections/LanguageCodes.h"
 #include "panel/sections/LanguageTools.h"
 #include "panel/widgets/PanelButtonStyle.h"
+#include "panel/widgets/PanelFocus.h"
 #include "panel/widgets/SettingsRow.h"
 #include "panel/widgets/ValueMenu.h"
 
@@ -175,7 +176,7 @@ void LanguageSection::refresh() {
     m_regionMenu->setValue(LanguageCodes::regionName(m_choice.region));
     m_applyButton->setText(m_isApplying ? QStringLiteral("Applying…") : QStringLiteral("Apply & Relaunch"));
     m_applyButton->setProminent(hasChanges());
-    m_applyButton->setEnabled(!m_isApplying && m_target.has_value());
+    PanelFocus::setEnabled(m_applyButton, !m_isApplying && m_target.has_value());
     m_applyButton->updateGeometry();
 }
 

@@ -78,7 +78,7 @@ void PanelFocus::setEnabled(QWidget* area, bool enabled) {
         area->findChild<QObject*>(QStringLiteral("focusMemo"), Qt::FindDirectChildrenOnly));
     if (!enabled) {
         QWidget* focused = QApplication::focusWidget();
-        const bool inside = focused && area->isAncestorOf(focused);
+        const bool inside = focused && (focused == area || area->isAncestorOf(focused));
         area->setEnabled(false);
         if (inside && area->isVisible()) {
             if (!memo)

@@ -30,7 +30,8 @@ public:
     /// made later (a card unfolded, a section opened) are reached where they appear.
     static void orderTabs(QWidget* widget);
 
-    /// Enables or disables a card that refuses input while it applies a change. Disabling sends
+    /// Enables or disables a card (or one button) that refuses input while it applies a change.
+    /// Disabling sends
     /// the focus on to another control; enabling gives it back to the control it left, unless
     /// the user has moved it since.
     static void setEnabled(QWidget* area, bool enabled);

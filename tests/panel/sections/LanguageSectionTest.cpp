@@ -4,6 +4,7 @@
 #include "panel/sections/LanguageTools.h"
 #include "panel/widgets/PanelButtonStyle.h"
 #include "panel/widgets/ValueMenu.h"
+#include "support/KeyboardAudit.h"
 #include "support/QtPrinters.h"
 #include "support/Settle.h"
 #include "support/ToastLog.h"
@@ -315,6 +316,36 @@ TEST_F(LanguageCard, ApplyingShowsItsStateRelaunchesTheAppAndReportsSuccess) {
     EXPECT_EQ(toasts.messages()[0].detail, "Relaunched Shop");
     EXPECT_EQ(section->applyButton()->text(), "Apply & Relaunch");
 }
+
+// The button is off while it applies, which sends the keyboard elsewhere; when the run ends the
+// focus comes back to it, unless the user moved it meanwhile.
+class KeyboardApply : public LanguageCard, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(KeyboardApply, GivesTheFocusBackWhenItEndsUnlessItMoved) {
+    const bool movedMeanwhile = GetParam();
+    tools.setValues("U1", {QString("en"), QString("US")});
+    open(QString("U1"));
+    waitFor(*reads);
+    ASSERT_TRUE(test::showActive(section.get()));
+    item(section->languageMenu(), "de")->trigger();
+    std::promise<bool>& write = tools.hold("set");
+    QSignalSpy finished(section.get(), &LanguageSection::applyFinished);
+    section->applyButton()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(section->applyButton(), Qt::Key_Space);
+    ASSERT_FALSE(section->applyButton()->isEnabled());
+    if (movedMeanwhile) {
+        // Anywhere but where the disabled button sent it.
+        QWidget* elsewhere = section->languageMenu()->hasFocus()
+                                 ? static_cast<QWidget*>(section->regionMenu())
+                                 : section->languageMenu();
+        elsewhere->setFocus(Qt::TabFocusReason);
+    }
+    write.set_value(true);
+    waitFor(finished);
+    EXPECT_EQ(section->applyButton()->hasFocus(), !movedMeanwhile);
+}
+
+INSTANTIATE_TEST_SUITE_P(LanguageCard, KeyboardApply, ::testing::Bool());
 
 TEST_F(LanguageCard, AFailedApplyKeepsTheKnownStateSoTheButtonStaysProminent) {
     tools.setValues("U1", {QString("en"), QString("US")});
