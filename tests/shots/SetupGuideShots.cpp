@@ -57,6 +57,15 @@ QImage setupGuideLive(GuideRun step) {
     world.begin();
     if (step == GuideRun::intro)
         return world.grab();
+    if (step == GuideRun::introKeyboardFocus) {
+        // As after a Tab: the window is active and the primary button draws its focus ring.
+        world.view.activateWindow();
+        for (int wait = 0; wait < 100 && !world.view.isActiveWindow(); ++wait)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (QWidget* primary = world.view.findChild<QWidget*>(QStringLiteral("primary")))
+            primary->setFocus(Qt::TabFocusReason);
+        return world.grab();
+    }
     // What this system says before the run starts: the page of the first open step follows it.
     if (step == GuideRun::programNotInstalled || step == GuideRun::daemonNotRunning) {
         SetupStatus status;
@@ -67,6 +76,7 @@ QImage setupGuideLive(GuideRun step) {
     world.guide.primaryAction();
     switch (step) {
     case GuideRun::intro:
+    case GuideRun::introKeyboardFocus:
     case GuideRun::extensionWaiting:
         break;
     case GuideRun::proxyWaiting:

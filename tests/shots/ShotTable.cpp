@@ -52,6 +52,8 @@ const std::vector<Shot>& shotTable() {
 
         // The setup guide.
         {"guide/1-intro-live", "a live run's first page", [] { return setupGuideLive(GuideRun::intro); }},
+        {"guide/1-intro-keyboard-focus", "the first page with the keyboard on its primary button",
+         [] { return setupGuideLive(GuideRun::introKeyboardFocus); }},
         {"guide/2-program-not-installed", "a run on a system where the program is not installed",
          [] { return setupGuideLive(GuideRun::programNotInstalled); }},
         {"guide/2-daemon-not-running", "a run while the extension daemon does not answer",

@@ -34,6 +34,7 @@ QImage drawing(Drawing drawing, double t);
 // The setup guide, in a live run and in the tour.
 enum class GuideRun {
     intro,
+    introKeyboardFocus,
     programNotInstalled,
     daemonNotRunning,
     extensionWaiting,
