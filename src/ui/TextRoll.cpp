@@ -2,9 +2,12 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QHash>
 #include <QPainter>
 #include <QStringList>
 #include <QTextBoundaryFinder>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -180,6 +183,32 @@ struct TextRoll::Layouts {
     bool monospacedDigits;
     Line from;
     Line to;
+    // The shaped glyphs of each piece drawn so far, with the distance from the top of its line to
+    // the baseline: a rolling line draws the same few pieces on every frame, and shaping them
+    // anew each time was most of the frame.
+    struct Shaped {
+        QList<QGlyphRun> runs;
+        qreal ascent = 0;
+    };
+    mutable QHash<QString, Shaped> shaped;
+
+    const Shaped& shape(const QString& text) const {
+        auto found = shaped.find(text);
+        if (found != shaped.end())
+            return *found;
+        QTextLayout layout(text, font);
+        layout.setCacheEnabled(true);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        layout.endLayout();
+        Shaped made;
+        if (line.isValid()) {
+            line.setPosition({0, 0});
+            made.runs = layout.glyphRuns();
+            made.ascent = line.ascent();
+        }
+        return *shaped.insert(text, std::move(made));
+    }
 };
 
 const TextRoll::Layouts& TextRoll::layouts(const QFont& font, bool monospacedDigits) const {
@@ -187,8 +216,8 @@ const TextRoll::Layouts& TextRoll::layouts(const QFont& font, bool monospacedDig
         const QFontMetricsF metrics(font);
         Line to = layout(m_to, metrics, monospacedDigits);
         Line from = m_from == m_to ? to : layout(m_from, metrics, monospacedDigits);
-        m_layouts =
-            std::make_shared<const Layouts>(Layouts{font, monospacedDigits, std::move(from), std::move(to)});
+        m_layouts = std::make_shared<const Layouts>(
+            Layouts{font, monospacedDigits, std::move(from), std::move(to), {}});
     }
     return *m_layouts;
 }
@@ -247,11 +276,20 @@ qreal TextRoll::width(double progress, const QFont& font, bool monospacedDigits)
 void TextRoll::paint(QPainter& painter, double progress, const QRectF& rect, Qt::Alignment alignment,
                      bool monospacedDigits) const {
     const QPen pen = painter.pen();
-    for (const Piece& piece : pieces(progress, painter.font(), rect, alignment, monospacedDigits)) {
+    const std::vector<Piece> drawn = pieces(progress, painter.font(), rect, alignment, monospacedDigits);
+    // A line at rest is drawn once per change; only a rolling one keeps its pieces' glyphs.
+    const bool rolling = m_from != m_to && std::isfinite(progress) && progress != 0 && progress != 1;
+    for (const Piece& piece : drawn) {
         QColor color = pen.color();
         color.setAlphaF(static_cast<float>(color.alphaF() * piece.opacity));
         painter.setPen(color);
-        painter.drawText(piece.origin, piece.text);
+        if (!rolling) {
+            painter.drawText(piece.origin, piece.text);
+            continue;
+        }
+        const Layouts::Shaped& shaped = layouts(painter.font(), monospacedDigits).shape(piece.text);
+        for (const QGlyphRun& run : shaped.runs)
+            painter.drawGlyphRun(piece.origin - QPointF(0, shaped.ascent), run);
     }
     painter.setPen(pen);
 }
