@@ -44,6 +44,8 @@ public:
         if (widget != &m_counted && !m_counted.isAncestorOf(widget))
             return false;
         ++paints;
+        if (!m_detailed)
+            return false;
         double area = 0;
         for (const QRect& rect : static_cast<QPaintEvent*>(event)->region())
             area += static_cast<double>(rect.width()) * rect.height();
@@ -56,6 +58,8 @@ public:
 
 private:
     QWidget& m_counted;
+    // The breakdown costs a string per paint, so only when it is asked for.
+    const bool m_detailed = qEnvironmentVariableIntValue("QUORVEX_BENCH_PAINTS") == 1;
 };
 
 // Lets the event loop settle for 200 ms, then runs it for `seconds` and measures that spell.
