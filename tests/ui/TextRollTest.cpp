@@ -301,7 +301,7 @@ TEST_F(RollingTextTest, ALabelEndsItsRollExactlyAsAFreshLabelShowsTheText) {
 }
 
 // A rolling frame draws each piece's text where pieces() puts it, in the pen's colour faded by
-// the piece's opacity; the glyphs kept from the frames before change nothing of it.
+// the piece's opacity; the glyphs and measures kept from the frames before change nothing of it.
 TEST(TextRollTest, EveryFrameOfARollDrawsItsPiecesWhereTheyStand) {
     const auto canvas = [] {
         QImage image(200, 40, QImage::Format_ARGB32_Premultiplied);
@@ -343,6 +343,11 @@ TEST(TextRollTest, EveryFrameOfARollDrawsItsPiecesWhereTheyStand) {
                 }
             }
             EXPECT_EQ(drawn, expected);
+            // Measured in another font between frames, as a label's layout does, it keeps to each.
+            QFont wide = testFont();
+            wide.setPixelSize(31);
+            EXPECT_EQ(roll.width(progress, wide, each.monospaced),
+                      TextRoll(each.from, each.to).width(progress, wide, each.monospaced));
         }
     }
 }

@@ -322,8 +322,16 @@ void DonutChart::paintEvent(QPaintEvent*) {
     m_figure->paint(painter, QRectF(0, top, width(), figure.height()), Qt::AlignCenter);
     painter.setFont(captionFont);
     painter.setPen(secondaryText(primary));
-    painter.drawText(QRectF(0, top + figure.height() + 2, width(), caption.height()), Qt::AlignCenter,
-                     QStringLiteral("total"));
+    // Laid out once: the chart repaints on every frame while its slices move.
+    if (m_caption.text().isEmpty()) {
+        m_caption.setText(QStringLiteral("total"));
+        m_caption.setTextFormat(Qt::PlainText);
+        m_caption.prepare(QTransform(), captionFont);
+    }
+    const QSizeF captionSize = m_caption.size();
+    painter.drawStaticText(QPointF((width() - captionSize.width()) / 2,
+                                   top + figure.height() + 2 + (caption.height() - captionSize.height()) / 2),
+                           m_caption);
 }
 
 void DonutChart::mouseMoveEvent(QMouseEvent* event) {

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QPainterPath>
+#include <QStaticText>
 #include <QWidget>
 
 #include <cstdint>
@@ -109,6 +110,7 @@ private:
     std::vector<Span> m_moveTo;
     std::unique_ptr<AnimatedValue> m_move;
     std::unique_ptr<RollingText> m_figure;
+    QStaticText m_caption;
 };
 
 } // namespace quorvex
