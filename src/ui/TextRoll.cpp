@@ -2,9 +2,12 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QHash>
 #include <QPainter>
 #include <QStringList>
 #include <QTextBoundaryFinder>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -133,19 +136,19 @@ double lerp(double a, double b, double t) {
     return a + (b - a) * t;
 }
 
-// Adds the graphemes [begin, end) of a line, with grapheme `begin`'s left edge at `origin`.
+// Adds the graphemes [begin, end) of a line, with grapheme `begin`'s left edge at `origin`. With
+// monospaced digits each digit is centred in a cell `cell` wide; `advances` holds the digits' own.
 class PieceWriter {
 public:
-    PieceWriter(std::vector<TextRoll::Piece>& out, const QFontMetricsF& metrics, bool monospacedDigits)
+    PieceWriter(std::vector<TextRoll::Piece>& out, qreal cell, const QHash<QString, qreal>& advances)
         : m_out(out)
-        , m_metrics(metrics)
-        , m_cell(monospacedDigits ? digitCell(metrics) : 0)
-        , m_monospaced(monospacedDigits) {}
+        , m_cell(cell)
+        , m_advances(advances) {}
 
     void add(const Line& line, qsizetype begin, qsizetype end, QPointF origin, double opacity) {
         if (!(opacity > 0) || begin >= end)
             return;
-        if (!m_monospaced) {
+        if (!(m_cell > 0)) {
             m_out.push_back({line.text(begin, end), origin, opacity});
             return;
         }
@@ -153,7 +156,7 @@ public:
         for (qsizetype i = begin; i < end;) {
             const QPointF at = origin + QPointF(line.x[i] - line.x[begin], 0);
             if (isDigit(line.graphemes[i])) {
-                const qreal advance = m_metrics.horizontalAdvance(line.graphemes[i]);
+                const qreal advance = m_advances.value(line.graphemes[i]);
                 m_out.push_back({line.graphemes[i], at + QPointF((m_cell - advance) / 2, 0), opacity});
                 ++i;
                 continue;
@@ -168,9 +171,8 @@ public:
 
 private:
     std::vector<TextRoll::Piece>& m_out;
-    const QFontMetricsF& m_metrics;
     qreal m_cell;
-    bool m_monospaced;
+    const QHash<QString, qreal>& m_advances;
 };
 
 } // namespace
@@ -180,16 +182,63 @@ struct TextRoll::Layouts {
     bool monospacedDigits;
     Line from;
     Line to;
+    // With monospaced digits: the width of a digit's cell and each digit's own advance.
+    qreal cell = 0;
+    QHash<QString, qreal> digitAdvances;
+    // The shaped glyphs of each piece drawn so far, with the distance from the top of its line to
+    // the baseline: a rolling line draws the same few pieces on every frame, and shaping them
+    // anew each time was most of the frame.
+    struct Shaped {
+        QList<QGlyphRun> runs;
+        qreal ascent = 0;
+    };
+    mutable QHash<QString, Shaped> shaped;
+
+    const Shaped& shape(const QString& text) const {
+        auto found = shaped.find(text);
+        if (found != shaped.end())
+            return *found;
+        QTextLayout layout(text, font);
+        layout.setCacheEnabled(true);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        layout.endLayout();
+        Shaped made;
+        if (line.isValid()) {
+            line.setPosition({0, 0});
+            made.runs = layout.glyphRuns();
+            made.ascent = line.ascent();
+        }
+        return *shaped.insert(text, std::move(made));
+    }
 };
 
 const TextRoll::Layouts& TextRoll::layouts(const QFont& font, bool monospacedDigits) const {
-    if (!m_layouts || m_layouts->monospacedDigits != monospacedDigits || m_layouts->font != font) {
-        const QFontMetricsF metrics(font);
-        Line to = layout(m_to, metrics, monospacedDigits);
-        Line from = m_from == m_to ? to : layout(m_from, metrics, monospacedDigits);
-        m_layouts =
-            std::make_shared<const Layouts>(Layouts{font, monospacedDigits, std::move(from), std::move(to)});
+    const auto fits = [&](const std::shared_ptr<const Layouts>& layouts) {
+        return layouts && layouts->monospacedDigits == monospacedDigits && layouts->font == font;
+    };
+    if (fits(m_layouts))
+        return *m_layouts;
+    // A label measures in its own font and paints in the painter's, which need not compare equal:
+    // the two are kept side by side rather than made anew in turn.
+    if (fits(m_otherLayouts)) {
+        std::swap(m_layouts, m_otherLayouts);
+        return *m_layouts;
     }
+    const QFontMetricsF metrics(font);
+    Line to = layout(m_to, metrics, monospacedDigits);
+    Line from = m_from == m_to ? to : layout(m_from, metrics, monospacedDigits);
+    auto made =
+        std::make_shared<Layouts>(Layouts{font, monospacedDigits, std::move(from), std::move(to), 0, {}, {}});
+    if (monospacedDigits) {
+        made->cell = digitCell(metrics);
+        for (const Line* line : {&made->from, &made->to})
+            for (const QString& grapheme : line->graphemes)
+                if (isDigit(grapheme) && !made->digitAdvances.contains(grapheme))
+                    made->digitAdvances.insert(grapheme, metrics.horizontalAdvance(grapheme));
+    }
+    m_otherLayouts = std::move(m_layouts);
+    m_layouts = std::move(made);
     return *m_layouts;
 }
 
@@ -223,7 +272,7 @@ std::vector<TextRoll::Piece> TextRoll::pieces(double progress, const QFont& font
     const bool wholeLine = m_from.isRightToLeft() || m_to.isRightToLeft();
 
     std::vector<Piece> made;
-    PieceWriter writer(made, metrics, monospacedDigits);
+    PieceWriter writer(made, measured.cell, measured.digitAdvances);
     for (const Span& span : spans(from.graphemes, to.graphemes, wholeLine)) {
         const qreal fromX = fromLeft + from.x[span.fromBegin];
         const qreal toX = toLeft + to.x[span.toBegin];
@@ -247,11 +296,20 @@ qreal TextRoll::width(double progress, const QFont& font, bool monospacedDigits)
 void TextRoll::paint(QPainter& painter, double progress, const QRectF& rect, Qt::Alignment alignment,
                      bool monospacedDigits) const {
     const QPen pen = painter.pen();
-    for (const Piece& piece : pieces(progress, painter.font(), rect, alignment, monospacedDigits)) {
+    const std::vector<Piece> drawn = pieces(progress, painter.font(), rect, alignment, monospacedDigits);
+    // A line at rest is drawn once per change; only a rolling one keeps its pieces' glyphs.
+    const bool rolling = m_from != m_to && std::isfinite(progress) && progress != 0 && progress != 1;
+    for (const Piece& piece : drawn) {
         QColor color = pen.color();
         color.setAlphaF(static_cast<float>(color.alphaF() * piece.opacity));
         painter.setPen(color);
-        painter.drawText(piece.origin, piece.text);
+        if (!rolling) {
+            painter.drawText(piece.origin, piece.text);
+            continue;
+        }
+        const Layouts::Shaped& shaped = layouts(painter.font(), monospacedDigits).shape(piece.text);
+        for (const QGlyphRun& run : shaped.runs)
+            painter.drawGlyphRun(piece.origin - QPointF(0, shaped.ascent), run);
     }
     painter.setPen(pen);
 }

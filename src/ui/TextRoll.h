@@ -69,6 +69,7 @@ private:
     QString m_to;
     Direction m_direction = Direction::Up;
     mutable std::shared_ptr<const Layouts> m_layouts;
+    mutable std::shared_ptr<const Layouts> m_otherLayouts;
 };
 
 } // namespace quorvex

@@ -5,6 +5,7 @@
 #include "storage/cleaner/CleanerWorld.h"
 #include "storage/cleaner/CleanupHUD.h"
 #include "storage/cleaner/CleanupHUDView.h"
+#include "storage/cleaner/CountBadge.h"
 #include "storage/cleaner/OverviewDetail.h"
 #include "storage/cleaner/SelectionBar.h"
 #include "support/FakeClock.h"
@@ -166,28 +167,21 @@ QImage motionSheet(MotionSheet which) {
             });
     }
     case MotionSheet::badgeScaleIn: {
-        // A count badge scaling in about its centre with the selection spring.
-        AnimatedValue shown(animator, 0);
-        const QSize size(120, 40);
+        // The sidebar's count badge scaling in about its centre with the selection spring.
+        QWidget frame;
+        frame.setAttribute(Qt::WA_DontShowOnScreen);
+        frame.resize(120, 40);
+        frame.setStyleSheet(QStringLiteral("background: white"));
+        CountBadge badge(animator, &frame);
+        frame.show();
         return sheet(
-            clock, size, [&] { shown.animateTo(1, Motion::spring(0.5, 0.85)); },
+            clock, frame.size(),
             [&] {
-                QImage image = canvas(size);
-                QPainter painter(&image);
-                painter.setRenderHint(QPainter::Antialiasing);
-                const QRectF badge(44, 10, 32, 20);
-                const ScaleFade look = ScaleFade::appearing(shown.value());
-                if (look.visible()) {
-                    look.apply(painter, badge);
-                    painter.setPen(Qt::NoPen);
-                    painter.setBrush(Palette::blue());
-                    painter.drawRoundedRect(badge, 10, 10);
-                    painter.setPen(Qt::white);
-                    painter.setFont(Fonts::caption(QFont::Bold));
-                    painter.drawText(badge, Qt::AlignCenter, QStringLiteral("12"));
-                }
-                return image;
-            });
+                badge.setCount(12);
+                badge.resize(badge.sizeHint());
+                badge.move((frame.width() - badge.width()) / 2, (frame.height() - badge.height()) / 2);
+            },
+            [&] { return grabbed(frame); });
     }
     case MotionSheet::introPill: {
         // The setup guide's intro: the speed pill changing from Wi-Fi to 5G 2.2 s into the loop.

@@ -9,6 +9,7 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -297,6 +298,58 @@ TEST_F(RollingTextTest, ALabelEndsItsRollExactlyAsAFreshLabelShowsTheText) {
     rolled->setText(QStringLiteral("3 GB"));
     EXPECT_FALSE(rolled->rollingText().isRunning());
     EXPECT_EQ(clock.pendingCount(), 0u);
+}
+
+// A rolling frame draws each piece's text where pieces() puts it, in the pen's colour faded by
+// the piece's opacity; the glyphs and measures kept from the frames before change nothing of it.
+TEST(TextRollTest, EveryFrameOfARollDrawsItsPiecesWhereTheyStand) {
+    const auto canvas = [] {
+        QImage image(200, 40, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        return image;
+    };
+    const struct {
+        const char* name;
+        QString from;
+        QString to;
+        bool monospaced;
+    } cases[] = {
+        {"digits", "1,234 GB", "1,334 GB", false},
+        {"monospaced digits", "9.8 GB", "10.1 GB", true},
+        {"words", "Measuring…", "Deleting 2 of 5", false},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        const TextRoll roll(each.from, each.to);
+        for (const double progress : {0.1, 0.4, 0.4, 0.85, 1.0}) {
+            SCOPED_TRACE(progress);
+            QImage drawn = canvas();
+            {
+                QPainter painter(&drawn);
+                painter.setFont(testFont());
+                painter.setPen(QColor(20, 40, 200));
+                roll.paint(painter, progress, kBox, Qt::AlignCenter, each.monospaced);
+            }
+            QImage expected = canvas();
+            {
+                QPainter painter(&expected);
+                painter.setFont(testFont());
+                for (const TextRoll::Piece& piece :
+                     roll.pieces(progress, testFont(), kBox, Qt::AlignCenter, each.monospaced)) {
+                    QColor color(20, 40, 200);
+                    color.setAlphaF(static_cast<float>(piece.opacity));
+                    painter.setPen(color);
+                    painter.drawText(piece.origin, piece.text);
+                }
+            }
+            EXPECT_EQ(drawn, expected);
+            // Measured in another font between frames, as a label's layout does, it keeps to each.
+            QFont wide = testFont();
+            wide.setPixelSize(31);
+            EXPECT_EQ(roll.width(progress, wide, each.monospaced),
+                      TextRoll(each.from, each.to).width(progress, wide, each.monospaced));
+        }
+    }
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "storage/engine/CleanupCategory.h"
 
 #include <QColor>
+#include <QPainterPath>
+#include <QStaticText>
 #include <QWidget>
 
 #include <cstdint>
@@ -51,6 +53,12 @@ public:
     static constexpr qreal kDimmedOpacity = 0.45;
 
     explicit DonutChart(StorageCleanerModel& model, QWidget* parent = nullptr);
+
+    /// The outline of the slice between angles `from` and `to` (radians clockwise from 12 o'clock)
+    /// of a ring about `centre`: its sides moved in by kAngularInset, its corners rounded by
+    /// kCornerRadius; a wedge with a round point at the hole when too narrow for both corners
+    /// there, and empty when too narrow for any.
+    static QPainterPath sectorPath(QPointF centre, double inner, double outer, double from, double to);
     ~DonutChart() override;
 
     /// The categories with bytes, in kind order, or the one placeholder slice when none has any.
@@ -102,6 +110,7 @@ private:
     std::vector<Span> m_moveTo;
     std::unique_ptr<AnimatedValue> m_move;
     std::unique_ptr<RollingText> m_figure;
+    QStaticText m_caption;
 };
 
 } // namespace quorvex

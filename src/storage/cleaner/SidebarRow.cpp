@@ -2,10 +2,10 @@
 
 #include "storage/cleaner/CleanerLook.h"
 #include "storage/cleaner/CleanerStyle.h"
+#include "storage/cleaner/CountBadge.h"
 #include "ui/AccessibleValue.h"
 #include "ui/CategoryIcon.h"
 #include "ui/Fonts.h"
-#include "ui/Palette.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,7 +13,8 @@
 
 namespace quorvex {
 
-SidebarRow::SidebarRow(const QString& title, const QString& symbol, const QColor& tint, QWidget* parent)
+SidebarRow::SidebarRow(const QString& title, const QString& symbol, const QColor& tint, Animator& animator,
+                       QWidget* parent)
     : QWidget(parent) {
     AccessibleValue::setRole(this, QAccessible::ListItem);
     setAccessibleName(title);
@@ -35,15 +36,7 @@ SidebarRow::SidebarRow(const QString& title, const QString& symbol, const QColor
     texts->addWidget(titleLabel);
     texts->addWidget(m_detail);
     row->addLayout(texts, 1);
-    m_badge = new QLabel(this);
-    m_badge->setObjectName(QStringLiteral("rowBadge"));
-    QFont bold = Fonts::caption(QFont::Bold);
-    m_badge->setFont(bold);
-    m_badge->setAlignment(Qt::AlignCenter);
-    m_badge->setStyleSheet(
-        QStringLiteral("color: white; background: %1; border-radius: 8px; padding: 2px 7px;")
-            .arg(Palette::blue().name()));
-    m_badge->hide();
+    m_badge = new CountBadge(animator, this);
     row->addWidget(m_badge);
 }
 
@@ -67,8 +60,7 @@ QString SidebarRow::detail() const {
 
 void SidebarRow::setBadge(int badge) {
     m_badgeCount = badge;
-    m_badge->setText(QString::number(badge));
-    m_badge->setVisible(badge > 0);
+    m_badge->setCount(badge);
     describe();
 }
 

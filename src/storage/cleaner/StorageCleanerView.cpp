@@ -2,6 +2,7 @@
 
 #include "storage/cleaner/CategoryDetail.h"
 #include "storage/cleaner/CleanerLook.h"
+#include "storage/cleaner/CleanerMotion.h"
 #include "storage/cleaner/CleanerStyle.h"
 #include "storage/cleaner/Disclaimer.h"
 #include "storage/cleaner/OverviewDetail.h"
@@ -70,6 +71,7 @@ StorageCleanerView::StorageCleanerView(StorageCleanerModel& model, SpaceSaved& s
     m_sidebar->setSelectionMode(QAbstractItemView::SingleSelection);
     m_sidebar->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_sidebar->setAccessibleName(QStringLiteral("Sections"));
+    Animator& animator = CleanerMotion::of(m_model).animator();
     auto addRow = [this](SidebarRow* rowWidget) {
         auto* item = new QListWidgetItem(m_sidebar);
         item->setSizeHint(rowWidget->sizeHint());
@@ -78,8 +80,8 @@ StorageCleanerView::StorageCleanerView(StorageCleanerModel& model, SpaceSaved& s
         m_sidebar->setItemWidget(item, rowWidget);
         m_items[rowWidget] = item;
     };
-    m_overviewRow =
-        new SidebarRow(QStringLiteral("Overview"), QStringLiteral("chart.pie.fill"), Palette::blue());
+    m_overviewRow = new SidebarRow(QStringLiteral("Overview"), QStringLiteral("chart.pie.fill"),
+                                   Palette::blue(), animator);
     m_overviewRow->setObjectName(QStringLiteral("overviewRow"));
     addRow(m_overviewRow);
     auto* header = new QLabel(QStringLiteral("Categories"));
@@ -96,7 +98,8 @@ StorageCleanerView::StorageCleanerView(StorageCleanerModel& model, SpaceSaved& s
     m_sidebar->setItemWidget(headerItem, header);
     for (Kind kind : CleanupCategory::allKinds) {
         const CleanupCategory& category = m_model.category(kind);
-        auto* rowWidget = new SidebarRow(category.title, category.symbol, categoryColor(category.tint));
+        auto* rowWidget =
+            new SidebarRow(category.title, category.symbol, categoryColor(category.tint), animator);
         rowWidget->setObjectName(QStringLiteral("row-") + CleanupCategory::rawValue(kind));
         m_rows[kind] = rowWidget;
         addRow(rowWidget);

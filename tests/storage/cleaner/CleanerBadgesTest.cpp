@@ -1,6 +1,7 @@
 #include "storage/cleaner/ChipButton.h"
 #include "storage/cleaner/CleanerLook.h"
 #include "storage/cleaner/CleanerMotion.h"
+#include "storage/cleaner/CountBadge.h"
 #include "storage/cleaner/SafetyBadge.h"
 #include "storage/cleaner/SpaceSavedBadge.h"
 #include "storage/cleaner/TagChip.h"
@@ -190,4 +191,94 @@ TEST(CleanerBadgesTest, SpaceSavedBadgeAppearsWithTheFirstCleanedBytes) {
     EXPECT_TRUE(badge.isVisible());
     EXPECT_EQ(badge.figure(), ByteCountFormatter::file(2'500'000));
     EXPECT_EQ(badge.toolTip(), "Everything Quorvex has cleaned up, including items moved to the Trash.");
+}
+
+namespace {
+
+// How many pixels of the badge are the capsule's full accent colour.
+int paintedPixels(QWidget& widget) {
+    const QImage image = widget.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    const QColor accent = Palette::blue();
+    int painted = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            painted += image.pixelColor(x, y).rgb() == accent.rgb() ? 1 : 0;
+    return painted;
+}
+
+} // namespace
+
+// The count badge grows from nothing about its centre with the first count and shrinks away with
+// a count of 0, each on the selection spring, still reading the last count on its way out; it
+// leaves the layout, and the frames stop, when it is gone.
+TEST(CleanerBadgesTest, CountBadgeScalesInAndOutOnTheSelectionSpring) {
+    test::FakeClock clock;
+    Animator animator(clock);
+    animator.setReduceMotion(false);
+    QWidget window;
+    window.setAttribute(Qt::WA_DontShowOnScreen);
+    CountBadge badge(animator, &window);
+    window.show();
+    EXPECT_FALSE(badge.isVisible());
+
+    const Motion spring = CleanerMotion::selectionSpring();
+    const double times[] = {0.02, 0.05, 0.1, 0.2, 0.4};
+    badge.setCount(3);
+    EXPECT_TRUE(badge.isVisible());
+    EXPECT_NEAR(badge.look().scale, 0, 1e-9);
+    double elapsed = 0;
+    for (const double time : times) {
+        clock.advance(time - elapsed);
+        elapsed = time;
+        SCOPED_TRACE(time);
+        const ScaleFade expected = ScaleFade::appearing(spring.progress(time));
+        EXPECT_NEAR(badge.look().scale, expected.scale, 1e-6);
+        EXPECT_NEAR(badge.look().opacity, expected.opacity, 1e-6);
+    }
+    clock.advance(3);
+    EXPECT_FALSE(animator.isRunning());
+    EXPECT_EQ(badge.look().scale, 1);
+    EXPECT_EQ(badge.look().opacity, 1);
+    const int full = paintedPixels(badge);
+    EXPECT_GT(full, 0);
+
+    badge.setCount(7); // a new count while shown moves nothing
+    EXPECT_FALSE(animator.isRunning());
+
+    badge.setCount(0);
+    elapsed = 0;
+    for (const double time : times) {
+        clock.advance(time - elapsed);
+        elapsed = time;
+        SCOPED_TRACE(time);
+        const ScaleFade expected = ScaleFade::appearing(1 - spring.progress(time));
+        EXPECT_NEAR(badge.look().scale, expected.scale, 1e-6);
+        EXPECT_NEAR(badge.look().opacity, expected.opacity, 1e-6);
+        EXPECT_TRUE(badge.isVisible());
+        if (time == 0.05) {
+            EXPECT_LT(paintedPixels(badge), full);
+        }
+    }
+    EXPECT_EQ(badge.count(), 0);
+    clock.advance(3);
+    EXPECT_FALSE(badge.isVisible());
+    EXPECT_FALSE(animator.isRunning());
+    EXPECT_EQ(clock.pendingCount(), 0u);
+}
+
+TEST(CleanerBadgesTest, CountBadgeUnderReduceMotionShowsItsEndAtOnce) {
+    test::FakeClock clock;
+    Animator animator(clock);
+    animator.setReduceMotion(true);
+    QWidget window;
+    window.setAttribute(Qt::WA_DontShowOnScreen);
+    CountBadge badge(animator, &window);
+    window.show();
+    badge.setCount(2);
+    EXPECT_TRUE(badge.isVisible());
+    EXPECT_EQ(badge.look().scale, 1);
+    EXPECT_EQ(badge.look().opacity, 1);
+    badge.setCount(0);
+    EXPECT_FALSE(badge.isVisible());
+    EXPECT_EQ(clock.pendingCount(), 0u);
 }

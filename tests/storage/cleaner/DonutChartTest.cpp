@@ -9,6 +9,8 @@
 
 #include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QTest>
 
 #include <cmath>
@@ -237,5 +239,84 @@ TEST(DonutChartTest, TheRingMovesBetweenSizesWithoutGapsOrOverlaps) {
     for (std::size_t i = 0; i < after.size(); ++i) {
         EXPECT_DOUBLE_EQ(arrived[i].from, after[i].from);
         EXPECT_DOUBLE_EQ(arrived[i].to, after[i].to);
+    }
+}
+
+// A slice's outline is the sector shrunk by the corner radius and grown back with round corners:
+// it covers what filling the shrunk sector and stroking it with a round pen that wide covers,
+// for wide slices, slices too narrow for their corners at the hole, and slices too narrow to draw.
+TEST(DonutChartTest, ASliceOutlineIsTheShrunkSectorWithRoundCorners) {
+    const QPointF centre(100, 100);
+    const double outer = 100;
+    const double inner = outer * DonutChart::kInnerRatio;
+    const double corner = DonutChart::kCornerRadius;
+    // The shrunk sector, as a reference drawn the slow way.
+    const auto reference = [&](double from, double to) {
+        const double innerEdge = inner + corner;
+        const double outerEdge = outer - corner;
+        const double edge = DonutChart::kAngularInset + corner;
+        const auto at = [&](double radius, double angle) {
+            return QPointF(centre.x() + radius * std::sin(angle), centre.y() - radius * std::cos(angle));
+        };
+        QPainterPath path;
+        const double outerFrom = from + edge / outerEdge;
+        const double outerTo = to - edge / outerEdge;
+        const double innerFrom = from + edge / innerEdge;
+        const double innerTo = to - edge / innerEdge;
+        if (!(outerTo > outerFrom))
+            return path;
+        path.moveTo(at(outerEdge, outerFrom));
+        for (int i = 1; i <= 400; ++i)
+            path.lineTo(at(outerEdge, outerFrom + (outerTo - outerFrom) * i / 400));
+        if (innerTo > innerFrom) {
+            for (int i = 0; i <= 400; ++i)
+                path.lineTo(at(innerEdge, innerTo - (innerTo - innerFrom) * i / 400));
+        } else {
+            path.lineTo(at(innerEdge, (from + to) / 2));
+        }
+        path.closeSubpath();
+        return path;
+    };
+    const auto render = [](const QPainterPath& path, bool stroked) {
+        QImage image(200, 200, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(Qt::black);
+        painter.setPen(stroked ? QPen(Qt::black, 2 * DonutChart::kCornerRadius, Qt::SolidLine, Qt::RoundCap,
+                                      Qt::RoundJoin)
+                               : QPen(Qt::NoPen));
+        painter.drawPath(path);
+        return image;
+    };
+    const struct {
+        const char* name;
+        double from; // turns
+        double to;
+    } cases[] = {
+        {"quarter", 0, 0.25},
+        {"most of the ring", 0.05, 0.97},
+        {"across 12 o'clock", 0.9, 1.1},
+        {"a wedge at the hole", 0.4, 0.422},
+        {"too narrow to draw", 0.6, 0.61},
+    };
+    const double turn = 2 * std::numbers::pi;
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        const QPainterPath expectedPath = reference(each.from * turn, each.to * turn);
+        const QPainterPath outline =
+            DonutChart::sectorPath(centre, inner, outer, each.from * turn, each.to * turn);
+        EXPECT_EQ(outline.isEmpty(), expectedPath.isEmpty());
+        const QImage expected = render(expectedPath, true);
+        const QImage drawn = render(outline, false);
+        int covered = 0;
+        int off = 0;
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 200; ++x) {
+                const int want = qAlpha(expected.pixel(x, y));
+                covered += want > 128 ? 1 : 0;
+                off += std::abs(want - qAlpha(drawn.pixel(x, y))) > 96 ? 1 : 0;
+            }
+        EXPECT_LE(off, covered / 200 + 2) << off << " of " << covered;
     }
 }

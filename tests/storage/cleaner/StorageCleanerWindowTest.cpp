@@ -3,6 +3,7 @@
 #include "CleanerModelFixture.h"
 #include "storage/cleaner/CategoryDetail.h"
 #include "storage/cleaner/CleanerLook.h"
+#include "storage/cleaner/CleanerMotion.h"
 #include "storage/cleaner/CleanupHUD.h"
 #include "storage/cleaner/ConfirmationSheet.h"
 #include "storage/cleaner/OverviewDetail.h"
@@ -11,6 +12,7 @@
 #include "storage/engine/CategoryScan.h"
 #include "support/FakeClock.h"
 #include "support/ToastLog.h"
+#include "ui/Animator.h"
 
 #include <QAction>
 #include <QDir>
@@ -98,7 +100,7 @@ protected:
                                       category.items = table[kind];
                                       return category;
                                   },
-                                  trash, gate, hud, spaceSaved, false}};
+                                  trash, gate, hud, spaceSaved, false, &clock}};
     bool recordingRemover = (cleaner.model().setRemover([this](const CleanupRemoval& removal, bool toTrash) {
         std::lock_guard lock(mutex);
         removed.emplace_back(QString::fromStdString(removal.file.string()), toTrash);
@@ -259,18 +261,31 @@ TEST_F(StorageCleanerWindowTest, SidebarRowsFollowTheirScansAndRescanWaitsForAll
     settle();
 }
 
+// The badge leaves once it has shrunk away after the last deselection, at once under Reduce Motion.
 TEST_F(StorageCleanerWindowTest, SidebarBadgesCountTheSelectionPerKind) {
     put(Kind::logs, {cleanupItem("a", 1), cleanupItem("b", 2)});
     cleaner.show(std::nullopt, std::nullopt);
     settle();
-    EXPECT_EQ(view()->row(Kind::logs)->badge(), 0);
-    EXPECT_FALSE(view()->row(Kind::logs)->findChild<QWidget*>("rowBadge")->isVisibleTo(view()));
-    model().setAllSelected(true, Kind::logs);
-    EXPECT_EQ(view()->row(Kind::logs)->badge(), 2);
-    EXPECT_TRUE(view()->row(Kind::logs)->findChild<QWidget*>("rowBadge")->isVisibleTo(view()));
-    model().toggle(cleanupItem("a", 1));
-    model().toggle(cleanupItem("b", 2));
-    EXPECT_FALSE(view()->row(Kind::logs)->findChild<QWidget*>("rowBadge")->isVisibleTo(view()));
+    Animator& animator = CleanerMotion::of(model()).animator();
+    for (const bool reduce : {false, true}) {
+        SCOPED_TRACE(reduce ? "Reduce Motion" : "moving");
+        animator.setReduceMotion(reduce);
+        SidebarRow* row = view()->row(Kind::logs);
+        const auto badgeShown = [&] { return row->findChild<QWidget*>("rowBadge")->isVisibleTo(view()); };
+        EXPECT_EQ(row->badge(), 0);
+        EXPECT_FALSE(badgeShown());
+        model().setAllSelected(true, Kind::logs);
+        EXPECT_EQ(row->badge(), 2);
+        EXPECT_TRUE(badgeShown());
+        clock.advance(2);
+        model().toggle(cleanupItem("a", 1));
+        model().toggle(cleanupItem("b", 2));
+        EXPECT_EQ(row->badge(), 0);
+        EXPECT_EQ(badgeShown(), !reduce);
+        clock.advance(2);
+        EXPECT_FALSE(badgeShown());
+        EXPECT_FALSE(animator.isRunning());
+    }
 }
 
 // The sidebar's selection and the model's section are one: a row click opens its page, a
