@@ -22,10 +22,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 
 #include <future>
 #include <sstream>
+#include <thread>
 
 namespace quorvex {
 
@@ -361,8 +363,14 @@ void TransparentInterceptor::removeRouting(const Logger* logger, bool gated, boo
 }
 
 std::optional<std::string> TransparentInterceptor::removeLeftovers() {
-    if (HeldRuleset::heldByAnyone("inet", tableName))
-        return "another daemon is running and intercepts the flows of this network namespace";
+    // The table of a daemon that was just killed goes when the child that holds it has read the end
+    // of its input, a moment after the daemon itself: a service manager's clean-up may come first.
+    const auto deadline = std::chrono::steady_clock::now() + orphanGrace;
+    while (HeldRuleset::heldByAnyone("inet", tableName)) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return "another daemon is running and intercepts the flows of this network namespace";
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     // A table from a daemon that held none, then what no table can hold: the policy routing
     // (inert without the table's marks) and the gate's chain (which lets flows by while nobody
     // listens on its queue).

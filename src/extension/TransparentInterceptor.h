@@ -89,8 +89,10 @@ public:
 
     /// Removes what a daemon that ended without stopping left in this network namespace: its
     /// policy routing, the gate's chain and a table it did not hold. Answers why nothing was
-    /// removed when a live daemon holds the table.
+    /// removed when a live daemon holds the table (a table still held after `orphanGrace`, which
+    /// is how long a killed daemon's table may outlive it).
     static std::optional<std::string> removeLeftovers();
+    static constexpr std::chrono::milliseconds orphanGrace{2000};
 
     /// Whether new flows are decided before they reach the daemon (see FlowGate).
     bool isGated() const { return m_gated; }
