@@ -206,19 +206,27 @@ int paintedPixels(QWidget& widget) {
     return painted;
 }
 
+// A count badge in a shown window, on a fake clock.
+struct BadgeStage {
+    explicit BadgeStage(bool reduceMotion) {
+        animator.setReduceMotion(reduceMotion);
+        window.setAttribute(Qt::WA_DontShowOnScreen);
+        window.show();
+    }
+    test::FakeClock clock;
+    Animator animator{clock};
+    QWidget window;
+    CountBadge badge{animator, &window};
+};
+
 } // namespace
 
 // The count badge grows from nothing about its centre with the first count and shrinks away with
 // a count of 0, each on the selection spring, still reading the last count on its way out; it
 // leaves the layout, and the frames stop, when it is gone.
 TEST(CleanerBadgesTest, CountBadgeScalesInAndOutOnTheSelectionSpring) {
-    test::FakeClock clock;
-    Animator animator(clock);
-    animator.setReduceMotion(false);
-    QWidget window;
-    window.setAttribute(Qt::WA_DontShowOnScreen);
-    CountBadge badge(animator, &window);
-    window.show();
+    BadgeStage stage(false);
+    auto& [clock, animator, window, badge] = stage;
     EXPECT_FALSE(badge.isVisible());
 
     const Motion spring = CleanerMotion::selectionSpring();
@@ -267,13 +275,8 @@ TEST(CleanerBadgesTest, CountBadgeScalesInAndOutOnTheSelectionSpring) {
 }
 
 TEST(CleanerBadgesTest, CountBadgeUnderReduceMotionShowsItsEndAtOnce) {
-    test::FakeClock clock;
-    Animator animator(clock);
-    animator.setReduceMotion(true);
-    QWidget window;
-    window.setAttribute(Qt::WA_DontShowOnScreen);
-    CountBadge badge(animator, &window);
-    window.show();
+    BadgeStage stage(true);
+    auto& [clock, animator, window, badge] = stage;
     badge.setCount(2);
     EXPECT_TRUE(badge.isVisible());
     EXPECT_EQ(badge.look().scale, 1);
