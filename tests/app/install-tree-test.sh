@@ -25,7 +25,7 @@ for key in Exec TryExec; do
   [ -n "$program" ] || fail "the entry has no $key"
   [ -x "$usr/bin/$program" ] || fail "$key names $program, which is not installed in bin/"
 done
-# The specification advises naming the entry after the program's identifier; its icon goes by it.
+# The entry is named after the program's identifier, and its icon goes by the same name.
 icon=$(value Icon)
 [ "$icon.desktop" = "$(basename "$entry")" ] || fail "Icon=$icon differs from the entry's name"
 [ -s "$usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "no hicolor icon $icon"

@@ -9,7 +9,7 @@
 
 namespace quorvex {
 
-/// The Trash of the freedesktop.org Trash specification. An item on the drive of the home Trash
+/// The Trash as freedesktop.org desktops lay it out. An item on the drive of the home Trash
 /// ($XDG_DATA_HOME/Trash, by default ~/.local/share/Trash) goes there; an item on another drive
 /// (or another mount of the same one) goes to that drive's own Trash: $topdir/.Trash/$uid when
 /// $topdir/.Trash is a sticky folder and no link, else $topdir/.Trash-$uid, made when missing.
