@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
     // A session bus of its own with no Secret Service and no tray watcher, made before Qt first
     // connects to one: the pictures do not depend on the desktop they are taken on.
     const quorvex::test::PrivateSessionBus bus(quorvex::test::PrivateSessionBus::Secrets::none);
-    if (!bus.skipReason().empty())
-        std::cout << "on the desktop's session bus: " << bus.skipReason() << "\n";
+    if (const std::string why = bus.skipReason() + bus.failure(); !why.empty())
+        std::cout << "on the desktop's session bus: " << why << "\n";
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     const bool onX11 = QGuiApplication::platformName() == QLatin1String("xcb");

@@ -57,7 +57,7 @@ PrivateSessionBus::PrivateSessionBus(Secrets secrets) {
     }
     m_bus.start("dbus-daemon", arguments);
     if (!m_bus.waitForStarted(5000) || !m_bus.waitForReadyRead(5000)) {
-        m_skipReason = "dbus-daemon did not start";
+        m_failure = "dbus-daemon did not start";
         return;
     }
     const QByteArray address = m_bus.readLine().trimmed();
@@ -69,7 +69,7 @@ PrivateSessionBus::PrivateSessionBus(Secrets secrets) {
     daemon.write("test-password");
     daemon.closeWriteChannel();
     if (!daemon.waitForFinished(10'000) || daemon.exitCode() != 0) {
-        m_skipReason = "gnome-keyring-daemon did not start";
+        m_failure = "gnome-keyring-daemon did not start";
         return;
     }
     // The daemon's pid, from the bus that knows who owns the Secret Service's name (asked over a
@@ -85,7 +85,7 @@ PrivateSessionBus::PrivateSessionBus(Secrets secrets) {
     }
     QDBusConnection::disconnectFromBus("private-session-probe");
     if (m_keyringPid <= 0) {
-        m_skipReason = "gnome-keyring-daemon did not take the Secret Service's name";
+        m_failure = "gnome-keyring-daemon did not take the Secret Service's name";
         return;
     }
     // Stopped, it keeps its name on the bus: calls to it queue up and are never answered.

@@ -11,7 +11,8 @@ namespace quorvex::test {
 /// on it (GNOME Keyring, unlocked), with one that takes calls and never answers them (the same,
 /// stopped), or with none at all, and none the bus could start. It must be made before the
 /// process first touches the session bus, which Qt connects to once and then keeps. Its
-/// processes end with it. skipReason() is not empty when the tools are missing.
+/// processes end with it. skipReason() is not empty when the tools are not installed (a test may
+/// skip for that); failure() when they are and did not come up (a test must fail).
 class PrivateSessionBus final {
 public:
     enum class Secrets { running, stopped, none };
@@ -22,12 +23,14 @@ public:
     PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
 
     const std::string& skipReason() const { return m_skipReason; }
+    const std::string& failure() const { return m_failure; }
 
 private:
     QTemporaryDir m_folder;
     QProcess m_bus;
     qint64 m_keyringPid = 0;
     std::string m_skipReason;
+    std::string m_failure;
 };
 
 } // namespace quorvex::test

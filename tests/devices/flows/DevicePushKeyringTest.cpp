@@ -25,6 +25,7 @@ TEST(DevicePushKeyringTest, AStuckKeyringNeitherHoldsUpTheWindowNorHidesWhy) {
     test::PrivateSessionBus bus(test::PrivateSessionBus::Secrets::stopped);
     if (!bus.skipReason().empty())
         GTEST_SKIP() << bus.skipReason();
+    ASSERT_EQ(bus.failure(), "");
     test::FakeClock clock;
     QtKeychain keychain(clock);
     Keychain* const previous = Keychain::install(&keychain);
