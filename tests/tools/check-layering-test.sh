@@ -4,10 +4,7 @@
 # way and a cycle each fail and are named.
 set -euo pipefail
 script=$1
-python=python3
-[ -x /usr/bin/python3 ] && python=/usr/bin/python3 # see scripts/check-layering
-root=$(mktemp -d)
-trap 'rm -rf "$root"' EXIT
+source "$(dirname "$0")/checker-cases.sh"
 
 # A tree of three libraries: base < mid (base) < top/one (base mid); <table> replaces the table.
 tree() {
@@ -22,30 +19,19 @@ library() { # library <folder> <target> <linked targets>
   printf 'add_library(%s STATIC A.cpp)\ntarget_link_libraries(%s PUBLIC %s Qt6::Core PRIVATE quorvex_warnings)\n' \
     "$2" "$2" "$3" >"$root/src/$1/CMakeLists.txt"
 }
-check() { # check <pass|fail> [text the report must name]
-  if output=$("$python" "$script" "$root" 2>&1); then outcome=pass; else outcome=fail; fi
-  if [ "$outcome" != "$1" ]; then
-    echo "case '$case': expected $1, got $outcome: $output"
-    exit 1
-  fi
-  if [ -n "${2:-}" ] && ! grep -qF "$2" <<<"$output"; then
-    echo "case '$case': the report does not name '$2': $output"
-    exit 1
-  fi
-}
 include() { mkdir -p "$(dirname "$root/src/$1")"; echo "#include \"$2\"" >"$root/src/$1"; }
 
 case="allowed includes"; tree
 include top/one/A.cpp mid/M.h; include mid/sub/B.cpp base/X.h; include base/A.cpp base/Y.h
-check pass
+expect pass
 case="an include outside the graph"; tree; include mid/A.cpp top/one/T.h
-check fail 'src/mid/A.cpp:1: mid may not include "top/one/T.h"'
+expect fail 'src/mid/A.cpp:1: mid may not include "top/one/T.h"'
 case="a library folder missing from the table"; tree; library other quorvex_other ""
-check fail "src/other: no 'other: ...' line"
+expect fail "src/other: no 'other: ...' line"
 case="a link the table does not give"; tree "base:" "mid:"
-check fail "src/mid/CMakeLists.txt links base"
+expect fail "src/mid/CMakeLists.txt links base"
 case="a table edge CMake does not link"; tree "base:" "mid: base top/one"
-check fail "mid uses top/one, which src/mid/CMakeLists.txt does not link"
+expect fail "mid uses top/one, which src/mid/CMakeLists.txt does not link"
 case="a cycle"; tree "base: mid" "mid: base"; library base quorvex_base "quorvex_mid"
-check fail "the graph has a cycle"
+expect fail "the graph has a cycle"
 echo "layering check: all cases behave"
