@@ -9,6 +9,7 @@
 #include "panel/sections/DeviceHubPanelView.h"
 #include "panel/sections/PanelDrop.h"
 #include "panel/sections/X11Desktop.h"
+#include "panel/sections/X11HubWorld.h"
 #include "platform/data/SystemClock.h"
 #include "platform/gui/Clipboard.h"
 #include "platform/gui/HotKey.h"
@@ -38,31 +39,12 @@ using test::DemoWorld;
 /// The program's own wiring of hub and drop handler, on the X server of $DISPLAY with openbox
 /// (when installed), the demo world's simulators behind the fake xcrun, and stand-in host windows
 /// made by another connection. It moves forward through the states only.
-class PanelOnScreen final {
+class PanelOnScreen final : test::X11HubWorld {
 public:
     PanelOnScreen()
         : m_desktop(qEnvironmentVariable("DISPLAY").toStdString()) {
         m_desktop.startWindowManager();
-        DemoWorld::build(m_world);
-        m_world.answer(m_fake);
-        m_fake.on({"simctl", "**"}); // every other simulator command succeeds silently
-        const std::string display = qEnvironmentVariable("DISPLAY").toStdString();
-        m_windows = X11WindowSystem::connect(display.c_str());
-        m_hotKeyService = X11GlobalHotKeys::connect(display.c_str());
-        m_registry = std::make_unique<HotKeyRegistry>(*m_hotKeyService);
-        m_defaults = std::make_unique<QSettings>(m_folder.filePath("defaults.ini"), QSettings::IniFormat);
-        (void)QTest::qWaitFor([] { return SimulatorApps::shared().devices().size() == 2; }, 10000);
-        m_hub = std::make_unique<DeviceHub>(DeviceHub::Dependencies{
-            *m_windows, systemClock(), *m_defaults, SimulatorApps::shared(), PhysicalDevices::shared(),
-            m_network, *m_registry, Clipboard::system(), [] {}});
-        m_drop = std::make_unique<PanelDrop>(m_hub->panel(), systemClock(), SimulatorApps::shared(),
-                                             SimulatorActions::shared());
-        m_hub->setDropHandler([this](const QByteArray& uriList) { m_drop->handleUriList(uriList); });
-    }
-    ~PanelOnScreen() {
-        m_drop.reset();
-        m_hub.reset();
-        m_registry.reset();
+        (void)startHub(qEnvironmentVariable("DISPLAY").toStdString());
     }
 
     int step() const { return m_step; }
@@ -72,27 +54,26 @@ public:
         switch (m_step) {
         case 1:
             // With no host in front the panel hides: the first picture has a host already.
-            m_hub->startPanel();
+            hub->startPanel();
             m_other =
                 m_desktop.createWindow("Simulator", QStringLiteral("Apple Vision Pro \u2013 visionOS 1.0"),
                                        ::getppid(), QRect(60, 80, 360, 620), 0x9aa0a8);
-            bringToFront(m_other);
-            (void)QTest::qWaitFor([&] { return view() && !m_hub->panel().isSliding(); }, 5000);
+            bringToFront(m_desktop, m_other);
+            (void)QTest::qWaitFor([&] { return view() && !hub->panel().isSliding(); }, 5000);
             break;
         case 2:
             xcb_destroy_window(m_desktop.connection(), m_other);
             m_desktop.sync();
             m_host = m_desktop.createWindow("Simulator", QStringLiteral("iPhone 15 Pro \u2013 iOS 17.2"),
                                             ::getppid(), QRect(60, 80, 360, 620), 0xb8bcc4);
-            bringToFront(m_host);
+            bringToFront(m_desktop, m_host);
             (void)QTest::qWaitFor(
-                [&] { return view() && m_hub->panel().simulator() && !m_hub->panel().apps().empty(); },
-                10000);
+                [&] { return view() && hub->panel().simulator() && !hub->panel().apps().empty(); }, 10000);
             break;
         case 3:
             if (DeviceHubPanelView* target = view()) {
                 m_dragged = std::make_unique<QMimeData>();
-                m_dragged->setUrls({QUrl::fromLocalFile(m_folder.filePath("Dropped.app"))});
+                m_dragged->setUrls({QUrl::fromLocalFile(folder.filePath("Dropped.app"))});
                 QDragEnterEvent enter(target->rect().center(), Qt::CopyAction, m_dragged.get(),
                                       Qt::LeftButton, Qt::NoModifier);
                 QApplication::sendEvent(target, &enter);
@@ -109,24 +90,24 @@ public:
                 {"hardwareProperties",
                  {{"reality", "physical"}, {"platform", "iOS"}, {"marketingName", "iPhone 15"}}},
                 {"connectionProperties", {{"tunnelState", "connected"}}}};
-            m_fake.on({"devicectl", "list", "devices", "--json-output", "-", "-q"},
-                      nlohmann::json{{"result", {{"devices", nlohmann::json::array({device})}}}}.dump());
+            fake.on({"devicectl", "list", "devices", "--json-output", "-", "-q"},
+                    nlohmann::json{{"result", {{"devices", nlohmann::json::array({device})}}}}.dump());
             PhysicalDevices::shared().startPolling();
             (void)QTest::qWaitFor([] { return !PhysicalDevices::shared().devices().empty(); }, 10000);
-            m_hub->setDeviceOverride(QStringLiteral("00008110-DEMO"));
-            (void)QTest::qWaitFor([&] { return m_hub->panel().physicalDevice().has_value(); }, 10000);
+            hub->setDeviceOverride(QStringLiteral("00008110-DEMO"));
+            (void)QTest::qWaitFor([&] { return hub->panel().physicalDevice().has_value(); }, 10000);
             break;
         }
         case 5:
             // Every simulator shut down while the host stays in front: nothing is left to show.
-            m_hub->setDeviceOverride(std::nullopt);
-            m_fake.clearRules()
+            hub->setDeviceOverride(std::nullopt);
+            fake.clearRules()
                 .on({"simctl", "list", "devices", "booted", "-j"}, R"({"devices":{}})")
                 .on({"devicectl", "list", "devices", "--json-output", "-", "-q"},
                     R"({"result":{"devices":[]}})");
             (void)SimulatorApps::shared().refresh();
             (void)QTest::qWaitFor(
-                [&] { return SimulatorApps::shared().devices().empty() && !m_hub->panel().simulator(); },
+                [&] { return SimulatorApps::shared().devices().empty() && !hub->panel().simulator(); },
                 10000);
             break;
         default:
@@ -138,30 +119,7 @@ public:
     }
 
 private:
-    DeviceHubPanelView* view() const {
-        for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* found = top->findChild<DeviceHubPanelView*>(); found && top->isVisible())
-                return found;
-        return nullptr;
-    }
-    void bringToFront(xcb_window_t window) {
-        for (int attempt = 0; attempt < 10 && !m_hub->tracker().isFrontmost(); ++attempt) {
-            m_desktop.activate(window);
-            (void)QTest::qWaitFor([&] { return m_hub->tracker().isFrontmost(); }, 1000);
-        }
-    }
-
     test::X11Desktop m_desktop;
-    test::FixtureHome m_world;
-    test::FakeXcrun m_fake;
-    QTemporaryDir m_folder;
-    test::QuietNetwork m_network;
-    std::unique_ptr<X11WindowSystem> m_windows;
-    std::unique_ptr<X11GlobalHotKeys> m_hotKeyService;
-    std::unique_ptr<HotKeyRegistry> m_registry;
-    std::unique_ptr<QSettings> m_defaults;
-    std::unique_ptr<DeviceHub> m_hub;
-    std::unique_ptr<PanelDrop> m_drop;
     std::unique_ptr<QMimeData> m_dragged;
     xcb_window_t m_other = 0;
     xcb_window_t m_host = 0;

@@ -14,6 +14,7 @@
 #include "panel/sections/DeviceHubPanelView.h"
 #include "panel/sections/PanelDrop.h"
 #include "panel/sections/X11Desktop.h"
+#include "panel/sections/X11HubWorld.h"
 #include "panel/sections/X11TestMain.h"
 #include "platform/data/SystemClock.h"
 #include "platform/gui/Clipboard.h"
@@ -60,49 +61,20 @@ const QString kHostTitle = QStringLiteral("iPhone 15 Pro \u2013 iOS 17.2");
 
 // The program's own wiring of hub and drop handler (as the menu-bar frame builds it), on the
 // test's X server, with the demo world's simulators behind the fake xcrun.
-struct PanelDropOnX11 : ::testing::Test {
+struct PanelDropOnX11 : ::testing::Test, test::X11HubWorld {
     void SetUp() override {
         if (!x11().ready())
             GTEST_SKIP() << x11().missing;
-        DemoWorld::build(world);
-        world.answer(fake);
-        fake.on({"simctl", "**"}); // every other simulator command succeeds silently
-        windows = X11WindowSystem::connect(x11().display.c_str());
-        hotKeyService = X11GlobalHotKeys::connect(x11().display.c_str());
-        ASSERT_TRUE(windows && hotKeyService);
-        registry = std::make_unique<HotKeyRegistry>(*hotKeyService);
-        defaults = std::make_unique<QSettings>(folder.filePath("defaults.ini"), QSettings::IniFormat);
-        ASSERT_TRUE(QTest::qWaitFor([] { return SimulatorApps::shared().devices().size() == 2; }, 10000))
-            << "the inventory read the demo world";
-        hub = std::make_unique<DeviceHub>(DeviceHub::Dependencies{
-            *windows, systemClock(), *defaults, SimulatorApps::shared(), PhysicalDevices::shared(), network,
-            *registry, Clipboard::system(), [] {}});
-        drop = std::make_unique<PanelDrop>(hub->panel(), systemClock(), SimulatorApps::shared(),
-                                           SimulatorActions::shared());
-        hub->setDropHandler([this](const QByteArray& uriList) { drop->handleUriList(uriList); });
+        ASSERT_TRUE(startHub(x11().display)) << "the hub is up and the inventory read the demo world";
     }
-    void TearDown() override {
-        drop.reset();
-        hub.reset();
-        registry.reset();
-    }
-
-    DeviceHubPanelView* view() const {
-        for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* found = top->findChild<DeviceHubPanelView*>(); found && top->isVisible())
-                return found;
-        return nullptr;
-    }
+    void TearDown() override { stopHub(); }
 
     // Shows the panel beside a host window that shows the phone of the demo world.
     xcb_window_t showBesideHost() {
         const auto host = x11().desktop->createWindow("Simulator", kHostTitle, ::getppid(),
                                                       QRect(60, 80, 360, 620), 0xb8bcc4);
         hub->startPanel();
-        for (int attempt = 0; attempt < 10 && !hub->tracker().isFrontmost(); ++attempt) {
-            x11().desktop->activate(host);
-            (void)QTest::qWaitFor([&] { return hub->tracker().isFrontmost(); }, 1000);
-        }
+        bringToFront(*x11().desktop, host);
         // The title is read a moment after the window comes to the front; a device picked by hand
         // before that would be dropped again when the focus is first seen.
         (void)QTest::qWaitFor([&] { return hub->tracker().focusedUDID() == DemoWorld::kPhone; }, 5000);
@@ -161,17 +133,6 @@ struct PanelDropOnX11 : ::testing::Test {
         }
         return text;
     }
-
-    test::FixtureHome world;
-    test::FakeXcrun fake;
-    QTemporaryDir folder;
-    test::QuietNetwork network;
-    std::unique_ptr<X11WindowSystem> windows;
-    std::unique_ptr<X11GlobalHotKeys> hotKeyService;
-    std::unique_ptr<HotKeyRegistry> registry;
-    std::unique_ptr<QSettings> defaults;
-    std::unique_ptr<DeviceHub> hub;
-    std::unique_ptr<PanelDrop> drop;
 };
 
 TEST_F(PanelDropOnX11, AnAppInstallsAPushFileIsSentAndALinkOpensOnTheHostsSimulator) {
